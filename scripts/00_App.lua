@@ -1,0 +1,83 @@
+-- The bundled application: a command-line front end over the native classes. This file holds what the
+-- other scripts share: the command table, output helpers and the application log file.
+
+App = {
+  commands = {},   -- name -> { run = function(args) -> status, usage = "...", summary = "..." }
+  order = {},
+}
+
+function App.command(name, spec)
+  App.commands[name] = spec
+  App.order[#App.order + 1] = name
+end
+
+function App.printf(fmt, ...)
+  io.stdout:write(string.format(fmt, ...))
+  io.stdout:flush()
+end
+
+function App.eprintf(fmt, ...)
+  io.stderr:write(string.format(fmt, ...))
+  io.stderr:flush()
+end
+
+-- Whether standard output is a terminal (for progress lines).
+function App.isTerminal()
+  local ok, _, code = os.execute("test -t 1")
+  return ok == true or code == 0
+end
+
+-- The application log file: a header line, then one tab-separated line per entry. Field 2 is the input
+-- name and field 4 the output name, so that the file read back as a rename list reverses a run.
+App.logHeader = "Quodrix Log (tab delimited)"
+
+function App.supportFolder()
+  local data = os.getenv("XDG_DATA_HOME")
+  if not data or data:sub(1, 1) ~= "/" then
+    data = (os.getenv("HOME") or "") .. "/.local/share"
+  end
+  return data .. "/BriskloCom"
+end
+
+function App.logFilePath()
+  return App.supportFolder() .. "/Quodrix Log.txt"
+end
+
+local function clean(field)
+  return (tostring(field or ""):gsub("[\t\r\n]", " "))
+end
+
+function App.appendLogLine(entry)
+  local path = App.logFilePath()
+  os.execute("mkdir -p '" .. App.supportFolder():gsub("'", "'\\''") .. "'")
+  local existing = io.open(path, "rb")
+  local fresh = existing == nil
+  if existing then existing:close() end
+  local file = io.open(path, "ab")
+  if not file then
+    App.eprintf("cannot write the log file %s\n", path)
+    return
+  end
+  if fresh then file:write(App.logHeader, "\n") end
+  local date = os.date("%Y-%m-%d %H:%M:%S", math.floor(entry.LogDate:timeIntervalSince1970()))
+  file:write(table.concat({ date, clean(entry.LogProcess), clean(entry.LogI), clean(entry.LogAction),
+    clean(entry.LogO), clean(entry.LogStatus), clean(entry.LogIpath), clean(entry.LogOpath) }, "\t"), "\n")
+  file:close()
+end
+
+-- A log list that prints each row as it arrives; controllers get it as their log array controller.
+LogPrinter = objc.defineClass("LogPrinter")
+
+function LogPrinter.init(self)
+  self.rows = {}
+  return self
+end
+
+function LogPrinter.addObjects_(self, rows)
+  for _, row in ipairs(rows) do
+    self.rows[#self.rows + 1] = row
+    App.printf("%s\t%s\t%s\t%s -> %s\n", row.LogAction, row.LogStatus, row.LogI, row.LogIpath, row.LogOpath)
+  end
+end
+
+function LogPrinter.reloadData(self) end

@@ -1,0 +1,33 @@
+-- The application delegate: reads the command line and runs one command.
+
+AppDelegate = objc.defineClass("AppDelegate")
+
+local function usage(out)
+  out:write("usage: quodrix <command> [arguments]\n\ncommands:\n")
+  for _, name in ipairs(App.order) do
+    out:write(string.format("  %-10s %s\n", name, App.commands[name].summary or ""))
+  end
+  out:write("  help       this text\n")
+end
+
+function AppDelegate.applicationDidFinishLaunching_(cls, notification)
+  local args = {}
+  for i = 2, #objc.arguments do args[#args + 1] = objc.arguments[i] end
+  local name = table.remove(args, 1)
+  if name == nil or name == "help" or name == "--help" or name == "-h" then
+    usage(io.stdout)
+    objc.NSApp:terminate_(nil)
+    return
+  end
+  local command = App.commands[name]
+  if not command then
+    App.eprintf("quodrix: unknown command '%s'\n", name)
+    usage(io.stderr)
+    objc.NSApp:setExitStatus_(2)
+    objc.NSApp:terminate_(nil)
+    return
+  end
+  local status = command.run(args) or 0
+  objc.NSApp:setExitStatus_(status)
+  objc.NSApp:terminate_(nil)
+end

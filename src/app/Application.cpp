@@ -1,0 +1,49 @@
+#include "app/Application.h"
+
+#include "app/LuaHost.h"
+#include "app/NativeClasses.h"
+#include "app/Runtime.h"
+
+#include <iostream>
+
+namespace quodrix {
+
+std::filesystem::path Application::bundleFolder()
+{
+    std::error_code ec;
+    auto executable = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return std::filesystem::current_path(ec);
+    return executable.parent_path().parent_path();
+}
+
+std::filesystem::path Application::resourcesFolder(std::filesystem::path const& bundle)
+{
+    return bundle / "share" / "quodrix";
+}
+
+std::filesystem::path Application::scriptsFolder(std::filesystem::path const& bundle)
+{
+    return resourcesFolder(bundle) / "Scripts";
+}
+
+int Application::run(std::vector<std::string> const& arguments)
+{
+    try {
+        Runtime runtime;
+        registerNativeClasses(runtime);
+        LuaHost host(runtime);
+        host.setArguments(arguments);
+        std::string error;
+        if (!host.loadScripts(scriptsFolder(bundleFolder()), error)) {
+            std::cerr << error << std::endl;
+            return 1;
+        }
+        return host.runMainLoop();
+    } catch (std::exception const& e) {
+        std::cerr << "quodrix: " << e.what() << std::endl;
+        return 1;
+    }
+}
+
+}

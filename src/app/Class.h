@@ -1,0 +1,138 @@
+#pragma once
+// Class: a class reachable by name through the runtime, native (NativeClass) or defined by a script
+// (ScriptClass). A class answers class messages, allocates instances and answers instance messages
+// sent to them. Method lookup walks the superclass chain.
+
+#include "app/Args.h"
+#include "app/BridgeError.h"
+#include "app/Value.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quodrix {
+
+class Object;
+class Runtime;
+
+enum class Side { Class, Instance };
+
+// Everything a method sees of one message.
+struct Call {
+    Runtime& runtime;
+    Class const& receiverClass;  // the class messaged, or the class of the instance messaged
+    Object* receiver;            // null for class messages
+    std::string_view selector;
+    Args const& args;
+
+    // The receiver as the native type that the method belongs to.
+    template<typename T>
+    T& self() const;
+    ObjectRef selfRef() const;
+};
+
+class Class {
+public:
+    Class(std::string name, Class const* superclass) : m_name(std::move(name)), m_superclass(superclass) { }
+    virtual ~Class() = default;
+    Class(Class const&) = delete;
+    Class& operator=(Class const&) = delete;
+
+    std::string const& name() const { return m_name; }
+    Class const* superclass() const { return m_superclass; }
+    bool isKindOf(Class const& other) const;
+
+    // Whether this class or one above it answers the selector on that side.
+    virtual bool responds(std::string_view selector, Side side) const = 0;
+    // Sends a message that responds() accepted. Throws BridgeError, ArgumentError or RaisedError.
+    virtual Value invoke(Call const& call, Side side) const = 0;
+    // A new, uninitialised instance of this class.
+    virtual ObjectRef allocate(Runtime& runtime) const = 0;
+
+private:
+    std::string m_name;
+    Class const* m_superclass;
+};
+
+using Method = std::function<Value(Call const&)>;
+
+class NativeClass final : public Class {
+public:
+    using Factory = std::function<ObjectRef()>;
+    NativeClass(std::string name, Class const* superclass, Factory factory)
+        : Class(std::move(name), superclass), m_factory(std::move(factory))
+    {
+    }
+
+    void addMethod(Side side, std::string selector, Method method);
+
+    bool responds(std::string_view selector, Side side) const override;
+    Value invoke(Call const& call, Side side) const override;
+    ObjectRef allocate(Runtime& runtime) const override;
+
+private:
+    Method const* find(std::string_view selector, Side side) const;
+
+    Factory m_factory;
+    std::map<std::string, Method, std::less<>> m_classMethods;
+    std::map<std::string, Method, std::less<>> m_instanceMethods;
+};
+
+// Registers a native class whose instances are of C++ type T, one selector at a time:
+//   ClassBuilder<cToolBox>(runtime, "cToolBox")
+//       .classMethod("hGetHomeDir", [](Call const& c) { return Value(cToolBox::hGetHomeDir()); });
+template<typename T>
+class ClassBuilder {
+public:
+    ClassBuilder(Runtime& runtime, std::string name, std::string_view superclass = "NSObject");
+    ~ClassBuilder();
+
+    ClassBuilder& classMethod(std::string selector, Method method)
+    {
+        m_class->addMethod(Side::Class, std::move(selector), std::move(method));
+        return *this;
+    }
+    ClassBuilder& method(std::string selector, Method method)
+    {
+        m_class->addMethod(Side::Instance, std::move(selector), std::move(method));
+        return *this;
+    }
+
+private:
+    Runtime& m_runtime;
+    std::unique_ptr<NativeClass> m_class;
+};
+
+}
+
+#include "app/Runtime.h"
+
+namespace quodrix {
+
+template<typename T>
+T& Call::self() const
+{
+    auto* typed = dynamic_cast<T*>(receiver);
+    if (!typed)
+        throw ArgumentError("the receiver is not an instance of " + receiverClass.name());
+    return *typed;
+}
+
+template<typename T>
+ClassBuilder<T>::ClassBuilder(Runtime& runtime, std::string name, std::string_view superclass)
+    : m_runtime(runtime)
+{
+    Class const* super = superclass.empty() ? nullptr : runtime.findClass(superclass);
+    m_class = std::make_unique<NativeClass>(std::move(name), super, [] { return ObjectRef(std::make_shared<T>()); });
+}
+
+template<typename T>
+ClassBuilder<T>::~ClassBuilder()
+{
+    m_runtime.registerClass(std::move(m_class));
+}
+
+}

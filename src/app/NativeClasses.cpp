@@ -1,0 +1,55 @@
+#include "app/NativeClasses.h"
+
+#include "app/Class.h"
+#include "app/Object.h"
+#include "platform/NSApplication.h"
+#include "platform/NSArrayController.h"
+#include "platform/NSTableView.h"
+#include "toolbox/cToolBox.h"
+
+namespace quodrix {
+
+// The root of every class: allocation, init, key-value access.
+static void registerRoot(Runtime& runtime)
+{
+    ClassBuilder<Object>(runtime, "NSObject", "")
+        .classMethod("alloc", [](Call const& c) { return Value(c.receiverClass.allocate(c.runtime)); })
+        .classMethod("new", [](Call const& c) {
+            Value object = c.receiverClass.allocate(c.runtime);
+            return c.runtime.send(object, "init");
+        })
+        .classMethod("class", [](Call const& c) { return Value(ClassRef { &c.receiverClass }); })
+        .classMethod("className", [](Call const& c) { return Value(c.receiverClass.name()); })
+        .classMethod("respondsToSelector:", [](Call const& c) {
+            return Value(c.receiverClass.responds(c.args.string(0), Side::Class));
+        })
+        .method("init", [](Call const& c) { return Value(c.selfRef()); })
+        .method("class", [](Call const& c) { return Value(ClassRef { &c.receiverClass }); })
+        .method("className", [](Call const& c) { return Value(c.receiverClass.name()); })
+        .method("description", [](Call const& c) { return Value(c.receiver->description()); })
+        .method("isEqual:", [](Call const& c) {
+            return Value(c.args[0].kind() == Kind::Object && c.args[0].asObject().get() == c.receiver);
+        })
+        .method("respondsToSelector:", [](Call const& c) {
+            return Value(c.receiverClass.responds(c.args.string(0), Side::Instance));
+        })
+        .method("setValue:forKey:", [](Call const& c) {
+            c.receiver->setValueForKey(c.args.string(1), c.args[0]);
+            return Value();
+        })
+        .method("valueForKey:", [](Call const& c) { return c.receiver->valueForKey(c.args.string(0)); });
+
+    // An empty class, registered under its name like the others.
+    ClassBuilder<Object>(runtime, "ASSuperclass");
+}
+
+void registerNativeClasses(Runtime& runtime)
+{
+    registerRoot(runtime);
+    NSApplication::registerClass(runtime);
+    NSArrayController::registerClass(runtime);
+    NSTableView::registerClass(runtime);
+    cToolBox::registerClass(runtime);
+}
+
+}

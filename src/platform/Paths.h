@@ -1,0 +1,20 @@
+#pragma once
+// The folders that the platform reports to the process, computed anew at each call.
+
+#include <string>
+
+namespace quodrix {
+
+// $HOME, else the password database's home folder of the user.
+std::string homeDirectory();
+// `<home>/Temp`, whether or not it exists.
+std::string temporaryDirectory();
+// $XDG_DATA_HOME, else `<home>/.local/share`.
+std::string applicationSupportDirectory();
+// $XDG_CONFIG_HOME, else `<home>/.config`.
+std::string configDirectory();
+
+// Joins a folder and a name with one "/".
+std::string joinPath(std::string const& folder, std::string const& name);
+
+}

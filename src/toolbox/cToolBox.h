@@ -1,0 +1,35 @@
+#pragma once
+// cToolBox: the toolbox of panels and simple file placement.
+//
+// Storing: four class methods copy or move one item to a new place and answer "successfull" or "Failed";
+// they never create folders and never replace or remove an item at the destination. Two more give the
+// home folder and the temporary folder "Temp" inside it.
+
+#include "app/Object.h"
+
+#include <string>
+
+namespace quodrix {
+
+class Runtime;
+
+class cToolBox : public Object {
+public:
+    static void registerClass(Runtime& runtime);
+
+    static constexpr char const* kSuccess = "successfull";
+    static constexpr char const* kFailed = "Failed";
+
+    // A copy of the source beside it, under a new name (one path component).
+    static std::string hStoreFiles(std::string const& source, std::string const& newName);
+    // A copy of the source at a full destination path.
+    static std::string hStoreFiles2(std::string const& source, std::string const& destination);
+    // The source moved to a full destination path.
+    static std::string hStoreFiles3(std::string const& source, std::string const& destination);
+    // A copy of the source in the temporary folder, under a name.
+    static std::string hStoreTempFile(std::string const& source, std::string const& name);
+    static std::string hGetTempDir();
+    static std::string hGetHomeDir();
+};
+
+}

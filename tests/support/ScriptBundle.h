@@ -1,0 +1,61 @@
+#pragma once
+// ScriptBundle: a throw-away bundle in a temporary folder (bin/quodrix, a copy of the built executable,
+// and share/quodrix/Scripts/ with the test's own scripts), and a way to run it and see what it did.
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quodrix::test {
+
+// A temporary folder removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(TempDir const&) = delete;
+    TempDir& operator=(TempDir const&) = delete;
+    std::filesystem::path const& path() const { return m_path; }
+    std::string str() const { return m_path.string(); }
+    std::filesystem::path operator/(std::string const& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class ScriptBundle {
+public:
+    // `withAppScripts`: also copies the bundled application's scripts from the source tree.
+    explicit ScriptBundle(bool withAppScripts = false);
+
+    void addScript(std::string const& name, std::string const& source);
+    // Runs bin/quodrix with the arguments; HOME and XDG folders point into the bundle's own home folder
+    // unless `environment` overrides them. `input` is written to standard input.
+    RunResult run(std::vector<std::string> const& arguments = {},
+        std::map<std::string, std::string> const& environment = {}, std::string const& input = {}) const;
+    // Runs one script as the whole application: the script is the only one in the bundle besides those
+    // added before.
+    RunResult runScript(std::string const& source, std::vector<std::string> const& arguments = {});
+
+    std::filesystem::path const& root() const { return m_dir.path(); }
+    std::filesystem::path home() const { return m_dir.path() / "home"; }
+    std::filesystem::path executable() const { return m_dir.path() / "bin" / "quodrix"; }
+
+private:
+    TempDir m_dir;
+};
+
+std::string readFile(std::filesystem::path const& path);
+void writeFile(std::filesystem::path const& path, std::string const& contents);
+
+// Runs a command line with a shell and gives its output; for setting up fixtures.
+RunResult runCommand(std::string const& command);
+
+}
