@@ -4,7 +4,11 @@
 #include "app/Object.h"
 #include "platform/NSApplication.h"
 #include "platform/NSArrayController.h"
+#include "platform/NSButton.h"
+#include "platform/NSPopUpButton.h"
 #include "platform/NSTableView.h"
+#include "platform/NSTextField.h"
+#include "platform/NSWindow.h"
 #include "toolbox/cToolBox.h"
 
 namespace quodrix {
@@ -49,6 +53,10 @@ void registerNativeClasses(Runtime& runtime)
     NSApplication::registerClass(runtime);
     NSArrayController::registerClass(runtime);
     NSTableView::registerClass(runtime);
+    NSTextField::registerClass(runtime);
+    NSButton::registerClass(runtime);
+    NSWindow::registerClass(runtime);
+    NSPopUpButton::registerClass(runtime);
     cToolBox::registerClass(runtime);
 }
 

@@ -34,6 +34,10 @@ public:
 
     Value const& field(std::string const& key) const;
 
+    // Whether this object is a wrapper made anew each time a script object crosses into native code. Such a
+    // wrapper vanishes unless held strongly; native objects are held weakly where a cycle could form.
+    virtual bool isTransientProxy() const { return false; }
+
 private:
     Class const* m_class = nullptr;
     std::map<std::string, Value, std::less<>> m_fields;

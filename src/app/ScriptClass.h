@@ -56,6 +56,7 @@ class ScriptObject final : public Object {
 public:
     ScriptObject(std::shared_ptr<LuaAnchor> anchor, int tableRef) : m_table(std::move(anchor), tableRef) { }
     int tableRef() const { return m_table.ref(); }
+    bool isTransientProxy() const override { return true; }
 
     // Fields of a script object live in its table, where the script sees them.
     void setValueForKey(std::string const& key, Value value) override;
