@@ -1,0 +1,142 @@
+// The action-log call as the renaming controllers make it: a script class found by name at each call, its
+// rows appended to the log list and the table redrawn, and nothing that goes wrong there stopping the caller.
+
+#include "app/ActionLogEntry.h"
+#include "app/LuaHost.h"
+#include "app/NativeClasses.h"
+#include "app/Runtime.h"
+#include "platform/NSArrayController.h"
+#include "platform/NSTableView.h"
+#include "support/ScriptBundle.h"
+
+#include <gtest/gtest.h>
+#include <lua.hpp>
+
+using namespace quodrix;
+using namespace quodrix::test;
+
+namespace {
+
+class ActionLogFixture : public ::testing::Test {
+protected:
+    ActionLogFixture()
+    {
+        registerNativeClasses(runtime);
+        list = runtime.instantiate<NSArrayController>("NSArrayController");
+        table = runtime.instantiate<NSTableView>("NSTableView");
+    }
+
+    void run(std::string const& source)
+    {
+        writeFile(dir / "script.lua", source);
+        std::string error;
+        ASSERT_TRUE(host.runFile(dir / "script.lua", error)) << error;
+    }
+
+    Array report(std::string const& name)
+    {
+        ActionLogEntry entry { "File renaming", "Insert", "successfull", name, "new-" + name, "/in/" + name,
+            "/out/new-" + name };
+        return reportAction(runtime, Value(list), Value(table), entry);
+    }
+
+    TempDir dir;
+    Runtime runtime;
+    LuaHost host { runtime };
+    std::shared_ptr<NSArrayController> list;
+    std::shared_ptr<NSTableView> table;
+};
+
+}
+
+TEST_F(ActionLogFixture, ThreeFilesMakeThreeCallsInOrderWithAReloadAfterEach)
+{
+    run(R"(
+        calls = {}
+        local Log = objc.defineClass("myAppLog")
+        function Log.hLogMyActions_______(cls, p, a, s, i, o, ip, op)
+            calls[#calls + 1] = table.concat({ p, a, s, i, o, ip, op }, "|")
+            return { { LogDate = objc.date(0), LogProcess = p, LogAction = a, LogStatus = s, LogI = i, LogO = o,
+                LogIpath = ip, LogOpath = op } }
+        end
+    )");
+    for (char const* name : { "a.jpg", "b.jpg", "c.jpg" }) {
+        long before = table->reloadCount();
+        auto rows = report(name);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(table->reloadCount(), before + 1);
+    }
+    auto const& rows = list->arrangedObjects();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].asDictionary().at("LogI"), Value("b.jpg"));
+    EXPECT_EQ(rows[2].asDictionary().at("LogOpath"), Value("/out/new-c.jpg"));
+    EXPECT_EQ(rows[0].asDictionary().at("LogDate"), Value(Date { 0 }));
+
+    run(R"(assert(#calls == 3 and calls[1] == "File renaming|Insert|successfull|a.jpg|new-a.jpg|/in/a.jpg|/out/new-a.jpg"
+        and calls[3]:find("^File renaming|Insert|successfull|c.jpg")))");
+}
+
+TEST_F(ActionLogFixture, AppendsBeforeItRedraws)
+{
+    run(R"(
+        events = {}
+        local Log = objc.defineClass("myAppLog")
+        function Log.hLogMyActions_______(cls, ...) return { { LogStatus = select(3, ...) } } end
+        local List = objc.defineClass("RecordingList")
+        function List.addObjects_(self, rows) events[#events + 1] = "add " .. rows[1].LogStatus end
+        function List.reloadData(self) events[#events + 1] = "reload" end
+        recorder = List:new()
+    )");
+    lua_State* L = host.state();
+    lua_getglobal(L, "recorder");
+    Value recorder = host.toValue(-1);
+    lua_pop(L, 1);
+    reportAction(runtime, recorder, recorder, ActionLogEntry { "p", "a", "Simulation", "i", "o", "ip", "op" });
+    run(R"(assert(table.concat(events, ",") == "add Simulation,reload", table.concat(events, ",")))");
+}
+
+TEST_F(ActionLogFixture, MissingClassOrBrokenScriptAppendsNothing)
+{
+    // No myAppLog loaded: no rows, no redraw, no error.
+    EXPECT_TRUE(report("a.jpg").empty());
+    EXPECT_TRUE(list->arrangedObjects().empty());
+
+    // A script error, or a result that is not an array.
+    run(R"(
+        local Log = objc.defineClass("myAppLog")
+        function Log.hLogMyActions_______(cls, p, a, s, i) if i == "bad.jpg" then error("log failed") end return "no" end
+    )");
+    EXPECT_TRUE(report("bad.jpg").empty());
+    EXPECT_TRUE(report("odd.jpg").empty());
+    EXPECT_TRUE(list->arrangedObjects().empty());
+
+    // The class is looked up at each call: a corrected definition is used at once.
+    run(R"(
+        function objc.myAppLog.hLogMyActions_______(cls, p, a, s, i) return { { LogI = i } } end
+    )");
+    EXPECT_EQ(report("good.jpg").size(), 1u);
+    EXPECT_EQ(list->arrangedObjects().size(), 1u);
+}
+
+TEST(BundledActionLog, WritesTheApplicationLogFile)
+{
+    ScriptBundle bundle(true);
+    auto r = bundle.run({ "help" });
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    bundle.addScript("50_test.lua", R"(
+        local rows = objc.myAppLog:hLogMyActions_______("File renaming", "Insert", "successfull", "a.jpg", "aX.jpg",
+            "/in/a.jpg", "/out/aX.jpg")
+        assert(#rows == 1 and rows[1].LogStatus == "successfull" and rows[1].LogDate:timeIntervalSince1970() > 0)
+        objc.myAppLog:hLogMyActions_______("File renaming", "Insert", "Simulation", "b\tc.jpg", "b.jpg", "/in/b", "b.jpg")
+    )");
+    r = bundle.run({ "help" });
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string log = readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
+    ASSERT_EQ(log.rfind("Quodrix Log (tab delimited)\n", 0), 0u) << log;
+    auto first = log.find('\n') + 1;
+    auto line = log.substr(first, log.find('\n', first) - first);
+    // date, process, input name, action, output name, status, input path, output path
+    EXPECT_EQ(line.substr(19), "\tFile renaming\ta.jpg\tInsert\taX.jpg\tsuccessfull\t/in/a.jpg\t/out/aX.jpg");
+    EXPECT_NE(log.find("\tb c.jpg\tInsert\tb.jpg\tSimulation\t"), std::string::npos) << log;
+}
