@@ -6,6 +6,7 @@
 #include "platform/NSArrayController.h"
 #include "platform/NSTableView.h"
 #include "toolbox/cToolBox.h"
+#include "util/cNSStringHandling.h"
 
 namespace quodrix {
 
@@ -50,6 +51,7 @@ void registerNativeClasses(Runtime& runtime)
     NSArrayController::registerClass(runtime);
     NSTableView::registerClass(runtime);
     cToolBox::registerClass(runtime);
+    cNSStringHandling::registerClass(runtime);
 }
 
 }
