@@ -1,6 +1,7 @@
 #include "util/UnicodeText.h"
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <unicode/datefmt.h>
 #include <unicode/locid.h>
@@ -13,8 +14,16 @@ namespace quodrix::unicode {
 
 namespace {
 
+// ICU strings hold at most INT32_MAX code units; longer texts are left as they are by every operation.
+bool tooLong(std::string_view text)
+{
+    return text.size() > std::size_t(INT32_MAX);
+}
+
 icu::UnicodeString decode(std::string_view text)
 {
+    if (tooLong(text))
+        return icu::UnicodeString();
     return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), std::int32_t(text.size())));
 }
 
@@ -44,11 +53,15 @@ bool isWordDelimiter(UChar32 c)
 
 std::int64_t utf16Length(std::string_view text)
 {
+    if (tooLong(text))
+        return std::int64_t(text.size());  // an upper bound; no cut is made in such a text
     return decode(text).length();
 }
 
 std::optional<std::string> utf16Slice(std::string_view text, std::int64_t start, std::int64_t length)
 {
+    if (tooLong(text))
+        return std::nullopt;
     icu::UnicodeString u = decode(text);
     if (start < 0 || length < 0 || start > u.length() || length > u.length() - start)
         return std::nullopt;
@@ -57,6 +70,8 @@ std::optional<std::string> utf16Slice(std::string_view text, std::int64_t start,
 
 std::optional<std::string> utf16Insert(std::string_view text, std::string_view insertion, std::int64_t position)
 {
+    if (tooLong(text) || tooLong(insertion))
+        return std::nullopt;
     icu::UnicodeString u = decode(text);
     if (position < 0 || position > u.length())
         return std::nullopt;
@@ -66,16 +81,22 @@ std::optional<std::string> utf16Insert(std::string_view text, std::string_view i
 
 std::string lowercase(std::string_view text)
 {
+    if (tooLong(text))
+        return std::string(text);
     return encode(decode(text).toLower(icu::Locale::getRoot()));
 }
 
 std::string uppercase(std::string_view text)
 {
+    if (tooLong(text))
+        return std::string(text);
     return encode(decode(text).toUpper(icu::Locale::getRoot()));
 }
 
 std::string capitalized(std::string_view text)
 {
+    if (tooLong(text))
+        return std::string(text);
     icu::UnicodeString u = decode(text);
     icu::UnicodeString out;
     std::int32_t i = 0;
@@ -118,7 +139,7 @@ std::string keepOnly(std::string_view text, CharacterClass cls)
 
 bool containsIgnoringCase(std::string_view text, std::string_view needle)
 {
-    if (needle.empty())
+    if (needle.empty() || tooLong(text) || tooLong(needle))
         return false;
     icu::UnicodeString folded = decode(needle).foldCase(U_FOLD_CASE_DEFAULT);
     if (folded.isEmpty())
@@ -128,6 +149,8 @@ bool containsIgnoringCase(std::string_view text, std::string_view needle)
 
 std::string flattenedToAscii(std::string_view text)
 {
+    if (tooLong(text))
+        return std::string(text);
     icu::UnicodeString u = decode(text);
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::Transliterator> flatten(

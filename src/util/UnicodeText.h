@@ -4,7 +4,8 @@
 //
 // A byte sequence that is not valid UTF-8 is read as U+FFFD wherever a text has to be decoded; a cut that
 // falls between the two halves of a surrogate pair leaves U+FFFD in place of the lone half. Case mapping
-// and character classes follow the Unicode tables, independent of the user's language.
+// and character classes follow the Unicode tables, independent of the user's language. A text of more
+// than INT32_MAX bytes, beyond what ICU holds, is returned unchanged (no position fits in it).
 
 #include <cstdint>
 #include <optional>
