@@ -4,6 +4,7 @@
 #include "app/NativeClasses.h"
 #include "app/Runtime.h"
 
+#include <clocale>
 #include <iostream>
 
 namespace quodrix {
@@ -29,6 +30,8 @@ std::filesystem::path Application::scriptsFolder(std::filesystem::path const& bu
 
 int Application::run(std::vector<std::string> const& arguments)
 {
+    // Messages follow the user's language; numbers and character classes stay those of the C locale.
+    std::setlocale(LC_MESSAGES, "");
     try {
         Runtime runtime;
         registerNativeClasses(runtime);

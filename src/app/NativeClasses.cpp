@@ -1,14 +1,26 @@
 #include "app/NativeClasses.h"
 
 #include "app/Class.h"
+#include "app/Messenger.h"
+#include "app/MyModel.h"
+#include "app/MyObjectControler.h"
 #include "app/Object.h"
+#include "app/QDFFullScreen.h"
+#include "app/cAppUpdater.h"
+#include "app/ocPopUpBtnAppearance.h"
+#include "platform/CoreFoundation.h"
 #include "platform/NSApplication.h"
 #include "platform/NSArrayController.h"
 #include "platform/NSButton.h"
+#include "platform/NSMenu.h"
+#include "platform/NSObjectController.h"
+#include "platform/NSPathControl.h"
 #include "platform/NSPopUpButton.h"
+#include "platform/NSScreen.h"
 #include "platform/NSTableView.h"
 #include "platform/NSTextField.h"
 #include "platform/NSWindow.h"
+#include "rename/QDFileProperty.h"
 #include "toolbox/cToolBox.h"
 #include "util/cNSStringHandling.h"
 
@@ -60,6 +72,18 @@ void registerNativeClasses(Runtime& runtime)
     NSPopUpButton::registerClass(runtime);
     cToolBox::registerClass(runtime);
     cNSStringHandling::registerClass(runtime);
+    NSScreen::registerClass(runtime);
+    NSMenu::registerClass(runtime);
+    NSPathControl::registerClass(runtime);
+    NSObjectController::registerClass(runtime);
+    CoreFoundation::registerClass(runtime);
+    QDFFullScreen::registerClass(runtime);
+    Messenger::registerClass(runtime);
+    MyModel::registerClass(runtime);
+    MyObjectControler::registerClass(runtime);
+    ocPopUpBtnAppearance::registerClass(runtime);
+    cAppUpdater::registerClass(runtime);
+    QDFileProperty::registerClass(runtime);
 }
 
 }

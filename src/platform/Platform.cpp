@@ -1,8 +1,23 @@
 #include "platform/Platform.h"
 
+#include "platform/DefaultHandler.h"
+
+#ifndef QUODRIX_VERSION_URL
+#define QUODRIX_VERSION_URL ""
+#endif
+
 namespace quodrix {
 
-Platform::Platform() : m_panels(std::make_unique<TerminalPanels>()) { }
+// The core-library release number reported on Linux: a current generation of the system.
+static constexpr double kCoreLibraryVersion = 1953.1;
+
+Platform::Platform()
+    : m_panels(std::make_unique<TerminalPanels>())
+    , m_coreLibraryVersion(kCoreLibraryVersion)
+    , m_urlOpener([](std::string const& url) { openWithDefaultHandler(url); })
+    , m_versionUrl(QUODRIX_VERSION_URL)
+{
+}
 
 Platform::~Platform() = default;
 

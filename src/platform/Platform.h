@@ -6,7 +6,12 @@
 
 #include "platform/Panels.h"
 
+#include <array>
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace quodrix {
 
@@ -18,8 +23,40 @@ public:
     Panels& panels() { return *m_panels; }
     void setPanels(std::unique_ptr<Panels> panels) { m_panels = std::move(panels); }
 
+    // The screens, first screen first, each as its frame {x, y, width, height}. One 1920 x 1080 screen
+    // until a script or test sets another list; the list may be empty.
+    using ScreenFrame = std::array<double, 4>;
+    std::vector<ScreenFrame> const& screenFrames() const { return m_screenFrames; }
+    void setScreenFrames(std::vector<ScreenFrame> frames) { m_screenFrames = std::move(frames); }
+
+    // Whether the menu bar is shown; it is until someone hides it.
+    bool menuBarVisible() const { return m_menuBarVisible; }
+    void setMenuBarVisible(bool visible) { m_menuBarVisible = visible; }
+
+    // The release number of the core library, the number from which the system generation is told.
+    double coreLibraryVersion() const { return m_coreLibraryVersion; }
+    void setCoreLibraryVersion(double version) { m_coreLibraryVersion = version; }
+
+    // Opens a URL with the desktop's default handler; never fails the caller and reports nothing.
+    // Tests may install their own opener.
+    using UrlOpener = std::function<void(std::string const& url)>;
+    void openUrl(std::string const& url) const { m_urlOpener(url); }
+    void setUrlOpener(UrlOpener opener) { m_urlOpener = std::move(opener); }
+
+    // Where the published version text is read from, and how long the read may take in all.
+    std::string const& versionUrl() const { return m_versionUrl; }
+    void setVersionUrl(std::string url) { m_versionUrl = std::move(url); }
+    std::chrono::milliseconds versionTimeout() const { return m_versionTimeout; }
+    void setVersionTimeout(std::chrono::milliseconds timeout) { m_versionTimeout = timeout; }
+
 private:
     std::unique_ptr<Panels> m_panels;
+    std::vector<ScreenFrame> m_screenFrames { { 0, 0, 1920, 1080 } };
+    bool m_menuBarVisible = true;
+    double m_coreLibraryVersion;
+    UrlOpener m_urlOpener;
+    std::string m_versionUrl;
+    std::chrono::milliseconds m_versionTimeout { 15000 };
 };
 
 }

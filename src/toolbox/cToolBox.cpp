@@ -2,7 +2,9 @@
 
 #include "app/Class.h"
 #include "platform/Paths.h"
+#include "platform/Platform.h"
 #include "toolbox/FileStore.h"
+#include "toolbox/UrlServices.h"
 
 namespace quodrix {
 
@@ -59,7 +61,20 @@ void cToolBox::registerClass(Runtime& runtime)
         .classMethod("hStoreTempFile::",
             [](Call const& c) { return Value(hStoreTempFile(c.args.string(0), c.args.string(1))); })
         .classMethod("hGetTempDir", [](Call const&) { return Value(hGetTempDir()); })
-        .classMethod("hGetHomeDir", [](Call const&) { return Value(hGetHomeDir()); });
+        .classMethod("hGetHomeDir", [](Call const&) { return Value(hGetHomeDir()); })
+        .classMethod("hNSStrToUrl:", [](Call const& c) {
+            // Anything but a text makes no URL; nothing is raised.
+            auto text = c.args[0].text();
+            auto url = text ? urlFromText(*text) : std::nullopt;
+            return url ? Value(Url { *url }) : Value();
+        })
+        .classMethod("hShowURL:", [](Call const& c) {
+            if (auto text = c.args[0].text())
+                showUrl(c.runtime.platform(), *text);
+            return Value();
+        })
+        .classMethod("hGetMacOSVersion",
+            [](Call const& c) { return Value(systemGenerationWord(c.runtime.platform().coreLibraryVersion())); });
 }
 
 }
