@@ -10,6 +10,7 @@
 #include "platform/NSTextField.h"
 #include "platform/NSWindow.h"
 #include "toolbox/cToolBox.h"
+#include "util/cNSFileHandling.h"
 
 namespace quodrix {
 
@@ -58,6 +59,7 @@ void registerNativeClasses(Runtime& runtime)
     NSWindow::registerClass(runtime);
     NSPopUpButton::registerClass(runtime);
     cToolBox::registerClass(runtime);
+    cNSFileHandling::registerClass(runtime);
 }
 
 }
