@@ -2,6 +2,7 @@
 
 #include "util/AtomicFile.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <glib.h>
@@ -12,15 +13,51 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// Eight bytes at a time: the high bit of each byte that is CR or LF, and no other bit.
+std::uint64_t lineBreakBits(std::uint64_t word)
+{
+    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7Full;
+    auto zeroBytes = [](std::uint64_t x) { return ~(((x & low7) + low7) | x | low7); };
+    return zeroBytes(word ^ 0x0A0A0A0A0A0A0A0Aull) | zeroBytes(word ^ 0x0D0D0D0D0D0D0D0Dull);
+}
+
+std::uint64_t load(char const* p)
+{
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+bool isLineBreak(char c)
+{
+    return c == '\n' || c == '\r';
+}
+
 // Where the next CR or LF is, or the end.
 std::size_t lineEnd(std::string_view text, std::size_t from)
 {
-    char const* begin = text.data() + from;
-    std::size_t left = text.size() - from;
-    auto const* lf = static_cast<char const*>(std::memchr(begin, '\n', left));
-    std::size_t limit = lf ? std::size_t(lf - begin) : left;
-    auto const* cr = static_cast<char const*>(std::memchr(begin, '\r', limit));
-    return from + (cr ? std::size_t(cr - begin) : limit);
+    char const* p = text.data() + from;
+    char const* end = text.data() + text.size();
+    for (; std::endian::native == std::endian::little && end - p >= 8; p += 8) {
+        if (std::uint64_t bits = lineBreakBits(load(p)))
+            return std::size_t(p - text.data()) + std::size_t(__builtin_ctzll(bits) / 8);
+    }
+    while (p < end && !isLineBreak(*p))
+        ++p;
+    return std::size_t(p - text.data());
+}
+
+// An upper bound of the lines in the text, so the pairs are allocated once.
+std::size_t lineBreaks(std::string_view text)
+{
+    std::size_t count = 0;
+    char const* p = text.data();
+    char const* end = p + text.size();
+    for (; end - p >= 8; p += 8)
+        count += std::size_t(((lineBreakBits(load(p)) >> 7) * 0x0101010101010101ull) >> 56);
+    for (; p < end; ++p)
+        count += isLineBreak(*p);
+    return count;
 }
 
 // Splits at `separator` only if it occurs exactly once.
@@ -32,7 +69,7 @@ bool splitInTwo(std::string_view line, std::string_view separator, std::vector<R
     std::size_t rest = first + separator.size();
     if (line.find(separator, rest) != std::string_view::npos)
         return false;
-    pairs.push_back({ std::string(line.substr(0, first)), std::string(line.substr(rest)) });
+    pairs.push_back({ line.substr(0, first), line.substr(rest) });
     return true;
 }
 
@@ -51,7 +88,7 @@ void readLogLine(std::string_view line, std::vector<RenamePair>& pairs)
         fields[i] = line.substr(start, tab - start);
         start = tab + 1;
     }
-    pairs.push_back({ std::string(fields[4]), std::string(fields[2]) });
+    pairs.push_back({ fields[4], fields[2] });
 }
 
 }
@@ -102,6 +139,7 @@ std::optional<std::string> readUtf8TextFile(std::string const& path)
 std::vector<RenamePair> parseRenamePairs(std::string_view text, std::optional<std::string_view> separator)
 {
     std::vector<RenamePair> pairs;
+    pairs.reserve(lineBreaks(text) + 1);
     bool isLogFile = false;
     std::size_t position = 0;
     while (position < text.size()) {
@@ -118,6 +156,12 @@ std::vector<RenamePair> parseRenamePairs(std::string_view text, std::optional<st
             splitInTwo(line, *separator, pairs);
     }
     return pairs;
+}
+
+RenamePairs::RenamePairs(std::string text, std::optional<std::string_view> separator)
+    : m_text(std::make_shared<std::string const>(std::move(text)))
+    , m_pairs(parseRenamePairs(*m_text, separator))
+{
 }
 
 std::vector<std::string> splitAtLineBreaks(std::string_view text)

@@ -183,13 +183,12 @@ void cNSFileHandling::hAddIconToFile(std::string const& path, std::optional<std:
         removexattr(path.c_str(), kIconAttribute);
 }
 
-std::vector<RenamePair> cNSFileHandling::hReadMfrLog(
-    std::string const& path, std::optional<std::string> const& separator)
+RenamePairs cNSFileHandling::hReadMfrLog(std::string const& path, std::optional<std::string> const& separator)
 {
     auto text = readUtf8TextFile(path);
     if (!text)
         return {};
-    return parseRenamePairs(*text, separator ? std::optional<std::string_view>(*separator) : std::nullopt);
+    return RenamePairs(std::move(*text), separator ? std::optional<std::string_view>(*separator) : std::nullopt);
 }
 
 std::optional<std::vector<std::string>> cNSFileHandling::hReadTextFileLbyL(std::string const& path)
@@ -261,7 +260,7 @@ void cNSFileHandling::registerClass(Runtime& runtime)
     using Self = cNSFileHandling;
     // Paths that are not text give the operation's failure result, never an error.
     auto path = [](Call const& c, std::size_t i) { return pathArgument(c.args[i]).value_or(""); };
-    auto pairsValue = [](std::vector<RenamePair> const& pairs) {
+    auto pairsValue = [](RenamePairs const& pairs) {
         Array array;
         array.reserve(pairs.size());
         for (auto const& pair : pairs)

@@ -54,7 +54,7 @@ public:
     static void hAddIconToFile(std::string const& path, std::optional<std::string> const& imageBytes);
     static constexpr char const* kIconAttribute = "user.quodrix.icon";
 
-    static std::vector<RenamePair> hReadMfrLog(std::string const& path, std::optional<std::string> const& separator);
+    static RenamePairs hReadMfrLog(std::string const& path, std::optional<std::string> const& separator);
     static std::optional<std::vector<std::string>> hReadTextFileLbyL(std::string const& path);
     // A null text leaves an empty file.
     static void hWriteTextFile(std::string const& path, std::optional<std::string> const& text);

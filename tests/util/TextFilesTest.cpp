@@ -21,7 +21,7 @@ std::string pairs(std::string const& contents, std::optional<std::string> const&
     writeFile(dir / "list.txt", contents);
     std::string out;
     for (auto const& pair : cNSFileHandling::hReadMfrLog((dir / "list.txt").string(), separator))
-        out += pair.present + ">" + pair.renamed + "|";
+        out += std::string(pair.present) + ">" + std::string(pair.renamed) + "|";
     return out;
 }
 
