@@ -25,25 +25,29 @@ ms() { date +%s%N; }
 best() { sort -n | head -1; }
 
 echo "reader (best of $runs, ms, file in the page cache):"
-for i in $(seq "$runs"); do "$work/bare_reader" "$list"; done | awk '{print $2}' | best | sed 's/^/  bare C reader   /'
-for i in $(seq "$runs"); do "$work/bench_files" read "$list"; done | awk '{print $2}' | best | sed 's/^/  hReadMfrLog    /'
+for i in $(seq "$runs"); do
+    "$work/bare_reader" "$list" | awk '{print "bare " $2}'
+    "$work/bench_files" read "$list" | awk '{print "ours " $2}'
+done > "$work/read.txt"
+grep '^bare ' "$work/read.txt" | awk '{print $2}' | best | sed 's/^/  bare C reader   /'
+grep '^ours ' "$work/read.txt" | awk '{print $2}' | best | sed 's/^/  hReadMfrLog     /'
 for i in $(seq "$runs"); do
     s=$(ms); pairs=$(LC_ALL=C awk -F';' 'NF==2' "$list" | wc -l); e=$(ms)
     echo "$(( (e - s) / 1000000 ))"
-done | best | sed 's/^/  awk NF==2      /'
+done | best | sed 's/^/  awk NF==2       /'
 "$work/bare_reader" "$list" | awk '{print "  pairs (bare C): " $1}'
 "$work/bench_files" read "$list" | awk '{print "  pairs (ours):   " $1}'
 
-echo "copy of 1 GiB (best of 3, ms):"
+echo "copy of 1 GiB (best of 3, ms, runs alternating):"
 head -c 1073741824 /dev/urandom > "$work/big.bin"
 sync
 for i in 1 2 3; do
-    rm -f "$work/cp.bin"; sync
+    rm -f "$work/cp.bin" "$work/ours.bin"; sync
     s=$(ms); cp "$work/big.bin" "$work/cp.bin"; e=$(ms)
-    echo "$(( (e - s) / 1000000 ))"
-done | best | sed 's/^/  cp              /'
-for i in 1 2 3; do
-    rm -f "$work/ours.bin"; sync
-    "$work/bench_files" copy "$work/big.bin" "$work/ours.bin" | awk '{print $2}'
-done | best | sed 's/^/  hCopyFileTo     /'
+    echo "cp $(( (e - s) / 1000000 ))"
+    rm -f "$work/cp.bin"; sync
+    "$work/bench_files" copy "$work/big.bin" "$work/ours.bin" | awk '{print "ours " $2}'
+done > "$work/copy.txt"
+grep '^cp ' "$work/copy.txt" | awk '{print $2}' | best | sed 's/^/  cp              /'
+grep '^ours ' "$work/copy.txt" | awk '{print $2}' | best | sed 's/^/  hCopyFileTo     /'
 cmp "$work/big.bin" "$work/ours.bin" && echo "  copy identical"

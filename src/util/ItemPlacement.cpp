@@ -107,10 +107,17 @@ bool allowed(Placement how, std::string const& source, std::string const& destin
         return false;
     if (!sourceInfo)
         return true;
-    if (destinationInfo
-        && Identity { sourceInfo->st_dev, sourceInfo->st_ino }
-            == Identity { destinationInfo->st_dev, destinationInfo->st_ino })
-        return false;
+    if (destinationInfo) {
+        // The same item, also when the source is a link that leads to the destination: replacing the
+        // destination would destroy what the source stands for.
+        Identity destinationItem { destinationInfo->st_dev, destinationInfo->st_ino };
+        if (Identity { sourceInfo->st_dev, sourceInfo->st_ino } == destinationItem)
+            return false;
+        struct stat target {};
+        if (S_ISLNK(sourceInfo->st_mode) && stat(source.c_str(), &target) == 0
+            && Identity { target.st_dev, target.st_ino } == destinationItem)
+            return false;
+    }
     auto sourcePath = canonicalKeepingName(source);
     auto destinationPath = canonicalKeepingName(destination);
     if (!sourcePath || !destinationPath || *sourcePath == *destinationPath)

@@ -10,7 +10,8 @@
 // Refused (false, nothing touched): a missing source for a move or copy; a destination whose parent is
 // not a folder after the attempt to create it; a destination that is a symbolic link whose target is
 // missing (it counts as absent, but a name is in the way); a source and destination that are one item,
-// however spelled (hard links, "a/./b", a linked parent folder); a destination inside the source folder;
+// however spelled (hard links, "a/./b", a linked parent folder, a source that is a link to the
+// destination); a destination inside the source folder;
 // and a destination folder that holds the source, which replacing it would destroy.
 
 #include <string>

@@ -112,6 +112,7 @@ TEST_F(FileOperations, OneItemUnderTwoSpellingsIsRefusedAndUntouched)
     write("d/a.txt", "keep");
     fs::create_hard_link(at("d/a.txt"), at("d/hard.txt"));
     fs::create_directory_symlink(at("d"), at("via"));
+    fs::create_symlink(at("d/a.txt"), at("d/to-a"));
     std::string const spellings[] = { at("d/a.txt"), at("d/./a.txt"), at("d//a.txt"), at("d/../d/a.txt"),
         at("via/a.txt"), at("d/hard.txt") };
     std::string before = snapshot();
@@ -121,6 +122,9 @@ TEST_F(FileOperations, OneItemUnderTwoSpellingsIsRefusedAndUntouched)
             EXPECT_EQ(place(at("d/a.txt"), spelling), "Failed");
             EXPECT_EQ(snapshot(), before);
         }
+        SCOPED_TRACE(std::string(name) + " of a link onto what it leads to");
+        EXPECT_EQ(place(at("d/to-a"), at("d/a.txt")), "Failed");
+        EXPECT_EQ(snapshot(), before);
     }
 }
 

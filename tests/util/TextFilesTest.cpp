@@ -174,3 +174,17 @@ TEST(DataFiles, RawBytesRoundTrip)
     cNSFileHandling::writeNSDataToFile("x", (dir / "no/such/folder/d.bin").string());
     EXPECT_FALSE(fs::exists(dir / "no"));
 }
+
+TEST(RenameList, PairsStayValidInCopiesOfTheirHolder)
+{
+    // A short text lives inside its string object: the pairs must point into storage that never moves.
+    RenamePairs copy;
+    {
+        RenamePairs original(std::string("a;b\nc;d"), ";");
+        RenamePairs moved = std::move(original);
+        copy = moved;
+    }
+    ASSERT_EQ(copy.size(), 2u);
+    EXPECT_EQ(copy[0], (RenamePair { "a", "b" }));
+    EXPECT_EQ(copy[1], (RenamePair { "c", "d" }));
+}
