@@ -96,6 +96,29 @@ TEST_F(FileOperations, AFolderDestinationIsReplacedWholeByAFileAndTheOtherWayRou
     EXPECT_EQ(snapshot(), "dest\ndest/one.txt = 1\ndest/sub\ndest/sub/two.txt = 2\nsrc.txt = file\n");
 }
 
+TEST_F(FileOperations, FoldersReplaceFoldersAndMovesCrossFileSystems)
+{
+    write("new/a.txt", "a");
+    write("new/sub/b.txt", "b");
+    write("old/z.txt", "z");
+    EXPECT_EQ(cNSFileHandling::hCopyFileTo(at("new"), at("old")), "OK");
+    EXPECT_EQ(snapshot(),
+        "new\nnew/a.txt = a\nnew/sub\nnew/sub/b.txt = b\nold\nold/a.txt = a\nold/sub\nold/sub/b.txt = b\n");
+
+    // /dev/shm is another file system here: the move copies, then removes the source.
+    if (!fs::is_directory("/dev/shm"))
+        GTEST_SKIP() << "no /dev/shm";
+    TempDir elsewhere;
+    fs::path shm = fs::path("/dev/shm") / elsewhere.path().filename();
+    fs::create_directories(shm / "tree");
+    writeFile(shm / "tree" / "x.txt", "x");
+    EXPECT_EQ(cNSFileHandling::hMoveFileTo((shm / "tree").string(), at("old")), "OK");
+    EXPECT_FALSE(fs::exists(shm / "tree"));
+    EXPECT_EQ(read("old/x.txt"), "x");
+    EXPECT_FALSE(fs::exists(at("old/a.txt")));
+    fs::remove_all(shm);
+}
+
 TEST_F(FileOperations, TheLinkTargetIsTheSourceTextAsPassed)
 {
     write("d/a.txt", "x");

@@ -188,3 +188,30 @@ TEST(RenameList, PairsStayValidInCopiesOfTheirHolder)
     EXPECT_EQ(copy[0], (RenamePair { "a", "b" }));
     EXPECT_EQ(copy[1], (RenamePair { "c", "d" }));
 }
+
+TEST(TextLines, Utf8Validity)
+{
+    std::string const longStretch(6000, 'a');
+    std::string accents;
+    for (int i = 0; i < 3000; ++i)
+        accents += "\xc3\xa9";
+    struct Case {
+        char const* what;
+        std::string bytes;
+        bool valid;
+    } const cases[] = {
+        { "ASCII", longStretch, true },
+        { "two, three and four bytes", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", true },
+        { "NUL inside", std::string("a\0\xc3\xa9\0b", 6), true },
+        { "long accented stretch then ASCII", accents + longStretch, true },
+        { "bad byte after a long accented stretch", accents + "x\xff", false },
+        { "bad byte after a long ASCII stretch", longStretch + "\xc3", false },
+        { "overlong slash", "\xc0\xaf", false },
+        { "encoded surrogate", "\xed\xa0\x80", false },
+        { "cut sequence at the end", "abc\xe2\x82", false },
+        { "stray continuation", "\x80", false },
+        { "above U+10FFFF", "\xf4\x90\x80\x80", false },
+    };
+    for (auto const& c : cases)
+        EXPECT_EQ(isValidUtf8(c.bytes), c.valid) << c.what;
+}
