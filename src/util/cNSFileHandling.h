@@ -54,6 +54,8 @@ public:
     static void hAddIconToFile(std::string const& path, std::optional<std::string> const& imageBytes);
     static constexpr char const* kIconAttribute = "user.quodrix.icon";
 
+    // The rename pairs of a rename list or application log; empty when the file cannot be read as UTF-8.
+    // The pairs are views into the returned object's text: keep it while using them.
     static RenamePairs hReadMfrLog(std::string const& path, std::optional<std::string> const& separator);
     static std::optional<std::vector<std::string>> hReadTextFileLbyL(std::string const& path);
     // A null text leaves an empty file.
