@@ -23,6 +23,7 @@
 #include "rename/QDFileProperty.h"
 #include "toolbox/cToolBox.h"
 #include "util/cNSStringHandling.h"
+#include "util/cNSFileHandling.h"
 
 namespace quodrix {
 
@@ -84,6 +85,7 @@ void registerNativeClasses(Runtime& runtime)
     ocPopUpBtnAppearance::registerClass(runtime);
     cAppUpdater::registerClass(runtime);
     QDFileProperty::registerClass(runtime);
+    cNSFileHandling::registerClass(runtime);
 }
 
 }
