@@ -57,23 +57,4 @@ std::string formatByteCount(std::uint64_t bytes)
     return text.get();
 }
 
-void openWithDefaultHandler(std::string const& path)
-{
-    if (path.empty())
-        return;
-    GPtr<GFile> file(g_file_new_for_path(path.c_str()));
-    TextPtr uri(g_file_get_uri(file.get()));
-    GError* raw = nullptr;
-    if (g_app_info_launch_default_for_uri(uri.get(), nullptr, &raw))
-        return;
-    ErrorPtr error(raw);
-    gchar* argv[] = { const_cast<gchar*>("xdg-open"), uri.get(), nullptr };
-    GError* spawnRaw = nullptr;
-    auto flags = GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
-    if (!g_spawn_async(nullptr, argv, nullptr, flags, nullptr, nullptr, nullptr, &spawnRaw)) {
-        ErrorPtr spawnError(spawnRaw);
-        systemLog(std::string("Could not open ") + path + ": " + (error ? error->message : "no handler"));
-    }
-}
-
 }

@@ -2,8 +2,7 @@
 // DesktopServices: what the desktop's workspace does for single items, through GIO.
 //
 // The trash is the freedesktop.org trash of the user (under $XDG_DATA_HOME, else ~/.local/share). Content
-// types come from the shared MIME database ("image/jpeg", "inode/directory"). Opening uses the desktop's
-// default handler, then xdg-open; without a desktop nothing happens and nothing fails.
+// types come from the shared MIME database ("image/jpeg", "inode/directory"). 
 
 #include <cstdint>
 #include <optional>
@@ -19,8 +18,5 @@ std::optional<std::string> contentTypeOf(std::string const& path);
 
 // A byte count as short text in decimal units ("999 bytes", "1.5 kB"; a no-break space before kB and above).
 std::string formatByteCount(std::uint64_t bytes);
-
-// Opens the item as a double click in the desktop would; the outcome is not reported.
-void openWithDefaultHandler(std::string const& path);
 
 }

@@ -1,5 +1,7 @@
 #include "util/cNSFileHandling.h"
 
+#include "platform/Platform.h"
+
 #include "app/Class.h"
 #include "toolbox/FileStore.h"
 #include "util/AtomicFile.h"
@@ -166,10 +168,10 @@ std::optional<std::string> cNSFileHandling::hGetFileType(std::string const& path
     return contentTypeOf(path);
 }
 
-void cNSFileHandling::hShowInFinder(std::string const& path)
+void cNSFileHandling::hShowInFinder(Platform& platform, std::string const& path)
 {
     if (itemExists(path))
-        openWithDefaultHandler(path);
+        platform.openUrl(Url::fromPath(path).text);
 }
 
 void cNSFileHandling::hAddIconToFile(std::string const& path, std::optional<std::string> const& imageBytes)
@@ -301,7 +303,7 @@ void cNSFileHandling::registerClass(Runtime& runtime)
             })
         .classMethod("hShowInFinder:",
             [=](Call const& c) {
-                hShowInFinder(path(c, 0));
+                hShowInFinder(c.runtime.platform(), path(c, 0));
                 return Value();
             })
         .method("hRenameFile::",

@@ -19,6 +19,7 @@
 
 namespace quodrix {
 
+class Platform;
 class Runtime;
 
 class cNSFileHandling : public Object {
@@ -49,7 +50,8 @@ public:
     // replacing an item; does nothing when the name is not one path component.
     static void hRenameFile(std::string const& location, std::string const& newName);
     static std::optional<std::string> hGetFileType(std::string const& path);
-    static void hShowInFinder(std::string const& path);
+    // Opens the item with the desktop's default handler (through the platform's URL opener).
+    static void hShowInFinder(Platform& platform, std::string const& path);
     // Keeps the image bytes as the item's custom icon; nullopt removes it.
     static void hAddIconToFile(std::string const& path, std::optional<std::string> const& imageBytes);
     static constexpr char const* kIconAttribute = "user.quodrix.icon";

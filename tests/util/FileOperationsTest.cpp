@@ -2,6 +2,7 @@
 // one step, refusals that leave everything as it was, folders, dates, sizes, types, icons and renaming.
 
 #include "support/ScriptBundle.h"
+#include "platform/Platform.h"
 #include "util/cNSFileHandling.h"
 
 #include <algorithm>
@@ -301,9 +302,15 @@ TEST_F(FileOperations, IconsAreAnExtendedAttributeAndNeverFail)
     EXPECT_LT(getxattr(at("f.txt").c_str(), cNSFileHandling::kIconAttribute, buffer, sizeof buffer), 0);
     cNSFileHandling::hAddIconToFile(at("missing"), std::string("x"));
     cNSFileHandling::hAddIconToFile(at("f.txt"), std::string(1 << 20, 'x'));
-    cNSFileHandling::hShowInFinder(at("f.txt"));
-    cNSFileHandling::hShowInFinder(at("missing"));
     EXPECT_EQ(read("f.txt"), "x");
+
+    // Showing an item opens its file URL through the platform; a missing item opens nothing.
+    Platform platform;
+    std::vector<std::string> opened;
+    platform.setUrlOpener([&](std::string const& url) { opened.push_back(url); });
+    cNSFileHandling::hShowInFinder(platform, at("f.txt"));
+    cNSFileHandling::hShowInFinder(platform, at("missing"));
+    EXPECT_EQ(opened, std::vector<std::string> { Url::fromPath(at("f.txt")).text });
 }
 
 TEST_F(FileOperations, DeletingAndRenamingByUrl)
