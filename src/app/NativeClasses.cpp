@@ -5,6 +5,8 @@
 #include "platform/NSApplication.h"
 #include "platform/NSArrayController.h"
 #include "platform/NSTableView.h"
+#include "presets/QDbookmarks.h"
+#include "presets/dbViewController.h"
 #include "toolbox/cToolBox.h"
 
 namespace quodrix {
@@ -50,6 +52,8 @@ void registerNativeClasses(Runtime& runtime)
     NSArrayController::registerClass(runtime);
     NSTableView::registerClass(runtime);
     cToolBox::registerClass(runtime);
+    dbViewController::registerClass(runtime);
+    QDbookmarks::registerClass(runtime);
 }
 
 }
