@@ -268,3 +268,38 @@ TEST(PresetsDatabaseUnopenable, EveryOperationGivesItsFailureResultAndNoConnecti
     db.getAllRowsFromTableNamed("Presets");
     EXPECT_FALSE(db.hasOpenConnection());
 }
+
+TEST_F(PresetsDatabase, ADatabaseWrittenByTheShellWithTheStatementTextsIsServed)
+{
+    auto insertText = [](std::string const& table, std::string const& first) {
+        std::string names, values;
+        for (int p = 0; p < 62; ++p) {
+            char const* separator = p == 0 ? "" : p == 2 ? ", " : ",";
+            names += separator + ("'StrField" + std::to_string(p) + "'");
+            values += separator + std::string(p == 0 ? "'" + first + "'" : "''");
+        }
+        return "Insert or replace into '" + table + "' (" + names + ") values (" + values + ");";
+    };
+    std::string script = createText("Presets", names("NameOfPreset", "Process", "Action"))
+        + createText("AppResource", names("StrField0", "StrField1", "StrField2"))
+        + createText("AppBookmarks", names("StrField0", "StrField1", "StrField2")) + insertText("AppResource", "appSys")
+        + insertText("AppBookMarks", "myAppDestBookmark");
+    std::filesystem::create_directories(home.folder());
+    writeFile(home.support() / "script.sql", script);
+    auto r = runCommand("sqlite3 '" + home.dbPath().string() + "' < '" + (home.support() / "script.sql").string() + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    db.linkToPresetsDB();  // the file is there: nothing to do
+    EXPECT_EQ(db.checkForActionType("AppResource", "StrField0", "appSys"),
+        std::vector<std::string> { "appSys" + std::string(61, '|') });
+    testing::internal::CaptureStderr();
+    auto found = db.hGetBookMarkedFolders("AppBookmarks", "StrField0", "myAppDestBookmark", "StrField1", "", "*");
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(found, std::optional<Data>(Data { "myAppDestBookmark" }));
+    db.insertSortingPresetToDB();
+    EXPECT_EQ(db.checkPresetNameFromTableNamed("Presets", "NameOfPreset", "myPresetName"),
+        std::optional<std::string>("myPresetName"));
+    EXPECT_EQ(db.checkForActionType("Presets", "Action", "ByHand").size(), 1u);
+    EXPECT_EQ(db.removePresetFromDatabase("Presets", "NameOfPreset", "myPresetName"), "preset removed");
+    EXPECT_EQ(query(home.dbPath(), "PRAGMA integrity_check"), std::vector<std::string> { "ok" });
+}
