@@ -7,6 +7,8 @@
 
 namespace quodrix::presets {
 
+constexpr int kBusyTimeoutMilliseconds = 2000;
+
 void ConnectionCloser::operator()(sqlite3* db) const
 {
     sqlite3_close_v2(db);
@@ -30,6 +32,8 @@ Connection openConnection(std::string const& path)
     }
     if (sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) != SQLITE_OK)
         return nullptr;
+    // Another process (a second copy of the application, the sqlite3 shell) may hold the file for a moment.
+    sqlite3_busy_timeout(db.get(), kBusyTimeoutMilliseconds);
     return db;
 }
 

@@ -3,7 +3,8 @@
 //
 // Connections are opened with the store's safety settings: a double-quoted text is always an identifier
 // (never a string constant), the schema of a file is not trusted to run functions, and the defensive mode
-// keeps the schema from being written directly. Statements are prepared one at a time from their whole
+// keeps the schema from being written directly; a file that another process holds locked is waited for up
+// to two seconds. Statements are prepared one at a time from their whole
 // text; a text that holds more than one statement is refused. Handles are owned by unique_ptr and are
 // closed or finalized when they go.
 //

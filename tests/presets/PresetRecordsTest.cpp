@@ -6,6 +6,7 @@
 #include "presets/dbViewController.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using namespace quodrix;
 using namespace quodrix::test;
@@ -143,4 +144,18 @@ TEST_F(PresetRecords, NullsAndOtherValuesWrittenByOtherMeans)
     EXPECT_EQ(db.checkPresetNameFromTableNamed("Presets", "Action", "Act"), std::optional<std::string>("n"));
     execute(home.dbPath(), "UPDATE Presets SET NameOfPreset = NULL");
     EXPECT_EQ(db.checkPresetNameFromTableNamed("Presets", "Action", "Act"), std::nullopt);
+}
+
+TEST_F(PresetRecords, ARemovalThatCannotRunToCompletionRemovesNothingAndSaysSo)
+{
+    db.insertPreset(presetRecord("Locked", "Sorting", "ByDate"));
+    // Another connection holds the write lock for longer than the store waits.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(home.dbPath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(db.removePresetFromDatabase("Presets", "NameOfPreset", "Locked"), "preset not found");
+    EXPECT_FALSE(db.hasOpenConnection());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(rowCount(home.dbPath(), "Presets"), 1);
 }
