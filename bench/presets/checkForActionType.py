@@ -7,7 +7,8 @@ Usage: python3 bench/presets/checkForActionType.py [BUILD_DIR] [RUNS]
 Three figures, each the median of RUNS runs (default 21):
   shell     the sqlite3 shell as a process: SELECT * FROM Presets WHERE Action = 'Action17', output to /dev/null
   process   the quodrix executable as a process: one checkForActionType::: call from a script, lines to /dev/null
-  call      the checkForActionType::: call alone, timed inside the script (open, query, lines, close)
+  call      the checkForActionType::: call alone, timed inside that script (open, query, lines, close)
+The shell and the application run in turn, so that both meet the same load on the machine.
 """
 import os
 import shutil
@@ -62,33 +63,42 @@ query = "SELECT * FROM Presets WHERE Action = 'Action17'"
 count = len(subprocess.run(["sqlite3", db_path, query], stdout=subprocess.PIPE, check=True,
                            text=True).stdout.splitlines())
 
-in_script = run_script("""
-local db = objc.dbViewController:new()
-local times, n = {}, 0
-for i = 1, %d do
-  local start = objc.date():timeIntervalSince1970()
-  n = #db:checkForActionType___("Presets", "Action", "Action17")
-  times[#times + 1] = (objc.date():timeIntervalSince1970() - start) * 1000
-end
-table.sort(times)
-print(n, times[(#times + 1) // 2])
-""" % runs).split()
-
+# One run of the application: the call is timed inside the script, the lines go to standard output.
 with open(os.path.join(scripts, "50_bench.lua"), "w") as f:
-    f.write("""for _, line in ipairs(objc.dbViewController:new():checkForActionType___("Presets", "Action", "Action17")) do
-  io.stdout:write(line, "\\n")
-end
+    f.write("""local start = objc.date():timeIntervalSince1970()
+local lines = objc.dbViewController:new():checkForActionType___("Presets", "Action", "Action17")
+local elapsed = (objc.date():timeIntervalSince1970() - start) * 1000
+for _, line in ipairs(lines) do io.stdout:write(line, "\\n") end
+io.stderr:write(string.format("%d %.3f\\n", #lines, elapsed))
 objc.NSApp:terminate_(nil)
 """)
+
+
+def application_run():
+    start = time.perf_counter()
+    done = subprocess.run([os.path.join(work, "bin", "quodrix")], env=env, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.PIPE, check=True, text=True)
+    wall = (time.perf_counter() - start) * 1000
+    found, call = done.stderr.split()
+    return wall, float(call), int(found)
+
+
 for _ in range(3):  # warm the page cache for both
     timed(["sqlite3", db_path, query])
-    timed([os.path.join(work, "bin", "quodrix")], env=env)
-shell = statistics.median(timed(["sqlite3", db_path, query]) for _ in range(runs))
-process = statistics.median(timed([os.path.join(work, "bin", "quodrix")], env=env) for _ in range(runs))
+    application_run()
+# Interleaved, so that both see the same load on the machine.
+shell_times, process_times, call_times = [], [], []
+for _ in range(runs):
+    shell_times.append(timed(["sqlite3", db_path, query]))
+    wall, call, found = application_run()
+    process_times.append(wall)
+    call_times.append(call)
+shell, process, call = (statistics.median(t) for t in (shell_times, process_times, call_times))
+in_script = [found]
 
 print("rows %d, matching %d (shell) / %s (store), file %.1f MB, %d runs"
       % (ROWS, count, in_script[0], os.path.getsize(db_path) / 1e6, runs))
 print("shell    %7.2f ms" % shell)
 print("process  %7.2f ms  (%.2f x shell)" % (process, process / shell))
-print("call     %7.2f ms  (%.2f x shell)" % (float(in_script[1]), float(in_script[1]) / shell))
+print("call     %7.2f ms  (%.2f x shell)" % (call, call / shell))
 shutil.rmtree(work)
