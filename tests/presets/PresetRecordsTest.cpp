@@ -81,6 +81,8 @@ TEST_F(PresetRecords, RemovalResults)
     } const cases[] = {
         { "NoSuchTable", "NameOfPreset", "Keep", "preset not found" },
         { "Presets", "NameOfPresett", "Keep", "preset not found" },  // a misspelled column removes nothing
+        // ... also when the value is the column's name: the name is never taken as a string constant.
+        { "Presets", "NameOfPresett", "NameOfPresett", "preset not found" },
         { "Presets", "NameOfPreset", "Other", "preset removed" },     // ran to completion, matched nothing
         { "Presets", "NameOfPreset", "keep", "preset removed" },
     };
@@ -128,6 +130,7 @@ TEST_F(PresetRecords, EachQueryMakesANewListAndBothFieldsReferToIt)
     EXPECT_EQ(db.myPresetsArray(), db.myPresetsArrayToPass());
     EXPECT_TRUE(db.myPresetsArray()->empty());
     EXPECT_TRUE(db.checkForActionType("Presets", "NoSuchColumn", "ByHand").empty());
+    EXPECT_TRUE(db.checkForActionType("Presets", "NoSuchColumn", "NoSuchColumn").empty());
     EXPECT_TRUE(db.checkForActionType("NoSuchTable", "Action", "ByHand").empty());
     EXPECT_FALSE(db.hasOpenConnection());
 }
