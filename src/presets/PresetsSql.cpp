@@ -103,6 +103,21 @@ void appendColumnText(std::string& out, sqlite3_stmt* statement, int column)
         out.append(static_cast<char const*>(bytes), std::size_t(sqlite3_column_bytes(statement, column)));
 }
 
+void appendJoinedColumns(std::string& out, sqlite3_stmt* statement, int first, int last, char separator)
+{
+    int const count = sqlite3_column_count(statement);
+    for (int column = first; column <= last; ++column) {
+        if (column > first)
+            out += separator;
+        if (column < 0 || column >= count)
+            continue;
+        // Text, numbers as text, and blobs as their bytes; null for SQL null.
+        auto const* text = sqlite3_column_text(statement, column);
+        if (text)
+            out.append(reinterpret_cast<char const*>(text), std::size_t(sqlite3_column_bytes(statement, column)));
+    }
+}
+
 std::string columnText(sqlite3_stmt* statement, int column)
 {
     std::string out;

@@ -48,6 +48,9 @@ bool bindBlob(sqlite3_stmt* statement, int index, std::string_view bytes);
 std::string columnText(sqlite3_stmt* statement, int column);
 // The same, appended to a text.
 void appendColumnText(std::string& out, sqlite3_stmt* statement, int column);
+// The texts of result columns first to last of the current row, each as columnText gives it, joined by a
+// separator.
+void appendJoinedColumns(std::string& out, sqlite3_stmt* statement, int first, int last, char separator);
 // Whether the result column holds SQL null (or does not exist).
 bool columnIsNull(sqlite3_stmt* statement, int column);
 int columnCount(sqlite3_stmt* statement);

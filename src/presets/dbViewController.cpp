@@ -215,11 +215,7 @@ std::vector<std::string> dbViewController::checkForActionType(
             std::string line;
             while (step(statement.get()) == StepResult::Row) {
                 line.clear();
-                for (int column = 1; column <= int(kNamedColumns); ++column) {
-                    if (column > 1)
-                        line += '|';
-                    appendColumnText(line, statement.get(), column);
-                }
+                appendJoinedColumns(line, statement.get(), 1, int(kNamedColumns), '|');
                 m_myPresetsArray->push_back(line);
             }
         }
