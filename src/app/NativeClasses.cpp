@@ -21,6 +21,8 @@
 #include "platform/NSTextField.h"
 #include "platform/NSWindow.h"
 #include "rename/QDFileProperty.h"
+#include "presets/QDbookmarks.h"
+#include "presets/dbViewController.h"
 #include "toolbox/cToolBox.h"
 #include "util/cNSStringHandling.h"
 #include "util/cNSFileHandling.h"
@@ -86,6 +88,8 @@ void registerNativeClasses(Runtime& runtime)
     cAppUpdater::registerClass(runtime);
     QDFileProperty::registerClass(runtime);
     cNSFileHandling::registerClass(runtime);
+    dbViewController::registerClass(runtime);
+    QDbookmarks::registerClass(runtime);
 }
 
 }

@@ -1,0 +1,100 @@
+#include "presets/BookmarkKey.h"
+
+#include "platform/Paths.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quodrix::presets {
+
+namespace {
+
+struct FileDescriptor {
+    int fd = -1;
+    explicit FileDescriptor(int descriptor) : fd(descriptor) { }
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    FileDescriptor(FileDescriptor const&) = delete;
+    FileDescriptor& operator=(FileDescriptor const&) = delete;
+};
+
+std::optional<std::string> readKey(std::string const& path)
+{
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (file.fd < 0)
+        return std::nullopt;
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != off_t(kBookmarkKeySize))
+        return std::nullopt;
+    std::string key(kBookmarkKeySize, '\0');
+    std::size_t done = 0;
+    while (done < key.size()) {
+        ssize_t n = ::read(file.fd, key.data() + done, key.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return std::nullopt;
+        done += std::size_t(n);
+    }
+    return key;
+}
+
+bool randomBytes(std::string& out)
+{
+    std::size_t done = 0;
+    while (done < out.size()) {
+        ssize_t n = ::getrandom(out.data() + done, out.size() - done, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+// Writes a new key under a temporary name and links it into place; an existing key file wins.
+void createKey(std::string const& path)
+{
+    std::string key(kBookmarkKeySize, '\0');
+    if (!randomBytes(key))
+        return;
+    std::string temporary = path + ".XXXXXX";
+    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.fd < 0)
+        return;
+    bool written = ::fchmod(file.fd, 0600) == 0 && ::write(file.fd, key.data(), key.size()) == ssize_t(key.size())
+        && ::fsync(file.fd) == 0;
+    if (written)
+        ::link(temporary.c_str(), path.c_str());  // fails harmlessly when another key got there first
+    ::unlink(temporary.c_str());
+}
+
+}
+
+std::string bookmarkKeyPath()
+{
+    return joinPath(joinPath(applicationSupportDirectory(), "BriskloCom"), "QuodrixBookmarks.key");
+}
+
+std::optional<std::string> bookmarkKey(KeyCreation creation)
+{
+    std::string path = bookmarkKeyPath();
+    if (auto key = readKey(path))
+        return key;
+    std::error_code ec;
+    if (creation == KeyCreation::Never || std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
+        return std::nullopt;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    createKey(path);
+    return readKey(path);
+}
+
+}

@@ -1,0 +1,50 @@
+#include "presets/QDbookmarks.h"
+
+#include "app/Class.h"
+#include "presets/BookmarkKey.h"
+#include "presets/BookmarkRecord.h"
+
+namespace quodrix {
+
+using namespace presets;
+
+std::optional<Data> QDbookmarks::bookmarkForURL(Url const& url) const
+{
+    if (!url.path())
+        return std::nullopt;
+    auto key = bookmarkKey(KeyCreation::IfMissing);
+    if (!key)
+        return std::nullopt;
+    auto bytes = makeBookmark(url, *key);
+    if (!bytes)
+        return std::nullopt;
+    return Data { std::move(*bytes) };
+}
+
+std::optional<Url> QDbookmarks::urlForBookmark(Data const& bookmark) const
+{
+    auto key = bookmarkKey(KeyCreation::Never);
+    if (!key)
+        return std::nullopt;
+    return resolveBookmark(bookmark.bytes, *key);
+}
+
+void QDbookmarks::registerClass(Runtime& runtime)
+{
+    ClassBuilder<QDbookmarks>(runtime, "QDbookmarks")
+        .method("bookmarkForURL:", [](Call const& c) {
+            // A message to a null URL answers null.
+            if (c.args[0].isNull())
+                return Value();
+            if (c.args[0].kind() != Kind::Url)
+                c.args.wrongKind(0, "a URL");
+            return Value(c.self<QDbookmarks>().bookmarkForURL(c.args[0].asUrl()));
+        })
+        .method("urlForBookmark:", [](Call const& c) {
+            if (c.args[0].isNull())
+                return Value();
+            return Value(c.self<QDbookmarks>().urlForBookmark(c.args.data(0)));
+        });
+}
+
+}

@@ -1,0 +1,433 @@
+#include "presets/dbViewController.h"
+
+#include "app/BridgeError.h"
+#include "app/Class.h"
+#include "platform/Paths.h"
+#include "platform/SystemLog.h"
+
+#include <filesystem>
+
+namespace quodrix {
+
+using namespace presets;
+
+namespace {
+
+constexpr char const* kOpenSelector = "openmyPresetsDb";
+
+std::string createTableSelector()
+{
+    std::string selector = "createTableNamed:";
+    for (std::size_t p = 0; p < kNamedColumns; ++p)
+        selector += "withField" + std::to_string(p) + ":";
+    return selector;
+}
+
+std::string insertRecordSelector()
+{
+    std::string selector = "insertRecordIntoTableNamed:";
+    for (std::size_t p = 0; p < kNamedColumns; ++p)
+        selector += "withField" + std::to_string(p) + ":field" + std::to_string(p) + "Value:";
+    return selector;
+}
+
+// "name:" followed by 61 more colons: one for each of the 62 values.
+std::string presetWriterSelector(std::string const& name)
+{
+    return name + std::string(kNamedColumns, ':');
+}
+
+// The text of a value as SQL writes it between single quotes, for the diagnostic log.
+std::string sqlLiteralForLog(std::string const& text)
+{
+    std::string out = "'";
+    for (char ch : text) {
+        out += ch;
+        if (ch == '\'')
+            out += '\'';
+    }
+    return out + "'";
+}
+
+}
+
+std::string dbViewController::dbFilePath() const
+{
+    std::string folder = joinPath(applicationSupportDirectory(), "BriskloCom/");
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    return folder + "QuodrixPresets.sql";
+}
+
+bool dbViewController::reopen()
+{
+    close();
+    m_myDb = openConnection(dbFilePath());
+    return m_myDb != nullptr;
+}
+
+void dbViewController::fail(char const* description, std::string const& method)
+{
+    close();
+    throw RaisedError(description, method, kFileName);
+}
+
+void dbViewController::openmyPresetsDb()
+{
+    if (!reopen())
+        fail(kOpenFailed, kOpenSelector);
+}
+
+void dbViewController::createTableNamed(std::string const& table, ColumnNames const& columns)
+{
+    auto sql = createTableStatement(table, columns);
+    bool created = false;
+    if (sql && !isInternalTable(table)) {
+        Statement statement = prepare(m_myDb.get(), *sql);
+        created = statement && step(statement.get()) == StepResult::Done;
+    }
+    if (!created)
+        fail(kCreateFailed, createTableSelector());
+}
+
+void dbViewController::insertRecordIntoTableNamed(
+    std::string const& table, ColumnNames const& columns, PresetRecord const& values)
+{
+    if (!reopen())
+        fail(kOpenFailed, insertRecordSelector());
+    auto sql = insertStatement(table, columns);
+    bool written = false;
+    if (sql && !isInternalTable(table)) {
+        Statement statement = prepare(m_myDb.get(), *sql);
+        bool bound = statement != nullptr;
+        for (std::size_t p = 0; bound && p < kNamedColumns; ++p)
+            bound = bindText(statement.get(), int(p + 1), values[p]);
+        written = bound && step(statement.get()) == StepResult::Done;
+    }
+    if (!written)
+        fail(kUpdateFailed, insertRecordSelector());
+}
+
+void dbViewController::linkToPresetsDB()
+{
+    std::string path = dbFilePath();
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
+        return;
+    openmyPresetsDb();
+    createTableNamed("Presets", presetsColumns());
+    createTableNamed("AppResource", resourceColumns());
+    createTableNamed("AppBookmarks", resourceColumns());
+
+    PresetRecord seed;
+    seed[0] = "appSys";
+    insertRecordIntoTableNamed("AppResource", resourceColumns(), seed);
+    seed[0] = "myAppDestBookmark";
+    // SQLite compares table names without regard to ASCII case: this row lands in "AppBookmarks".
+    insertRecordIntoTableNamed("AppBookMarks", resourceColumns(), seed);
+    close();
+}
+
+void dbViewController::insertPreset(PresetRecord const& values)
+{
+    insertRecordIntoTableNamed("Presets", presetsColumns(), values);
+    close();
+}
+
+void dbViewController::insertSortingPresetToDB()
+{
+    PresetRecord values;
+    values[0] = "myPresetName";
+    values[1] = "Sorting";
+    values[2] = "ByHand";
+    for (std::size_t p = 3; p < kNamedColumns; ++p)
+        values[p] = "Loc" + std::to_string(p - 2);
+    insertPreset(values);
+}
+
+void dbViewController::getAllRowsFromTableNamed(std::string const& table)
+{
+    if (!reopen())
+        return;
+    if (auto quotedTable = quoteIdentifier(table)) {
+        if (Statement statement = prepare(m_myDb.get(), "SELECT * FROM " + *quotedTable)) {
+            while (step(statement.get()) == StepResult::Row) { }
+        }
+    }
+    close();
+}
+
+// "SELECT * FROM <table> WHERE <column> = ?" (or DELETE), with the value bound; null when a name can't be
+// written or the statement can't be prepared.
+static Statement prepareMatch(
+    sqlite3* db, char const* verb, std::string const& table, std::string const& column, std::string const& value)
+{
+    auto quotedTable = quoteIdentifier(table);
+    auto quotedColumn = quoteIdentifier(column);
+    if (!quotedTable || !quotedColumn)
+        return nullptr;
+    Statement statement = prepare(db, std::string(verb) + " FROM " + *quotedTable + " WHERE " + *quotedColumn + " = ?");
+    if (!statement || !bindText(statement.get(), 1, value))
+        return nullptr;
+    return statement;
+}
+
+std::optional<std::string> dbViewController::checkPresetNameFromTableNamed(
+    std::string const& table, std::string const& column, std::string const& value)
+{
+    m_myPresetExist.reset();
+    if (!reopen())
+        return m_myPresetExist;
+    if (Statement statement = prepareMatch(m_myDb.get(), "SELECT *", table, column, value)) {
+        while (step(statement.get()) == StepResult::Row) {
+            if (columnIsNull(statement.get(), 1))
+                m_myPresetExist.reset();
+            else
+                m_myPresetExist = columnText(statement.get(), 1);
+        }
+    }
+    close();
+    return m_myPresetExist;
+}
+
+std::string dbViewController::removePresetFromDatabase(
+    std::string const& table, std::string const& column, std::string const& value)
+{
+    // A removal that did not run to completion removed nothing, and says so.
+    m_myPresetExist = kPresetNotFound;
+    if (reopen() && !isInternalTable(table)) {
+        if (Statement statement = prepareMatch(m_myDb.get(), "DELETE", table, column, value)) {
+            if (step(statement.get()) == StepResult::Done)
+                m_myPresetExist = kPresetRemoved;
+        }
+    }
+    close();
+    return *m_myPresetExist;
+}
+
+std::vector<std::string> dbViewController::checkForActionType(
+    std::string const& table, std::string const& column, std::string const& value)
+{
+    m_myPresetsArray = std::make_shared<std::vector<std::string>>();
+    m_myPresetsArrayToPass = m_myPresetsArray;
+    if (reopen()) {
+        if (Statement statement = prepareMatch(m_myDb.get(), "SELECT *", table, column, value)) {
+            std::string line;
+            while (step(statement.get()) == StepResult::Row) {
+                line.clear();
+                appendJoinedColumns(line, statement.get(), 1, int(kNamedColumns), '|');
+                m_myPresetsArray->push_back(line);
+            }
+        }
+    }
+    close();
+    return *m_myPresetsArrayToPass;
+}
+
+void dbViewController::hSaveSecurityScopedBookmarks(Data const& bookmark)
+{
+    if (!reopen())
+        return;
+    if (Statement statement = prepare(m_myDb.get(), "insert into Image(Image)values(?)")) {
+        if (bindBlob(statement.get(), 1, bookmark.bytes))
+            step(statement.get());
+    }
+    close();
+}
+
+std::optional<Data> dbViewController::hGetBookMarkedFolders(std::string const& table, std::string const& column1,
+    std::string const& value1, std::string const& column2, std::string const& value2, std::string const& selection)
+{
+    m_mySearchValue4.reset();
+    if (!reopen())
+        return m_mySearchValue4;
+    systemLog("SQL: SELECT " + selection + " FROM " + table + " WHERE " + column1 + " = " + sqlLiteralForLog(value1)
+        + " AND " + column2 + " = " + sqlLiteralForLog(value2));
+    // The statement that runs is the logged one with its names quoted and its values bound.
+    auto columns = quoteSelection(selection);
+    auto quotedTable = quoteIdentifier(table);
+    auto quoted1 = quoteIdentifier(column1);
+    auto quoted2 = quoteIdentifier(column2);
+    Statement statement;
+    if (columns && quotedTable && quoted1 && quoted2) {
+        statement = prepare(m_myDb.get(),
+            "SELECT " + *columns + " FROM " + *quotedTable + " WHERE " + *quoted1 + " = ? AND " + *quoted2 + " = ?");
+        if (statement && !(bindText(statement.get(), 1, value1) && bindText(statement.get(), 2, value2)))
+            statement.reset();
+    }
+    if (statement) {
+        systemLog("check 1");
+        while (step(statement.get()) == StepResult::Row) {
+            systemLog("check 2");
+            m_mySearchValue4 = Data { columnText(statement.get(), 1) };
+            systemLog("check 4: " + Value(*m_mySearchValue4).description());
+        }
+    }
+    statement.reset();
+    close();
+    return m_mySearchValue4;
+}
+
+void dbViewController::SaveImagesToSql(Data const& image, std::string const& url)
+{
+    Statement statement = prepare(m_myDb.get(), "INSERT INTO IMAGES (URL, IMAGE) VALUES (?, ?)");
+    if (statement && bindText(statement.get(), 1, url) && bindBlob(statement.get(), 2, image.bytes))
+        step(statement.get());
+}
+
+std::optional<Data> dbViewController::LoadImagesFromSql(std::string const& url)
+{
+    Statement statement = prepare(m_myDb.get(), "SELECT IMAGE FROM IMAGES WHERE URL = ?");
+    if (!statement || !bindText(statement.get(), 1, url) || step(statement.get()) != StepResult::Row)
+        return std::nullopt;
+    return Data { columnText(statement.get(), 0) };
+}
+
+static Value listValue(std::shared_ptr<std::vector<std::string>> const& list)
+{
+    return list ? Value(*list) : Value();
+}
+
+Value dbViewController::valueForKey(std::string const& key) const
+{
+    if (key == "myDb")
+        return Value();  // a connection handle has no value a script could use
+    if (key == "myPresetExist")
+        return Value(m_myPresetExist);
+    if (key == "myPresetValueStr")
+        return Value(m_myPresetValueStr);
+    if (key == "myPresetsArray")
+        return listValue(m_myPresetsArray);
+    if (key == "myPresetsArrayToPass")
+        return listValue(m_myPresetsArrayToPass);
+    if (key == "myEmptyArray")
+        return Value(m_myEmptyArray);
+    if (key == "mySearchValue4")
+        return Value(m_mySearchValue4);
+    return Object::valueForKey(key);
+}
+
+void dbViewController::setValueForKey(std::string const& key, Value value)
+{
+    if (key == "myPresetValueStr") {
+        if (value.isNull())
+            m_myPresetValueStr.reset();
+        else if (auto text = value.text())
+            m_myPresetValueStr = *text;
+        else
+            throw ArgumentError("myPresetValueStr must be a string, not " + std::string(kindName(value.kind())));
+        return;
+    }
+    for (char const* owned :
+        { "myDb", "myPresetExist", "myPresetsArray", "myPresetsArrayToPass", "myEmptyArray", "mySearchValue4" }) {
+        if (key == owned)
+            throw ArgumentError(key + " is kept by the store's own operations");
+    }
+    Object::setValueForKey(key, std::move(value));
+}
+
+// Arguments are written into the store as "%@" formats them: strings as themselves, numbers in decimal.
+static std::string textArgument(Args const& args, std::size_t i)
+{
+    if (auto text = args[i].text())
+        return *text;
+    if (args[i].isNumber())
+        return args[i].description();
+    args.wrongKind(i, "a string");
+}
+
+static std::optional<Data> optionalData(Args const& args, std::size_t i)
+{
+    if (args[i].isNull())
+        return std::nullopt;
+    return args.data(i);
+}
+
+// 62 consecutive text arguments, from `first` on every `stride`th.
+static std::array<std::string, kNamedColumns> textArguments(Args const& args, std::size_t first, std::size_t stride)
+{
+    std::array<std::string, kNamedColumns> texts;
+    for (std::size_t p = 0; p < kNamedColumns; ++p)
+        texts[p] = textArgument(args, first + p * stride);
+    return texts;
+}
+
+void dbViewController::registerClass(Runtime& runtime)
+{
+    ClassBuilder<dbViewController> builder(runtime, "dbViewController");
+    builder
+        .method("dbFilePath", [](Call const& c) { return Value(c.self<dbViewController>().dbFilePath()); })
+        .method(kOpenSelector, [](Call const& c) {
+            c.self<dbViewController>().openmyPresetsDb();
+            return Value();
+        })
+        .method(createTableSelector(), [](Call const& c) {
+            c.self<dbViewController>().createTableNamed(textArgument(c.args, 0), textArguments(c.args, 1, 1));
+            return Value();
+        })
+        .method(insertRecordSelector(), [](Call const& c) {
+            c.self<dbViewController>().insertRecordIntoTableNamed(
+                textArgument(c.args, 0), textArguments(c.args, 1, 2), textArguments(c.args, 2, 2));
+            return Value();
+        })
+        .method("linkToPresetsDB", [](Call const& c) {
+            c.self<dbViewController>().linkToPresetsDB();
+            return Value();
+        })
+        .method("creatTableIfNotExist", [](Call const& c) {
+            c.self<dbViewController>().creatTableIfNotExist();
+            return Value();
+        })
+        .method("myPresetValueStr", [](Call const& c) { return Value(c.self<dbViewController>().myPresetValueStr()); })
+        .method("setMyPresetValueStr:", [](Call const& c) {
+            c.self<dbViewController>().setMyPresetValueStr(c.args.optionalString(0));
+            return Value();
+        })
+        .method("insertSortingPresetToDB", [](Call const& c) {
+            c.self<dbViewController>().insertSortingPresetToDB();
+            return Value();
+        })
+        .method("getAllRowsFromTableNamed:", [](Call const& c) {
+            c.self<dbViewController>().getAllRowsFromTableNamed(textArgument(c.args, 0));
+            return Value();
+        })
+        .method("checkPresetNameFromTableNamed:::", [](Call const& c) {
+            return Value(c.self<dbViewController>().checkPresetNameFromTableNamed(
+                textArgument(c.args, 0), textArgument(c.args, 1), textArgument(c.args, 2)));
+        })
+        .method("removePresetFromDatabase:::", [](Call const& c) {
+            return Value(c.self<dbViewController>().removePresetFromDatabase(
+                textArgument(c.args, 0), textArgument(c.args, 1), textArgument(c.args, 2)));
+        })
+        .method("checkForActionType:::", [](Call const& c) {
+            return Value(c.self<dbViewController>().checkForActionType(
+                textArgument(c.args, 0), textArgument(c.args, 1), textArgument(c.args, 2)));
+        })
+        .method("hSaveSecurityScopedBookmarks:", [](Call const& c) {
+            // Nothing to store without data.
+            if (auto bookmark = optionalData(c.args, 0))
+                c.self<dbViewController>().hSaveSecurityScopedBookmarks(*bookmark);
+            return Value();
+        })
+        .method("hGetBookMarkedFolders::::::", [](Call const& c) {
+            return Value(c.self<dbViewController>().hGetBookMarkedFolders(textArgument(c.args, 0),
+                textArgument(c.args, 1), textArgument(c.args, 2), textArgument(c.args, 3), textArgument(c.args, 4),
+                textArgument(c.args, 5)));
+        })
+        .method("SaveImagesToSql::", [](Call const& c) {
+            if (auto image = optionalData(c.args, 0))
+                c.self<dbViewController>().SaveImagesToSql(*image, textArgument(c.args, 1));
+            return Value();
+        })
+        .method("LoadImagesFromSql:", [](Call const& c) {
+            return Value(c.self<dbViewController>().LoadImagesFromSql(textArgument(c.args, 0)));
+        });
+    for (char const* writer : { "insertSortingPresetToDB01", "insertHTMLPresetToDB01", "insertSortingPresetToDB02" }) {
+        builder.method(presetWriterSelector(writer), [](Call const& c) {
+            c.self<dbViewController>().insertPreset(textArguments(c.args, 0, 1));
+            return Value();
+        });
+    }
+}
+
+}

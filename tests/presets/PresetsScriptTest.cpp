@@ -1,0 +1,178 @@
+// The presets store as scripts reach it: every selector, the failure reports as Lua errors, the fields, and
+// the `quodrix presets` command of the bundled application.
+
+#include "presets/PresetsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace quodrix::test;
+
+namespace {
+
+std::string const kPrelude = R"(
+local function sel(name, part, count)
+  local s = name
+  for p = 0, count - 1 do s = s .. part(p) end
+  return s
+end
+CREATE = sel("createTableNamed:", function(p) return "withField" .. p .. ":" end, 62)
+INSERT = sel("insertRecordIntoTableNamed:", function(p) return "withField" .. p .. ":field" .. p .. "Value:" end, 62)
+function values(prefix)
+  local v = {}
+  for p = 0, 61 do v[#v + 1] = prefix .. p end
+  return v
+end
+)";
+
+RunResult runLua(ScriptBundle& bundle, std::string const& body)
+{
+    return bundle.runScript(kPrelude + body + "\nobjc.NSApp:terminate_(nil)\n");
+}
+
+}
+
+TEST(PresetsScripts, EverySelectorIsThere)
+{
+    ScriptBundle bundle;
+    auto r = runLua(bundle, R"(
+        local db = objc.dbViewController:new()
+        local selectors = { "dbFilePath", "openmyPresetsDb", CREATE, INSERT, "linkToPresetsDB", "creatTableIfNotExist",
+          "myPresetValueStr", "setMyPresetValueStr:", "insertSortingPresetToDB01:" .. string.rep(":", 61),
+          "insertHTMLPresetToDB01:" .. string.rep(":", 61), "insertSortingPresetToDB02:" .. string.rep(":", 61),
+          "insertSortingPresetToDB", "getAllRowsFromTableNamed:", "checkPresetNameFromTableNamed:::",
+          "removePresetFromDatabase:::", "checkForActionType:::", "hSaveSecurityScopedBookmarks:",
+          "hGetBookMarkedFolders::::::", "SaveImagesToSql::", "LoadImagesFromSql:" }
+        local missing = 0
+        for _, s in ipairs(selectors) do
+          if not db:respondsToSelector_(s) then print("missing " .. s); missing = missing + 1 end
+        end
+        local b = objc.QDbookmarks:new()
+        print(missing, #CREATE, #INSERT, b:respondsToSelector_("bookmarkForURL:"), b:respondsToSelector_("urlForBookmark:"))
+    )");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "0\t751\t1557\ttrue\ttrue\n");
+}
+
+TEST(PresetsScripts, TheLongSelectorsWriteAndTheFailuresAreCatchableErrors)
+{
+    ScriptBundle bundle;
+    auto r = runLua(bundle, R"(
+        local db = objc.dbViewController:new()
+        db:linkToPresetsDB()
+        local v = values("w")
+        local args = { "Presets" }
+        local names = values("StrField")
+        names[1], names[2], names[3] = "NameOfPreset", "Process", "Action"
+        for p = 1, 62 do args[#args + 1] = names[p]; args[#args + 1] = v[p] end
+        db:send(INSERT, table.unpack(args))
+        db:send("insertHTMLPresetToDB01:" .. string.rep(":", 61), table.unpack(values("h")))
+        print(#db:checkForActionType___("Presets", "Process", "w1"), db:checkForActionType___("Presets", "Process", "h1")[1]:sub(1, 12))
+
+        args[1] = "NoSuchTable"
+        local ok, message = pcall(function() db:send(INSERT, table.unpack(args)) end)
+        print(ok, message)
+        ok, message = pcall(function() db:send(CREATE, "T", table.unpack(values("c"))) end)
+        print(ok, message:sub(-31))
+        db:openmyPresetsDb()
+        db:send(CREATE, "T", table.unpack(values("c")))
+        print(#db:checkForActionType___("T", "c0", "x"))
+        local ok2, m2 = pcall(function() db:send("insertSortingPresetToDB02:" .. string.rep(":", 61), table.unpack(values("x"))) end)
+        print(ok2)
+    )");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string insertFailure = "dbViewController insertRecordIntoTableNamed:withField0:field0Value:";
+    EXPECT_NE(r.out.find("false\t" + insertFailure), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("withField61:field61Value:: Error updating table.\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.out.starts_with("1\th0|h1|h2|h3|\n")) << r.out;
+    EXPECT_TRUE(r.out.ends_with("false\tPresets Table failed to create.\n0\ntrue\n")) << r.out;
+}
+
+TEST(PresetsScripts, FieldsAndTheStringProperty)
+{
+    ScriptBundle bundle;
+    auto r = runLua(bundle, R"(
+        local db = objc.dbViewController:new()
+        print(db:myPresetValueStr(), db:valueForKey_("myPresetExist"), db:valueForKey_("myPresetsArray"))
+        db:setMyPresetValueStr_("chosen")
+        print(db:myPresetValueStr(), db:valueForKey_("myPresetValueStr"))
+        db:setValue_forKey_("other", "myPresetValueStr")
+        print(db:myPresetValueStr())
+        db:linkToPresetsDB()
+        print(db:removePresetFromDatabase___("Presets", "NameOfPreset", "none"), db:valueForKey_("myPresetExist"))
+        db:checkForActionType___("AppResource", "StrField0", "appSys")
+        print(#db:valueForKey_("myPresetsArray"), #db:valueForKey_("myPresetsArrayToPass"))
+        local found = db:hGetBookMarkedFolders______("AppBookmarks", "StrField0", "myAppDestBookmark", "StrField1", "", "*")
+        print(found:length(), tostring(db:valueForKey_("mySearchValue4")) == tostring(found))
+        print(pcall(function() db:setValue_forKey_("x", "myPresetExist") end))
+        print(db:send("checkPresetNameFromTableNamed:::", "Presets", "NameOfPreset", "nobody"))
+    )");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+        "nil\tnil\tnil\n"
+        "chosen\tchosen\n"
+        "other\n"
+        "preset removed\tpreset removed\n"
+        "1\t1\n"
+        "17\ttrue\n"
+        "false\t-[dbViewController setValue:forKey:]: myPresetExist is kept by the store's own operations\n"
+        "nil\n");
+}
+
+TEST(PresetsScripts, BookmarksThroughTheBridge)
+{
+    ScriptBundle bundle;
+    auto r = runLua(bundle, R"(
+        local b = objc.QDbookmarks:new()
+        local home = objc.cToolBox:hGetHomeDir()
+        local data = b:bookmarkForURL_(objc.fileURL(home))
+        print(b:urlForBookmark_(data):path() == home, b:urlForBookmark_("not a bookmark"), b:urlForBookmark_(nil))
+        print(b:bookmarkForURL_(objc.fileURL(home .. "/missing")), b:bookmarkForURL_(nil))
+        print(pcall(function() return b:bookmarkForURL_(home) end))
+    )");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "true\tnil\tnil\nnil\tnil\n"
+                     "false\t-[QDbookmarks bookmarkForURL:]: argument 1 must be a URL, not string\n");
+}
+
+TEST(PresetsCommand, SaveListCheckRemove)
+{
+    ScriptBundle bundle(true);
+    std::string line = "Holiday|Sorting|ByDate";
+    for (int p = 3; p < 62; ++p)
+        line += "|" + std::to_string(p);
+    line[line.size() - 1] = 'x';  // the last value is "6x": no value is empty here
+    auto saved = bundle.run({ "presets", "save", line });
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "saved Holiday\n");
+    auto listed = bundle.run({ "presets", "list", "ByDate" });
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, line + "\n");
+    EXPECT_EQ(bundle.run({ "presets", "list", "Other" }).out, "");
+    auto checked = bundle.run({ "presets", "check", "Holiday" });
+    EXPECT_EQ(checked.out, "Holiday\n");
+    EXPECT_EQ(checked.status, 0);
+    auto missing = bundle.run({ "presets", "check", "holiday" });
+    EXPECT_EQ(missing.out, "(null)\n");
+    EXPECT_EQ(missing.status, 1);
+    auto removed = bundle.run({ "presets", "remove", "Holiday" });
+    EXPECT_EQ(removed.out, "preset removed\n");
+    EXPECT_EQ(removed.status, 0);
+    EXPECT_EQ(bundle.run({ "presets", "list", "ByDate" }).out, "");
+    EXPECT_TRUE(std::filesystem::exists(bundle.home() / ".local/share/BriskloCom/QuodrixPresets.sql"));
+}
+
+TEST(PresetsCommand, BadInputAndFailures)
+{
+    ScriptBundle bundle(true);
+    auto shortLine = bundle.run({ "presets", "save", "a|b|c" });
+    EXPECT_EQ(shortLine.status, 2);
+    EXPECT_EQ(shortLine.err, "a preset has 62 values separated by \"|\"; this line has 3\n");
+    EXPECT_EQ(bundle.run({ "presets", "frobnicate", "x" }).status, 2);
+    EXPECT_EQ(bundle.run({ "presets" }).status, 2);
+
+    // A support folder that can't be made: the store's failure report, as an error the command prints.
+    writeFile(bundle.root() / "blocker", "");
+    auto failed = bundle.run({ "presets", "list", "x" }, { { "XDG_DATA_HOME", (bundle.root() / "blocker").string() } });
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.err, "quodrix presets: dbViewController openmyPresetsDb: Presets Db failed to open.\n");
+}
