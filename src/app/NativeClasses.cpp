@@ -6,9 +6,11 @@
 #include "platform/NSArrayController.h"
 #include "platform/NSButton.h"
 #include "platform/NSPopUpButton.h"
+#include "platform/NSSavePanel.h"
 #include "platform/NSTableView.h"
 #include "platform/NSTextField.h"
 #include "platform/NSWindow.h"
+#include "rename/cRenameTextFile.h"
 #include "toolbox/cToolBox.h"
 
 namespace quodrix {
@@ -57,7 +59,9 @@ void registerNativeClasses(Runtime& runtime)
     NSButton::registerClass(runtime);
     NSWindow::registerClass(runtime);
     NSPopUpButton::registerClass(runtime);
+    NSSavePanel::registerClass(runtime);
     cToolBox::registerClass(runtime);
+    cRenameTextFile::registerClass(runtime);
 }
 
 }

@@ -5,6 +5,7 @@
 // some of them (panels answered by scripts) and tests may install recording ones.
 
 #include "platform/Panels.h"
+#include "platform/UserDefaults.h"
 
 #include <memory>
 
@@ -18,8 +19,11 @@ public:
     Panels& panels() { return *m_panels; }
     void setPanels(std::unique_ptr<Panels> panels) { m_panels = std::move(panels); }
 
+    UserDefaults& userDefaults() { return m_userDefaults; }
+
 private:
     std::unique_ptr<Panels> m_panels;
+    UserDefaults m_userDefaults;
 };
 
 }

@@ -2,6 +2,8 @@
 
 #include "app/Class.h"
 #include "platform/Paths.h"
+#include "platform/Platform.h"
+#include "toolbox/ChooserPanels.h"
 #include "toolbox/FileStore.h"
 
 namespace quodrix {
@@ -47,6 +49,35 @@ std::string cToolBox::hGetHomeDir()
     return homeDirectory();
 }
 
+static std::optional<std::string> titleOfSelectedItem(Runtime& runtime, Value const& popUp)
+{
+    Value title = runtime.send(popUp, "titleOfSelectedItem");
+    return title.text();
+}
+
+void cToolBox::hChooseFileType(Runtime& runtime)
+{
+    auto fileType = titleOfSelectedItem(runtime, field("pubFileType"));
+    setValueForKey("myFileType", Value(fileType));
+    Array extensions;
+    if (fileType)
+        extensions.emplace_back(*fileType);
+    setValueForKey("extensions", Value(extensions));
+    if (fileType)
+        runtime.send(field("panel"), "setAllowedFileTypes:", { Value(extensions) });
+    runtime.send(field("pubJPEGcompression"), "setEnabled:", { Value(fileType == std::string("jpeg")) });
+}
+
+void cToolBox::hChooseCompType(Runtime& runtime)
+{
+    setValueForKey("myCompType", Value(titleOfSelectedItem(runtime, field("pubJPEGcompression"))));
+}
+
+static ChooserPanels chooser(Call const& c)
+{
+    return ChooserPanels(c.runtime.platform().panels());
+}
+
 void cToolBox::registerClass(Runtime& runtime)
 {
     ClassBuilder<cToolBox>(runtime, "cToolBox")
@@ -59,7 +90,34 @@ void cToolBox::registerClass(Runtime& runtime)
         .classMethod("hStoreTempFile::",
             [](Call const& c) { return Value(hStoreTempFile(c.args.string(0), c.args.string(1))); })
         .classMethod("hGetTempDir", [](Call const&) { return Value(hGetTempDir()); })
-        .classMethod("hGetHomeDir", [](Call const&) { return Value(hGetHomeDir()); });
+        .classMethod("hGetHomeDir", [](Call const&) { return Value(hGetHomeDir()); })
+        .classMethod("hSaveWriteDialogFile:::", [](Call const& c) {
+            chooser(c).saveText(c.args.text(0), c.args.optionalString(1), c.args.optionalString(2).value_or(""));
+            return Value();
+        })
+        .method("hSaveWriteDialogFile2::", [](Call const& c) {
+            return Value(chooser(c).saveActionText(c.args.optionalString(0), c.args.optionalString(1).value_or("")));
+        })
+        .method("hSaveNSDataWriteDialogFile::", [](Call const& c) {
+            std::optional<std::string> bytes;
+            if (!c.args[0].isNull())
+                bytes = c.args.data(0).bytes;
+            return Value(chooser(c).saveActionData(bytes, c.args.optionalString(1).value_or("")));
+        })
+        .method("hReadNSDataInFile", [](Call const& c) { return chooser(c).readActionFile(); })
+        .method("hChooseRenameFileText", [](Call const& c) { return Value(chooser(c).chooseRenameList()); })
+        .method("hChooseDirectory", [](Call const& c) {
+            return Value(chooser(c).chooseFolder(std::string(ChooserPanels::kDefaultFolderTitle)));
+        })
+        .method("hChooseDirectory2:", [](Call const& c) { return Value(chooser(c).chooseFolder(c.args.optionalString(0))); })
+        .method("hChooseFileType:", [](Call const& c) {
+            c.self<cToolBox>().hChooseFileType(c.runtime);
+            return Value();
+        })
+        .method("hChooseCompType:", [](Call const& c) {
+            c.self<cToolBox>().hChooseCompType(c.runtime);
+            return Value();
+        });
 }
 
 }

@@ -30,6 +30,12 @@ public:
     static std::string hStoreTempFile(std::string const& source, std::string const& name);
     static std::string hGetTempDir();
     static std::string hGetHomeDir();
+
+    // The format accessory of a save panel: the file-type pop-up sets myFileType and extensions, gives the
+    // panel (field `panel`) that type, and enables the compression pop-up for "jpeg" only; the compression
+    // pop-up sets myCompType.
+    void hChooseFileType(Runtime& runtime);
+    void hChooseCompType(Runtime& runtime);
 };
 
 }
