@@ -12,6 +12,7 @@
 #include "platform/NSWindow.h"
 #include "rename/cRenameTextFile.h"
 #include "toolbox/cToolBox.h"
+#include "util/cNSFileHandling.h"
 
 namespace quodrix {
 
@@ -62,6 +63,7 @@ void registerNativeClasses(Runtime& runtime)
     NSSavePanel::registerClass(runtime);
     cToolBox::registerClass(runtime);
     cRenameTextFile::registerClass(runtime);
+    cNSFileHandling::registerClass(runtime);
 }
 
 }

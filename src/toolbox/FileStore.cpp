@@ -125,7 +125,7 @@ bool copyFile(std::string const& source, struct stat const& info, std::string co
     return out.close();
 }
 
-bool copyTree(std::string const& source, std::string const& target)
+bool copyTreeAt(std::string const& source, std::string const& target)
 {
     struct stat info {};
     if (lstat(source.c_str(), &info) != 0)
@@ -157,7 +157,7 @@ bool copyTree(std::string const& source, std::string const& target)
         std::string name = entry->d_name;
         if (name == "." || name == "..")
             continue;
-        if (!copyTree(source + "/" + name, target + "/" + name))
+        if (!copyTreeAt(source + "/" + name, target + "/" + name))
             return false;
     }
     dir.reset();
@@ -179,8 +179,7 @@ bool isFolder(std::string const& path)
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// A hidden name beside the destination, unused at the moment of the call.
-std::string temporaryNameBeside(std::string const& destination)
+std::string hiddenNameBeside(std::string const& destination)
 {
     static thread_local std::mt19937_64 random { std::random_device {}() };
     std::string parent = FileStore::parentOf(destination);
@@ -218,8 +217,8 @@ bool liesInside(std::string const& path, std::string const& folder)
 
 bool copyIntoPlace(std::string const& source, std::string const& destination)
 {
-    std::string temporary = temporaryNameBeside(destination);
-    if (!copyTree(source, temporary)) {
+    std::string temporary = hiddenNameBeside(destination);
+    if (!copyTreeAt(source, temporary)) {
         FileStore::removeTree(temporary);
         return false;
     }
@@ -291,6 +290,16 @@ bool FileStore::removeTree(std::string const& path)
         }
     }
     return rmdir(path.c_str()) == 0 && ok;
+}
+
+bool FileStore::copyTree(std::string const& source, std::string const& target)
+{
+    return copyTreeAt(source, target);
+}
+
+std::string FileStore::temporaryNameBeside(std::string const& path)
+{
+    return hiddenNameBeside(path);
 }
 
 bool FileStore::copyItem(std::string const& source, std::string const& destination)

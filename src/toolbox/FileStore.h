@@ -28,6 +28,13 @@ public:
     static std::string lastComponent(std::string const& path);
     // Removes a file, link or whole folder; true when nothing is left at the path.
     static bool removeTree(std::string const& path);
+
+    // Building blocks for callers that place items their own way.
+    // Copies the item at `source` (file, link, fifo or folder tree, keeping permissions, times and extended
+    // attributes) to `target`, which must not exist; a failed copy may leave part of it at `target`.
+    static bool copyTree(std::string const& source, std::string const& target);
+    // A hidden name beside `path`, in the same folder, unused at the moment of the call.
+    static std::string temporaryNameBeside(std::string const& path);
 };
 
 }

@@ -1,0 +1,26 @@
+#pragma once
+// DesktopServices: what the desktop's workspace does for single items, through GIO.
+//
+// The trash is the freedesktop.org trash of the user (under $XDG_DATA_HOME, else ~/.local/share). Content
+// types come from the shared MIME database ("image/jpeg", "inode/directory"). Opening uses the desktop's
+// default handler, then xdg-open; without a desktop nothing happens and nothing fails.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quodrix {
+
+// Moves the item (a link itself, not its target) to the trash; false when that was not done.
+bool moveToTrash(std::string const& path);
+
+// The content type of the item at the path; nullopt when it cannot be examined.
+std::optional<std::string> contentTypeOf(std::string const& path);
+
+// A byte count as short text in decimal units ("999 bytes", "1.5 kB"; a no-break space before kB and above).
+std::string formatByteCount(std::uint64_t bytes);
+
+// Opens the item as a double click in the desktop would; the outcome is not reported.
+void openWithDefaultHandler(std::string const& path);
+
+}

@@ -1,0 +1,364 @@
+#include "util/cNSFileHandling.h"
+
+#include "app/Class.h"
+#include "toolbox/FileStore.h"
+#include "util/AtomicFile.h"
+#include "util/DesktopServices.h"
+#include "util/ItemPlacement.h"
+#include "util/PropertyListFile.h"
+
+#include <cmath>
+#include <ctime>
+#include <fcntl.h>
+#include <glib.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+namespace quodrix {
+
+namespace {
+
+std::string status(bool done)
+{
+    return done ? cNSFileHandling::kOK : cNSFileHandling::kFailed;
+}
+
+// The item's date (creation: its birth time where the file system keeps one, else its modification
+// time), as seconds and nanoseconds; nullopt when it cannot be examined.
+std::optional<std::time_t> itemDate(std::string const& path, bool creation)
+{
+    struct statx info {};
+    if (path.empty()
+        || statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &info) != 0)
+        return std::nullopt;
+    if (creation && (info.stx_mask & STATX_BTIME))
+        return std::time_t(info.stx_btime.tv_sec);
+    return std::time_t(info.stx_mtime.tv_sec);
+}
+
+char const* datePattern(std::string const& code)
+{
+    if (code == "0")
+        return "%Y-%m-%d-%H-%M-%S";
+    if (code == "1")
+        return "%m-%d-%Y-%H-%M-%S";
+    if (code == "2")
+        return "%d-%m-%Y-%H-%M-%S";
+    return nullptr;
+}
+
+std::string localDate(std::time_t when, char const* pattern)
+{
+    tzset();
+    std::tm local {};
+    localtime_r(&when, &local);
+    char buffer[64];
+    std::size_t n = std::strftime(buffer, sizeof buffer, pattern, &local);
+    return std::string(buffer, n);
+}
+
+// The file-system path that an argument names: a string, or a file URL.
+std::optional<std::string> pathArgument(Value const& value)
+{
+    if (auto text = value.text())
+        return text;
+    if (value.kind() == Kind::Url)
+        return value.asUrl().path();
+    return std::nullopt;
+}
+
+// A location read as URL text: a URL value's text, or a string.
+std::optional<std::string> urlTextArgument(Value const& value)
+{
+    if (value.kind() == Kind::Url)
+        return value.asUrl().text;
+    return value.text();
+}
+
+// The path of a file URL text; an absolute path is taken as it is.
+std::optional<std::string> pathOfLocation(std::string const& location)
+{
+    if (!location.empty() && location[0] == '/')
+        return location;
+    if (location.size() < 5 || g_ascii_strncasecmp(location.c_str(), "file:", 5) != 0)
+        return std::nullopt;
+    return Url { location }.path();
+}
+
+}
+
+std::string cNSFileHandling::dateText(std::string const& path, std::string const& code, Which which)
+{
+    if (char const* pattern = datePattern(code)) {
+        auto when = itemDate(path, which == Which::Creation);
+        m_dateString = when ? std::optional(localDate(*when, pattern)) : std::nullopt;
+    }
+    return m_dateString.value_or("(null)");
+}
+
+std::string cNSFileHandling::hGetCreationDateFile(std::string const& path, std::string const& code)
+{
+    return dateText(path, code, Which::Creation);
+}
+
+std::string cNSFileHandling::hGetModificationDateFile(std::string const& path, std::string const& code)
+{
+    return dateText(path, code, Which::Modification);
+}
+
+std::optional<std::string> cNSFileHandling::getFileSize(std::string const& path)
+{
+    struct stat info {};
+    if (!path.empty() && lstat(path.c_str(), &info) == 0)
+        m_fileSizeStr = formatByteCount(std::uint64_t(info.st_size));
+    return m_fileSizeStr;
+}
+
+std::string cNSFileHandling::hCreateDirectory(std::string const& path)
+{
+    if (itemExists(path))
+        return kExists;
+    return createFolderTree(path) ? kOK : kFolderFailed;
+}
+
+std::string cNSFileHandling::hMoveFileTo(std::string const& source, std::string const& destination)
+{
+    return status(placeItem(Placement::Move, source, destination));
+}
+
+std::string cNSFileHandling::hCopyFileTo(std::string const& source, std::string const& destination)
+{
+    return status(placeItem(Placement::Copy, source, destination));
+}
+
+std::string cNSFileHandling::hAliasFileTo(std::string const& source, std::string const& destination)
+{
+    return status(placeItem(Placement::Link, source, destination));
+}
+
+std::string cNSFileHandling::hTrashFile(std::string const& path)
+{
+    return status(moveToTrash(path));
+}
+
+std::string cNSFileHandling::hDeleteFiles(std::vector<std::string> const& fileUrls)
+{
+    for (auto const& url : fileUrls) {
+        // Only file URLs name items; anything else is passed over.
+        if (url.size() >= 5 && g_ascii_strncasecmp(url.c_str(), "file:", 5) == 0)
+            if (auto path = Url { url }.path(); path && !path->empty() && *path != "/")
+                FileStore::removeTree(*path);
+    }
+    return kOK;
+}
+
+void cNSFileHandling::hRenameFile(std::string const& location, std::string const& newName)
+{
+    auto path = pathOfLocation(location);
+    if (!path || !FileStore::isSingleComponent(newName))
+        return;
+    std::string parent = FileStore::parentOf(*path);
+    FileStore::moveItem(*path, (parent == "/" ? "" : parent) + "/" + newName);
+}
+
+std::optional<std::string> cNSFileHandling::hGetFileType(std::string const& path)
+{
+    return contentTypeOf(path);
+}
+
+void cNSFileHandling::hShowInFinder(std::string const& path)
+{
+    if (itemExists(path))
+        openWithDefaultHandler(path);
+}
+
+void cNSFileHandling::hAddIconToFile(std::string const& path, std::optional<std::string> const& imageBytes)
+{
+    if (path.empty())
+        return;
+    // The outcome is not reported: an item that cannot carry the attribute keeps its plain icon.
+    if (imageBytes)
+        setxattr(path.c_str(), kIconAttribute, imageBytes->data(), imageBytes->size(), 0);
+    else
+        removexattr(path.c_str(), kIconAttribute);
+}
+
+std::vector<RenamePair> cNSFileHandling::hReadMfrLog(
+    std::string const& path, std::optional<std::string> const& separator)
+{
+    auto text = readUtf8TextFile(path);
+    if (!text)
+        return {};
+    return parseRenamePairs(*text, separator ? std::optional<std::string_view>(*separator) : std::nullopt);
+}
+
+std::optional<std::vector<std::string>> cNSFileHandling::hReadTextFileLbyL(std::string const& path)
+{
+    if (!itemExists(path))
+        return std::nullopt;
+    auto text = readUtf8TextFile(path);
+    if (!text)
+        return std::nullopt;
+    return splitAtLineBreaks(*text);
+}
+
+void cNSFileHandling::hWriteTextFile(std::string const& path, std::optional<std::string> const& text)
+{
+    // One atomic replacement: the file is never emptied first, so a failed write keeps what was there.
+    writeFileAtomically(path, text.value_or(""));
+}
+
+void cNSFileHandling::hWritHTMLFile(std::string const& path, std::optional<std::string> const& html)
+{
+    hWriteTextFile(path, html);
+}
+
+Value cNSFileHandling::readPlist(std::string const& path, std::string const& key)
+{
+    return readPropertyListKey(path, key);
+}
+
+void cNSFileHandling::writeToPlist(std::string const& path, std::string const& key, Value const& value)
+{
+    changePropertyListKey(path, key, value);
+}
+
+void cNSFileHandling::writeNSDataToFile(std::string const& bytes, std::string const& path)
+{
+    writeFileAtomically(path, bytes);
+}
+
+std::optional<std::string> cNSFileHandling::readNSDataFromFile(std::string const& path)
+{
+    return readWholeFile(path);
+}
+
+void cNSFileHandling::setValueForKey(std::string const& key, Value value)
+{
+    if (key == "dateString" || key == "myFileSizeStr") {
+        auto text = value.text();
+        (key == "dateString" ? m_dateString : m_fileSizeStr) = text;
+    } else if (key == "saveURL") {
+        m_saveURL = std::move(value);
+    } else {
+        Object::setValueForKey(key, std::move(value));
+    }
+}
+
+Value cNSFileHandling::valueForKey(std::string const& key) const
+{
+    if (key == "dateString")
+        return Value(m_dateString);
+    if (key == "myFileSizeStr")
+        return Value(m_fileSizeStr);
+    if (key == "saveURL")
+        return m_saveURL;
+    return Object::valueForKey(key);
+}
+
+void cNSFileHandling::registerClass(Runtime& runtime)
+{
+    using Self = cNSFileHandling;
+    // Paths that are not text give the operation's failure result, never an error.
+    auto path = [](Call const& c, std::size_t i) { return pathArgument(c.args[i]).value_or(""); };
+    auto pairsValue = [](std::vector<RenamePair> const& pairs) {
+        Array array;
+        array.reserve(pairs.size());
+        for (auto const& pair : pairs)
+            array.push_back(Value(Array { Value(pair.present), Value(pair.renamed) }));
+        return Value(std::move(array));
+    };
+
+    ClassBuilder<Self>(runtime, "cNSFileHandling")
+        .method("hGetCreationDateFile::",
+            [=](Call const& c) { return Value(c.self<Self>().hGetCreationDateFile(path(c, 0), c.args.text(1))); })
+        .method("hGetModificationDateFile::",
+            [=](Call const& c) { return Value(c.self<Self>().hGetModificationDateFile(path(c, 0), c.args.text(1))); })
+        .method("hCreateDirectory:", [=](Call const& c) { return Value(hCreateDirectory(path(c, 0))); })
+        .method("hAddIconToFile::",
+            [=](Call const& c) {
+                Value const& image = c.args[1];
+                if (image.kind() == Kind::Data)
+                    hAddIconToFile(path(c, 0), image.asData().bytes);
+                else if (image.isNull())
+                    hAddIconToFile(path(c, 0), std::nullopt);
+                else if (auto imagePath = pathArgument(image))
+                    if (auto bytes = readWholeFile(*imagePath))
+                        hAddIconToFile(path(c, 0), *bytes);
+                return Value();
+            })
+        .classMethod("hMoveFileTo::", [=](Call const& c) { return Value(hMoveFileTo(path(c, 0), path(c, 1))); })
+        .classMethod("hCopyFileTo::", [=](Call const& c) { return Value(hCopyFileTo(path(c, 0), path(c, 1))); })
+        .classMethod("hAliasFileTo::", [=](Call const& c) { return Value(hAliasFileTo(path(c, 0), path(c, 1))); })
+        .classMethod("hTrashFile:", [=](Call const& c) { return Value(hTrashFile(path(c, 0))); })
+        .method("hDeleteFiles:",
+            [](Call const& c) {
+                std::vector<std::string> urls;
+                if (c.args[0].kind() == Kind::Array)
+                    for (auto const& item : c.args[0].asArray())
+                        if (auto text = urlTextArgument(item))
+                            urls.push_back(*text);
+                return Value(hDeleteFiles(urls));
+            })
+        .classMethod("hShowInFinder:",
+            [=](Call const& c) {
+                hShowInFinder(path(c, 0));
+                return Value();
+            })
+        .method("hRenameFile::",
+            [](Call const& c) {
+                auto location = urlTextArgument(c.args[0]);
+                auto name = c.args[1].text();
+                if (location && name)
+                    hRenameFile(*location, *name);
+                return Value();
+            })
+        .classMethod("hGetFileType:", [=](Call const& c) { return Value(hGetFileType(path(c, 0))); })
+        .method("getFileSize:", [=](Call const& c) { return Value(c.self<Self>().getFileSize(path(c, 0))); })
+        .method("hReadMfrLog::",
+            [=](Call const& c) { return pairsValue(hReadMfrLog(path(c, 0), c.args[1].text())); })
+        .method("hReadTextFileLbyL:",
+            [=](Call const& c) {
+                auto lines = hReadTextFileLbyL(path(c, 0));
+                return lines ? Value(*lines) : Value();
+            })
+        .method("hWriteTextFile::",
+            [=](Call const& c) {
+                Value const& text = c.args[1];
+                hWriteTextFile(path(c, 0), text.isNull() ? std::nullopt : std::optional(text.description()));
+                return Value();
+            })
+        .method("hWritHTMLFile::",
+            [=](Call const& c) {
+                Value const& html = c.args[1];
+                hWritHTMLFile(path(c, 0), html.isNull() ? std::nullopt : std::optional(html.description()));
+                return Value();
+            })
+        .method("readPlist::",
+            [=](Call const& c) {
+                auto key = c.args[1].text();
+                return key ? readPlist(path(c, 0), *key) : Value();
+            })
+        .method("writeToPlist:::",
+            [=](Call const& c) {
+                if (auto key = c.args[1].text())
+                    writeToPlist(path(c, 0), *key, c.args[2]);
+                return Value();
+            })
+        .method("writeNSDataToFile::",
+            [=](Call const& c) {
+                Value const& data = c.args[0];
+                if (data.kind() == Kind::Data)
+                    writeNSDataToFile(data.asData().bytes, path(c, 1));
+                else if (auto bytes = data.text())
+                    writeNSDataToFile(*bytes, path(c, 1));
+                return Value();
+            })
+        .method("readNSDataFromFile:",
+            [=](Call const& c) {
+                auto bytes = readNSDataFromFile(path(c, 0));
+                return bytes ? Value(Data { std::move(*bytes) }) : Value();
+            });
+}
+
+}

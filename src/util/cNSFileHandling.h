@@ -1,0 +1,82 @@
+#pragma once
+// cNSFileHandling: single file operations and whole-file reads and writes for the scripts.
+//
+// Nothing here raises an error: outcomes are status words ("OK"/"Failed" for placing, trashing and
+// deleting; "OK"/"EXISTS"/"FAILED" for creating a folder), null or empty results, or nothing. Move, copy
+// and link replace an existing destination in one rename and leave everything as it was when they fail
+// (ItemPlacement). An instance remembers the last date text (`dateString`) and size text
+// (`myFileSizeStr`) it produced and answers them again when a later call cannot produce one.
+//
+// Text files are read as UTF-8 (a leading byte-order mark skipped) and written as UTF-8 without one;
+// every whole-file write is atomic and a failed write keeps the file's earlier contents.
+
+#include "app/Object.h"
+#include "util/TextFiles.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quodrix {
+
+class Runtime;
+
+class cNSFileHandling : public Object {
+public:
+    static void registerClass(Runtime& runtime);
+
+    static constexpr char const* kOK = "OK";
+    static constexpr char const* kFailed = "Failed";
+    static constexpr char const* kExists = "EXISTS";
+    static constexpr char const* kFolderFailed = "FAILED";
+
+    // Dates as text in local time; `code` is the format code in its text form ("0", "1" or "2").
+    // Answers "(null)" when no date text was ever stored.
+    std::string hGetCreationDateFile(std::string const& path, std::string const& code);
+    std::string hGetModificationDateFile(std::string const& path, std::string const& code);
+    // The item's size as short text in decimal units; the previous answer (or nullopt) when the item
+    // cannot be examined.
+    std::optional<std::string> getFileSize(std::string const& path);
+
+    static std::string hCreateDirectory(std::string const& path);
+    static std::string hMoveFileTo(std::string const& source, std::string const& destination);
+    static std::string hCopyFileTo(std::string const& source, std::string const& destination);
+    static std::string hAliasFileTo(std::string const& source, std::string const& destination);
+    static std::string hTrashFile(std::string const& path);
+    // Removes each item named by a file URL text permanently; always "OK".
+    static std::string hDeleteFiles(std::vector<std::string> const& fileUrls);
+    // Renames the item at a file URL text (or an absolute path) to a new name in its folder, never
+    // replacing an item; does nothing when the name is not one path component.
+    static void hRenameFile(std::string const& location, std::string const& newName);
+    static std::optional<std::string> hGetFileType(std::string const& path);
+    static void hShowInFinder(std::string const& path);
+    // Keeps the image bytes as the item's custom icon; nullopt removes it.
+    static void hAddIconToFile(std::string const& path, std::optional<std::string> const& imageBytes);
+    static constexpr char const* kIconAttribute = "user.quodrix.icon";
+
+    static std::vector<RenamePair> hReadMfrLog(std::string const& path, std::optional<std::string> const& separator);
+    static std::optional<std::vector<std::string>> hReadTextFileLbyL(std::string const& path);
+    // A null text leaves an empty file.
+    static void hWriteTextFile(std::string const& path, std::optional<std::string> const& text);
+    static void hWritHTMLFile(std::string const& path, std::optional<std::string> const& html);
+    static Value readPlist(std::string const& path, std::string const& key);
+    static void writeToPlist(std::string const& path, std::string const& key, Value const& value);
+    static void writeNSDataToFile(std::string const& bytes, std::string const& path);
+    static std::optional<std::string> readNSDataFromFile(std::string const& path);
+
+    std::optional<std::string> const& dateString() const { return m_dateString; }
+    std::optional<std::string> const& myFileSizeStr() const { return m_fileSizeStr; }
+
+    void setValueForKey(std::string const& key, Value value) override;
+    Value valueForKey(std::string const& key) const override;
+
+private:
+    enum class Which { Creation, Modification };
+    std::string dateText(std::string const& path, std::string const& code, Which which);
+
+    std::optional<std::string> m_dateString;
+    Value m_saveURL;  // kept for scripts that set it; no operation reads it
+    std::optional<std::string> m_fileSizeStr;
+};
+
+}
