@@ -9,6 +9,7 @@
 #include "platform/NSTableView.h"
 #include "platform/NSTextField.h"
 #include "platform/NSWindow.h"
+#include "rename/ocFileRename.h"
 #include "toolbox/cToolBox.h"
 
 namespace quodrix {
@@ -58,6 +59,7 @@ void registerNativeClasses(Runtime& runtime)
     NSWindow::registerClass(runtime);
     NSPopUpButton::registerClass(runtime);
     cToolBox::registerClass(runtime);
+    ocFileRename::registerClass(runtime);
 }
 
 }

@@ -2,6 +2,8 @@
 
 #include "app/Class.h"
 #include "platform/Paths.h"
+#include "platform/Platform.h"
+#include "toolbox/FileCollector.h"
 #include "toolbox/FileStore.h"
 
 namespace quodrix {
@@ -47,6 +49,43 @@ std::string cToolBox::hGetHomeDir()
     return homeDirectory();
 }
 
+std::optional<std::vector<std::string>> cToolBox::hOpenDialogFiles(Panels& panels, std::string const& action)
+{
+    return collectFiles(panels, collection::openDialogFilesRows(), action);
+}
+
+std::optional<std::vector<std::string>> cToolBox::hOpenDialogFilesOC(Panels& panels, std::string const& action)
+{
+    return collectFiles(panels, collection::openDialogFilesOCRows(), action);
+}
+
+std::optional<Array> cToolBox::hGetFilesInDir(std::string const& path)
+{
+    if (path.empty())
+        return std::nullopt;
+    auto entries = listFolder(path);
+    if (!entries)
+        return std::nullopt;
+    std::string folder = Url::fromPath(path).path().value_or(path);
+    Array urls;
+    urls.reserve(entries->size());
+    for (auto const& entry : *entries) {
+        Url url = Url::fromPath(joinPath(folder, entry.name));
+        if (entry.isFolder)
+            url.text += '/';
+        urls.push_back(Value(std::move(url)));
+    }
+    return urls;
+}
+
+// An action name or a path given as text; anything else matches no row and no folder.
+static std::string textArgument(Call const& c)
+{
+    if (c.args[0].kind() == Kind::Url)
+        return c.args[0].asUrl().path().value_or(std::string());
+    return c.args[0].text().value_or(std::string());
+}
+
 void cToolBox::registerClass(Runtime& runtime)
 {
     ClassBuilder<cToolBox>(runtime, "cToolBox")
@@ -59,7 +98,12 @@ void cToolBox::registerClass(Runtime& runtime)
         .classMethod("hStoreTempFile::",
             [](Call const& c) { return Value(hStoreTempFile(c.args.string(0), c.args.string(1))); })
         .classMethod("hGetTempDir", [](Call const&) { return Value(hGetTempDir()); })
-        .classMethod("hGetHomeDir", [](Call const&) { return Value(hGetHomeDir()); });
+        .classMethod("hGetHomeDir", [](Call const&) { return Value(hGetHomeDir()); })
+        .classMethod("hOpenDialogFiles:",
+            [](Call const& c) { return Value(hOpenDialogFiles(c.runtime.platform().panels(), textArgument(c))); })
+        .classMethod("hOpenDialogFilesOC:",
+            [](Call const& c) { return Value(hOpenDialogFilesOC(c.runtime.platform().panels(), textArgument(c))); })
+        .classMethod("hGetFilesInDir:", [](Call const& c) { return Value(hGetFilesInDir(textArgument(c))); });
 }
 
 }
