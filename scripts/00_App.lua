@@ -47,7 +47,11 @@ local function clean(field)
   return (tostring(field or ""):gsub("[\t\r\n]", " "))
 end
 
-function App.appendLogLine(entry)
+-- The log file stays open for the rest of the run (long runs log thousands of lines); each line is
+-- written through at once.
+local logFile
+
+local function openLogFile()
   local path = App.logFilePath()
   os.execute("mkdir -p '" .. App.supportFolder():gsub("'", "'\\''") .. "'")
   local existing = io.open(path, "rb")
@@ -56,13 +60,21 @@ function App.appendLogLine(entry)
   local file = io.open(path, "ab")
   if not file then
     App.eprintf("cannot write the log file %s\n", path)
-    return
+    return nil
   end
+  file:setvbuf("line")
   if fresh then file:write(App.logHeader, "\n") end
+  return file
+end
+
+function App.appendLogLine(entry)
+  if logFile == nil then
+    logFile = openLogFile() or false
+  end
+  if not logFile then return end
   local date = os.date("%Y-%m-%d %H:%M:%S", math.floor(entry.LogDate:timeIntervalSince1970()))
-  file:write(table.concat({ date, clean(entry.LogProcess), clean(entry.LogI), clean(entry.LogAction),
+  logFile:write(table.concat({ date, clean(entry.LogProcess), clean(entry.LogI), clean(entry.LogAction),
     clean(entry.LogO), clean(entry.LogStatus), clean(entry.LogIpath), clean(entry.LogOpath) }, "\t"), "\n")
-  file:close()
 end
 
 -- A log list that prints each row as it arrives; controllers get it as their log array controller.

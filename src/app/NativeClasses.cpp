@@ -11,6 +11,7 @@
 #include "platform/NSTextField.h"
 #include "platform/NSWindow.h"
 #include "rename/cRenameTextFile.h"
+#include "rename/ocFileRename.h"
 #include "toolbox/cToolBox.h"
 #include "util/cNSFileHandling.h"
 
@@ -64,6 +65,7 @@ void registerNativeClasses(Runtime& runtime)
     cToolBox::registerClass(runtime);
     cRenameTextFile::registerClass(runtime);
     cNSFileHandling::registerClass(runtime);
+    ocFileRename::registerClass(runtime);
 }
 
 }

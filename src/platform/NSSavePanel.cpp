@@ -1,8 +1,8 @@
 #include "platform/NSSavePanel.h"
 
 #include "app/Class.h"
+#include "platform/PanelRules.h"
 #include "platform/Platform.h"
-#include "platform/SavePanelRules.h"
 
 namespace quodrix {
 

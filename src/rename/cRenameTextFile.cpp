@@ -71,15 +71,7 @@ std::vector<RenamePair> pairsFromValue(Value const& value)
 
 std::vector<std::string> chosenPaths(Runtime& runtime)
 {
-    Value chosen = runtime.sendToClass("cToolBox", "hOpenDialogFiles:", { Value("rename") });
-    std::vector<std::string> paths;
-    if (chosen.kind() != Kind::Array)
-        return paths;
-    for (auto const& element : chosen.asArray()) {
-        if (auto text = element.text())
-            paths.push_back(*text);
-    }
-    return paths;
+    return cToolBox::hOpenDialogFiles(runtime.platform().panels(), "rename").value_or(std::vector<std::string> {});
 }
 
 }

@@ -1,7 +1,6 @@
 #include "toolbox/ChooserPanels.h"
 
 #include "platform/PanelRules.h"
-#include "platform/SavePanelRules.h"
 #include "util/AtomicFile.h"
 #include "util/TextFiles.h"
 

@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/Platform.h"
 #include "toolbox/ChooserPanels.h"
+#include "toolbox/FileCollector.h"
 #include "toolbox/FileStore.h"
 
 namespace quodrix {
@@ -78,6 +79,43 @@ static ChooserPanels chooser(Call const& c)
     return ChooserPanels(c.runtime.platform().panels());
 }
 
+std::optional<std::vector<std::string>> cToolBox::hOpenDialogFiles(Panels& panels, std::string const& action)
+{
+    return collectFiles(panels, collection::openDialogFilesRows(), action);
+}
+
+std::optional<std::vector<std::string>> cToolBox::hOpenDialogFilesOC(Panels& panels, std::string const& action)
+{
+    return collectFiles(panels, collection::openDialogFilesOCRows(), action);
+}
+
+std::optional<Array> cToolBox::hGetFilesInDir(std::string const& path)
+{
+    if (path.empty())
+        return std::nullopt;
+    auto entries = listFolder(path);
+    if (!entries)
+        return std::nullopt;
+    std::string folder = Url::fromPath(path).path().value_or(path);
+    Array urls;
+    urls.reserve(entries->size());
+    for (auto const& entry : *entries) {
+        Url url = Url::fromPath(joinPath(folder, entry.name));
+        if (entry.isFolder)
+            url.text += '/';
+        urls.push_back(Value(std::move(url)));
+    }
+    return urls;
+}
+
+// An action name or a path given as text; anything else matches no row and no folder.
+static std::string textArgument(Call const& c)
+{
+    if (c.args[0].kind() == Kind::Url)
+        return c.args[0].asUrl().path().value_or(std::string());
+    return c.args[0].text().value_or(std::string());
+}
+
 void cToolBox::registerClass(Runtime& runtime)
 {
     ClassBuilder<cToolBox>(runtime, "cToolBox")
@@ -117,7 +155,12 @@ void cToolBox::registerClass(Runtime& runtime)
         .method("hChooseCompType:", [](Call const& c) {
             c.self<cToolBox>().hChooseCompType(c.runtime);
             return Value();
-        });
+        })
+        .classMethod("hOpenDialogFiles:",
+            [](Call const& c) { return Value(hOpenDialogFiles(c.runtime.platform().panels(), textArgument(c))); })
+        .classMethod("hOpenDialogFilesOC:",
+            [](Call const& c) { return Value(hOpenDialogFilesOC(c.runtime.platform().panels(), textArgument(c))); })
+        .classMethod("hGetFilesInDir:", [](Call const& c) { return Value(hGetFilesInDir(textArgument(c))); });
 }
 
 }
