@@ -5,6 +5,7 @@
 #include "platform/NSApplication.h"
 #include "platform/NSArrayController.h"
 #include "platform/NSButton.h"
+#include "platform/NSControl.h"
 #include "platform/NSPopUpButton.h"
 #include "platform/NSSavePanel.h"
 #include "platform/NSTableView.h"
@@ -57,6 +58,7 @@ void registerNativeClasses(Runtime& runtime)
     NSApplication::registerClass(runtime);
     NSArrayController::registerClass(runtime);
     NSTableView::registerClass(runtime);
+    NSControl::registerClass(runtime);
     NSTextField::registerClass(runtime);
     NSButton::registerClass(runtime);
     NSWindow::registerClass(runtime);
