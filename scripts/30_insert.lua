@@ -15,55 +15,6 @@ options:
   -m, --move          move the files (the overwrite switch) instead of copying them
 ]]
 
-local function textField(text)
-  local field = objc.NSTextField:new()
-  field:setStringValue_(text or "")
-  return field
-end
-
-local function checkBox(on)
-  local box = objc.NSButton:new()
-  box:setState_(on and 1 or 0)
-  return box
-end
-
--- Whether standard error is a terminal: progress is shown there.
-local stderrIsTerminal
-local function progressWanted()
-  if stderrIsTerminal == nil then
-    local ok, _, code = os.execute("test -t 2")
-    stderrIsTerminal = ok == true or code == 0
-  end
-  return stderrIsTerminal
-end
-
--- A log list that prints each row as it arrives, with a progress line on a terminal.
-InsertLog = objc.defineClass("InsertLog", "LogPrinter")
-
-function InsertLog.addObjects_(self, rows)
-  if self.progressShown then
-    io.stderr:write("\r\27[K")
-    self.progressShown = false
-  end
-  LogPrinter.addObjects_(self, rows)
-  for _, row in ipairs(rows) do
-    if row.LogStatus == "Failed" then self.failed = (self.failed or 0) + 1 end
-  end
-  if self.total and self.total > 1 and progressWanted() then
-    io.stderr:write(string.format("[%d/%d]", #self.rows, self.total))
-    io.stderr:flush()
-    self.progressShown = true
-  end
-end
-
-function InsertLog.finish(self)
-  if self.progressShown then
-    io.stderr:write("\r\27[K")
-    io.stderr:flush()
-    self.progressShown = false
-  end
-end
-
 -- The files that a folder argument stands for, collected by the "renameDir" walk; nil when the argument
 -- is not a readable folder.
 local function filesBelow(folder)
@@ -80,22 +31,22 @@ end
 -- { rows = n, failed = n, alert = "title: message" or nil }.
 function Insert.run(options)
   local controller = objc.ocFileRename:alloc():init()
-  local log = InsertLog:alloc():init()
+  local log = ProgressLog:alloc():init()
   log.total = #options.files
   local alertWindow = objc.NSWindow:new()
   local alertTitle, alertInfo = objc.NSTextField:new(), objc.NSTextField:new()
   local outlets = {
-    btnSimulationMode = checkBox(options.simulate),
-    btnOverwrite = checkBox(options.overwrite),
-    tfFileRenameDestination = textField(options.destination),
+    btnSimulationMode = App.checkBox(options.simulate),
+    btnOverwrite = App.checkBox(options.overwrite),
+    tfFileRenameDestination = App.textField(options.destination),
     theLogDataArrayController = log,
     myLogTableView = objc.NSTableView:new(),
     myMainWindow = objc.NSWindow:new(),
     myAlertWindow = alertWindow,
     tfAlertTitle = alertTitle,
     tfAlertInfo = alertInfo,
-    tfInsertionString = textField(options.text),
-    tfInsertionPosition = textField(options.positions),
+    tfInsertionString = App.textField(options.text),
+    tfInsertionPosition = App.textField(options.positions),
   }
   for key, control in pairs(outlets) do
     controller:setValue_forKey_(control, key)
