@@ -47,22 +47,31 @@ local function clean(field)
   return (tostring(field or ""):gsub("[\t\r\n]", " "))
 end
 
-function App.appendLogLine(entry)
+-- Each run starts the log file afresh, so that it holds the action log of the last run (which
+-- `quodrix undo` reverses). It stays open for the rest of the run; each line is written through at once.
+local logFile
+
+local function openLogFile()
   local path = App.logFilePath()
   os.execute("mkdir -p '" .. App.supportFolder():gsub("'", "'\\''") .. "'")
-  local existing = io.open(path, "rb")
-  local fresh = existing == nil
-  if existing then existing:close() end
-  local file = io.open(path, "ab")
+  local file = io.open(path, "wb")
   if not file then
     App.eprintf("cannot write the log file %s\n", path)
-    return
+    return nil
   end
-  if fresh then file:write(App.logHeader, "\n") end
+  file:setvbuf("line")
+  file:write(App.logHeader, "\n")
+  return file
+end
+
+function App.appendLogLine(entry)
+  if logFile == nil then
+    logFile = openLogFile() or false
+  end
+  if not logFile then return end
   local date = os.date("%Y-%m-%d %H:%M:%S", math.floor(entry.LogDate:timeIntervalSince1970()))
-  file:write(table.concat({ date, clean(entry.LogProcess), clean(entry.LogI), clean(entry.LogAction),
+  logFile:write(table.concat({ date, clean(entry.LogProcess), clean(entry.LogI), clean(entry.LogAction),
     clean(entry.LogO), clean(entry.LogStatus), clean(entry.LogIpath), clean(entry.LogOpath) }, "\t"), "\n")
-  file:close()
 end
 
 -- A log list that prints each row as it arrives; controllers get it as their log array controller.
@@ -81,3 +90,54 @@ function LogPrinter.addObjects_(self, rows)
 end
 
 function LogPrinter.reloadData(self) end
+
+-- Controls made the way the application's interface file makes them.
+function App.textField(text)
+  local field = objc.NSTextField:new()
+  field:setStringValue_(text or "")
+  return field
+end
+
+function App.checkBox(on)
+  local box = objc.NSButton:new()
+  box:setState_(on and 1 or 0)
+  return box
+end
+
+-- Whether standard error is a terminal: progress is shown there.
+local stderrIsTerminal
+function App.progressWanted()
+  if stderrIsTerminal == nil then
+    local ok, _, code = os.execute("test -t 2")
+    stderrIsTerminal = ok == true or code == 0
+  end
+  return stderrIsTerminal
+end
+
+-- A log list that prints each row as it arrives, counts the failures and, on a terminal, shows how far a
+-- run of `total` files has come.
+ProgressLog = objc.defineClass("ProgressLog", "LogPrinter")
+
+function ProgressLog.addObjects_(self, rows)
+  if self.progressShown then
+    io.stderr:write("\r\27[K")
+    self.progressShown = false
+  end
+  LogPrinter.addObjects_(self, rows)
+  for _, row in ipairs(rows) do
+    if row.LogStatus == "Failed" then self.failed = (self.failed or 0) + 1 end
+  end
+  if self.total and self.total > 1 and App.progressWanted() then
+    io.stderr:write(string.format("[%d/%d]", #self.rows, self.total))
+    io.stderr:flush()
+    self.progressShown = true
+  end
+end
+
+function ProgressLog.finish(self)
+  if self.progressShown then
+    io.stderr:write("\r\27[K")
+    io.stderr:flush()
+    self.progressShown = false
+  end
+end

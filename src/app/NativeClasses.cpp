@@ -23,6 +23,14 @@
 #include "rename/QDFileProperty.h"
 #include "presets/QDbookmarks.h"
 #include "presets/dbViewController.h"
+#include "platform/NSControl.h"
+#include "platform/NSPopUpButton.h"
+#include "platform/NSSavePanel.h"
+#include "platform/NSTableView.h"
+#include "platform/NSTextField.h"
+#include "platform/NSWindow.h"
+#include "rename/cRenameTextFile.h"
+#include "rename/ocFileRename.h"
 #include "toolbox/cToolBox.h"
 #include "util/cNSStringHandling.h"
 #include "util/cNSFileHandling.h"
@@ -69,10 +77,12 @@ void registerNativeClasses(Runtime& runtime)
     NSApplication::registerClass(runtime);
     NSArrayController::registerClass(runtime);
     NSTableView::registerClass(runtime);
+    NSControl::registerClass(runtime);
     NSTextField::registerClass(runtime);
     NSButton::registerClass(runtime);
     NSWindow::registerClass(runtime);
     NSPopUpButton::registerClass(runtime);
+    NSSavePanel::registerClass(runtime);
     cToolBox::registerClass(runtime);
     cNSStringHandling::registerClass(runtime);
     NSScreen::registerClass(runtime);
@@ -90,6 +100,9 @@ void registerNativeClasses(Runtime& runtime)
     cNSFileHandling::registerClass(runtime);
     dbViewController::registerClass(runtime);
     QDbookmarks::registerClass(runtime);
+    cRenameTextFile::registerClass(runtime);
+    cNSFileHandling::registerClass(runtime);
+    ocFileRename::registerClass(runtime);
 }
 
 }

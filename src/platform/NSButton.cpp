@@ -4,32 +4,20 @@
 
 namespace quodrix {
 
-struct NSButtonMethods {
-    static void registerClass(Runtime& runtime)
-    {
-        ClassBuilder<NSButton>(runtime, "NSButton")
-            .method("state", [](Call const& c) { return Value(c.self<NSButton>().state()); })
-            .method("setState:", [](Call const& c) {
-                c.self<NSButton>().setState(c.args.integer(0));
-                return Value();
-            })
-            .method("intValue", [](Call const& c) { return Value(c.self<NSButton>().state()); })
-            .method("title", [](Call const& c) { return Value(c.self<NSButton>().title()); })
-            .method("setTitle:", [](Call const& c) {
-                c.self<NSButton>().setTitle(c.args.string(0));
-                return Value();
-            })
-            .method("isEnabled", [](Call const& c) { return Value(c.self<NSButton>().m_enabled); })
-            .method("setEnabled:", [](Call const& c) {
-                c.self<NSButton>().m_enabled = c.args.boolean(0);
-                return Value();
-            });
-    }
-};
-
 void NSButton::registerClass(Runtime& runtime)
 {
-    NSButtonMethods::registerClass(runtime);
+    ClassBuilder<NSButton>(runtime, "NSButton", "NSControl")
+        .method("state", [](Call const& c) { return Value(c.self<NSButton>().state()); })
+        .method("setState:", [](Call const& c) {
+            c.self<NSButton>().setState(c.args.integer(0));
+            return Value();
+        })
+        .method("intValue", [](Call const& c) { return Value(c.self<NSButton>().state()); })
+        .method("title", [](Call const& c) { return Value(c.self<NSButton>().title()); })
+        .method("setTitle:", [](Call const& c) {
+            c.self<NSButton>().setTitle(c.args.string(0));
+            return Value();
+        });
 }
 
 }

@@ -1,7 +1,7 @@
 #pragma once
 // NSButton: a button or check box of the interface; a check box is on when its state is 1.
 
-#include "app/Object.h"
+#include "platform/NSControl.h"
 
 #include <cstdint>
 #include <string>
@@ -10,7 +10,7 @@ namespace quodrix {
 
 class Runtime;
 
-class NSButton : public Object {
+class NSButton : public NSControl {
 public:
     static void registerClass(Runtime& runtime);
 
@@ -22,8 +22,6 @@ public:
 private:
     std::int64_t m_state = 0;
     std::string m_title;
-    bool m_enabled = true;
-    friend struct NSButtonMethods;
 };
 
 }

@@ -35,7 +35,7 @@ std::optional<std::string> NSPopUpButton::titleOfSelectedItem() const
 
 void NSPopUpButton::registerClass(Runtime& runtime)
 {
-    ClassBuilder<NSPopUpButton>(runtime, "NSPopUpButton")
+    ClassBuilder<NSPopUpButton>(runtime, "NSPopUpButton", "NSControl")
         .method("addItemWithTitle:", [](Call const& c) {
             c.self<NSPopUpButton>().addItemWithTitle(c.args.string(0));
             return Value();

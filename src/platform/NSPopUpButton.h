@@ -1,7 +1,7 @@
 #pragma once
 // NSPopUpButton: a pop-up menu of titled items with one selected item (index -1 when it has none).
 
-#include "app/Object.h"
+#include "platform/NSControl.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,7 +12,7 @@ namespace quodrix {
 
 class Runtime;
 
-class NSPopUpButton : public Object {
+class NSPopUpButton : public NSControl {
 public:
     static void registerClass(Runtime& runtime);
 

@@ -32,7 +32,7 @@ int intValueOf(std::string const& text)
 
 void NSTextField::registerClass(Runtime& runtime)
 {
-    ClassBuilder<NSTextField>(runtime, "NSTextField")
+    ClassBuilder<NSTextField>(runtime, "NSTextField", "NSControl")
         .method("stringValue", [](Call const& c) { return Value(c.self<NSTextField>().stringValue()); })
         .method("setStringValue:", [](Call const& c) {
             c.self<NSTextField>().setStringValue(c.args[0].isNull() ? std::string() : c.args[0].description());
@@ -41,11 +41,6 @@ void NSTextField::registerClass(Runtime& runtime)
         .method("intValue", [](Call const& c) { return Value(intValueOf(c.self<NSTextField>().stringValue())); })
         .method("setIntValue:", [](Call const& c) {
             c.self<NSTextField>().setStringValue(std::to_string(c.args.integer(0)));
-            return Value();
-        })
-        .method("isEnabled", [](Call const& c) { return Value(c.self<NSTextField>().isEnabled()); })
-        .method("setEnabled:", [](Call const& c) {
-            c.self<NSTextField>().setEnabled(c.args.boolean(0));
             return Value();
         });
 }

@@ -1,7 +1,7 @@
 #pragma once
 // NSTextField: a text field of the interface, holding its text.
 
-#include "app/Object.h"
+#include "platform/NSControl.h"
 
 #include <string>
 
@@ -9,18 +9,15 @@ namespace quodrix {
 
 class Runtime;
 
-class NSTextField : public Object {
+class NSTextField : public NSControl {
 public:
     static void registerClass(Runtime& runtime);
 
     std::string const& stringValue() const { return m_text; }
     void setStringValue(std::string text) { m_text = std::move(text); }
-    bool isEnabled() const { return m_enabled; }
-    void setEnabled(bool enabled) { m_enabled = enabled; }
 
 private:
     std::string m_text;
-    bool m_enabled = true;
 };
 
 // The platform's intValue of a text: leading white space skipped, an optional sign, the decimal digits up to

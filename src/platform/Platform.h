@@ -5,6 +5,7 @@
 // some of them (panels answered by scripts) and tests may install recording ones.
 
 #include "platform/Panels.h"
+#include "platform/UserDefaults.h"
 
 #include <array>
 #include <chrono>
@@ -49,6 +50,9 @@ public:
     std::chrono::milliseconds versionTimeout() const { return m_versionTimeout; }
     void setVersionTimeout(std::chrono::milliseconds timeout) { m_versionTimeout = timeout; }
 
+    // The user's persistent settings.
+    UserDefaults& userDefaults() { return m_userDefaults; }
+
 private:
     std::unique_ptr<Panels> m_panels;
     std::vector<ScreenFrame> m_screenFrames { { 0, 0, 1920, 1080 } };
@@ -57,6 +61,7 @@ private:
     UrlOpener m_urlOpener;
     std::string m_versionUrl;
     std::chrono::milliseconds m_versionTimeout { 15000 };
+    UserDefaults m_userDefaults;
 };
 
 }

@@ -3,6 +3,8 @@
 #include "app/Class.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
+#include "toolbox/ChooserPanels.h"
+#include "toolbox/FileCollector.h"
 #include "toolbox/FileStore.h"
 #include "toolbox/UrlServices.h"
 
@@ -49,6 +51,72 @@ std::string cToolBox::hGetHomeDir()
     return homeDirectory();
 }
 
+static std::optional<std::string> titleOfSelectedItem(Runtime& runtime, Value const& popUp)
+{
+    Value title = runtime.send(popUp, "titleOfSelectedItem");
+    return title.text();
+}
+
+void cToolBox::hChooseFileType(Runtime& runtime)
+{
+    auto fileType = titleOfSelectedItem(runtime, field("pubFileType"));
+    setValueForKey("myFileType", Value(fileType));
+    Array extensions;
+    if (fileType)
+        extensions.emplace_back(*fileType);
+    setValueForKey("extensions", Value(extensions));
+    if (fileType)
+        runtime.send(field("panel"), "setAllowedFileTypes:", { Value(extensions) });
+    runtime.send(field("pubJPEGcompression"), "setEnabled:", { Value(fileType == std::string("jpeg")) });
+}
+
+void cToolBox::hChooseCompType(Runtime& runtime)
+{
+    setValueForKey("myCompType", Value(titleOfSelectedItem(runtime, field("pubJPEGcompression"))));
+}
+
+static ChooserPanels chooser(Call const& c)
+{
+    return ChooserPanels(c.runtime.platform().panels());
+}
+
+std::optional<std::vector<std::string>> cToolBox::hOpenDialogFiles(Panels& panels, std::string const& action)
+{
+    return collectFiles(panels, collection::openDialogFilesRows(), action);
+}
+
+std::optional<std::vector<std::string>> cToolBox::hOpenDialogFilesOC(Panels& panels, std::string const& action)
+{
+    return collectFiles(panels, collection::openDialogFilesOCRows(), action);
+}
+
+std::optional<Array> cToolBox::hGetFilesInDir(std::string const& path)
+{
+    if (path.empty())
+        return std::nullopt;
+    auto entries = listFolder(path);
+    if (!entries)
+        return std::nullopt;
+    std::string folder = Url::fromPath(path).path().value_or(path);
+    Array urls;
+    urls.reserve(entries->size());
+    for (auto const& entry : *entries) {
+        Url url = Url::fromPath(joinPath(folder, entry.name));
+        if (entry.isFolder)
+            url.text += '/';
+        urls.push_back(Value(std::move(url)));
+    }
+    return urls;
+}
+
+// An action name or a path given as text; anything else matches no row and no folder.
+static std::string textArgument(Call const& c)
+{
+    if (c.args[0].kind() == Kind::Url)
+        return c.args[0].asUrl().path().value_or(std::string());
+    return c.args[0].text().value_or(std::string());
+}
+
 void cToolBox::registerClass(Runtime& runtime)
 {
     ClassBuilder<cToolBox>(runtime, "cToolBox")
@@ -74,7 +142,39 @@ void cToolBox::registerClass(Runtime& runtime)
             return Value();
         })
         .classMethod("hGetMacOSVersion",
-            [](Call const& c) { return Value(systemGenerationWord(c.runtime.platform().coreLibraryVersion())); });
+            [](Call const& c) { return Value(systemGenerationWord(c.runtime.platform().coreLibraryVersion())); })
+        .classMethod("hSaveWriteDialogFile:::", [](Call const& c) {
+            chooser(c).saveText(c.args.text(0), c.args.optionalString(1), c.args.optionalString(2).value_or(""));
+            return Value();
+        })
+        .method("hSaveWriteDialogFile2::", [](Call const& c) {
+            return Value(chooser(c).saveActionText(c.args.optionalString(0), c.args.optionalString(1).value_or("")));
+        })
+        .method("hSaveNSDataWriteDialogFile::", [](Call const& c) {
+            std::optional<std::string> bytes;
+            if (!c.args[0].isNull())
+                bytes = c.args.data(0).bytes;
+            return Value(chooser(c).saveActionData(bytes, c.args.optionalString(1).value_or("")));
+        })
+        .method("hReadNSDataInFile", [](Call const& c) { return chooser(c).readActionFile(); })
+        .method("hChooseRenameFileText", [](Call const& c) { return Value(chooser(c).chooseRenameList()); })
+        .method("hChooseDirectory", [](Call const& c) {
+            return Value(chooser(c).chooseFolder(std::string(ChooserPanels::kDefaultFolderTitle)));
+        })
+        .method("hChooseDirectory2:", [](Call const& c) { return Value(chooser(c).chooseFolder(c.args.optionalString(0))); })
+        .method("hChooseFileType:", [](Call const& c) {
+            c.self<cToolBox>().hChooseFileType(c.runtime);
+            return Value();
+        })
+        .method("hChooseCompType:", [](Call const& c) {
+            c.self<cToolBox>().hChooseCompType(c.runtime);
+            return Value();
+        })
+        .classMethod("hOpenDialogFiles:",
+            [](Call const& c) { return Value(hOpenDialogFiles(c.runtime.platform().panels(), textArgument(c))); })
+        .classMethod("hOpenDialogFilesOC:",
+            [](Call const& c) { return Value(hOpenDialogFilesOC(c.runtime.platform().panels(), textArgument(c))); })
+        .classMethod("hGetFilesInDir:", [](Call const& c) { return Value(hGetFilesInDir(textArgument(c))); });
 }
 
 }

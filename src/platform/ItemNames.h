@@ -1,0 +1,26 @@
+#pragma once
+// ItemNames: how the platform reads the names of items: hidden names, package folders, extensions.
+
+#include <string>
+#include <string_view>
+
+namespace quodrix {
+
+// A name that begins with "." is hidden (".DS_Store" included). Names that a folder's ".hidden" file
+// lists are hidden too; the folder reader handles those.
+inline bool isDotName(std::string_view name)
+{
+    return !name.empty() && name[0] == '.';
+}
+
+// Whether a folder of this name is a package, shown as one item and not entered: its name ends in .app,
+// .bundle, .framework, .plugin, .kext, .pkg, .rtfd or .photoslibrary (any case).
+bool isPackageName(std::string_view name);
+
+// The text after the last "." of a name, without the dot; empty when there is none.
+std::string_view extensionOf(std::string_view name);
+
+// The path without trailing "/" ("/" itself stays "/").
+std::string trimTrailingSlashes(std::string path);
+
+}

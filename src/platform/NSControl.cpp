@@ -1,0 +1,17 @@
+#include "platform/NSControl.h"
+
+#include "app/Class.h"
+
+namespace quodrix {
+
+void NSControl::registerClass(Runtime& runtime)
+{
+    ClassBuilder<NSControl>(runtime, "NSControl")
+        .method("isEnabled", [](Call const& c) { return Value(c.self<NSControl>().isEnabled()); })
+        .method("setEnabled:", [](Call const& c) {
+            c.self<NSControl>().setEnabled(c.args.boolean(0));
+            return Value();
+        });
+}
+
+}

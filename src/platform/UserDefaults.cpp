@@ -1,0 +1,46 @@
+#include "platform/UserDefaults.h"
+
+#include "platform/Paths.h"
+#include "util/ItemPlacement.h"
+#include "util/PropertyListFile.h"
+
+namespace quodrix {
+
+std::string UserDefaults::filePath()
+{
+    return joinPath(configDirectory(), "quodrix/defaults.plist");
+}
+
+Dictionary& UserDefaults::settings()
+{
+    if (!m_settings) {
+        auto root = readPropertyListFile(filePath());
+        m_settings = root && root->kind() == Kind::Dictionary ? root->asDictionary() : Dictionary {};
+    }
+    return *m_settings;
+}
+
+Value UserDefaults::objectForKey(std::string const& key)
+{
+    auto const& all = settings();
+    auto it = all.find(key);
+    return it == all.end() ? Value() : it->second;
+}
+
+void UserDefaults::setObjectForKey(Value value, std::string const& key)
+{
+    if (value.isNull())
+        settings().erase(key);
+    else
+        settings()[key] = std::move(value);
+}
+
+bool UserDefaults::synchronize()
+{
+    std::string path = filePath();
+    if (!createFolderTree(joinPath(configDirectory(), "quodrix")))
+        return false;
+    return writePropertyListFile(path, Value(settings()), PropertyListFormat::Xml);
+}
+
+}

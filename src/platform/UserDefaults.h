@@ -1,0 +1,33 @@
+#pragma once
+// UserDefaults: the user's persistent settings, a dictionary kept as a property list in
+// `<config folder>/quodrix/defaults.plist`.
+//
+// The file is read on first use; synchronize() writes the whole dictionary back atomically, so another run
+// sees every setting made before it. A file that cannot be read counts as no settings; it is replaced at
+// the next synchronize.
+
+#include "app/Value.h"
+
+#include <optional>
+#include <string>
+
+namespace quodrix {
+
+class UserDefaults {
+public:
+    // The settings file of the current user (computed from the config folder at each call).
+    static std::string filePath();
+
+    Value objectForKey(std::string const& key);
+    // Stores a property-list value; null removes the key.
+    void setObjectForKey(Value value, std::string const& key);
+    // Writes the settings to disk; false when the write failed (the file then keeps its earlier contents).
+    bool synchronize();
+
+private:
+    Dictionary& settings();
+
+    std::optional<Dictionary> m_settings;
+};
+
+}

@@ -1,0 +1,29 @@
+#pragma once
+// InsertName: the new name that insert renaming builds for one file.
+//
+// Positions and lengths count UTF-16 code units. The position text is split at every ";" with empty fields
+// kept; a field reads as the platform's intValue does. The field at index j inserts the text at its value
+// plus j, when that lies within the working name (0 up to its length); otherwise it is skipped.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quodrix {
+
+// The fields of a position text: split at every ";", empty fields kept; without ";" the whole text.
+std::vector<std::string> splitPositions(std::string const& text);
+
+struct NameParts {
+    std::string base;       // the file name without the extension and its dot
+    std::string extension;  // after the last "."; empty when there is none
+};
+NameParts splitFileName(std::string const& fileName);
+
+// The base name with the text inserted at the positions. nullopt when the result is not valid text: the
+// base name or the text is not valid UTF-8, or an insertion falls between the two halves of a character
+// outside the Basic Multilingual Plane.
+std::optional<std::string> insertAtPositions(std::string const& base, std::string const& text,
+    std::vector<std::string> const& positions);
+
+}

@@ -1,0 +1,212 @@
+#include "rename/cRenameTextFile.h"
+
+#include "app/ActionLogEntry.h"
+#include "app/Class.h"
+#include "platform/Outlets.h"
+#include "platform/Platform.h"
+#include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
+#include "toolbox/ChooserPanels.h"
+#include "toolbox/FileStore.h"
+#include "toolbox/cToolBox.h"
+#include "util/cNSFileHandling.h"
+
+namespace quodrix {
+
+namespace {
+
+char const* const kNoDestinationTitle = "No Destination folder selected";
+char const* const kNoDestinationMessage
+    = "Please select a destination folder where you like to store the renamed files.";
+char const* const kNoListTitle = "No (valid) rename text file selected.";
+char const* const kNoListMessage = "Please \"Load file rename text file\".";
+char const* const kNoOverwriteTitle = "No overwrite allowed.";
+char const* const kNoOverwriteMessage
+    = "Destination folders is the same as the original folder. If you allow overwrite file names of original "
+      "files, please apply check box: \"Allow overwrite\".";
+char const* const kFolderPanelTitle = "Choose where to store Quodrix_filenamelist.txt";
+
+std::string separatorForIndex(std::int64_t index)
+{
+    if (index == 0)
+        return ";";
+    if (index == 1)
+        return ",";
+    return "\t";
+}
+
+std::int64_t intValueOf(Runtime& runtime, Value const& outlet)
+{
+    Value value = runtime.send(outlet, "intValue");
+    if (value.kind() == Kind::Integer)
+        return value.asInteger();
+    return std::int64_t(value.number().value_or(0));
+}
+
+// One pair of the list in use: the name a file has now and the name it is to get.
+struct NamePair {
+    std::string present;
+    std::string renamed;
+};
+
+template<typename Pairs>
+Value pairsValue(Pairs const& pairs)
+{
+    Array array;
+    array.reserve(pairs.size());
+    for (auto const& pair : pairs)
+        array.emplace_back(Array { Value(pair.present), Value(pair.renamed) });
+    return Value(std::move(array));
+}
+
+// The stored list: every element that is an array of two texts.
+std::vector<NamePair> pairsFromValue(Value const& value)
+{
+    std::vector<NamePair> pairs;
+    if (value.kind() != Kind::Array)
+        return pairs;
+    for (auto const& element : value.asArray()) {
+        if (element.kind() != Kind::Array || element.asArray().size() != 2)
+            continue;
+        auto present = element.asArray()[0].text();
+        auto renamed = element.asArray()[1].text();
+        if (present && renamed)
+            pairs.push_back({ *present, *renamed });
+    }
+    return pairs;
+}
+
+std::vector<std::string> chosenPaths(Runtime& runtime)
+{
+    return cToolBox::hOpenDialogFiles(runtime.platform().panels(), "rename").value_or(std::vector<std::string> {});
+}
+
+}
+
+void cRenameTextFile::showAlert(Runtime& runtime, std::string const& title, std::string const& message)
+{
+    showAlertSheet(runtime, *this,
+        AlertSheetOutlets { field("myAlertWindow"), field("myMainWindow"), field("tfAlertTitle"), field("tfAlertInfo") },
+        title, message);
+}
+
+void cRenameTextFile::hLoadRenameTextFile(Runtime& runtime)
+{
+    std::string separator = separatorForIndex(outletIndex(runtime, field("pubFileNameSeparator")));
+    setValueForKey("myTextItemDelim", Value(separator));
+    systemLog("myTextItemDelim: " + separator);
+
+    std::vector<std::string> files = ChooserPanels(runtime.platform().panels()).chooseRenameList();
+    setValueForKey("myFilesList", Value(files));
+    if (files.empty())
+        return;
+
+    std::string const& path = files.front();
+    setValueForKey("myMfrLogLoc", Value(path));
+    auto pairs = cNSFileHandling::hReadMfrLog(path, separator);
+    Value list = pairsValue(pairs);
+    setValueForKey("myRenameFilesList", list);
+    setOutletString(runtime, field("tfRenameTextFile"), pairs.empty() ? std::string() : path);
+
+    UserDefaults& defaults = runtime.platform().userDefaults();
+    defaults.setObjectForKey(list, kSettingKey);
+    if (!defaults.synchronize())
+        systemLog("cannot write the user defaults to " + UserDefaults::filePath());
+}
+
+void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)
+{
+    std::string destination = outletString(runtime, field("tfDestinationOfFiles"));
+    if (destination.empty()) {
+        showAlert(runtime, kNoDestinationTitle, kNoDestinationMessage);
+        return;
+    }
+    if (outletString(runtime, field("tfRenameTextFile")).empty()) {
+        showAlert(runtime, kNoListTitle, kNoListMessage);
+        return;
+    }
+    auto pairs = pairsFromValue(runtime.platform().userDefaults().objectForKey(kSettingKey));
+    setValueForKey("myRenameFilesList", pairsValue(pairs));
+
+    std::int64_t overwrite = intValueOf(runtime, field("cbOverwriteMode"));
+    std::int64_t simulation = intValueOf(runtime, field("cbSimulationMode"));
+    setValueForKey("myOverwriteMode", Value(overwrite));
+    setValueForKey("mySimulationMode", Value(simulation));
+
+    std::vector<std::string> files = chosenPaths(runtime);
+    if (pairs.empty() || files.empty())
+        return;
+
+    std::string const parent = FileStore::parentOf(files.front());
+    std::string const sourceFolder = parent == "/" ? parent : parent + "/";
+    bool const sameFolder = sourceFolder == destination;
+    if (sameFolder && overwrite != 1) {
+        // Every pair would ask for the same alert; the user sees it once for the run.
+        showAlert(runtime, kNoOverwriteTitle, kNoOverwriteMessage);
+        return;
+    }
+
+    for (auto const& [present, renamed] : pairs) {
+        std::string const sourcePath = sourceFolder + present;
+        std::string const outputPath = destination + renamed;
+        std::string status;
+        if (simulation == 1) {
+            status = "Simulation";
+        } else if (!FileStore::isSingleComponent(present) || !FileStore::isSingleComponent(renamed)) {
+            // A name that would reach outside its folder, or make the folder itself the target.
+            status = cToolBox::kFailed;
+        } else if (sameFolder) {
+            status = cToolBox::hStoreFiles3(sourcePath, outputPath);
+        } else {
+            status = cNSFileHandling::hCopyFileTo(sourcePath, outputPath);
+        }
+        reportAction(runtime, field("theLogDataArrayController"), field("myLogTableView"),
+            ActionLogEntry { "File renaming", "Rename", status, present, renamed, sourcePath, outputPath });
+    }
+}
+
+void cRenameTextFile::hCreateFileNameList(Runtime& runtime)
+{
+    std::vector<std::string> files = chosenPaths(runtime);
+    if (files.empty())
+        return;
+    std::string text;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (i)
+            text += '\r';
+        text += FileStore::lastComponent(files[i]);
+    }
+    setValueForKey("myFileNameListString", Value(text));
+
+    auto folder = ChooserPanels(runtime.platform().panels()).chooseFolder(std::string(kFolderPanelTitle));
+    if (!folder)
+        return;
+    cNSFileHandling::hWriteTextFile(*folder + "/" + kFileNameListName, text);
+}
+
+void cRenameTextFile::registerClass(Runtime& runtime)
+{
+    ClassBuilder<cRenameTextFile>(runtime, "cRenameTextFile")
+        .method("hLoadRenameTextFile:", [](Call const& c) {
+            c.self<cRenameTextFile>().hLoadRenameTextFile(c.runtime);
+            return Value();
+        })
+        .method("hChooseFilesToRename:", [](Call const& c) {
+            c.self<cRenameTextFile>().hChooseFilesToRename(c.runtime);
+            return Value();
+        })
+        .method("hCreateFileNameList:", [](Call const& c) {
+            c.self<cRenameTextFile>().hCreateFileNameList(c.runtime);
+            return Value();
+        })
+        .method("closeAlertSheetObjC:", [](Call const& c) {
+            closeAlertSheet(c.runtime, c.self<cRenameTextFile>().field("myAlertWindow"));
+            return Value();
+        })
+        .method("didEndSheet:returnCode:contextInfo:", [](Call const& c) {
+            c.runtime.send(c.args[0], "orderOut:", { Value() });
+            return Value();
+        });
+}
+
+}

@@ -1,0 +1,113 @@
+#include "rename/ocFileRename.h"
+
+#include "app/ActionLogEntry.h"
+#include "app/Class.h"
+#include "platform/Outlets.h"
+#include "platform/Platform.h"
+#include "rename/InsertName.h"
+#include "toolbox/FileStore.h"
+#include "toolbox/cToolBox.h"
+
+namespace quodrix {
+
+namespace {
+
+constexpr char const* kMissingTextTitle = "Missing text.";
+constexpr char const* kMissingTextMessage = "Please fill in text in the appropriate field.";
+constexpr char const* kNoDestinationTitle = "No Destination folder selected";
+constexpr char const* kNoDestinationMessage
+    = "Please select a destination folder where you like to store the renamed files.";
+constexpr char const* kSimulation = "Simulation";
+
+struct Settings {
+    bool simulation;
+    bool overwrite;
+    std::string destination;
+    std::string text;
+    std::string positions;
+};
+
+}
+
+void ocFileRename::showAlert(Runtime& runtime, std::string const& title, std::string const& message)
+{
+    showAlertSheet(runtime, *this,
+        AlertSheetOutlets { field("myAlertWindow"), field("myMainWindow"), field("tfAlertTitle"), field("tfAlertInfo") },
+        title, message);
+}
+
+void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
+{
+    Settings const settings {
+        outletState(runtime, field("btnSimulationMode")) == 1,
+        outletState(runtime, field("btnOverwrite")) == 1,
+        outletString(runtime, field("tfFileRenameDestination")),
+        outletString(runtime, field("tfInsertionString")),
+        outletString(runtime, field("tfInsertionPosition")),
+    };
+    if (settings.text.empty() || settings.positions.empty()) {
+        showAlert(runtime, kMissingTextTitle, kMissingTextMessage);
+        return;
+    }
+    if (!settings.simulation && settings.destination.empty()) {
+        showAlert(runtime, kNoDestinationTitle, kNoDestinationMessage);
+        return;
+    }
+
+    auto files = cToolBox::hOpenDialogFilesOC(runtime.platform().panels(), "rename");
+    if (!files || files->empty())
+        return;
+    auto const positions = splitPositions(settings.positions);
+
+    for (auto const& path : *files) {
+        std::string fileName = FileStore::lastComponent(path);
+        NameParts parts = splitFileName(fileName);
+        auto working = insertAtPositions(parts.base, settings.text, positions);
+        std::string newName = working.value_or(parts.base) + "." + parts.extension;
+        std::string outputPath = settings.destination + newName;
+
+        std::string status;
+        if (!working || !FileStore::isSingleComponent(newName))
+            status = cToolBox::kFailed;
+        else if (settings.simulation)
+            status = kSimulation;
+        else if (settings.overwrite)
+            status = cToolBox::hStoreFiles3(path, outputPath);
+        else
+            status = cToolBox::hStoreFiles2(path, outputPath);
+
+        reportAction(runtime, field("theLogDataArrayController"), field("myLogTableView"),
+            ActionLogEntry { "File renaming", "Insert", status, fileName, newName, path, outputPath });
+    }
+}
+
+void ocFileRename::closeAlertSheetObjC(Runtime& runtime)
+{
+    closeAlertSheet(runtime, field("myAlertWindow"));
+}
+
+void ocFileRename::didEndSheet(Runtime& runtime, Value const& sheet)
+{
+    runtime.send(sheet, "orderOut:", { Value(shared_from_this()) });
+}
+
+void ocFileRename::registerClass(Runtime& runtime)
+{
+    ClassBuilder<ocFileRename>(runtime, "ocFileRename")
+        .method("hChooseFileToRenameInsert:",
+            [](Call const& c) {
+                c.self<ocFileRename>().hChooseFileToRenameInsert(c.runtime);
+                return Value();
+            })
+        .method("closeAlertSheetObjC:",
+            [](Call const& c) {
+                c.self<ocFileRename>().closeAlertSheetObjC(c.runtime);
+                return Value();
+            })
+        .method("didEndSheet:returnCode:contextInfo:", [](Call const& c) {
+            c.self<ocFileRename>().didEndSheet(c.runtime, c.args[0]);
+            return Value();
+        });
+}
+
+}

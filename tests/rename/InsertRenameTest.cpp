@@ -1,0 +1,308 @@
+// Renaming by inserted text: the controller driven through its outlets by real scripts, as the interface
+// connects it, over real files; and the bundled `quodrix insert` command and demo.
+
+#include "support/ScriptBundle.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// `rename{...}` builds a controller with fresh controls, answers the "rename" panel with `files`, runs
+// hChooseFileToRenameInsert: and prints one line per log row: status, input name, output name, output path.
+std::string const kPrelude = R"(
+ROOT = arg_root
+log = {}
+myAppLog = objc.defineClass("myAppLog")
+function myAppLog.hLogMyActions_______(cls, process, action, status, i, o, ipath, opath)
+  local row = { LogProcess = process, LogAction = action, LogStatus = status, LogI = i, LogO = o,
+    LogIpath = ipath, LogOpath = opath }
+  log[#log + 1] = row
+  return { row }
+end
+function rel(p) if p:sub(1, #ROOT + 1) == ROOT .. "/" then return p:sub(#ROOT + 2) end return p end
+local function field(text) local f = objc.NSTextField:new() f:setStringValue_(text) return f end
+local function box(state) local b = objc.NSButton:new() b:setState_(state) return b end
+function rename(o)
+  local c = objc.ocFileRename:alloc():init()
+  controls = {
+    btnSimulationMode = box(o.simulate and 1 or 0), btnOverwrite = box(o.overwrite and 1 or 0),
+    tfFileRenameDestination = field(o.destination or ""), tfInsertionString = field(o.text or ""),
+    tfInsertionPosition = field(o.positions or ""), theLogDataArrayController = objc.NSArrayController:new(),
+    myLogTableView = objc.NSTableView:new(), myMainWindow = objc.NSWindow:new(), myAlertWindow = objc.NSWindow:new(),
+    tfAlertTitle = objc.NSTextField:new(), tfAlertInfo = objc.NSTextField:new(),
+  }
+  for k, v in pairs(controls) do c:setValue_forKey_(v, k) end
+  panels, alerts = 0, {}
+  objc.panels.open = function(request)
+    panels = panels + 1
+    return o.files
+  end
+  objc.panels.alert = function(title, message) alerts[#alerts + 1] = title .. "|" .. message end
+  log = {}
+  c:hChooseFileToRenameInsert_(nil)
+  for _, row in ipairs(log) do
+    print(row.LogStatus, row.LogI, row.LogO, rel(row.LogOpath))
+  end
+  return c
+end
+)";
+
+std::string script(fs::path const& root, std::string const& body)
+{
+    return "arg_root = \"" + root.string() + "\"\n" + kPrelude + body;
+}
+
+RunResult runIn(fs::path const& root, std::string const& body)
+{
+    ScriptBundle bundle;
+    return bundle.runScript(script(root, body));
+}
+
+}
+
+TEST(InsertRename, PositionListCases)
+{
+    struct Case {
+        char const* file;
+        char const* text;
+        char const* positions;
+        char const* newName;
+    } const cases[] = {
+        { "abcdef.txt", "X", "2;4", "abXcdXef.txt" },
+        { "abcdef.txt", "XY", "2;4", "abXYcXYdef.txt" },
+        { "abcdef.txt", "X", "0", "Xabcdef.txt" },
+        { "abcdef.txt", "X", "6", "abcdefX.txt" },
+        { "abcdef.txt", "X", "7", "abcdef.txt" },
+        { "abcdef.txt", "X", "-1", "abcdef.txt" },
+        { "abcdef.txt", "X", "abc", "Xabcdef.txt" },
+        { "abcdef.txt", "X", "abc;def", "XXabcdef.txt" },
+        { "abcdef.txt", "X", "3;", "aXbcXdef.txt" },
+        { "abcdef.txt", "X", ";", "XXabcdef.txt" },
+        { "abcdef.txt", "X", "  \t+2x", "abXcdef.txt" },
+        { "abcdef.txt", "X", "2147483648", "abcdef.txt" },
+        { "abcdef.txt", "X", "2147483647;0", "aXbcdef.txt" },
+        { "abcdef.txt", "X", "-2147483649;5", "abcdefX.txt" },
+        { "abcdef.txt", " ", "3", "abc def.txt" },
+        { "abcd.jpg", "X", "2;2", "abXXcd.jpg" },
+        { "README", "_1", "6", "README_1." },
+        { "a.b.c", "X", "3", "a.bX.c" },
+        { ".profile", "X", "0", "X.profile" },
+        { "\xC3\xA9t\xC3\xA9.png", "X", "1;3", "\xC3\xA9Xt\xC3\xA9X.png" },   // é counts one unit
+        { "\xF0\x9F\x98\x80z.jpg", "X", "2", "\xF0\x9F\x98\x80Xz.jpg" },        // the emoji counts two
+        { "\xF0\x9F\x98\x80z.jpg", "X", "3", "\xF0\x9F\x98\x80zX.jpg" },
+    };
+    TempDir root;
+    std::string body;
+    std::string expected;
+    for (auto const& c : cases) {
+        fs::path file = root / "in" / c.file;
+        writeFile(file, "x");
+        body += "rename{ simulate = true, text = \"" + std::string(c.text) + "\", positions = \""
+            + std::string(c.positions) + "\", files = { \"" + file.string() + "\" } }\n";
+        expected += std::string("Simulation\t") + c.file + "\t" + c.newName + "\t" + c.newName + "\n";
+    }
+    auto r = runIn(root.path(), body);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+}
+
+// The checks in their order; each failure shows the alert sheet, shows no panel and logs nothing.
+TEST(InsertRename, ChecksShowTheAlertSheetInOrder)
+{
+    TempDir root;
+    writeFile(root / "a.txt", "a");
+    auto r = runIn(root.path(), R"(
+      local f = { ROOT .. "/a.txt" }
+      local cases = {
+        { text = "", positions = "", destination = "" },
+        { text = "", positions = "1", destination = ROOT .. "/" },
+        { text = "X", positions = "", destination = "" },
+        { text = "X", positions = "1", destination = "" },
+        { text = "X", positions = "1", destination = "", simulate = true },
+        { text = " ", positions = " ", destination = " ", simulate = true },
+      }
+      for i, o in ipairs(cases) do
+        o.files = f
+        local c = rename(o)
+        print(i, panels, #log, alerts[1], controls.tfAlertTitle:stringValue(), controls.tfAlertInfo:stringValue(),
+          controls.myAlertWindow:isSheet())
+        if alerts[1] then
+          c:closeAlertSheetObjC_(nil)
+          print("closed", controls.myAlertWindow:isSheet(), controls.myAlertWindow:isVisible())
+        end
+      end
+    )");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string const missing = "Missing text.|Please fill in text in the appropriate field.\tMissing text.\t"
+                                "Please fill in text in the appropriate field.\ttrue\nclosed\tfalse\tfalse\n";
+    EXPECT_EQ(r.out,
+        "1\t0\t0\t" + missing + "2\t0\t0\t" + missing + "3\t0\t0\t" + missing
+            + "4\t0\t0\tNo Destination folder selected|Please select a destination folder where you like to store "
+              "the renamed files.\tNo Destination folder selected\tPlease select a destination folder where you like "
+              "to store the renamed files.\ttrue\nclosed\tfalse\tfalse\n"
+            + "Simulation\ta.txt\taX.txt\taX.txt\n5\t1\t1\tnil\t\t\tfalse\n"
+            + "Simulation\ta.txt\t a.txt\t  a.txt\n6\t1\t1\tnil\t\t\tfalse\n");
+}
+
+TEST(InsertRename, CopyKeepsTheSourcesAndMoveTakesThem)
+{
+    TempDir root;
+    writeFile(root / "in/one.jpg", "1");
+    writeFile(root / "in/two.jpg", "2");
+    fs::create_directories(root / "copies");
+    fs::create_directories(root / "moved");
+    auto r = runIn(root.path(), R"(
+      local files = { ROOT .. "/in/one.jpg", ROOT .. "/in/two.jpg" }
+      local c = rename{ text = "-c", positions = "3", destination = ROOT .. "/copies/", files = files }
+      print(#controls.theLogDataArrayController:arrangedObjects(), controls.myLogTableView:reloadCount())
+      rename{ text = "-m", positions = "3", destination = ROOT .. "/moved/", overwrite = true, files = files }
+    )");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+        "successfull\tone.jpg\tone-c.jpg\tcopies/one-c.jpg\n"
+        "successfull\ttwo.jpg\ttwo-c.jpg\tcopies/two-c.jpg\n"
+        "2\t2\n"
+        "successfull\tone.jpg\tone-m.jpg\tmoved/one-m.jpg\n"
+        "successfull\ttwo.jpg\ttwo-m.jpg\tmoved/two-m.jpg\n");
+    EXPECT_EQ(readFile(root / "copies/one-c.jpg"), "1");
+    EXPECT_EQ(readFile(root / "moved/two-m.jpg"), "2");
+    EXPECT_FALSE(fs::exists(root / "in/one.jpg"));
+    EXPECT_FALSE(fs::exists(root / "in/two.jpg"));
+}
+
+// A store that fails is logged "Failed", the file stays, and the next file follows.
+TEST(InsertRename, FailedStoresAreLoggedAndTheLoopGoesOn)
+{
+    TempDir root;
+    writeFile(root / "in/a.jpg", "new a");
+    writeFile(root / "in/b.jpg", "b");
+    writeFile(root / "out/aX.jpg", "old");
+    auto r = runIn(root.path(), R"(
+      local files = { ROOT .. "/in/a.jpg", ROOT .. "/in/b.jpg" }
+      rename{ text = "X", positions = "1", destination = ROOT .. "/out/", overwrite = true, files = files }
+      rename{ text = "X", positions = "1", destination = ROOT .. "/nowhere/", files = { ROOT .. "/in/a.jpg" } }
+    )");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+        "Failed\ta.jpg\taX.jpg\tout/aX.jpg\n"
+        "successfull\tb.jpg\tbX.jpg\tout/bX.jpg\n"
+        "Failed\ta.jpg\taX.jpg\tnowhere/aX.jpg\n");
+    EXPECT_EQ(readFile(root / "out/aX.jpg"), "old");
+    EXPECT_EQ(readFile(root / "in/a.jpg"), "new a");
+    EXPECT_FALSE(fs::exists(root / "in/b.jpg"));
+}
+
+// A new name that is not one path component, or not valid text, is never stored anywhere.
+TEST(InsertRename, NamesThatAreNotOneComponentAreRefused)
+{
+    TempDir root;
+    writeFile(root / "in/ab.jpg", "a");
+    writeFile(root / "in/\xF0\x9F\x98\x80.jpg", "e");
+    fs::create_directories(root / "out/x");
+    auto r = runIn(root.path(), R"(
+      rename{ text = "/../../escaped", positions = "1", destination = ROOT .. "/out/x/", files = { ROOT .. "/in/ab.jpg" } }
+      rename{ text = "x/", positions = "0", destination = ROOT .. "/out/", overwrite = true, files = { ROOT .. "/in/ab.jpg" } }
+      rename{ text = "a\0b", positions = "0", destination = ROOT .. "/out/", files = { ROOT .. "/in/ab.jpg" } }
+      rename{ text = "x/", positions = "0", simulate = true, files = { ROOT .. "/in/ab.jpg" } }
+      rename{ text = "X", positions = "1", destination = ROOT .. "/out/", files = { ROOT .. "/in/\xF0\x9F\x98\x80.jpg" } }
+      rename{ text = "\xFF", positions = "0", destination = ROOT .. "/out/", files = { ROOT .. "/in/ab.jpg" } }
+    )");
+    ASSERT_EQ(r.status, 0) << r.err;
+    using namespace std::string_literals;
+    EXPECT_EQ(r.out,
+        "Failed\tab.jpg\ta/../../escapedb.jpg\tout/x/a/../../escapedb.jpg\n"
+        "Failed\tab.jpg\tx/ab.jpg\tout/x/ab.jpg\n"
+        "Failed\tab.jpg\ta\0bab.jpg\tout/a\0bab.jpg\n"
+        "Failed\tab.jpg\tx/ab.jpg\tx/ab.jpg\n"
+        "Failed\t\xF0\x9F\x98\x80.jpg\t\xF0\x9F\x98\x80.jpg\tout/\xF0\x9F\x98\x80.jpg\n"
+        "Failed\tab.jpg\tab.jpg\tout/ab.jpg\n"s);
+    EXPECT_TRUE(fs::exists(root / "in/ab.jpg"));
+    EXPECT_TRUE(fs::is_empty(root / "out/x"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(root / "out"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root.path()), fs::directory_iterator()), 2);
+}
+
+TEST(InsertRename, CancelledPanelLogsNothing)
+{
+    TempDir root;
+    auto r = runIn(root.path(), R"(
+      rename{ text = "X", positions = "1", destination = ROOT .. "/" }
+      print(panels, #log, #alerts)
+    )");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1\t0\t0\n");
+}
+
+// The bundled command: the rows as they arrive, the exit status, and the application log file.
+TEST(InsertCommand, RenamesFilesAndFoldersFromTheCommandLine)
+{
+    TempDir root;
+    writeFile(root / "in/abcdef.txt", "a");
+    writeFile(root / "in/sub/zz.jpg", "z");
+    writeFile(root / "in/.secret", "s");
+    fs::create_directories(root / "out");
+    ScriptBundle bundle(true);
+    auto r = bundle.run({ "insert", "--dest", (root / "out").string(), "X", "2;4", (root / "in").string() });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Insert\tsuccessfull\tabcdef.txt\t" + (root / "in/abcdef.txt").string() + " -> "
+                  + (root / "out/abXcdXef.txt").string() + "\n"),
+        std::string::npos)
+        << r.out;
+    EXPECT_TRUE(fs::exists(root / "out/zzX.jpg"));
+    EXPECT_FALSE(fs::exists(root / "out/.secret"));
+    EXPECT_TRUE(fs::exists(root / "in/abcdef.txt"));
+    std::string logFile = readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
+    EXPECT_EQ(logFile.rfind("Quodrix Log (tab delimited)\n", 0), 0u) << logFile;
+    EXPECT_NE(logFile.find("\tFile renaming\tabcdef.txt\tInsert\tabXcdXef.txt\tsuccessfull\t"), std::string::npos);
+
+    // Again: the names are taken now, every file fails, and the status says so.
+    auto again = bundle.run({ "insert", "-m", "-d", (root / "out").string(), "X", "2;4", (root / "in/abcdef.txt").string() });
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.out.find("Insert\tFailed\tabcdef.txt"), std::string::npos) << again.out;
+    EXPECT_NE(again.err.find("quodrix insert: 1 of 1 files failed"), std::string::npos) << again.err;
+    EXPECT_TRUE(fs::exists(root / "in/abcdef.txt"));
+}
+
+TEST(InsertCommand, SimulationAlertsAndUsage)
+{
+    TempDir root;
+    writeFile(root / "in/a.txt", "a");
+    ScriptBundle bundle(true);
+    auto simulated = bundle.run({ "insert", "-n", "_", "1", (root / "in/a.txt").string() });
+    EXPECT_EQ(simulated.status, 0) << simulated.err;
+    EXPECT_EQ(simulated.out, "Insert\tSimulation\ta.txt\t" + (root / "in/a.txt").string() + " -> a_.txt\n");
+
+    auto noDestination = bundle.run({ "insert", "_", "1", (root / "in/a.txt").string() });
+    EXPECT_EQ(noDestination.status, 2);
+    EXPECT_EQ(noDestination.err, "quodrix insert: No Destination folder selected Please select a destination folder "
+                                 "where you like to store the renamed files.\n");
+    auto noText = bundle.run({ "insert", "-n", "", "1", (root / "in/a.txt").string() });
+    EXPECT_EQ(noText.status, 2);
+    EXPECT_EQ(noText.err, "quodrix insert: Missing text. Please fill in text in the appropriate field.\n");
+
+    auto missing = bundle.run({ "insert", "-n", "_", "1", (root / "in/none.txt").string() });
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("quodrix insert: no file to rename"), std::string::npos) << missing.err;
+
+    auto usage = bundle.run({ "insert", "_" });
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_NE(usage.err.find("usage: quodrix insert"), std::string::npos);
+    EXPECT_EQ(bundle.run({ "insert", "--bogus", "a", "1", "f" }).status, 2);
+}
+
+// The README's first command: the demo over the bundled sample images, from the build tree's bundle.
+TEST(InsertCommand, DemoRenamesTheBundledSamples)
+{
+    TempDir home;
+    auto r = runCommand("HOME='" + home.str() + "' XDG_DATA_HOME= TMPDIR='" + home.str() + "' '"
+        + std::string(QUODRIX_EXECUTABLE) + "' demo");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Insert\tSimulation\tBeach.jpg\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("/B_ea_ch.jpg\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\xC3\x89_t\xC3\xA9_.png"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Failed"), std::string::npos) << r.out;
+}

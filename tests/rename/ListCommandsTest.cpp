@@ -1,0 +1,98 @@
+// The bundled application's list, names and undo commands, run as a user runs them.
+
+#include "support/ScriptBundle.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> contents(fs::path const& folder)
+{
+    std::map<std::string, std::string> result;
+    for (auto const& entry : fs::directory_iterator(folder))
+        result[entry.path().filename().string()] = readFile(entry.path());
+    return result;
+}
+
+}
+
+TEST(ListCommands, InsertThenUndoRestoresEveryName)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", b = bundle.root() / "B";
+    std::map<std::string, std::string> const original {
+        { "one.jpg", "1" }, { "two.png", "22" }, { "drei é.tif", "333" }, { "README", "r" } };
+    for (auto const& [name, data] : original)
+        writeFile(a / name, data);
+    fs::create_directory(b);
+
+    // Moved into another folder, then back.
+    auto run = bundle.run({ "insert", "--move", "--dest", b.string(), "X_", "0", a.string() });
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::is_empty(a));
+    EXPECT_EQ(contents(b).at("X_one.jpg"), "1");
+    EXPECT_EQ(contents(b).at("X_README."), "r");
+    auto undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err << undo.out;
+    EXPECT_EQ(contents(a), original);
+
+    // Renamed in place, then back.
+    fs::remove_all(b);
+    run = bundle.run({ "insert", "--move", "--dest", a.string(), "--", "-1", "2", a.string() });
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(contents(a).count("on-1e.jpg"), 1u);
+    undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err << undo.out;
+    EXPECT_EQ(contents(a), original);
+
+    // The undo logged its own run; undoing that renames them once more.
+    undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err << undo.out;
+    EXPECT_EQ(contents(a).count("on-1e.jpg"), 1u);
+}
+
+TEST(ListCommands, ListRenamesInPlaceOrIntoAFolder)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", b = bundle.root() / "B";
+    writeFile(a / "a.jpg", "A");
+    writeFile(a / "b.jpg", "B");
+    fs::create_directory(b);
+    writeFile(bundle.root() / "list.csv", "a.jpg,x.jpg\r\nb.jpg,y.jpg\r\n");
+
+    auto simulated = bundle.run({ "list", "-s", ",", "-n", (bundle.root() / "list.csv").string(), a.string() });
+    EXPECT_EQ(simulated.status, 0) << simulated.err;
+    EXPECT_EQ(simulated.out.find("Rename\tSimulation\ta.jpg\t"), 0u) << simulated.out;
+    EXPECT_EQ(contents(a).size(), 2u);
+
+    auto copied = bundle.run({ "list", "-s", ",", "-d", b.string(), (bundle.root() / "list.csv").string(), a.string() });
+    EXPECT_EQ(copied.status, 0) << copied.err;
+    EXPECT_EQ(contents(b), (std::map<std::string, std::string> { { "x.jpg", "A" }, { "y.jpg", "B" } }));
+
+    auto wrongSeparator = bundle.run({ "list", (bundle.root() / "list.csv").string(), a.string() });
+    EXPECT_EQ(wrongSeparator.status, 1);
+    EXPECT_NE(wrongSeparator.err.find("the list holds no usable line"), std::string::npos) << wrongSeparator.err;
+
+    auto inPlace = bundle.run({ "list", "--separator", ",", (bundle.root() / "list.csv").string(), (a / "b.jpg").string() });
+    EXPECT_EQ(inPlace.status, 0) << inPlace.err;
+    EXPECT_EQ(contents(a), (std::map<std::string, std::string> { { "x.jpg", "A" }, { "y.jpg", "B" } }));
+
+    auto again = bundle.run({ "list", "--separator", ",", (bundle.root() / "list.csv").string(), a.string() });
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("2 of 2 files failed"), std::string::npos) << again.err;
+}
+
+TEST(ListCommands, NamesWritesTheListWithCarriageReturns)
+{
+    ScriptBundle bundle(true);
+    writeFile(bundle.root() / "A" / "b.jpg", "");
+    writeFile(bundle.root() / "A" / "a.jpg", "");
+    auto r = bundle.run({ "names", bundle.root().string(), (bundle.root() / "A" / "b.jpg").string(),
+        (bundle.root() / "A" / "a.jpg").string() });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(bundle.root() / "Quodrix_filenamelist.txt"), "b.jpg\ra.jpg");
+}
