@@ -87,8 +87,8 @@ private:
 template<typename T>
 class ClassBuilder {
 public:
+    // Registers the class at once; throws BridgeError when a class of that name exists.
     ClassBuilder(Runtime& runtime, std::string name, std::string_view superclass = "NSObject");
-    ~ClassBuilder();
 
     ClassBuilder& classMethod(std::string selector, Method method)
     {
@@ -102,8 +102,7 @@ public:
     }
 
 private:
-    Runtime& m_runtime;
-    std::unique_ptr<NativeClass> m_class;
+    NativeClass* m_class;  // owned by the runtime
 };
 
 }
@@ -123,16 +122,13 @@ T& Call::self() const
 
 template<typename T>
 ClassBuilder<T>::ClassBuilder(Runtime& runtime, std::string name, std::string_view superclass)
-    : m_runtime(runtime)
 {
     Class const* super = superclass.empty() ? nullptr : runtime.findClass(superclass);
-    m_class = std::make_unique<NativeClass>(std::move(name), super, [] { return ObjectRef(std::make_shared<T>()); });
-}
-
-template<typename T>
-ClassBuilder<T>::~ClassBuilder()
-{
-    m_runtime.registerClass(std::move(m_class));
+    if (!superclass.empty() && !super)
+        throw BridgeError("the superclass " + std::string(superclass) + " of " + name + " is not registered");
+    auto cls = std::make_unique<NativeClass>(std::move(name), super, [] { return ObjectRef(std::make_shared<T>()); });
+    m_class = cls.get();
+    runtime.registerClass(std::move(cls));
 }
 
 }

@@ -12,28 +12,24 @@
 #include "platform/NSApplication.h"
 #include "platform/NSArrayController.h"
 #include "platform/NSButton.h"
+#include "platform/NSControl.h"
 #include "platform/NSMenu.h"
 #include "platform/NSObjectController.h"
 #include "platform/NSPathControl.h"
 #include "platform/NSPopUpButton.h"
+#include "platform/NSSavePanel.h"
 #include "platform/NSScreen.h"
 #include "platform/NSTableView.h"
 #include "platform/NSTextField.h"
 #include "platform/NSWindow.h"
-#include "rename/QDFileProperty.h"
 #include "presets/QDbookmarks.h"
 #include "presets/dbViewController.h"
-#include "platform/NSControl.h"
-#include "platform/NSPopUpButton.h"
-#include "platform/NSSavePanel.h"
-#include "platform/NSTableView.h"
-#include "platform/NSTextField.h"
-#include "platform/NSWindow.h"
+#include "rename/QDFileProperty.h"
 #include "rename/cRenameTextFile.h"
 #include "rename/ocFileRename.h"
 #include "toolbox/cToolBox.h"
-#include "util/cNSStringHandling.h"
 #include "util/cNSFileHandling.h"
+#include "util/cNSStringHandling.h"
 
 namespace quodrix {
 
@@ -101,7 +97,6 @@ void registerNativeClasses(Runtime& runtime)
     dbViewController::registerClass(runtime);
     QDbookmarks::registerClass(runtime);
     cRenameTextFile::registerClass(runtime);
-    cNSFileHandling::registerClass(runtime);
     ocFileRename::registerClass(runtime);
 }
 
