@@ -2,12 +2,15 @@
 
 #include "app/Class.h"
 #include "app/Object.h"
+#include "meta/cPrint.h"
+#include "meta/mMeta.h"
 #include "platform/NSApplication.h"
 #include "platform/NSArrayController.h"
 #include "platform/NSButton.h"
 #include "platform/NSPopUpButton.h"
 #include "platform/NSTableView.h"
 #include "platform/NSTextField.h"
+#include "platform/NSTreeController.h"
 #include "platform/NSWindow.h"
 #include "toolbox/cToolBox.h"
 
@@ -58,6 +61,9 @@ void registerNativeClasses(Runtime& runtime)
     NSWindow::registerClass(runtime);
     NSPopUpButton::registerClass(runtime);
     cToolBox::registerClass(runtime);
+    NSTreeController::registerClass(runtime);
+    mMeta::registerClass(runtime);
+    cPrint::registerClass(runtime);
 }
 
 }
