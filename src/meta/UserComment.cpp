@@ -72,8 +72,8 @@ static std::u16string unitsOf(std::string_view bytes, ByteOrder order)
     return units;
 }
 
-// How unlikely a run of UTF-16 units is as text: unpaired surrogates, control characters and
-// noncharacters count against it.
+// How unlikely a run of UTF-16 units is as text: unpaired surrogates, control characters, noncharacters and
+// units that look like a Latin letter with its bytes swapped count against it.
 static int implausibility(std::u16string_view units)
 {
     int score = 0;
@@ -86,6 +86,8 @@ static int implausibility(std::u16string_view units)
         if ((u >= 0xD800 && u <= 0xDFFF) || (u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0xFFFE
             || u == 0xFFFF)
             score += 4;
+        else if (u > 0xFF && (u & 0xFF) == 0)
+            score += 2;  // a Latin letter read in the wrong byte order
         else if (u >= 0x2500 && u != 0x3000 && !(u >= 0x3040 && u <= 0x9FFF) && !(u >= 0xAC00 && u <= 0xD7AF)
             && !(u >= 0xFF00 && u <= 0xFFEF))
             score += 1;  // a character outside the common ranges: possible, but a sign of the wrong order
