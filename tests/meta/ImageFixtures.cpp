@@ -8,7 +8,7 @@
 
 namespace quodrix::test {
 
-std::string quoted(std::string const& text)
+std::string shellQuoted(std::string const& text)
 {
     std::string out = "'";
     for (char c : text)
@@ -44,7 +44,7 @@ bool convert(std::string const& arguments)
 
 bool exiftool(std::string const& arguments, std::filesystem::path const& file)
 {
-    auto r = runCommand("exiftool -q -q -overwrite_original " + arguments + " " + quoted(file.string()));
+    auto r = runCommand("exiftool -q -q -overwrite_original " + arguments + " " + shellQuoted(file.string()));
     if (r.status != 0)
         ADD_FAILURE() << "exiftool " << arguments << ": " << r.err;
     return r.status == 0;
@@ -52,22 +52,22 @@ bool exiftool(std::string const& arguments, std::filesystem::path const& file)
 
 std::string exiftoolValue(std::string const& tag, std::filesystem::path const& file)
 {
-    return chomp(runCommand("exiftool -s3 -" + tag + " " + quoted(file.string())).out);
+    return chomp(runCommand("exiftool -s3 -" + tag + " " + shellQuoted(file.string())).out);
 }
 
 std::string exiv2Value(std::string const& key, std::filesystem::path const& file)
 {
-    return chomp(runCommand("LC_ALL=C.UTF-8 exiv2 -q -K " + key + " -Pt " + quoted(file.string())).out);
+    return chomp(runCommand("LC_ALL=C.UTF-8 exiv2 -q -K " + key + " -Pt " + shellQuoted(file.string())).out);
 }
 
 std::string pixelDigest(std::filesystem::path const& file)
 {
-    return runCommand(identifyTool() + " -format '%#\\n' " + quoted(file.string())).out;
+    return runCommand(identifyTool() + " -format '%#\\n' " + shellQuoted(file.string())).out;
 }
 
 int imageCount(std::filesystem::path const& file)
 {
-    auto r = runCommand(identifyTool() + " -format 'x\\n' " + quoted(file.string()));
+    auto r = runCommand(identifyTool() + " -format 'x\\n' " + shellQuoted(file.string()));
     return int(std::count(r.out.begin(), r.out.end(), '\n'));
 }
 

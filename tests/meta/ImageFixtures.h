@@ -23,7 +23,7 @@ int imageCount(std::filesystem::path const& file);
 // Writes an RGB ICC profile whose description is `description`.
 void writeProfile(std::filesystem::path const& file, std::string const& description);
 // Shell quoting of one word.
-std::string quoted(std::string const& text);
+std::string shellQuoted(std::string const& text);
 
 }
 

@@ -99,7 +99,7 @@ TEST_F(MetaTest, TreeIsSortedByCharacterCodeWithGroupsAfterLetters)
 
 TEST_F(MetaTest, JpegWithExifGpsIptcAndXmpShowsEveryGroup)
 {
-    ASSERT_TRUE(convert("-size 640x480 gradient:red-blue " + quoted(path("a.jpg"))));
+    ASSERT_TRUE(convert("-size 640x480 gradient:red-blue " + shellQuoted(path("a.jpg"))));
     ASSERT_TRUE(exiftool("-Make=Maker -UserComment='old comment' -GPSLatitude=48.85 -GPSLatitudeRef=N "
                          "-IPTC:Keywords=one -IPTC:Keywords=two -XMP-dc:Title='A title'",
         path("a.jpg")));
@@ -121,14 +121,14 @@ TEST_F(MetaTest, JpegWithExifGpsIptcAndXmpShowsEveryGroup)
 
 TEST_F(MetaTest, CommentWrittenIsReadBackByOtherToolsWithPixelsAndTagsKept)
 {
-    ASSERT_TRUE(convert("-size 96x64 plasma:fractal -seed 3 " + quoted(path("src.png"))));
+    ASSERT_TRUE(convert("-size 96x64 plasma:fractal -seed 3 " + shellQuoted(path("src.png"))));
     struct Case {
         char const* file;
         char const* make;
     } const files[] = { { "a.jpg", "-Make=Maker" }, { "a.tif", "-Make=Maker" }, { "a.png", "" }, { "a.webp", "" } };
     std::string const texts[] = { "Hello", "h\xC3\xA9llo w\xC3\xB6rld", "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 emoji" };
     for (auto const& f : files) {
-        ASSERT_TRUE(convert(quoted(path("src.png")) + " " + quoted(path(f.file))));
+        ASSERT_TRUE(convert(shellQuoted(path("src.png")) + " " + shellQuoted(path(f.file))));
         if (*f.make) {
             ASSERT_TRUE(exiftool(f.make, path(f.file)));
         }
@@ -158,7 +158,7 @@ TEST_F(MetaTest, CommentWrittenIsReadBackByOtherToolsWithPixelsAndTagsKept)
 
 TEST_F(MetaTest, ImageWithoutExifShowsTheNoticeAndGetsOneOnWrite)
 {
-    ASSERT_TRUE(convert("-size 64x48 xc:green " + quoted(path("plain.png"))));
+    ASSERT_TRUE(convert("-size 64x48 xc:green " + shellQuoted(path("plain.png"))));
     Value result = send("hiDoNothing:", { Value(path("plain.png")) });
     EXPECT_EQ(comment->stringValue(), "NotSupportedOrAvailable");
     EXPECT_EQ(keys(result), (std::vector<std::string> { "ColorModel", "PixelHeight", "PixelWidth" }));
@@ -172,7 +172,7 @@ TEST_F(MetaTest, ImageWithoutExifShowsTheNoticeAndGetsOneOnWrite)
 
 TEST_F(MetaTest, EachApplyAddsOneLogRow)
 {
-    ASSERT_TRUE(convert("-size 32x32 xc:blue " + quoted(path("b.jpg"))));
+    ASSERT_TRUE(convert("-size 32x32 xc:blue " + shellQuoted(path("b.jpg"))));
     ASSERT_TRUE(exiftool("-UserComment=before", path("b.jpg")));
     activePath->setStringValue(path("b.jpg"));
     comment->setStringValue("Hello");
@@ -203,7 +203,7 @@ TEST_F(MetaTest, EachApplyAddsOneLogRow)
 
 TEST_F(MetaTest, MissingFileHasNoSource)
 {
-    ASSERT_TRUE(convert("-size 32x32 xc:blue " + quoted(path("b.jpg"))));
+    ASSERT_TRUE(convert("-size 32x32 xc:blue " + shellQuoted(path("b.jpg"))));
     send("hiDoNothing:", { Value(path("b.jpg")) });
     EXPECT_EQ(send("hiDoNothing:", { Value(path("missing.jpg")) }), Value());
     EXPECT_EQ(comment->stringValue(), "NotSupported");
@@ -218,7 +218,7 @@ TEST_F(MetaTest, MissingFileHasNoSource)
 
 TEST_F(MetaTest, FileThatIsNotAnImageYieldsAnEmptyTreeAndStaysAsItWas)
 {
-    ASSERT_TRUE(convert("-size 32x32 xc:blue " + quoted(path("b.jpg"))));
+    ASSERT_TRUE(convert("-size 32x32 xc:blue " + shellQuoted(path("b.jpg"))));
     writeFile(path("notes.jpg"), "just some text\n");
     EXPECT_FALSE(keys(send("hiDoNothing:", { Value(path("b.jpg")) })).empty());
     EXPECT_EQ(send("hiDoNothing:", { Value(path("notes.jpg")) }), Value(Array {}));
@@ -237,27 +237,27 @@ TEST_F(MetaTest, FileThatIsNotAnImageYieldsAnEmptyTreeAndStaysAsItWas)
 
 TEST_F(MetaTest, PixelSizeAndColourSpace)
 {
-    ASSERT_TRUE(convert("-size 640x480 gradient:red-blue " + quoted(path("w.jpg"))));
+    ASSERT_TRUE(convert("-size 640x480 gradient:red-blue " + shellQuoted(path("w.jpg"))));
     EXPECT_EQ(send("hGetPixelFormat:", { Value(path("w.jpg")) }), Value(Array { Value("640"), Value("480") }));
     EXPECT_EQ(send("hGetColorProfile:", { Value(path("w.jpg")) }), Value("Generic RGB"));
     ASSERT_TRUE(exiftool("-ColorSpace=sRGB", path("w.jpg")));
     EXPECT_EQ(send("hGetColorProfile:", { Value(path("w.jpg")) }), Value("sRGB"));
 
     writeProfile(path("test.icc"), "Quodrix Test RGB");
-    ASSERT_TRUE(convert("-size 200x100 xc:red -profile " + quoted(path("test.icc")) + " " + quoted(path("p.jpg"))));
+    ASSERT_TRUE(convert("-size 200x100 xc:red -profile " + shellQuoted(path("test.icc")) + " " + shellQuoted(path("p.jpg"))));
     EXPECT_EQ(send("hGetColorProfile:", { Value(path("p.jpg")) }), Value("Quodrix Test RGB"));
     EXPECT_EQ(leaf(send("hiDoNothing:", { Value(path("p.jpg")) }), "Profile Name"), Value("Quodrix Test RGB"));
     EXPECT_EQ(send("hSetExifData::", { Value(path("p.jpg")), Value("kept") }), Value("OK"));
     EXPECT_EQ(send("hGetColorProfile:", { Value(path("p.jpg")) }), Value("Quodrix Test RGB"));
 
-    ASSERT_TRUE(convert("-size 30x20 xc:gray50 -colorspace Gray " + quoted(path("g.png"))));
+    ASSERT_TRUE(convert("-size 30x20 xc:gray50 -colorspace Gray " + shellQuoted(path("g.png"))));
     EXPECT_EQ(send("hGetColorProfile:", { Value(path("g.png")) }), Value("Generic Gray"));
     EXPECT_EQ(send("hGetPixelFormat:", { Value(path("g.png")) }), Value(Array { Value("30"), Value("20") }));
 }
 
 TEST_F(MetaTest, MultiImageTiffKeepsItsImagesOrIsRefused)
 {
-    ASSERT_TRUE(convert("-size 40x30 xc:red xc:green xc:blue " + quoted(path("three.tif"))));
+    ASSERT_TRUE(convert("-size 40x30 xc:red xc:green xc:blue " + shellQuoted(path("three.tif"))));
     std::string pixels = pixelDigest(path("three.tif"));
     EXPECT_EQ(send("hSetExifData::", { Value(path("three.tif")), Value("pages") }), Value("OK"));
     EXPECT_EQ(imageCount(path("three.tif")), 3);
@@ -265,7 +265,7 @@ TEST_F(MetaTest, MultiImageTiffKeepsItsImagesOrIsRefused)
     EXPECT_EQ(exiftoolValue("UserComment", path("three.tif")), "pages");
 
     // More images than the metadata library carries over: the write is refused and the file untouched.
-    ASSERT_TRUE(convert("-size 40x30 xc:red xc:green xc:blue xc:white xc:black xc:yellow " + quoted(path("six.tif"))));
+    ASSERT_TRUE(convert("-size 40x30 xc:red xc:green xc:blue xc:white xc:black xc:yellow " + shellQuoted(path("six.tif"))));
     std::string before = readFile(path("six.tif"));
     EXPECT_EQ(send("hSetExifData::", { Value(path("six.tif")), Value("pages") }), Value("Failed"));
     EXPECT_EQ(readFile(path("six.tif")), before);
@@ -273,7 +273,7 @@ TEST_F(MetaTest, MultiImageTiffKeepsItsImagesOrIsRefused)
 
 TEST_F(MetaTest, WriteKeepsPermissionsAndWritesThroughLinks)
 {
-    ASSERT_TRUE(convert("-size 32x32 xc:blue " + quoted(path("b.jpg"))));
+    ASSERT_TRUE(convert("-size 32x32 xc:blue " + shellQuoted(path("b.jpg"))));
     ::chmod(path("b.jpg").c_str(), 0640);
     std::filesystem::create_symlink("b.jpg", path("link.jpg"));
     EXPECT_EQ(send("hSetExifData::", { Value(path("link.jpg")), Value("via link") }), Value("OK"));
@@ -290,14 +290,14 @@ TEST_F(MetaTest, ReadOnlyFileIsRefusedForAnUnprivilegedUser)
         GTEST_SKIP() << "needs root to run the command as another user";
     if (runCommand("command -v setpriv").status != 0)
         GTEST_SKIP() << "setpriv is not installed";
-    ASSERT_TRUE(convert("-size 32x32 xc:blue " + quoted(path("ro.jpg"))));
+    ASSERT_TRUE(convert("-size 32x32 xc:blue " + shellQuoted(path("ro.jpg"))));
     ::chmod(dir.path().c_str(), 0777);
     ::chmod(path("ro.jpg").c_str(), 0644);  // owned by root: readable, not writable, by nobody
     ScriptBundle bundle(true);
     ::chmod(bundle.root().c_str(), 0755);
     std::string before = readFile(path("ro.jpg"));
-    auto r = runCommand("cd / && HOME=" + quoted(dir.str()) + " setpriv --reuid=nobody --regid=nogroup --clear-groups "
-        + quoted(bundle.executable().string()) + " comment " + quoted(path("ro.jpg")) + " changed");
+    auto r = runCommand("cd / && HOME=" + shellQuoted(dir.str()) + " setpriv --reuid=nobody --regid=nogroup --clear-groups "
+        + shellQuoted(bundle.executable().string()) + " comment " + shellQuoted(path("ro.jpg")) + " changed");
     EXPECT_EQ(r.status, 1) << r.out << r.err;
     EXPECT_NE(r.out.find("Edit meta data\tFailed\tro.jpg"), std::string::npos) << r.out;
     EXPECT_EQ(readFile(path("ro.jpg")), before);

@@ -64,7 +64,7 @@ std::string optionsText(PrintOptions const& options)
 
 bool cupsAvailable(std::string& why)
 {
-    auto r = runCommand("bash " + quoted(std::string(QUODRIX_SOURCE_DIR) + "/tests/meta/start-cups.sh"));
+    auto r = runCommand("bash " + shellQuoted(std::string(QUODRIX_SOURCE_DIR) + "/tests/meta/start-cups.sh"));
     why = r.err;
     return r.status == 0;
 }
@@ -102,7 +102,7 @@ TEST_F(PrintTest, PathThatIsNotAnImageIsRefusedBeforeThePanel)
 
 TEST_F(PrintTest, PanelOffersPageSetupAndSettingsStayForLaterJobs)
 {
-    ASSERT_TRUE(convert("-size 3000x2000 gradient:red-blue " + quoted((dir / "big.jpg").string())));
+    ASSERT_TRUE(convert("-size 3000x2000 gradient:red-blue " + shellQuoted((dir / "big.jpg").string())));
     auto result = cPrint::printService(runtime, (dir / "big.jpg").string());  // the user cancels
     EXPECT_EQ(result.outcome, PrintOutcome::Cancelled);
     ASSERT_EQ(panels->requests.size(), 1u);
@@ -130,7 +130,7 @@ TEST_F(PrintTest, PanelOffersPageSetupAndSettingsStayForLaterJobs)
 
 TEST_F(PrintTest, UnknownPrinterIsToldNotSubmitted)
 {
-    ASSERT_TRUE(convert("-size 30x20 xc:red " + quoted((dir / "a.png").string())));
+    ASSERT_TRUE(convert("-size 30x20 xc:red " + shellQuoted((dir / "a.png").string())));
     panels->answer = Dictionary { { "printer", Value("NoSuchPrinter") } };
     auto result = cPrint::printService(runtime, (dir / "a.png").string());
     EXPECT_EQ(result.outcome, PrintOutcome::NoPrinter);
@@ -142,7 +142,7 @@ TEST_F(PrintTest, LargeImagePrintsOnOnePageOfARealPdfPrinter)
     std::string why;
     if (!cupsAvailable(why))
         GTEST_SKIP() << "a local CUPS server cannot run here: " << why;
-    ASSERT_TRUE(convert("-size 4000x3000 gradient:red-blue " + quoted((dir / "large.jpg").string())));
+    ASSERT_TRUE(convert("-size 4000x3000 gradient:red-blue " + shellQuoted((dir / "large.jpg").string())));
     panels->answer = Dictionary { { "printer", Value("PDF") }, { "paperName", Value("A4") }, { "orientation", Value("portrait") } };
     auto result = cPrint::printService(runtime, (dir / "large.jpg").string());
     ASSERT_EQ(result.outcome, PrintOutcome::Printed) << (panels->alerts.empty() ? "" : panels->alerts[0]);
