@@ -35,12 +35,23 @@ struct ProfileCloser {
 };
 using Profile = std::unique_ptr<void, ProfileCloser>;
 
-struct FdCloser {
-    void operator()(int* fd) const
+// A file descriptor closed when it goes out of scope (or earlier, by close()).
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : m_fd(fd) { }
+    ~UniqueFd() { close(); }
+    UniqueFd(UniqueFd const&) = delete;
+    UniqueFd& operator=(UniqueFd const&) = delete;
+    int get() const { return m_fd; }
+    bool close()
     {
-        ::close(*fd);
-        delete fd;
+        int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
     }
+
+private:
+    int m_fd;
 };
 
 // Whether a path names a regular file this process can read.
@@ -52,7 +63,8 @@ bool isReadableFile(std::string const& path)
 
 std::unique_ptr<Exiv2::Image> openImage(std::string const& path)
 {
-    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path, false);
+    // An absolute path: Exiv2 reads "-", "http://...", "data:..." and the like as other sources than a file.
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(std::filesystem::absolute(path).string(), false);
     image->readMetadata();
     return std::unique_ptr<Exiv2::Image>(image.release());
 }
@@ -331,10 +343,10 @@ bool replaceAtomically(std::string const& target, std::string_view bytes, struct
 {
     std::filesystem::path path(target);
     std::string pattern = (path.parent_path() / ("." + path.filename().string() + ".quodrix-XXXXXX")).string();
-    int raw = ::mkstemp(pattern.data());
-    if (raw < 0)
+    UniqueFd fd(::mkstemp(pattern.data()));
+    if (fd.get() < 0)
         return false;
-    std::unique_ptr<int, FdCloser> fd(new int(raw));
+    int raw = fd.get();
     bool ok = true;
     for (std::size_t done = 0; ok && done < bytes.size();) {
         ssize_t n = ::write(raw, bytes.data() + done, bytes.size() - done);
@@ -348,7 +360,7 @@ bool replaceAtomically(std::string const& target, std::string_view bytes, struct
     if (ok && (original.st_uid != ::geteuid() || original.st_gid != ::getegid()))
         (void)!::fchown(raw, original.st_uid, original.st_gid);
     ok = ok && ::fsync(raw) == 0;
-    fd.reset();
+    ok = fd.close() && ok;
     ok = ok && ::rename(pattern.c_str(), target.c_str()) == 0;
     if (!ok)
         ::unlink(pattern.c_str());
@@ -411,7 +423,8 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
                 || image->imageType() == Exiv2::ImageType::png
             ? Exiv2::littleEndian
             : image->byteOrder();
-        std::string stored = encodeUserComment(comment, order == Exiv2::bigEndian ? ByteOrder::Big : ByteOrder::Little);
+        ByteOrder commentOrder = order == Exiv2::bigEndian ? ByteOrder::Big : ByteOrder::Little;
+        std::string stored = encodeUserComment(comment, commentOrder);
         Exiv2::DataValue value(Exiv2::undefined);
         value.read(reinterpret_cast<Exiv2::byte const*>(stored.data()), long(stored.size()), order);
         Exiv2::ExifKey key(kUserCommentKey);
@@ -437,7 +450,7 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
         if (before && tiffImageCount(written).value_or(0) < *before)
             return false;
         auto check = openImage(written, true);
-        if (userCommentOf(*check) != comment)
+        if (userCommentOf(*check) != decodeUserComment(stored, commentOrder))
             return false;
         return replaceAtomically(target, written, original);
     } catch (std::exception const&) {

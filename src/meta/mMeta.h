@@ -11,6 +11,7 @@
 
 #include "app/Object.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 

@@ -302,3 +302,11 @@ TEST_F(MetaTest, ReadOnlyFileIsRefusedForAnUnprivilegedUser)
     EXPECT_NE(r.out.find("Edit meta data\tFailed\tro.jpg"), std::string::npos) << r.out;
     EXPECT_EQ(readFile(path("ro.jpg")), before);
 }
+
+TEST_F(MetaTest, InvalidUtf8CommentIsWrittenWithReplacementCharacters)
+{
+    ASSERT_TRUE(convert("-size 32x32 xc:blue " + shellQuoted(path("u.jpg"))));
+    EXPECT_EQ(send("hSetExifData::", { Value(path("u.jpg")), Value("caf\xE9!") }), Value("OK"));
+    EXPECT_EQ(send("hGetExifUc:", { Value(path("u.jpg")) }), Value("caf\xEF\xBF\xBD!"));
+    EXPECT_EQ(exiftoolValue("UserComment", path("u.jpg")), "caf\xEF\xBF\xBD!");
+}
