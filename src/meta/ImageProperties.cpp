@@ -69,12 +69,12 @@ std::unique_ptr<Exiv2::Image> openImage(std::string const& path)
     return std::unique_ptr<Exiv2::Image>(image.release());
 }
 
-std::unique_ptr<Exiv2::Image> openImage(std::string const& bytes, bool readMetadata)
+// An image over a copy of `bytes` in memory; writing it changes only that copy.
+std::unique_ptr<Exiv2::Image> openImageInMemory(std::string const& bytes)
 {
     Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
         reinterpret_cast<Exiv2::byte const*>(bytes.data()), long(bytes.size()));
-    if (readMetadata)
-        image->readMetadata();
+    image->readMetadata();
     return std::unique_ptr<Exiv2::Image>(image.release());
 }
 
@@ -414,7 +414,7 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
     if (!bytes)
         return false;
     try {
-        auto image = openImage(*bytes, true);
+        auto image = openImageInMemory(*bytes);
         Exiv2::AccessMode mode = image->checkMode(Exiv2::mdExif);
         if (mode != Exiv2::amWrite && mode != Exiv2::amReadWrite)
             return false;
@@ -449,7 +449,7 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
         auto before = tiffImageCount(*bytes);
         if (before && tiffImageCount(written).value_or(0) < *before)
             return false;
-        auto check = openImage(written, true);
+        auto check = openImageInMemory(written);
         if (userCommentOf(*check) != decodeUserComment(stored, commentOrder))
             return false;
         return replaceAtomically(target, written, original);
