@@ -73,6 +73,32 @@ std::optional<std::string> sniffColorModel(std::string const& path)
     return std::nullopt;
 }
 
+bool isPrintableImageFormat(std::string const& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    char head[8] = {};
+    if (!in.read(head, sizeof head))
+        return false;
+    std::string_view bytes(head, sizeof head);
+    return bytes.substr(0, 2) == "\xFF\xD8" || bytes == "\x89PNG\r\n\x1A\n" || bytes.substr(0, 4) == std::string_view("II*\0", 4)
+        || bytes.substr(0, 4) == std::string_view("MM\0*", 4) || bytes.substr(0, 4) == "GIF8";
+}
+
+std::optional<std::pair<std::int64_t, std::int64_t>> gifPixelSize(std::string const& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    unsigned char head[10] = {};
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head))
+        return std::nullopt;
+    std::string_view signature(reinterpret_cast<char*>(head), 6);
+    if (signature != "GIF87a" && signature != "GIF89a")
+        return std::nullopt;
+    std::int64_t width = head[6] | head[7] << 8, height = head[8] | head[9] << 8;
+    if (width == 0 || height == 0)
+        return std::nullopt;
+    return std::pair(width, height);
+}
+
 std::optional<std::size_t> tiffImageCount(std::string_view bytes)
 {
     if (bytes.size() < 8)

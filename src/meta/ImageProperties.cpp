@@ -396,6 +396,11 @@ ImageReading ImageProperties::read(std::string const& path)
     } catch (std::exception const&) {
         reading.properties.clear();
         reading.userComment.reset();
+        if (auto size = gifPixelSize(path)) {
+            reading.source = ImageSource::Image;
+            reading.properties = Dictionary { { "PixelWidth", Value(size->first) }, { "PixelHeight", Value(size->second) },
+                { "ColorModel", Value("RGB") } };
+        }
     }
     return reading;
 }
@@ -475,6 +480,8 @@ std::optional<std::string> ImageProperties::colorSpaceName(std::string const& pa
             return "Generic RGB";
         return "Generic " + *model;
     } catch (std::exception const&) {
+        if (gifPixelSize(path))
+            return "Generic RGB";
         return std::nullopt;
     }
 }
@@ -487,7 +494,7 @@ std::optional<std::pair<std::int64_t, std::int64_t>> ImageProperties::pixelSize(
         auto image = openImage(path);
         return std::pair<std::int64_t, std::int64_t>(image->pixelWidth(), image->pixelHeight());
     } catch (std::exception const&) {
-        return std::nullopt;
+        return gifPixelSize(path);
     }
 }
 

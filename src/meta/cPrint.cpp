@@ -1,6 +1,7 @@
 #include "meta/cPrint.h"
 
 #include "app/Class.h"
+#include "meta/ImageFileFormat.h"
 #include "meta/ImageProperties.h"
 #include "meta/PrintService.h"
 #include "platform/Platform.h"
@@ -59,6 +60,11 @@ cPrint::Result cPrint::printService(Runtime& runtime, std::string const& path)
     auto size = sharedImageIO(runtime).pixelSize(path);
     if (!size || size->first <= 0 || size->second <= 0) {
         panels.alert(kAlertTitle, "\"" + fileNameOf(path) + "\" is not an image that can be printed.");
+        return { PrintOutcome::NotAnImage, 0 };
+    }
+    if (!isPrintableImageFormat(path)) {
+        panels.alert(kAlertTitle,
+            "\"" + fileNameOf(path) + "\" is not in a format that the print system can print (JPEG, PNG, TIFF or GIF).");
         return { PrintOutcome::NotAnImage, 0 };
     }
 

@@ -310,3 +310,17 @@ TEST_F(MetaTest, InvalidUtf8CommentIsWrittenWithReplacementCharacters)
     EXPECT_EQ(send("hGetExifUc:", { Value(path("u.jpg")) }), Value("caf\xEF\xBF\xBD!"));
     EXPECT_EQ(exiftoolValue("UserComment", path("u.jpg")), "caf\xEF\xBF\xBD!");
 }
+
+TEST_F(MetaTest, GifHasItsSizeButTakesNoComment)
+{
+    ASSERT_TRUE(convert("-size 50x40 xc:red " + shellQuoted(path("g.gif"))));
+    std::string before = readFile(path("g.gif"));
+    EXPECT_EQ(send("hGetPixelFormat:", { Value(path("g.gif")) }), Value(Array { Value("50"), Value("40") }));
+    EXPECT_EQ(keys(send("hiDoNothing:", { Value(path("g.gif")) })),
+        (std::vector<std::string> { "ColorModel", "PixelHeight", "PixelWidth" }));
+    EXPECT_EQ(comment->stringValue(), "NotSupportedOrAvailable");
+    EXPECT_EQ(send("hSetExifData::", { Value(path("g.gif")), Value("x") }), Value("Failed"));
+    EXPECT_EQ(readFile(path("g.gif")), before);
+    ASSERT_TRUE(convert("-size 20x10 xc:red " + shellQuoted(path("b.bmp"))));
+    EXPECT_EQ(send("hGetPixelFormat:", { Value(path("b.bmp")) }), Value(Array { Value("20"), Value("10") }));
+}

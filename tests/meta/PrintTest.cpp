@@ -100,6 +100,20 @@ TEST_F(PrintTest, PathThatIsNotAnImageIsRefusedBeforeThePanel)
                                   "Print: \"missing.png\" is not an image that can be printed." }));
 }
 
+TEST_F(PrintTest, ImageTheFiltersCannotRenderIsRefused)
+{
+    ASSERT_TRUE(convert("-size 30x20 xc:red " + shellQuoted((dir / "w.webp").string())));
+    EXPECT_EQ(cPrint::printService(runtime, (dir / "w.webp").string()).outcome, PrintOutcome::NotAnImage);
+    EXPECT_TRUE(panels->requests.empty());
+    EXPECT_EQ(panels->alerts, (std::vector<std::string> {
+        "Print: \"w.webp\" is not in a format that the print system can print (JPEG, PNG, TIFF or GIF)." }));
+    for (char const* name : { "a.jpg", "a.png", "a.tif", "a.gif" }) {
+        ASSERT_TRUE(convert("-size 30x20 xc:red " + shellQuoted((dir / name).string())));
+        EXPECT_EQ(cPrint::printService(runtime, (dir / name).string()).outcome, PrintOutcome::Cancelled) << name;
+    }
+    EXPECT_EQ(panels->requests.size(), 4u);
+}
+
 TEST_F(PrintTest, PanelOffersPageSetupAndSettingsStayForLaterJobs)
 {
     ASSERT_TRUE(convert("-size 3000x2000 gradient:red-blue " + shellQuoted((dir / "big.jpg").string())));
