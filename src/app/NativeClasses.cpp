@@ -8,6 +8,7 @@
 #include "platform/NSArrayController.h"
 #include "platform/NSButton.h"
 #include "platform/NSPopUpButton.h"
+#include "platform/NSPrintInfo.h"
 #include "platform/NSTableView.h"
 #include "platform/NSTextField.h"
 #include "platform/NSTreeController.h"
@@ -62,6 +63,7 @@ void registerNativeClasses(Runtime& runtime)
     NSPopUpButton::registerClass(runtime);
     cToolBox::registerClass(runtime);
     NSTreeController::registerClass(runtime);
+    NSPrintInfo::registerClass(runtime);
     mMeta::registerClass(runtime);
     cPrint::registerClass(runtime);
 }

@@ -96,3 +96,25 @@ TEST(MetaCommands, ScriptsReachTheControllerAndItsProperties)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "true\tnil\n640\t480\tnil\nOK\tfrom a script\n3\tA\tb\t{G}\t1\t1\ty\nFailed\t\tnil\n");
 }
+
+TEST(MetaCommands, SharedPrintSettingsKeepThePrintLayoutForLaterJobs)
+{
+    ScriptBundle bundle;
+    TempDir dir;
+    std::string image = (dir / "p.png").string();
+    ASSERT_TRUE(convert("-size 64x48 xc:red " + shellQuoted(image)));
+    auto r = bundle.runScript(R"(
+        local info = objc.NSPrintInfo:sharedPrintInfo()
+        print(info:topMargin(), info:leftMargin(), info:horizontalPagination(), info:isHorizontallyCentered())
+        local seen
+        objc.panels.print = function(request) seen = request; return nil end
+        objc.cPrint:new():printService_(objc.arguments[2])
+        print(seen.options, seen.showsPageSetup, seen.topMargin)
+        local later = objc.NSPrintInfo:sharedPrintInfo()
+        print(later:topMargin(), later:bottomMargin(), later:leftMargin(), later:rightMargin())
+        print(later:horizontalPagination(), later:verticalPagination(), later:isHorizontallyCentered(), later:isVerticallyCentered())
+        objc.NSApp:terminate_(nil)
+    )", { image });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "72.0\t72.0\t0\tfalse\n259\ttrue\t0.0\n0.0\t0.0\t0.0\t0.0\n1\t1\ttrue\ttrue\n");
+}
