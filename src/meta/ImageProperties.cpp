@@ -247,6 +247,18 @@ Value dictionaryOf(Gathered const& gathered)
     return Value(std::move(out));
 }
 
+// One property's value; nullopt when the library cannot interpret it, so that one damaged tag does not hide the
+// others.
+template<typename Convert>
+std::optional<Value> readablyOrNot(Convert convert)
+{
+    try {
+        return convert();
+    } catch (std::exception const&) {
+        return std::nullopt;
+    }
+}
+
 std::string exifGroupKey(std::string const& groupName)
 {
     if (groupName == "Image")
@@ -299,12 +311,15 @@ Dictionary buildProperties(Exiv2::Image& image, std::string const& path)
         }
         if (datum.key() == "Exif.Image.Orientation" && datum.count() > 0)
             top["Orientation"] = Value(std::int64_t(datum.toLong()));
-        group[tag].push_back(propertyValue(datum.value(), datum.print(&exif)));
+        if (auto value = readablyOrNot([&] { return propertyValue(datum.value(), datum.print(&exif)); }))
+            group[tag].push_back(std::move(*value));
     }
     for (auto const& datum : image.iptcData())
-        groups["{IPTC}"][datum.tagName()].push_back(propertyValue(datum.value(), datum.print()));
+        if (auto value = readablyOrNot([&] { return propertyValue(datum.value(), datum.print()); }))
+            groups["{IPTC}"][datum.tagName()].push_back(std::move(*value));
     for (auto const& datum : image.xmpData())
-        xmp[datum.groupName()][datum.tagName()].push_back(propertyValue(datum.value(), datum.print()));
+        if (auto value = readablyOrNot([&] { return propertyValue(datum.value(), datum.print()); }))
+            xmp[datum.groupName()][datum.tagName()].push_back(std::move(*value));
     for (auto const& [key, gathered] : groups)
         top[key] = dictionaryOf(gathered);
     if (!xmp.empty()) {

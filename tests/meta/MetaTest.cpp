@@ -324,3 +324,28 @@ TEST_F(MetaTest, GifHasItsSizeButTakesNoComment)
     ASSERT_TRUE(convert("-size 20x10 xc:red " + shellQuoted(path("b.bmp"))));
     EXPECT_EQ(send("hGetPixelFormat:", { Value(path("b.bmp")) }), Value(Array { Value("20"), Value("10") }));
 }
+
+TEST_F(MetaTest, DamagedFilesGiveResultsAndAreNeverHarmed)
+{
+    ASSERT_TRUE(convert("-size 64x48 plasma:fractal -seed 5 " + shellQuoted(path("src.png"))));
+    for (char const* name : { "d.jpg", "d.tif", "d.png", "d.webp" }) {
+        ASSERT_TRUE(convert(shellQuoted(path("src.png")) + " " + shellQuoted(path(name))));
+        ASSERT_TRUE(exiftool("-UserComment=original -Make=Maker", path(name)) || std::string(name) == "d.webp");
+        std::string whole = readFile(path(name));
+        for (std::size_t cut : { std::size_t(3), std::size_t(12), whole.size() / 4, whole.size() / 2, whole.size() - 5 }) {
+            std::string damaged = whole.substr(0, cut);
+            // Flip a byte in the middle as well as cutting the end.
+            if (damaged.size() > 40)
+                damaged[damaged.size() / 2] = char(~damaged[damaged.size() / 2]);
+            writeFile(path("damaged"), damaged);
+            send("hiDoNothing:", { Value(path("damaged")) });
+            send("hGetPixelFormat:", { Value(path("damaged")) });
+            send("hGetColorProfile:", { Value(path("damaged")) });
+            Value status = send("hSetExifData::", { Value(path("damaged")), Value("new") });
+            if (status == Value("Failed"))
+                EXPECT_EQ(readFile(path("damaged")), damaged) << name << " cut at " << cut;
+            else
+                EXPECT_EQ(send("hGetExifUc:", { Value(path("damaged")) }), Value("new")) << name << " cut at " << cut;
+        }
+    }
+}
