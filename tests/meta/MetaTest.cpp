@@ -117,6 +117,17 @@ TEST_F(MetaTest, JpegWithExifGpsIptcAndXmpShowsEveryGroup)
     EXPECT_EQ(tree->content(), result);
     EXPECT_EQ(meta->currentTree(), result);
     EXPECT_EQ(send("hGetExifUc:", { Value(path("a.jpg")) }), Value("old comment"));
+
+    // Replacing the comment keeps the other groups as other tools read them.
+    std::string const tags[] = { "Make", "GPSLatitude", "Keywords", "Title" };
+    std::vector<std::string> before;
+    for (auto const& tag : tags)
+        before.push_back(exiftoolValue(tag, path("a.jpg")));
+    EXPECT_EQ(send("hSetExifData::", { Value(path("a.jpg")), Value("new comment") }), Value("OK"));
+    for (std::size_t i = 0; i < std::size(tags); ++i)
+        EXPECT_EQ(exiftoolValue(tags[i], path("a.jpg")), before[i]) << tags[i];
+    EXPECT_EQ(before[2], "one, two");
+    EXPECT_EQ(exiftoolValue("UserComment", path("a.jpg")), "new comment");
 }
 
 TEST_F(MetaTest, CommentWrittenIsReadBackByOtherToolsWithPixelsAndTagsKept)
