@@ -15,6 +15,7 @@ packages=(
   libcups2-dev cups cups-client printer-driver-cups-pdf
   gettext
   libgtest-dev libgmock-dev googletest
+  imagemagick
   python3 util-linux attr
 )
 

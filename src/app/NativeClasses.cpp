@@ -8,6 +8,8 @@
 #include "app/QDFFullScreen.h"
 #include "app/cAppUpdater.h"
 #include "app/ocPopUpBtnAppearance.h"
+#include "meta/cPrint.h"
+#include "meta/mMeta.h"
 #include "platform/CoreFoundation.h"
 #include "platform/NSApplication.h"
 #include "platform/NSArrayController.h"
@@ -17,10 +19,12 @@
 #include "platform/NSObjectController.h"
 #include "platform/NSPathControl.h"
 #include "platform/NSPopUpButton.h"
+#include "platform/NSPrintInfo.h"
 #include "platform/NSSavePanel.h"
 #include "platform/NSScreen.h"
 #include "platform/NSTableView.h"
 #include "platform/NSTextField.h"
+#include "platform/NSTreeController.h"
 #include "platform/NSWindow.h"
 #include "presets/QDbookmarks.h"
 #include "presets/dbViewController.h"
@@ -98,6 +102,10 @@ void registerNativeClasses(Runtime& runtime)
     QDbookmarks::registerClass(runtime);
     cRenameTextFile::registerClass(runtime);
     ocFileRename::registerClass(runtime);
+    NSTreeController::registerClass(runtime);
+    NSPrintInfo::registerClass(runtime);
+    mMeta::registerClass(runtime);
+    cPrint::registerClass(runtime);
 }
 
 }

@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 
 #include "platform/DefaultHandler.h"
+#include "platform/ImageIO.h"
 
 #ifndef QUODRIX_VERSION_URL
 #define QUODRIX_VERSION_URL ""
@@ -20,5 +21,10 @@ Platform::Platform()
 }
 
 Platform::~Platform() = default;
+
+void Platform::setImageIO(std::unique_ptr<ImageIO> imageIO)
+{
+    m_imageIO = std::move(imageIO);
+}
 
 }

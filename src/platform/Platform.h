@@ -6,6 +6,7 @@
 
 #include "platform/Panels.h"
 #include "platform/UserDefaults.h"
+#include "platform/PrintInfo.h"
 
 #include <array>
 #include <chrono>
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace quodrix {
+
+class ImageIO;
 
 class Platform {
 public:
@@ -53,6 +56,13 @@ public:
     // The user's persistent settings.
     UserDefaults& userDefaults() { return m_userDefaults; }
 
+    // The image reading service shared by every caller; null until one is installed.
+    ImageIO* imageIO() { return m_imageIO.get(); }
+    void setImageIO(std::unique_ptr<ImageIO> imageIO);
+
+    // The shared print settings.
+    PrintInfo& printInfo() { return m_printInfo; }
+
 private:
     std::unique_ptr<Panels> m_panels;
     std::vector<ScreenFrame> m_screenFrames { { 0, 0, 1920, 1080 } };
@@ -62,6 +72,8 @@ private:
     std::string m_versionUrl;
     std::chrono::milliseconds m_versionTimeout { 15000 };
     UserDefaults m_userDefaults;
+    std::unique_ptr<ImageIO> m_imageIO;
+    PrintInfo m_printInfo;
 };
 
 }

@@ -1,0 +1,120 @@
+// The bundled application's meta, comment and print commands, and the metadata classes as scripts reach them.
+
+#include "meta/ImageFixtures.h"
+
+#include "support/ScriptBundle.h"
+
+#include <gtest/gtest.h>
+
+using namespace quodrix::test;
+
+TEST(MetaCommands, MetaPrintsTheTreeAndCommentReadsAndWrites)
+{
+    ScriptBundle bundle(true);
+    TempDir dir;
+    std::string image = (dir / "photo.jpg").string();
+    ASSERT_TRUE(convert("-size 640x480 gradient:red-blue " + shellQuoted(image)));
+    ASSERT_TRUE(exiftool("-Make=Maker", image));
+
+    auto r = bundle.run({ "meta", image });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 49), "ColorModel: RGB\nPixelHeight: 480\nPixelWidth: 640\n");
+    EXPECT_NE(r.out.find("\n{TIFF}\n  Manufacturer: Maker\n"), std::string::npos) << r.out;
+
+    r = bundle.run({ "comment", image });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "NotSupportedOrAvailable\n");
+
+    r = bundle.run({ "comment", image, "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x91\x8B" });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Edit meta data\tOK\tphoto.jpg\t" + image + " -> " + image + "\n");
+    EXPECT_EQ(exiftoolValue("UserComment", image), "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x91\x8B");
+    r = bundle.run({ "comment", image });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x91\x8B\n");
+
+    // The write is in the application log, as every logged action is.
+    std::string logFile = readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
+    EXPECT_EQ(logFile.substr(0, 28), "Quodrix Log (tab delimited)\n");
+    EXPECT_NE(logFile.find("\tFile Editing\tphoto.jpg\tEdit meta data\tphoto.jpg\tOK\t" + image + "\t" + image + "\n"),
+        std::string::npos)
+        << logFile;
+}
+
+TEST(MetaCommands, FailuresHaveTheirNoticesAndStatus)
+{
+    ScriptBundle bundle(true);
+    TempDir dir;
+    writeFile(dir / "notes.txt", "text");
+    auto r = bundle.run({ "meta", (dir / "missing.jpg").string() });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, (dir / "missing.jpg").string() + ": NotSupported\n");
+    r = bundle.run({ "meta", (dir / "notes.txt").string() });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, (dir / "notes.txt").string() + ": no image properties\n");
+    r = bundle.run({ "comment", (dir / "notes.txt").string(), "x" });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(readFile(dir / "notes.txt"), "text");
+    r = bundle.run({ "print", (dir / "notes.txt").string() });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Print: \"notes.txt\" is not an image that can be printed.\n");
+    r = bundle.run({ "comment" });
+    EXPECT_EQ(r.status, 2);
+}
+
+TEST(MetaCommands, PrintPanelCanBeCancelledByTheScript)
+{
+    ScriptBundle bundle(true);
+    TempDir dir;
+    std::string image = (dir / "p.png").string();
+    ASSERT_TRUE(convert("-size 64x48 xc:red " + shellQuoted(image)));
+    auto r = bundle.run({ "print", image, "--cancel" });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("print panel: " + image + " on "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(page setup offered)\ncancelled\n"), std::string::npos) << r.out;
+}
+
+TEST(MetaCommands, ScriptsReachTheControllerAndItsProperties)
+{
+    ScriptBundle bundle;
+    TempDir dir;
+    std::string image = (dir / "s.jpg").string();
+    ASSERT_TRUE(convert("-size 640x480 gradient:red-blue " + shellQuoted(image)));
+    auto r = bundle.runScript(R"(
+        local m = objc.mMeta:new()
+        local list = objc.NSArrayController:new()
+        m:setMymMetaLogTableViewController_(list)
+        print(m:mymMetaLogTableViewController() == list, m:themMetaLogTable())
+        local size = m:hGetPixelFormat_(objc.arguments[2])
+        print(size[1], size[2], math.type(size[1]))
+        print(m:hSetExifData__(objc.arguments[2], "from a script"), m:hGetExifUc_(objc.arguments[2]))
+        local tree = m:propTree_({ b = 1, A = { z = "", y = { 1, 2 } }, ["{G}"] = { k = 1 } })
+        print(#tree, tree[1].key, tree[2].key, tree[3].key, tree[2].val, #tree[3].children, tree[1].children[1].key)
+        print(m:hSetExifData__(42, "x"), m:hGetExifUc_(objc.null), m:hGetColorProfile_(objc.null))
+        objc.NSApp:terminate_(nil)
+    )", { image });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "true\tnil\n640\t480\tnil\nOK\tfrom a script\n3\tA\tb\t{G}\t1\t1\ty\nFailed\t\tnil\n");
+}
+
+TEST(MetaCommands, SharedPrintSettingsKeepThePrintLayoutForLaterJobs)
+{
+    ScriptBundle bundle;
+    TempDir dir;
+    std::string image = (dir / "p.png").string();
+    ASSERT_TRUE(convert("-size 64x48 xc:red " + shellQuoted(image)));
+    auto r = bundle.runScript(R"(
+        local info = objc.NSPrintInfo:sharedPrintInfo()
+        print(info:topMargin(), info:leftMargin(), info:horizontalPagination(), info:isHorizontallyCentered())
+        local seen
+        objc.panels.print = function(request) seen = request; return nil end
+        objc.cPrint:new():printService_(objc.arguments[2])
+        print(seen.options, seen.showsPageSetup, seen.topMargin)
+        local later = objc.NSPrintInfo:sharedPrintInfo()
+        print(later:topMargin(), later:bottomMargin(), later:leftMargin(), later:rightMargin())
+        print(later:horizontalPagination(), later:verticalPagination(), later:isHorizontallyCentered(), later:isVerticallyCentered())
+        objc.NSApp:terminate_(nil)
+    )", { image });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "72.0\t72.0\t0\tfalse\n259\ttrue\t0.0\n0.0\t0.0\t0.0\t0.0\n1\t1\ttrue\ttrue\n");
+}
