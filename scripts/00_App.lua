@@ -44,12 +44,17 @@ function App.logFilePath()
 end
 
 local function clean(field)
-  return (tostring(field or ""):gsub("[\t\r\n]", " "))
+  local text = tostring(field or "")
+  if text:find("[\t\r\n]") then
+    text = text:gsub("[\t\r\n]", " ")
+  end
+  return text
 end
 
--- The log file stays open for the rest of the run (long runs log thousands of lines); each line is
--- written through at once.
+-- The log file stays open for the rest of the run (long runs log thousands of lines), buffered; commands
+-- call App.flushLog when they finish, and the file is flushed when the application ends.
 local logFile
+local lastSecond, lastDateText
 
 local function openLogFile()
   local path = App.logFilePath()
@@ -62,7 +67,7 @@ local function openLogFile()
     App.eprintf("cannot write the log file %s\n", path)
     return nil
   end
-  file:setvbuf("line")
+  file:setvbuf("full", 65536)
   if fresh then file:write(App.logHeader, "\n") end
   return file
 end
@@ -72,9 +77,17 @@ function App.appendLogLine(entry)
     logFile = openLogFile() or false
   end
   if not logFile then return end
-  local date = os.date("%Y-%m-%d %H:%M:%S", math.floor(entry.LogDate:timeIntervalSince1970()))
+  local second = math.floor(entry.LogDate:timeIntervalSince1970())
+  if second ~= lastSecond then
+    lastSecond, lastDateText = second, os.date("%Y-%m-%d %H:%M:%S", second)
+  end
+  local date = lastDateText
   logFile:write(table.concat({ date, clean(entry.LogProcess), clean(entry.LogI), clean(entry.LogAction),
     clean(entry.LogO), clean(entry.LogStatus), clean(entry.LogIpath), clean(entry.LogOpath) }, "\t"), "\n")
+end
+
+function App.flushLog()
+  if logFile then logFile:flush() end
 end
 
 -- A log list that prints each row as it arrives; controllers get it as their log array controller.
