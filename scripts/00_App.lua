@@ -17,6 +17,7 @@ function App.printf(fmt, ...)
 end
 
 function App.eprintf(fmt, ...)
+  io.stdout:flush()
   io.stderr:write(string.format(fmt, ...))
   io.stderr:flush()
 end
@@ -44,8 +45,8 @@ function App.logFilePath()
 end
 
 local function clean(field)
-  local text = tostring(field or "")
-  if text:find("[\t\r\n]") then
+  local text = type(field) == "string" and field or tostring(field or "")
+  if text:find("\t", 1, true) or text:find("\n", 1, true) or text:find("\r", 1, true) then
     text = text:gsub("[\t\r\n]", " ")
   end
   return text
@@ -82,8 +83,8 @@ function App.appendLogLine(entry)
     lastSecond, lastDateText = second, os.date("%Y-%m-%d %H:%M:%S", second)
   end
   local date = lastDateText
-  logFile:write(table.concat({ date, clean(entry.LogProcess), clean(entry.LogI), clean(entry.LogAction),
-    clean(entry.LogO), clean(entry.LogStatus), clean(entry.LogIpath), clean(entry.LogOpath) }, "\t"), "\n")
+  logFile:write(date, "\t", clean(entry.LogProcess), "\t", clean(entry.LogI), "\t", clean(entry.LogAction), "\t",
+    clean(entry.LogO), "\t", clean(entry.LogStatus), "\t", clean(entry.LogIpath), "\t", clean(entry.LogOpath), "\n")
 end
 
 function App.flushLog()
@@ -101,7 +102,10 @@ end
 function LogPrinter.addObjects_(self, rows)
   for _, row in ipairs(rows) do
     self.rows[#self.rows + 1] = row
-    App.printf("%s\t%s\t%s\t%s -> %s\n", row.LogAction, row.LogStatus, row.LogI, row.LogIpath, row.LogOpath)
+    -- Standard output is line-buffered on a terminal, so each row shows as it arrives there; into a
+    -- file or a pipe the rows go out in blocks.
+    io.stdout:write(string.format("%s\t%s\t%s\t%s -> %s\n", row.LogAction, row.LogStatus, row.LogI, row.LogIpath,
+      row.LogOpath))
   end
 end
 

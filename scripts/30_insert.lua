@@ -40,6 +40,13 @@ end
 -- A log list that prints each row as it arrives, with a progress line on a terminal.
 InsertLog = objc.defineClass("InsertLog", "LogPrinter")
 
+-- Every field is set here: a field missing from an instance would be looked up as a method each time.
+function InsertLog.init(self)
+  LogPrinter.init(self)
+  self.total, self.failed, self.progressShown = 0, 0, false
+  return self
+end
+
 function InsertLog.addObjects_(self, rows)
   if self.progressShown then
     io.stderr:write("\r\27[K")
@@ -47,9 +54,9 @@ function InsertLog.addObjects_(self, rows)
   end
   LogPrinter.addObjects_(self, rows)
   for _, row in ipairs(rows) do
-    if row.LogStatus == "Failed" then self.failed = (self.failed or 0) + 1 end
+    if row.LogStatus == "Failed" then self.failed = self.failed + 1 end
   end
-  if self.total and self.total > 1 and progressWanted() then
+  if self.total > 1 and progressWanted() then
     io.stderr:write(string.format("[%d/%d]", #self.rows, self.total))
     io.stderr:flush()
     self.progressShown = true
@@ -116,7 +123,7 @@ function Insert.run(options)
     -- The user reads the alert and closes the sheet with its button.
     controller:closeAlertSheetObjC_(nil)
   end
-  return { rows = #log.rows, failed = log.failed or 0, alert = alert }
+  return { rows = #log.rows, failed = log.failed, alert = alert }
 end
 
 local function parse(args)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The "sortDir" collection of a tree of about 200,000 files in 4,000 folders, side by side in one run with
-# a bare getdents64 walk, find and fdfind -j1 doing the same work. Each tool runs once to warm the cache,
-# then RUNS times; the median wall time of whole processes is reported.
+# a bare getdents64 walk, find and fdfind -j1 doing the same work. Each tool runs once to warm the cache;
+# then the tools take turns over RUNS rounds and the median wall time of whole processes is reported.
 # usage: bench/collect/run.sh [BUILD_DIR] (default build); needs fd-find (fdfind) installed.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -35,25 +35,33 @@ run_quodrix() { "$bundle/bin/quodrix" "$tree" > /dev/null; }
 run_find()    { find "$tree" -mindepth 1 -name '.*' -prune -o -type f "${find_filter[@]}" -print > /dev/null; }
 run_fd()      { fdfind -j1 --no-ignore --case-sensitive -t f "$regex" "$tree" > /dev/null; }
 
-median_ms() {
-  local fn=$1 times=() i start end
+time_ms() {
+  local fn=$1 start end
+  start=$EPOCHREALTIME
   "$fn" 2>/dev/null
-  for ((i = 0; i < runs; i++)); do
-    start=$EPOCHREALTIME
-    "$fn" 2>/dev/null
-    end=$EPOCHREALTIME
-    times+=("$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", (e - s) * 1000 }')")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'
+  end=$EPOCHREALTIME
+  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", (e - s) * 1000 }'
 }
+
+median() { sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'; }
 
 echo "matching files: walk $("$work/walk" "$tree" 2>&1 >/dev/null), quodrix $("$bundle/bin/quodrix" "$tree" 2>&1 >/dev/null)," \
   "find $(run_find_count() { find "$tree" -mindepth 1 -name '.*' -prune -o -type f "${find_filter[@]}" -print | wc -l; }; run_find_count)," \
   "fdfind $(fdfind -j1 --no-ignore --case-sensitive -t f "$regex" "$tree" | wc -l)"
-walk=$(median_ms run_walk)
-quodrix=$(median_ms run_quodrix)
-findt=$(median_ms run_find)
-fd=$(median_ms run_fd)
+# Warm the cache, then let the tools take turns in every round, so that a change in the machine's load
+# touches all of them alike.
+run_walk; run_quodrix 2>/dev/null; run_find; run_fd
+walk_times=() quodrix_times=() find_times=() fd_times=()
+for ((round = 0; round < runs; round++)); do
+  walk_times+=("$(time_ms run_walk)")
+  quodrix_times+=("$(time_ms run_quodrix)")
+  fd_times+=("$(time_ms run_fd)")
+  find_times+=("$(time_ms run_find)")
+done
+walk=$(printf '%s\n' "${walk_times[@]}" | median)
+quodrix=$(printf '%s\n' "${quodrix_times[@]}" | median)
+fd=$(printf '%s\n' "${fd_times[@]}" | median)
+findt=$(printf '%s\n' "${find_times[@]}" | median)
 printf '%-28s %9s ms  %5s x walk\n' "bare getdents64 walk" "$walk" "1.00"
 for row in "quodrix sortDir:$quodrix" "fdfind -j1:$fd" "find:$findt"; do
   name=${row%%:*}; t=${row#*:}

@@ -32,23 +32,30 @@ check() {
   [ -f "$work/dst/img__x00001.jpg" ] || { echo "$1: wrong names" >&2; exit 1; }
 }
 
-median_us_per_file() {
-  local fn=$1 times=() i start end
-  for ((i = 0; i < runs; i++)); do
-    prepare
-    sync
-    start=$EPOCHREALTIME
-    "$fn"
-    end=$EPOCHREALTIME
-    check "$fn"
-    times+=("$(awk -v s="$start" -v e="$end" -v n="$files" 'BEGIN { printf "%.3f", (e - s) * 1e6 / n }')")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'
+# One timed run of a tool on fresh files, in microseconds a file.
+time_once() {
+  local fn=$1 start end
+  prepare
+  sync
+  start=$EPOCHREALTIME
+  "$fn"
+  end=$EPOCHREALTIME
+  check "$fn"
+  awk -v s="$start" -v e="$end" -v n="$files" 'BEGIN { printf "%.3f", (e - s) * 1e6 / n }'
 }
 
-loop=$(median_us_per_file run_loop)
-quodrix=$(median_us_per_file run_quodrix)
-perl=$(median_us_per_file run_perl)
+median() { sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'; }
+
+# The tools take turns in every round, so that a change in the machine's load touches all of them alike.
+loop_times=() quodrix_times=() perl_times=()
+for ((round = 0; round < runs; round++)); do
+  loop_times+=("$(time_once run_loop)")
+  quodrix_times+=("$(time_once run_quodrix)")
+  perl_times+=("$(time_once run_perl)")
+done
+loop=$(printf '%s\n' "${loop_times[@]}" | median)
+quodrix=$(printf '%s\n' "${quodrix_times[@]}" | median)
+perl=$(printf '%s\n' "${perl_times[@]}" | median)
 printf '%-28s %8s us/file  %5s x loop\n' "renameat loop" "$loop" "1.00"
 for row in "quodrix insert:$quodrix" "Perl rename:$perl"; do
   name=${row%%:*}; t=${row#*:}
