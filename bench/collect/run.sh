@@ -50,7 +50,7 @@ echo "matching files: walk $("$work/walk" "$tree" 2>&1 >/dev/null), quodrix $("$
   "fdfind $(fdfind -j1 --no-ignore --case-sensitive -t f "$regex" "$tree" | wc -l)"
 # Warm the cache, then let the tools take turns in every round, so that a change in the machine's load
 # touches all of them alike.
-run_walk; run_quodrix 2>/dev/null; run_find; run_fd
+run_walk 2>/dev/null; run_quodrix 2>/dev/null; run_find; run_fd
 walk_times=() quodrix_times=() find_times=() fd_times=()
 for ((round = 0; round < runs; round++)); do
   walk_times+=("$(time_ms run_walk)")
