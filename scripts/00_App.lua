@@ -17,6 +17,7 @@ function App.printf(fmt, ...)
 end
 
 function App.eprintf(fmt, ...)
+  io.stdout:flush()
   io.stderr:write(string.format(fmt, ...))
   io.stderr:flush()
 end
@@ -44,12 +45,18 @@ function App.logFilePath()
 end
 
 local function clean(field)
-  return (tostring(field or ""):gsub("[\t\r\n]", " "))
+  local text = type(field) == "string" and field or tostring(field or "")
+  if text:find("\t", 1, true) or text:find("\n", 1, true) or text:find("\r", 1, true) then
+    text = text:gsub("[\t\r\n]", " ")
+  end
+  return text
 end
 
 -- Each run starts the log file afresh, so that it holds the action log of the last run (which
--- `quodrix undo` reverses). It stays open for the rest of the run; each line is written through at once.
+-- `quodrix undo` reverses). It stays open for the rest of the run (long runs log thousands of lines),
+-- buffered; commands call App.flushLog when they finish, and the file is flushed when the application ends.
 local logFile
+local lastSecond, lastDateText
 
 local function openLogFile()
   local path = App.logFilePath()
@@ -59,7 +66,7 @@ local function openLogFile()
     App.eprintf("cannot write the log file %s\n", path)
     return nil
   end
-  file:setvbuf("line")
+  file:setvbuf("full", 65536)
   file:write(App.logHeader, "\n")
   return file
 end
@@ -69,9 +76,17 @@ function App.appendLogLine(entry)
     logFile = openLogFile() or false
   end
   if not logFile then return end
-  local date = os.date("%Y-%m-%d %H:%M:%S", math.floor(entry.LogDate:timeIntervalSince1970()))
-  logFile:write(table.concat({ date, clean(entry.LogProcess), clean(entry.LogI), clean(entry.LogAction),
-    clean(entry.LogO), clean(entry.LogStatus), clean(entry.LogIpath), clean(entry.LogOpath) }, "\t"), "\n")
+  local second = math.floor(entry.LogDate:timeIntervalSince1970())
+  if second ~= lastSecond then
+    lastSecond, lastDateText = second, os.date("%Y-%m-%d %H:%M:%S", second)
+  end
+  local date = lastDateText
+  logFile:write(date, "\t", clean(entry.LogProcess), "\t", clean(entry.LogI), "\t", clean(entry.LogAction), "\t",
+    clean(entry.LogO), "\t", clean(entry.LogStatus), "\t", clean(entry.LogIpath), "\t", clean(entry.LogOpath), "\n")
+end
+
+function App.flushLog()
+  if logFile then logFile:flush() end
 end
 
 -- A log list that prints each row as it arrives; controllers get it as their log array controller.
@@ -85,7 +100,10 @@ end
 function LogPrinter.addObjects_(self, rows)
   for _, row in ipairs(rows) do
     self.rows[#self.rows + 1] = row
-    App.printf("%s\t%s\t%s\t%s -> %s\n", row.LogAction, row.LogStatus, row.LogI, row.LogIpath, row.LogOpath)
+    -- Standard output is line-buffered on a terminal, so each row shows as it arrives there; into a
+    -- file or a pipe the rows go out in blocks.
+    io.stdout:write(string.format("%s\t%s\t%s\t%s -> %s\n", row.LogAction, row.LogStatus, row.LogI, row.LogIpath,
+      row.LogOpath))
   end
 end
 
@@ -118,6 +136,13 @@ end
 -- run of `total` files has come.
 ProgressLog = objc.defineClass("ProgressLog", "LogPrinter")
 
+-- Every field is set here: a field missing from an instance would be looked up as a method each time.
+function ProgressLog.init(self)
+  LogPrinter.init(self)
+  self.total, self.failed, self.progressShown = 0, 0, false
+  return self
+end
+
 function ProgressLog.addObjects_(self, rows)
   if self.progressShown then
     io.stderr:write("\r\27[K")
@@ -125,9 +150,9 @@ function ProgressLog.addObjects_(self, rows)
   end
   LogPrinter.addObjects_(self, rows)
   for _, row in ipairs(rows) do
-    if row.LogStatus == "Failed" then self.failed = (self.failed or 0) + 1 end
+    if row.LogStatus == "Failed" then self.failed = self.failed + 1 end
   end
-  if self.total and self.total > 1 and App.progressWanted() then
+  if self.total > 1 and App.progressWanted() then
     io.stderr:write(string.format("[%d/%d]", #self.rows, self.total))
     io.stderr:flush()
     self.progressShown = true

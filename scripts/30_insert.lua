@@ -67,7 +67,7 @@ function Insert.run(options)
     -- The user reads the alert and closes the sheet with its button.
     controller:closeAlertSheetObjC_(nil)
   end
-  return { rows = #log.rows, failed = log.failed or 0, alert = alert }
+  return { rows = #log.rows, failed = log.failed, alert = alert }
 end
 
 local function parse(args)

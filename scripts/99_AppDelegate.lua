@@ -28,6 +28,7 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
     return
   end
   local status = command.run(args) or 0
+  App.flushLog()
   objc.NSApp:setExitStatus_(status)
   objc.NSApp:terminate_(nil)
 end

@@ -1,7 +1,7 @@
 #include "platform/PanelRules.h"
 
-#include "platform/SystemLog.h"
 #include "platform/ItemNames.h"
+#include "platform/SystemLog.h"
 
 #include <algorithm>
 #include <filesystem>

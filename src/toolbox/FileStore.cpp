@@ -315,11 +315,13 @@ bool FileStore::copyItem(std::string const& source, std::string const& destinati
 
 bool FileStore::moveItem(std::string const& source, std::string const& destination)
 {
-    if (!canPlace(source, destination))
+    if (source.empty() || destination.empty())
         return false;
+    // Within one file system the move is one rename that itself refuses a missing source, a missing parent
+    // folder and an existing destination (the same item included), so no check has to come first.
     if (renameNoReplace(source, destination))
         return true;
-    if (errno != EXDEV)
+    if (errno != EXDEV || !canPlace(source, destination))
         return false;
     // Another file system: copy, then remove the source. Should the removal fail, the copy stays, so
     // nothing is lost, and the move reports failure.

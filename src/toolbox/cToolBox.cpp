@@ -109,6 +109,18 @@ std::optional<Array> cToolBox::hGetFilesInDir(std::string const& path)
     return urls;
 }
 
+// The paths moved into an array value (results reach hundreds of thousands of paths); null for nullopt.
+static Value pathsValue(std::optional<std::vector<std::string>> paths)
+{
+    if (!paths)
+        return {};
+    Array array;
+    array.reserve(paths->size());
+    for (auto& path : *paths)
+        array.emplace_back(std::move(path));
+    return Value(std::move(array));
+}
+
 // An action name or a path given as text; anything else matches no row and no folder.
 static std::string textArgument(Call const& c)
 {
@@ -171,9 +183,9 @@ void cToolBox::registerClass(Runtime& runtime)
             return Value();
         })
         .classMethod("hOpenDialogFiles:",
-            [](Call const& c) { return Value(hOpenDialogFiles(c.runtime.platform().panels(), textArgument(c))); })
+            [](Call const& c) { return pathsValue(hOpenDialogFiles(c.runtime.platform().panels(), textArgument(c))); })
         .classMethod("hOpenDialogFilesOC:",
-            [](Call const& c) { return Value(hOpenDialogFilesOC(c.runtime.platform().panels(), textArgument(c))); })
+            [](Call const& c) { return pathsValue(hOpenDialogFilesOC(c.runtime.platform().panels(), textArgument(c))); })
         .classMethod("hGetFilesInDir:", [](Call const& c) { return Value(hGetFilesInDir(textArgument(c))); });
 }
 

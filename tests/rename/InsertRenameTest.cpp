@@ -129,7 +129,7 @@ TEST(InsertRename, ChecksShowTheAlertSheetInOrder)
         o.files = f
         local c = rename(o)
         print(i, panels, #log, alerts[1], controls.tfAlertTitle:stringValue(), controls.tfAlertInfo:stringValue(),
-          controls.myAlertWindow:isSheet())
+          controls.myAlertWindow:isSheet(), controls.myAlertWindow:isVisible())
         if alerts[1] then
           c:closeAlertSheetObjC_(nil)
           print("closed", controls.myAlertWindow:isSheet(), controls.myAlertWindow:isVisible())
@@ -138,14 +138,14 @@ TEST(InsertRename, ChecksShowTheAlertSheetInOrder)
     )");
     ASSERT_EQ(r.status, 0) << r.err;
     std::string const missing = "Missing text.|Please fill in text in the appropriate field.\tMissing text.\t"
-                                "Please fill in text in the appropriate field.\ttrue\nclosed\tfalse\tfalse\n";
+                                "Please fill in text in the appropriate field.\ttrue\ttrue\nclosed\tfalse\tfalse\n";
     EXPECT_EQ(r.out,
         "1\t0\t0\t" + missing + "2\t0\t0\t" + missing + "3\t0\t0\t" + missing
             + "4\t0\t0\tNo Destination folder selected|Please select a destination folder where you like to store "
               "the renamed files.\tNo Destination folder selected\tPlease select a destination folder where you like "
-              "to store the renamed files.\ttrue\nclosed\tfalse\tfalse\n"
-            + "Simulation\ta.txt\taX.txt\taX.txt\n5\t1\t1\tnil\t\t\tfalse\n"
-            + "Simulation\ta.txt\t a.txt\t  a.txt\n6\t1\t1\tnil\t\t\tfalse\n");
+              "to store the renamed files.\ttrue\ttrue\nclosed\tfalse\tfalse\n"
+            + "Simulation\ta.txt\taX.txt\taX.txt\n5\t1\t1\tnil\t\t\tfalse\tfalse\n"
+            + "Simulation\ta.txt\t a.txt\t  a.txt\n6\t1\t1\tnil\t\t\tfalse\tfalse\n");
 }
 
 TEST(InsertRename, CopyKeepsTheSourcesAndMoveTakesThem)
@@ -305,4 +305,29 @@ TEST(InsertCommand, DemoRenamesTheBundledSamples)
     EXPECT_NE(r.out.find("/B_ea_ch.jpg\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\xC3\x89_t\xC3\xA9_.png"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Failed"), std::string::npos) << r.out;
+}
+
+// A move onto another file system is a copy and a removal; onto a taken name it fails and keeps the source.
+TEST(InsertRename, MovesAcrossFileSystems)
+{
+    std::error_code ec;
+    if (!fs::is_directory("/dev/shm", ec))
+        GTEST_SKIP() << "no /dev/shm";
+    TempDir root;
+    std::string const shm = "/dev/shm/quodrix-insert-" + root.path().filename().string();
+    fs::create_directories(shm);
+    writeFile(shm + "/a.jpg", "a");
+    writeFile(shm + "/b.jpg", "b");
+    writeFile(root / "out/bX.jpg", "old");
+    auto r = runIn(root.path(), "SHM = \"" + shm + "\"\n" + R"(
+      rename{ text = "X", positions = "1", destination = ROOT .. "/out/", overwrite = true,
+        files = { SHM .. "/a.jpg", SHM .. "/b.jpg" } }
+    )");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "successfull\ta.jpg\taX.jpg\tout/aX.jpg\nFailed\tb.jpg\tbX.jpg\tout/bX.jpg\n");
+    EXPECT_EQ(readFile(root / "out/aX.jpg"), "a");
+    EXPECT_FALSE(fs::exists(shm + "/a.jpg"));
+    EXPECT_EQ(readFile(shm + "/b.jpg"), "b");
+    EXPECT_EQ(readFile(root / "out/bX.jpg"), "old");
+    fs::remove_all(shm, ec);
 }

@@ -290,7 +290,7 @@ TEST(FileCollection, PanelWithoutHandlerOrTerminalIsCancelled)
     bundle.addScript("50_test.lua", script(root.path(), R"(
       print(show(objc.cToolBox:hOpenDialogFiles_("sort")), show(objc.cToolBox:hOpenDialogFiles_("rename")))
     )"));
-    auto r = bundle.run({}, {}, std::string("/etc/hostname\n"));
+    auto r = bundle.run();
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "[]\tnil\n");
 }
