@@ -1,5 +1,6 @@
--- quodrix demo: insert renaming of the sample images shipped in the bundle: a simulated run, then a real
--- one that copies the renamed images into a temporary folder.
+-- quodrix demo: insert renaming of the sample images shipped in the bundle, on copies in a temporary
+-- folder: a simulated run, a real one that moves the renamed images into another folder, and the reversal
+-- of that run from its log.
 
 -- The bundle's resources folder: the folder above Scripts/, where this file was loaded from.
 local scriptFile = debug.getinfo(1, "S").source:gsub("^@", "")
@@ -13,42 +14,62 @@ local function samples()
   return paths
 end
 
-local function shellQuote(text)
-  return "'" .. text:gsub("'", "'\\''") .. "'"
+local function listFolder(title, folder)
+  App.printf("%s\n", title)
+  local names = {}
+  for _, url in ipairs(objc.cToolBox:hGetFilesInDir_(folder) or {}) do names[#names + 1] = url:path():match("[^/]*$") end
+  table.sort(names)
+  for _, name in ipairs(names) do App.printf("  %s\n", name) end
+end
+
+local function makeFolder(path)
+  local status = objc.cNSFileHandling:new():hCreateDirectory_(path)
+  return status == "OK" or status == "EXISTS"
 end
 
 App.command("demo", {
-  summary = "insert renaming of the bundled sample images: simulated, then for real into a temporary folder",
+  summary = "insert renaming of the bundled sample images (simulated, then real), then its reversal",
   run = function(args)
-    local files = samples()
-    if #files == 0 then
+    local samplesFound = samples()
+    if #samplesFound == 0 then
       App.eprintf("quodrix demo: no sample images in %s/Samples\n", resources)
       return 1
     end
-    local destination = os.tmpname()
-    os.remove(destination)
-    if not os.execute("mkdir -p " .. shellQuote(destination)) then
-      App.eprintf("quodrix demo: cannot make the folder %s\n", destination)
+    local root = os.tmpname()
+    os.remove(root)
+    local work, destination = root .. "/work/", root .. "/renamed/"
+    if not (makeFolder(work) and makeFolder(destination)) then
+      App.eprintf("quodrix demo: cannot make the folders under %s\n", root)
       return 1
     end
-    destination = destination .. "/"
-
-    App.printf("Sample images (%s/Samples):\n", resources)
-    for _, path in ipairs(files) do App.printf("  %s\n", path:match("[^/]*$")) end
+    -- The demo works on copies, so the bundle's samples stay as they are.
+    local files = {}
+    for _, path in ipairs(samplesFound) do
+      local copy = work .. path:match("[^/]*$")
+      if objc.cToolBox:hStoreFiles2__(path, copy) ~= "successfull" then
+        App.eprintf("quodrix demo: cannot copy %s into %s\n", path, work)
+        return 1
+      end
+      files[#files + 1] = copy
+    end
+    listFolder(string.format("Sample images, copied into %s:", work), work)
 
     App.printf("\n1. Simulation: insert \"2026-\" at position 0\n")
     local simulated = Insert.run({ text = "2026-", positions = "0", simulate = true, files = files })
     App.printf("   %d files, nothing written\n", simulated.rows)
 
-    App.printf("\n2. Real run: insert \"_\" at positions 1;3 (the second counts one further), copies into %s\n",
+    App.printf("\n2. Real run: insert \"_\" at positions 1;3 (the second counts one further), moving the files into %s\n",
       destination)
-    local real = Insert.run({ text = "_", positions = "1;3", destination = destination, files = files })
-    App.printf("\nThe destination now holds:\n")
-    for _, url in ipairs(objc.cToolBox:hGetFilesInDir_(destination) or {}) do
-      App.printf("  %s\n", url:path():match("[^/]*$"))
-    end
-    App.printf("\nThe samples are unchanged; the action log is in %s\n", App.logFilePath())
-    if simulated.failed + real.failed > 0 then return 1 end
+    local real = Insert.run({ text = "_", positions = "1;3", destination = destination, overwrite = true,
+      files = files })
+    listFolder("\nThe destination now holds:", destination)
+
+    App.printf("\n3. Reversal: the run's log read back as a rename list (quodrix undo)\n")
+    App.flushLog()
+    local undone = App.commands.undo.run({})
+    listFolder(string.format("\n%s holds the original names again:", work), work)
+    App.printf("\nThe action log is in %s\n", App.logFilePath())
+    if simulated.failed + real.failed > 0 or undone ~= 0 then return 1 end
     return 0
   end,
 })
