@@ -6,8 +6,8 @@ App = {
   order = {},
 }
 
-function App.command(name, spec)
-  App.commands[name] = spec
+function App.command(name, definition)
+  App.commands[name] = definition
   App.order[#App.order + 1] = name
 end
 
