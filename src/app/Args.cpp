@@ -38,17 +38,9 @@ double Args::number(std::size_t i) const
 
 std::int64_t Args::integer(std::size_t i) const
 {
-    Value const& v = m_values[i];
-    if (v.kind() == Kind::Integer)
-        return v.asInteger();
-    double d = number(i);
-    if (!std::isfinite(d))
-        return 0;
-    if (d >= 9.2e18)
-        return INT64_MAX;
-    if (d <= -9.2e18)
-        return INT64_MIN;
-    return std::int64_t(d);
+    if (auto whole = m_values[i].integer())
+        return *whole;
+    return *Value(number(i)).integer();
 }
 
 bool Args::boolean(std::size_t i) const

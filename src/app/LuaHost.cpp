@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iostream>
 #include <lua.hpp>
@@ -206,6 +207,7 @@ int l_data(lua_State* L)
 int l_date(lua_State* L)
 {
     double seconds = lua_isnoneornil(L, 1) ? Date::now().secondsSince1970 : luaL_checknumber(L, 1);
+    luaL_argcheck(L, std::isfinite(seconds), 1, "a date needs a finite number of seconds");
     hostOf(L).push(Date { seconds });
     return 1;
 }

@@ -60,7 +60,8 @@ bool Url::isFile() const
 
 std::optional<std::string> Url::path() const
 {
-    if (!isFile())
+    // A NUL would cut the text short where GLib reads it.
+    if (!isFile() || text.find('\0') != std::string::npos)
         return std::nullopt;
     gchar* filename = g_filename_from_uri(text.c_str(), nullptr, nullptr);
     if (!filename)
@@ -87,6 +88,22 @@ std::optional<double> Value::number() const
     case Kind::Float: return asFloat();
     default: return std::nullopt;
     }
+}
+
+std::optional<std::int64_t> Value::integer() const
+{
+    if (kind() == Kind::Integer)
+        return asInteger();
+    auto n = number();
+    if (!n)
+        return std::nullopt;
+    if (std::isnan(*n))
+        return 0;
+    if (*n >= 9.2e18)
+        return INT64_MAX;
+    if (*n <= -9.2e18)
+        return INT64_MIN;
+    return std::int64_t(*n);
 }
 
 std::optional<std::string> Value::text() const
@@ -137,7 +154,11 @@ std::string Value::description() const
         return out + ">";
     }
     case Kind::Date: {
-        std::time_t t = std::time_t(std::floor(asDate().secondsSince1970));
+        double seconds = asDate().secondsSince1970;
+        // Beyond about 292 billion years either way no calendar date exists.
+        if (!(std::fabs(seconds) < 9e15))
+            return "(invalid date)";
+        std::time_t t = std::time_t(std::floor(seconds));
         std::tm tm {};
         gmtime_r(&t, &tm);
         char buffer[64];

@@ -106,6 +106,9 @@ public:
 
     // A number as a double (booleans count 0 and 1); nullopt for other kinds.
     std::optional<double> number() const;
+    // A number as a whole number, rounded toward zero and clamped to the 64-bit range (NaN gives 0);
+    // nullopt for other kinds.
+    std::optional<std::int64_t> integer() const;
     // A string or a mutable string's text; nullopt for other kinds.
     std::optional<std::string> text() const;
     // The text form of "%@" formatting: a string is itself, a number its decimal text, null "(null)".

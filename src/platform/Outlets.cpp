@@ -10,11 +10,7 @@ namespace quodrix {
 
 static std::int64_t integerOf(Value const& value, std::int64_t fallback)
 {
-    if (value.kind() == Kind::Integer)
-        return value.asInteger();
-    if (auto n = value.number())
-        return std::int64_t(std::trunc(*n));
-    return fallback;
+    return value.integer().value_or(fallback);
 }
 
 std::string outletString(Runtime& runtime, Value const& outlet)
@@ -35,6 +31,13 @@ std::int64_t outletState(Runtime& runtime, Value const& outlet)
     if (outlet.isNull())
         return 0;
     return integerOf(runtime.send(outlet, "state"), 0);
+}
+
+std::int64_t outletIntValue(Runtime& runtime, Value const& outlet)
+{
+    if (outlet.isNull())
+        return 0;
+    return integerOf(runtime.send(outlet, "intValue"), 0);
 }
 
 std::int64_t outletIndex(Runtime& runtime, Value const& outlet)

@@ -16,6 +16,7 @@ class Runtime;
 std::string outletString(Runtime& runtime, Value const& outlet);                   // stringValue
 void setOutletString(Runtime& runtime, Value const& outlet, std::string const& text); // setStringValue:
 std::int64_t outletState(Runtime& runtime, Value const& outlet);                    // state
+std::int64_t outletIntValue(Runtime& runtime, Value const& outlet);                  // intValue
 std::int64_t outletIndex(Runtime& runtime, Value const& outlet);                    // indexOfSelectedItem
 
 // Shows a controller's alert sheet: begins `sheet` on `window` through the application object with the

@@ -35,14 +35,6 @@ std::string separatorForIndex(std::int64_t index)
     return "\t";
 }
 
-std::int64_t intValueOf(Runtime& runtime, Value const& outlet)
-{
-    Value value = runtime.send(outlet, "intValue");
-    if (value.kind() == Kind::Integer)
-        return value.asInteger();
-    return std::int64_t(value.number().value_or(0));
-}
-
 // One pair of the list in use: the name a file has now and the name it is to get.
 struct NamePair {
     std::string present;
@@ -128,8 +120,8 @@ void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)
     auto pairs = pairsFromValue(runtime.platform().userDefaults().objectForKey(kSettingKey));
     setValueForKey("myRenameFilesList", pairsValue(pairs));
 
-    std::int64_t overwrite = intValueOf(runtime, field("cbOverwriteMode"));
-    std::int64_t simulation = intValueOf(runtime, field("cbSimulationMode"));
+    std::int64_t overwrite = outletIntValue(runtime, field("cbOverwriteMode"));
+    std::int64_t simulation = outletIntValue(runtime, field("cbSimulationMode"));
     setValueForKey("myOverwriteMode", Value(overwrite));
     setValueForKey("mySimulationMode", Value(simulation));
 
@@ -150,11 +142,12 @@ void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)
         std::string const sourcePath = sourceFolder + present;
         std::string const outputPath = destination + renamed;
         std::string status;
-        if (simulation == 1) {
-            status = "Simulation";
-        } else if (!FileStore::isSingleComponent(present) || !FileStore::isSingleComponent(renamed)) {
-            // A name that would reach outside its folder, or make the folder itself the target.
+        if (!FileStore::isSingleComponent(present) || !FileStore::isSingleComponent(renamed)) {
+            // A name that would reach outside its folder, or make the folder itself the target; refused in a
+            // simulation too, so that a simulation shows what a real run would do.
             status = cToolBox::kFailed;
+        } else if (simulation == 1) {
+            status = "Simulation";
         } else if (sameFolder) {
             status = cToolBox::hStoreFiles3(sourcePath, outputPath);
         } else {

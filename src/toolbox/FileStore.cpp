@@ -231,7 +231,7 @@ bool copyIntoPlace(std::string const& source, std::string const& destination)
 
 bool canPlace(std::string const& source, std::string const& destination)
 {
-    if (source.empty() || destination.empty())
+    if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
         return false;
     if (!FileStore::exists(source) || FileStore::exists(destination))
         return false;
@@ -243,7 +243,12 @@ bool canPlace(std::string const& source, std::string const& destination)
 bool FileStore::exists(std::string const& path)
 {
     struct stat info {};
-    return !path.empty() && lstat(path.c_str(), &info) == 0;
+    return isUsablePath(path) && lstat(path.c_str(), &info) == 0;
+}
+
+bool FileStore::isUsablePath(std::string const& path)
+{
+    return !path.empty() && path.size() < PATH_MAX && path.find('\0') == std::string::npos;
 }
 
 bool FileStore::isSingleComponent(std::string const& name)
@@ -276,6 +281,8 @@ std::string FileStore::lastComponent(std::string const& path)
 
 bool FileStore::removeTree(std::string const& path)
 {
+    if (!isUsablePath(path))
+        return false;
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0)
         return errno == ENOENT;
@@ -315,7 +322,7 @@ bool FileStore::copyItem(std::string const& source, std::string const& destinati
 
 bool FileStore::moveItem(std::string const& source, std::string const& destination)
 {
-    if (source.empty() || destination.empty())
+    if (!isUsablePath(source) || !isUsablePath(destination))
         return false;
     // Within one file system the move is one rename that itself refuses a missing source, a missing parent
     // folder and an existing destination (the same item included), so no check has to come first.

@@ -21,6 +21,9 @@ public:
     static bool copyItem(std::string const& source, std::string const& destination);
     static bool moveItem(std::string const& source, std::string const& destination);
 
+    // Whether a path can name an item: not empty, no NUL (the system would read only the part before it)
+    // and not longer than the system takes.
+    static bool isUsablePath(std::string const& path);
     // Whether a name is one path component: not empty, not "." or "..", no "/" and no NUL.
     static bool isSingleComponent(std::string const& name);
     // The path with its last component removed ("/a/b/x.jpg" gives "/a/b"; "x" gives ".").

@@ -89,12 +89,17 @@ bool writeFileAtomically(std::string const& path, std::string_view bytes)
 
 std::optional<std::string> readWholeFile(std::string const& path)
 {
-    Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!FileStore::isUsablePath(path))
+        return std::nullopt;
+    // Opened without waiting, so that a named pipe cannot hold the caller; only regular files are read
+    // (a device could be endless).
+    Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.valid())
         return std::nullopt;
     struct stat info {};
-    if (fstat(in.get(), &info) != 0 || S_ISDIR(info.st_mode))
+    if (fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
+    fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
     std::string bytes;
     if (S_ISREG(info.st_mode) && info.st_size > 0)
         bytes.reserve(std::size_t(info.st_size));

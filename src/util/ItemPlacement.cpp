@@ -10,6 +10,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quodrix {
 
@@ -139,21 +140,27 @@ bool itemExists(std::string const& path)
 
 bool createFolderTree(std::string const& path)
 {
-    if (path.empty())
+    if (!FileStore::isUsablePath(path))
         return false;
-    if (isFolder(path))
-        return true;
-    std::string parent = FileStore::parentOf(path);
-    if (parent != path && !isFolder(parent))
-        createFolderTree(parent);
-    if (mkdir(path.c_str(), 0777) == 0)
-        return true;
+    // The missing folders, deepest first, then made from the top down.
+    std::vector<std::string> missing;
+    for (std::string current = path; !isFolder(current);) {
+        missing.push_back(current);
+        std::string parent = FileStore::parentOf(current);
+        if (parent == current)
+            break;
+        current = std::move(parent);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (mkdir(it->c_str(), 0777) != 0 && !isFolder(*it))
+            return false;
+    }
     return isFolder(path);
 }
 
 bool placeItem(Placement how, std::string const& source, std::string const& destination)
 {
-    if (destination.empty())
+    if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
         return false;
     createFolderTree(FileStore::parentOf(destination));
     if (!isFolder(FileStore::parentOf(destination)) || !allowed(how, source, destination))

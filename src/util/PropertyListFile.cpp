@@ -30,6 +30,42 @@ struct Loaded {
     PropertyListFormat format;
 };
 
+// Deeper nesting than any settings file has is read as a damaged file: converting it would exhaust the
+// stack.
+constexpr int kMaxDepth = 512;
+
+bool nestedTooDeep(plist_t node, int depth)
+{
+    if (depth > kMaxDepth)
+        return true;
+    switch (plist_get_node_type(node)) {
+    case PLIST_ARRAY:
+        for (uint32_t i = 0; i < plist_array_get_size(node); ++i)
+            if (nestedTooDeep(plist_array_get_item(node, i), depth + 1))
+                return true;
+        return false;
+    case PLIST_DICT: {
+        plist_dict_iter iterator = nullptr;
+        plist_dict_new_iter(node, &iterator);
+        bool deep = false;
+        char* key = nullptr;
+        plist_t item = nullptr;
+        while (!deep) {
+            plist_dict_next_item(node, iterator, &key, &item);
+            free(key);
+            key = nullptr;
+            if (!item)
+                break;
+            deep = nestedTooDeep(item, depth + 1);
+        }
+        free(iterator);
+        return deep;
+    }
+    default:
+        return false;
+    }
+}
+
 std::optional<Loaded> load(std::string const& path)
 {
     auto bytes = readWholeFile(path);
@@ -43,6 +79,10 @@ std::optional<Loaded> load(std::string const& path)
     plist_from_memory(view.data(), uint32_t(view.size()), &root);
     if (!root)
         return std::nullopt;
+    if (nestedTooDeep(root, 0)) {
+        plist_free(root);
+        return std::nullopt;
+    }
     return Loaded { PlistPtr(root), binary ? PropertyListFormat::Binary : PropertyListFormat::Xml };
 }
 
@@ -124,7 +164,13 @@ PlistPtr toNode(Value const& value)
     case Kind::Integer: return PlistPtr(plist_new_uint(static_cast<uint64_t>(value.asInteger())));
     case Kind::Float: return PlistPtr(plist_new_real(value.asFloat()));
     case Kind::String:
-    case Kind::MutableString: return PlistPtr(plist_new_string(value.text()->c_str()));
+    case Kind::MutableString: {
+        // A string with a NUL inside cannot be stored whole; it is not written cut short.
+        auto text = value.text();
+        if (text->find('\0') != std::string::npos)
+            return nullptr;
+        return PlistPtr(plist_new_string(text->c_str()));
+    }
     case Kind::Data: return PlistPtr(plist_new_data(value.asData().bytes.data(), value.asData().bytes.size()));
     case Kind::Date: {
         double since = value.asDate().secondsSince1970 - kReferenceDateOffset;

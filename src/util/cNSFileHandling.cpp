@@ -60,13 +60,17 @@ std::string localDate(std::time_t when, char const* pattern)
 }
 
 // The file-system path that an argument names: a string, or a file URL.
+// A path that holds a NUL names nothing: the system would act on the part before it.
 std::optional<std::string> pathArgument(Value const& value)
 {
+    std::optional<std::string> path;
     if (auto text = value.text())
-        return text;
-    if (value.kind() == Kind::Url)
-        return value.asUrl().path();
-    return std::nullopt;
+        path = text;
+    else if (value.kind() == Kind::Url)
+        path = value.asUrl().path();
+    if (path && path->find('\0') != std::string::npos)
+        return std::string();
+    return path;
 }
 
 // A location read as URL text: a URL value's text, or a string.

@@ -231,14 +231,19 @@ TEST_F(RenameFromList, NamesThatLeaveTheirFolderAreRefused)
         answers = { { ROOT .. "/list.txt" } }
         c:hLoadRenameTextFile_(nil)
         F.tfDestinationOfFiles:setStringValue_(B)
-        answers = { { A .. "a.jpg" } }
-        c:hChooseFilesToRename_(nil)
+        -- A simulation shows the refusals a real run makes.
+        for _, simulate in ipairs({ 1, 0 }) do
+          F.cbSimulationMode:setState_(simulate)
+          answers = { { A .. "a.jpg" } }
+          c:hChooseFilesToRename_(nil)
+        end
     )");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-        "ROW\tFile renaming\tRename\tFailed\ta.jpg\t../escape.jpg\t" + A() + "a.jpg\t" + B() + "../escape.jpg\n"
-        "ROW\tFile renaming\tRename\tFailed\ta.jpg\t\t" + A() + "a.jpg\t" + B() + "\n"
-        "ROW\tFile renaming\tRename\tFailed\t../A/b.jpg\tz.jpg\t" + A() + "../A/b.jpg\t" + B() + "z.jpg\n");
+    std::string const rows
+        = "ROW\tFile renaming\tRename\tFailed\ta.jpg\t../escape.jpg\t" + A() + "a.jpg\t" + B() + "../escape.jpg\n"
+          "ROW\tFile renaming\tRename\tFailed\ta.jpg\t\t" + A() + "a.jpg\t" + B() + "\n"
+          "ROW\tFile renaming\tRename\tFailed\t../A/b.jpg\tz.jpg\t" + A() + "../A/b.jpg\t" + B() + "z.jpg\n";
+    EXPECT_EQ(r.out, rows + rows);
     EXPECT_FALSE(fs::exists(bundle.root() / "escape.jpg"));
     EXPECT_TRUE(fs::is_empty(b()));
 }
