@@ -1,8 +1,9 @@
 #include "meta/ImageProperties.h"
 
+#include "app/Runtime.h"
 #include "meta/ImageFileFormat.h"
 #include "meta/UserComment.h"
-#include "app/Runtime.h"
+#include "platform/FileDescriptor.h"
 #include "platform/Platform.h"
 
 // Exiv2 0.27 hands images out as std::auto_ptr, which C++20 marks deprecated.
@@ -34,25 +35,6 @@ struct ProfileCloser {
     void operator()(void* profile) const { cmsCloseProfile(profile); }
 };
 using Profile = std::unique_ptr<void, ProfileCloser>;
-
-// A file descriptor closed when it goes out of scope (or earlier, by close()).
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) { }
-    ~UniqueFd() { close(); }
-    UniqueFd(UniqueFd const&) = delete;
-    UniqueFd& operator=(UniqueFd const&) = delete;
-    int get() const { return m_fd; }
-    bool close()
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 // Whether a path names a regular file this process can read.
 bool isReadableFile(std::string const& path)
@@ -358,7 +340,7 @@ bool replaceAtomically(std::string const& target, std::string_view bytes, struct
 {
     std::filesystem::path path(target);
     std::string pattern = (path.parent_path() / ("." + path.filename().string() + ".quodrix-XXXXXX")).string();
-    UniqueFd fd(::mkstemp(pattern.data()));
+    FileDescriptor fd(::mkstemp(pattern.data()));
     if (fd.get() < 0)
         return false;
     int raw = fd.get();

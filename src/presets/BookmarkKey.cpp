@@ -1,5 +1,6 @@
 #include "presets/BookmarkKey.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
@@ -13,30 +14,18 @@ namespace quodrix::presets {
 
 namespace {
 
-struct FileDescriptor {
-    int fd = -1;
-    explicit FileDescriptor(int descriptor) : fd(descriptor) { }
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    FileDescriptor(FileDescriptor const&) = delete;
-    FileDescriptor& operator=(FileDescriptor const&) = delete;
-};
-
 std::optional<std::string> readKey(std::string const& path)
 {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (file.fd < 0)
+    if (!file.valid())
         return std::nullopt;
     struct stat info {};
-    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != off_t(kBookmarkKeySize))
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != off_t(kBookmarkKeySize))
         return std::nullopt;
     std::string key(kBookmarkKeySize, '\0');
     std::size_t done = 0;
     while (done < key.size()) {
-        ssize_t n = ::read(file.fd, key.data() + done, key.size() - done);
+        ssize_t n = ::read(file.get(), key.data() + done, key.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -68,10 +57,10 @@ void createKey(std::string const& path)
         return;
     std::string temporary = path + ".XXXXXX";
     FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (file.fd < 0)
+    if (!file.valid())
         return;
-    bool written = ::fchmod(file.fd, 0600) == 0 && ::write(file.fd, key.data(), key.size()) == ssize_t(key.size())
-        && ::fsync(file.fd) == 0;
+    bool written = ::fchmod(file.get(), 0600) == 0 && ::write(file.get(), key.data(), key.size()) == ssize_t(key.size())
+        && ::fsync(file.get()) == 0;
     if (written)
         ::link(temporary.c_str(), path.c_str());  // fails harmlessly when another key got there first
     ::unlink(temporary.c_str());

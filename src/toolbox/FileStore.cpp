@@ -1,5 +1,7 @@
 #include "toolbox/FileStore.h"
 
+#include "platform/FileDescriptor.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -17,30 +19,6 @@
 namespace quodrix {
 
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) { }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(FileDescriptor const&) = delete;
-    FileDescriptor& operator=(FileDescriptor const&) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes now and reports whether closing succeeded (a late write error shows here).
-    bool close()
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }

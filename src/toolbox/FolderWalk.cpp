@@ -1,5 +1,6 @@
 #include "toolbox/FolderWalk.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/ItemNames.h"
 
 #include <cstdint>
@@ -12,23 +13,6 @@
 namespace quodrix {
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) { }
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(Descriptor const&) = delete;
-    Descriptor& operator=(Descriptor const&) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 // The names of one folder, kept in one buffer: the walk holds a folder's entries while it walks below it.
 struct FolderListing {
@@ -50,7 +34,7 @@ constexpr off_t kHiddenFileLimit = 1 << 20;
 std::unordered_set<std::string> readHiddenList(int folder)
 {
     std::unordered_set<std::string> names;
-    Descriptor file(openat(folder, ".hidden", O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor file(openat(folder, ".hidden", O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (!file.valid() || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kHiddenFileLimit)
         return names;
@@ -119,7 +103,7 @@ bool readListing(int folder, std::vector<char>& buffer, FolderListing& listing)
 
 bool readFolder(char const* path, int flags, std::vector<char>& buffer, FolderListing& listing)
 {
-    Descriptor folder(open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags));
+    FileDescriptor folder(open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags));
     return folder.valid() && readListing(folder.get(), buffer, listing);
 }
 

@@ -1,5 +1,6 @@
 #include "util/AtomicFile.h"
 
+#include "platform/FileDescriptor.h"
 #include "toolbox/FileStore.h"
 
 #include <cerrno>
@@ -13,29 +14,6 @@
 namespace quodrix {
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) { }
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(Descriptor const&) = delete;
-    Descriptor& operator=(Descriptor const&) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    bool close()
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 bool writeAll(int fd, std::string_view bytes)
 {
@@ -74,7 +52,7 @@ bool writeFileAtomically(std::string const& path, std::string_view bytes)
 
     std::string temporary = FileStore::temporaryNameBeside(target);
     mode_t mode = 0666;
-    Descriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (!out.valid())
         return false;
     bool ok = writeAll(out.get(), bytes) && fsync(out.get()) == 0;
@@ -93,7 +71,7 @@ std::optional<std::string> readWholeFile(std::string const& path)
         return std::nullopt;
     // Opened without waiting, so that a named pipe cannot hold the caller; only regular files are read
     // (a device could be endless).
-    Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    FileDescriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.valid())
         return std::nullopt;
     struct stat info {};
