@@ -5,16 +5,11 @@
 #include "meta/ImageProperties.h"
 #include "meta/PrintService.h"
 #include "platform/Platform.h"
+#include "toolbox/FileStore.h"
 
 #include <algorithm>
 
 namespace quodrix {
-
-static std::string fileNameOf(std::string const& path)
-{
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 static Dictionary panelRequest(PrintInfo const& info, std::string const& path, std::pair<std::int64_t, std::int64_t> size)
 {
@@ -59,12 +54,12 @@ cPrint::Result cPrint::printService(Runtime& runtime, std::string const& path)
     Panels& panels = runtime.platform().panels();
     auto size = sharedImageIO(runtime).pixelSize(path);
     if (!size || size->first <= 0 || size->second <= 0) {
-        panels.alert(kAlertTitle, "\"" + fileNameOf(path) + "\" is not an image that can be printed.");
+        panels.alert(kAlertTitle, "\"" + FileStore::lastComponent(path) + "\" is not an image that can be printed.");
         return { PrintOutcome::NotAnImage, 0 };
     }
     if (!isPrintableImageFormat(path)) {
         panels.alert(kAlertTitle,
-            "\"" + fileNameOf(path) + "\" is not in a format that the print system can print (JPEG, PNG, TIFF or GIF).");
+            "\"" + FileStore::lastComponent(path) + "\" is not in a format that the print system can print (JPEG, PNG, TIFF or GIF).");
         return { PrintOutcome::NotAnImage, 0 };
     }
 
@@ -97,9 +92,9 @@ cPrint::Result cPrint::printService(Runtime& runtime, std::string const& path)
     }
     info.printer = printer;
 
-    PrintSubmission job = PrintService::submit(*printer, path, fileNameOf(path), jobOptions(info, copies));
+    PrintSubmission job = PrintService::submit(*printer, path, FileStore::lastComponent(path), jobOptions(info, copies));
     if (job.jobId == 0) {
-        panels.alert(kAlertTitle, "\"" + fileNameOf(path) + "\" could not be printed: " + job.error);
+        panels.alert(kAlertTitle, "\"" + FileStore::lastComponent(path) + "\" could not be printed: " + job.error);
         return { PrintOutcome::Refused, 0 };
     }
     return { PrintOutcome::Printed, job.jobId };

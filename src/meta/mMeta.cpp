@@ -6,6 +6,7 @@
 #include "platform/LocalizedStrings.h"
 #include "platform/Outlets.h"
 #include "platform/Platform.h"
+#include "toolbox/FileStore.h"
 
 #include <unicode/unistr.h>
 
@@ -19,14 +20,6 @@ static std::string notice(std::string const& word)
 }
 
 // The last path component, as a file name in the log.
-static std::string fileNameOf(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    auto slash = path.rfind('/');
-    return slash == std::string::npos || path.size() == 1 ? path : path.substr(slash + 1);
-}
-
 ImageIO& mMeta::imageIO(Runtime& runtime)
 {
     return sharedImageIO(runtime);
@@ -92,7 +85,7 @@ void mMeta::btApplyExifUserComment(Runtime& runtime)
     else
         setOutletString(runtime, field("tfExifUserComment"), notice("NotSupported"));
 
-    std::string name = fileNameOf(path);
+    std::string name = FileStore::lastComponent(path);
     ActionLogEntry entry { "File Editing", "Edit meta data", status, name, name, path, path };
     runtime.send(field("mymMetaLogTableViewController"), "addObjects:", { Value(Array { Value(entry.record(Date::now())) }) });
     runtime.send(field("themMetaLogTable"), "reloadData");

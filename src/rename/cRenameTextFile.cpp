@@ -41,16 +41,6 @@ struct NamePair {
     std::string renamed;
 };
 
-template<typename Pairs>
-Value pairsValue(Pairs const& pairs)
-{
-    Array array;
-    array.reserve(pairs.size());
-    for (auto const& pair : pairs)
-        array.emplace_back(Array { Value(pair.present), Value(pair.renamed) });
-    return Value(std::move(array));
-}
-
 // The stored list: every element that is an array of two texts.
 std::vector<NamePair> pairsFromValue(Value const& value)
 {
@@ -75,13 +65,6 @@ std::vector<std::string> chosenPaths(Runtime& runtime)
 
 }
 
-void cRenameTextFile::showAlert(Runtime& runtime, std::string const& title, std::string const& message)
-{
-    showAlertSheet(runtime, *this,
-        AlertSheetOutlets { field("myAlertWindow"), field("myMainWindow"), field("tfAlertTitle"), field("tfAlertInfo") },
-        title, message);
-}
-
 void cRenameTextFile::hLoadRenameTextFile(Runtime& runtime)
 {
     std::string separator = separatorForIndex(outletIndex(runtime, field("pubFileNameSeparator")));
@@ -96,7 +79,7 @@ void cRenameTextFile::hLoadRenameTextFile(Runtime& runtime)
     std::string const& path = files.front();
     setValueForKey("myMfrLogLoc", Value(path));
     auto pairs = cNSFileHandling::hReadMfrLog(path, separator);
-    Value list = pairsValue(pairs);
+    Value list = cNSFileHandling::pairsValue(pairs);
     setValueForKey("myRenameFilesList", list);
     setOutletString(runtime, field("tfRenameTextFile"), pairs.empty() ? std::string() : path);
 
@@ -117,8 +100,9 @@ void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)
         showAlert(runtime, kNoListTitle, kNoListMessage);
         return;
     }
-    auto pairs = pairsFromValue(runtime.platform().userDefaults().objectForKey(kSettingKey));
-    setValueForKey("myRenameFilesList", pairsValue(pairs));
+    Value stored = runtime.platform().userDefaults().objectForKey(kSettingKey);
+    auto pairs = pairsFromValue(stored);
+    setValueForKey("myRenameFilesList", stored);
 
     std::int64_t overwrite = outletIntValue(runtime, field("cbOverwriteMode"));
     std::int64_t simulation = outletIntValue(runtime, field("cbSimulationMode"));
@@ -179,27 +163,23 @@ void cRenameTextFile::hCreateFileNameList(Runtime& runtime)
 
 void cRenameTextFile::registerClass(Runtime& runtime)
 {
-    ClassBuilder<cRenameTextFile>(runtime, "cRenameTextFile")
-        .method("hLoadRenameTextFile:", [](Call const& c) {
-            c.self<cRenameTextFile>().hLoadRenameTextFile(c.runtime);
-            return Value();
-        })
-        .method("hChooseFilesToRename:", [](Call const& c) {
-            c.self<cRenameTextFile>().hChooseFilesToRename(c.runtime);
-            return Value();
-        })
+    ClassBuilder<cRenameTextFile> builder(runtime, "cRenameTextFile");
+    builder
+        .method("hLoadRenameTextFile:",
+            [](Call const& c) {
+                c.self<cRenameTextFile>().hLoadRenameTextFile(c.runtime);
+                return Value();
+            })
+        .method("hChooseFilesToRename:",
+            [](Call const& c) {
+                c.self<cRenameTextFile>().hChooseFilesToRename(c.runtime);
+                return Value();
+            })
         .method("hCreateFileNameList:", [](Call const& c) {
             c.self<cRenameTextFile>().hCreateFileNameList(c.runtime);
             return Value();
-        })
-        .method("closeAlertSheetObjC:", [](Call const& c) {
-            closeAlertSheet(c.runtime, c.self<cRenameTextFile>().field("myAlertWindow"));
-            return Value();
-        })
-        .method("didEndSheet:returnCode:contextInfo:", [](Call const& c) {
-            c.runtime.send(c.args[0], "orderOut:", { Value() });
-            return Value();
         });
+    addSheetMethods(builder);
 }
 
 }

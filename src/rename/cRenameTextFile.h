@@ -13,7 +13,7 @@
 // tfAlertTitle, tfAlertInfo, pubFileNameSeparator. Own state, readable with valueForKey:: myTextItemDelim,
 // myMfrLogLoc, myRenameFilesList, myFilesList, myFileNameListString, myOverwriteMode, mySimulationMode.
 
-#include "app/Object.h"
+#include "rename/SheetAlertingController.h"
 
 #include <string>
 
@@ -21,7 +21,7 @@ namespace quodrix {
 
 class Runtime;
 
-class cRenameTextFile : public Object {
+class cRenameTextFile : public SheetAlertingController {
 public:
     static void registerClass(Runtime& runtime);
 
@@ -31,9 +31,6 @@ public:
     void hLoadRenameTextFile(Runtime& runtime);
     void hChooseFilesToRename(Runtime& runtime);
     void hCreateFileNameList(Runtime& runtime);
-
-private:
-    void showAlert(Runtime& runtime, std::string const& title, std::string const& message);
 };
 
 }

@@ -29,13 +29,6 @@ struct Settings {
 
 }
 
-void ocFileRename::showAlert(Runtime& runtime, std::string const& title, std::string const& message)
-{
-    showAlertSheet(runtime, *this,
-        AlertSheetOutlets { field("myAlertWindow"), field("myMainWindow"), field("tfAlertTitle"), field("tfAlertInfo") },
-        title, message);
-}
-
 void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
 {
     Settings const settings {
@@ -81,33 +74,14 @@ void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
     }
 }
 
-void ocFileRename::closeAlertSheetObjC(Runtime& runtime)
-{
-    closeAlertSheet(runtime, field("myAlertWindow"));
-}
-
-void ocFileRename::didEndSheet(Runtime& runtime, Value const& sheet)
-{
-    runtime.send(sheet, "orderOut:", { Value(shared_from_this()) });
-}
-
 void ocFileRename::registerClass(Runtime& runtime)
 {
-    ClassBuilder<ocFileRename>(runtime, "ocFileRename")
-        .method("hChooseFileToRenameInsert:",
-            [](Call const& c) {
-                c.self<ocFileRename>().hChooseFileToRenameInsert(c.runtime);
-                return Value();
-            })
-        .method("closeAlertSheetObjC:",
-            [](Call const& c) {
-                c.self<ocFileRename>().closeAlertSheetObjC(c.runtime);
-                return Value();
-            })
-        .method("didEndSheet:returnCode:contextInfo:", [](Call const& c) {
-            c.self<ocFileRename>().didEndSheet(c.runtime, c.args[0]);
-            return Value();
-        });
+    ClassBuilder<ocFileRename> builder(runtime, "ocFileRename");
+    builder.method("hChooseFileToRenameInsert:", [](Call const& c) {
+        c.self<ocFileRename>().hChooseFileToRenameInsert(c.runtime);
+        return Value();
+    });
+    addSheetMethods(builder);
 }
 
 }

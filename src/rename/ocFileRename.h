@@ -13,7 +13,7 @@
 // file to the action log with the status word. A new name that is not one path component, or not valid
 // text, is not stored: the file is logged as "Failed". A failed file never stops the others.
 
-#include "app/Object.h"
+#include "rename/SheetAlertingController.h"
 
 #include <string>
 
@@ -21,16 +21,11 @@ namespace quodrix {
 
 class Runtime;
 
-class ocFileRename : public Object {
+class ocFileRename : public SheetAlertingController {
 public:
     static void registerClass(Runtime& runtime);
 
     void hChooseFileToRenameInsert(Runtime& runtime);
-    void closeAlertSheetObjC(Runtime& runtime);
-    void didEndSheet(Runtime& runtime, Value const& sheet);
-
-private:
-    void showAlert(Runtime& runtime, std::string const& title, std::string const& message);
 };
 
 }

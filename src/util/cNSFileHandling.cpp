@@ -261,19 +261,20 @@ Value cNSFileHandling::valueForKey(std::string const& key) const
     return Object::valueForKey(key);
 }
 
+Value cNSFileHandling::pairsValue(RenamePairs const& pairs)
+{
+    Array array;
+    array.reserve(pairs.size());
+    for (auto const& pair : pairs)
+        array.push_back(Value(Array { Value(pair.present), Value(pair.renamed) }));
+    return Value(std::move(array));
+}
+
 void cNSFileHandling::registerClass(Runtime& runtime)
 {
     using Self = cNSFileHandling;
     // Paths that are not text give the operation's failure result, never an error.
     auto path = [](Call const& c, std::size_t i) { return pathArgument(c.args[i]).value_or(""); };
-    auto pairsValue = [](RenamePairs const& pairs) {
-        Array array;
-        array.reserve(pairs.size());
-        for (auto const& pair : pairs)
-            array.push_back(Value(Array { Value(pair.present), Value(pair.renamed) }));
-        return Value(std::move(array));
-    };
-
     ClassBuilder<Self>(runtime, "cNSFileHandling")
         .method("hGetCreationDateFile::",
             [=](Call const& c) { return Value(c.self<Self>().hGetCreationDateFile(path(c, 0), c.args.text(1))); })

@@ -59,6 +59,8 @@ public:
     // The rename pairs of a rename list or application log; empty when the file cannot be read as UTF-8.
     // The pairs are views into the returned object's text: keep it while using them.
     static RenamePairs hReadMfrLog(std::string const& path, std::optional<std::string> const& separator);
+    // The pairs as scripts see them: an array of two-string arrays.
+    static Value pairsValue(RenamePairs const& pairs);
     static std::optional<std::vector<std::string>> hReadTextFileLbyL(std::string const& path);
     // A null text leaves an empty file.
     static void hWriteTextFile(std::string const& path, std::optional<std::string> const& text);
