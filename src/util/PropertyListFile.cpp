@@ -25,6 +25,27 @@ struct MallocFree {
 };
 using CString = std::unique_ptr<char, MallocFree>;
 
+// Calls visit(key, item) for the entries of a dictionary node, in order, while it returns true; false when
+// it stopped the walk. A key may be null.
+template<typename Visit>
+bool everyDictionaryItem(plist_t node, Visit visit)
+{
+    plist_dict_iter it = nullptr;
+    plist_dict_new_iter(node, &it);
+    bool all = true;
+    while (all) {
+        char* rawKey = nullptr;
+        plist_t item = nullptr;
+        plist_dict_next_item(node, it, &rawKey, &item);
+        CString key(rawKey);
+        if (!item)
+            break;
+        all = visit(key.get(), item);
+    }
+    std::free(it);
+    return all;
+}
+
 struct Loaded {
     PlistPtr root;
     PropertyListFormat format;
@@ -44,23 +65,8 @@ bool nestedTooDeep(plist_t node, int depth)
             if (nestedTooDeep(plist_array_get_item(node, i), depth + 1))
                 return true;
         return false;
-    case PLIST_DICT: {
-        plist_dict_iter iterator = nullptr;
-        plist_dict_new_iter(node, &iterator);
-        bool deep = false;
-        char* key = nullptr;
-        plist_t item = nullptr;
-        while (!deep) {
-            plist_dict_next_item(node, iterator, &key, &item);
-            free(key);
-            key = nullptr;
-            if (!item)
-                break;
-            deep = nestedTooDeep(item, depth + 1);
-        }
-        free(iterator);
-        return deep;
-    }
+    case PLIST_DICT:
+        return !everyDictionaryItem(node, [&](char const*, plist_t item) { return !nestedTooDeep(item, depth + 1); });
     default:
         return false;
     }
@@ -132,18 +138,10 @@ Value toValue(plist_t node)
     }
     case PLIST_DICT: {
         Dictionary dictionary;
-        plist_dict_iter it = nullptr;
-        plist_dict_new_iter(node, &it);
-        while (true) {
-            char* rawKey = nullptr;
-            plist_t item = nullptr;
-            plist_dict_next_item(node, it, &rawKey, &item);
-            CString key(rawKey);
-            if (!item)
-                break;
-            dictionary[key ? key.get() : ""] = toValue(item);
-        }
-        std::free(it);
+        everyDictionaryItem(node, [&](char const* key, plist_t item) {
+            dictionary[key ? key : ""] = toValue(item);
+            return true;
+        });
         return Value(std::move(dictionary));
     }
     case PLIST_UID: {
@@ -228,22 +226,9 @@ bool fitsXml(plist_t node)
                 return false;
         return true;
     }
-    case PLIST_DICT: {
-        plist_dict_iter it = nullptr;
-        plist_dict_new_iter(node, &it);
-        bool fits = true;
-        while (fits) {
-            char* rawKey = nullptr;
-            plist_t item = nullptr;
-            plist_dict_next_item(node, it, &rawKey, &item);
-            CString key(rawKey);
-            if (!item)
-                break;
-            fits = (!key || textFitsXml(key.get())) && fitsXml(item);
-        }
-        std::free(it);
-        return fits;
-    }
+    case PLIST_DICT:
+        return everyDictionaryItem(
+            node, [](char const* key, plist_t item) { return (!key || textFitsXml(key)) && fitsXml(item); });
     default: return true;
     }
 }
