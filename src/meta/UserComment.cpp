@@ -1,5 +1,8 @@
 #include "meta/UserComment.h"
 
+#include "util/TextFiles.h"
+#include "util/UnicodeText.h"
+
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
 
@@ -17,31 +20,15 @@ static bool isAscii(std::string_view text)
     return std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x80; });
 }
 
+// Invalid UTF-8 becomes U+FFFD rather than failing the write; a lone surrogate read back, likewise.
 static std::u16string toUtf16(std::string_view utf8)
 {
-    std::u16string out(utf8.size() + 1, u'\0');
-    int32_t length = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    // Invalid UTF-8 sequences become U+FFFD rather than failing the write.
-    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), int32_t(out.size()), &length, utf8.data(),
-        int32_t(utf8.size()), 0xFFFD, nullptr, &status);
-    if (U_FAILURE(status))
-        return {};
-    out.resize(std::size_t(length));
-    return out;
+    return unicode::toUtf16(utf8, unicode::Malformed::Replace).value_or(std::u16string());
 }
 
 static std::string toUtf8(std::u16string_view utf16)
 {
-    std::string out(utf16.size() * 3 + 1, '\0');
-    int32_t length = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strToUTF8WithSub(out.data(), int32_t(out.size()), &length, reinterpret_cast<UChar const*>(utf16.data()),
-        int32_t(utf16.size()), 0xFFFD, nullptr, &status);
-    if (U_FAILURE(status))
-        return {};
-    out.resize(std::size_t(length));
-    return out;
+    return unicode::toUtf8(utf16, unicode::Malformed::Replace).value_or(std::string());
 }
 
 std::string encodeUserComment(std::string_view utf8, ByteOrder order)
@@ -108,18 +95,6 @@ static std::string decodeUnicode(std::string_view bytes, ByteOrder order)
     ByteOrder other = order == ByteOrder::Little ? ByteOrder::Big : ByteOrder::Little;
     std::u16string theirs = unitsOf(bytes, other);
     return toUtf8(implausibility(theirs) < implausibility(mine) ? theirs : mine);
-}
-
-static bool isValidUtf8(std::string_view text)
-{
-    int32_t i = 0, length = int32_t(text.size());
-    while (i < length) {
-        UChar32 c;
-        U8_NEXT(reinterpret_cast<uint8_t const*>(text.data()), i, length, c);
-        if (c < 0)
-            return false;
-    }
-    return true;
 }
 
 static std::string latin1ToUtf8(std::string_view bytes)

@@ -1,50 +1,11 @@
 #include "rename/InsertName.h"
 
 #include "platform/NSTextField.h"
+#include "util/UnicodeText.h"
 
 #include <cstdint>
-#include <unicode/ustring.h>
 
 namespace quodrix {
-
-namespace {
-
-std::optional<std::u16string> toUtf16(std::string const& text)
-{
-    if (text.empty())
-        return std::u16string();
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    u_strFromUTF8(nullptr, 0, &length, text.data(), int32_t(text.size()), &status);
-    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
-        return std::nullopt;
-    std::u16string result(std::size_t(length), u'\0');
-    status = U_ZERO_ERROR;
-    u_strFromUTF8(reinterpret_cast<UChar*>(result.data()), length, nullptr, text.data(), int32_t(text.size()), &status);
-    if (U_FAILURE(status))
-        return std::nullopt;
-    return result;
-}
-
-std::optional<std::string> toUtf8(std::u16string const& text)
-{
-    if (text.empty())
-        return std::string();
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    auto const* units = reinterpret_cast<UChar const*>(text.data());
-    u_strToUTF8(nullptr, 0, &length, units, int32_t(text.size()), &status);
-    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
-        return std::nullopt;
-    std::string result(std::size_t(length), '\0');
-    status = U_ZERO_ERROR;
-    u_strToUTF8(result.data(), length, nullptr, units, int32_t(text.size()), &status);
-    if (U_FAILURE(status))
-        return std::nullopt;
-    return result;
-}
-
-}
 
 std::vector<std::string> splitPositions(std::string const& text)
 {
@@ -72,8 +33,8 @@ NameParts splitFileName(std::string const& fileName)
 std::optional<std::string> insertAtPositions(std::string const& base, std::string const& text,
     std::vector<std::string> const& positions)
 {
-    auto working = toUtf16(base);
-    auto insertion = toUtf16(text);
+    auto working = unicode::toUtf16(base, unicode::Malformed::Refuse);
+    auto insertion = unicode::toUtf16(text, unicode::Malformed::Refuse);
     if (!working || !insertion)
         return std::nullopt;
     std::int64_t j = 0;
@@ -84,7 +45,8 @@ std::optional<std::string> insertAtPositions(std::string const& base, std::strin
             working->insert(std::size_t(q), *insertion);
         ++j;
     }
-    return toUtf8(*working);
+    // An insertion between the two halves of a surrogate pair leaves no valid text: refused.
+    return unicode::toUtf8(*working, unicode::Malformed::Refuse);
 }
 
 }

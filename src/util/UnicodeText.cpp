@@ -8,6 +8,7 @@
 #include <unicode/translit.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/ustring.h>
 #include <unicode/utf8.h>
 
 namespace quodrix::unicode {
@@ -49,6 +50,37 @@ bool isWordDelimiter(UChar32 c)
     }
 }
 
+}
+
+std::optional<std::u16string> toUtf16(std::string_view utf8, Malformed malformed)
+{
+    if (tooLong(utf8))
+        return std::nullopt;
+    // UTF-8 never needs more UTF-16 code units than it has bytes.
+    std::u16string out(utf8.size() + 1, u'\0');
+    std::int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), std::int32_t(out.size()), &length, utf8.data(),
+        std::int32_t(utf8.size()), malformed == Malformed::Replace ? 0xFFFD : U_SENTINEL, nullptr, &status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    out.resize(std::size_t(length));
+    return out;
+}
+
+std::optional<std::string> toUtf8(std::u16string_view utf16, Malformed malformed)
+{
+    if (utf16.size() > std::size_t(INT32_MAX) / 3)
+        return std::nullopt;
+    std::string out(utf16.size() * 3 + 1, '\0');
+    std::int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(out.data(), std::int32_t(out.size()), &length, reinterpret_cast<UChar const*>(utf16.data()),
+        std::int32_t(utf16.size()), malformed == Malformed::Replace ? 0xFFFD : U_SENTINEL, nullptr, &status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    out.resize(std::size_t(length));
+    return out;
 }
 
 std::int64_t utf16Length(std::string_view text)
@@ -176,20 +208,6 @@ std::optional<std::string> localizedDateTime(double secondsSince1970)
     icu::UnicodeString out;
     format->format(secondsSince1970 * 1000.0, out);
     return encode(out);
-}
-
-bool isValidUtf8(std::string_view bytes)
-{
-    auto const* s = reinterpret_cast<std::uint8_t const*>(bytes.data());
-    std::int64_t const size = std::int64_t(bytes.size());
-    std::int64_t i = 0;
-    while (i < size) {
-        UChar32 c;
-        U8_NEXT(s, i, size, c);
-        if (c < 0)
-            return false;
-    }
-    return true;
 }
 
 }

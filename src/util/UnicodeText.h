@@ -14,6 +14,14 @@
 
 namespace quodrix::unicode {
 
+// What a conversion does with bytes that are not UTF-8, or code units that are not UTF-16 (a lone half of
+// a surrogate pair): put U+FFFD in their place, or refuse the whole text.
+enum class Malformed { Replace, Refuse };
+// The UTF-16 code units of a UTF-8 text; nullopt when refused.
+std::optional<std::u16string> toUtf16(std::string_view utf8, Malformed malformed);
+// The UTF-8 text of UTF-16 code units; nullopt when refused.
+std::optional<std::string> toUtf8(std::u16string_view utf16, Malformed malformed);
+
 // The length in UTF-16 code units.
 std::int64_t utf16Length(std::string_view text);
 // The `length` code units from `start`; nullopt when the range does not lie inside the text.
@@ -46,8 +54,5 @@ std::string flattenedToAscii(std::string_view text);
 // (with the time zone's name). Nullopt for a moment that is not a finite number or when no formatter
 // can be made.
 std::optional<std::string> localizedDateTime(double secondsSince1970);
-
-// Whether the bytes are well-formed UTF-8 (NUL included; surrogates and overlong forms are not).
-bool isValidUtf8(std::string_view bytes);
 
 }

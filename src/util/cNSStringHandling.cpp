@@ -2,6 +2,7 @@
 
 #include "app/Class.h"
 #include "util/Base64.h"
+#include "util/TextFiles.h"
 #include "util/UnicodeText.h"
 
 #include <charconv>
@@ -151,7 +152,7 @@ std::optional<std::string> cNSStringHandling::hNSDateToNSString(Date date)
 
 std::optional<std::string> cNSStringHandling::hNSDataToNSString(Data const& data)
 {
-    if (!unicode::isValidUtf8(data.bytes))
+    if (!isValidUtf8(data.bytes))
         return std::nullopt;
     return data.bytes;
 }
