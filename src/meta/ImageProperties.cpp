@@ -5,6 +5,7 @@
 #include "meta/UserComment.h"
 #include "platform/FileDescriptor.h"
 #include "platform/Platform.h"
+#include "util/AtomicFile.h"
 
 // Exiv2 0.27 hands images out as std::auto_ptr, which C++20 marks deprecated.
 #pragma GCC diagnostic push
@@ -18,10 +19,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -322,48 +321,6 @@ std::optional<std::string> userCommentOf(Exiv2::Image& image)
     return commentText(it->value(), orderOf(image));
 }
 
-std::optional<std::string> readWhole(std::string const& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream out;
-    out << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return std::move(out).str();
-}
-
-// Writes `bytes` to a new file beside `target`, with the target's permissions, flushes it to disk and renames
-// it over the target. Nothing is left behind on failure.
-bool replaceAtomically(std::string const& target, std::string_view bytes, struct stat const& original)
-{
-    std::filesystem::path path(target);
-    std::string pattern = (path.parent_path() / ("." + path.filename().string() + ".quodrix-XXXXXX")).string();
-    FileDescriptor fd(::mkstemp(pattern.data()));
-    if (fd.get() < 0)
-        return false;
-    int raw = fd.get();
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        ssize_t n = ::write(raw, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += std::size_t(n);
-    }
-    ok = ok && ::fchmod(raw, original.st_mode & 07777) == 0;
-    if (ok && (original.st_uid != ::geteuid() || original.st_gid != ::getegid()))
-        (void)!::fchown(raw, original.st_uid, original.st_gid);
-    ok = ok && ::fsync(raw) == 0;
-    ok = fd.close() && ok;
-    ok = ok && ::rename(pattern.c_str(), target.c_str()) == 0;
-    if (!ok)
-        ::unlink(pattern.c_str());
-    return ok;
-}
-
 }
 
 ImageIO& sharedImageIO(Runtime& runtime)
@@ -412,7 +369,7 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
     struct stat original {};
     if (::stat(target.c_str(), &original) != 0 || !S_ISREG(original.st_mode) || ::access(target.c_str(), W_OK) != 0)
         return false;
-    auto bytes = readWhole(target);
+    auto bytes = readWholeFile(target);
     if (!bytes)
         return false;
     try {
@@ -454,7 +411,7 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
         auto check = openImageInMemory(written);
         if (userCommentOf(*check) != decodeUserComment(stored, commentOrder))
             return false;
-        return replaceAtomically(target, written, original);
+        return writeFileAtomically(target, written);
     } catch (std::exception const&) {
         return false;
     }

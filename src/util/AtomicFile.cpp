@@ -56,8 +56,12 @@ bool writeFileAtomically(std::string const& path, std::string_view bytes)
     if (!out.valid())
         return false;
     bool ok = writeAll(out.get(), bytes) && fsync(out.get()) == 0;
-    if (ok && hasOld)
+    if (ok && hasOld) {
         fchmod(out.get(), existing.st_mode & 07777);
+        // The file keeps its owner where the process may give it (as root, editing a user's file).
+        if (existing.st_uid != geteuid() || existing.st_gid != getegid())
+            (void)!fchown(out.get(), existing.st_uid, existing.st_gid);
+    }
     ok = out.close() && ok;
     if (ok && std::rename(temporary.c_str(), target.c_str()) == 0)
         return true;

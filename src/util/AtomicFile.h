@@ -5,7 +5,8 @@
 // renames it over the target in one step: a reader sees the old contents or the new ones, never a part,
 // and a failed write leaves the old file as it was (nothing is ever emptied first). A target that is a
 // symbolic link to a file is written through: the file it names gets the new contents and the link stays.
-// An existing file keeps its permission bits; a new one gets the default permissions.
+// An existing file keeps its permission bits (and its owner, where the process may give it); a new one
+// gets the default permissions.
 
 #include <optional>
 #include <string>
