@@ -2,6 +2,7 @@
 
 #include "app/Class.h"
 #include "platform/Platform.h"
+#include "platform/SharedLibrary.h"
 
 #include <curl/curl.h>
 #include <glib.h>
@@ -13,8 +14,35 @@ namespace quodrix {
 
 namespace {
 
+// The network client's functions, from its library loaded on first use; null when it cannot be loaded.
+struct CurlFunctions {
+    std::unique_ptr<SharedLibrary> library;
+    decltype(&curl_easy_init) init = nullptr;
+    decltype(&curl_easy_setopt) setopt = nullptr;
+    decltype(&curl_easy_perform) perform = nullptr;
+    decltype(&curl_easy_cleanup) cleanup = nullptr;
+};
+
+std::optional<CurlFunctions> loadCurl()
+{
+    CurlFunctions curl;
+    curl.library = SharedLibrary::load("libcurl.so.4");
+    auto const& library = curl.library;
+    if (!library || !library->bind(curl.init, "curl_easy_init") || !library->bind(curl.setopt, "curl_easy_setopt")
+        || !library->bind(curl.perform, "curl_easy_perform") || !library->bind(curl.cleanup, "curl_easy_cleanup"))
+        return std::nullopt;
+    return curl;
+}
+
+CurlFunctions const* curlFunctions()
+{
+    // Loaded once for the life of the process, like a library linked at start.
+    static std::optional<CurlFunctions> const functions = loadCurl();
+    return functions ? &*functions : nullptr;
+}
+
 struct CurlFree {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    void operator()(CURL* handle) const { curlFunctions()->cleanup(handle); }
 };
 using CurlHandle = std::unique_ptr<CURL, CurlFree>;
 
@@ -39,23 +67,26 @@ std::size_t collect(char* bytes, std::size_t size, std::size_t count, void* cont
 
 std::optional<std::string> cAppUpdater::readText(std::string const& url, std::chrono::milliseconds timeout)
 {
-    CurlHandle curl(curl_easy_init());
-    if (!curl || url.empty())
+    auto const* api = curlFunctions();
+    if (!api || url.empty())
+        return std::nullopt;
+    CurlHandle curl(api->init());
+    if (!curl)
         return std::nullopt;
     Download download;
     long const millis = std::max<long>(1, long(timeout.count()));
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl.get(), CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, millis);
-    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, millis);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collect);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &download);
-    if (curl_easy_perform(curl.get()) != CURLE_OK || download.tooLong)
+    api->setopt(curl.get(), CURLOPT_URL, url.c_str());
+    api->setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
+    api->setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    api->setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    api->setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
+    api->setopt(curl.get(), CURLOPT_FAILONERROR, 1L);
+    api->setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
+    api->setopt(curl.get(), CURLOPT_TIMEOUT_MS, millis);
+    api->setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, millis);
+    api->setopt(curl.get(), CURLOPT_WRITEFUNCTION, collect);
+    api->setopt(curl.get(), CURLOPT_WRITEDATA, &download);
+    if (api->perform(curl.get()) != CURLE_OK || download.tooLong)
         return std::nullopt;
     // The text is UTF-8 as it is (a NUL byte counts as not text).
     if (!g_utf8_validate_len(download.body.data(), download.body.size(), nullptr))

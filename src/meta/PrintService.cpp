@@ -1,5 +1,7 @@
 #include "meta/PrintService.h"
 
+#include "platform/SharedLibrary.h"
+
 #include <cups/cups.h>
 
 #include <algorithm>
@@ -9,11 +11,50 @@ namespace quodrix {
 
 namespace {
 
+// The print system's functions, from its library loaded on first use; null when it cannot be loaded.
+struct CupsFunctions {
+    std::unique_ptr<SharedLibrary> library;
+    decltype(&cupsGetDests2) getDests2 = nullptr;
+    decltype(&cupsFreeDests) freeDests = nullptr;
+    decltype(&cupsAddOption) addOption = nullptr;
+    decltype(&cupsFreeOptions) freeOptions = nullptr;
+    decltype(&cupsPrintFile2) printFile2 = nullptr;
+    decltype(&cupsLastErrorString) lastErrorString = nullptr;
+};
+
+std::optional<CupsFunctions> loadCups()
+{
+    CupsFunctions cups;
+    cups.library = SharedLibrary::load("libcups.so.2");
+    auto const& library = cups.library;
+    if (!library || !library->bind(cups.getDests2, "cupsGetDests2") || !library->bind(cups.freeDests, "cupsFreeDests")
+        || !library->bind(cups.addOption, "cupsAddOption") || !library->bind(cups.freeOptions, "cupsFreeOptions")
+        || !library->bind(cups.printFile2, "cupsPrintFile2")
+        || !library->bind(cups.lastErrorString, "cupsLastErrorString"))
+        return std::nullopt;
+    return cups;
+}
+
+CupsFunctions const* cupsFunctions()
+{
+    // Loaded once for the life of the process, like a library linked at start.
+    static std::optional<CupsFunctions> const functions = loadCups();
+    return functions ? &*functions : nullptr;
+}
+
 struct Destinations {
     cups_dest_t* list = nullptr;
     int count = 0;
-    Destinations() { count = cupsGetDests2(CUPS_HTTP_DEFAULT, &list); }
-    ~Destinations() { cupsFreeDests(count, list); }
+    Destinations()
+    {
+        if (auto const* cups = cupsFunctions())
+            count = cups->getDests2(CUPS_HTTP_DEFAULT, &list);
+    }
+    ~Destinations()
+    {
+        if (auto const* cups = cupsFunctions())
+            cups->freeDests(count, list);
+    }
     Destinations(Destinations const&) = delete;
     Destinations& operator=(Destinations const&) = delete;
 };
@@ -58,17 +99,22 @@ std::optional<std::string> PrintService::defaultPrinter()
 PrintSubmission PrintService::submit(std::string const& printer, std::string const& file, std::string const& title,
     PrintOptions const& options)
 {
+    PrintSubmission result;
+    auto const* cups = cupsFunctions();
+    if (!cups) {
+        result.error = "the print system is not installed";
+        return result;
+    }
     int count = 0;
     cups_option_t* list = nullptr;
     for (auto const& [name, value] : options)
-        count = cupsAddOption(name.c_str(), value.c_str(), count, &list);
-    PrintSubmission result;
-    result.jobId = cupsPrintFile2(CUPS_HTTP_DEFAULT, printer.c_str(), file.c_str(), title.c_str(), count, list);
+        count = cups->addOption(name.c_str(), value.c_str(), count, &list);
+    result.jobId = cups->printFile2(CUPS_HTTP_DEFAULT, printer.c_str(), file.c_str(), title.c_str(), count, list);
     if (result.jobId == 0) {
-        char const* message = cupsLastErrorString();
+        char const* message = cups->lastErrorString();
         result.error = message && *message ? message : "the print system refused the job";
     }
-    cupsFreeOptions(count, list);
+    cups->freeOptions(count, list);
     return result;
 }
 

@@ -1,0 +1,25 @@
+#include "platform/SharedLibrary.h"
+
+#include "platform/SystemLog.h"
+
+#include <dlfcn.h>
+
+namespace quodrix {
+
+std::unique_ptr<SharedLibrary> SharedLibrary::load(std::string const& name)
+{
+    void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        char const* why = dlerror();
+        systemLog("cannot load " + name + ": " + (why ? why : "unknown error"));
+        return nullptr;
+    }
+    return std::make_unique<SharedLibrary>(handle);
+}
+
+void* SharedLibrary::symbol(char const* name) const
+{
+    return dlsym(m_handle, name);
+}
+
+}
