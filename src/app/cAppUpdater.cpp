@@ -16,29 +16,18 @@ namespace {
 
 // The network client's functions, from its library loaded on first use; null when it cannot be loaded.
 struct CurlFunctions {
-    std::unique_ptr<SharedLibrary> library;
-    decltype(&curl_easy_init) init = nullptr;
-    decltype(&curl_easy_setopt) setopt = nullptr;
-    decltype(&curl_easy_perform) perform = nullptr;
-    decltype(&curl_easy_cleanup) cleanup = nullptr;
+    decltype(&curl_easy_init) init;
+    decltype(&curl_easy_setopt) setopt;
+    decltype(&curl_easy_perform) perform;
+    decltype(&curl_easy_cleanup) cleanup;
 };
-
-std::optional<CurlFunctions> loadCurl()
-{
-    CurlFunctions curl;
-    curl.library = SharedLibrary::load("libcurl.so.4");
-    auto const& library = curl.library;
-    if (!library || !library->bind(curl.init, "curl_easy_init") || !library->bind(curl.setopt, "curl_easy_setopt")
-        || !library->bind(curl.perform, "curl_easy_perform") || !library->bind(curl.cleanup, "curl_easy_cleanup"))
-        return std::nullopt;
-    return curl;
-}
 
 CurlFunctions const* curlFunctions()
 {
-    // Loaded once for the life of the process, like a library linked at start.
-    static std::optional<CurlFunctions> const functions = loadCurl();
-    return functions ? &*functions : nullptr;
+    return loadedFunctions<CurlFunctions>("libcurl.so.4", [](SharedLibrary const& library, CurlFunctions& f) {
+        return library.bind(f.init, "curl_easy_init") && library.bind(f.setopt, "curl_easy_setopt")
+            && library.bind(f.perform, "curl_easy_perform") && library.bind(f.cleanup, "curl_easy_cleanup");
+    });
 }
 
 struct CurlFree {

@@ -13,33 +13,21 @@ namespace {
 
 // The print system's functions, from its library loaded on first use; null when it cannot be loaded.
 struct CupsFunctions {
-    std::unique_ptr<SharedLibrary> library;
-    decltype(&cupsGetDests2) getDests2 = nullptr;
-    decltype(&cupsFreeDests) freeDests = nullptr;
-    decltype(&cupsAddOption) addOption = nullptr;
-    decltype(&cupsFreeOptions) freeOptions = nullptr;
-    decltype(&cupsPrintFile2) printFile2 = nullptr;
-    decltype(&cupsLastErrorString) lastErrorString = nullptr;
+    decltype(&cupsGetDests2) getDests2;
+    decltype(&cupsFreeDests) freeDests;
+    decltype(&cupsAddOption) addOption;
+    decltype(&cupsFreeOptions) freeOptions;
+    decltype(&cupsPrintFile2) printFile2;
+    decltype(&cupsLastErrorString) lastErrorString;
 };
-
-std::optional<CupsFunctions> loadCups()
-{
-    CupsFunctions cups;
-    cups.library = SharedLibrary::load("libcups.so.2");
-    auto const& library = cups.library;
-    if (!library || !library->bind(cups.getDests2, "cupsGetDests2") || !library->bind(cups.freeDests, "cupsFreeDests")
-        || !library->bind(cups.addOption, "cupsAddOption") || !library->bind(cups.freeOptions, "cupsFreeOptions")
-        || !library->bind(cups.printFile2, "cupsPrintFile2")
-        || !library->bind(cups.lastErrorString, "cupsLastErrorString"))
-        return std::nullopt;
-    return cups;
-}
 
 CupsFunctions const* cupsFunctions()
 {
-    // Loaded once for the life of the process, like a library linked at start.
-    static std::optional<CupsFunctions> const functions = loadCups();
-    return functions ? &*functions : nullptr;
+    return loadedFunctions<CupsFunctions>("libcups.so.2", [](SharedLibrary const& library, CupsFunctions& f) {
+        return library.bind(f.getDests2, "cupsGetDests2") && library.bind(f.freeDests, "cupsFreeDests")
+            && library.bind(f.addOption, "cupsAddOption") && library.bind(f.freeOptions, "cupsFreeOptions")
+            && library.bind(f.printFile2, "cupsPrintFile2") && library.bind(f.lastErrorString, "cupsLastErrorString");
+    });
 }
 
 struct Destinations {

@@ -6,6 +6,7 @@
 // A library once loaded stays loaded for the life of the process; its functions are looked up by name.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace quodrix {
@@ -31,5 +32,25 @@ private:
 
     void* m_handle;
 };
+
+// The functions that a caller needs from one library, as a struct of function pointers that `bind` fills
+// (telling whether it found them all): loaded on the first call, then the same for the life of the process;
+// null when the library or one of the functions is missing.
+template<typename Functions, typename Bind>
+Functions const* loadedFunctions(char const* libraryName, Bind bind)
+{
+    struct Loaded {
+        std::unique_ptr<SharedLibrary> library;
+        Functions functions;
+    };
+    static std::optional<Loaded> const loaded = [&]() -> std::optional<Loaded> {
+        auto library = SharedLibrary::load(libraryName);
+        Functions functions {};
+        if (!library || !bind(*library, functions))
+            return std::nullopt;
+        return Loaded { std::move(library), functions };
+    }();
+    return loaded ? &loaded->functions : nullptr;
+}
 
 }
