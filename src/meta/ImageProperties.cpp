@@ -64,12 +64,18 @@ ByteOrder orderOf(Exiv2::Image const& image)
     return image.byteOrder() == Exiv2::bigEndian ? ByteOrder::Big : ByteOrder::Little;
 }
 
-std::optional<std::string> profileDescription(Exiv2::Image& image)
+// The image's embedded ICC profile, opened; null when it has none or it cannot be read.
+Profile embeddedProfile(Exiv2::Image& image)
 {
     Exiv2::DataBuf* icc = image.iccProfile();
     if (!icc || icc->size_ <= 0)
-        return std::nullopt;
-    Profile profile(cmsOpenProfileFromMem(icc->pData_, cmsUInt32Number(icc->size_)));
+        return nullptr;
+    return Profile(cmsOpenProfileFromMem(icc->pData_, cmsUInt32Number(icc->size_)));
+}
+
+std::optional<std::string> profileDescription(Exiv2::Image& image)
+{
+    Profile profile = embeddedProfile(image);
     if (!profile)
         return std::nullopt;
     char text[256] = {};
@@ -81,10 +87,7 @@ std::optional<std::string> profileDescription(Exiv2::Image& image)
 
 std::optional<std::string> profileColorModel(Exiv2::Image& image)
 {
-    Exiv2::DataBuf* icc = image.iccProfile();
-    if (!icc || icc->size_ <= 0)
-        return std::nullopt;
-    Profile profile(cmsOpenProfileFromMem(icc->pData_, cmsUInt32Number(icc->size_)));
+    Profile profile = embeddedProfile(image);
     if (!profile)
         return std::nullopt;
     switch (cmsGetColorSpace(profile.get())) {
