@@ -552,9 +552,8 @@ int LuaHost::runMainLoop()
         delegate && delegate->responds("applicationDidFinishLaunching:", Side::Class)) {
         auto const* script = dynamic_cast<ScriptClass const*>(delegate);
         if (script) {
+            script->pushFunction("applicationDidFinishLaunching:");
             script->pushTable();
-            lua_getfield(L, -1, "applicationDidFinishLaunching_");
-            lua_insert(L, -2);
             lua_pushnil(L);
             if (lua_pcall(L, 2, 0, handler) != LUA_OK) {
                 std::string message = lua_tostring(L, -1);

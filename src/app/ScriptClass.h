@@ -42,11 +42,12 @@ public:
 
     // [-0, +1] Pushes the class table.
     void pushTable() const;
+    // [-0, +1] Pushes the script function for a selector (either spelling, looked up through the script
+    // superclasses), or nil.
+    void pushFunction(std::string_view selector) const;
     LuaHost& host() const { return m_host; }
 
 private:
-    // [-0, +1] Pushes the script function for a selector, or nil.
-    void pushFunction(std::string_view selector) const;
 
     LuaHost& m_host;
     std::shared_ptr<LuaRef> m_table;

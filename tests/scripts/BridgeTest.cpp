@@ -201,6 +201,18 @@ TEST(MainLoop, DelegateQueueTerminateAndExitStatus)
     EXPECT_EQ(r.out, "launched\tnil\t2\t7\nfirst\nsecond\n");
 }
 
+TEST(MainLoop, TheDelegateMayUseTheSelectorAsItsKey)
+{
+    ScriptBundle bundle;
+    bundle.addScript("10_app.lua", R"(
+        AppDelegate = objc.defineClass("AppDelegate")
+        AppDelegate["applicationDidFinishLaunching:"] = function(cls, note) print("launched") end
+    )");
+    auto r = bundle.run();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "launched\n");
+}
+
 TEST(MainLoop, ScriptsLoadInByteOrderAndEndWhenNothingIsLeft)
 {
     ScriptBundle bundle;
