@@ -1,8 +1,9 @@
 #include "app/Application.h"
 
-#include "app/LuaHost.h"
 #include "app/NativeClasses.h"
-#include "app/Runtime.h"
+#include "core/Runtime.h"
+#include "lua/LuaHost.h"
+#include "platform/Platform.h"
 
 #include <clocale>
 #include <iostream>
@@ -33,12 +34,14 @@ int Application::run(std::vector<std::string> const& arguments)
     // Messages follow the user's language; numbers and character classes stay those of the C locale.
     std::setlocale(LC_MESSAGES, "");
     try {
-        Runtime runtime;
+        Platform platform(resourcesFolder(bundleFolder()));
+        Runtime runtime(platform);
         registerNativeClasses(runtime);
+        runtime.checkClasses();
         LuaHost host(runtime);
         host.setArguments(arguments);
         std::string error;
-        if (!host.loadScripts(scriptsFolder(bundleFolder()), error)) {
+        if (!host.loadScripts(platform.scriptsFolder(), error)) {
             std::cerr << error << std::endl;
             return 1;
         }

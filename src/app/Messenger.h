@@ -4,8 +4,9 @@
 // passed in when the table has no entry. It never fails: a table that does not exist has no entries, and
 // a null table name means the table "Localizable".
 
-#include "app/Object.h"
+#include "core/Object.h"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -20,7 +21,7 @@ public:
     static constexpr char const* kDefaultTable = "Localizable";
 
     // The translation, or the default (which may be null) when there is none.
-    static std::optional<std::string> getLangStr(
+    static std::optional<std::string> getLangStr(std::filesystem::path const& localeFolder,
         std::optional<std::string> const& key, std::optional<std::string> const& defaultValue,
         std::optional<std::string> const& table);
 };

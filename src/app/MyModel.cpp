@@ -1,7 +1,7 @@
 #include "app/MyModel.h"
 
-#include "app/BridgeError.h"
-#include "app/Class.h"
+#include "core/BridgeError.h"
+#include "core/Class.h"
 
 namespace quodrix {
 

@@ -1,7 +1,7 @@
 #pragma once
 // MyModel: a one-value model for bindings; `floatValue` is a double read and written directly (0 at first).
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 namespace quodrix {
 

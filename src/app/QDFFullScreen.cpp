@@ -1,6 +1,6 @@
 #include "app/QDFFullScreen.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
 #include "platform/NSScreen.h"
 #include "platform/Platform.h"
 

@@ -1,6 +1,6 @@
 #include "app/cAppUpdater.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
 #include "platform/Platform.h"
 #include "platform/SharedLibrary.h"
 

@@ -6,7 +6,7 @@
 // status, a text that is not UTF-8, or one longer than kMaxVersionText bytes. Nothing is reported further.
 // The read blocks the calling thread.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "app/ocPopUpBtnAppearance.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
 #include "platform/Colors.h"
 #include "platform/NSPopUpButton.h"
 #include "platform/SystemLog.h"

@@ -4,7 +4,7 @@
 // foreground colour over the whole attributed title of the button, keeping its other attributes. An
 // outlet that is not connected (or not a pop-up button) is left alone.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 namespace quodrix {
 

@@ -1,11 +1,11 @@
 #include "meta/ImageProperties.h"
 
-#include "app/Runtime.h"
+#include "core/Runtime.h"
+#include "fs/AtomicFile.h"
+#include "fs/FileDescriptor.h"
 #include "meta/ImageFileFormat.h"
 #include "meta/UserComment.h"
-#include "platform/FileDescriptor.h"
 #include "platform/Platform.h"
-#include "util/AtomicFile.h"
 
 // Exiv2 0.27 hands images out as std::auto_ptr, which C++20 marks deprecated.
 #pragma GCC diagnostic push

@@ -1,7 +1,7 @@
 #include "meta/UserComment.h"
 
-#include "util/TextFiles.h"
-#include "util/UnicodeText.h"
+#include "text/TextFiles.h"
+#include "text/UnicodeText.h"
 
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>

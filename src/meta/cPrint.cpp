@@ -1,11 +1,11 @@
 #include "meta/cPrint.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
+#include "fs/FileStore.h"
 #include "meta/ImageFileFormat.h"
 #include "meta/ImageProperties.h"
 #include "meta/PrintService.h"
 #include "platform/Platform.h"
-#include "toolbox/FileStore.h"
 
 #include <algorithm>
 

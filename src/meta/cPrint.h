@@ -6,7 +6,7 @@
 // A path that does not hold a readable image is refused with an alert rather than printing an empty page; a
 // missing printer or a job the print system refuses is told the same way. Nothing is returned to scripts.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 #include <string>
 

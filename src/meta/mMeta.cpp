@@ -1,12 +1,12 @@
 #include "meta/mMeta.h"
 
-#include "app/ActionLogEntry.h"
-#include "app/Class.h"
+#include "core/Class.h"
+#include "fs/FileStore.h"
 #include "meta/ImageProperties.h"
+#include "platform/ActionLogEntry.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Outlets.h"
 #include "platform/Platform.h"
-#include "toolbox/FileStore.h"
 
 #include <unicode/unistr.h>
 
@@ -14,9 +14,9 @@
 
 namespace quodrix {
 
-static std::string notice(std::string const& word)
+static std::string notice(Runtime& runtime, std::string const& word)
 {
-    return localizedString(word, word, "Localizable");
+    return localizedString(runtime.platform().localeFolder(), word, word, "Localizable");
 }
 
 // The last path component, as a file name in the log.
@@ -58,13 +58,13 @@ Value mMeta::hiDoNothing(Runtime& runtime, std::string const& path)
 {
     ImageReading reading = imageIO(runtime).read(path);
     if (reading.source == ImageSource::None) {
-        setOutletString(runtime, field("tfExifUserComment"), notice("NotSupported"));
+        setOutletString(runtime, field("tfExifUserComment"), notice(runtime, "NotSupported"));
         runtime.send(field("mTree"), "setContent:", { Value() });
         setCurrentTree(Value());
         return Value();
     }
     setOutletString(runtime, field("tfExifUserComment"),
-        reading.userComment ? *reading.userComment : notice("NotSupportedOrAvailable"));
+        reading.userComment ? *reading.userComment : notice(runtime, "NotSupportedOrAvailable"));
     Value tree(propTree(runtime, reading.properties));
     runtime.send(field("mTree"), "setContent:", { tree });
     return tree;
@@ -83,7 +83,7 @@ void mMeta::btApplyExifUserComment(Runtime& runtime)
     if (status == kOK)
         hiDoNothing(runtime, path);
     else
-        setOutletString(runtime, field("tfExifUserComment"), notice("NotSupported"));
+        setOutletString(runtime, field("tfExifUserComment"), notice(runtime, "NotSupported"));
 
     std::string name = FileStore::lastComponent(path);
     ActionLogEntry entry { "File Editing", "Edit meta data", status, name, name, path, path };

@@ -9,7 +9,7 @@
 // cannot be read gives the notice words "NotSupported" / "NotSupportedOrAvailable" (localized, the word
 // itself by default), "" or null, and a write that did not happen gives "Failed" with the file as it was.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 #include <optional>
 #include <string>

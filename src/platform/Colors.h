@@ -2,7 +2,7 @@
 // The named colours of the platform that native classes use, as {red, green, blue, alpha} from 0 to 1, and
 // their form on the bridge (an array of four numbers).
 
-#include "app/Value.h"
+#include "core/Value.h"
 
 #include <array>
 

@@ -3,7 +3,7 @@
 // (Platform::coreLibraryVersion). Class methods `versionNumber` and, for scripts and tests that play
 // another system, `setVersionNumber:`.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 namespace quodrix {
 

@@ -6,7 +6,7 @@
 // top and its metadata groups ("{Exif}", "{GPS}", "{IPTC}", "{TIFF}", "{XMP}", ...) as nested dictionaries.
 // No call throws: failures are results.
 
-#include "app/Value.h"
+#include "core/Value.h"
 
 #include <cstdint>
 #include <optional>

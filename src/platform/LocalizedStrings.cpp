@@ -1,7 +1,5 @@
 #include "platform/LocalizedStrings.h"
 
-#include "app/Application.h"
-
 #include <libintl.h>
 
 namespace quodrix {
@@ -12,13 +10,13 @@ static bool isPlainName(std::string const& domain)
         && domain.find('\0') == std::string::npos;
 }
 
-std::optional<std::string> lookupLocalizedString(std::string const& key, std::string const& domain)
+std::optional<std::string> lookupLocalizedString(std::filesystem::path const& localeFolder, std::string const& key,
+    std::string const& domain)
 {
     // An empty key would find the catalog's header entry.
     if (key.empty() || key.find('\0') != std::string::npos || !isPlainName(domain))
         return std::nullopt;
-    auto folder = Application::resourcesFolder(Application::bundleFolder()) / "locale";
-    bindtextdomain(domain.c_str(), folder.c_str());
+    bindtextdomain(domain.c_str(), localeFolder.c_str());
     bind_textdomain_codeset(domain.c_str(), "UTF-8");
     char const* asked = key.c_str();
     char const* found = dgettext(domain.c_str(), asked);
@@ -28,9 +26,10 @@ std::optional<std::string> lookupLocalizedString(std::string const& key, std::st
     return std::string(found);
 }
 
-std::string localizedString(std::string const& key, std::string const& defaultValue, std::string const& domain)
+std::string localizedString(std::filesystem::path const& localeFolder, std::string const& key,
+    std::string const& defaultValue, std::string const& domain)
 {
-    auto found = lookupLocalizedString(key, domain);
+    auto found = lookupLocalizedString(localeFolder, key, domain);
     return found ? *found : defaultValue;
 }
 

@@ -1,7 +1,7 @@
 #include "platform/NSApplication.h"
 
-#include "app/Class.h"
-#include "app/Object.h"
+#include "core/Class.h"
+#include "core/Object.h"
 #include "platform/NSWindow.h"
 
 namespace quodrix {

@@ -1,7 +1,7 @@
 #pragma once
 // NSArrayController: an in-memory list of rows, as the log lists of the controllers use it.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 namespace quodrix {
 

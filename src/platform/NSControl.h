@@ -1,7 +1,7 @@
 #pragma once
 // NSControl: what every control of the interface has: it can be enabled or disabled.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 namespace quodrix {
 

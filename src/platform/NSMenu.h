@@ -2,7 +2,7 @@
 // NSMenu: the menu bar's visibility (class methods `menuBarVisible` and `setMenuBarVisible:`), kept by the
 // platform stand-in. The menu bar is visible until someone hides it.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 namespace quodrix {
 

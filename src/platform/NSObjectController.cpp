@@ -1,6 +1,6 @@
 #include "platform/NSObjectController.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
 
 namespace quodrix {
 

@@ -2,7 +2,7 @@
 // NSObjectController: the bindings controller of one content object (`content`, `setContent:`; null when
 // it has none). Subclasses add their own properties.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 namespace quodrix {
 

@@ -2,7 +2,7 @@
 // NSPathControl: a control that shows the location of one URL (`URL`, `setURL:`; null when it shows
 // nothing). A URL given as a path text is taken as a file URL.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
 #include "platform/NSPopUpButton.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
 
 #include <algorithm>
 

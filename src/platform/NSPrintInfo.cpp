@@ -1,6 +1,6 @@
 #include "platform/NSPrintInfo.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
 #include "platform/Platform.h"
 
 namespace quodrix {

@@ -3,7 +3,7 @@
 // `sharedPrintInfo` answers an object whose getters and setters read and change those shared settings, so a
 // change made for one job is seen by every later one.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 namespace quodrix {
 

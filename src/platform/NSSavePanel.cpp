@@ -1,6 +1,6 @@
 #include "platform/NSSavePanel.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
 #include "platform/PanelRules.h"
 #include "platform/Platform.h"
 

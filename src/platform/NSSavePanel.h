@@ -2,7 +2,7 @@
 // NSSavePanel: a save panel as an object that an interface can configure before it runs, for example a
 // format accessory changing its allowed types. runModal hands its settings to the platform's panels.
 
-#include "app/Object.h"
+#include "core/Object.h"
 #include "platform/Panels.h"
 
 #include <optional>

@@ -4,7 +4,7 @@
 // `mainScreen` the first one or null. `setScreenFrames:` (an array of {x, y, width, height}) lets scripts
 // and tests lay out the display.
 
-#include "app/Object.h"
+#include "core/Object.h"
 #include "platform/NSWindow.h"
 
 namespace quodrix {

@@ -1,7 +1,7 @@
 #pragma once
 // NSTableView: a table that shows rows; here it counts how often it was asked to redraw.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 namespace quodrix {
 

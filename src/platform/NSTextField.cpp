@@ -1,6 +1,6 @@
 #include "platform/NSTextField.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
 
 #include <climits>
 

@@ -1,6 +1,6 @@
 #include "platform/NSTreeController.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
 
 namespace quodrix {
 

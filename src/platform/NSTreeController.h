@@ -2,7 +2,7 @@
 // NSTreeController: feeds an outline view from a tree of nodes (an array of records whose "children" hold
 // the nodes below). Here it keeps the content it was given; null content shows nothing.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 namespace quodrix {
 

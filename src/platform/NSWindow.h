@@ -2,7 +2,7 @@
 // NSWindow: a window of the interface: its frame, whether it is on screen, and the sheet state that the
 // application object's beginSheet:... and endSheet: keep on the sheet window.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 #include <array>
 #include <memory>

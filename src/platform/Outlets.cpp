@@ -1,7 +1,7 @@
 #include "platform/Outlets.h"
 
-#include "app/Object.h"
-#include "app/Runtime.h"
+#include "core/Object.h"
+#include "core/Runtime.h"
 #include "platform/Platform.h"
 
 #include <cmath>

@@ -3,7 +3,7 @@
 // the control's own selector through the runtime, so any object that answers it will do; an outlet that was
 // never connected (null) reads as empty text, state 0 and index -1, and setting it does nothing.
 
-#include "app/Value.h"
+#include "core/Value.h"
 
 #include <cstdint>
 #include <string>

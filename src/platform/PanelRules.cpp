@@ -1,6 +1,6 @@
 #include "platform/PanelRules.h"
 
-#include "platform/ItemNames.h"
+#include "fs/ItemNames.h"
 #include "platform/SystemLog.h"
 
 #include <algorithm>

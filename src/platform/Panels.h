@@ -5,7 +5,7 @@
 // paths for an open panel, one path for a save panel, the chosen settings for a print panel; nullopt when
 // the user cancelled.
 
-#include "app/Value.h"
+#include "core/Value.h"
 
 #include <optional>
 #include <string>

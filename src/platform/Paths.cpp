@@ -52,4 +52,22 @@ std::string configDirectory()
     return joinPath(homeDirectory(), ".config");
 }
 
+std::string quodrixSupportDirectory()
+{
+    return joinPath(applicationSupportDirectory(), "BriskloCom");
+}
+
+std::string applicationLogFile()
+{
+    return joinPath(quodrixSupportDirectory(), "Quodrix Log.txt");
+}
+
+std::string stateDirectory()
+{
+    std::string state = environment("XDG_STATE_HOME");
+    if (state.empty() || state[0] != '/')
+        state = joinPath(homeDirectory(), ".local/state");
+    return joinPath(state, "quodrix");
+}
+
 }

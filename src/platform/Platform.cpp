@@ -12,8 +12,9 @@ namespace quodrix {
 // The core-library release number reported on Linux: a current generation of the system.
 static constexpr double kCoreLibraryVersion = 1953.1;
 
-Platform::Platform()
-    : m_panels(std::make_unique<TerminalPanels>())
+Platform::Platform(std::filesystem::path resourcesFolder)
+    : m_resourcesFolder(std::move(resourcesFolder))
+    , m_panels(std::make_unique<TerminalPanels>())
     , m_coreLibraryVersion(kCoreLibraryVersion)
     , m_urlOpener([](std::string const& url) { openWithDefaultHandler(url); })
     , m_versionUrl(QUODRIX_VERSION_URL)

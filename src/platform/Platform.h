@@ -5,11 +5,12 @@
 // some of them (panels answered by scripts) and tests may install recording ones.
 
 #include "platform/Panels.h"
-#include "platform/UserDefaults.h"
 #include "platform/PrintInfo.h"
+#include "platform/UserDefaults.h"
 
 #include <array>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,8 +22,16 @@ class ImageIO;
 
 class Platform {
 public:
-    Platform();
+    // resourcesFolder: the bundle's shared resources (<bundle>/share/quodrix), where the scripts, the
+    // strings tables and the samples live; empty when there is no bundle (unit tests).
+    explicit Platform(std::filesystem::path resourcesFolder = {});
     ~Platform();
+    Platform(Platform const&) = delete;
+    Platform& operator=(Platform const&) = delete;
+
+    std::filesystem::path const& resourcesFolder() const { return m_resourcesFolder; }
+    std::filesystem::path scriptsFolder() const { return m_resourcesFolder / "Scripts"; }
+    std::filesystem::path localeFolder() const { return m_resourcesFolder / "locale"; }
 
     Panels& panels() { return *m_panels; }
     void setPanels(std::unique_ptr<Panels> panels) { m_panels = std::move(panels); }
@@ -64,6 +73,7 @@ public:
     PrintInfo& printInfo() { return m_printInfo; }
 
 private:
+    std::filesystem::path m_resourcesFolder;
     std::unique_ptr<Panels> m_panels;
     std::vector<ScreenFrame> m_screenFrames { { 0, 0, 1920, 1080 } };
     bool m_menuBarVisible = true;

@@ -1,8 +1,8 @@
 #include "platform/UserDefaults.h"
 
+#include "fs/ItemPlacement.h"
 #include "platform/Paths.h"
-#include "util/ItemPlacement.h"
-#include "util/PropertyListFile.h"
+#include "text/PropertyListFile.h"
 
 namespace quodrix {
 

@@ -6,7 +6,7 @@
 // sees every setting made before it. A file that cannot be read counts as no settings; it is replaced at
 // the next synchronize.
 
-#include "app/Value.h"
+#include "core/Value.h"
 
 #include <optional>
 #include <string>

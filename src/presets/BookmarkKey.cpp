@@ -1,6 +1,6 @@
 #include "presets/BookmarkKey.h"
 
-#include "platform/FileDescriptor.h"
+#include "fs/FileDescriptor.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
@@ -70,7 +70,7 @@ void createKey(std::string const& path)
 
 std::string bookmarkKeyPath()
 {
-    return joinPath(joinPath(applicationSupportDirectory(), "BriskloCom"), "QuodrixBookmarks.key");
+    return joinPath(quodrixSupportDirectory(), "QuodrixBookmarks.key");
 }
 
 std::optional<std::string> bookmarkKey(KeyCreation creation)

@@ -8,7 +8,7 @@
 // still has the recorded identity: an item that was moved, renamed, or replaced by another item at the
 // path no longer resolves.
 
-#include "app/Value.h"
+#include "core/Value.h"
 
 #include <optional>
 #include <string>

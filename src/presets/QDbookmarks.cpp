@@ -1,6 +1,6 @@
 #include "presets/QDbookmarks.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
 #include "presets/BookmarkKey.h"
 #include "presets/BookmarkRecord.h"
 

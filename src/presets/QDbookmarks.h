@@ -4,7 +4,7 @@
 // exist, and for data that is not bookmark data, was signed with another key, or whose item moved, was
 // renamed or was replaced.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 #include <optional>
 

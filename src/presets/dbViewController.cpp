@@ -1,7 +1,7 @@
 #include "presets/dbViewController.h"
 
-#include "app/BridgeError.h"
-#include "app/Class.h"
+#include "core/BridgeError.h"
+#include "core/Class.h"
 #include "platform/Paths.h"
 #include "platform/SystemLog.h"
 
@@ -53,10 +53,10 @@ std::string sqlLiteralForLog(std::string const& text)
 
 std::string dbViewController::dbFilePath() const
 {
-    std::string folder = joinPath(applicationSupportDirectory(), "BriskloCom/");
+    std::string const folder = quodrixSupportDirectory();
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
-    return folder + "QuodrixPresets.sql";
+    return joinPath(folder, "QuodrixPresets.sql");
 }
 
 bool dbViewController::reopen()

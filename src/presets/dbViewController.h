@@ -17,7 +17,7 @@
 // Names and values never run as SQL: values are bound, names are quoted so that they can only be names,
 // and a column that does not exist is an error. SQLite's own tables ("sqlite_...") are never written.
 
-#include "app/Object.h"
+#include "core/Object.h"
 #include "presets/PresetSchema.h"
 #include "presets/PresetsSql.h"
 

@@ -1,7 +1,7 @@
 #include "rename/InsertName.h"
 
 #include "platform/NSTextField.h"
-#include "util/UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <cstdint>
 

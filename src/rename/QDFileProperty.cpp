@@ -1,6 +1,6 @@
 #include "rename/QDFileProperty.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
 
 #include <sys/stat.h>
 #include <sys/xattr.h>

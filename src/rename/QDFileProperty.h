@@ -14,7 +14,7 @@
 // `delQDFileProperty` is a delegate reference that the interface connects; it is held weakly (it may be
 // this very object) and no operation reads it.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #include "rename/SheetAlertingController.h"
 
-#include "app/Runtime.h"
+#include "core/Runtime.h"
 #include "platform/Outlets.h"
 
 namespace quodrix {

@@ -5,8 +5,8 @@
 // tfAlertTitle and tfAlertInfo. showAlert begins the sheet on the main window with the controller as
 // delegate and sets the two fields; closeAlertSheetObjC ends it, and didEndSheet orders the sheet out.
 
-#include "app/Class.h"
-#include "app/Object.h"
+#include "core/Class.h"
+#include "core/Object.h"
 
 #include <string>
 

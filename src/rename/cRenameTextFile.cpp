@@ -1,13 +1,13 @@
 #include "rename/cRenameTextFile.h"
 
-#include "app/ActionLogEntry.h"
-#include "app/Class.h"
+#include "core/Class.h"
+#include "fs/FileStore.h"
+#include "platform/ActionLogEntry.h"
 #include "platform/Outlets.h"
 #include "platform/Platform.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
 #include "toolbox/ChooserPanels.h"
-#include "toolbox/FileStore.h"
 #include "toolbox/cToolBox.h"
 #include "util/cNSFileHandling.h"
 

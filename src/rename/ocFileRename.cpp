@@ -1,11 +1,11 @@
 #include "rename/ocFileRename.h"
 
-#include "app/ActionLogEntry.h"
-#include "app/Class.h"
+#include "core/Class.h"
+#include "fs/FileStore.h"
+#include "platform/ActionLogEntry.h"
 #include "platform/Outlets.h"
 #include "platform/Platform.h"
 #include "rename/InsertName.h"
-#include "toolbox/FileStore.h"
 #include "toolbox/cToolBox.h"
 
 namespace quodrix {

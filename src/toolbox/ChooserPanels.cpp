@@ -1,8 +1,8 @@
 #include "toolbox/ChooserPanels.h"
 
+#include "fs/AtomicFile.h"
 #include "platform/PanelRules.h"
-#include "util/AtomicFile.h"
-#include "util/TextFiles.h"
+#include "text/TextFiles.h"
 
 namespace quodrix {
 

@@ -5,7 +5,7 @@
 //
 // Writes replace the chosen file in one rename (the old file stays whole when a write fails).
 
-#include "app/Value.h"
+#include "core/Value.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "toolbox/FileCollector.h"
 
-#include "platform/ItemNames.h"
+#include "fs/ItemNames.h"
 #include "platform/PanelRules.h"
 
 #include <algorithm>

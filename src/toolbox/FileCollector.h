@@ -6,8 +6,8 @@
 // (FolderWalk) and an exact, case-sensitive extension set. A cancelled panel gives the row's own result:
 // null or an empty array. A name without a row gives null and shows no panel.
 
+#include "fs/FolderWalk.h"
 #include "platform/Panels.h"
-#include "toolbox/FolderWalk.h"
 
 #include <optional>
 #include <span>

@@ -1,11 +1,11 @@
 #include "toolbox/cToolBox.h"
 
-#include "app/Class.h"
+#include "core/Class.h"
+#include "fs/FileStore.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
 #include "toolbox/ChooserPanels.h"
 #include "toolbox/FileCollector.h"
-#include "toolbox/FileStore.h"
 #include "toolbox/UrlServices.h"
 
 namespace quodrix {

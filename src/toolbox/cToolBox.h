@@ -8,7 +8,7 @@
 // Collection: two class methods run the open panel that an action name sets up and answer the paths of
 // the files to process (FileCollector holds the actions' rows); a third lists a folder's direct contents.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 #include <optional>
 #include <string>

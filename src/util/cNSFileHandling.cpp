@@ -2,12 +2,12 @@
 
 #include "platform/Platform.h"
 
-#include "app/Class.h"
-#include "toolbox/FileStore.h"
-#include "util/AtomicFile.h"
+#include "core/Class.h"
+#include "fs/AtomicFile.h"
+#include "fs/FileStore.h"
+#include "fs/ItemPlacement.h"
+#include "text/PropertyListFile.h"
 #include "util/DesktopServices.h"
-#include "util/ItemPlacement.h"
-#include "util/PropertyListFile.h"
 
 #include <cmath>
 #include <ctime>

@@ -10,8 +10,8 @@
 // Text files are read as UTF-8 (a leading byte-order mark skipped) and written as UTF-8 without one;
 // every whole-file write is atomic and a failed write keeps the file's earlier contents.
 
-#include "app/Object.h"
-#include "util/TextFiles.h"
+#include "core/Object.h"
+#include "text/TextFiles.h"
 
 #include <optional>
 #include <string>

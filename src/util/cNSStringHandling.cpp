@@ -1,9 +1,9 @@
 #include "util/cNSStringHandling.h"
 
-#include "app/Class.h"
-#include "util/Base64.h"
-#include "util/TextFiles.h"
-#include "util/UnicodeText.h"
+#include "core/Class.h"
+#include "text/Base64.h"
+#include "text/TextFiles.h"
+#include "text/UnicodeText.h"
 
 #include <charconv>
 #include <cmath>

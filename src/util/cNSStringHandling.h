@@ -13,7 +13,7 @@
 //
 // The instance keeps no state; the typed operations are static so that C++ callers need no instance.
 
-#include "app/Object.h"
+#include "core/Object.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,12 +1,13 @@
 // The action-log call as the renaming controllers make it: a script class found by name at each call, its
 // rows appended to the log list and the table redrawn, and nothing that goes wrong there stopping the caller.
 
-#include "app/ActionLogEntry.h"
-#include "app/LuaHost.h"
 #include "app/NativeClasses.h"
-#include "app/Runtime.h"
+#include "core/Runtime.h"
+#include "lua/LuaHost.h"
+#include "platform/ActionLogEntry.h"
 #include "platform/NSArrayController.h"
 #include "platform/NSTableView.h"
+#include "platform/Platform.h"
 #include "support/ScriptBundle.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +42,8 @@ protected:
     }
 
     TempDir dir;
-    Runtime runtime;
+    Platform platform;
+    Runtime runtime { platform };
     LuaHost host { runtime };
     std::shared_ptr<NSArrayController> list;
     std::shared_ptr<NSTableView> table;

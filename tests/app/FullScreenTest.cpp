@@ -3,7 +3,7 @@
 
 #include "app/NativeClasses.h"
 #include "app/QDFFullScreen.h"
-#include "app/Runtime.h"
+#include "core/Runtime.h"
 #include "platform/Platform.h"
 #include "support/ScriptBundle.h"
 
@@ -28,7 +28,9 @@ protected:
     Value send(char const* selector, Array args = {}) { return runtime.send(Value(window), selector, args); }
     bool menuBarVisible() { return runtime.platform().menuBarVisible(); }
 
-    Runtime runtime;
+    Platform platform;
+
+    Runtime runtime { platform };
     std::shared_ptr<QDFFullScreen> window;
 };
 

@@ -2,8 +2,8 @@
 // controller, the pop-up colouring and the version fetch against a local HTTP server.
 
 #include "app/NativeClasses.h"
-#include "app/Runtime.h"
 #include "app/cAppUpdater.h"
+#include "core/Runtime.h"
 #include "platform/NSPopUpButton.h"
 #include "platform/Platform.h"
 #include "support/ScriptBundle.h"
@@ -126,7 +126,8 @@ protected:
         runtime.platform().setVersionUrl(url);
         return runtime.sendToClass("cAppUpdater", "getAppVersion");
     }
-    Runtime runtime;
+    Platform platform;
+    Runtime runtime { platform };
 };
 
 }
@@ -238,7 +239,8 @@ TEST(ModelAndController, PropertiesByMessageAndByKey)
 
 TEST(PopUpAppearance, GreenOverTheWholeTitleAndALogLine)
 {
-    Runtime runtime;
+    Platform platform;
+    Runtime runtime { platform };
     registerNativeClasses(runtime);
     auto appearance = runtime.instantiate("ocPopUpBtnAppearance");
     auto popup = runtime.instantiate<NSPopUpButton>("NSPopUpButton");

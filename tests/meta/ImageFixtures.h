@@ -27,7 +27,7 @@ std::string shellQuoted(std::string const& text);
 
 }
 
-#include "app/Value.h"
+#include "core/Value.h"
 
 #include <ostream>
 

@@ -3,9 +3,10 @@
 // missing, not images, or must not change.
 
 #include "meta/ImageFixtures.h"
+#include "platform/Platform.h"
 
 #include "app/NativeClasses.h"
-#include "app/Runtime.h"
+#include "core/Runtime.h"
 #include "meta/mMeta.h"
 #include "platform/NSArrayController.h"
 #include "platform/NSTableView.h"
@@ -68,7 +69,8 @@ protected:
     }
 
     TempDir dir;
-    Runtime runtime;
+    Platform platform;
+    Runtime runtime { platform };
     std::shared_ptr<mMeta> meta;
     std::shared_ptr<NSTextField> comment, activePath;
     std::shared_ptr<NSTreeController> tree;

@@ -4,7 +4,7 @@
 #include "meta/ImageFixtures.h"
 
 #include "app/NativeClasses.h"
-#include "app/Runtime.h"
+#include "core/Runtime.h"
 #include "meta/PrintService.h"
 #include "meta/cPrint.h"
 #include "platform/Platform.h"
@@ -50,7 +50,8 @@ protected:
     }
 
     TempDir dir;
-    Runtime runtime;
+    Platform platform;
+    Runtime runtime { platform };
     RecordingPanels* panels = nullptr;
 };
 

@@ -11,9 +11,9 @@ using namespace quodrix::test;
 
 TEST(LocalizedStrings, NoCatalogGivesTheDefault)
 {
-    EXPECT_EQ(localizedString("NotSupported", "NotSupported", "Localizable"), "NotSupported");
-    EXPECT_EQ(localizedString("NoSuchKey", "fallback", "Localizable"), "fallback");
-    EXPECT_EQ(localizedString("NoSuchKey", "fallback", "../escape"), "fallback");
+    EXPECT_EQ(localizedString("/nonexistent/locale", "NotSupported", "NotSupported", "Localizable"), "NotSupported");
+    EXPECT_EQ(localizedString("/nonexistent/locale", "NoSuchKey", "fallback", "Localizable"), "fallback");
+    EXPECT_EQ(localizedString("/nonexistent/locale", "NoSuchKey", "fallback", "../escape"), "fallback");
 }
 
 TEST(LocalizedStrings, NoticeWordsOfTheMetadataEditorFromTheBundlesCatalog)

@@ -1,7 +1,7 @@
 // Preset records and the action-type query: the writers, the name check, removal, and the lines that
 // hand whole rows back.
 
-#include "app/BridgeError.h"
+#include "core/BridgeError.h"
 #include "presets/PresetsTestSupport.h"
 #include "presets/dbViewController.h"
 

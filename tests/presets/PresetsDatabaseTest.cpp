@@ -1,7 +1,7 @@
 // The presets database file: where it lives, first-use creation, the schema SQLite keeps, table creation,
 // the row writer, keys, the failure reports and the connection left behind by each operation.
 
-#include "app/BridgeError.h"
+#include "core/BridgeError.h"
 #include "presets/PresetsTestSupport.h"
 #include "presets/dbViewController.h"
 

@@ -1,7 +1,7 @@
 // Names and values that hold quotes, semicolons, comment marks or NULs, through every operation that takes
 // them: stored and found, or refused with the operation's failure result, and never run as SQL.
 
-#include "app/BridgeError.h"
+#include "core/BridgeError.h"
 #include "presets/PresetsTestSupport.h"
 #include "presets/dbViewController.h"
 

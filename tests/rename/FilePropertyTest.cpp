@@ -1,8 +1,9 @@
 // File properties: the name parts of a path text, and the label of real items with the path control set.
 
 #include "app/NativeClasses.h"
-#include "app/Runtime.h"
+#include "core/Runtime.h"
 #include "platform/NSPathControl.h"
+#include "platform/Platform.h"
 #include "rename/QDFileProperty.h"
 #include "support/ScriptBundle.h"
 
@@ -59,7 +60,9 @@ protected:
     }
     std::string shown() const { return control->url() ? control->url()->text : "(nothing)"; }
 
-    Runtime runtime;
+    Platform platform;
+
+    Runtime runtime { platform };
     std::shared_ptr<QDFileProperty> property;
     std::shared_ptr<NSPathControl> control;
     test::TempDir dir;

@@ -1,8 +1,8 @@
 // Storing items with cToolBox on real files and folders: copies and moves that never replace anything,
 // never create folders, keep what the platform's copy keeps, and leave nothing half made.
 
+#include "fs/FileStore.h"
 #include "support/ScriptBundle.h"
-#include "toolbox/FileStore.h"
 #include "toolbox/cToolBox.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // default handler, and the system generation word.
 
 #include "app/NativeClasses.h"
-#include "app/Runtime.h"
+#include "core/Runtime.h"
 #include "platform/Platform.h"
 #include "support/ScriptBundle.h"
 #include "toolbox/UrlServices.h"
@@ -60,7 +60,8 @@ TEST(UrlServices, SystemGenerationWord)
 
 TEST(UrlServices, SelectorsAnswerWithoutRaising)
 {
-    Runtime runtime;
+    Platform platform;
+    Runtime runtime { platform };
     registerNativeClasses(runtime);
     std::vector<std::string> opened;
     runtime.platform().setUrlOpener([&](std::string const& url) { opened.push_back(url); });

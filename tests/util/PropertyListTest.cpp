@@ -2,7 +2,7 @@
 // Python's plistlib read here and files written here read by plistlib.
 
 #include "support/ScriptBundle.h"
-#include "util/PropertyListFile.h"
+#include "text/PropertyListFile.h"
 #include "util/cNSFileHandling.h"
 
 #include <filesystem>

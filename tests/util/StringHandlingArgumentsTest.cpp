@@ -2,7 +2,8 @@
 // the wrong kind answered with a result, never with an error.
 
 #include "app/NativeClasses.h"
-#include "app/Runtime.h"
+#include "core/Runtime.h"
+#include "platform/Platform.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,9 @@ protected:
     }
     Value send(std::string_view selector, Array const& args) { return runtime.send(Value(instance), selector, args); }
 
-    Runtime runtime;
+    Platform platform;
+
+    Runtime runtime { platform };
     ObjectRef instance;
 };
 

@@ -1,0 +1,129 @@
+#include "core/Runtime.h"
+
+#include "core/BridgeError.h"
+#include "core/Class.h"
+#include "core/Object.h"
+
+#include <algorithm>
+
+namespace quodrix {
+
+Runtime::Runtime(Platform& platform) : m_platform(&platform) { }
+
+Runtime::~Runtime() = default;
+
+std::size_t selectorArity(std::string_view selector)
+{
+    return std::size_t(std::count(selector.begin(), selector.end(), ':'));
+}
+
+void Runtime::registerClass(std::unique_ptr<Class> cls)
+{
+    std::string name = cls->name();
+    if (m_classes.contains(name))
+        throw BridgeError("class " + name + " is already defined");
+    if (!cls->superclassName().empty()) {
+        // A loop would make every method lookup of its classes endless.
+        if (cls->superclassName() == name)
+            throw BridgeError("class " + name + " cannot be its own superclass");
+        for (Class const* c = findClass(cls->superclassName()); c; c = c->superclass())
+            if (c->name() == name || c->superclassName() == name)
+                throw BridgeError("class " + name + " cannot be a subclass of " + cls->superclassName()
+                    + ", which descends from it");
+        cls->m_superclass = findClass(cls->superclassName());
+    }
+    Class* added = cls.get();
+    m_classes.emplace(std::move(name), std::move(cls));
+    for (auto& [_, other] : m_classes)
+        if (other->m_superclass == nullptr && other->superclassName() == added->name())
+            other->m_superclass = added;
+}
+
+void Runtime::checkClasses() const
+{
+    std::string missing;
+    for (auto const& [name, cls] : m_classes) {
+        if (!cls->superclassName().empty() && !cls->superclass())
+            missing += (missing.empty() ? "" : ", ") + name + " (superclass " + cls->superclassName() + ")";
+    }
+    if (!missing.empty())
+        throw BridgeError("classes whose superclass is not registered: " + missing);
+}
+
+Class const* Runtime::findClass(std::string_view name) const
+{
+    auto it = m_classes.find(name);
+    return it == m_classes.end() ? nullptr : it->second.get();
+}
+
+static std::string callName(Class const& cls, Side side, std::string_view selector)
+{
+    return std::string(side == Side::Class ? "+[" : "-[") + cls.name() + " " + std::string(selector) + "]";
+}
+
+Value Runtime::send(Value const& receiver, std::string_view selector, Array const& args)
+{
+    Class const* cls = nullptr;
+    Object* object = nullptr;
+    Side side = Side::Class;
+    switch (receiver.kind()) {
+    case Kind::Null:
+        return {};
+    case Kind::Class:
+        cls = receiver.asClass().cls;
+        break;
+    case Kind::Object:
+        object = receiver.asObject().get();
+        if (!object)
+            return {};
+        cls = object->objectClass();
+        side = Side::Instance;
+        if (!cls)
+            throw BridgeError("cannot send " + std::string(selector) + " to an object of no class");
+        break;
+    default:
+        throw BridgeError("cannot send " + std::string(selector) + " to a value of kind "
+            + std::string(kindName(receiver.kind())));
+    }
+
+    std::string const name = callName(*cls, side, selector);
+    if (!cls->responds(selector, side))
+        throw BridgeError(name + ": unrecognized selector");
+    std::size_t arity = selectorArity(selector);
+    if (args.size() != arity)
+        throw BridgeError(name + ": expects " + std::to_string(arity) + " argument" + (arity == 1 ? "" : "s")
+            + ", got " + std::to_string(args.size()));
+
+    Args typed(args);
+    Call call { *this, *cls, object, selector, typed };
+    try {
+        return cls->invoke(call, side);
+    } catch (ArgumentError const& e) {
+        throw BridgeError(name + ": " + e.what());
+    } catch (BridgeError const&) {
+        throw;
+    } catch (RaisedError const&) {
+        throw;
+    } catch (std::exception const& e) {
+        throw BridgeError(name + ": " + e.what());
+    }
+}
+
+Value Runtime::sendToClass(std::string_view className, std::string_view selector, Array const& args)
+{
+    Class const* cls = findClass(className);
+    if (!cls)
+        throw BridgeError("no class named " + std::string(className));
+    return send(ClassRef { cls }, selector, args);
+}
+
+ObjectRef Runtime::instantiate(std::string_view className)
+{
+    Value allocated = sendToClass(className, "alloc");
+    Value initialised = send(allocated, "init");
+    if (initialised.kind() != Kind::Object)
+        throw BridgeError("+[" + std::string(className) + " alloc] init did not give an object");
+    return initialised.asObject();
+}
+
+}

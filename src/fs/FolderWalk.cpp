@@ -1,0 +1,162 @@
+#include "fs/FolderWalk.h"
+
+#include "fs/FileDescriptor.h"
+#include "fs/ItemNames.h"
+
+#include <cstdint>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
+
+namespace quodrix {
+
+namespace {
+
+// The names of one folder, kept in one buffer: the walk holds a folder's entries while it walks below it.
+struct FolderListing {
+    struct Entry {
+        std::uint32_t offset;
+        std::uint32_t length;
+        bool isFolder;
+    };
+    std::string names;
+    std::vector<Entry> entries;
+
+    std::string_view name(Entry const& entry) const { return { names.data() + entry.offset, entry.length }; }
+};
+
+constexpr std::size_t kDirentBufferSize = 64 * 1024;
+constexpr off_t kHiddenFileLimit = 1 << 20;
+
+// The names listed in the folder's ".hidden" file: one a line, empty lines ignored.
+std::unordered_set<std::string> readHiddenList(int folder)
+{
+    std::unordered_set<std::string> names;
+    FileDescriptor file(openat(folder, ".hidden", O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (!file.valid() || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kHiddenFileLimit)
+        return names;
+    std::string text(std::size_t(info.st_size), '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        ssize_t n = read(file.get(), text.data() + got, text.size() - got);
+        if (n <= 0)
+            break;
+        got += std::size_t(n);
+    }
+    text.resize(got);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::size_t stop = end;
+        if (stop > start && text[stop - 1] == '\r')
+            --stop;
+        if (stop > start)
+            names.emplace(text, start, stop - start);
+        start = end + 1;
+    }
+    return names;
+}
+
+// Reads the visible entries of an open folder; false when the folder cannot be listed.
+bool readListing(int folder, std::vector<char>& buffer, FolderListing& listing)
+{
+    bool hasHiddenList = false;
+    while (true) {
+        long n = getdents64(folder, buffer.data(), buffer.size());
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        for (long offset = 0; offset < n;) {
+            auto const* entry = reinterpret_cast<dirent64 const*>(buffer.data() + offset);
+            offset += entry->d_reclen;
+            std::string_view name(entry->d_name);
+            if (isDotName(name)) {
+                hasHiddenList = hasHiddenList || name == ".hidden";
+                continue;
+            }
+            unsigned char type = entry->d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat info {};
+                if (fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
+                    type = DT_DIR;
+            }
+            listing.entries.push_back({ std::uint32_t(listing.names.size()), std::uint32_t(name.size()), type == DT_DIR });
+            listing.names.append(name);
+        }
+    }
+    if (hasHiddenList) {
+        auto hidden = readHiddenList(folder);
+        if (!hidden.empty()) {
+            std::erase_if(listing.entries, [&](FolderListing::Entry const& e) {
+                return hidden.count(std::string(listing.name(e))) != 0;
+            });
+        }
+    }
+    return true;
+}
+
+bool readFolder(char const* path, int flags, std::vector<char>& buffer, FolderListing& listing)
+{
+    FileDescriptor folder(open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags));
+    return folder.valid() && readListing(folder.get(), buffer, listing);
+}
+
+}
+
+void walkFolder(std::string const& folder, PackageContents packages, std::function<void(WalkItem const&)> const& visit)
+{
+    std::vector<char> buffer(kDirentBufferSize);
+    std::string root = trimTrailingSlashes(folder);
+    if (root.empty())
+        return;
+    struct Frame {
+        std::size_t pathLength;
+        FolderListing listing;
+        std::size_t next = 0;
+    };
+    std::vector<Frame> stack;
+    stack.push_back({ root == "/" ? 0 : root.size(), {}, 0 });
+    if (!readFolder(root.c_str(), 0, buffer, stack.back().listing))
+        return;
+    std::string path = root;
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.next == frame.listing.entries.size()) {
+            stack.pop_back();
+            continue;
+        }
+        auto const& entry = frame.listing.entries[frame.next++];
+        path.resize(frame.pathLength);
+        path += '/';
+        std::size_t nameStart = path.size();
+        path.append(frame.listing.name(entry));
+        std::string_view name(path.data() + nameStart, entry.length);
+        visit(WalkItem { path, name, entry.isFolder });
+        if (!entry.isFolder || (packages == PackageContents::Skipped && isPackageName(name)))
+            continue;
+        Frame child { path.size(), {}, 0 };
+        if (readFolder(path.c_str(), O_NOFOLLOW, buffer, child.listing) && !child.listing.entries.empty())
+            stack.push_back(std::move(child));
+    }
+}
+
+std::optional<std::vector<FolderEntry>> listFolder(std::string const& folder)
+{
+    std::vector<char> buffer(kDirentBufferSize);
+    FolderListing listing;
+    if (folder.empty() || !readFolder(folder.c_str(), 0, buffer, listing))
+        return std::nullopt;
+    std::vector<FolderEntry> entries;
+    entries.reserve(listing.entries.size());
+    for (auto const& entry : listing.entries)
+        entries.push_back({ std::string(listing.name(entry)), entry.isFolder });
+    return entries;
+}
+
+}

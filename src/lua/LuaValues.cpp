@@ -1,0 +1,264 @@
+#include "lua/LuaValues.h"
+
+#include "core/BridgeError.h"
+#include "core/Class.h"
+#include "core/Object.h"
+#include "core/Runtime.h"
+#include "lua/LuaCall.h"
+#include "lua/LuaHost.h"
+#include "lua/LuaNames.h"
+#include "lua/ScriptClass.h"
+
+#include <lua.hpp>
+
+namespace quodrix::lua {
+
+namespace {
+
+int const kMaxDepth = 200;
+
+// [-0, +1] An element of an array or dictionary: null is objc.null there, since nil would end the table.
+void pushElement(lua_State* L, Value const& value)
+{
+    if (value.isNull() || (value.kind() == Kind::Object && !value.asObject()))
+        lua_getfield(L, LUA_REGISTRYINDEX, kNullMeta);
+    else
+        pushValue(L, value);
+}
+
+// [-0, +1]
+void pushObject(lua_State* L, ObjectRef const& object)
+{
+    if (!object) {
+        lua_pushnil(L);
+        return;
+    }
+    if (auto const* script = dynamic_cast<ScriptObject const*>(object.get())) {
+        lua_rawgeti(L, LUA_REGISTRYINDEX, script->tableRef());
+        return;
+    }
+    pushUserdata(L, object, kObjectMeta);
+}
+
+// [-0, +1]
+void pushClass(lua_State* L, Class const* cls)
+{
+    if (!cls) {
+        lua_pushnil(L);
+        return;
+    }
+    if (auto const* script = dynamic_cast<ScriptClass const*>(cls)) {
+        script->pushTable();
+        return;
+    }
+    pushUserdata(L, cls, kClassMeta);
+}
+
+// [-0, +0] The value of a userdata at an absolute index.
+Value userdataValue(lua_State* L, int index)
+{
+    if (auto* object = testUserdata<ObjectRef>(L, index, kObjectMeta))
+        return Value(*object);
+    if (auto* cls = testUserdata<Class const*>(L, index, kClassMeta))
+        return Value(ClassRef { *cls });
+    if (auto* data = testUserdata<Data>(L, index, kDataMeta))
+        return Value(*data);
+    if (auto* date = testUserdata<Date>(L, index, kDateMeta))
+        return Value(*date);
+    if (auto* url = testUserdata<Url>(L, index, kUrlMeta))
+        return Value(*url);
+    if (auto* s = testUserdata<MutableString>(L, index, kMutableStringMeta))
+        return Value(*s);
+    lua_getfield(L, LUA_REGISTRYINDEX, kNullMeta);
+    bool const isNull = lua_rawequal(L, index, -1);
+    lua_pop(L, 1);
+    if (isNull)
+        return {};
+    throw ArgumentError("a userdata of unknown kind cannot cross the bridge");
+}
+
+// [-0, +0] A script class or instance at an absolute index, told by its metatable; nullopt for a plain table.
+std::optional<Value> scriptValue(lua_State* L, int index)
+{
+    StackCheck check(L, 0, "scriptValue");
+    if (!lua_getmetatable(L, index))
+        return std::nullopt;
+    LuaHost& host = hostOf(L);
+    if (lua_getfield(L, -1, kScriptClassField) == LUA_TSTRING) {
+        Class const* cls = host.runtime().findClass(lua_tostring(L, -1));
+        lua_pop(L, 2);
+        return Value(ClassRef { cls });
+    }
+    lua_pop(L, 1);
+    if (lua_getfield(L, -1, kScriptInstanceField) == LUA_TSTRING) {
+        Class const* cls = host.runtime().findClass(lua_tostring(L, -1));
+        lua_pop(L, 2);
+        lua_pushvalue(L, index);
+        auto object = std::make_shared<ScriptObject>(host.anchor(), luaL_ref(L, LUA_REGISTRYINDEX));
+        object->setObjectClass(cls);
+        return Value(ObjectRef(object));
+    }
+    lua_pop(L, 2);
+    return std::nullopt;
+}
+
+Value toValueAt(lua_State* L, int index, int depth);
+
+// [-0, +0] A plain table at an absolute index: a sequence is an array, a table with string keys a
+// dictionary, never both.
+Value tableValue(lua_State* L, int index, int depth)
+{
+    StackCheck check(L, 0, "tableValue");
+    if (depth >= kMaxDepth)
+        throw ArgumentError("a table nested too deeply (or holding itself) cannot cross the bridge");
+    luaL_checkstack(L, 4, "converting a table");
+    lua_Integer const length = lua_Integer(lua_rawlen(L, index));
+    std::size_t count = 0;
+    bool stringKeys = false;
+    lua_pushnil(L);
+    while (lua_next(L, index)) {
+        ++count;
+        if (lua_type(L, -2) == LUA_TSTRING) {
+            stringKeys = true;
+        } else if (!lua_isinteger(L, -2) || lua_tointeger(L, -2) < 1 || lua_tointeger(L, -2) > length) {
+            lua_pop(L, 2);
+            throw ArgumentError("a table whose keys are neither a sequence nor strings cannot cross the bridge");
+        }
+        lua_pop(L, 1);
+    }
+    if (stringKeys && count != 0 && length != 0)
+        throw ArgumentError("a table is an array or a dictionary, never both");
+    if (stringKeys) {
+        Dictionary dictionary;
+        lua_pushnil(L);
+        while (lua_next(L, index)) {
+            size_t keyLength = 0;
+            char const* key = lua_tolstring(L, -2, &keyLength);
+            Value element;
+            try {
+                element = toValueAt(L, lua_gettop(L), depth + 1);
+            } catch (...) {
+                lua_pop(L, 2);
+                throw;
+            }
+            dictionary.emplace(std::string(key, keyLength), std::move(element));
+            lua_pop(L, 1);
+        }
+        return Value(std::move(dictionary));
+    }
+    if (std::size_t(length) != count)
+        throw ArgumentError("an array with holes cannot cross the bridge (use objc.null)");
+    Array array;
+    array.reserve(count);
+    for (lua_Integer i = 1; i <= length; ++i) {
+        lua_rawgeti(L, index, i);
+        Value element;
+        try {
+            element = toValueAt(L, lua_gettop(L), depth + 1);
+        } catch (...) {
+            lua_pop(L, 1);
+            throw;
+        }
+        array.push_back(std::move(element));
+        lua_pop(L, 1);
+    }
+    return Value(std::move(array));
+}
+
+// [-0, +0]
+Value toValueAt(lua_State* L, int index, int depth)
+{
+    switch (lua_type(L, index)) {
+    case LUA_TNONE:
+    case LUA_TNIL:
+        return {};
+    case LUA_TBOOLEAN:
+        return Value(bool(lua_toboolean(L, index)));
+    case LUA_TNUMBER:
+        if (lua_isinteger(L, index))
+            return Value(static_cast<long long>(lua_tointeger(L, index)));
+        return Value(double(lua_tonumber(L, index)));
+    case LUA_TSTRING: {
+        size_t length = 0;
+        char const* text = lua_tolstring(L, index, &length);
+        return Value(std::string(text, length));
+    }
+    case LUA_TUSERDATA:
+        return userdataValue(L, index);
+    case LUA_TTABLE:
+        if (auto script = scriptValue(L, index))
+            return *script;
+        return tableValue(L, index, depth);
+    default:
+        throw ArgumentError(std::string("a ") + luaL_typename(L, index) + " value cannot cross the bridge");
+    }
+}
+
+}
+
+void pushValue(lua_State* L, Value const& value)
+{
+    luaL_checkstack(L, 4, "pushing a bridge value");
+    switch (value.kind()) {
+    case Kind::Null:
+        lua_pushnil(L);
+        return;
+    case Kind::Bool:
+        lua_pushboolean(L, value.asBool());
+        return;
+    case Kind::Integer:
+        lua_pushinteger(L, lua_Integer(value.asInteger()));
+        return;
+    case Kind::Float:
+        lua_pushnumber(L, value.asFloat());
+        return;
+    case Kind::String:
+        lua_pushlstring(L, value.asString().data(), value.asString().size());
+        return;
+    case Kind::Data:
+        pushUserdata(L, value.asData(), kDataMeta);
+        return;
+    case Kind::Date:
+        pushUserdata(L, value.asDate(), kDateMeta);
+        return;
+    case Kind::Url:
+        pushUserdata(L, value.asUrl(), kUrlMeta);
+        return;
+    case Kind::MutableString:
+        pushUserdata(L, value.asMutableString(), kMutableStringMeta);
+        return;
+    case Kind::Array: {
+        auto const& array = value.asArray();
+        lua_createtable(L, int(array.size()), 0);
+        lua_Integer i = 1;
+        for (auto const& element : array) {
+            pushElement(L, element);
+            lua_rawseti(L, -2, i++);
+        }
+        return;
+    }
+    case Kind::Dictionary: {
+        auto const& dictionary = value.asDictionary();
+        lua_createtable(L, 0, int(dictionary.size()));
+        for (auto const& [key, element] : dictionary) {
+            lua_pushlstring(L, key.data(), key.size());
+            pushElement(L, element);
+            lua_rawset(L, -3);
+        }
+        return;
+    }
+    case Kind::Object:
+        pushObject(L, value.asObject());
+        return;
+    case Kind::Class:
+        pushClass(L, value.asClass().cls);
+        return;
+    }
+}
+
+Value toValue(lua_State* L, int index)
+{
+    return toValueAt(L, lua_absindex(L, index), 0);
+}
+
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Conversion of bridge values to Lua and back, the contract that scripts rely on: nil is null (objc.null
+// inside arrays and dictionaries); booleans, integers, floats and strings keep their kind; a sequence is
+// an array and a table with string keys a dictionary, never both; data, dates, URLs, mutable strings,
+// native objects and native classes are userdata; script classes and instances are their own tables.
+
+#include "core/Value.h"
+
+struct lua_State;
+
+namespace quodrix::lua {
+
+// [-0, +1] Pushes a value; null becomes nil.
+void pushValue(lua_State* L, Value const& value);
+
+// [-0, +0] The value at a stack index. Throws ArgumentError for what cannot cross the bridge (functions,
+// threads, mixed or holed tables, tables nested too deeply or holding themselves).
+Value toValue(lua_State* L, int index);
+
+}

@@ -1,0 +1,53 @@
+#include "platform/ActionLogEntry.h"
+
+#include "core/BridgeError.h"
+#include "core/Runtime.h"
+#include "platform/SystemLog.h"
+
+namespace quodrix {
+
+Dictionary ActionLogEntry::record(Date date) const
+{
+    return Dictionary {
+        { "LogDate", Value(date) },
+        { "LogProcess", Value(process) },
+        { "LogAction", Value(action) },
+        { "LogStatus", Value(status) },
+        { "LogI", Value(inputName) },
+        { "LogO", Value(outputName) },
+        { "LogIpath", Value(inputPath) },
+        { "LogOpath", Value(outputPath) },
+    };
+}
+
+Array ActionLogEntry::values() const
+{
+    return Array { Value(process), Value(action), Value(status), Value(inputName), Value(outputName),
+        Value(inputPath), Value(outputPath) };
+}
+
+Array reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry const& entry)
+{
+    Array rows;
+    try {
+        if (!runtime.findClass("myAppLog"))
+            return rows;
+        Value result = runtime.sendToClass("myAppLog", "hLogMyActions:::::::", entry.values());
+        if (result.kind() == Kind::Array)
+            rows = result.asArray();
+        else if (!result.isNull())
+            systemLog("myAppLog hLogMyActions:::::::: the result is not an array");
+    } catch (std::exception const& e) {
+        systemLog(e.what());
+        return {};
+    }
+    try {
+        runtime.send(logController, "addObjects:", { Value(rows) });
+        runtime.send(logTable, "reloadData");
+    } catch (std::exception const& e) {
+        systemLog(e.what());
+    }
+    return rows;
+}
+
+}

@@ -1,0 +1,33 @@
+#pragma once
+// PropertyListFile: property-list files (XML or binary) through libplist, as bridge values.
+//
+// Values map kind for kind: string, integer, float, boolean, date, data, array, dictionary. Null, URLs
+// and objects are not property-list values. Text read may begin with a UTF-8 byte-order mark.
+// Writes are atomic (AtomicFile): a write that fails, or a value that cannot be stored, leaves the file as
+// it was. A file is written back in the format it was read in; XML that could not hold a string (control
+// characters other than tab, LF and CR) is written in the binary format instead.
+
+#include "core/Value.h"
+
+#include <optional>
+#include <string>
+
+namespace quodrix {
+
+enum class PropertyListFormat { Xml, Binary };
+
+// The root value of the file; nullopt when it is missing or not a property list.
+std::optional<Value> readPropertyListFile(std::string const& path);
+
+// Writes a root value; false when a value inside is not a property-list value or the write fails.
+bool writePropertyListFile(std::string const& path, Value const& root, PropertyListFormat format);
+
+// The value under the key of a file whose root is a dictionary; null when there is none.
+Value readPropertyListKey(std::string const& path, std::string const& key);
+
+// Stores the value under the key of an existing dictionary file (null removes the key), changing nothing
+// else in the file; false, with the file untouched, when the file is missing or not such a dictionary,
+// or the value is not a property-list value.
+bool changePropertyListKey(std::string const& path, std::string const& key, Value const& value);
+
+}
