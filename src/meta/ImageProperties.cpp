@@ -152,28 +152,11 @@ std::string trimmed(std::string text)
     return text;
 }
 
-Value scalar(Exiv2::Value const& value, long i)
-{
-    switch (value.typeId()) {
-    case Exiv2::unsignedByte:
-    case Exiv2::unsignedShort:
-    case Exiv2::unsignedLong:
-    case Exiv2::signedByte:
-    case Exiv2::signedShort:
-    case Exiv2::signedLong:
-    case Exiv2::tiffIfd:
-        return Value(std::int64_t(value.toLong(i)));
-    case Exiv2::unsignedRational:
-    case Exiv2::signedRational:
-    case Exiv2::tiffFloat:
-    case Exiv2::tiffDouble:
-        return Value(double(value.toFloat(i)));
-    default:
-        return Value(trimmed(value.toString(i)));
-    }
-}
+// How values of an Exiv2 type become property values: integer types as whole numbers, rationals and floating
+// point as reals, every other type as text. The one list of the numeric types.
+enum class NumberKind { None, Integer, Real };
 
-bool isNumeric(Exiv2::TypeId type)
+NumberKind numberKind(Exiv2::TypeId type)
 {
     switch (type) {
     case Exiv2::unsignedByte:
@@ -183,14 +166,33 @@ bool isNumeric(Exiv2::TypeId type)
     case Exiv2::signedShort:
     case Exiv2::signedLong:
     case Exiv2::tiffIfd:
+        return NumberKind::Integer;
     case Exiv2::unsignedRational:
     case Exiv2::signedRational:
     case Exiv2::tiffFloat:
     case Exiv2::tiffDouble:
-        return true;
+        return NumberKind::Real;
     default:
-        return false;
+        return NumberKind::None;
     }
+}
+
+bool isNumeric(Exiv2::TypeId type)
+{
+    return numberKind(type) != NumberKind::None;
+}
+
+Value scalar(Exiv2::Value const& value, long i)
+{
+    switch (numberKind(value.typeId())) {
+    case NumberKind::Integer:
+        return Value(std::int64_t(value.toLong(i)));
+    case NumberKind::Real:
+        return Value(double(value.toFloat(i)));
+    case NumberKind::None:
+        break;
+    }
+    return Value(trimmed(value.toString(i)));
 }
 
 // A property value: numbers stay numbers, several components become an array, other data its readable text.
