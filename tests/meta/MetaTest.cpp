@@ -130,6 +130,22 @@ TEST_F(MetaTest, JpegWithExifGpsIptcAndXmpShowsEveryGroup)
     EXPECT_EQ(exiftoolValue("UserComment", path("a.jpg")), "new comment");
 }
 
+TEST_F(MetaTest, NumericTagsAreNumbersAndTextTagsText)
+{
+    ASSERT_TRUE(convert("-size 32x24 xc:blue " + shellQuoted(path("n.jpg"))));
+    ASSERT_TRUE(exiftool("-Make=Maker -ISO=200 -FNumber=2.8 -ExposureTime=1/4 -XResolution=300", path("n.jpg")));
+    Value result = send("hiDoNothing:", { Value(path("n.jpg")) });
+    Value const& exif = child(result, "{Exif}");
+    Value const& tiff = child(result, "{TIFF}");
+    EXPECT_EQ(leaf(exif, "ISO Speed Ratings").kind(), Kind::Integer);
+    EXPECT_EQ(leaf(exif, "ISO Speed Ratings"), Value(200));
+    EXPECT_EQ(leaf(exif, "FNumber").kind(), Kind::Float);
+    EXPECT_NEAR(leaf(exif, "FNumber").number().value_or(0), 2.8, 1e-6);
+    EXPECT_EQ(leaf(exif, "Exposure Time"), Value(0.25));
+    EXPECT_EQ(leaf(tiff, "X-Resolution"), Value(300.0));
+    EXPECT_EQ(leaf(tiff, "Manufacturer"), Value("Maker"));
+}
+
 TEST_F(MetaTest, CommentWrittenIsReadBackByOtherToolsWithPixelsAndTagsKept)
 {
     ASSERT_TRUE(convert("-size 96x64 plasma:fractal -seed 3 " + shellQuoted(path("src.png"))));
