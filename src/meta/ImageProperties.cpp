@@ -152,28 +152,11 @@ std::string trimmed(std::string text)
     return text;
 }
 
-Value scalar(Exiv2::Value const& value, long i)
-{
-    switch (value.typeId()) {
-    case Exiv2::unsignedByte:
-    case Exiv2::unsignedShort:
-    case Exiv2::unsignedLong:
-    case Exiv2::signedByte:
-    case Exiv2::signedShort:
-    case Exiv2::signedLong:
-    case Exiv2::tiffIfd:
-        return Value(std::int64_t(value.toLong(i)));
-    case Exiv2::unsignedRational:
-    case Exiv2::signedRational:
-    case Exiv2::tiffFloat:
-    case Exiv2::tiffDouble:
-        return Value(double(value.toFloat(i)));
-    default:
-        return Value(trimmed(value.toString(i)));
-    }
-}
+// How values of an Exiv2 type become property values: integer types as whole numbers, rationals and floating
+// point as reals, every other type as text. The one list of the numeric types.
+enum class NumberKind { None, Integer, Real };
 
-bool isNumeric(Exiv2::TypeId type)
+NumberKind numberKind(Exiv2::TypeId type)
 {
     switch (type) {
     case Exiv2::unsignedByte:
@@ -183,14 +166,33 @@ bool isNumeric(Exiv2::TypeId type)
     case Exiv2::signedShort:
     case Exiv2::signedLong:
     case Exiv2::tiffIfd:
+        return NumberKind::Integer;
     case Exiv2::unsignedRational:
     case Exiv2::signedRational:
     case Exiv2::tiffFloat:
     case Exiv2::tiffDouble:
-        return true;
+        return NumberKind::Real;
     default:
-        return false;
+        return NumberKind::None;
     }
+}
+
+bool isNumeric(Exiv2::TypeId type)
+{
+    return numberKind(type) != NumberKind::None;
+}
+
+Value scalar(Exiv2::Value const& value, long i)
+{
+    switch (numberKind(value.typeId())) {
+    case NumberKind::Integer:
+        return Value(std::int64_t(value.toLong(i)));
+    case NumberKind::Real:
+        return Value(double(value.toFloat(i)));
+    case NumberKind::None:
+        break;
+    }
+    return Value(trimmed(value.toString(i)));
 }
 
 // A property value: numbers stay numbers, several components become an array, other data its readable text.
@@ -324,6 +326,41 @@ std::optional<std::string> userCommentOf(Exiv2::Image& image)
     return commentText(it->value(), orderOf(image));
 }
 
+// A file that loads as an image, with what was read to decide it.
+struct LoadedImage {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    // The metadata library's reading; null when the library did not open the file and its size came from a GIF
+    // header.
+    std::unique_ptr<Exiv2::Image> image;
+};
+
+// The one decision whether a file loads as an image: a readable file whose image data give a size in pixels,
+// width and height both above zero (the frame header of a JPEG, the header of a PNG, WebP, BMP or TIFF image,
+// the logical screen of a GIF). A file that carries metadata alone, such as a JPEG of only its JFIF and Exif
+// segments or a container whose metadata the library reads without its pixels (HEIF, video), does not.
+std::optional<LoadedImage> loadAsImage(std::string const& path)
+{
+    if (!isReadableFile(path))
+        return std::nullopt;
+    LoadedImage loaded;
+    try {
+        loaded.image = openImage(path);
+        loaded.width = loaded.image->pixelWidth();
+        loaded.height = loaded.image->pixelHeight();
+    } catch (std::exception const&) {
+        loaded.image.reset();
+        auto size = gifPixelSize(path);
+        if (!size)
+            return std::nullopt;
+        loaded.width = size->first;
+        loaded.height = size->second;
+    }
+    if (loaded.width <= 0 || loaded.height <= 0)
+        return std::nullopt;
+    return loaded;
+}
+
 }
 
 ImageIO& sharedImageIO(Runtime& runtime)
@@ -422,37 +459,35 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
 
 std::optional<std::string> ImageProperties::colorSpaceName(std::string const& path)
 {
-    if (!isReadableFile(path))
+    auto loaded = loadAsImage(path);
+    if (!loaded)
         return std::nullopt;
+    if (!loaded->image)
+        return "Generic RGB";  // a GIF: indexed colour, named as RGB
     try {
-        auto image = openImage(path);
-        if (auto description = profileDescription(*image))
+        Exiv2::Image& image = *loaded->image;
+        if (auto description = profileDescription(image))
             return description;
-        auto& exif = image->exifData();
+        auto& exif = image.exifData();
         auto space = exif.findKey(Exiv2::ExifKey("Exif.Photo.ColorSpace"));
         if (space != exif.end() && space->count() > 0 && space->toLong() == 1)
             return "sRGB";
-        auto model = colorModel(*image, path);
+        auto model = colorModel(image, path);
         if (!model)
             return "Generic RGB";
         return "Generic " + *model;
     } catch (std::exception const&) {
-        if (gifPixelSize(path))
-            return "Generic RGB";
-        return std::nullopt;
+        // The file loads as an image; a damaged tag only hides what it would have told.
+        return "Generic " + sniffColorModel(path).value_or("RGB");
     }
 }
 
 std::optional<std::pair<std::int64_t, std::int64_t>> ImageProperties::pixelSize(std::string const& path)
 {
-    if (!isReadableFile(path))
+    auto loaded = loadAsImage(path);
+    if (!loaded)
         return std::nullopt;
-    try {
-        auto image = openImage(path);
-        return std::pair<std::int64_t, std::int64_t>(image->pixelWidth(), image->pixelHeight());
-    } catch (std::exception const&) {
-        return gifPixelSize(path);
-    }
+    return std::pair(loaded->width, loaded->height);
 }
 
 std::string ImageProperties::label(std::string const& key)

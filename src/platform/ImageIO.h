@@ -5,6 +5,12 @@
 // not an image). The property dictionary of the first image carries its pixel size and colour model at the
 // top and its metadata groups ("{Exif}", "{GPS}", "{IPTC}", "{TIFF}", "{XMP}", ...) as nested dictionaries.
 // No call throws: failures are results.
+//
+// Reading metadata is not loading the image: a file may carry metadata and no pixels (a JPEG of only its
+// JFIF and Exif segments, a format whose metadata is read but whose pixels are not). colorSpaceName and
+// pixelSize answer only for a file that loads as an image, and decide that the same way: a readable file whose
+// image data give a size in pixels, width and height above zero. One gives a name exactly when the other
+// gives a size.
 
 #include "core/Value.h"
 
@@ -35,9 +41,9 @@ public:
     // Sets the Exif user comment of the first image, keeping every other tag, the pixels and the other images
     // of the file; the file is replaced atomically. False, with the file as it was, when it cannot be done.
     virtual bool writeUserComment(std::string const& path, std::string const& comment) = 0;
-    // The display name of the colour space of the image's pixels; nullopt when the file is not an image.
+    // The display name of the colour space of the image's pixels; nullopt when the file does not load as an image.
     virtual std::optional<std::string> colorSpaceName(std::string const& path) = 0;
-    // Width and height in pixels; nullopt when the file is not an image.
+    // Width and height in pixels, both above zero; nullopt when the file does not load as an image.
     virtual std::optional<std::pair<std::int64_t, std::int64_t>> pixelSize(std::string const& path) = 0;
     // The display label of a property key; the key itself when there is none.
     virtual std::string label(std::string const& key) = 0;

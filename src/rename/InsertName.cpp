@@ -1,9 +1,11 @@
 #include "rename/InsertName.h"
 
 #include "platform/NSTextField.h"
+#include "fs/FileStore.h"
 #include "text/UnicodeText.h"
 
 #include <cstdint>
+#include <sys/stat.h>
 
 namespace quodrix {
 
@@ -47,6 +49,16 @@ std::optional<std::string> insertAtPositions(std::string const& base, std::strin
     }
     // An insertion between the two halves of a surrogate pair leaves no valid text: refused.
     return unicode::toUtf8(*working, unicode::Malformed::Refuse);
+}
+
+std::string destinationPrefix(std::string const& destination)
+{
+    if (destination.empty() || destination.back() == '/' || !FileStore::isUsablePath(destination))
+        return destination;
+    struct stat info {};
+    if (::stat(destination.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return destination + "/";
+    return destination;
 }
 
 }

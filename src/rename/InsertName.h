@@ -1,5 +1,5 @@
 #pragma once
-// InsertName: the new name that insert renaming builds for one file.
+// InsertName: the new name that insert renaming builds for one file, and where it goes.
 //
 // Positions and lengths count UTF-16 code units. The position text is split at every ";" with empty fields
 // kept; a field reads as the platform's intValue does. The field at index j inserts the text at its value
@@ -25,5 +25,11 @@ NameParts splitFileName(std::string const& fileName);
 // outside the Basic Multilingual Plane.
 std::optional<std::string> insertAtPositions(std::string const& base, std::string const& text,
     std::vector<std::string> const& positions);
+
+// The text that each new name is appended to, to make its output path. The destination text normally ends
+// with "/", as the folder chooser fills it. A text without the final "/" that names an existing folder (or a
+// link to one) stands for that folder and gets the "/", so that the files go into it rather than beside it
+// under names that begin with the folder's name. Any other text, the empty one included, is kept as it is.
+std::string destinationPrefix(std::string const& destination);
 
 }

@@ -51,13 +51,14 @@ void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
     if (!files || files->empty())
         return;
     auto const positions = splitPositions(settings.positions);
+    std::string const destination = destinationPrefix(settings.destination);
 
     for (auto const& path : *files) {
         std::string fileName = FileStore::lastComponent(path);
         NameParts parts = splitFileName(fileName);
         auto working = insertAtPositions(parts.base, settings.text, positions);
         std::string newName = working.value_or(parts.base) + "." + parts.extension;
-        std::string outputPath = settings.destination + newName;
+        std::string outputPath = destination + newName;
 
         std::string status;
         if (!working || !FileStore::isSingleComponent(newName))

@@ -10,7 +10,8 @@
 // simulation), showing the alert sheet and stopping at the first failure; asks for the files with the
 // "rename" panel; and for each file builds the new name (InsertName), stores it at destination + new name
 // by copying, or moving when the overwrite switch is on, or only pretends to in simulation, and reports the
-// file to the action log with the status word. A new name that is not one path component, or not valid
+// file to the action log with the status word. A destination text that names an existing folder without its
+// final "/" is taken as that folder (destinationPrefix). A new name that is not one path component, or not valid
 // text, is not stored: the file is logged as "Failed". A failed file never stops the others.
 
 #include "rename/SheetAlertingController.h"

@@ -3,6 +3,7 @@
 #include "support/ScriptBundle.h"
 
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <lcms2.h>
 #include <unistd.h>
 
@@ -40,6 +41,32 @@ bool convert(std::string const& arguments)
     if (r.status != 0)
         ADD_FAILURE() << "convert " << arguments << ": " << r.err;
     return r.status == 0;
+}
+
+bool convertIfAble(std::string const& arguments)
+{
+    return runCommand(convertTool() + " " + arguments).status == 0;
+}
+
+std::string jpegWithoutImageData()
+{
+    auto bytes = [](std::initializer_list<int> values) {
+        std::string out;
+        for (int v : values)
+            out += char(v);
+        return out;
+    };
+    // Little-endian TIFF structure: IFD0 at 8 holds only the pointer to the Exif IFD at 26, which holds
+    // ColorSpace (0xA001, SHORT) = 1, sRGB.
+    std::string tiff = bytes({ 'I', 'I', 0x2A, 0, 8, 0, 0, 0 })
+        + bytes({ 1, 0, 0x69, 0x87, 4, 0, 1, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 0 })
+        + bytes({ 1, 0, 0x01, 0xA0, 3, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0 });
+    std::string exif = std::string("Exif\0\0", 6) + tiff;
+    std::size_t length = exif.size() + 2;
+    return bytes({ 0xFF, 0xD8 })
+        + bytes({ 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0 })
+        + bytes({ 0xFF, 0xE1, int(length >> 8), int(length & 0xFF) }) + exif
+        + bytes({ 0xFF, 0xD9 });
 }
 
 bool exiftool(std::string const& arguments, std::filesystem::path const& file)

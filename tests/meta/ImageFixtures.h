@@ -10,6 +10,12 @@ namespace quodrix::test {
 
 // Runs ImageMagick's convert with the arguments (a shell fragment); true when it succeeded.
 bool convert(std::string const& arguments);
+// The same for output that this machine's ImageMagick may be unable to write (HEIC): false without failing the
+// test, so that the caller can skip.
+bool convertIfAble(std::string const& arguments);
+// A JPEG of only its JFIF and Exif segments and the end marker: an Exif colour space of sRGB and no frame or
+// scan, so metadata without any pixels.
+std::string jpegWithoutImageData();
 // Runs ExifTool on a file with the arguments (a shell fragment), changing it in place.
 bool exiftool(std::string const& arguments, std::filesystem::path const& file);
 // The value of one tag as ExifTool prints it (-s3), without the final newline.

@@ -132,6 +132,22 @@ TEST_F(MetaTest, JpegWithExifGpsIptcAndXmpShowsEveryGroup)
     EXPECT_EQ(exiftoolValue("UserComment", path("a.jpg")), "new comment");
 }
 
+TEST_F(MetaTest, NumericTagsAreNumbersAndTextTagsText)
+{
+    ASSERT_TRUE(convert("-size 32x24 xc:blue " + shellQuoted(path("n.jpg"))));
+    ASSERT_TRUE(exiftool("-Make=Maker -ISO=200 -FNumber=2.8 -ExposureTime=1/4 -XResolution=300", path("n.jpg")));
+    Value result = send("hiDoNothing:", { Value(path("n.jpg")) });
+    Value const& exif = child(result, "{Exif}");
+    Value const& tiff = child(result, "{TIFF}");
+    EXPECT_EQ(leaf(exif, "ISO Speed Ratings").kind(), Kind::Integer);
+    EXPECT_EQ(leaf(exif, "ISO Speed Ratings"), Value(200));
+    EXPECT_EQ(leaf(exif, "FNumber").kind(), Kind::Float);
+    EXPECT_NEAR(leaf(exif, "FNumber").number().value_or(0), 2.8, 1e-6);
+    EXPECT_EQ(leaf(exif, "Exposure Time"), Value(0.25));
+    EXPECT_EQ(leaf(tiff, "X-Resolution"), Value(300.0));
+    EXPECT_EQ(leaf(tiff, "Manufacturer"), Value("Maker"));
+}
+
 TEST_F(MetaTest, CommentWrittenIsReadBackByOtherToolsWithPixelsAndTagsKept)
 {
     ASSERT_TRUE(convert("-size 96x64 plasma:fractal -seed 3 " + shellQuoted(path("src.png"))));
@@ -266,6 +282,35 @@ TEST_F(MetaTest, PixelSizeAndColourSpace)
     ASSERT_TRUE(convert("-size 30x20 xc:gray50 -colorspace Gray " + shellQuoted(path("g.png"))));
     EXPECT_EQ(send("hGetColorProfile:", { Value(path("g.png")) }), Value("Generic Gray"));
     EXPECT_EQ(send("hGetPixelFormat:", { Value(path("g.png")) }), Value(Array { Value("30"), Value("20") }));
+}
+
+// Metadata is not an image: a file that carries an Exif colour space but no pixel data has neither a size nor
+// a colour space, while the same segments in front of real image data give both.
+TEST_F(MetaTest, JpegWithoutImageDataHasNoSizeAndNoColourSpace)
+{
+    std::string const header = jpegWithoutImageData();
+    writeFile(path("nodata.jpg"), header);
+    EXPECT_EQ(exiv2Value("Exif.Photo.ColorSpace", path("nodata.jpg")), "sRGB");
+    EXPECT_EQ(send("hGetPixelFormat:", { Value(path("nodata.jpg")) }), Value(Array { Value("0"), Value("0") }));
+    EXPECT_EQ(send("hGetColorProfile:", { Value(path("nodata.jpg")) }), Value());
+    // Its metadata is still read.
+    EXPECT_EQ(leaf(child(send("hiDoNothing:", { Value(path("nodata.jpg")) }), "{Exif}"), "Color Space"), Value(1));
+
+    ASSERT_TRUE(convert("-size 48x32 xc:red " + shellQuoted(path("red.jpg"))));
+    std::string const image = readFile(path("red.jpg"));
+    ASSERT_EQ(image.substr(0, 2), "\xFF\xD8");
+    writeFile(path("withdata.jpg"), header.substr(0, header.size() - 2) + image.substr(2));
+    EXPECT_EQ(send("hGetPixelFormat:", { Value(path("withdata.jpg")) }), Value(Array { Value("48"), Value("32") }));
+    EXPECT_EQ(send("hGetColorProfile:", { Value(path("withdata.jpg")) }), Value("sRGB"));
+}
+
+// A format whose metadata the library reads but whose pixels it does not load.
+TEST_F(MetaTest, HeicHasNoSizeAndNoColourSpace)
+{
+    if (!convertIfAble("-size 64x48 xc:red " + shellQuoted(path("h.heic"))))
+        GTEST_SKIP() << "ImageMagick cannot write HEIC here";
+    EXPECT_EQ(send("hGetPixelFormat:", { Value(path("h.heic")) }), Value(Array { Value("0"), Value("0") }));
+    EXPECT_EQ(send("hGetColorProfile:", { Value(path("h.heic")) }), Value());
 }
 
 TEST_F(MetaTest, MultiImageTiffKeepsItsImagesOrIsRefused)

@@ -3,6 +3,7 @@
 
 #include "support/ScriptBundle.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -224,6 +225,70 @@ TEST(InsertRename, NamesThatAreNotOneComponentAreRefused)
     EXPECT_TRUE(fs::is_empty(root / "out/x"));
     EXPECT_EQ(std::distance(fs::directory_iterator(root / "out"), fs::directory_iterator()), 1);
     EXPECT_EQ(std::distance(fs::directory_iterator(root.path()), fs::directory_iterator()), 2);
+}
+
+// A destination that names an existing folder without the final "/" is that folder: the files go into it,
+// and nothing named after the folder appears beside it.
+TEST(InsertRename, DestinationFolderWithoutTheFinalSlashIsTheFolder)
+{
+    TempDir root;
+    writeFile(root / "in/a.jpg", "a");
+    writeFile(root / "in/b.jpg", "b");
+    fs::create_directories(root / "x/out");
+    fs::create_directories(root / "x/moved");
+    fs::create_directory_symlink("out", root / "x/link");
+    auto r = runIn(root.path(), R"(
+      local files = { ROOT .. "/in/a.jpg", ROOT .. "/in/b.jpg" }
+      rename{ text = "X", positions = "1", destination = ROOT .. "/x/out", files = files }
+      rename{ text = "S", positions = "1", destination = ROOT .. "/x/out", simulate = true, files = { files[1] } }
+      rename{ text = "L", positions = "1", destination = ROOT .. "/x/link", files = { files[1] } }
+      rename{ text = "M", positions = "1", destination = ROOT .. "/x/moved", overwrite = true, files = { files[2] } }
+    )");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+        "successfull\ta.jpg\taX.jpg\tx/out/aX.jpg\n"
+        "successfull\tb.jpg\tbX.jpg\tx/out/bX.jpg\n"
+        "Simulation\ta.jpg\taS.jpg\tx/out/aS.jpg\n"
+        "successfull\ta.jpg\taL.jpg\tx/link/aL.jpg\n"
+        "successfull\tb.jpg\tbM.jpg\tx/moved/bM.jpg\n");
+    EXPECT_EQ(readFile(root / "x/out/aX.jpg"), "a");
+    EXPECT_EQ(readFile(root / "x/out/bX.jpg"), "b");
+    EXPECT_EQ(readFile(root / "x/out/aL.jpg"), "a");
+    EXPECT_EQ(readFile(root / "x/moved/bM.jpg"), "b");
+    EXPECT_FALSE(fs::exists(root / "x/out/aS.jpg"));
+    EXPECT_TRUE(fs::exists(root / "in/a.jpg"));
+    EXPECT_FALSE(fs::exists(root / "in/b.jpg"));
+    // Nothing was written into the parent under a name that begins with the folder's.
+    EXPECT_FALSE(fs::exists(root / "x/outaX.jpg"));
+    EXPECT_FALSE(fs::exists(root / "x/outbX.jpg"));
+    std::vector<std::string> parent;
+    for (auto const& entry : fs::directory_iterator(root / "x"))
+        parent.push_back(entry.path().filename().string());
+    std::sort(parent.begin(), parent.end());
+    EXPECT_EQ(parent, (std::vector<std::string> { "link", "moved", "out" }));
+}
+
+// Any other destination text is the start of the output path, as it stands.
+TEST(InsertRename, DestinationTextThatIsNoFolderIsKeptAsItStands)
+{
+    TempDir root;
+    writeFile(root / "in/a.jpg", "a");
+    writeFile(root / "x/plain", "not a folder");
+    auto r = runIn(root.path(), R"(
+      local files = { ROOT .. "/in/a.jpg" }
+      rename{ text = "X", positions = "1", destination = ROOT .. "/x/pre-", files = files }
+      rename{ text = "Y", positions = "1", destination = ROOT .. "/x/plain", files = files }
+      rename{ text = "Z", positions = "1", destination = ROOT .. "/x/missing/sub", files = files }
+    )");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+        "successfull\ta.jpg\taX.jpg\tx/pre-aX.jpg\n"
+        "successfull\ta.jpg\taY.jpg\tx/plainaY.jpg\n"
+        "Failed\ta.jpg\taZ.jpg\tx/missing/subaZ.jpg\n");
+    EXPECT_EQ(readFile(root / "x/pre-aX.jpg"), "a");
+    EXPECT_EQ(readFile(root / "x/plainaY.jpg"), "a");
+    EXPECT_EQ(readFile(root / "x/plain"), "not a folder");
+    EXPECT_FALSE(fs::exists(root / "x/missing"));
 }
 
 TEST(InsertRename, CancelledPanelLogsNothing)
