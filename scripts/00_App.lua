@@ -24,24 +24,20 @@ end
 
 -- Whether standard output is a terminal (for progress lines).
 function App.isTerminal()
-  local ok, _, code = os.execute("test -t 1")
-  return ok == true or code == 0
+  return objc.isTerminal(1)
 end
 
 -- The application log file: a header line, then one tab-separated line per entry. Field 2 is the input
 -- name and field 4 the output name, so that the file read back as a rename list reverses a run.
 App.logHeader = "Quodrix Log (tab delimited)"
 
+-- The folders and files the native side knows (objc.paths), read anew at each call.
 function App.supportFolder()
-  local data = os.getenv("XDG_DATA_HOME")
-  if not data or data:sub(1, 1) ~= "/" then
-    data = (os.getenv("HOME") or "") .. "/.local/share"
-  end
-  return data .. "/BriskloCom"
+  return objc.paths.support
 end
 
 function App.logFilePath()
-  return App.supportFolder() .. "/Quodrix Log.txt"
+  return objc.paths.logFile
 end
 
 local function clean(field)
@@ -60,7 +56,7 @@ local lastSecond, lastDateText
 
 local function openLogFile()
   local path = App.logFilePath()
-  os.execute("mkdir -p '" .. App.supportFolder():gsub("'", "'\\''") .. "'")
+  objc.cNSFileHandling:new():hCreateDirectory_(App.supportFolder())
   local file = io.open(path, "wb")
   if not file then
     App.eprintf("cannot write the log file %s\n", path)
@@ -126,8 +122,7 @@ end
 local stderrIsTerminal
 function App.progressWanted()
   if stderrIsTerminal == nil then
-    local ok, _, code = os.execute("test -t 2")
-    stderrIsTerminal = ok == true or code == 0
+    stderrIsTerminal = objc.isTerminal(2)
   end
   return stderrIsTerminal
 end

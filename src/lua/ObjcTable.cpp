@@ -11,11 +11,14 @@
 #include "lua/ScriptClass.h"
 #include "lua/ValueUserdata.h"
 #include "platform/Paths.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string_view>
+
+#include <unistd.h>
 
 namespace quodrix::lua {
 
@@ -46,6 +49,8 @@ int sendFrom(lua_State* L, int firstArgument, std::string const& selector)
                 + std::to_string(i - firstArgument + 1) + ": " + e.what());
         }
     }
+    // objc.lastFailure() answers for this message alone.
+    host.runtime().platform().clearLastFailure();
     Value const result = host.runtime().send(receiver, selector, args);
     pushValue(L, result);
     return 1;
@@ -199,6 +204,26 @@ int l_mutableString(lua_State* L)
     return 1;
 }
 
+// [-0, +1] objc.lastFailure(): why the last message a script sent failed, or nil when it recorded no failure.
+int l_lastFailure(lua_State* L)
+{
+    auto const& failure = hostOf(L).runtime().platform().lastFailure();
+    if (failure)
+        lua_pushlstring(L, failure->data(), failure->size());
+    else
+        lua_pushnil(L);
+    return 1;
+}
+
+// [-0, +1] objc.isTerminal(fd): whether standard input (0), output (1) or error (2) is a terminal.
+int l_isTerminal(lua_State* L)
+{
+    lua_Integer const fd = luaL_checkinteger(L, 1);
+    luaL_argcheck(L, fd >= 0 && fd <= 2, 1, "0, 1 or 2");
+    lua_pushboolean(L, isatty(int(fd)) == 1);
+    return 1;
+}
+
 // [-0, +0] objc.queue(fn): runs fn later in the main loop.
 int l_queue(lua_State* L)
 {
@@ -270,6 +295,8 @@ void openObjcTable(lua_State* L)
         { "fileURL", guarded<l_fileURL> },
         { "mutableString", guarded<l_mutableString> },
         { "queue", guarded<l_queue> },
+        { "lastFailure", guarded<l_lastFailure> },
+        { "isTerminal", guarded<l_isTerminal> },
         { nullptr, nullptr },
     };
     luaL_setfuncs(L, functions, 0);

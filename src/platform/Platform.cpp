@@ -2,6 +2,7 @@
 
 #include "platform/DefaultHandler.h"
 #include "platform/ImageIO.h"
+#include "platform/SystemLog.h"
 
 #ifndef QUODRIX_VERSION_URL
 #define QUODRIX_VERSION_URL ""
@@ -26,6 +27,12 @@ Platform::~Platform() = default;
 void Platform::setImageIO(std::unique_ptr<ImageIO> imageIO)
 {
     m_imageIO = std::move(imageIO);
+}
+
+void Platform::recordFailure(std::string const& what, std::string const& cause)
+{
+    m_lastFailure = what.empty() ? cause : what + ": " + cause;
+    systemLog(*m_lastFailure);
 }
 
 }

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,14 @@ public:
     // The shared print settings.
     PrintInfo& printInfo() { return m_printInfo; }
 
+    // Why the last operation that failed failed: "<what>: <cause>", for example
+    // "copy /a/x.jpg to /b/x.jpg: No space left on device". Operations record a cause whenever they
+    // fail, whatever their contract answers (a status word, null, NO); the line also goes to the system
+    // log. Scripts read it with objc.lastFailure(), which answers for the last message a script sent.
+    void recordFailure(std::string const& what, std::string const& cause);
+    std::optional<std::string> const& lastFailure() const { return m_lastFailure; }
+    void clearLastFailure() { m_lastFailure.reset(); }
+
 private:
     std::filesystem::path m_resourcesFolder;
     std::unique_ptr<Panels> m_panels;
@@ -84,6 +93,7 @@ private:
     UserDefaults m_userDefaults;
     std::unique_ptr<ImageIO> m_imageIO;
     PrintInfo m_printInfo;
+    std::optional<std::string> m_lastFailure;
 };
 
 }
