@@ -2,9 +2,8 @@
 -- folder: a simulated run, a real one that moves the renamed images into another folder, and the reversal
 -- of that run from its log.
 
--- The bundle's resources folder: the folder above Scripts/, where this file was loaded from.
-local scriptFile = debug.getinfo(1, "S").source:gsub("^@", "")
-local resources = scriptFile:match("^(.*)/Scripts/[^/]*$") or "."
+-- The bundle's resources folder, which holds the sample images.
+local resources = objc.paths.resources
 
 local function samples()
   local urls = objc.cToolBox:hGetFilesInDir_(resources .. "/Samples") or {}

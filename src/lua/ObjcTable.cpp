@@ -254,6 +254,11 @@ NamedPath const kPaths[] = {
 int l_pathsIndex(lua_State* L)
 {
     std::string_view const key = luaL_checkstring(L, 2);
+    if (key == "resources") {
+        std::string const folder = hostOf(L).runtime().platform().resourcesFolder().string();
+        lua_pushlstring(L, folder.data(), folder.size());
+        return 1;
+    }
     auto const* found = std::find_if(std::begin(kPaths), std::end(kPaths), [&](NamedPath const& p) { return key == p.name; });
     if (found == std::end(kPaths))
         throw BridgeError("objc.paths: no path named " + std::string(key));
