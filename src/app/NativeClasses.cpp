@@ -71,41 +71,42 @@ static void registerRoot(Runtime& runtime)
     ClassBuilder<Object>(runtime, "ASSuperclass");
 }
 
+// Each class names its superclass, so the order of this list is free: alphabetical.
 void registerNativeClasses(Runtime& runtime)
 {
     registerRoot(runtime);
-    NSApplication::registerClass(runtime);
-    NSArrayController::registerClass(runtime);
-    NSTableView::registerClass(runtime);
-    NSControl::registerClass(runtime);
-    NSTextField::registerClass(runtime);
-    NSButton::registerClass(runtime);
-    NSWindow::registerClass(runtime);
-    NSPopUpButton::registerClass(runtime);
-    NSSavePanel::registerClass(runtime);
-    cToolBox::registerClass(runtime);
+    cAppUpdater::registerClass(runtime);
+    cNSFileHandling::registerClass(runtime);
     cNSStringHandling::registerClass(runtime);
-    NSScreen::registerClass(runtime);
-    NSMenu::registerClass(runtime);
-    NSPathControl::registerClass(runtime);
-    NSObjectController::registerClass(runtime);
     CoreFoundation::registerClass(runtime);
-    QDFFullScreen::registerClass(runtime);
+    cPrint::registerClass(runtime);
+    cRenameTextFile::registerClass(runtime);
+    cToolBox::registerClass(runtime);
+    dbViewController::registerClass(runtime);
     Messenger::registerClass(runtime);
+    mMeta::registerClass(runtime);
     MyModel::registerClass(runtime);
     MyObjectControler::registerClass(runtime);
-    ocPopUpBtnAppearance::registerClass(runtime);
-    cAppUpdater::registerClass(runtime);
-    QDFileProperty::registerClass(runtime);
-    cNSFileHandling::registerClass(runtime);
-    dbViewController::registerClass(runtime);
-    QDbookmarks::registerClass(runtime);
-    cRenameTextFile::registerClass(runtime);
-    ocFileRename::registerClass(runtime);
-    NSTreeController::registerClass(runtime);
+    NSApplication::registerClass(runtime);
+    NSArrayController::registerClass(runtime);
+    NSButton::registerClass(runtime);
+    NSControl::registerClass(runtime);
+    NSMenu::registerClass(runtime);
+    NSObjectController::registerClass(runtime);
+    NSPathControl::registerClass(runtime);
+    NSPopUpButton::registerClass(runtime);
     NSPrintInfo::registerClass(runtime);
-    mMeta::registerClass(runtime);
-    cPrint::registerClass(runtime);
+    NSSavePanel::registerClass(runtime);
+    NSScreen::registerClass(runtime);
+    NSTableView::registerClass(runtime);
+    NSTextField::registerClass(runtime);
+    NSTreeController::registerClass(runtime);
+    NSWindow::registerClass(runtime);
+    ocFileRename::registerClass(runtime);
+    ocPopUpBtnAppearance::registerClass(runtime);
+    QDbookmarks::registerClass(runtime);
+    QDFFullScreen::registerClass(runtime);
+    QDFileProperty::registerClass(runtime);
 }
 
 }

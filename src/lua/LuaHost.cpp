@@ -43,6 +43,7 @@ LuaHost::~LuaHost()
     m_anchor->state = nullptr;
 }
 
+// [-0, +0]
 void LuaHost::setArguments(std::vector<std::string> const& arguments)
 {
     lua_State* L = state();
@@ -57,6 +58,7 @@ void LuaHost::setArguments(std::vector<std::string> const& arguments)
     lua_pop(L, 1);
 }
 
+// [-0, +0]
 bool LuaHost::runFile(std::filesystem::path const& file, std::string& error)
 {
     lua_State* L = state();
@@ -73,6 +75,7 @@ bool LuaHost::runFile(std::filesystem::path const& file, std::string& error)
     return true;
 }
 
+// [-0, +0]
 bool LuaHost::loadScripts(std::filesystem::path const& folder, std::string& error)
 {
     std::error_code ec;
@@ -94,6 +97,7 @@ bool LuaHost::loadScripts(std::filesystem::path const& folder, std::string& erro
     return true;
 }
 
+// [-0, +0]
 bool LuaHost::launchDelegate(std::string& error)
 {
     lua_State* L = state();
@@ -119,6 +123,7 @@ bool LuaHost::launchDelegate(std::string& error)
     return true;
 }
 
+// [-0, +0]
 bool LuaHost::runQueue(std::string& error)
 {
     lua_State* L = state();
@@ -147,6 +152,7 @@ bool LuaHost::runQueue(std::string& error)
     return true;
 }
 
+// [-0, +0]
 int LuaHost::runMainLoop()
 {
     std::string error;
@@ -157,16 +163,19 @@ int LuaHost::runMainLoop()
     return m_runtime.exitStatus();
 }
 
+// [-0, +1]
 void LuaHost::push(Value const& value)
 {
     lua::pushValue(state(), value);
 }
 
+// [-0, +0]
 Value LuaHost::toValue(int index)
 {
     return lua::toValue(state(), index);
 }
 
+// [-0, +0]
 ScriptClass& LuaHost::defineScriptClass(std::string const& name, std::string const& superclass, int tableIndex)
 {
     lua_State* L = state();

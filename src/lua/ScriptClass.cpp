@@ -10,6 +10,7 @@
 
 namespace quodrix {
 
+// [-0, +0]
 LuaRef::~LuaRef()
 {
     if (m_anchor && m_anchor->state && !m_anchor->closing)
@@ -37,11 +38,13 @@ ScriptClass::ScriptClass(std::string name, std::string superclass, LuaHost& host
 {
 }
 
+// [-0, +1]
 void ScriptClass::pushTable() const
 {
     lua_rawgeti(m_host.state(), LUA_REGISTRYINDEX, m_table->ref());
 }
 
+// [-0, +1]
 void ScriptClass::pushFunction(std::string_view selector) const
 {
     lua_State* L = m_host.state();
@@ -72,6 +75,7 @@ static Class const* nativeAncestor(Class const* c)
     return c;
 }
 
+// [-0, +0]
 bool ScriptClass::responds(std::string_view selector, Side side) const
 {
     lua_State* L = m_host.state();
@@ -85,6 +89,8 @@ bool ScriptClass::responds(std::string_view selector, Side side) const
     return native && native->responds(selector, side);
 }
 
+// [-0, +0] The script function runs as a protected call; its error becomes a BridgeError naming the
+// class and the selector, with the traceback.
 Value ScriptClass::invoke(Call const& call, Side side) const
 {
     lua_State* L = m_host.state();
@@ -127,6 +133,7 @@ Value ScriptClass::invoke(Call const& call, Side side) const
     return result;
 }
 
+// [-0, +0]
 void ScriptObject::setValueForKey(std::string const& key, Value value)
 {
     if (!m_table.alive())
@@ -140,6 +147,7 @@ void ScriptObject::setValueForKey(std::string const& key, Value value)
     lua_pop(L, 1);
 }
 
+// [-0, +0]
 Value ScriptObject::valueForKey(std::string const& key) const
 {
     if (!m_table.alive())
@@ -160,6 +168,7 @@ Value ScriptObject::valueForKey(std::string const& key) const
     return result;
 }
 
+// [-0, +0] A new table with the instances' metatable, held by the registry for the object.
 ObjectRef ScriptClass::allocate(Runtime&) const
 {
     lua_State* L = m_host.state();

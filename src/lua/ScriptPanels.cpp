@@ -20,6 +20,7 @@ static Value optionalText(std::optional<std::string> const& text)
     return text ? Value(*text) : Value();
 }
 
+// [-0, +1] or [-0, +0] when there is no handler.
 bool ScriptPanels::pushHandler(char const* name)
 {
     lua_State* L = m_host.state();
@@ -43,6 +44,7 @@ bool ScriptPanels::pushHandler(char const* name)
     return true;
 }
 
+// [-(argumentCount + 1), +0]
 Value ScriptPanels::call(char const* name, int argumentCount)
 {
     lua_State* L = m_host.state();
@@ -60,6 +62,7 @@ Value ScriptPanels::call(char const* name, int argumentCount)
     return result;
 }
 
+// [-0, +0]
 std::optional<std::vector<std::string>> ScriptPanels::runOpen(OpenPanelRequest const& request)
 {
     if (!pushHandler("open"))
@@ -95,6 +98,7 @@ std::optional<std::vector<std::string>> ScriptPanels::runOpen(OpenPanelRequest c
     return paths;
 }
 
+// [-0, +0]
 std::optional<std::string> ScriptPanels::runSave(SavePanelRequest const& request)
 {
     if (!pushHandler("save"))
@@ -123,6 +127,7 @@ std::optional<std::string> ScriptPanels::runSave(SavePanelRequest const& request
     throw BridgeError("objc.panels.save: the answer must be a path or nil");
 }
 
+// [-0, +0]
 std::optional<Dictionary> ScriptPanels::runPrint(Dictionary const& settings)
 {
     if (!pushHandler("print"))
@@ -138,6 +143,7 @@ std::optional<Dictionary> ScriptPanels::runPrint(Dictionary const& settings)
     throw BridgeError("objc.panels.print: the answer must be a table of settings or nil");
 }
 
+// [-0, +0]
 void ScriptPanels::alert(std::string const& title, std::string const& message)
 {
     if (!pushHandler("alert")) {
