@@ -8,17 +8,15 @@
 #include "lua/LuaHost.h"
 #include "lua/LuaNames.h"
 #include "lua/LuaValues.h"
+#include "lua/PlatformFunctions.h"
 #include "lua/ScriptClass.h"
 #include "lua/ValueUserdata.h"
-#include "platform/Paths.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string_view>
-
-#include <unistd.h>
 
 namespace quodrix::lua {
 
@@ -204,26 +202,6 @@ int l_mutableString(lua_State* L)
     return 1;
 }
 
-// [-0, +1] objc.lastFailure(): why the last message a script sent failed, or nil when it recorded no failure.
-int l_lastFailure(lua_State* L)
-{
-    auto const& failure = hostOf(L).runtime().platform().lastFailure();
-    if (failure)
-        lua_pushlstring(L, failure->data(), failure->size());
-    else
-        lua_pushnil(L);
-    return 1;
-}
-
-// [-0, +1] objc.isTerminal(fd): whether standard input (0), output (1) or error (2) is a terminal.
-int l_isTerminal(lua_State* L)
-{
-    lua_Integer const fd = luaL_checkinteger(L, 1);
-    luaL_argcheck(L, fd >= 0 && fd <= 2, 1, "0, 1 or 2");
-    lua_pushboolean(L, isatty(int(fd)) == 1);
-    return 1;
-}
-
 // [-0, +0] objc.queue(fn): runs fn later in the main loop.
 int l_queue(lua_State* L)
 {
@@ -235,48 +213,6 @@ int l_queue(lua_State* L)
     return 0;
 }
 
-// The folders and files the native side knows, by the name scripts read them under.
-struct NamedPath {
-    char const* name;
-    std::string (*path)();
-};
-NamedPath const kPaths[] = {
-    { "home", homeDirectory },
-    { "temporary", temporaryDirectory },
-    { "applicationSupport", applicationSupportDirectory },
-    { "support", quodrixSupportDirectory },
-    { "logFile", applicationLogFile },
-    { "config", configDirectory },
-    { "state", stateDirectory },
-};
-
-// [-0, +1] __index of objc.paths: the path of that name, computed at the moment of the read.
-int l_pathsIndex(lua_State* L)
-{
-    std::string_view const key = luaL_checkstring(L, 2);
-    if (key == "resources") {
-        std::string const folder = hostOf(L).runtime().platform().resourcesFolder().string();
-        lua_pushlstring(L, folder.data(), folder.size());
-        return 1;
-    }
-    auto const* found = std::find_if(std::begin(kPaths), std::end(kPaths), [&](NamedPath const& p) { return key == p.name; });
-    if (found == std::end(kPaths))
-        throw BridgeError("objc.paths: no path named " + std::string(key));
-    std::string const path = found->path();
-    lua_pushlstring(L, path.data(), path.size());
-    return 1;
-}
-
-// [-0, +0] Sets t[name] = a new empty table whose metatable's __index is `index` (t at -1).
-void setIndexedTable(lua_State* L, char const* name, lua_CFunction index)
-{
-    lua_newtable(L);
-    lua_newtable(L);
-    lua_pushcfunction(L, index);
-    lua_setfield(L, -2, "__index");
-    lua_setmetatable(L, -2);
-    lua_setfield(L, -2, name);
-}
 
 }
 
@@ -300,8 +236,6 @@ void openObjcTable(lua_State* L)
         { "fileURL", guarded<l_fileURL> },
         { "mutableString", guarded<l_mutableString> },
         { "queue", guarded<l_queue> },
-        { "lastFailure", guarded<l_lastFailure> },
-        { "isTerminal", guarded<l_isTerminal> },
         { nullptr, nullptr },
     };
     luaL_setfuncs(L, functions, 0);
@@ -311,7 +245,7 @@ void openObjcTable(lua_State* L)
     lua_setfield(L, -2, "panels");
     lua_newtable(L);
     lua_setfield(L, -2, "arguments");
-    setIndexedTable(L, "paths", guarded<l_pathsIndex>);
+    addPlatformFunctions(L);
 
     lua_newtable(L);  // metatable of objc: unknown keys are class names
     lua_pushcfunction(L, guarded<l_class>);
