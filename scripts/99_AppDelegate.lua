@@ -8,6 +8,7 @@ local function usage(out)
     out:write(string.format("  %-10s %s\n", name, App.commands[name].summary or ""))
   end
   out:write("  help       this text\n")
+  out:write("  version    the version of quodrix (also --version)\n")
 end
 
 function AppDelegate.applicationDidFinishLaunching_(cls, notification)
@@ -16,6 +17,11 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
   local name = table.remove(args, 1)
   if name == nil or name == "help" or name == "--help" or name == "-h" then
     usage(io.stdout)
+    objc.NSApp:terminate_(nil)
+    return
+  end
+  if name == "--version" or name == "version" then
+    io.stdout:write("quodrix ", objc.version, "\n")
     objc.NSApp:terminate_(nil)
     return
   end

@@ -17,6 +17,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   imagemagick
   python3 util-linux attr
+  scdoc dpkg-dev
 )
 
 sudo_cmd=()

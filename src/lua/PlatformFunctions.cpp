@@ -13,6 +13,10 @@
 
 #include <unistd.h>
 
+#ifndef QUODRIX_VERSION
+#define QUODRIX_VERSION "0"
+#endif
+
 namespace quodrix::lua {
 
 namespace {
@@ -85,6 +89,8 @@ void setIndexedTable(lua_State* L, char const* name, lua_CFunction index)
 void addPlatformFunctions(lua_State* L)
 {
     StackCheck check(L, 0, "addPlatformFunctions");
+    lua_pushstring(L, QUODRIX_VERSION);
+    lua_setfield(L, -2, "version");
     lua_pushcfunction(L, guarded<l_lastFailure>);
     lua_setfield(L, -2, "lastFailure");
     lua_pushcfunction(L, guarded<l_isTerminal>);

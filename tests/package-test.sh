@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The Debian package: built by CPack from the build tree, it holds the executable, the scripts, the
+# manual page and the bash completion under /usr, and the unpacked executable finds its scripts there.
+set -euo pipefail
+build="$1"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+(cd "$tmp" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1) || {
+  cat "$tmp/cpack.log"; exit 1; }
+deb=$(ls "$tmp"/out/quodrix_*.deb)
+
+dpkg-deb -c "$deb" | awk '{print $6}' >"$tmp/files"
+for f in ./usr/bin/quodrix ./usr/share/quodrix/Scripts/99_AppDelegate.lua ./usr/share/man/man1/quodrix.1.gz \
+         ./usr/share/bash-completion/completions/quodrix; do
+  grep -qxF "$f" "$tmp/files" || { echo "missing from the package: $f"; cat "$tmp/files"; exit 1; }
+done
+if grep -q "quodrix_tests" "$tmp/files"; then echo "the tests are in the package"; exit 1; fi
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in liblua5.4 libsqlite3 libexiv2 libplist; do
+  grep -q "$lib" <<<"$depends" || { echo "no $lib in Depends: $depends"; exit 1; }
+done
+
+dpkg-deb -x "$deb" "$tmp/root"
+version=$(HOME="$tmp" "$tmp/root/usr/bin/quodrix" --version)
+[ "$version" = "quodrix $(dpkg-deb -f "$deb" Version)" ] || { echo "version: $version"; exit 1; }
+help=$(HOME="$tmp" "$tmp/root/usr/bin/quodrix" help)
+grep -q "^  insert " <<<"$help" || { echo "help: $help"; exit 1; }
+zcat "$tmp/root/usr/share/man/man1/quodrix.1.gz" | grep -q '^\.TH "quodrix" "1"' || { echo "no manual page header"; exit 1; }
+bash -n "$tmp/root/usr/share/bash-completion/completions/quodrix"
+echo "the package holds and runs quodrix $version"
