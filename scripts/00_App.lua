@@ -31,6 +31,12 @@ end
 -- name and field 4 the output name, so that the file read back as a rename list reverses a run.
 App.logHeader = "Quodrix Log (tab delimited)"
 
+-- Every path of a command line is made absolute before use, so that no other spelling of a folder is
+-- taken for another folder.
+function App.absolute(path)
+  return objc.absolutePath(path) or path
+end
+
 -- The folders and files the native side knows (objc.paths), read anew at each call.
 function App.supportFolder()
   return objc.paths.support

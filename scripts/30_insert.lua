@@ -99,14 +99,16 @@ local function parse(args)
   if #positional < 3 then return nil, "TEXT, POSITIONS and at least one file are needed" end
   options.text, options.positions = positional[1], positional[2]
   for j = 3, #positional do
-    local below = filesBelow(positional[j])
+    local argument = App.absolute(positional[j])
+    local below = filesBelow(argument)
     if below then
       for _, path in ipairs(below) do options.files[#options.files + 1] = path end
     else
-      options.files[#options.files + 1] = positional[j]
+      options.files[#options.files + 1] = argument
     end
   end
   -- The destination field holds a folder path that ends with "/", as the folder chooser fills it.
+  if options.destination and options.destination ~= "" then options.destination = App.absolute(options.destination) end
   local destination = options.destination
   if destination and destination ~= "" and destination:sub(-1) ~= "/" then
     options.destination = destination .. "/"

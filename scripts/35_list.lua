@@ -148,8 +148,8 @@ App.command("list", {
       App.eprintf("quodrix list: LIST and SOURCE are needed\n%s", listUsage)
       return 2
     end
-    options.list = positional[1]
-    local source = positional[2]
+    options.list = App.absolute(positional[1])
+    local source = App.absolute(positional[2])
     local folder = isFolder(source) and source:gsub("/+$", "") or folderOf(source)
     options.source = isFolder(source) and fileIn(source) or source
     if not options.source then
@@ -157,7 +157,7 @@ App.command("list", {
       return 1
     end
     if options.destination then
-      options.destination = withSlash(options.destination)
+      options.destination = withSlash(App.absolute(options.destination))
     else
       options.destination, options.overwrite = folder .. "/", true
     end

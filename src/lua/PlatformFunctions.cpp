@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,25 @@ int l_isTerminal(lua_State* L)
     lua_Integer const fd = luaL_checkinteger(L, 1);
     luaL_argcheck(L, fd >= 0 && fd <= 2, 1, "0, 1 or 2");
     lua_pushboolean(L, isatty(int(fd)) == 1);
+    return 1;
+}
+
+// [-0, +1] objc.absolutePath(path): the path made absolute against the current folder, as it is spelled
+// otherwise ("a/./b" stays so, links are not followed); nil for an empty path.
+int l_absolutePath(lua_State* L)
+{
+    size_t length = 0;
+    char const* text = luaL_checklstring(L, 1, &length);
+    std::string const path(text, length);
+    if (path.empty() || path.find('\0') != std::string::npos) {
+        lua_pushnil(L);
+        return 1;
+    }
+    std::error_code ec;
+    std::string const absolute = path[0] == '/' ? path : std::filesystem::absolute(path, ec).string();
+    if (ec)
+        throw BridgeError("objc.absolutePath: " + path + ": " + ec.message());
+    lua_pushlstring(L, absolute.data(), absolute.size());
     return 1;
 }
 
@@ -95,6 +115,8 @@ void addPlatformFunctions(lua_State* L)
     lua_setfield(L, -2, "lastFailure");
     lua_pushcfunction(L, guarded<l_isTerminal>);
     lua_setfield(L, -2, "isTerminal");
+    lua_pushcfunction(L, guarded<l_absolutePath>);
+    lua_setfield(L, -2, "absolutePath");
     setIndexedTable(L, "paths", guarded<l_pathsIndex>);
 }
 

@@ -11,6 +11,8 @@
 #include "toolbox/cToolBox.h"
 #include "util/cNSFileHandling.h"
 
+#include <sys/stat.h>
+
 namespace quodrix {
 
 namespace {
@@ -56,6 +58,14 @@ std::vector<NamePair> pairsFromValue(Value const& value)
             pairs.push_back({ *present, *renamed });
     }
     return pairs;
+}
+
+// Whether two paths name one item: the same device and inode once links are followed.
+bool sameItem(std::string const& a, std::string const& b)
+{
+    struct stat first {}, second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
 }
 
 std::vector<std::string> chosenPaths(Runtime& runtime)
@@ -115,7 +125,9 @@ void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)
 
     std::string const parent = FileStore::parentOf(files.front());
     std::string const sourceFolder = parent == "/" ? parent : parent + "/";
-    bool const sameFolder = sourceFolder == destination;
+    // One folder however it is spelled ("pics", "./pics", "a/./b", a link to it): renaming in place, which
+    // never replaces, not copying, which would.
+    bool const sameFolder = sourceFolder == destination || sameItem(sourceFolder, destination);
     if (sameFolder && overwrite != 1) {
         // Every pair would ask for the same alert; the user sees it once for the run.
         showAlert(runtime, kNoOverwriteTitle, kNoOverwriteMessage);

@@ -96,3 +96,52 @@ TEST(ListCommands, NamesWritesTheListWithCarriageReturns)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(bundle.root() / "Quodrix_filenamelist.txt"), "b.jpg\ra.jpg");
 }
+
+// A list whose new name is taken renames nothing over it, however the source folder is spelled: relative,
+// ".", through a symbolic link, or with "./" inside. Renaming in place never replaces; the copy that
+// replaces is only for another folder.
+TEST(ListCommands, AnySpellingOfTheSourceFolderRenamesInPlace)
+{
+    ScriptBundle bundle(true);
+    fs::path const top = bundle.root() / "top";
+    fs::path const pics = top / "pics";
+    fs::create_directories(pics);
+    fs::create_directory_symlink(pics, top / "link");
+    writeFile(top / "list.txt", "a.txt;b.txt\nc.txt;d.txt\n");
+
+    struct Case {
+        fs::path workingFolder;
+        std::vector<std::string> arguments;
+        bool inPlace;  // false: the destination is the source folder by another spelling, without overwrite
+    };
+    std::vector<Case> const cases {
+        { top, { "list", "list.txt", "pics" }, true },
+        { pics, { "list", "../list.txt", "." }, true },
+        { top, { "list", "list.txt", "link" }, true },
+        { bundle.root(), { "list", "top/list.txt", "top/./pics" }, true },
+        { top, { "list", "-d", "link", "list.txt", "pics" }, false },
+        { top, { "list", "-d", "./pics/", "list.txt", (top / "link").string() }, false },
+    };
+    std::map<std::string, std::string> const renamed { { "a.txt", "A" }, { "b.txt", "B" }, { "d.txt", "C" } };
+    std::map<std::string, std::string> const untouched { { "a.txt", "A" }, { "b.txt", "B" }, { "c.txt", "C" } };
+    for (auto const& c : cases) {
+        fs::remove_all(pics);
+        fs::create_directory(pics);
+        writeFile(pics / "a.txt", "A");
+        writeFile(pics / "b.txt", "B");
+        writeFile(pics / "c.txt", "C");
+        bundle.setWorkingFolder(c.workingFolder);
+        auto r = bundle.run(c.arguments);
+        std::string const label = c.arguments.back() + " from " + c.workingFolder.string();
+        if (c.inPlace) {
+            EXPECT_EQ(r.status, 1) << label << "\n" << r.out << r.err;
+            EXPECT_EQ(contents(pics), renamed) << label << "\n" << r.out << r.err;
+            EXPECT_NE(r.out.find("Failed"), std::string::npos) << label;
+        } else {
+            // The controller sees one folder and asks for the overwrite switch, changing nothing.
+            EXPECT_EQ(r.status, 2) << label << "\n" << r.out << r.err;
+            EXPECT_EQ(contents(pics), untouched) << label << "\n" << r.out << r.err;
+            EXPECT_NE(r.err.find("No overwrite allowed."), std::string::npos) << label;
+        }
+    }
+}

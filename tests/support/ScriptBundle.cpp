@@ -70,7 +70,7 @@ void ScriptBundle::addScript(std::string const& name, std::string const& source)
 }
 
 static RunResult spawnAndWait(std::vector<std::string> const& argv, std::vector<std::string> const& env,
-    std::string const& input)
+    std::string const& input, std::filesystem::path const& workingFolder = {})
 {
     int inPipe[2], outPipe[2], errPipe[2];
     if (pipe(inPipe) || pipe(outPipe) || pipe(errPipe))
@@ -82,6 +82,8 @@ static RunResult spawnAndWait(std::vector<std::string> const& argv, std::vector<
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     for (int fd : { inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1] })
         posix_spawn_file_actions_addclose(&actions, fd);
+    if (!workingFolder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
 
     std::vector<char*> args;
     for (auto const& a : argv)
@@ -175,7 +177,7 @@ RunResult ScriptBundle::run(std::vector<std::string> const& arguments,
         envList.push_back(k + "=" + v);
     std::vector<std::string> argv { executable().string() };
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return spawnAndWait(argv, envList, input);
+    return spawnAndWait(argv, envList, input, m_workingFolder);
 }
 
 RunResult ScriptBundle::runScript(std::string const& source, std::vector<std::string> const& arguments)

@@ -44,12 +44,17 @@ public:
     // added before.
     RunResult runScript(std::string const& source, std::vector<std::string> const& arguments = {});
 
+    // The folder that runs start in (relative paths on the command line are read against it); by default
+    // the test's own.
+    void setWorkingFolder(std::filesystem::path folder) { m_workingFolder = std::move(folder); }
+
     std::filesystem::path const& root() const { return m_dir.path(); }
     std::filesystem::path home() const { return m_dir.path() / "home"; }
     std::filesystem::path executable() const { return m_dir.path() / "bin" / "quodrix"; }
 
 private:
     TempDir m_dir;
+    std::filesystem::path m_workingFolder;
 };
 
 std::string readFile(std::filesystem::path const& path);
