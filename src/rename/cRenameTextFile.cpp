@@ -142,6 +142,9 @@ void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)
             // A name that would reach outside its folder, or make the folder itself the target; refused in a
             // simulation too, so that a simulation shows what a real run would do.
             status = cToolBox::kFailed;
+            runtime.platform().recordFailure("rename " + sourcePath + " to " + renamed,
+                FileStore::isSingleComponent(present) ? "the new name is not one path component"
+                                                      : "the present name is not one path component");
         } else if (simulation == 1) {
             status = "Simulation";
         } else if (sameFolder) {

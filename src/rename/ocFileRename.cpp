@@ -61,8 +61,11 @@ void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
         std::string outputPath = destination + newName;
 
         std::string status;
-        if (!working || !FileStore::isSingleComponent(newName))
+        if (!working || !FileStore::isSingleComponent(newName)) {
             status = cToolBox::kFailed;
+            runtime.platform().recordFailure("rename " + path + " to " + newName,
+                working ? "the new name is not one path component" : "the name or the text is not valid text there");
+        }
         else if (settings.simulation)
             status = kSimulation;
         else if (settings.overwrite)

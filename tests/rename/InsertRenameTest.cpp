@@ -221,6 +221,16 @@ TEST(InsertRename, NamesThatAreNotOneComponentAreRefused)
         "Failed\tab.jpg\tx/ab.jpg\tx/ab.jpg\n"
         "Failed\t\xF0\x9F\x98\x80.jpg\t\xF0\x9F\x98\x80.jpg\tout/\xF0\x9F\x98\x80.jpg\n"
         "Failed\tab.jpg\tab.jpg\tout/ab.jpg\n"s);
+    // Each refusal says why, in the system log.
+    auto count = [&](std::string const& text) {
+        std::size_t n = 0;
+        for (auto at = r.err.find(text); at != std::string::npos; at = r.err.find(text, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count(": the new name is not one path component\n"), 4u) << r.err;
+    EXPECT_EQ(count(": the name or the text is not valid text there\n"), 2u) << r.err;
+    EXPECT_NE(r.err.find("rename " + (root / "in/ab.jpg").string() + " to x/ab.jpg: "), std::string::npos) << r.err;
     EXPECT_TRUE(fs::exists(root / "in/ab.jpg"));
     EXPECT_TRUE(fs::is_empty(root / "out/x"));
     EXPECT_EQ(std::distance(fs::directory_iterator(root / "out"), fs::directory_iterator()), 1);
