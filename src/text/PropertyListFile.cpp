@@ -1,6 +1,7 @@
 #include "text/PropertyListFile.h"
 
 #include "fs/AtomicFile.h"
+#include "text/PropertyListDepth.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -51,13 +52,12 @@ struct Loaded {
     PropertyListFormat format;
 };
 
-// Deeper nesting than any settings file has is read as a damaged file: converting it would exhaust the
-// stack.
-constexpr int kMaxDepth = 512;
-
-bool nestedTooDeep(plist_t node, int depth)
+// Deeper nesting than any settings file has is read as a damaged file: parsing, converting or freeing it
+// would exhaust the stack. The raw bytes are inspected before the parser sees them (PropertyListDepth.h);
+// the tree is checked again after parsing, with the same limit (the root counts as depth 1).
+bool nestedTooDeep(plist_t node, std::size_t depth)
 {
-    if (depth > kMaxDepth)
+    if (depth > kMaxPropertyListDepth)
         return true;
     switch (plist_get_node_type(node)) {
     case PLIST_ARRAY:
@@ -80,12 +80,14 @@ std::optional<Loaded> load(std::string const& path)
     std::string_view view(*bytes);
     if (view.substr(0, kByteOrderMark.size()) == kByteOrderMark)
         view.remove_prefix(kByteOrderMark.size());
+    if (inspectPropertyList(view) != PropertyListShape::Acceptable)
+        return std::nullopt;
     bool binary = plist_is_binary(view.data(), uint32_t(view.size()));
     plist_t root = nullptr;
     plist_from_memory(view.data(), uint32_t(view.size()), &root);
     if (!root)
         return std::nullopt;
-    if (nestedTooDeep(root, 0)) {
+    if (nestedTooDeep(root, 1)) {
         plist_free(root);
         return std::nullopt;
     }

@@ -1,0 +1,168 @@
+// The raw-byte inspection of property lists, and property lists nested far too deep, read by the real
+// executable as the user defaults of a later run.
+
+#include "support/ScriptBundle.h"
+#include "text/PropertyListDepth.h"
+#include "text/PropertyListFile.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace quodrix;
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string xmlNested(std::size_t levels, std::string const& open = "<array>", std::string const& close = "</array>")
+{
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict><key>k</key>";
+    text.reserve(text.size() + levels * (open.size() + close.size()) + 32);
+    for (std::size_t i = 0; i < levels; ++i)
+        text += open;
+    for (std::size_t i = 0; i < levels; ++i)
+        text += close;
+    return text + "</dict>\n</plist>\n";
+}
+
+void appendBigEndian(std::string& out, uint64_t value, int width)
+{
+    for (int k = width - 1; k >= 0; --k)
+        out += char((value >> (8 * k)) & 0xFF);
+}
+
+// A binary property list of `levels` arrays, each holding the next one; the innermost is empty. With
+// `shared`, every array holds the next one twice instead (a chain of shared objects).
+std::string binaryNested(std::size_t levels, bool shared = false)
+{
+    std::string out = "bplist00";
+    std::vector<uint64_t> offsets;
+    for (std::size_t i = 0; i < levels; ++i) {
+        offsets.push_back(out.size());
+        if (i + 1 == levels) {
+            out += char(0xA0);
+        } else {
+            out += char(shared ? 0xA2 : 0xA1);
+            appendBigEndian(out, i + 1, 4);
+            if (shared)
+                appendBigEndian(out, i + 1, 4);
+        }
+    }
+    uint64_t table = out.size();
+    for (uint64_t offset : offsets)
+        appendBigEndian(out, offset, 4);
+    out += std::string(6, '\0');
+    out += char(4);  // offset size
+    out += char(4);  // reference size
+    appendBigEndian(out, levels, 8);
+    appendBigEndian(out, 0, 8);
+    appendBigEndian(out, table, 8);
+    return out;
+}
+
+}
+
+TEST(PropertyListDepth, XmlIsCountedByItsContainerTags)
+{
+    EXPECT_EQ(inspectPropertyList(xmlNested(511)), PropertyListShape::Acceptable);  // the root dict makes 512
+    EXPECT_EQ(inspectPropertyList(xmlNested(512)), PropertyListShape::TooDeep);
+    EXPECT_EQ(inspectPropertyList(xmlNested(200000)), PropertyListShape::TooDeep);
+    EXPECT_EQ(inspectPropertyList(xmlNested(200000, "<dict>", "</dict>")), PropertyListShape::TooDeep);
+    EXPECT_EQ(inspectPropertyList(xmlNested(200000, "<ARRAY >", "</ARRAY>")), PropertyListShape::TooDeep);
+    // What is not an open container does not count.
+    EXPECT_EQ(inspectPropertyList(xmlNested(200000, "<array/>", "")), PropertyListShape::Acceptable);
+    EXPECT_EQ(inspectPropertyList(xmlNested(200000, "<array />", "")), PropertyListShape::Acceptable);
+    EXPECT_EQ(inspectPropertyList(xmlNested(200000, "<array></array>", "")), PropertyListShape::Acceptable);
+    EXPECT_EQ(inspectPropertyList(xmlNested(2000, "<!-- <array> -->", "")), PropertyListShape::Acceptable);
+    EXPECT_EQ(inspectPropertyList(xmlNested(2000, "<string><![CDATA[<array>]]></string>", "")),
+        PropertyListShape::Acceptable);
+    EXPECT_EQ(inspectPropertyList(xmlNested(2000, "<?pi <dict> ?>", "")), PropertyListShape::Acceptable);
+    EXPECT_EQ(inspectPropertyList(xmlNested(2000, "<key a='<dict>'>k</key>", "")), PropertyListShape::Acceptable);
+    // Closing tags before any opening one do not make room for more.
+    std::string closesFirst;
+    for (int i = 0; i < 1000; ++i)
+        closesFirst += "</array>";
+    EXPECT_EQ(inspectPropertyList(closesFirst + xmlNested(600)), PropertyListShape::TooDeep);
+    // Unterminated constructs end the scan without reading past the text.
+    for (char const* cut : { "<!-- <array>", "<![CDATA[ <array>", "<?x", "<!DOCTYPE [", "<array", "<", "</" })
+        EXPECT_EQ(inspectPropertyList(cut), PropertyListShape::Acceptable) << cut;
+}
+
+TEST(PropertyListDepth, BinaryIsWalkedWithoutRecursion)
+{
+    EXPECT_EQ(inspectPropertyList(binaryNested(1)), PropertyListShape::Acceptable);
+    EXPECT_EQ(inspectPropertyList(binaryNested(512)), PropertyListShape::Acceptable);
+    EXPECT_EQ(inspectPropertyList(binaryNested(513)), PropertyListShape::TooDeep);
+    EXPECT_EQ(inspectPropertyList(binaryNested(200000)), PropertyListShape::TooDeep);
+    // Shared objects that would expand to 2^40 arrays once read.
+    EXPECT_EQ(inspectPropertyList(binaryNested(40, true)), PropertyListShape::TooDeep);
+    EXPECT_EQ(inspectPropertyList(binaryNested(10, true)), PropertyListShape::Acceptable);
+
+    // Tables that do not hold together.
+    std::string good = binaryNested(3);
+    EXPECT_EQ(inspectPropertyList(good.substr(0, good.size() - 1)), PropertyListShape::Damaged);
+    EXPECT_EQ(inspectPropertyList("bplist00"), PropertyListShape::Damaged);
+    std::string cycle = good;
+    cycle[8 + 1 + 4 + 1 + 3] = 0;  // the second array refers back to the root
+    EXPECT_EQ(inspectPropertyList(cycle), PropertyListShape::Damaged);
+    std::string badReference = good;
+    badReference[8 + 1 + 3] = 9;
+    EXPECT_EQ(inspectPropertyList(badReference), PropertyListShape::Damaged);
+    std::string hugeCount = good;
+    hugeCount[good.size() - 32 + 8] = char(0x7F);
+    EXPECT_EQ(inspectPropertyList(hugeCount), PropertyListShape::Damaged);
+}
+
+TEST(PropertyListDepth, FilesWrittenByTheLibraryPass)
+{
+    TempDir dir;
+    Dictionary inner { { "name", Value(std::string("x")) }, { "list", Value(Array { Value(1LL), Value(2.5) }) } };
+    Dictionary root { { "inner", Value(inner) }, { "flag", Value(true) }, { "data", Value(Data { "\x01\x02" }) } };
+    for (auto format : { PropertyListFormat::Xml, PropertyListFormat::Binary }) {
+        std::string path = dir.str() + "/p.plist";
+        ASSERT_TRUE(writePropertyListFile(path, Value(root), format));
+        EXPECT_EQ(inspectPropertyList(readFile(path)), PropertyListShape::Acceptable);
+        auto back = readPropertyListFile(path);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->asDictionary().at("inner").asDictionary().at("name").text(), std::string("x"));
+    }
+}
+
+TEST(PropertyListDepth, TooDeepFilesReadAsDamaged)
+{
+    TempDir dir;
+    writeFile(dir / "deep.plist", xmlNested(200000));
+    writeFile(dir / "deep.bplist", binaryNested(200000));
+    writeFile(dir / "limit.bplist", binaryNested(512));
+    EXPECT_FALSE(readPropertyListFile((dir / "deep.plist").string()));
+    EXPECT_FALSE(readPropertyListFile((dir / "deep.bplist").string()));
+    EXPECT_TRUE(readPropertyListFile((dir / "limit.bplist").string()));
+    EXPECT_FALSE(changePropertyListKey((dir / "deep.plist").string(), "k", Value(1LL)));
+    EXPECT_EQ(readFile(dir / "deep.plist"), xmlNested(200000));
+}
+
+// A defaults file nested 200,000 deep once made every later run of the list and undo commands die
+// with SIGSEGV; now the settings count as unreadable and the commands work.
+TEST(PropertyListDepth, DeepUserDefaultsDoNotStopLaterRuns)
+{
+    for (bool binary : { false, true }) {
+        ScriptBundle bundle(true);
+        fs::path a = bundle.root() / "A";
+        writeFile(a / "a.jpg", "A");
+        writeFile(a / "b.jpg", "B");
+        writeFile(bundle.root() / "list.txt", "a.jpg;x.jpg\nb.jpg;y.jpg\n");
+        std::string deep = binary ? binaryNested(200000) : xmlNested(200000);
+        writeFile(bundle.home() / ".config/quodrix/defaults.plist", deep);
+
+        auto list = bundle.run({ "list", "-s", ";", (bundle.root() / "list.txt").string(), a.string() });
+        EXPECT_EQ(list.status, 0) << "binary=" << binary << "\n" << list.err << list.out;
+        EXPECT_TRUE(fs::exists(a / "x.jpg"));
+        EXPECT_TRUE(fs::exists(a / "y.jpg"));
+
+        auto undo = bundle.run({ "undo" });
+        EXPECT_EQ(undo.status, 0) << "binary=" << binary << "\n" << undo.err << undo.out;
+        EXPECT_EQ(readFile(a / "a.jpg"), "A");
+        EXPECT_EQ(readFile(a / "b.jpg"), "B");
+        EXPECT_FALSE(fs::exists(a / "x.jpg"));
+    }
+}
