@@ -47,6 +47,15 @@ bool everyDictionaryItem(plist_t node, Visit visit)
     return all;
 }
 
+// The whole text of a string node. A string of a binary file may hold a NUL: the library's copying getter
+// asserts on those (ending the process), so the text is taken by pointer and length.
+std::string_view stringOf(plist_t node)
+{
+    uint64_t length = 0;
+    char const* text = plist_get_string_ptr(node, &length);
+    return text ? std::string_view(text, std::size_t(length)) : std::string_view();
+}
+
 struct Loaded {
     PlistPtr root;
     PropertyListFormat format;
@@ -83,6 +92,9 @@ std::optional<Loaded> load(std::string const& path)
     if (inspectPropertyList(view) != PropertyListShape::Acceptable)
         return std::nullopt;
     bool binary = plist_is_binary(view.data(), uint32_t(view.size()));
+    // XML cannot hold a NUL; the parser would hand back strings cut and padded at one.
+    if (!binary && view.find('\0') != std::string_view::npos)
+        return std::nullopt;
     plist_t root = nullptr;
     plist_from_memory(view.data(), uint32_t(view.size()), &root);
     if (!root)
@@ -112,12 +124,8 @@ Value toValue(plist_t node)
         plist_get_real_val(node, &d);
         return Value(d);
     }
-    case PLIST_STRING: {
-        char* raw = nullptr;
-        plist_get_string_val(node, &raw);
-        CString text(raw);
-        return Value(std::string(text ? text.get() : ""));
-    }
+    case PLIST_STRING:
+        return Value(std::string(stringOf(node)));
     case PLIST_DATA: {
         char* raw = nullptr;
         uint64_t length = 0;
@@ -215,12 +223,8 @@ bool textFitsXml(std::string_view text)
 bool fitsXml(plist_t node)
 {
     switch (plist_get_node_type(node)) {
-    case PLIST_STRING: {
-        char* raw = nullptr;
-        plist_get_string_val(node, &raw);
-        CString text(raw);
-        return !text || textFitsXml(text.get());
-    }
+    case PLIST_STRING:
+        return textFitsXml(stringOf(node));
     case PLIST_ARRAY: {
         uint32_t n = plist_array_get_size(node);
         for (uint32_t i = 0; i < n; ++i)

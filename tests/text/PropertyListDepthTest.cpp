@@ -166,3 +166,45 @@ TEST(PropertyListDepth, DeepUserDefaultsDoNotStopLaterRuns)
         EXPECT_FALSE(fs::exists(a / "x.jpg"));
     }
 }
+
+// Found by fuzzing: a string holding a NUL made the library's string getter assert, ending the process
+// that read the file (the user defaults of every later run included). XML cannot hold a NUL: such a file is
+// damaged. A binary file can; the library reads its string up to the NUL.
+TEST(PropertyListDepth, StringsHoldingANulDoNotEndTheProcess)
+{
+    TempDir dir;
+    std::string const xml = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>")
+        + "<key>k</key><string>" + std::string("two\0K\x02", 6) + "</string><key>other</key><integer>1</integer>"
+        + "</dict>\n</plist>\n";
+    std::string const xmlPath = (dir / "nul.plist").string();
+    writeFile(xmlPath, xml);
+    EXPECT_FALSE(readPropertyListFile(xmlPath));
+    EXPECT_TRUE(readPropertyListKey(xmlPath, "k").isNull());
+    EXPECT_FALSE(changePropertyListKey(xmlPath, "other", Value(2LL)));
+    EXPECT_EQ(readFile(xmlPath), xml);
+
+    // { "k": "a\0b" } in the binary format.
+    std::string const binary = std::string("bplist00", 8) + std::string("\xD1\x01\x02", 3) + std::string("\x51k", 2)
+        + std::string("\x53" "a\0b", 4) + std::string("\x08\x0B\x0D", 3) + std::string(6, '\0') + "\x01\x01"
+        + std::string("\0\0\0\0\0\0\0\x03", 8) + std::string(8, '\0') + std::string("\0\0\0\0\0\0\0\x11", 8);
+    std::string const binaryPath = (dir / "nul.bplist").string();
+    writeFile(binaryPath, binary);
+    auto root = readPropertyListFile(binaryPath);
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->asDictionary().at("k").text(), std::string("a"));
+    ASSERT_TRUE(changePropertyListKey(binaryPath, "other", Value(2LL)));
+    EXPECT_EQ(readPropertyListKey(binaryPath, "k").text(), std::string("a"));
+    EXPECT_EQ(readPropertyListKey(binaryPath, "other").asInteger(), 2);
+
+    // The user defaults of a later run read such files without dying.
+    for (auto const& text : { xml, binary }) {
+        ScriptBundle bundle(true);
+        writeFile(bundle.home() / ".config/quodrix/defaults.plist", text);
+        fs::path a = bundle.root() / "A";
+        writeFile(a / "a.jpg", "A");
+        writeFile(bundle.root() / "list.txt", "a.jpg;x.jpg\n");
+        auto list = bundle.run({ "list", "-s", ";", (bundle.root() / "list.txt").string(), a.string() });
+        EXPECT_EQ(list.status, 0) << list.err << list.out;
+        EXPECT_TRUE(fs::exists(a / "x.jpg"));
+    }
+}
