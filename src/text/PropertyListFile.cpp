@@ -252,7 +252,17 @@ bool save(std::string const& path, plist_t root, PropertyListFormat format)
     CString bytes(raw);
     if (!bytes || length == 0)
         return false;
-    return writeFileAtomically(path, std::string_view(bytes.get(), length));
+    // The library can write what it cannot read back (a binary string whose bytes are not the text it
+    // claims to be): such a file would replace a readable one, so it is not written.
+    std::string_view written(bytes.get(), length);
+    if (inspectPropertyList(written) != PropertyListShape::Acceptable)
+        return false;
+    plist_t check = nullptr;
+    plist_from_memory(written.data(), length, &check);
+    if (!check)
+        return false;
+    plist_free(check);
+    return writeFileAtomically(path, written);
 }
 
 }

@@ -208,3 +208,24 @@ TEST(PropertyListDepth, StringsHoldingANulDoNotEndTheProcess)
         EXPECT_TRUE(fs::exists(a / "x.jpg"));
     }
 }
+
+// Found by fuzzing: a binary file whose string is marked ASCII but holds other bytes was rewritten by a
+// change into a file the library could not read back, and the change reported success: the settings were
+// lost. Now what would not read back is not written.
+TEST(PropertyListDepth, AChangeNeverWritesAFileThatDoesNotReadBack)
+{
+    TempDir dir;
+    // { "big": ASCII string "\xCAxx" }
+    std::string const binary = std::string("bplist00", 8) + std::string("\xD1\x01\x02", 3) + std::string("\x53" "big", 4)
+        + std::string("\x53\xCA" "xx", 4) + std::string("\x08\x0B\x0F", 3) + std::string(6, '\0') + "\x01\x01"
+        + std::string("\0\0\0\0\0\0\0\x03", 8) + std::string(8, '\0') + std::string("\0\0\0\0\0\0\0\x13", 8);
+    std::string const path = (dir / "ascii.bplist").string();
+    writeFile(path, binary);
+    ASSERT_TRUE(readPropertyListFile(path));
+    if (changePropertyListKey(path, "k", Value(std::string("v")))) {
+        EXPECT_EQ(readPropertyListKey(path, "k").text(), std::string("v"));
+    } else {
+        EXPECT_EQ(readFile(path), binary);
+    }
+    EXPECT_TRUE(readPropertyListFile(path));
+}
