@@ -149,6 +149,7 @@ private:
     struct Container {
         std::size_t refs = 0;  // where the references begin
         uint64_t count = 0;    // how many references
+        uint64_t keys = 0;     // how many of them, first, are the keys of a dictionary
     };
 
     struct Frame {
@@ -197,6 +198,43 @@ private:
             return false;
         container.refs = at;
         container.count = refs;
+        container.keys = type == 0xD ? count : 0;
+        return true;
+    }
+
+    // Whether the object can be a dictionary key: a string (ASCII or UTF-16) without a NUL. The library
+    // asserts, ending the process, when it hands out a key that holds one.
+    bool isUsableKey(std::size_t object) const
+    {
+        std::size_t start = 0;
+        if (!objectStart(object, start))
+            return false;
+        unsigned marker = static_cast<unsigned char>(m_bytes[start]);
+        unsigned type = marker >> 4;
+        if (type != 0x5 && type != 0x6)
+            return false;
+        std::size_t at = start + 1;
+        uint64_t count = marker & 0xF;
+        if (count == 0xF) {
+            if (at >= m_table)
+                return false;
+            unsigned sizeMarker = static_cast<unsigned char>(m_bytes[at]);
+            if ((sizeMarker >> 4) != 0x1 || (sizeMarker & 0xF) > 3)
+                return false;
+            std::size_t width = std::size_t(1) << (sizeMarker & 0xF);
+            if (m_table - at - 1 < width)
+                return false;
+            count = readBigEndian(m_bytes, at + 1, width);
+            at += 1 + width;
+        }
+        std::size_t unit = type == 0x6 ? 2 : 1;
+        if (at > m_table || count > (m_table - at) / unit)
+            return false;
+        for (std::size_t i = 0; i < count; ++i) {
+            bool nul = unit == 1 ? m_bytes[at + i] == '\0' : (m_bytes[at + 2 * i] == '\0' && m_bytes[at + 2 * i + 1] == '\0');
+            if (nul)
+                return false;
+        }
         return true;
     }
 
@@ -247,8 +285,11 @@ private:
                 continue;
             }
             uint64_t child = readBigEndian(m_bytes, frame.container.refs + frame.next * m_refSize, m_refSize);
+            bool isKey = frame.next < frame.container.keys;
             ++frame.next;
             if (child >= m_objects)
+                return PropertyListShape::Damaged;
+            if (isKey && !isUsableKey(std::size_t(child)))
                 return PropertyListShape::Damaged;
             bool wasDone = m_state[std::size_t(child)] == State::Done;
             if (auto shape = open(std::size_t(child)); shape != PropertyListShape::Acceptable)

@@ -9,7 +9,8 @@
 //   the safe side: an opening tag is recognised in any letter case, a closing one only as written.
 // - Binary ("bplist"): the object table is walked without recursion; references are checked against
 //   the table, a reference cycle is refused, and so is a file whose shared objects would expand into
-//   more than kMaxExpandedObjects objects once read (the library copies an object for each reference).
+//   more than kMaxExpandedObjects objects once read (the library copies an object for each reference),
+//   and so is a dictionary key that is not a string or holds a NUL (the library asserts on those).
 
 #include <cstddef>
 #include <string_view>

@@ -200,6 +200,9 @@ PlistPtr toNode(Value const& value)
     case Kind::Dictionary: {
         PlistPtr dictionary(plist_new_dict());
         for (auto const& [key, item] : value.asDictionary()) {
+            // A key holding a NUL would be stored cut short.
+            if (key.find('\0') != std::string::npos)
+                return nullptr;
             PlistPtr node = toNode(item);
             if (!node)
                 return nullptr;

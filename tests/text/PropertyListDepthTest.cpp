@@ -229,3 +229,33 @@ TEST(PropertyListDepth, AChangeNeverWritesAFileThatDoesNotReadBack)
     }
     EXPECT_TRUE(readPropertyListFile(path));
 }
+
+// Found by fuzzing: a binary dictionary key holding a NUL made the library assert (SIGABRT) as soon as the
+// key was handed out; such a file, like one whose key is not a string, reads as damaged.
+TEST(PropertyListDepth, BinaryKeysHoldingANulOrNotTextReadAsDamaged)
+{
+    TempDir dir;
+    auto dictionary = [](std::string key) {
+        // { key: "x" }, the key object given whole (marker and bytes)
+        std::string out = std::string("bplist00", 8) + std::string("\xD1\x01\x02", 3) + key + "\x51x";
+        std::size_t valueAt = 8 + 3 + key.size();
+        out += std::string("\x08\x0B", 2) + char(valueAt);
+        std::size_t table = valueAt + 2;
+        return out + std::string(6, '\0') + "\x01\x01" + std::string("\0\0\0\0\0\0\0\x03", 8) + std::string(8, '\0')
+            + std::string(7, '\0') + char(table);
+    };
+    for (auto const& [key, readable] : std::vector<std::pair<std::string, bool>> {
+             { std::string("\x53" "a\0b", 4), false },
+             { std::string("\x62\0a\0\0", 5), false },   // UTF-16 "a" and a NUL
+             { std::string("\x62\0a\0b", 5), true },     // UTF-16 "ab"
+             { std::string("\x10\x07", 2), false },      // the integer 7
+             { std::string("\x52" "ab", 3), true } }) {
+        std::string path = (dir / "key.bplist").string();
+        writeFile(path, dictionary(key));
+        EXPECT_EQ(readPropertyListFile(path).has_value(), readable) << key.size();
+        EXPECT_EQ(inspectPropertyList(dictionary(key)) == PropertyListShape::Acceptable, readable);
+    }
+    // A key holding a NUL is not written cut short either.
+    EXPECT_FALSE(writePropertyListFile((dir / "w.plist").string(),
+        Value(Dictionary { { std::string("a\0b", 3), Value(1LL) } }), PropertyListFormat::Binary));
+}
