@@ -90,7 +90,10 @@ PropertyListShape inspectXml(std::string_view text, std::size_t maxDepth)
         if (closing) {
             if ((name == "dict" || name == "array") && depth > 0)
                 --depth;
-        } else if (!selfClosing && (equalsIgnoringCase(name, "dict") || equalsIgnoringCase(name, "array"))) {
+        } else if (!selfClosing
+            && (equalsIgnoringCase(name.substr(0, 4), "dict") || equalsIgnoringCase(name.substr(0, 5), "array"))) {
+            // Any name that begins like a container counts: the parser may end a name where this scan
+            // does not.
             if (++depth > maxDepth)
                 return PropertyListShape::TooDeep;
         }

@@ -6,7 +6,8 @@
 // here, by iterative scans that need no more memory than the file itself:
 // - XML: open and close tags of <dict> and <array> are counted; comments, CDATA sections, processing
 //   instructions, declarations and self-closing <dict/> and <array/> are skipped. The count leans to
-//   the safe side: an opening tag is recognised in any letter case, a closing one only as written.
+//   the safe side: an opening tag is recognised in any letter case and by the beginning of its name, a
+//   closing one only as written.
 // - Binary ("bplist"): the object table is walked without recursion; references are checked against
 //   the table, a reference cycle is refused, and so is a file whose shared objects would expand into
 //   more than kMaxExpandedObjects objects once read (the library copies an object for each reference),

@@ -69,6 +69,8 @@ TEST(PropertyListDepth, XmlIsCountedByItsContainerTags)
     EXPECT_EQ(inspectPropertyList(xmlNested(200000)), PropertyListShape::TooDeep);
     EXPECT_EQ(inspectPropertyList(xmlNested(200000, "<dict>", "</dict>")), PropertyListShape::TooDeep);
     EXPECT_EQ(inspectPropertyList(xmlNested(200000, "<ARRAY >", "</ARRAY>")), PropertyListShape::TooDeep);
+    EXPECT_EQ(inspectPropertyList(xmlNested(600, "<array\f>", "</array>")), PropertyListShape::TooDeep);
+    EXPECT_EQ(inspectPropertyList(xmlNested(600, "<dict\v/ >", "</dict>")), PropertyListShape::TooDeep);
     // What is not an open container does not count.
     EXPECT_EQ(inspectPropertyList(xmlNested(200000, "<array/>", "")), PropertyListShape::Acceptable);
     EXPECT_EQ(inspectPropertyList(xmlNested(200000, "<array />", "")), PropertyListShape::Acceptable);
