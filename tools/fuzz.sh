@@ -33,7 +33,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings"
   cp -R "tests/fuzz/corpus/$target/." "$corpus/"
   echo "fuzzing $target for ${seconds}s"
-  if ! "build-fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if ! "build-fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
       -max_len=65536 -print_final_stats=0 -artifact_prefix="$findings/" "$corpus" \
       >"$scratch/$target.log" 2>&1; then
     tail -n 60 "$scratch/$target.log"
