@@ -18,7 +18,13 @@ end
 
 local actions = {
   list = function(store, action)
-    for _, line in ipairs(store:checkForActionType___("Presets", "Action", action)) do
+    local lines = store:checkForActionType___("Presets", "Action", action)
+    local failure = objc.lastFailure()
+    if failure then
+      App.eprintf("quodrix presets: %s\n", failure)
+      return 1
+    end
+    for _, line in ipairs(lines) do
       App.printf("%s\n", line)
     end
     return 0

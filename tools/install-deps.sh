@@ -16,6 +16,7 @@ packages=(
   gettext
   libgtest-dev libgmock-dev googletest
   imagemagick
+  clang-14 libclang-rt-14-dev
   python3 util-linux attr
   scdoc dpkg-dev
 )

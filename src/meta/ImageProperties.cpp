@@ -29,6 +29,7 @@ namespace quodrix {
 namespace {
 
 constexpr char const* kUserCommentKey = "Exif.Photo.UserComment";
+constexpr off_t kMaxCommentedImageBytes = off_t(1) << 30;
 
 struct ProfileCloser {
     void operator()(void* profile) const { cmsCloseProfile(profile); }
@@ -409,10 +410,14 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
     struct stat original {};
     if (::stat(target.c_str(), &original) != 0 || !S_ISREG(original.st_mode) || ::access(target.c_str(), W_OK) != 0)
         return false;
-    auto bytes = readWholeFile(target);
-    if (!bytes)
+    // The file and its rewritten copy are both held in memory: a file larger than any photograph (a huge
+    // or sparse file named like an image) is refused rather than exhausting memory.
+    if (original.st_size > kMaxCommentedImageBytes)
         return false;
     try {
+        auto bytes = readWholeFile(target);
+        if (!bytes)
+            return false;
         auto image = openImageInMemory(*bytes);
         Exiv2::AccessMode mode = image->checkMode(Exiv2::mdExif);
         if (mode != Exiv2::amWrite && mode != Exiv2::amReadWrite)

@@ -19,19 +19,29 @@ void StatementFinalizer::operator()(sqlite3_stmt* statement) const
     sqlite3_finalize(statement);
 }
 
-Connection openConnection(std::string const& path)
+std::string errorMessage(sqlite3* db)
+{
+    return db ? std::string(sqlite3_errmsg(db)) : std::string("no connection");
+}
+
+Connection openConnection(std::string const& path, std::string* failure)
 {
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Connection db(raw);  // SQLite hands back a handle to close even when the open failed
-    if (rc != SQLITE_OK)
+    auto failed = [&] {
+        if (failure)
+            *failure = db ? errorMessage(db.get()) : std::string(sqlite3_errstr(rc));
         return nullptr;
+    };
+    if (rc != SQLITE_OK)
+        return failed();
     for (int option : { SQLITE_DBCONFIG_DQS_DML, SQLITE_DBCONFIG_DQS_DDL, SQLITE_DBCONFIG_TRUSTED_SCHEMA }) {
         if (sqlite3_db_config(db.get(), option, 0, nullptr) != SQLITE_OK)
-            return nullptr;
+            return failed();
     }
     if (sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) != SQLITE_OK)
-        return nullptr;
+        return failed();
     // Another process (a second copy of the application, the sqlite3 shell) may hold the file for a moment.
     sqlite3_busy_timeout(db.get(), kBusyTimeoutMilliseconds);
     return db;

@@ -30,8 +30,13 @@ struct StatementFinalizer {
 using Connection = std::unique_ptr<sqlite3, ConnectionCloser>;
 using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
-// Opens the file read-write, creating it when missing. Null when SQLite can't open it.
-Connection openConnection(std::string const& path);
+// Opens the file read-write, creating it when missing. Null when SQLite can't open it; then `failure`, when
+// given, receives SQLite's message.
+Connection openConnection(std::string const& path, std::string* failure = nullptr);
+
+// SQLite's message for the last failure on the connection ("no such table: Presets", "file is not a
+// database"); "no connection" without one.
+std::string errorMessage(sqlite3* db);
 
 // Prepares one statement. Null with no connection, on any SQLite error, or when text follows the statement.
 Statement prepare(sqlite3* db, std::string_view sql);

@@ -3,8 +3,11 @@
 #include "core/BridgeError.h"
 #include "core/Class.h"
 #include "platform/Paths.h"
+#include "platform/Platform.h"
 #include "platform/SystemLog.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 namespace quodrix {
@@ -49,6 +52,52 @@ std::string sqlLiteralForLog(std::string const& text)
     return out + "'";
 }
 
+// The store's tables, in the order they are made, with their columns and seed row (none for "Presets").
+struct StoreTable {
+    char const* name;
+    ColumnNames const& (*columns)();
+    char const* seed;
+};
+constexpr StoreTable kStoreTables[] = {
+    { "Presets", presetsColumns, nullptr },
+    { "AppResource", resourceColumns, "appSys" },
+    { "AppBookmarks", resourceColumns, "myAppDestBookmark" },
+};
+
+bool equalNames(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return std::tolower((unsigned char)x) == std::tolower((unsigned char)y);
+    });
+}
+
+// Which of the store's tables the file lacks; nullopt when its schema can't be read (SQLite's message
+// stays on the connection).
+std::optional<std::vector<std::string>> missingTables(sqlite3* db)
+{
+    Statement statement = prepare(db, "SELECT name FROM sqlite_master WHERE type = 'table'");
+    if (!statement)
+        return std::nullopt;
+    std::vector<std::string> present;
+    StepResult result;
+    while ((result = step(statement.get())) == StepResult::Row)
+        present.push_back(columnText(statement.get(), 0));
+    if (result == StepResult::Failed)
+        return std::nullopt;
+    std::vector<std::string> missing;
+    for (auto const& table : kStoreTables) {
+        if (std::none_of(present.begin(), present.end(), [&](auto const& name) { return equalNames(name, table.name); }))
+            missing.push_back(table.name);
+    }
+    return missing;
+}
+
+bool runStatement(sqlite3* db, std::string_view sql)
+{
+    Statement statement = prepare(db, sql);
+    return statement && step(statement.get()) == StepResult::Done;
+}
+
 }
 
 std::string dbViewController::dbFilePath() const
@@ -62,8 +111,17 @@ std::string dbViewController::dbFilePath() const
 bool dbViewController::reopen()
 {
     close();
-    m_myDb = openConnection(dbFilePath());
+    std::string path = dbFilePath();
+    std::string cause;
+    m_myDb = openConnection(path, &cause);
+    if (!m_myDb)
+        m_failure = Failure { "open the presets store " + path, cause };
     return m_myDb != nullptr;
+}
+
+void dbViewController::noteFailure(std::string what)
+{
+    m_failure = Failure { std::move(what), errorMessage(m_myDb.get()) };
 }
 
 void dbViewController::fail(char const* description, std::string const& method)
@@ -85,6 +143,10 @@ void dbViewController::createTableNamed(std::string const& table, ColumnNames co
     if (sql && !isInternalTable(table)) {
         Statement statement = prepare(m_myDb.get(), *sql);
         created = statement && step(statement.get()) == StepResult::Done;
+        if (!created)
+            noteFailure("create the table " + table);
+    } else {
+        m_failure = Failure { "create the table " + table, "the name can't be a table's name here" };
     }
     if (!created)
         fail(kCreateFailed, createTableSelector());
@@ -95,37 +157,82 @@ void dbViewController::insertRecordIntoTableNamed(
 {
     if (!reopen())
         fail(kOpenFailed, insertRecordSelector());
-    auto sql = insertStatement(table, columns);
-    bool written = false;
-    if (sql && !isInternalTable(table)) {
-        Statement statement = prepare(m_myDb.get(), *sql);
-        bool bound = statement != nullptr;
-        for (std::size_t p = 0; bound && p < kNamedColumns; ++p)
-            bound = bindText(statement.get(), int(p + 1), values[p]);
-        written = bound && step(statement.get()) == StepResult::Done;
-    }
-    if (!written)
+    if (!writeRecord(table, columns, values))
         fail(kUpdateFailed, insertRecordSelector());
+}
+
+bool dbViewController::writeRecord(std::string const& table, ColumnNames const& columns, PresetRecord const& values)
+{
+    auto sql = insertStatement(table, columns);
+    if (!sql || isInternalTable(table)) {
+        m_failure = Failure { "write a row of " + table, "the name can't be a table's name here" };
+        return false;
+    }
+    Statement statement = prepare(m_myDb.get(), *sql);
+    bool bound = statement != nullptr;
+    for (std::size_t p = 0; bound && p < kNamedColumns; ++p)
+        bound = bindText(statement.get(), int(p + 1), values[p]);
+    bool written = bound && step(statement.get()) == StepResult::Done;
+    if (!written)
+        noteFailure("write a row of " + table);
+    return written;
 }
 
 void dbViewController::linkToPresetsDB()
 {
     std::string path = dbFilePath();
     std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
-        return;
+    if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+        // A complete store is left alone, and so is a held connection. A file that can't be read as a
+        // database is never written: that is a failed open, with SQLite's message as its cause.
+        std::string cause;
+        Connection probe = openConnection(path, &cause);
+        std::optional<std::vector<std::string>> missing;
+        if (probe) {
+            missing = missingTables(probe.get());
+            if (!missing)
+                cause = errorMessage(probe.get());
+        }
+        if (missing && missing->empty())
+            return;
+        if (!missing) {
+            m_failure = Failure { "open the presets store " + path, cause };
+            fail(kOpenFailed, kOpenSelector);
+        }
+    }
     openmyPresetsDb();
-    createTableNamed("Presets", presetsColumns());
-    createTableNamed("AppResource", resourceColumns());
-    createTableNamed("AppBookmarks", resourceColumns());
-
-    PresetRecord seed;
-    seed[0] = "appSys";
-    insertRecordIntoTableNamed("AppResource", resourceColumns(), seed);
-    seed[0] = "myAppDestBookmark";
-    // SQLite compares table names without regard to ASCII case: this row lands in "AppBookmarks".
-    insertRecordIntoTableNamed("AppBookMarks", resourceColumns(), seed);
+    completeStore();
     close();
+}
+
+void dbViewController::completeStore()
+{
+    // Closing the connection after a failure rolls the transaction back: the file is either as it was
+    // or complete.
+    if (!runStatement(m_myDb.get(), "BEGIN IMMEDIATE")) {
+        noteFailure("open the presets store " + dbFilePath());
+        fail(kOpenFailed, kOpenSelector);
+    }
+    auto missing = missingTables(m_myDb.get());
+    if (!missing) {
+        noteFailure("open the presets store " + dbFilePath());
+        fail(kOpenFailed, kOpenSelector);
+    }
+    for (auto const& table : kStoreTables) {
+        if (std::find(missing->begin(), missing->end(), table.name) == missing->end())
+            continue;
+        createTableNamed(table.name, table.columns());
+        if (table.seed) {
+            PresetRecord seed;
+            seed[0] = table.seed;
+            if (!writeRecord(table.name, table.columns(), seed))
+                fail(kUpdateFailed, insertRecordSelector());
+        }
+    }
+    if (!runStatement(m_myDb.get(), "COMMIT")) {
+        noteFailure("write the presets store " + dbFilePath());
+        fail(kUpdateFailed, insertRecordSelector());
+    }
 }
 
 void dbViewController::insertPreset(PresetRecord const& values)
@@ -149,11 +256,14 @@ void dbViewController::getAllRowsFromTableNamed(std::string const& table)
 {
     if (!reopen())
         return;
+    StepResult result = StepResult::Failed;
     if (auto quotedTable = quoteIdentifier(table)) {
         if (Statement statement = prepare(m_myDb.get(), "SELECT * FROM " + *quotedTable)) {
-            while (step(statement.get()) == StepResult::Row) { }
+            while ((result = step(statement.get())) == StepResult::Row) { }
         }
     }
+    if (result == StepResult::Failed)
+        noteFailure("read the table " + table);
     close();
 }
 
@@ -178,14 +288,17 @@ std::optional<std::string> dbViewController::checkPresetNameFromTableNamed(
     m_myPresetExist.reset();
     if (!reopen())
         return m_myPresetExist;
+    StepResult result = StepResult::Failed;
     if (Statement statement = prepareMatch(m_myDb.get(), "SELECT *", table, column, value)) {
-        while (step(statement.get()) == StepResult::Row) {
+        while ((result = step(statement.get())) == StepResult::Row) {
             if (columnIsNull(statement.get(), 1))
                 m_myPresetExist.reset();
             else
                 m_myPresetExist = columnText(statement.get(), 1);
         }
     }
+    if (result == StepResult::Failed)
+        noteFailure("read the table " + table);
     close();
     return m_myPresetExist;
 }
@@ -200,6 +313,8 @@ std::string dbViewController::removePresetFromDatabase(
             if (step(statement.get()) == StepResult::Done)
                 m_myPresetExist = kPresetRemoved;
         }
+        if (m_myPresetExist != kPresetRemoved)
+            noteFailure("remove a row of " + table);
     }
     close();
     return *m_myPresetExist;
@@ -211,14 +326,17 @@ std::vector<std::string> dbViewController::checkForActionType(
     m_myPresetsArray = std::make_shared<std::vector<std::string>>();
     m_myPresetsArrayToPass = m_myPresetsArray;
     if (reopen()) {
+        StepResult result = StepResult::Failed;
         if (Statement statement = prepareMatch(m_myDb.get(), "SELECT *", table, column, value)) {
             std::string line;
-            while (step(statement.get()) == StepResult::Row) {
+            while ((result = step(statement.get())) == StepResult::Row) {
                 line.clear();
                 appendJoinedColumns(line, statement.get(), 1, int(kNamedColumns), '|');
                 m_myPresetsArray->push_back(line);
             }
         }
+        if (result == StepResult::Failed)
+            noteFailure("read the table " + table);
     }
     close();
     return *m_myPresetsArrayToPass;
@@ -228,10 +346,13 @@ void dbViewController::hSaveSecurityScopedBookmarks(Data const& bookmark)
 {
     if (!reopen())
         return;
+    bool stored = false;
     if (Statement statement = prepare(m_myDb.get(), "insert into Image(Image)values(?)")) {
         if (bindBlob(statement.get(), 1, bookmark.bytes))
-            step(statement.get());
+            stored = step(statement.get()) == StepResult::Done;
     }
+    if (!stored)
+        noteFailure("store a bookmark in the table Image");
     close();
 }
 
@@ -255,14 +376,17 @@ std::optional<Data> dbViewController::hGetBookMarkedFolders(std::string const& t
         if (statement && !(bindText(statement.get(), 1, value1) && bindText(statement.get(), 2, value2)))
             statement.reset();
     }
+    StepResult result = StepResult::Failed;
     if (statement) {
         systemLog("check 1");
-        while (step(statement.get()) == StepResult::Row) {
+        while ((result = step(statement.get())) == StepResult::Row) {
             systemLog("check 2");
             m_mySearchValue4 = Data { columnText(statement.get(), 1) };
             systemLog("check 4: " + Value(*m_mySearchValue4).description());
         }
     }
+    if (result == StepResult::Failed)
+        noteFailure("read the table " + table);
     statement.reset();
     close();
     return m_mySearchValue4;
@@ -271,14 +395,20 @@ std::optional<Data> dbViewController::hGetBookMarkedFolders(std::string const& t
 void dbViewController::SaveImagesToSql(Data const& image, std::string const& url)
 {
     Statement statement = prepare(m_myDb.get(), "INSERT INTO IMAGES (URL, IMAGE) VALUES (?, ?)");
-    if (statement && bindText(statement.get(), 1, url) && bindBlob(statement.get(), 2, image.bytes))
-        step(statement.get());
+    if (!(statement && bindText(statement.get(), 1, url) && bindBlob(statement.get(), 2, image.bytes)
+            && step(statement.get()) == StepResult::Done))
+        noteFailure("store an image in the table IMAGES");
 }
 
 std::optional<Data> dbViewController::LoadImagesFromSql(std::string const& url)
 {
     Statement statement = prepare(m_myDb.get(), "SELECT IMAGE FROM IMAGES WHERE URL = ?");
-    if (!statement || !bindText(statement.get(), 1, url) || step(statement.get()) != StepResult::Row)
+    StepResult result = StepResult::Failed;
+    if (statement && bindText(statement.get(), 1, url))
+        result = step(statement.get());
+    if (result == StepResult::Failed)
+        noteFailure("read the table IMAGES");
+    if (result != StepResult::Row)
         return std::nullopt;
     return Data { columnText(statement.get(), 0) };
 }
@@ -352,78 +482,102 @@ static std::array<std::string, kNamedColumns> textArguments(Args const& args, st
     return texts;
 }
 
+// Runs a method and records the cause of a failure it left with the platform, for objc.lastFailure();
+// also when the method raised its failure report.
+static Method reporting(Method body)
+{
+    return [body = std::move(body)](Call const& c) -> Value {
+        auto& self = c.self<dbViewController>();
+        self.clearLastFailure();
+        auto forward = [&] {
+            if (auto const& failure = self.lastFailure())
+                c.runtime.platform().recordFailure(failure->what, failure->cause);
+        };
+        try {
+            Value result = body(c);
+            forward();
+            return result;
+        } catch (...) {
+            forward();
+            throw;
+        }
+    };
+}
+
 void dbViewController::registerClass(Runtime& runtime)
 {
     ClassBuilder<dbViewController> builder(runtime, "dbViewController");
-    builder
-        .method("dbFilePath", [](Call const& c) { return Value(c.self<dbViewController>().dbFilePath()); })
-        .method(kOpenSelector, [](Call const& c) {
-            c.self<dbViewController>().openmyPresetsDb();
-            return Value();
-        })
-        .method(createTableSelector(), [](Call const& c) {
-            c.self<dbViewController>().createTableNamed(textArgument(c.args, 0), textArguments(c.args, 1, 1));
-            return Value();
-        })
-        .method(insertRecordSelector(), [](Call const& c) {
-            c.self<dbViewController>().insertRecordIntoTableNamed(
-                textArgument(c.args, 0), textArguments(c.args, 1, 2), textArguments(c.args, 2, 2));
-            return Value();
-        })
-        .method("linkToPresetsDB", [](Call const& c) {
-            c.self<dbViewController>().linkToPresetsDB();
-            return Value();
-        })
-        .method("creatTableIfNotExist", [](Call const& c) {
-            c.self<dbViewController>().creatTableIfNotExist();
-            return Value();
-        })
-        .method("myPresetValueStr", [](Call const& c) { return Value(c.self<dbViewController>().myPresetValueStr()); })
-        .method("setMyPresetValueStr:", [](Call const& c) {
-            c.self<dbViewController>().setMyPresetValueStr(c.args.optionalString(0));
-            return Value();
-        })
-        .method("insertSortingPresetToDB", [](Call const& c) {
-            c.self<dbViewController>().insertSortingPresetToDB();
-            return Value();
-        })
-        .method("getAllRowsFromTableNamed:", [](Call const& c) {
-            c.self<dbViewController>().getAllRowsFromTableNamed(textArgument(c.args, 0));
-            return Value();
-        })
-        .method("checkPresetNameFromTableNamed:::", [](Call const& c) {
-            return Value(c.self<dbViewController>().checkPresetNameFromTableNamed(
-                textArgument(c.args, 0), textArgument(c.args, 1), textArgument(c.args, 2)));
-        })
-        .method("removePresetFromDatabase:::", [](Call const& c) {
-            return Value(c.self<dbViewController>().removePresetFromDatabase(
-                textArgument(c.args, 0), textArgument(c.args, 1), textArgument(c.args, 2)));
-        })
-        .method("checkForActionType:::", [](Call const& c) {
-            return Value(c.self<dbViewController>().checkForActionType(
-                textArgument(c.args, 0), textArgument(c.args, 1), textArgument(c.args, 2)));
-        })
-        .method("hSaveSecurityScopedBookmarks:", [](Call const& c) {
-            // Nothing to store without data.
-            if (auto bookmark = optionalData(c.args, 0))
-                c.self<dbViewController>().hSaveSecurityScopedBookmarks(*bookmark);
-            return Value();
-        })
-        .method("hGetBookMarkedFolders::::::", [](Call const& c) {
-            return Value(c.self<dbViewController>().hGetBookMarkedFolders(textArgument(c.args, 0),
-                textArgument(c.args, 1), textArgument(c.args, 2), textArgument(c.args, 3), textArgument(c.args, 4),
-                textArgument(c.args, 5)));
-        })
-        .method("SaveImagesToSql::", [](Call const& c) {
-            if (auto image = optionalData(c.args, 0))
-                c.self<dbViewController>().SaveImagesToSql(*image, textArgument(c.args, 1));
-            return Value();
-        })
-        .method("LoadImagesFromSql:", [](Call const& c) {
-            return Value(c.self<dbViewController>().LoadImagesFromSql(textArgument(c.args, 0)));
-        });
+    auto method = [&builder](std::string const& selector, Method body) {
+        builder.method(selector, reporting(std::move(body)));
+    };
+    method("dbFilePath", [](Call const& c) { return Value(c.self<dbViewController>().dbFilePath()); });
+    method(kOpenSelector, [](Call const& c) {
+        c.self<dbViewController>().openmyPresetsDb();
+        return Value();
+    });
+    method(createTableSelector(), [](Call const& c) {
+        c.self<dbViewController>().createTableNamed(textArgument(c.args, 0), textArguments(c.args, 1, 1));
+        return Value();
+    });
+    method(insertRecordSelector(), [](Call const& c) {
+        c.self<dbViewController>().insertRecordIntoTableNamed(
+            textArgument(c.args, 0), textArguments(c.args, 1, 2), textArguments(c.args, 2, 2));
+        return Value();
+    });
+    method("linkToPresetsDB", [](Call const& c) {
+        c.self<dbViewController>().linkToPresetsDB();
+        return Value();
+    });
+    method("creatTableIfNotExist", [](Call const& c) {
+        c.self<dbViewController>().creatTableIfNotExist();
+        return Value();
+    });
+    method("myPresetValueStr", [](Call const& c) { return Value(c.self<dbViewController>().myPresetValueStr()); });
+    method("setMyPresetValueStr:", [](Call const& c) {
+        c.self<dbViewController>().setMyPresetValueStr(c.args.optionalString(0));
+        return Value();
+    });
+    method("insertSortingPresetToDB", [](Call const& c) {
+        c.self<dbViewController>().insertSortingPresetToDB();
+        return Value();
+    });
+    method("getAllRowsFromTableNamed:", [](Call const& c) {
+        c.self<dbViewController>().getAllRowsFromTableNamed(textArgument(c.args, 0));
+        return Value();
+    });
+    method("checkPresetNameFromTableNamed:::", [](Call const& c) {
+        return Value(c.self<dbViewController>().checkPresetNameFromTableNamed(
+            textArgument(c.args, 0), textArgument(c.args, 1), textArgument(c.args, 2)));
+    });
+    method("removePresetFromDatabase:::", [](Call const& c) {
+        return Value(c.self<dbViewController>().removePresetFromDatabase(
+            textArgument(c.args, 0), textArgument(c.args, 1), textArgument(c.args, 2)));
+    });
+    method("checkForActionType:::", [](Call const& c) {
+        return Value(c.self<dbViewController>().checkForActionType(
+            textArgument(c.args, 0), textArgument(c.args, 1), textArgument(c.args, 2)));
+    });
+    method("hSaveSecurityScopedBookmarks:", [](Call const& c) {
+        // Nothing to store without data.
+        if (auto bookmark = optionalData(c.args, 0))
+            c.self<dbViewController>().hSaveSecurityScopedBookmarks(*bookmark);
+        return Value();
+    });
+    method("hGetBookMarkedFolders::::::", [](Call const& c) {
+        return Value(c.self<dbViewController>().hGetBookMarkedFolders(textArgument(c.args, 0),
+            textArgument(c.args, 1), textArgument(c.args, 2), textArgument(c.args, 3), textArgument(c.args, 4),
+            textArgument(c.args, 5)));
+    });
+    method("SaveImagesToSql::", [](Call const& c) {
+        if (auto image = optionalData(c.args, 0))
+            c.self<dbViewController>().SaveImagesToSql(*image, textArgument(c.args, 1));
+        return Value();
+    });
+    method("LoadImagesFromSql:", [](Call const& c) {
+        return Value(c.self<dbViewController>().LoadImagesFromSql(textArgument(c.args, 0)));
+    });
     for (char const* writer : { "insertSortingPresetToDB01", "insertHTMLPresetToDB01", "insertSortingPresetToDB02" }) {
-        builder.method(presetWriterSelector(writer), [](Call const& c) {
+        method(presetWriterSelector(writer), [](Call const& c) {
             c.self<dbViewController>().insertPreset(textArguments(c.args, 0, 1));
             return Value();
         });

@@ -1,7 +1,9 @@
 #pragma once
 // dbViewController: the presets store. One SQLite file per user, <application support>/BriskloCom/
 // QuodrixPresets.sql, with the tables "Presets", "AppResource" and "AppBookmarks" (see PresetSchema.h),
-// made on first use by linkToPresetsDB.
+// made by linkToPresetsDB. linkToPresetsDB completes a file that lacks any of them (an empty file, left by a
+// run cut short while it made the store, is a new database) in one transaction, seed rows included, and
+// leaves a complete store and a held connection alone. A file that is not a database is never written.
 //
 // Connection rule: an instance holds at most one connection (myDb). Every operation that opens the file
 // closes a held connection first and opens the file anew. openmyPresetsDb leaves its connection open; so
@@ -9,7 +11,8 @@
 // operations work on the held connection and never open one. Every other operation closes its connection
 // before it returns, and every statement is finalized before its operation returns.
 //
-// Failures: a failed open, table creation or row write raises RaisedError ("Presets Db failed to open.",
+// Failures: every SQLite failure leaves its cause (SQLite's message) in lastFailure(), which the bridge
+// records with the platform for objc.lastFailure(). A failed open, table creation or row write raises RaisedError ("Presets Db failed to open.",
 // "Presets Table failed to create.", "Error updating table."; file "dbViewController") after the
 // connection was closed. Every other failure is a result: null, the empty list, "preset not found", or
 // nothing stored.
@@ -77,6 +80,14 @@ public:
     void setMyPresetValueStr(std::optional<std::string> value) { m_myPresetValueStr = std::move(value); }
 
     bool hasOpenConnection() const { return m_myDb != nullptr; }
+
+    // Why the last failing operation failed: what was done, and SQLite's message.
+    struct Failure {
+        std::string what;
+        std::string cause;
+    };
+    std::optional<Failure> const& lastFailure() const { return m_failure; }
+    void clearLastFailure() { m_failure.reset(); }
     std::optional<std::string> const& myPresetExist() const { return m_myPresetExist; }
     std::optional<Data> const& mySearchValue4() const { return m_mySearchValue4; }
     // The lists of the last action-type query (the same list), or null before the first.
@@ -87,8 +98,14 @@ public:
     void setValueForKey(std::string const& key, Value value) override;
 
 private:
-    // Closes a held connection and opens the file anew; false when it can't be opened.
+    // Closes a held connection and opens the file anew; false, with the cause noted, when it can't be opened.
     bool reopen();
+    // Notes SQLite's message for the held connection as the cause of a failure of `what`.
+    void noteFailure(std::string what);
+    // Writes one row on the held connection; false, with the cause noted, when it is not written.
+    bool writeRecord(std::string const& table, presets::ColumnNames const& columns, presets::PresetRecord const& values);
+    // Makes the missing tables and seed rows of the store on the held connection, in one transaction.
+    void completeStore();
     void close() { m_myDb.reset(); }
     // Closes the connection, then raises the failure report.
     [[noreturn]] void fail(char const* description, std::string const& method);
@@ -100,6 +117,7 @@ private:
     std::shared_ptr<std::vector<std::string>> m_myPresetsArrayToPass;
     std::optional<Array> m_myEmptyArray;
     std::optional<Data> m_mySearchValue4;
+    std::optional<Failure> m_failure;
 };
 
 }

@@ -1,6 +1,7 @@
 #include "text/PropertyListFile.h"
 
 #include "fs/AtomicFile.h"
+#include "text/PropertyListDepth.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -46,18 +47,26 @@ bool everyDictionaryItem(plist_t node, Visit visit)
     return all;
 }
 
+// The whole text of a string node. A string of a binary file may hold a NUL: the library's copying getter
+// asserts on those (ending the process), so the text is taken by pointer and length.
+std::string_view stringOf(plist_t node)
+{
+    uint64_t length = 0;
+    char const* text = plist_get_string_ptr(node, &length);
+    return text ? std::string_view(text, std::size_t(length)) : std::string_view();
+}
+
 struct Loaded {
     PlistPtr root;
     PropertyListFormat format;
 };
 
-// Deeper nesting than any settings file has is read as a damaged file: converting it would exhaust the
-// stack.
-constexpr int kMaxDepth = 512;
-
-bool nestedTooDeep(plist_t node, int depth)
+// Deeper nesting than any settings file has is read as a damaged file: parsing, converting or freeing it
+// would exhaust the stack. The raw bytes are inspected before the parser sees them (PropertyListDepth.h);
+// the tree is checked again after parsing, with the same limit (the root counts as depth 1).
+bool nestedTooDeep(plist_t node, std::size_t depth)
 {
-    if (depth > kMaxDepth)
+    if (depth > kMaxPropertyListDepth)
         return true;
     switch (plist_get_node_type(node)) {
     case PLIST_ARRAY:
@@ -80,12 +89,17 @@ std::optional<Loaded> load(std::string const& path)
     std::string_view view(*bytes);
     if (view.substr(0, kByteOrderMark.size()) == kByteOrderMark)
         view.remove_prefix(kByteOrderMark.size());
+    if (inspectPropertyList(view) != PropertyListShape::Acceptable)
+        return std::nullopt;
     bool binary = plist_is_binary(view.data(), uint32_t(view.size()));
+    // XML cannot hold a NUL; the parser would hand back strings cut and padded at one.
+    if (!binary && view.find('\0') != std::string_view::npos)
+        return std::nullopt;
     plist_t root = nullptr;
     plist_from_memory(view.data(), uint32_t(view.size()), &root);
     if (!root)
         return std::nullopt;
-    if (nestedTooDeep(root, 0)) {
+    if (nestedTooDeep(root, 1)) {
         plist_free(root);
         return std::nullopt;
     }
@@ -110,12 +124,8 @@ Value toValue(plist_t node)
         plist_get_real_val(node, &d);
         return Value(d);
     }
-    case PLIST_STRING: {
-        char* raw = nullptr;
-        plist_get_string_val(node, &raw);
-        CString text(raw);
-        return Value(std::string(text ? text.get() : ""));
-    }
+    case PLIST_STRING:
+        return Value(std::string(stringOf(node)));
     case PLIST_DATA: {
         char* raw = nullptr;
         uint64_t length = 0;
@@ -190,6 +200,9 @@ PlistPtr toNode(Value const& value)
     case Kind::Dictionary: {
         PlistPtr dictionary(plist_new_dict());
         for (auto const& [key, item] : value.asDictionary()) {
+            // A key holding a NUL would be stored cut short.
+            if (key.find('\0') != std::string::npos)
+                return nullptr;
             PlistPtr node = toNode(item);
             if (!node)
                 return nullptr;
@@ -213,12 +226,8 @@ bool textFitsXml(std::string_view text)
 bool fitsXml(plist_t node)
 {
     switch (plist_get_node_type(node)) {
-    case PLIST_STRING: {
-        char* raw = nullptr;
-        plist_get_string_val(node, &raw);
-        CString text(raw);
-        return !text || textFitsXml(text.get());
-    }
+    case PLIST_STRING:
+        return textFitsXml(stringOf(node));
     case PLIST_ARRAY: {
         uint32_t n = plist_array_get_size(node);
         for (uint32_t i = 0; i < n; ++i)
@@ -246,7 +255,17 @@ bool save(std::string const& path, plist_t root, PropertyListFormat format)
     CString bytes(raw);
     if (!bytes || length == 0)
         return false;
-    return writeFileAtomically(path, std::string_view(bytes.get(), length));
+    // The library can write what it cannot read back (a binary string whose bytes are not the text it
+    // claims to be): such a file would replace a readable one, so it is not written.
+    std::string_view written(bytes.get(), length);
+    if (inspectPropertyList(written) != PropertyListShape::Acceptable)
+        return false;
+    plist_t check = nullptr;
+    plist_from_memory(written.data(), length, &check);
+    if (!check)
+        return false;
+    plist_free(check);
+    return writeFileAtomically(path, written);
 }
 
 }

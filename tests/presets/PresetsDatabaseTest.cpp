@@ -112,31 +112,94 @@ TEST_F(PresetsDatabase, TheSchemaMatchesADatabaseBuiltByTheShellFromTheStatement
     EXPECT_EQ(shell.out, "myAppDestBookmark\n");
 }
 
-TEST_F(PresetsDatabase, FirstUseDoesNothingWhenAnyItemIsAtThePath)
+TEST_F(PresetsDatabase, FirstUseLeavesACompleteStoreAlone)
 {
     db.linkToPresetsDB();
     execute(home.dbPath(), "INSERT INTO AppResource (StrField0) VALUES ('mine')");
     std::string before = snapshot(home.dbPath(), { "AppResource", "AppBookmarks", "Presets" });
     db.linkToPresetsDB();
     EXPECT_EQ(snapshot(home.dbPath(), { "AppResource", "AppBookmarks", "Presets" }), before);
-
-    // An existing empty file is taken as the database: no table is made.
-    std::filesystem::remove(home.dbPath());
-    writeFile(home.dbPath(), "");
-    db.linkToPresetsDB();
-    EXPECT_EQ(std::filesystem::file_size(home.dbPath()), 0u);
     EXPECT_FALSE(db.hasOpenConnection());
 }
 
-TEST_F(PresetsDatabase, AnOperationBeforeFirstUseLeavesAnEmptyFileAndNoTables)
+// An empty file (left by a run killed while it made the store) is a new database: it used to stay empty
+// for good, every later save failing and every list coming back empty.
+TEST_F(PresetsDatabase, FirstUseCompletesAnEmptyFile)
+{
+    writeFile(home.dbPath(), "");
+    db.linkToPresetsDB();
+    EXPECT_FALSE(db.hasOpenConnection());
+    EXPECT_EQ(query(home.dbPath(), "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"),
+        (std::vector<std::string> { "Presets", "sqlite_sequence", "AppResource", "AppBookmarks" }));
+    EXPECT_EQ(query(home.dbPath(), "SELECT StrField0 FROM AppResource"), std::vector<std::string> { "appSys" });
+    EXPECT_EQ(query(home.dbPath(), "SELECT StrField0 FROM AppBookmarks"),
+        std::vector<std::string> { "myAppDestBookmark" });
+    db.insertSortingPresetToDB();
+    EXPECT_EQ(db.checkForActionType("Presets", "Action", "ByHand").size(), 1u);
+}
+
+TEST_F(PresetsDatabase, FirstUseAddsOnlyTheMissingTablesAndTheirSeedRows)
+{
+    db.linkToPresetsDB();
+    db.insertSortingPresetToDB();
+    execute(home.dbPath(), "DROP TABLE AppBookmarks");
+    std::string presets = snapshot(home.dbPath(), { "Presets", "AppResource" });
+    db.linkToPresetsDB();
+    EXPECT_EQ(snapshot(home.dbPath(), { "Presets", "AppResource" }), presets);
+    EXPECT_EQ(query(home.dbPath(), "SELECT StrField0 FROM AppBookmarks"),
+        std::vector<std::string> { "myAppDestBookmark" });
+
+    // A file with another table of its own but none of the store's.
+    std::filesystem::remove(home.dbPath());
+    writeFile(home.dbPath(), "");
+    execute(home.dbPath(), "CREATE TABLE Other (x); INSERT INTO Other VALUES (7)");
+    db.linkToPresetsDB();
+    EXPECT_EQ(query(home.dbPath(), "SELECT x FROM Other"), std::vector<std::string> { "7" });
+    EXPECT_EQ(rowCount(home.dbPath(), "AppResource"), 1);
+    EXPECT_EQ(rowCount(home.dbPath(), "Presets"), 0);
+}
+
+TEST_F(PresetsDatabase, AFileThatIsNotADatabaseIsNeverWritten)
+{
+    std::string const text = "these are my notes, not a database\n" + std::string(4096, 'x');
+    writeFile(home.dbPath(), text);
+    std::string method;
+    EXPECT_EQ(raised([&] { db.linkToPresetsDB(); }, &method), "Presets Db failed to open. in dbViewController");
+    EXPECT_EQ(method, "openmyPresetsDb");
+    ASSERT_TRUE(db.lastFailure());
+    EXPECT_EQ(db.lastFailure()->cause, "file is not a database");
+    EXPECT_NE(db.lastFailure()->what.find("QuodrixPresets.sql"), std::string::npos);
+    EXPECT_EQ(readFile(home.dbPath()), text);
+    EXPECT_FALSE(db.hasOpenConnection());
+
+    db.clearLastFailure();
+    EXPECT_TRUE(db.checkForActionType("Presets", "Action", "ByHand").empty());
+    ASSERT_TRUE(db.lastFailure());
+    EXPECT_EQ(db.lastFailure()->cause, "file is not a database");
+    EXPECT_EQ(raised([&] { db.insertSortingPresetToDB(); }), "Error updating table. in dbViewController");
+    EXPECT_EQ(readFile(home.dbPath()), text);
+
+    // A folder at the path is no database either.
+    std::filesystem::remove(home.dbPath());
+    std::filesystem::create_directory(home.dbPath());
+    EXPECT_EQ(raised([&] { db.linkToPresetsDB(); }), "Presets Db failed to open. in dbViewController");
+    ASSERT_TRUE(db.lastFailure());
+    EXPECT_FALSE(db.lastFailure()->cause.empty());
+}
+
+TEST_F(PresetsDatabase, AnOperationBeforeFirstUseFailsWithSqlitesMessageAndFirstUseThenCompletesTheFile)
 {
     EXPECT_TRUE(db.checkForActionType("Presets", "Action", "ByHand").empty());
     ASSERT_TRUE(std::filesystem::exists(home.dbPath()));
+    ASSERT_TRUE(db.lastFailure());
+    EXPECT_EQ(db.lastFailure()->cause, "no such table: Presets");
+    EXPECT_EQ(db.lastFailure()->what, "read the table Presets");
     db.linkToPresetsDB();
-    EXPECT_TRUE(query(home.dbPath(), "SELECT name FROM sqlite_master").empty());
-    EXPECT_TRUE(db.checkForActionType("AppResource", "StrField0", "appSys").empty());
+    EXPECT_EQ(db.checkForActionType("AppResource", "StrField0", "appSys").size(), 1u);
     EXPECT_EQ(db.checkPresetNameFromTableNamed("Presets", "NameOfPreset", "x"), std::nullopt);
-    EXPECT_EQ(raised([&] { db.insertSortingPresetToDB(); }), "Error updating table. in dbViewController");
+    db.insertSortingPresetToDB();
+    EXPECT_EQ(db.checkPresetNameFromTableNamed("Presets", "NameOfPreset", "myPresetName"),
+        std::optional<std::string>("myPresetName"));
 }
 
 TEST_F(PresetsDatabase, CreatingATableWorksOnTheHeldConnectionOnly)

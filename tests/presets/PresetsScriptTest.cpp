@@ -174,5 +174,59 @@ TEST(PresetsCommand, BadInputAndFailures)
     writeFile(bundle.root() / "blocker", "");
     auto failed = bundle.run({ "presets", "list", "x" }, { { "XDG_DATA_HOME", (bundle.root() / "blocker").string() } });
     EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(failed.err, "quodrix presets: dbViewController openmyPresetsDb: Presets Db failed to open.\n");
+    // The cause goes to the system log (standard error) first.
+    EXPECT_EQ(failed.err,
+        "open the presets store " + (bundle.root() / "blocker").string()
+            + "/BriskloCom/QuodrixPresets.sql: unable to open database file\n"
+              "quodrix presets: dbViewController openmyPresetsDb: Presets Db failed to open.\n");
+}
+
+// A store file left empty by a run killed while it made the store used to make every later save fail and
+// every list print nothing with status 0, for good.
+TEST(PresetsCommand, AnEmptyOrIncompleteStoreFileIsCompletedOnUse)
+{
+    ScriptBundle bundle(true);
+    auto dbPath = bundle.home() / ".local/share/BriskloCom/QuodrixPresets.sql";
+    std::string line = "Holiday|Sorting|ByDate";
+    for (int p = 3; p < 62; ++p)
+        line += "|v" + std::to_string(p);
+
+    writeFile(dbPath, "");
+    auto listed = bundle.run({ "presets", "list", "ByDate" });
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    auto saved = bundle.run({ "presets", "save", line });
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    listed = bundle.run({ "presets", "list", "ByDate" });
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, line + "\n");
+
+    // Tables dropped behind the store's back come back; the rows of those that stayed are kept.
+    execute(dbPath, "DROP TABLE AppResource; DROP TABLE AppBookmarks");
+    listed = bundle.run({ "presets", "list", "ByDate" });
+    EXPECT_EQ(listed.out, line + "\n");
+    EXPECT_EQ(rowCount(dbPath, "AppResource"), 1);
+}
+
+TEST(PresetsCommand, AFileThatIsNotADatabaseFailsWithSqlitesMessageAndStaysAsItWas)
+{
+    ScriptBundle bundle(true);
+    auto dbPath = bundle.home() / ".local/share/BriskloCom/QuodrixPresets.sql";
+    std::string const notes = "not a database, but something of the user's\n" + std::string(2000, 'n');
+    writeFile(dbPath, notes);
+    auto listed = bundle.run({ "presets", "list", "ByDate" });
+    EXPECT_EQ(listed.status, 1);
+    EXPECT_NE(listed.err.find("Presets Db failed to open."), std::string::npos) << listed.err;
+    EXPECT_NE(listed.err.find("file is not a database"), std::string::npos) << listed.err;
+    auto r = bundle.runScript(R"(
+        local store = objc.dbViewController:new()
+        print(pcall(function() store:linkToPresetsDB() end))
+        print(objc.lastFailure())
+        print(#store:checkForActionType___("Presets", "Action", "x"), objc.lastFailure())
+    )");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Presets Db failed to open."), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("QuodrixPresets.sql: file is not a database\n0\tread the table Presets: file is not a database\n"),
+        std::string::npos)
+        << r.out;
+    EXPECT_EQ(readFile(dbPath), notes);
 }

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets of tests/fuzz with clang and libFuzzer and runs each for a bounded time with its
+# seed corpus from tests/fuzz/corpus/<target>/, copied to a scratch folder so that a run adds nothing to
+# the repository. Fails on the first target that crashes, leaks or breaks an expectation; the input that did
+# it is kept in build-fuzz/findings/<target>/.
+#
+#   bash tools/fuzz.sh            # 20 seconds per target
+#   bash tools/fuzz.sh 600        # ten minutes per target (or FUZZ_SECONDS=600)
+#   bash tools/fuzz.sh 60 base64  # only the named targets
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-${FUZZ_SECONDS:-20}}
+shift || true
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(rename_list property_list bookmark_record base64 user_comment image_metadata)
+fi
+
+cxx=${FUZZ_CXX:-$(command -v clang++ || command -v clang++-14)}
+cc=${FUZZ_CC:-$(command -v clang || command -v clang-14)}
+cmake -S tests/fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_C_COMPILER="$cc" >/dev/null
+cmake --build build-fuzz -j "$(nproc)"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+for target in "${targets[@]}"; do
+  corpus="$scratch/$target"
+  findings="build-fuzz/findings/$target"
+  mkdir -p "$corpus" "$findings"
+  cp -R "tests/fuzz/corpus/$target/." "$corpus/"
+  echo "fuzzing $target for ${seconds}s"
+  if ! "build-fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
+      -max_len=65536 -print_final_stats=0 -artifact_prefix="$findings/" "$corpus" \
+      >"$scratch/$target.log" 2>&1; then
+    tail -n 60 "$scratch/$target.log"
+    echo "fuzz target $target failed; the input is in $findings/" >&2
+    exit 1
+  fi
+  grep -E '^#[0-9]+.*(DONE|pulse|NEW)' "$scratch/$target.log" | tail -n 1 || true
+done
+echo "every fuzz target ran ${seconds}s without a failure"
