@@ -61,6 +61,10 @@ Status writeFileAtomically(std::string const& path, std::string_view bytes)
     std::string target = writeTarget(path);
     struct stat existing {};
     bool hasOld = systemCalls().stat(target.c_str(), &existing) == 0;
+    // Only a file that is surely missing is written as a new one: an old file that could not be examined
+    // would lose its permissions and owner.
+    if (!hasOld && errno != ENOENT)
+        return Status::fromErrno("read " + target);
     if (hasOld && !S_ISREG(existing.st_mode))
         return Status::refused("write " + target + ": not a file");
     std::string folder = FileStore::parentOf(target);

@@ -100,7 +100,7 @@ Status checkReplaced(Placement how, std::string const& source, std::string const
 
 // Puts `staged` at `destination`, which exists: one rename, or when a folder is involved one exchange
 // followed by removing the old item (which then sits under the staged, temporary name; should its removal
-// fail, a later run removes it as a dead process's temporary).
+// fail twice, a later run removes it as a dead process's temporary).
 Status replaceWith(std::string const& staged, std::string const& destination)
 {
     auto stagedInfo = itemStatus(staged);
@@ -117,7 +117,9 @@ Status replaceWith(std::string const& staged, std::string const& destination)
     }
     if (calls.renameat2(staged.c_str(), destination.c_str(), RENAME_EXCHANGE) != 0)
         return Status::fromErrno("exchange " + staged + " with " + destination);
-    (void)removeTree(staged);
+    // The placement is done; the replaced item goes, tried a second time after a passing fault.
+    if (!removeTree(staged))
+        (void)removeTree(staged);
     return {};
 }
 
