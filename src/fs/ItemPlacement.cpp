@@ -157,7 +157,7 @@ Status rollBack(std::string const& staged, std::string const& source, std::strin
 Status removeMovedSource(std::string const& source, std::string const& destination)
 {
     if (Status removed = removeTree(source); !removed)
-        return removed.within("the copy at " + destination + " is complete, but the source stays");
+        return removed.within("the copy at " + destination + " is complete, but the source could not be removed wholly");
     // The removal of the source's name reaches the disk too.
     (void)flushFolder(FileStore::parentOf(source));
     return {};
