@@ -68,10 +68,10 @@ std::vector<std::string> temporariesBelow(fs::path const& root)
     return found;
 }
 
-SmallTmpfs::SmallTmpfs(fs::path folder) : m_folder(std::move(folder))
+SmallTmpfs::SmallTmpfs(fs::path folder, std::string const& size) : m_folder(std::move(folder))
 {
     fs::create_directories(m_folder);
-    m_mounted = geteuid() == 0 && ::mount("tmpfs", m_folder.c_str(), "tmpfs", 0, "size=8m") == 0;
+    m_mounted = geteuid() == 0 && ::mount("tmpfs", m_folder.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
 }
 
 SmallTmpfs::~SmallTmpfs()

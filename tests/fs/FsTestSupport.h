@@ -24,7 +24,7 @@ std::vector<std::string> temporariesBelow(std::filesystem::path const& root);
 // A small tmpfs mounted at a folder for the object's lifetime, when the process may mount (root).
 class SmallTmpfs {
 public:
-    explicit SmallTmpfs(std::filesystem::path folder);
+    explicit SmallTmpfs(std::filesystem::path folder, std::string const& size = "8m");
     ~SmallTmpfs();
     SmallTmpfs(SmallTmpfs const&) = delete;
     SmallTmpfs& operator=(SmallTmpfs const&) = delete;
