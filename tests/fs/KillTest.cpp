@@ -1,7 +1,9 @@
 // The real executable copies and then moves a batch of 2,000 files (the moves onto another file system
 // when the test may mount one) and is killed with SIGKILL at random points of the run. After each kill:
-// every file exists exactly once (in its source folder or moved) with its contents, every copy is whole
-// or absent, and the next run removes the temporary items that the killed run left.
+// every file exists once (in its source folder or moved) with its contents, every copy is whole or
+// absent, and the next run removes the temporary items that the killed run left. The one exception is
+// the move in flight onto another file system: killed between placing its flushed copy and removing the
+// source, it leaves the file whole in both places.
 
 #include "fs/FsTestSupport.h"
 #include "support/ScriptBundle.h"
@@ -117,16 +119,30 @@ TEST(KillDuringABatch, EveryFileExactlyOnceAndWhole)
         std::string where = "seed " + std::to_string(seed) + ", round " + std::to_string(round) + ", killed after "
             + std::to_string(seen) + " steps";
 
+        int twice = 0;
         for (int i = 0; i < kFiles; ++i) {
             std::string name = nameOf(i);
             bool inSource = fs::exists(source / name);
             bool inMoved = fs::exists(moved / name);
-            ASSERT_NE(inSource, inMoved) << where << ": " << name;
-            ASSERT_EQ(readFile((inSource ? source : moved) / name), contentsOf(i)) << where << ": " << name;
+            ASSERT_TRUE(inSource || inMoved) << where << ": " << name;
+            if (inSource) {
+                ASSERT_EQ(readFile(source / name), contentsOf(i)) << where << ": " << name;
+            }
+            if (inMoved) {
+                ASSERT_EQ(readFile(moved / name), contentsOf(i)) << where << ": moved " << name;
+            }
+            // A move onto another file system killed after its flushed copy was in place and before the
+            // source was removed leaves the file whole in both places; only the move in flight can.
+            if (inSource && inMoved) {
+                ASSERT_TRUE(other.mounted()) << where << ": " << name;
+                ++twice;
+            }
             if (fs::exists(copies / name)) {
                 ASSERT_EQ(readFile(copies / name), contentsOf(i)) << where << ": copy of " << name;
             }
         }
+
+        EXPECT_LE(twice, 1) << where;
 
         // The next run that writes into these folders removes what the killed run left there.
         ScriptBundle next;
