@@ -2,6 +2,7 @@
 
 #include "core/BridgeError.h"
 #include "core/Class.h"
+#include "fs/ItemPlacement.h"
 #include "platform/Paths.h"
 #include "platform/SystemLog.h"
 
@@ -54,8 +55,8 @@ std::string sqlLiteralForLog(std::string const& text)
 std::string dbViewController::dbFilePath() const
 {
     std::string const folder = quodrixSupportDirectory();
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
+    // A folder that cannot be made shows when the database is opened.
+    (void)createFolderTree(folder);
     return joinPath(folder, "QuodrixPresets.sql");
 }
 
