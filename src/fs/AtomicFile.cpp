@@ -94,7 +94,8 @@ Status writeNewFile(std::string const& path, std::string_view bytes, mode_t mode
     if (systemCalls().link(temporary.c_str(), path.c_str()) != 0)
         placed = errno == EEXIST ? Status::refused("create " + path + ": would replace an existing item")
                                  : Status::fromErrno("link " + temporary + " to " + path);
-    if (systemCalls().unlink(temporary.c_str()) != 0 && placed)
+    // The temporary name goes, tried a second time after a passing fault.
+    if (systemCalls().unlink(temporary.c_str()) != 0 && systemCalls().unlink(temporary.c_str()) != 0 && placed)
         placed = Status::fromErrno("remove " + temporary);
     if (!placed)
         return placed;
