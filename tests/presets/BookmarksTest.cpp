@@ -243,7 +243,10 @@ TEST_F(Bookmarks, EveryFailingCallLeavesTheWholeKeyOrNone)
         if (made) {
             EXPECT_EQ(readFile(key), *made) << n;
         }
+        std::string journal;
+        for (auto const& line : faulty.journal())
+            journal += "  " + line + "\n";
         for (auto const& entry : std::filesystem::directory_iterator(home.folder()))
-            EXPECT_FALSE(entry.path().filename().string().starts_with(".quodrix-")) << n << " " << entry.path();
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".quodrix-")) << n << " " << entry.path() << "\n" << journal;
     }
 }
