@@ -16,14 +16,16 @@ options:
 ]]
 
 -- The files that a folder argument stands for, collected by the "renameDir" walk; nil when the argument
--- is not a readable folder.
+-- is not a readable folder. The second result is why the walk missed files (a subfolder it could not
+-- read), or nil when it read every folder.
 local function filesBelow(folder)
   if objc.cToolBox:hGetFilesInDir_(folder) == nil then return nil end
   local previous = objc.panels.open
   objc.panels.open = function(request) return { folder } end
   local files = objc.cToolBox:hOpenDialogFilesOC_("renameDir")
+  local missed = objc.lastFailure()
   objc.panels.open = previous
-  return files or {}
+  return files or {}, missed
 end
 
 -- Runs one insert renaming through the controller. `options`: text, positions, destination, simulate,
@@ -100,7 +102,8 @@ local function parse(args)
   options.text, options.positions = positional[1], positional[2]
   for j = 3, #positional do
     local argument = App.absolute(positional[j])
-    local below = filesBelow(argument)
+    local below, missed = filesBelow(argument)
+    if missed then options.missed = options.missed or missed end
     if below then
       for _, path in ipairs(below) do options.files[#options.files + 1] = path end
     else
@@ -128,6 +131,10 @@ App.command("insert", {
       App.eprintf("quodrix insert: %s\n%s", problem, usageText)
       return 2
     end
+    if options.missed then
+      -- The files that could be collected are still renamed; the run as a whole has failed.
+      App.eprintf("quodrix insert: not every folder could be read: %s\n", options.missed)
+    end
     local summary = Insert.run(options)
     if summary.alert then
       App.eprintf("quodrix insert: %s\n", summary.alert)
@@ -141,6 +148,7 @@ App.command("insert", {
       App.eprintf("quodrix insert: %d of %d files failed\n", summary.failed, summary.rows)
       return 1
     end
+    if options.missed then return 1 end
     return 0
   end,
 })

@@ -1,13 +1,13 @@
 #include "fs/AtomicFile.h"
 
 #include "fs/FileDescriptor.h"
+#include "fs/FileOps.h"
 #include "fs/FileStore.h"
+#include "fs/SystemCalls.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,81 +15,115 @@ namespace quodrix {
 
 namespace {
 
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(std::size_t(n));
-    }
-    return true;
-}
-
 // The path that the write replaces: the file a symbolic link names, when it names one.
 std::string writeTarget(std::string const& path)
 {
-    struct stat info {};
-    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+    auto info = itemStatus(path);
+    if (!info || !S_ISLNK(info->st_mode))
         return path;
-    std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
-    return real ? std::string(real.get()) : path;
+    return resolvedPath(path).value_or(path);
 }
 
-}
-
-bool writeFileAtomically(std::string const& path, std::string_view bytes)
+// Writes the bytes to a new temporary file beside `target` and flushes it; `existing` gives the mode and
+// owner to keep. The file is closed; on failure it is removed again.
+Status writeTemporary(std::string const& temporary, std::string_view bytes, struct stat const* existing, mode_t mode)
 {
-    if (path.empty())
-        return false;
+    auto& calls = systemCalls();
+    int fd = calls.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0)
+        return Status::fromErrno("create " + temporary);
+    FileDescriptor out(fd);
+    Status written = writeAll(out.get(), bytes, temporary);
+    if (written && existing) {
+        if (calls.fchmod(out.get(), existing->st_mode & 07777) != 0)
+            written = Status::fromErrno("set the permissions of " + temporary);
+        // The file keeps its owner where the process may give it (as root, editing a user's file).
+        else if (existing->st_uid != geteuid() || existing->st_gid != getegid())
+            (void)calls.fchown(out.get(), existing->st_uid, existing->st_gid);
+    } else if (written && mode != 0666 && calls.fchmod(out.get(), mode) != 0) {
+        written = Status::fromErrno("set the permissions of " + temporary);
+    }
+    if (written && calls.fsync(out.get()) != 0)
+        written = Status::fromErrno("flush " + temporary);
+    if (!out.close() && written)
+        written = Status::fromErrno("close " + temporary);
+    if (!written)
+        (void)calls.unlink(temporary.c_str());
+    return written;
+}
+
+}
+
+Status writeFileAtomically(std::string const& path, std::string_view bytes)
+{
+    if (!FileStore::isUsablePath(path))
+        return Status::refused("not a usable path: \"" + path + "\"");
     std::string target = writeTarget(path);
     struct stat existing {};
-    bool hasOld = stat(target.c_str(), &existing) == 0;
+    bool hasOld = systemCalls().stat(target.c_str(), &existing) == 0;
+    // Only a file that is surely missing is written as a new one: an old file that could not be examined
+    // would lose its permissions and owner.
+    if (!hasOld && errno != ENOENT)
+        return Status::fromErrno("read " + target);
     if (hasOld && !S_ISREG(existing.st_mode))
-        return false;
+        return Status::refused("write " + target + ": not a file");
+    std::string folder = FileStore::parentOf(target);
+    removeStaleTemporaries(folder);
 
-    std::string temporary = FileStore::temporaryNameBeside(target);
-    mode_t mode = 0666;
-    FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-    if (!out.valid())
-        return false;
-    bool ok = writeAll(out.get(), bytes) && fsync(out.get()) == 0;
-    if (ok && hasOld) {
-        fchmod(out.get(), existing.st_mode & 07777);
-        // The file keeps its owner where the process may give it (as root, editing a user's file).
-        if (existing.st_uid != geteuid() || existing.st_gid != getegid())
-            (void)!fchown(out.get(), existing.st_uid, existing.st_gid);
+    std::string temporary = temporaryNameBeside(target);
+    if (Status written = writeTemporary(temporary, bytes, hasOld ? &existing : nullptr, 0666); !written)
+        return written;
+    if (systemCalls().rename(temporary.c_str(), target.c_str()) != 0) {
+        Status failed = Status::fromErrno("rename " + temporary + " to " + target);
+        (void)systemCalls().unlink(temporary.c_str());
+        return failed;
     }
-    ok = out.close() && ok;
-    if (ok && std::rename(temporary.c_str(), target.c_str()) == 0)
-        return true;
-    ::unlink(temporary.c_str());
-    return false;
+    return flushFolder(folder);
+}
+
+Status writeNewFile(std::string const& path, std::string_view bytes, mode_t mode)
+{
+    if (!FileStore::isUsablePath(path))
+        return Status::refused("not a usable path: \"" + path + "\"");
+    std::string folder = FileStore::parentOf(path);
+    removeStaleTemporaries(folder);
+    std::string temporary = temporaryNameBeside(path);
+    if (Status written = writeTemporary(temporary, bytes, nullptr, mode); !written)
+        return written;
+    Status placed;
+    if (systemCalls().link(temporary.c_str(), path.c_str()) != 0)
+        placed = errno == EEXIST ? Status::refused("create " + path + ": would replace an existing item")
+                                 : Status::fromErrno("link " + temporary + " to " + path);
+    // The temporary name goes, tried a second time after a passing fault.
+    if (systemCalls().unlink(temporary.c_str()) != 0 && systemCalls().unlink(temporary.c_str()) != 0 && placed)
+        placed = Status::fromErrno("remove " + temporary);
+    if (!placed)
+        return placed;
+    return flushFolder(folder);
 }
 
 std::optional<std::string> readWholeFile(std::string const& path)
 {
     if (!FileStore::isUsablePath(path))
         return std::nullopt;
+    auto& calls = systemCalls();
     // Opened without waiting, so that a named pipe cannot hold the caller; only regular files are read
     // (a device could be endless).
-    FileDescriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    FileDescriptor in(calls.open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0));
     if (!in.valid())
         return std::nullopt;
     struct stat info {};
-    if (fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (calls.fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
     std::string bytes;
-    if (S_ISREG(info.st_mode) && info.st_size > 0)
+    if (info.st_size > 0)
         bytes.reserve(std::size_t(info.st_size));
     std::size_t filled = 0;
     while (true) {
         if (bytes.size() - filled < 65536)
             bytes.resize(std::max<std::size_t>(filled + 65536, std::size_t(info.st_size) + 1));
-        ssize_t n = ::read(in.get(), bytes.data() + filled, bytes.size() - filled);
+        ssize_t n = calls.read(in.get(), bytes.data() + filled, bytes.size() - filled);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)

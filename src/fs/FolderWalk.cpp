@@ -2,6 +2,10 @@
 
 #include "fs/FileDescriptor.h"
 #include "fs/ItemNames.h"
+#include "fs/SystemCalls.h"
+
+#include <cerrno>
+#include <cstring>
 
 #include <cstdint>
 #include <dirent.h>
@@ -34,14 +38,14 @@ constexpr off_t kHiddenFileLimit = 1 << 20;
 std::unordered_set<std::string> readHiddenList(int folder)
 {
     std::unordered_set<std::string> names;
-    FileDescriptor file(openat(folder, ".hidden", O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor file(systemCalls().openat(folder, ".hidden", O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
     struct stat info {};
-    if (!file.valid() || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kHiddenFileLimit)
+    if (!file.valid() || systemCalls().fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kHiddenFileLimit)
         return names;
     std::string text(std::size_t(info.st_size), '\0');
     std::size_t got = 0;
     while (got < text.size()) {
-        ssize_t n = read(file.get(), text.data() + got, text.size() - got);
+        ssize_t n = systemCalls().read(file.get(), text.data() + got, text.size() - got);
         if (n <= 0)
             break;
         got += std::size_t(n);
@@ -67,7 +71,9 @@ bool readListing(int folder, std::vector<char>& buffer, FolderListing& listing)
 {
     bool hasHiddenList = false;
     while (true) {
-        long n = getdents64(folder, buffer.data(), buffer.size());
+        long n = systemCalls().readFolder(folder, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0)
             return false;
         if (n == 0)
@@ -83,7 +89,7 @@ bool readListing(int folder, std::vector<char>& buffer, FolderListing& listing)
             unsigned char type = entry->d_type;
             if (type == DT_UNKNOWN) {
                 struct stat info {};
-                if (fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
+                if (systemCalls().fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
                     type = DT_DIR;
             }
             listing.entries.push_back({ std::uint32_t(listing.names.size()), std::uint32_t(name.size()), type == DT_DIR });
@@ -101,20 +107,27 @@ bool readListing(int folder, std::vector<char>& buffer, FolderListing& listing)
     return true;
 }
 
-bool readFolder(char const* path, int flags, std::vector<char>& buffer, FolderListing& listing)
+// Reads a folder's visible entries; the failure says which folder and why.
+Status readFolder(char const* path, int flags, std::vector<char>& buffer, FolderListing& listing)
 {
-    FileDescriptor folder(open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags));
-    return folder.valid() && readListing(folder.get(), buffer, listing);
+    FileDescriptor folder(systemCalls().open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags, 0));
+    if (!folder.valid())
+        return Status::fromErrno(std::string("read the folder ") + path);
+    if (!readListing(folder.get(), buffer, listing))
+        return Status::fromErrno(std::string("read the folder ") + path);
+    if (!folder.close())
+        return Status::fromErrno(std::string("close the folder ") + path);
+    return {};
 }
 
 }
 
-void walkFolder(std::string const& folder, PackageContents packages, std::function<void(WalkItem const&)> const& visit)
+Status walkFolder(std::string const& folder, PackageContents packages, std::function<void(WalkItem const&)> const& visit)
 {
     std::vector<char> buffer(kDirentBufferSize);
     std::string root = trimTrailingSlashes(folder);
     if (root.empty())
-        return;
+        return Status::refused("walk: no folder given");
     struct Frame {
         std::size_t pathLength;
         FolderListing listing;
@@ -122,8 +135,9 @@ void walkFolder(std::string const& folder, PackageContents packages, std::functi
     };
     std::vector<Frame> stack;
     stack.push_back({ root == "/" ? 0 : root.size(), {}, 0 });
-    if (!readFolder(root.c_str(), 0, buffer, stack.back().listing))
-        return;
+    if (Status read = readFolder(root.c_str(), 0, buffer, stack.back().listing); !read)
+        return read;
+    Status first;
     std::string path = root;
     while (!stack.empty()) {
         Frame& frame = stack.back();
@@ -141,9 +155,13 @@ void walkFolder(std::string const& folder, PackageContents packages, std::functi
         if (!entry.isFolder || (packages == PackageContents::Skipped && isPackageName(name)))
             continue;
         Frame child { path.size(), {}, 0 };
-        if (readFolder(path.c_str(), O_NOFOLLOW, buffer, child.listing) && !child.listing.entries.empty())
+        Status read = readFolder(path.c_str(), O_NOFOLLOW, buffer, child.listing);
+        if (!read && first.ok())
+            first = read;
+        if (read && !child.listing.entries.empty())
             stack.push_back(std::move(child));
     }
+    return first;
 }
 
 std::optional<std::vector<FolderEntry>> listFolder(std::string const& folder)

@@ -6,8 +6,11 @@
 // ".hidden" file lists (one name a line, as Linux file managers keep it), are neither reported nor entered.
 // Symbolic links are reported as items that are not folders and are never followed. A package folder
 // (see isPackageName) is reported and entered only when the caller asks for package contents. A folder that
-// cannot be read is reported but contributes nothing; the walk goes on with the next item. The starting
-// folder itself is never reported; when it cannot be read the walk reports nothing.
+// cannot be read is reported but contributes nothing; the walk goes on with the next item and its result
+// is the failure of the first folder it could not read (the caller sees that the walk is incomplete). The
+// starting folder itself is never reported; when it cannot be read the walk reports nothing and fails.
+
+#include "fs/Status.h"
 
 #include <functional>
 #include <optional>
@@ -25,7 +28,7 @@ struct WalkItem {
     bool isFolder;          // a real folder, package folders included; never a link
 };
 
-void walkFolder(std::string const& folder, PackageContents packages,
+Status walkFolder(std::string const& folder, PackageContents packages,
     std::function<void(WalkItem const&)> const& visit);
 
 struct FolderEntry {

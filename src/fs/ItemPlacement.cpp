@@ -1,12 +1,10 @@
 #include "fs/ItemPlacement.h"
 
+#include "fs/FileOps.h"
 #include "fs/FileStore.h"
+#include "fs/SystemCalls.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,112 +20,212 @@ struct Identity {
     bool operator==(Identity const&) const = default;
 };
 
-std::optional<struct stat> linkStatus(std::string const& path)
+std::string join(std::string const& folder, std::string const& name)
 {
-    struct stat info {};
-    if (lstat(path.c_str(), &info) != 0)
-        return std::nullopt;
-    return info;
-}
-
-bool isFolder(std::string const& path)
-{
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::optional<std::string> resolved(std::string const& path)
-{
-    std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
-    if (!real)
-        return std::nullopt;
-    return std::string(real.get());
+    return (folder == "/" ? "" : folder) + "/" + name;
 }
 
 // The path with its folders resolved but its last component kept as it is, so that a link at the end
 // stays the link itself.
 std::optional<std::string> canonicalKeepingName(std::string const& path)
 {
-    auto folder = resolved(FileStore::parentOf(path));
+    auto folder = resolvedPath(FileStore::parentOf(path));
     if (!folder)
         return std::nullopt;
-    return (*folder == "/" ? "" : *folder) + "/" + FileStore::lastComponent(path);
+    return join(*folder, FileStore::lastComponent(path));
 }
 
-bool inside(std::string const& path, std::string const& folder)
+bool strictlyInside(std::string const& path, std::string const& folder)
 {
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0
-        && (folder == "/" || path[folder.size()] == '/');
+    return path != folder && liesInside(path, folder);
 }
 
-// Moves `staged` onto `destination`, which exists: one rename, or for folders one exchange followed by
-// removing the old item (which then sits under the staged name).
-bool replaceWith(std::string const& staged, std::string const& destination, struct stat const& old,
-    bool stagedIsFolder)
+Status refusal(std::string const& source, std::string const& destination, std::string const& why)
 {
-    if (!S_ISDIR(old.st_mode) && !stagedIsFolder)
-        return std::rename(staged.c_str(), destination.c_str()) == 0;
-    if (renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, destination.c_str(), RENAME_EXCHANGE) != 0)
-        return false;
-    // The old item is now under the staged name; should its removal fail it stays there, hidden, and the
-    // placement itself has succeeded.
-    FileStore::removeTree(staged);
-    return true;
+    return Status::refused(source + " to " + destination + ": " + why);
 }
 
-bool commit(std::string const& staged, std::string const& destination)
+Status checkKept(Placement how, std::string const& source, std::string const& destination)
 {
-    auto stagedInfo = linkStatus(staged);
-    if (!stagedInfo)
-        return false;
-    bool stagedIsFolder = S_ISDIR(stagedInfo->st_mode);
-    if (auto old = linkStatus(destination)) {
-        // A link at the destination is replaced as the link itself; its target is never touched.
-        return replaceWith(staged, destination, *old, stagedIsFolder);
-    }
-    if (renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    if (linkStatus(destination))
-        return false;
-    return std::rename(staged.c_str(), destination.c_str()) == 0;
-}
-
-bool allowed(Placement how, std::string const& source, std::string const& destination)
-{
-    std::string name = FileStore::lastComponent(destination);
-    if (source.empty() || destination.empty() || !FileStore::isSingleComponent(name))
-        return false;
-    auto sourceInfo = linkStatus(source);
+    auto sourceInfo = itemStatus(source);
     if (!sourceInfo && how != Placement::Link)
-        return false;
-    auto destinationInfo = linkStatus(destination);
+        return Status::fromErrno("read " + source);
+    if (itemStatus(destination))
+        return refusal(source, destination, "would replace an existing item");
+    std::string parent = FileStore::parentOf(destination);
+    if (!isFolderPath(parent))
+        return refusal(source, destination, "the folder " + parent + " does not exist");
+    if (how == Placement::Copy && S_ISDIR(sourceInfo->st_mode)) {
+        // A folder copied into itself would never end.
+        auto folder = resolvedPath(source);
+        auto target = resolvedPath(parent);
+        if (!folder || !target || liesInside(*target, *folder))
+            return refusal(source, destination, "a folder cannot be copied into itself");
+    }
+    return {};
+}
+
+Status checkReplaced(Placement how, std::string const& source, std::string const& destination)
+{
+    auto sourceInfo = itemStatus(source);
+    if (!sourceInfo && how != Placement::Link)
+        return Status::fromErrno("read " + source);
+    auto destinationInfo = itemStatus(destination);
     // A dangling link: absent as an item, yet its name is taken.
     if (destinationInfo && !itemExists(destination))
-        return false;
+        return refusal(source, destination, "a link that leads nowhere is in the way");
     if (!sourceInfo)
-        return true;
+        return {};
     if (destinationInfo) {
         // The same item, also when the source is a link that leads to the destination: replacing the
         // destination would destroy what the source stands for.
         Identity destinationItem { destinationInfo->st_dev, destinationInfo->st_ino };
         if (Identity { sourceInfo->st_dev, sourceInfo->st_ino } == destinationItem)
-            return false;
+            return refusal(source, destination, "source and destination are the same item");
         struct stat target {};
-        if (S_ISLNK(sourceInfo->st_mode) && stat(source.c_str(), &target) == 0
+        if (S_ISLNK(sourceInfo->st_mode) && systemCalls().stat(source.c_str(), &target) == 0
             && Identity { target.st_dev, target.st_ino } == destinationItem)
-            return false;
+            return refusal(source, destination, "source and destination are the same item");
     }
     auto sourcePath = canonicalKeepingName(source);
     auto destinationPath = canonicalKeepingName(destination);
     if (!sourcePath || !destinationPath || *sourcePath == *destinationPath)
-        return false;
-    if (S_ISDIR(sourceInfo->st_mode) && how != Placement::Link && inside(*destinationPath, *sourcePath))
-        return false;
-    if (destinationInfo && S_ISDIR(destinationInfo->st_mode) && inside(*sourcePath, *destinationPath))
-        return false;
-    return true;
+        return refusal(source, destination, "source and destination are the same item");
+    if (S_ISDIR(sourceInfo->st_mode) && how != Placement::Link && strictlyInside(*destinationPath, *sourcePath))
+        return refusal(source, destination, "the destination lies inside the source folder");
+    if (destinationInfo && S_ISDIR(destinationInfo->st_mode) && strictlyInside(*sourcePath, *destinationPath))
+        return refusal(source, destination, "the destination folder holds the source");
+    return {};
+}
+
+// Puts `staged` at `destination`, which exists: one rename, or when a folder is involved one exchange
+// followed by removing the old item (which then sits under the staged, temporary name; should its removal
+// fail twice, a later run removes it as a dead process's temporary).
+Status replaceWith(std::string const& staged, std::string const& destination)
+{
+    auto stagedInfo = itemStatus(staged);
+    auto old = itemStatus(destination);
+    if (!stagedInfo)
+        return Status::fromErrno("read " + staged);
+    auto& calls = systemCalls();
+    if (!old)
+        return renameNoReplace(staged, destination);
+    if (!S_ISDIR(old->st_mode) && !S_ISDIR(stagedInfo->st_mode)) {
+        if (calls.rename(staged.c_str(), destination.c_str()) != 0)
+            return Status::fromErrno("rename " + staged + " to " + destination);
+        return {};
+    }
+    if (calls.renameat2(staged.c_str(), destination.c_str(), RENAME_EXCHANGE) != 0)
+        return Status::fromErrno("exchange " + staged + " with " + destination);
+    // The placement is done; the replaced item goes, tried a second time after a passing fault.
+    if (!removeTree(staged))
+        (void)removeTree(staged);
+    return {};
+}
+
+// A visible name beside the destination for an item that could go back neither to its own place nor to
+// the destination: "x.jpg" gives "x (recovered 1234).jpg".
+std::string recoveredNameBeside(std::string const& destination)
+{
+    std::string name = FileStore::lastComponent(destination);
+    std::string tag = " (recovered " + std::to_string(getpid()) + ")";
+    auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        name += tag;
+    else
+        name.insert(dot, tag);
+    return join(FileStore::parentOf(destination), name);
+}
+
+// After a failed commit of a moved item: renames it back from its temporary name. Should that fail, the
+// item goes under a visible name, and the status says where it is.
+Status rollBack(std::string const& staged, std::string const& source, std::string const& destination,
+    Status const& failure)
+{
+    Status back = renameNoReplace(staged, source);
+    if (back)
+        return failure;
+    for (std::string const& visible : { destination, recoveredNameBeside(destination) }) {
+        if (renameNoReplace(staged, visible))
+            return Status::refused(failure.message() + "; left as " + visible + " after a failed rollback: "
+                + back.message());
+    }
+    return Status::refused(failure.message() + "; left as " + staged + " after a failed rollback: " + back.message());
+}
+
+// Removes the source of a move across file systems, once its copy is in place and on disk.
+Status removeMovedSource(std::string const& source, std::string const& destination)
+{
+    if (Status removed = removeTree(source); !removed)
+        return removed.within("the copy at " + destination + " is complete, but the source could not be removed wholly");
+    // The removal of the source's name reaches the disk too.
+    (void)flushFolder(FileStore::parentOf(source));
+    return {};
+}
+
+Status build(Placement how, std::string const& source, std::string const& staged, Durability durability)
+{
+    if (how == Placement::Link) {
+        if (systemCalls().symlink(source.c_str(), staged.c_str()) != 0)
+            return Status::fromErrno("create the link " + staged);
+        return {};
+    }
+    Status copied = copyTree(source, staged, durability);
+    if (!copied)
+        (void)removeTree(staged);
+    return copied;
+}
+
+Status place(Placement how, Existing existing, std::string const& source, std::string const& destination)
+{
+    std::string parent = FileStore::parentOf(destination);
+    if (existing == Existing::Replaced) {
+        if (Status made = createFolderTree(parent); !made)
+            return made;
+    }
+    if (Status allowed = existing == Existing::Kept ? checkKept(how, source, destination)
+                                                    : checkReplaced(how, source, destination);
+        !allowed)
+        return allowed;
+    removeStaleTemporaries(parent);
+
+    auto& calls = systemCalls();
+    bool destinationTaken = existing == Existing::Replaced && itemStatus(destination).has_value();
+    bool acrossFileSystems = false;
+    if (how == Placement::Move && !destinationTaken) {
+        // One rename, which itself refuses a missing source or parent and anything at the destination.
+        Status moved = renameNoReplace(source, destination);
+        if (moved || moved.error() != EXDEV)
+            return moved;
+        acrossFileSystems = true;
+    }
+
+    std::string staged = temporaryNameBeside(destination);
+    if (how == Placement::Move && !acrossFileSystems) {
+        // A replacing move: the source goes aside first, then takes the destination's place.
+        if (calls.rename(source.c_str(), staged.c_str()) == 0) {
+            Status committed = replaceWith(staged, destination);
+            return committed ? committed : rollBack(staged, source, destination, committed);
+        }
+        if (errno != EXDEV)
+            return Status::fromErrno("rename " + source + " to " + staged);
+        acrossFileSystems = true;
+    }
+
+    Durability durability = acrossFileSystems ? Durability::Flushed : Durability::Cached;
+    if (Status built = build(how, source, staged, durability); !built)
+        return built;
+    Status committed = existing == Existing::Kept ? renameNoReplace(staged, destination) : replaceWith(staged, destination);
+    if (!committed) {
+        (void)removeTree(staged);
+        return committed;
+    }
+    if (!acrossFileSystems)
+        return {};
+    // The copy's name reaches the disk before the source goes.
+    if (Status flushed = flushFolder(parent); !flushed)
+        return flushed.within("the copy at " + destination + " is in place, but the source stays");
+    return removeMovedSource(source, destination);
 }
 
 }
@@ -135,16 +233,16 @@ bool allowed(Placement how, std::string const& source, std::string const& destin
 bool itemExists(std::string const& path)
 {
     struct stat info {};
-    return !path.empty() && stat(path.c_str(), &info) == 0;
+    return !path.empty() && systemCalls().stat(path.c_str(), &info) == 0;
 }
 
-bool createFolderTree(std::string const& path)
+Status createFolderTree(std::string const& path)
 {
     if (!FileStore::isUsablePath(path))
-        return false;
+        return Status::refused("not a usable path: " + path);
     // The missing folders, deepest first, then made from the top down.
     std::vector<std::string> missing;
-    for (std::string current = path; !isFolder(current);) {
+    for (std::string current = path; !isFolderPath(current);) {
         missing.push_back(current);
         std::string parent = FileStore::parentOf(current);
         if (parent == current)
@@ -152,47 +250,21 @@ bool createFolderTree(std::string const& path)
         current = std::move(parent);
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (mkdir(it->c_str(), 0777) != 0 && !isFolder(*it))
-            return false;
+        if (systemCalls().mkdir(it->c_str(), 0777) != 0 && !isFolderPath(*it))
+            return Status::fromErrno("create the folder " + *it);
     }
-    return isFolder(path);
+    if (!isFolderPath(path))
+        return Status::refused("create the folder " + path + ": not a folder");
+    return {};
 }
 
-bool placeItem(Placement how, std::string const& source, std::string const& destination)
+Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination)
 {
     if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
-        return false;
-    createFolderTree(FileStore::parentOf(destination));
-    if (!isFolder(FileStore::parentOf(destination)) || !allowed(how, source, destination))
-        return false;
-
-    std::string staged = FileStore::temporaryNameBeside(destination);
-    bool movedAside = false;
-    bool built = false;
-    switch (how) {
-    case Placement::Move:
-        movedAside = std::rename(source.c_str(), staged.c_str()) == 0;
-        built = movedAside || (errno == EXDEV && FileStore::copyTree(source, staged));
-        break;
-    case Placement::Copy:
-        built = FileStore::copyTree(source, staged);
-        break;
-    case Placement::Link:
-        built = symlink(source.c_str(), staged.c_str()) == 0;
-        break;
-    }
-    if (built && commit(staged, destination)) {
-        // Across file systems the source goes only once its copy is in place; should that fail, both stay
-        // and the move counts as failed.
-        if (how == Placement::Move && !movedAside)
-            return FileStore::removeTree(source);
-        return true;
-    }
-    if (movedAside)
-        std::rename(staged.c_str(), source.c_str());
-    else
-        FileStore::removeTree(staged);
-    return false;
+        return Status::refused("not a usable path: \"" + (FileStore::isUsablePath(source) ? destination : source) + "\"");
+    if (existing == Existing::Replaced && !FileStore::isSingleComponent(FileStore::lastComponent(destination)))
+        return Status::refused(destination + ": not one path component");
+    return place(how, existing, source, destination);
 }
 
 }

@@ -1,18 +1,28 @@
 #pragma once
-// ItemPlacement: putting one item at a full destination path by moving, copying or linking, replacing
-// whatever stands there, with nothing lost when a step fails.
+// ItemPlacement: the one engine that puts an item at a full destination path by moving, copying or
+// linking it. Two policies say what happens to an item already at the destination:
 //
-// The missing folders above the destination are created first. The new item is built under a hidden
-// name beside the destination (a move renames the source there, or copies it across file systems) and
-// then takes the destination's place in one rename; an existing folder is swapped out in one exchange and
-// removed afterwards. So a failure at any step leaves the old destination and the source as they were.
+// Existing::Kept (storing): nothing is ever replaced. The placement refuses ("would replace an existing
+// item") when anything, even a dangling link, is at the destination; it also refuses a missing source, a
+// destination whose parent is not a folder (no folder is created) and a folder copied into itself.
 //
-// Refused (false, nothing touched): a missing source for a move or copy; a destination whose parent is
-// not a folder after the attempt to create it; a destination that is a symbolic link whose target is
-// missing (it counts as absent, but a name is in the way); a source and destination that are one item,
-// however spelled (hard links, "a/./b", a linked parent folder, a source that is a link to the
-// destination); a destination inside the source folder;
-// and a destination folder that holds the source, which replacing it would destroy.
+// Existing::Replaced (the file-handling methods): the missing folders above the destination are created;
+// what stands at the destination is replaced. Refused, nothing touched: a missing source for a move or
+// copy; a destination that is a dangling link; a source and destination that are one item, however
+// spelled (hard links, "a/./b", a linked parent folder, a source that is a link to the destination); a
+// destination inside the source folder; a destination folder that holds the source.
+//
+// How nothing is lost. A new item is built under a temporary name beside the destination (see FileOps)
+// and takes its place in one rename (RENAME_NOREPLACE when nothing may be replaced, an exchange when a
+// folder is involved), so a failure at any step leaves the old destination and the source as they were
+// and nothing incomplete under the destination's name. A move within one file system is a rename; when
+// a replacing move fails after the source was renamed aside, it is renamed back, and should that fail
+// too it is given a visible name (its own place, the destination, or one beside the destination) that
+// the failure's message names. A move across file systems copies, flushes every copied file and folder
+// and the destination's folder to disk, and only then removes the source. Before building, temporary
+// items that dead processes left in the destination's folder are removed.
+
+#include "fs/Status.h"
 
 #include <string>
 
@@ -24,13 +34,15 @@ enum class Placement {
     Link,  // a symbolic link whose target text is the source exactly as passed
 };
 
-bool placeItem(Placement how, std::string const& source, std::string const& destination);
+enum class Existing { Kept, Replaced };
+
+Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination);
 
 // Whether something exists at the path once symbolic links are followed (a dangling link does not count).
 bool itemExists(std::string const& path);
 
-// Creates the folder and every missing folder above it with default permissions; true when the path is
-// a folder afterwards.
-bool createFolderTree(std::string const& path);
+// Creates the folder and every missing folder above it with default permissions; succeeds when the path
+// is a folder afterwards.
+Status createFolderTree(std::string const& path);
 
 }

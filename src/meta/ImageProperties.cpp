@@ -456,7 +456,7 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
         auto check = openImageInMemory(written);
         if (userCommentOf(*check) != decodeUserComment(stored, commentOrder))
             return false;
-        return writeFileAtomically(target, written);
+        return writeFileAtomically(target, written).ok();
     } catch (std::exception const&) {
         return false;
     }

@@ -40,7 +40,7 @@ bool UserDefaults::synchronize()
     std::string path = filePath();
     if (!createFolderTree(joinPath(configDirectory(), "quodrix")))
         return false;
-    return writePropertyListFile(path, Value(settings()), PropertyListFormat::Xml);
+    return writePropertyListFile(path, Value(settings()), PropertyListFormat::Xml).ok();
 }
 
 }

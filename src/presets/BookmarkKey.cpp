@@ -1,11 +1,14 @@
 #include "presets/BookmarkKey.h"
 
+#include "fs/AtomicFile.h"
 #include "fs/FileDescriptor.h"
+#include "fs/FileStore.h"
+#include "fs/ItemPlacement.h"
+#include "fs/SystemCalls.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,16 +19,16 @@ namespace {
 
 std::optional<std::string> readKey(std::string const& path)
 {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    FileDescriptor file(systemCalls().open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW, 0));
     if (!file.valid())
         return std::nullopt;
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != off_t(kBookmarkKeySize))
+    if (systemCalls().fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != off_t(kBookmarkKeySize))
         return std::nullopt;
     std::string key(kBookmarkKeySize, '\0');
     std::size_t done = 0;
     while (done < key.size()) {
-        ssize_t n = ::read(file.get(), key.data() + done, key.size() - done);
+        ssize_t n = systemCalls().read(file.get(), key.data() + done, key.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -49,21 +52,14 @@ bool randomBytes(std::string& out)
     return true;
 }
 
-// Writes a new key under a temporary name and links it into place; an existing key file wins.
+// Writes a new key through the file-system layer, flushed and linked into place: an existing key file
+// (another process's, made meanwhile) wins and is never replaced.
 void createKey(std::string const& path)
 {
     std::string key(kBookmarkKeySize, '\0');
     if (!randomBytes(key))
         return;
-    std::string temporary = path + ".XXXXXX";
-    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!file.valid())
-        return;
-    bool written = ::fchmod(file.get(), 0600) == 0 && ::write(file.get(), key.data(), key.size()) == ssize_t(key.size())
-        && ::fsync(file.get()) == 0;
-    if (written)
-        ::link(temporary.c_str(), path.c_str());  // fails harmlessly when another key got there first
-    ::unlink(temporary.c_str());
+    (void)writeNewFile(path, key, 0600);
 }
 
 }
@@ -78,10 +74,10 @@ std::optional<std::string> bookmarkKey(KeyCreation creation)
     std::string path = bookmarkKeyPath();
     if (auto key = readKey(path))
         return key;
-    std::error_code ec;
-    if (creation == KeyCreation::Never || std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
+    if (creation == KeyCreation::Never || FileStore::exists(path))
         return std::nullopt;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    if (!createFolderTree(FileStore::parentOf(path)))
+        return std::nullopt;
     createKey(path);
     return readKey(path);
 }

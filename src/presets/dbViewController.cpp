@@ -2,6 +2,7 @@
 
 #include "core/BridgeError.h"
 #include "core/Class.h"
+#include "fs/ItemPlacement.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
 #include "platform/SystemLog.h"
@@ -103,8 +104,8 @@ bool runStatement(sqlite3* db, std::string_view sql)
 std::string dbViewController::dbFilePath() const
 {
     std::string const folder = quodrixSupportDirectory();
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
+    // A folder that cannot be made shows when the database is opened.
+    (void)createFolderTree(folder);
     return joinPath(folder, "QuodrixPresets.sql");
 }
 

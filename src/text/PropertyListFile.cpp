@@ -242,7 +242,7 @@ bool fitsXml(plist_t node)
     }
 }
 
-bool save(std::string const& path, plist_t root, PropertyListFormat format)
+Status save(std::string const& path, plist_t root, PropertyListFormat format)
 {
     if (format == PropertyListFormat::Xml && !fitsXml(root))
         format = PropertyListFormat::Binary;
@@ -254,16 +254,16 @@ bool save(std::string const& path, plist_t root, PropertyListFormat format)
         plist_to_bin(root, &raw, &length);
     CString bytes(raw);
     if (!bytes || length == 0)
-        return false;
+        return Status::refused("write " + path + ": the property list could not be encoded");
     // The library can write what it cannot read back (a binary string whose bytes are not the text it
     // claims to be): such a file would replace a readable one, so it is not written.
     std::string_view written(bytes.get(), length);
     if (inspectPropertyList(written) != PropertyListShape::Acceptable)
-        return false;
+        return Status::refused("write " + path + ": the property list would not read back");
     plist_t check = nullptr;
     plist_from_memory(written.data(), length, &check);
     if (!check)
-        return false;
+        return Status::refused("write " + path + ": the property list would not read back");
     plist_free(check);
     return writeFileAtomically(path, written);
 }
@@ -278,10 +278,12 @@ std::optional<Value> readPropertyListFile(std::string const& path)
     return toValue(loaded->root.get());
 }
 
-bool writePropertyListFile(std::string const& path, Value const& root, PropertyListFormat format)
+Status writePropertyListFile(std::string const& path, Value const& root, PropertyListFormat format)
 {
     PlistPtr node = toNode(root);
-    return node && save(path, node.get(), format);
+    if (!node)
+        return Status::refused("write " + path + ": the value cannot be stored in a property list");
+    return save(path, node.get(), format);
 }
 
 Value readPropertyListKey(std::string const& path, std::string const& key)
@@ -293,17 +295,17 @@ Value readPropertyListKey(std::string const& path, std::string const& key)
     return item ? toValue(item) : Value();
 }
 
-bool changePropertyListKey(std::string const& path, std::string const& key, Value const& value)
+Status changePropertyListKey(std::string const& path, std::string const& key, Value const& value)
 {
     auto loaded = load(path);
     if (!loaded || plist_get_node_type(loaded->root.get()) != PLIST_DICT)
-        return false;
+        return Status::refused("read " + path + ": not a readable property list holding a dictionary");
     if (value.isNull()) {
         plist_dict_remove_item(loaded->root.get(), key.c_str());
     } else {
         PlistPtr node = toNode(value);
         if (!node)
-            return false;
+            return Status::refused("write " + path + ": the value cannot be stored in a property list");
         plist_dict_set_item(loaded->root.get(), key.c_str(), node.release());
     }
     return save(path, loaded->root.get(), loaded->format);

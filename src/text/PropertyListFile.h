@@ -8,6 +8,7 @@
 // characters other than tab, LF and CR) is written in the binary format instead.
 
 #include "core/Value.h"
+#include "fs/Status.h"
 
 #include <optional>
 #include <string>
@@ -19,15 +20,15 @@ enum class PropertyListFormat { Xml, Binary };
 // The root value of the file; nullopt when it is missing or not a property list.
 std::optional<Value> readPropertyListFile(std::string const& path);
 
-// Writes a root value; false when a value inside is not a property-list value or the write fails.
-bool writePropertyListFile(std::string const& path, Value const& root, PropertyListFormat format);
+// Writes a root value; fails when a value inside is not a property-list value or the write fails.
+Status writePropertyListFile(std::string const& path, Value const& root, PropertyListFormat format);
 
 // The value under the key of a file whose root is a dictionary; null when there is none.
 Value readPropertyListKey(std::string const& path, std::string const& key);
 
 // Stores the value under the key of an existing dictionary file (null removes the key), changing nothing
-// else in the file; false, with the file untouched, when the file is missing or not such a dictionary,
+// else in the file; fails, with the file untouched, when the file is missing or not such a dictionary,
 // or the value is not a property-list value.
-bool changePropertyListKey(std::string const& path, std::string const& key, Value const& value);
+Status changePropertyListKey(std::string const& path, std::string const& key, Value const& value);
 
 }

@@ -20,7 +20,7 @@ void ChooserPanels::saveText(std::string const& type, std::optional<std::string>
 {
     auto path = runSave(type, suggestedName);
     if (path && text)
-        writeFileAtomically(*path, *text);
+        (void)writeFileAtomically(*path, *text);
 }
 
 std::string ChooserPanels::saveActionText(std::optional<std::string> const& text, std::string const& suggestedName)
@@ -29,14 +29,14 @@ std::string ChooserPanels::saveActionText(std::optional<std::string> const& text
     if (!path)
         return "";
     if (text)
-        writeFileAtomically(*path, *text);
+        (void)writeFileAtomically(*path, *text);
     return *path;
 }
 
 std::string ChooserPanels::saveActionData(std::optional<std::string> const& bytes, std::string const& suggestedName)
 {
     auto path = runSave(kActionFileType, suggestedName);
-    if (!path || !bytes || !writeFileAtomically(*path, *bytes))
+    if (!path || !bytes || !writeFileAtomically(*path, *bytes).ok())
         return "";
     return *path;
 }

@@ -110,20 +110,22 @@ OpenPanelRequest panelRequest(ActionRow const& row)
     return request;
 }
 
-std::vector<std::string> collectBelow(ActionRow const& row, std::string const& folder)
+std::vector<std::string> collectBelow(ActionRow const& row, std::string const& folder, Status* cause)
 {
     std::vector<std::string> paths;
-    walkFolder(folder, row.packages, [&](WalkItem const& item) {
+    Status walked = walkFolder(folder, row.packages, [&](WalkItem const& item) {
         if (!item.isFolder && extensionCollected(row.collect, extensionOf(item.name)))
             paths.emplace_back(item.path);
     });
+    if (cause)
+        *cause = walked;
     return paths;
 }
 
 }
 
 std::optional<std::vector<std::string>> collectFiles(Panels& panels, std::span<collection::ActionRow const> rows,
-    std::string_view action)
+    std::string_view action, Status* cause)
 {
     auto row = std::find_if(rows.begin(), rows.end(), [&](auto const& r) { return r.name == action; });
     if (row == rows.end())
@@ -136,7 +138,7 @@ std::optional<std::vector<std::string>> collectFiles(Panels& panels, std::span<c
     }
     if (row->panel == collection::Panel::Files)
         return chosen;
-    return collection::collectBelow(*row, chosen->front());
+    return collection::collectBelow(*row, chosen->front(), cause);
 }
 
 }

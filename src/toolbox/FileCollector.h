@@ -46,13 +46,15 @@ bool extensionCollected(Collect collect, std::string_view extension);
 // The request for the row's panel.
 OpenPanelRequest panelRequest(ActionRow const& row);
 
-// The paths that the walk below `folder` collects for the row, in walk order.
-std::vector<std::string> collectBelow(ActionRow const& row, std::string const& folder);
+// The paths that the walk below `folder` collects for the row, in walk order. `cause`, when given, says
+// whether the walk could read every folder (the first folder it could not read, and why).
+std::vector<std::string> collectBelow(ActionRow const& row, std::string const& folder, Status* cause = nullptr);
 
 }
 
-// Runs the action's panel and gives the collected paths (nullopt is the null result).
+// Runs the action's panel and gives the collected paths (nullopt is the null result); `cause` as for
+// collectBelow.
 std::optional<std::vector<std::string>> collectFiles(Panels& panels, std::span<collection::ActionRow const> rows,
-    std::string_view action);
+    std::string_view action, Status* cause = nullptr);
 
 }

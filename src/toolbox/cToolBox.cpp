@@ -10,35 +10,43 @@
 
 namespace quodrix {
 
-static std::string status(bool done)
+// The status word of a storing; its cause goes to `cause` when the caller asked for it.
+static std::string status(Status const& outcome, Status* cause)
 {
-    return done ? cToolBox::kSuccess : cToolBox::kFailed;
+    if (cause)
+        *cause = outcome;
+    return outcome.ok() ? cToolBox::kSuccess : cToolBox::kFailed;
 }
 
-std::string cToolBox::hStoreFiles(std::string const& source, std::string const& newName)
+static Status notOneComponent(std::string const& name)
+{
+    return Status::refused("\"" + name + "\": not one path component");
+}
+
+std::string cToolBox::hStoreFiles(std::string const& source, std::string const& newName, Status* cause)
 {
     // An item already under the new name is never replaced, and no "-temp" copy is left behind.
     if (!FileStore::isSingleComponent(newName))
-        return kFailed;
+        return status(notOneComponent(newName), cause);
     std::string target = joinPath(FileStore::parentOf(source), newName);
-    return status(FileStore::copyItem(source, target));
+    return status(FileStore::copyItem(source, target), cause);
 }
 
-std::string cToolBox::hStoreFiles2(std::string const& source, std::string const& destination)
+std::string cToolBox::hStoreFiles2(std::string const& source, std::string const& destination, Status* cause)
 {
-    return status(FileStore::copyItem(source, destination));
+    return status(FileStore::copyItem(source, destination), cause);
 }
 
-std::string cToolBox::hStoreFiles3(std::string const& source, std::string const& destination)
+std::string cToolBox::hStoreFiles3(std::string const& source, std::string const& destination, Status* cause)
 {
-    return status(FileStore::moveItem(source, destination));
+    return status(FileStore::moveItem(source, destination), cause);
 }
 
-std::string cToolBox::hStoreTempFile(std::string const& source, std::string const& name)
+std::string cToolBox::hStoreTempFile(std::string const& source, std::string const& name, Status* cause)
 {
     if (!FileStore::isSingleComponent(name))
-        return kFailed;
-    return status(FileStore::copyItem(source, joinPath(hGetTempDir(), name)));
+        return status(notOneComponent(name), cause);
+    return status(FileStore::copyItem(source, joinPath(hGetTempDir(), name)), cause);
 }
 
 std::string cToolBox::hGetTempDir()
@@ -109,6 +117,17 @@ std::optional<Array> cToolBox::hGetFilesInDir(std::string const& path)
     return urls;
 }
 
+// Runs a storing of the message's two arguments and records its cause for objc.lastFailure().
+template<typename Store>
+static Value stored(Call const& c, char const* what, Store store)
+{
+    Status cause;
+    std::string word = store(c.args.string(0), c.args.string(1), &cause);
+    if (!cause.ok())
+        c.runtime.platform().recordFailure(what, cause.message());
+    return Value(word);
+}
+
 // The paths moved into an array value (results reach hundreds of thousands of paths); null for nullopt.
 static Value pathsValue(std::optional<std::vector<std::string>> paths)
 {
@@ -129,17 +148,27 @@ static std::string textArgument(Call const& c)
     return c.args[0].text().value_or(std::string());
 }
 
+// Collects the files of an action and records why the walk below a folder missed some, when it did.
+static Value collected(Call const& c, char const* what, std::span<collection::ActionRow const> rows)
+{
+    Status cause;
+    auto paths = collectFiles(c.runtime.platform().panels(), rows, textArgument(c), &cause);
+    if (!cause.ok())
+        c.runtime.platform().recordFailure(what, cause.message());
+    return pathsValue(std::move(paths));
+}
+
 void cToolBox::registerClass(Runtime& runtime)
 {
     ClassBuilder<cToolBox>(runtime, "cToolBox")
         .classMethod("hStoreFiles::",
-            [](Call const& c) { return Value(hStoreFiles(c.args.string(0), c.args.string(1))); })
+            [](Call const& c) { return stored(c, "hStoreFiles::", hStoreFiles); })
         .classMethod("hStoreFiles2::",
-            [](Call const& c) { return Value(hStoreFiles2(c.args.string(0), c.args.string(1))); })
+            [](Call const& c) { return stored(c, "hStoreFiles2::", hStoreFiles2); })
         .classMethod("hStoreFiles3::",
-            [](Call const& c) { return Value(hStoreFiles3(c.args.string(0), c.args.string(1))); })
+            [](Call const& c) { return stored(c, "hStoreFiles3::", hStoreFiles3); })
         .classMethod("hStoreTempFile::",
-            [](Call const& c) { return Value(hStoreTempFile(c.args.string(0), c.args.string(1))); })
+            [](Call const& c) { return stored(c, "hStoreTempFile::", hStoreTempFile); })
         .classMethod("hGetTempDir", [](Call const&) { return Value(hGetTempDir()); })
         .classMethod("hGetHomeDir", [](Call const&) { return Value(hGetHomeDir()); })
         .classMethod("hNSStrToUrl:", [](Call const& c) {
@@ -183,9 +212,9 @@ void cToolBox::registerClass(Runtime& runtime)
             return Value();
         })
         .classMethod("hOpenDialogFiles:",
-            [](Call const& c) { return pathsValue(hOpenDialogFiles(c.runtime.platform().panels(), textArgument(c))); })
+            [](Call const& c) { return collected(c, "hOpenDialogFiles:", collection::openDialogFilesRows()); })
         .classMethod("hOpenDialogFilesOC:",
-            [](Call const& c) { return pathsValue(hOpenDialogFilesOC(c.runtime.platform().panels(), textArgument(c))); })
+            [](Call const& c) { return collected(c, "hOpenDialogFilesOC:", collection::openDialogFilesOCRows()); })
         .classMethod("hGetFilesInDir:", [](Call const& c) { return Value(hGetFilesInDir(textArgument(c))); });
 }
 

@@ -9,6 +9,7 @@
 // the files to process (FileCollector holds the actions' rows); a third lists a folder's direct contents.
 
 #include "core/Object.h"
+#include "fs/Status.h"
 
 #include <optional>
 #include <string>
@@ -27,13 +28,13 @@ public:
     static constexpr char const* kFailed = "Failed";
 
     // A copy of the source beside it, under a new name (one path component).
-    static std::string hStoreFiles(std::string const& source, std::string const& newName);
+    static std::string hStoreFiles(std::string const& source, std::string const& newName, Status* cause = nullptr);
     // A copy of the source at a full destination path.
-    static std::string hStoreFiles2(std::string const& source, std::string const& destination);
+    static std::string hStoreFiles2(std::string const& source, std::string const& destination, Status* cause = nullptr);
     // The source moved to a full destination path.
-    static std::string hStoreFiles3(std::string const& source, std::string const& destination);
+    static std::string hStoreFiles3(std::string const& source, std::string const& destination, Status* cause = nullptr);
     // A copy of the source in the temporary folder, under a name.
-    static std::string hStoreTempFile(std::string const& source, std::string const& name);
+    static std::string hStoreTempFile(std::string const& source, std::string const& name, Status* cause = nullptr);
     static std::string hGetTempDir();
     static std::string hGetHomeDir();
 

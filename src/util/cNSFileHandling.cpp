@@ -25,6 +25,37 @@ std::string status(bool done)
     return done ? cNSFileHandling::kOK : cNSFileHandling::kFailed;
 }
 
+// The status word of an outcome; its cause goes to `cause` when the caller asked for it.
+std::string status(Status const& outcome, Status* cause)
+{
+    if (cause)
+        *cause = outcome;
+    return status(outcome.ok());
+}
+
+void keep(Status const& outcome, Status* cause)
+{
+    if (cause)
+        *cause = outcome;
+}
+
+// Records why a message failed, for objc.lastFailure(); a success records nothing.
+void recordCause(Call const& c, char const* what, Status const& cause)
+{
+    if (!cause.ok())
+        c.runtime.platform().recordFailure(what, cause.message());
+}
+
+// Runs a placement of the message's two path arguments and records its cause.
+template<typename Place>
+Value placed(Call const& c, char const* what, std::string const& source, std::string const& destination, Place place)
+{
+    Status cause;
+    std::string word = place(source, destination, &cause);
+    recordCause(c, what, cause);
+    return Value(word);
+}
+
 // The item's date (creation: its birth time where the file system keeps one, else its modification
 // time), as seconds and nanoseconds; nullopt when it cannot be examined.
 std::optional<std::time_t> itemDate(std::string const& path, bool creation)
@@ -127,19 +158,19 @@ std::string cNSFileHandling::hCreateDirectory(std::string const& path)
     return createFolderTree(path) ? kOK : kFolderFailed;
 }
 
-std::string cNSFileHandling::hMoveFileTo(std::string const& source, std::string const& destination)
+std::string cNSFileHandling::hMoveFileTo(std::string const& source, std::string const& destination, Status* cause)
 {
-    return status(placeItem(Placement::Move, source, destination));
+    return status(placeItem(Placement::Move, Existing::Replaced, source, destination), cause);
 }
 
-std::string cNSFileHandling::hCopyFileTo(std::string const& source, std::string const& destination)
+std::string cNSFileHandling::hCopyFileTo(std::string const& source, std::string const& destination, Status* cause)
 {
-    return status(placeItem(Placement::Copy, source, destination));
+    return status(placeItem(Placement::Copy, Existing::Replaced, source, destination), cause);
 }
 
-std::string cNSFileHandling::hAliasFileTo(std::string const& source, std::string const& destination)
+std::string cNSFileHandling::hAliasFileTo(std::string const& source, std::string const& destination, Status* cause)
 {
-    return status(placeItem(Placement::Link, source, destination));
+    return status(placeItem(Placement::Link, Existing::Replaced, source, destination), cause);
 }
 
 std::string cNSFileHandling::hTrashFile(std::string const& path)
@@ -153,7 +184,7 @@ std::string cNSFileHandling::hDeleteFiles(std::vector<std::string> const& fileUr
         // Only file URLs name items; anything else is passed over.
         if (url.size() >= 5 && g_ascii_strncasecmp(url.c_str(), "file:", 5) == 0)
             if (auto path = Url { url }.path(); path && !path->empty() && *path != "/")
-                FileStore::removeTree(*path);
+                (void)FileStore::removeTree(*path);
     }
     return kOK;
 }
@@ -164,7 +195,7 @@ void cNSFileHandling::hRenameFile(std::string const& location, std::string const
     if (!path || !FileStore::isSingleComponent(newName))
         return;
     std::string parent = FileStore::parentOf(*path);
-    FileStore::moveItem(*path, (parent == "/" ? "" : parent) + "/" + newName);
+    (void)FileStore::moveItem(*path, (parent == "/" ? "" : parent) + "/" + newName);
 }
 
 std::optional<std::string> cNSFileHandling::hGetFileType(std::string const& path)
@@ -207,15 +238,15 @@ std::optional<std::vector<std::string>> cNSFileHandling::hReadTextFileLbyL(std::
     return splitAtLineBreaks(*text);
 }
 
-void cNSFileHandling::hWriteTextFile(std::string const& path, std::optional<std::string> const& text)
+void cNSFileHandling::hWriteTextFile(std::string const& path, std::optional<std::string> const& text, Status* cause)
 {
     // One atomic replacement: the file is never emptied first, so a failed write keeps what was there.
-    writeFileAtomically(path, text.value_or(""));
+    keep(writeFileAtomically(path, text.value_or("")), cause);
 }
 
-void cNSFileHandling::hWritHTMLFile(std::string const& path, std::optional<std::string> const& html)
+void cNSFileHandling::hWritHTMLFile(std::string const& path, std::optional<std::string> const& html, Status* cause)
 {
-    hWriteTextFile(path, html);
+    hWriteTextFile(path, html, cause);
 }
 
 Value cNSFileHandling::readPlist(std::string const& path, std::string const& key)
@@ -223,14 +254,14 @@ Value cNSFileHandling::readPlist(std::string const& path, std::string const& key
     return readPropertyListKey(path, key);
 }
 
-void cNSFileHandling::writeToPlist(std::string const& path, std::string const& key, Value const& value)
+void cNSFileHandling::writeToPlist(std::string const& path, std::string const& key, Value const& value, Status* cause)
 {
-    changePropertyListKey(path, key, value);
+    keep(changePropertyListKey(path, key, value), cause);
 }
 
-void cNSFileHandling::writeNSDataToFile(std::string const& bytes, std::string const& path)
+void cNSFileHandling::writeNSDataToFile(std::string const& bytes, std::string const& path, Status* cause)
 {
-    writeFileAtomically(path, bytes);
+    keep(writeFileAtomically(path, bytes), cause);
 }
 
 std::optional<std::string> cNSFileHandling::readNSDataFromFile(std::string const& path)
@@ -293,9 +324,12 @@ void cNSFileHandling::registerClass(Runtime& runtime)
                         hAddIconToFile(path(c, 0), *bytes);
                 return Value();
             })
-        .classMethod("hMoveFileTo::", [=](Call const& c) { return Value(hMoveFileTo(path(c, 0), path(c, 1))); })
-        .classMethod("hCopyFileTo::", [=](Call const& c) { return Value(hCopyFileTo(path(c, 0), path(c, 1))); })
-        .classMethod("hAliasFileTo::", [=](Call const& c) { return Value(hAliasFileTo(path(c, 0), path(c, 1))); })
+        .classMethod("hMoveFileTo::",
+            [=](Call const& c) { return placed(c, "hMoveFileTo::", path(c, 0), path(c, 1), hMoveFileTo); })
+        .classMethod("hCopyFileTo::",
+            [=](Call const& c) { return placed(c, "hCopyFileTo::", path(c, 0), path(c, 1), hCopyFileTo); })
+        .classMethod("hAliasFileTo::",
+            [=](Call const& c) { return placed(c, "hAliasFileTo::", path(c, 0), path(c, 1), hAliasFileTo); })
         .classMethod("hTrashFile:", [=](Call const& c) { return Value(hTrashFile(path(c, 0))); })
         .method("hDeleteFiles:",
             [](Call const& c) {
@@ -331,13 +365,17 @@ void cNSFileHandling::registerClass(Runtime& runtime)
         .method("hWriteTextFile::",
             [=](Call const& c) {
                 Value const& text = c.args[1];
-                hWriteTextFile(path(c, 0), text.isNull() ? std::nullopt : std::optional(text.description()));
+                Status cause;
+                hWriteTextFile(path(c, 0), text.isNull() ? std::nullopt : std::optional(text.description()), &cause);
+                recordCause(c, "hWriteTextFile::", cause);
                 return Value();
             })
         .method("hWritHTMLFile::",
             [=](Call const& c) {
                 Value const& html = c.args[1];
-                hWritHTMLFile(path(c, 0), html.isNull() ? std::nullopt : std::optional(html.description()));
+                Status cause;
+                hWritHTMLFile(path(c, 0), html.isNull() ? std::nullopt : std::optional(html.description()), &cause);
+                recordCause(c, "hWritHTMLFile::", cause);
                 return Value();
             })
         .method("readPlist::",
@@ -347,17 +385,21 @@ void cNSFileHandling::registerClass(Runtime& runtime)
             })
         .method("writeToPlist:::",
             [=](Call const& c) {
+                Status cause;
                 if (auto key = c.args[1].text())
-                    writeToPlist(path(c, 0), *key, c.args[2]);
+                    writeToPlist(path(c, 0), *key, c.args[2], &cause);
+                recordCause(c, "writeToPlist:::", cause);
                 return Value();
             })
         .method("writeNSDataToFile::",
             [=](Call const& c) {
                 Value const& data = c.args[0];
+                Status cause;
                 if (data.kind() == Kind::Data)
-                    writeNSDataToFile(data.asData().bytes, path(c, 1));
+                    writeNSDataToFile(data.asData().bytes, path(c, 1), &cause);
                 else if (auto bytes = data.text())
-                    writeNSDataToFile(*bytes, path(c, 1));
+                    writeNSDataToFile(*bytes, path(c, 1), &cause);
+                recordCause(c, "writeNSDataToFile::", cause);
                 return Value();
             })
         .method("readNSDataFromFile:",

@@ -11,6 +11,7 @@
 // every whole-file write is atomic and a failed write keeps the file's earlier contents.
 
 #include "core/Object.h"
+#include "fs/Status.h"
 #include "text/TextFiles.h"
 
 #include <optional>
@@ -40,9 +41,11 @@ public:
     std::optional<std::string> getFileSize(std::string const& path);
 
     static std::string hCreateDirectory(std::string const& path);
-    static std::string hMoveFileTo(std::string const& source, std::string const& destination);
-    static std::string hCopyFileTo(std::string const& source, std::string const& destination);
-    static std::string hAliasFileTo(std::string const& source, std::string const& destination);
+    // Placing replaces what is at the destination, never losing it or the source on failure (ItemPlacement).
+    // `cause`, when given, receives why a placement or write failed.
+    static std::string hMoveFileTo(std::string const& source, std::string const& destination, Status* cause = nullptr);
+    static std::string hCopyFileTo(std::string const& source, std::string const& destination, Status* cause = nullptr);
+    static std::string hAliasFileTo(std::string const& source, std::string const& destination, Status* cause = nullptr);
     static std::string hTrashFile(std::string const& path);
     // Removes each item named by a file URL text permanently; always "OK".
     static std::string hDeleteFiles(std::vector<std::string> const& fileUrls);
@@ -63,11 +66,11 @@ public:
     static Value pairsValue(RenamePairs const& pairs);
     static std::optional<std::vector<std::string>> hReadTextFileLbyL(std::string const& path);
     // A null text leaves an empty file.
-    static void hWriteTextFile(std::string const& path, std::optional<std::string> const& text);
-    static void hWritHTMLFile(std::string const& path, std::optional<std::string> const& html);
+    static void hWriteTextFile(std::string const& path, std::optional<std::string> const& text, Status* cause = nullptr);
+    static void hWritHTMLFile(std::string const& path, std::optional<std::string> const& html, Status* cause = nullptr);
     static Value readPlist(std::string const& path, std::string const& key);
-    static void writeToPlist(std::string const& path, std::string const& key, Value const& value);
-    static void writeNSDataToFile(std::string const& bytes, std::string const& path);
+    static void writeToPlist(std::string const& path, std::string const& key, Value const& value, Status* cause = nullptr);
+    static void writeNSDataToFile(std::string const& bytes, std::string const& path, Status* cause = nullptr);
     static std::optional<std::string> readNSDataFromFile(std::string const& path);
 
     std::optional<std::string> const& dateString() const { return m_dateString; }

@@ -5,6 +5,7 @@
 #include "presets/PresetsTestSupport.h"
 #include "presets/QDbookmarks.h"
 #include "presets/dbViewController.h"
+#include "support/FaultySystemCalls.h"
 
 #include <gtest/gtest.h>
 
@@ -208,4 +209,44 @@ TEST_F(StoredBookmarks, SavingNeedsTheImageTableAndAddsOneRowPerCall)
     EXPECT_FALSE(db.hasOpenConnection());
     EXPECT_EQ(query(home.dbPath(), "SELECT hex(Image), typeof(Image) FROM Image"),
         (std::vector<std::string> { "6100622763|blob", "|blob" }));
+}
+
+// The key is written through the file-system layer: flushed, linked into place, and after any failing
+// call there is either the whole key or none, and no temporary file.
+TEST_F(Bookmarks, EveryFailingCallLeavesTheWholeKeyOrNone)
+{
+    auto key = presets::bookmarkKeyPath();
+    int total = 0;
+    {
+        FaultySystemCalls counting;
+        ScopedSystemCalls installed(counting);
+        ASSERT_TRUE(presets::bookmarkKey(presets::KeyCreation::IfMissing));
+        total = counting.calls();
+        auto const& journal = counting.journal();
+        EXPECT_NE(std::find_if(journal.begin(), journal.end(),
+                      [&](std::string const& line) { return line.starts_with("link ") && line.ends_with(" " + key); }),
+            journal.end());
+        EXPECT_NE(std::find(journal.begin(), journal.end(), "fsync"), journal.end());
+    }
+    for (int n = 1; n <= total; ++n) {
+        std::filesystem::remove(key);
+        FaultySystemCalls faulty;
+        faulty.fail(Call::Any, n, Repeat::Once);
+        std::optional<std::string> made;
+        {
+            ScopedSystemCalls installed(faulty);
+            made = presets::bookmarkKey(presets::KeyCreation::IfMissing);
+        }
+        if (std::filesystem::exists(key)) {
+            EXPECT_EQ(std::filesystem::file_size(key), 32u) << n;
+        }
+        if (made) {
+            EXPECT_EQ(readFile(key), *made) << n;
+        }
+        std::string journal;
+        for (auto const& line : faulty.journal())
+            journal += "  " + line + "\n";
+        for (auto const& entry : std::filesystem::directory_iterator(home.folder()))
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".quodrix-")) << n << " " << entry.path() << "\n" << journal;
+    }
 }

@@ -15,9 +15,11 @@ extern char** environ;
 
 namespace quodrix::test {
 
-TempDir::TempDir()
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path()) { }
+
+TempDir::TempDir(std::filesystem::path const& base)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quodrix-test-XXXXXX").string();
+    std::string pattern = (base / "quodrix-test-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     m_path = pattern;

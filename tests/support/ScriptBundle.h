@@ -13,6 +13,8 @@ namespace quodrix::test {
 class TempDir {
 public:
     TempDir();
+    // A temporary folder inside `base`.
+    explicit TempDir(std::filesystem::path const& base);
     ~TempDir();
     TempDir(TempDir const&) = delete;
     TempDir& operator=(TempDir const&) = delete;

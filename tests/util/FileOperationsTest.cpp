@@ -28,9 +28,9 @@ struct Named {
 };
 
 Named const kPlacements[] = {
-    { "move", &cNSFileHandling::hMoveFileTo },
-    { "copy", &cNSFileHandling::hCopyFileTo },
-    { "link", &cNSFileHandling::hAliasFileTo },
+    { "move", [](std::string const& a, std::string const& b) { return cNSFileHandling::hMoveFileTo(a, b); } },
+    { "copy", [](std::string const& a, std::string const& b) { return cNSFileHandling::hCopyFileTo(a, b); } },
+    { "link", [](std::string const& a, std::string const& b) { return cNSFileHandling::hAliasFileTo(a, b); } },
 };
 
 class FileOperations : public ::testing::Test {

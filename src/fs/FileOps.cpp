@@ -1,0 +1,339 @@
+#include "fs/FileOps.h"
+
+#include "fs/FileDescriptor.h"
+#include "fs/FileStore.h"
+#include "fs/SystemCalls.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <memory>
+#include <random>
+#include <unistd.h>
+
+namespace quodrix {
+
+namespace {
+
+constexpr std::string_view kTemporaryPrefix = ".quodrix-";
+constexpr std::string_view kTemporarySuffix = ".partial";
+
+std::string join(std::string const& folder, std::string const& name)
+{
+    return (folder == "/" ? "" : folder) + "/" + name;
+}
+
+Status openFile(FileDescriptor& into, std::string const& path, int flags, mode_t mode)
+{
+    int fd = systemCalls().open(path.c_str(), flags | O_CLOEXEC, mode);
+    if (fd < 0)
+        return Status::fromErrno("open " + path);
+    into = FileDescriptor(fd);
+    return {};
+}
+
+Status closeFile(FileDescriptor& fd, std::string const& path)
+{
+    if (!fd.close())
+        return Status::fromErrno("close " + path);
+    return {};
+}
+
+void copyExtendedAttributes(int from, int to)
+{
+    // Extended attributes are kept where the target's file system takes them; one it refuses does not
+    // fail the copy (a tmpfs or a network file system may take none).
+    auto& calls = systemCalls();
+    ssize_t size = calls.flistxattr(from, nullptr, 0);
+    if (size <= 0)
+        return;
+    std::vector<char> names(std::size_t(size) + 1, '\0');
+    size = calls.flistxattr(from, names.data(), names.size());
+    if (size <= 0)
+        return;
+    for (char const* name = names.data(); name < names.data() + size; name += std::strlen(name) + 1) {
+        ssize_t length = calls.fgetxattr(from, name, nullptr, 0);
+        if (length < 0)
+            continue;
+        std::vector<char> value(std::size_t(length) + 1);
+        length = calls.fgetxattr(from, name, value.data(), value.size());
+        if (length >= 0)
+            (void)calls.fsetxattr(to, name, value.data(), std::size_t(length), 0);
+    }
+}
+
+Status copyContents(int from, int to, std::string const& source, std::string const& target)
+{
+    auto& calls = systemCalls();
+    std::vector<char> buffer(std::size_t(1) << 16);
+    while (true) {
+        ssize_t n = calls.read(from, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Status::fromErrno("read " + source);
+        if (n == 0)
+            return {};
+        if (Status written = writeAll(to, std::string_view(buffer.data(), std::size_t(n)), target); !written)
+            return written;
+    }
+}
+
+Status copyFile(std::string const& source, struct stat const& info, std::string const& target, Durability durability)
+{
+    FileDescriptor in(-1);
+    FileDescriptor out(-1);
+    if (Status s = openFile(in, source, O_RDONLY | O_NOFOLLOW, 0); !s)
+        return s;
+    if (Status s = openFile(out, target, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600); !s)
+        return s;
+    if (Status s = copyContents(in.get(), out.get(), source, target); !s)
+        return s;
+    auto& calls = systemCalls();
+    copyExtendedAttributes(in.get(), out.get());
+    if (calls.fchmod(out.get(), info.st_mode & 07777) != 0)
+        return Status::fromErrno("set the permissions of " + target);
+    timespec const times[2] = { info.st_atim, info.st_mtim };
+    if (calls.futimens(out.get(), times) != 0)
+        return Status::fromErrno("set the times of " + target);
+    if (durability == Durability::Flushed && calls.fsync(out.get()) != 0)
+        return Status::fromErrno("flush " + target);
+    if (Status s = closeFile(out, target); !s)
+        return s;
+    return closeFile(in, source);
+}
+
+Status copyLink(std::string const& source, struct stat const& info, std::string const& target)
+{
+    auto& calls = systemCalls();
+    std::vector<char> buffer(std::size_t(info.st_size > 0 ? info.st_size : PATH_MAX) + 1);
+    ssize_t length = calls.readlink(source.c_str(), buffer.data(), buffer.size());
+    if (length < 0)
+        return Status::fromErrno("read the link " + source);
+    if (std::size_t(length) >= buffer.size())
+        return Status::fromError(ENAMETOOLONG, "read the link " + source);
+    if (calls.symlink(std::string(buffer.data(), std::size_t(length)).c_str(), target.c_str()) != 0)
+        return Status::fromErrno("create the link " + target);
+    timespec const times[2] = { info.st_atim, info.st_mtim };
+    if (calls.utimensat(target.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        return Status::fromErrno("set the times of " + target);
+    return {};
+}
+
+Status copyFolder(std::string const& source, struct stat const& info, std::string const& target, Durability durability)
+{
+    auto& calls = systemCalls();
+    if (calls.mkdir(target.c_str(), 0700) != 0)
+        return Status::fromErrno("create the folder " + target);
+    std::vector<std::string> names;
+    if (Status s = readFolderNames(source, names); !s)
+        return Status::refused("the copy could not read every entry of " + source + ": " + s.message());
+    for (auto const& name : names) {
+        if (Status s = copyTree(join(source, name), join(target, name), durability); !s)
+            return s;
+    }
+    FileDescriptor in(-1);
+    FileDescriptor out(-1);
+    if (Status s = openFile(in, source, O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0); !s)
+        return s;
+    if (Status s = openFile(out, target, O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0); !s)
+        return s;
+    copyExtendedAttributes(in.get(), out.get());
+    if (calls.fchmod(out.get(), info.st_mode & 07777) != 0)
+        return Status::fromErrno("set the permissions of " + target);
+    timespec const times[2] = { info.st_atim, info.st_mtim };
+    if (calls.futimens(out.get(), times) != 0)
+        return Status::fromErrno("set the times of " + target);
+    if (durability == Durability::Flushed && calls.fsync(out.get()) != 0)
+        return Status::fromErrno("flush " + target);
+    if (Status s = closeFile(out, target); !s)
+        return s;
+    return closeFile(in, source);
+}
+
+}
+
+std::optional<struct stat> itemStatus(std::string const& path)
+{
+    struct stat info {};
+    if (path.empty() || systemCalls().lstat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return info;
+}
+
+bool isFolderPath(std::string const& path)
+{
+    struct stat info {};
+    return !path.empty() && systemCalls().stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool liesInside(std::string const& path, std::string const& folder)
+{
+    return path == folder
+        || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0
+            && (folder == "/" || path[folder.size()] == '/'));
+}
+
+std::optional<std::string> resolvedPath(std::string const& path)
+{
+    std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
+    if (!real)
+        return std::nullopt;
+    return std::string(real.get());
+}
+
+Status readFolderNames(std::string const& folder, std::vector<std::string>& names)
+{
+    FileDescriptor fd(-1);
+    if (Status s = openFile(fd, folder, O_RDONLY | O_DIRECTORY, 0); !s)
+        return s;
+    std::vector<char> buffer(std::size_t(1) << 15);
+    while (true) {
+        long n = systemCalls().readFolder(fd.get(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Status::fromErrno("read the folder " + folder);
+        if (n == 0)
+            break;
+        for (long offset = 0; offset < n;) {
+            auto const* entry = reinterpret_cast<dirent64 const*>(buffer.data() + offset);
+            offset += entry->d_reclen;
+            std::string_view name(entry->d_name);
+            if (name != "." && name != "..")
+                names.emplace_back(name);
+        }
+    }
+    return closeFile(fd, folder);
+}
+
+Status writeAll(int fd, std::string_view bytes, std::string const& path)
+{
+    while (!bytes.empty()) {
+        ssize_t n = systemCalls().write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Status::fromErrno("write " + path);
+        if (n == 0)
+            return Status::fromError(EIO, "write " + path);
+        bytes.remove_prefix(std::size_t(n));
+    }
+    return {};
+}
+
+Status flushFolder(std::string const& folder)
+{
+    FileDescriptor fd(-1);
+    if (Status s = openFile(fd, folder, O_RDONLY | O_DIRECTORY, 0); !s)
+        return s;
+    if (systemCalls().fsync(fd.get()) != 0)
+        return Status::fromErrno("flush the folder " + folder);
+    return closeFile(fd, folder);
+}
+
+Status copyTree(std::string const& source, std::string const& target, Durability durability)
+{
+    struct stat info {};
+    if (systemCalls().lstat(source.c_str(), &info) != 0)
+        return Status::fromErrno("read " + source);
+    if (S_ISREG(info.st_mode))
+        return copyFile(source, info, target, durability);
+    if (S_ISLNK(info.st_mode))
+        return copyLink(source, info, target);
+    if (S_ISFIFO(info.st_mode)) {
+        if (systemCalls().mkfifo(target.c_str(), info.st_mode & 07777) != 0)
+            return Status::fromErrno("create the pipe " + target);
+        return {};
+    }
+    if (S_ISDIR(info.st_mode))
+        return copyFolder(source, info, target, durability);
+    return Status::refused("cannot copy " + source + ": not a file, link, pipe or folder");
+}
+
+Status removeTree(std::string const& path)
+{
+    auto& calls = systemCalls();
+    struct stat info {};
+    if (calls.lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? Status() : Status::fromErrno("remove " + path);
+    if (!S_ISDIR(info.st_mode)) {
+        if (calls.unlink(path.c_str()) != 0)
+            return Status::fromErrno("remove " + path);
+        return {};
+    }
+    std::vector<std::string> names;
+    Status listed = readFolderNames(path, names);
+    Status first = listed;
+    for (auto const& name : names) {
+        Status removed = removeTree(join(path, name));
+        if (first.ok())
+            first = removed;
+    }
+    if (calls.rmdir(path.c_str()) != 0 && first.ok())
+        first = Status::fromErrno("remove the folder " + path);
+    return first;
+}
+
+Status renameNoReplace(std::string const& from, std::string const& to)
+{
+    auto& calls = systemCalls();
+    if (calls.renameat2(from.c_str(), to.c_str(), RENAME_NOREPLACE) == 0)
+        return {};
+    if (errno == EEXIST)
+        return Status::refused("rename " + from + " to " + to + ": would replace an existing item");
+    if (errno != EINVAL && errno != ENOSYS)
+        return Status::fromErrno("rename " + from + " to " + to);
+    // A file system without RENAME_NOREPLACE: check, then rename.
+    if (itemStatus(to))
+        return Status::refused("rename " + from + " to " + to + ": would replace an existing item");
+    if (calls.rename(from.c_str(), to.c_str()) != 0)
+        return Status::fromErrno("rename " + from + " to " + to);
+    return {};
+}
+
+std::string temporaryNameBeside(std::string const& path)
+{
+    static thread_local std::mt19937_64 random { std::random_device {}() };
+    char name[64];
+    std::snprintf(name, sizeof name, ".quodrix-%ld-%016llx.partial", static_cast<long>(getpid()),
+        static_cast<unsigned long long>(random()));
+    return join(FileStore::parentOf(path), name);
+}
+
+std::optional<long> temporaryOwner(std::string_view name)
+{
+    if (name.size() <= kTemporaryPrefix.size() + kTemporarySuffix.size() || !name.starts_with(kTemporaryPrefix)
+        || !name.ends_with(kTemporarySuffix))
+        return std::nullopt;
+    name.remove_prefix(kTemporaryPrefix.size());
+    long pid = 0;
+    std::size_t digits = 0;
+    while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9' && digits < 10) {
+        pid = pid * 10 + (name[digits] - '0');
+        ++digits;
+    }
+    if (digits == 0 || digits >= name.size() || name[digits] != '-' || pid <= 0)
+        return std::nullopt;
+    return pid;
+}
+
+void removeStaleTemporaries(std::string const& folder)
+{
+    std::vector<std::string> names;
+    if (!readFolderNames(folder, names))
+        return;
+    for (auto const& name : names) {
+        auto owner = temporaryOwner(name);
+        if (!owner || *owner == long(getpid()))
+            continue;
+        if (::kill(pid_t(*owner), 0) != 0 && errno == ESRCH)
+            (void)removeTree(join(folder, name));
+    }
+}
+
+}

@@ -1,0 +1,58 @@
+#pragma once
+// FileOps: the building blocks of the file-system layer, each a step over SystemCalls whose every result
+// is looked at. ItemPlacement, AtomicFile and FolderWalk are made of these; other folders use those.
+//
+// Temporary items are named ".quodrix-<pid>-<random>.partial", beside the item they become, so that a
+// later run can tell the leftovers of a process that no longer runs (removeStaleTemporaries) from those
+// of one still at work.
+
+#include "fs/Status.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <vector>
+
+namespace quodrix {
+
+// Whether a copy reaches the disk before it is used: a flushed copy has every file and every folder
+// synced (contents first, then the folder that names them).
+enum class Durability { Cached, Flushed };
+
+// The status of the item itself (links not followed); nullopt when there is none (errno tells why).
+std::optional<struct stat> itemStatus(std::string const& path);
+bool isFolderPath(std::string const& path);  // a folder once links are followed
+
+// Whether `path` lies inside the folder `folder` or is it; both already resolved.
+bool liesInside(std::string const& path, std::string const& folder);
+// The path with links resolved; nullopt when it names nothing.
+std::optional<std::string> resolvedPath(std::string const& path);
+
+// The names in a folder ("." and ".." left out); fails when any part of the folder cannot be read.
+Status readFolderNames(std::string const& folder, std::vector<std::string>& names);
+
+// Writes every byte, going on after short writes.
+Status writeAll(int fd, std::string_view bytes, std::string const& path);
+// Flushes the folder, so that the names it holds reach the disk.
+Status flushFolder(std::string const& folder);
+
+// Copies the item at `source` (file, link, fifo or folder tree, keeping permissions, times and extended
+// attributes) to `target`, which must not exist. A copy that could not read every entry fails. A failed
+// copy may leave part of it at `target`: callers copy to a temporary name.
+Status copyTree(std::string const& source, std::string const& target, Durability durability);
+// Removes a file, link or whole folder; fails unless nothing is left at the path.
+Status removeTree(std::string const& path);
+
+// Renames without replacing (EEXIST when something is at `to`).
+Status renameNoReplace(std::string const& from, std::string const& to);
+
+// A hidden temporary name beside `path`: ".quodrix-<pid>-<random>.partial" in the same folder.
+std::string temporaryNameBeside(std::string const& path);
+// Whether the name is a temporary name of this layer; gives the owning process.
+std::optional<long> temporaryOwner(std::string_view name);
+// Removes the temporary items in `folder` whose owning process no longer runs; those of a live process
+// (this one included) stay. Best effort: what cannot be removed is left for the next time.
+void removeStaleTemporaries(std::string const& folder);
+
+}

@@ -1,0 +1,91 @@
+#include "fs/SystemCalls.h"
+
+#include "fs/Status.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace quodrix {
+
+namespace {
+
+SystemCalls& defaultCalls()
+{
+    static SystemCalls calls;
+    return calls;
+}
+
+std::atomic<SystemCalls*> current { nullptr };
+
+}
+
+Status Status::fromError(int error, std::string const& what)
+{
+    return Status(error, what + ": " + std::strerror(error));
+}
+
+Status Status::within(std::string const& context) const
+{
+    if (ok())
+        return *this;
+    return Status(m_error, context + ": " + m_message);
+}
+
+SystemCalls& systemCalls()
+{
+    SystemCalls* calls = current.load();
+    return calls ? *calls : defaultCalls();
+}
+
+ScopedSystemCalls::ScopedSystemCalls(SystemCalls& calls) : m_previous(current.exchange(&calls)) { }
+
+ScopedSystemCalls::~ScopedSystemCalls()
+{
+    current.store(m_previous);
+}
+
+int SystemCalls::open(char const* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+int SystemCalls::openat(int folder, char const* name, int flags, mode_t mode) { return ::openat(folder, name, flags, mode); }
+ssize_t SystemCalls::read(int fd, void* buffer, std::size_t size) { return ::read(fd, buffer, size); }
+ssize_t SystemCalls::write(int fd, void const* buffer, std::size_t size) { return ::write(fd, buffer, size); }
+int SystemCalls::close(int fd) { return ::close(fd); }
+int SystemCalls::fsync(int fd) { return ::fsync(fd); }
+int SystemCalls::fstat(int fd, struct stat* info) { return ::fstat(fd, info); }
+int SystemCalls::fstatat(int folder, char const* name, struct stat* info, int flags) { return ::fstatat(folder, name, info, flags); }
+int SystemCalls::lstat(char const* path, struct stat* info) { return ::lstat(path, info); }
+int SystemCalls::stat(char const* path, struct stat* info) { return ::stat(path, info); }
+long SystemCalls::readFolder(int fd, void* buffer, std::size_t size) { return ::getdents64(fd, buffer, size); }
+int SystemCalls::rename(char const* from, char const* to) { return std::rename(from, to); }
+int SystemCalls::renameat2(char const* from, char const* to, unsigned flags)
+{
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+}
+int SystemCalls::link(char const* from, char const* to) { return ::link(from, to); }
+int SystemCalls::symlink(char const* target, char const* path) { return ::symlink(target, path); }
+ssize_t SystemCalls::readlink(char const* path, char* buffer, std::size_t size) { return ::readlink(path, buffer, size); }
+int SystemCalls::unlink(char const* path) { return ::unlink(path); }
+int SystemCalls::rmdir(char const* path) { return ::rmdir(path); }
+int SystemCalls::mkdir(char const* path, mode_t mode) { return ::mkdir(path, mode); }
+int SystemCalls::mkfifo(char const* path, mode_t mode) { return ::mkfifo(path, mode); }
+int SystemCalls::fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+int SystemCalls::fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
+int SystemCalls::futimens(int fd, timespec const times[2]) { return ::futimens(fd, times); }
+int SystemCalls::utimensat(char const* path, timespec const times[2], int flags)
+{
+    return ::utimensat(AT_FDCWD, path, times, flags);
+}
+ssize_t SystemCalls::flistxattr(int fd, char* list, std::size_t size) { return ::flistxattr(fd, list, size); }
+ssize_t SystemCalls::fgetxattr(int fd, char const* name, void* value, std::size_t size)
+{
+    return ::fgetxattr(fd, name, value, size);
+}
+int SystemCalls::fsetxattr(int fd, char const* name, void const* value, std::size_t size, int flags)
+{
+    return ::fsetxattr(fd, name, value, size, flags);
+}
+
+}

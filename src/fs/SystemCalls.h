@@ -1,0 +1,68 @@
+#pragma once
+// SystemCalls: the one road from the file-system layer to the kernel.
+//
+// Every call that the layer makes to place, copy, move, write, remove or read items goes through the
+// process-wide current instance, systemCalls(). The default instance calls libc and returns what it
+// returns (errno set on failure). Tests install an instance of their own with ScopedSystemCalls to count
+// the calls of an operation and to fail any of them; nothing else should replace it. The layer itself
+// never calls these functions of libc directly.
+
+#include <cstddef>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace quodrix {
+
+class SystemCalls {
+public:
+    virtual ~SystemCalls() = default;
+
+    virtual int open(char const* path, int flags, mode_t mode);
+    virtual int openat(int folder, char const* name, int flags, mode_t mode);
+    virtual ssize_t read(int fd, void* buffer, std::size_t size);
+    virtual ssize_t write(int fd, void const* buffer, std::size_t size);
+    virtual int close(int fd);
+    virtual int fsync(int fd);
+    virtual int fstat(int fd, struct stat* info);
+    virtual int fstatat(int folder, char const* name, struct stat* info, int flags);
+    virtual int lstat(char const* path, struct stat* info);
+    virtual int stat(char const* path, struct stat* info);
+    // The entries of an open folder, as getdents64(2) gives them.
+    virtual long readFolder(int fd, void* buffer, std::size_t size);
+
+    virtual int rename(char const* from, char const* to);
+    virtual int renameat2(char const* from, char const* to, unsigned flags);
+    virtual int link(char const* from, char const* to);
+    virtual int symlink(char const* target, char const* path);
+    virtual ssize_t readlink(char const* path, char* buffer, std::size_t size);
+    virtual int unlink(char const* path);
+    virtual int rmdir(char const* path);
+    virtual int mkdir(char const* path, mode_t mode);
+    virtual int mkfifo(char const* path, mode_t mode);
+
+    virtual int fchmod(int fd, mode_t mode);
+    virtual int fchown(int fd, uid_t owner, gid_t group);
+    virtual int futimens(int fd, timespec const times[2]);
+    virtual int utimensat(char const* path, timespec const times[2], int flags);
+    virtual ssize_t flistxattr(int fd, char* list, std::size_t size);
+    virtual ssize_t fgetxattr(int fd, char const* name, void* value, std::size_t size);
+    virtual int fsetxattr(int fd, char const* name, void const* value, std::size_t size, int flags);
+};
+
+// The instance in use.
+SystemCalls& systemCalls();
+
+// Installs `calls` as the current instance for its lifetime and puts the previous one back afterwards.
+class ScopedSystemCalls {
+public:
+    explicit ScopedSystemCalls(SystemCalls& calls);
+    ~ScopedSystemCalls();
+    ScopedSystemCalls(ScopedSystemCalls const&) = delete;
+    ScopedSystemCalls& operator=(ScopedSystemCalls const&) = delete;
+
+private:
+    SystemCalls* m_previous;
+};
+
+}

@@ -1,0 +1,262 @@
+// Regression tests of the file-system layer, each named after the fault it caught or rules out.
+
+#include "fs/FileOps.h"
+#include "fs/FolderWalk.h"
+#include "fs/FsTestSupport.h"
+#include "fs/ItemPlacement.h"
+#include "fs/Status.h"
+#include "support/FaultySystemCalls.h"
+#include "support/ScriptBundle.h"
+#include "toolbox/cToolBox.h"
+#include "util/cNSFileHandling.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace quodrix;
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+void makeTree(fs::path const& root)
+{
+    writeFile(root / "a.jpg", "a");
+    writeFile(root / "sub" / "b.jpg", "bb");
+    writeFile(root / "sub" / "deeper" / "c.jpg", "ccc");
+}
+
+// A process id that surely runs no process: a child that has ended and been reaped.
+pid_t deadProcess()
+{
+    pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return child;
+}
+
+std::string temporaryOf(pid_t pid, char const* tag)
+{
+    return ".quodrix-" + std::to_string(pid) + "-" + tag + ".partial";
+}
+
+}
+
+// A folder read that fails halfway through a copy used to give a copy with entries missing, reported as
+// done; a move across file systems then removed the source.
+TEST(FsRegression, AFailingFolderReadFailsTheCopyAndKeepsTheSource)
+{
+    TempDir dir(fastTemporaryFolder());
+    SmallTmpfs other(dir / "other");
+    struct Case {
+        char const* name;
+        bool move;
+        fs::path destination;
+    };
+    std::vector<Case> cases { { "copy", false, dir / "dst" / "item" } };
+    if (other.mounted())
+        cases.push_back({ "move to another file system", true, dir / "other" / "item" });
+    for (auto const& c : cases) {
+        int failedRuns = 0;
+        for (int n = 1; n <= 12; ++n) {
+            fs::remove_all(dir / "src");
+            fs::remove_all(c.destination);
+            fs::create_directories(dir / "dst");
+            makeTree(dir / "src" / "item");
+            Tree const original = treeAt(dir / "src" / "item");
+            FaultySystemCalls faulty;
+            faulty.fail(Call::ReadFolder, n, Repeat::Once);
+            Status cause;
+            std::string word;
+            {
+                ScopedSystemCalls installed(faulty);
+                word = c.move ? cToolBox::hStoreFiles3((dir / "src" / "item").string(), c.destination.string(), &cause)
+                              : cToolBox::hStoreFiles2((dir / "src" / "item").string(), c.destination.string(), &cause);
+            }
+            if (word == "successfull") {
+                EXPECT_EQ(treeAt(c.destination), original) << c.name << " " << n;
+                continue;
+            }
+            EXPECT_EQ(word, "Failed");
+            if (c.move && cause.message().find("is complete, but the source could not be removed") != std::string::npos) {
+                // The fault hit the removal of the source, after the whole copy was in place.
+                EXPECT_EQ(treeAt(c.destination), original) << c.name << " " << n;
+                continue;
+            }
+            ++failedRuns;
+            EXPECT_NE(cause.message().find("the copy could not read every entry of " + (dir / "src" / "item").string()),
+                std::string::npos) << cause.message();
+            EXPECT_NE(cause.message().find("Input/output error"), std::string::npos) << cause.message();
+            EXPECT_EQ(treeAt(dir / "src" / "item"), original) << c.name << " " << n;
+            EXPECT_EQ(treeAt(c.destination), Tree {}) << c.name << " " << n;
+            EXPECT_TRUE(temporariesBelow(dir.path()).empty());
+        }
+        EXPECT_GE(failedRuns, 3) << c.name;
+    }
+}
+
+// A replacing move whose rename into place failed, and whose rollback failed too, used to leave the item
+// only under a hidden temporary name.
+TEST(FsRegression, AFailedRollbackLeavesTheItemVisibleAndSaysWhere)
+{
+    TempDir dir(fastTemporaryFolder());
+    writeFile(dir / "src" / "x.jpg", "new pixels");
+    writeFile(dir / "dst" / "x.jpg", "old pixels");
+    FaultySystemCalls faulty;
+    // Rename 1 takes the source aside, 2 is the rename into place, 3 the rollback.
+    faulty.fail(Call::Rename, 2, 2);
+    Status cause;
+    std::string word;
+    {
+        ScopedSystemCalls installed(faulty);
+        word = cNSFileHandling::hMoveFileTo((dir / "src" / "x.jpg").string(), (dir / "dst" / "x.jpg").string(), &cause);
+    }
+    EXPECT_EQ(word, "Failed");
+    std::string visible = (dir / "dst" / ("x (recovered " + std::to_string(getpid()) + ").jpg")).string();
+    EXPECT_NE(cause.message().find("left as " + visible + " after a failed rollback: "), std::string::npos)
+        << cause.message();
+    EXPECT_EQ(readFile(visible), "new pixels");
+    EXPECT_EQ(readFile(dir / "dst" / "x.jpg"), "old pixels");
+    EXPECT_TRUE(temporariesBelow(dir.path()).empty());
+}
+
+// Temporary items of a process that died stay forever unless someone removes them; those of a process
+// still at work must never be touched.
+TEST(FsRegression, StaleTemporariesOfDeadProcessesGoThoseOfLiveOnesStay)
+{
+    pid_t dead = deadProcess();
+    pid_t live = getppid();
+    struct Operation {
+        char const* name;
+        std::function<std::string(fs::path const&)> run;
+    };
+    Operation const operations[] = {
+        { "store copy", [](fs::path const& d) { return cToolBox::hStoreFiles2((d / "in.jpg").string(), (d / "out" / "new.jpg").string()); } },
+        { "replacing copy", [](fs::path const& d) { return cNSFileHandling::hCopyFileTo((d / "in.jpg").string(), (d / "out" / "new.jpg").string()); } },
+        { "text write", [](fs::path const& d) {
+             Status cause;
+             cNSFileHandling::hWriteTextFile((d / "out" / "new.txt").string(), std::string("text"), &cause);
+             return std::string(cause.ok() ? "OK" : "Failed");
+         } },
+    };
+    for (auto const& operation : operations) {
+        TempDir dir;
+        writeFile(dir / "in.jpg", "pixels");
+        writeFile(dir / "out" / temporaryOf(dead, "0123456789abcdef"), "half a file");
+        writeFile(dir / "out" / temporaryOf(dead, "fedcba9876543210") / "inner.jpg", "half a folder");
+        writeFile(dir / "out" / temporaryOf(live, "00000000000000aa"), "being written");
+        writeFile(dir / "out" / ".quodrix-notapid-1.partial", "not ours");
+        std::string word = operation.run(dir.path());
+        EXPECT_TRUE(word == "successfull" || word == "OK") << operation.name;
+        EXPECT_FALSE(fs::exists(dir / "out" / temporaryOf(dead, "0123456789abcdef"))) << operation.name;
+        EXPECT_FALSE(fs::exists(dir / "out" / temporaryOf(dead, "fedcba9876543210"))) << operation.name;
+        EXPECT_EQ(readFile(dir / "out" / temporaryOf(live, "00000000000000aa")), "being written") << operation.name;
+        EXPECT_TRUE(fs::exists(dir / "out" / ".quodrix-notapid-1.partial")) << operation.name;
+    }
+}
+
+// A move across file systems used to remove the source before the copy had reached the disk.
+TEST(FsRegression, AMoveAcrossFileSystemsFlushesTheCopyBeforeTheSourceGoes)
+{
+    TempDir dir(fastTemporaryFolder());
+    SmallTmpfs other(dir / "other");
+    if (!other.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    makeTree(dir / "src" / "item");
+    FaultySystemCalls counting;
+    Status cause;
+    {
+        ScopedSystemCalls installed(counting);
+        ASSERT_EQ(cToolBox::hStoreFiles3((dir / "src" / "item").string(), (dir / "other" / "item").string(), &cause),
+            "successfull") << cause.message();
+    }
+    auto const& journal = counting.journal();
+    std::string sourcePrefix = (dir / "src" / "item").string();
+    auto firstRemoval = std::find_if(journal.begin(), journal.end(), [&](std::string const& line) {
+        return line.starts_with("unlink " + sourcePrefix) || line.starts_with("rmdir " + sourcePrefix);
+    });
+    ASSERT_NE(firstRemoval, journal.end());
+    auto flushesBefore = std::count(journal.begin(), firstRemoval, std::string("fsync"));
+    // Three files, three folders, and the folder that received the copy.
+    EXPECT_GE(flushesBefore, 7);
+    EXPECT_EQ(std::count(firstRemoval, journal.end(), std::string("fsync")), flushesBefore > 0 ? 1 : 0)
+        << "after the removal only the source's old folder is flushed";
+    EXPECT_FALSE(fs::exists(dir / "src" / "item"));
+    EXPECT_EQ(readFile(dir / "other" / "item" / "sub" / "deeper" / "c.jpg"), "ccc");
+}
+
+// A walk that could not read a subfolder used to look complete.
+TEST(FsRegression, AWalkThatCannotReadASubfolderSaysSo)
+{
+    TempDir dir;
+    makeTree(dir / "in");
+    // Opening: the starting folder first, then "sub" (or "sub/deeper" after it): fail each in turn.
+    for (int n = 2; n <= 3; ++n) {
+        FaultySystemCalls faulty;
+        faulty.fail(Call::Open, n, Repeat::Once, EACCES);
+        std::vector<std::string> seen;
+        Status walked;
+        {
+            ScopedSystemCalls installed(faulty);
+            walked = walkFolder((dir / "in").string(), PackageContents::Entered,
+                [&](WalkItem const& item) { seen.emplace_back(item.name); });
+        }
+        EXPECT_FALSE(walked.ok()) << n;
+        EXPECT_NE(walked.message().find("read the folder " + (dir / "in").string()), std::string::npos) << walked.message();
+        EXPECT_NE(walked.message().find("Permission denied"), std::string::npos) << walked.message();
+        EXPECT_NE(std::find(seen.begin(), seen.end(), "a.jpg"), seen.end());
+    }
+    EXPECT_TRUE(walkFolder((dir / "in").string(), PackageContents::Entered, [](WalkItem const&) { }).ok());
+}
+
+// `quodrix insert FOLDER` on a tree with an unreadable subfolder used to exit 0 as if every file had
+// been renamed. Root reads every folder, so the run is an unprivileged user's.
+TEST(FsRegression, InsertOnATreeWithAnUnreadableSubfolderFails)
+{
+    if (geteuid() != 0 || runCommand("command -v setpriv >/dev/null").status != 0)
+        GTEST_SKIP() << "needs root and setpriv to run as another user";
+    TempDir root;
+    writeFile(root / "in" / "a.txt", "a");
+    writeFile(root / "in" / "locked" / "b.txt", "b");
+    writeFile(root / "in" / "z" / "c.txt", "c");
+    fs::create_directories(root / "out");
+    fs::create_directories(root / "home");
+    ScriptBundle bundle(true);
+    fs::permissions(root / "in" / "locked", fs::perms::none);
+    for (auto const& open : { root.path(), root / "in", root / "in" / "z", bundle.root(), bundle.root() / "bin",
+             bundle.root() / "share", bundle.root() / "share/quodrix", bundle.root() / "share/quodrix/Scripts" })
+        fs::permissions(open, fs::perms(0755));
+    for (auto const& open : { root / "out", root / "home" })
+        fs::permissions(open, fs::perms(0777));
+    auto r = runCommand("cd / && HOME=" + (root / "home").string() + " setpriv --reuid=nobody --regid=nogroup --clear-groups '"
+        + bundle.executable().string() + "' insert -d " + (root / "out").string() + " X 0 " + (root / "in").string());
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find("not every folder could be read"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find((root / "in" / "locked").string()), std::string::npos) << r.err;
+    // What could be collected was renamed all the same.
+    EXPECT_EQ(readFile(root / "out" / "Xa.txt"), "a");
+    EXPECT_EQ(readFile(root / "out" / "Xc.txt"), "c");
+}
+
+// Scripts see the cause of a failed storing or placing.
+TEST(FsRegression, ScriptsReadTheCauseOfAFailure)
+{
+    TempDir dir;
+    writeFile(dir / "x.jpg", "x");
+    writeFile(dir / "y.jpg", "y");
+    ScriptBundle bundle;
+    auto r = bundle.runScript("local d = '" + dir.str() + "'\n"
+        "print(objc.cToolBox:hStoreFiles2__(d .. '/x.jpg', d .. '/y.jpg'))\n"
+        "print(objc.lastFailure())\n"
+        "print(objc.cNSFileHandling:hCopyFileTo__(d .. '/missing.jpg', d .. '/z.jpg'))\n"
+        "print(objc.lastFailure())\n"
+        "print(objc.cNSFileHandling:hCopyFileTo__(d .. '/x.jpg', d .. '/z.jpg'), objc.lastFailure())\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Failed\nhStoreFiles2::: " + dir.str() + "/x.jpg to " + dir.str()
+            + "/y.jpg: would replace an existing item\nFailed\nhCopyFileTo::: read " + dir.str()
+            + "/missing.jpg: No such file or directory\nOK\tnil\n");
+}

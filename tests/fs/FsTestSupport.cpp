@@ -1,0 +1,83 @@
+#include "fs/FsTestSupport.h"
+
+#include "support/ScriptBundle.h"
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace quodrix::test {
+
+namespace {
+
+std::string modeText(fs::path const& path)
+{
+    struct stat info {};
+    ::lstat(path.c_str(), &info);
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", unsigned(info.st_mode & 07777));
+    return text;
+}
+
+std::string describe(fs::path const& path)
+{
+    auto status = fs::symlink_status(path);
+    if (fs::is_symlink(status))
+        return "link " + fs::read_symlink(path).string();
+    if (fs::is_directory(status))
+        return "folder " + modeText(path);
+    return "file " + modeText(path) + " " + readFile(path);
+}
+
+}
+
+Tree treeAt(fs::path const& path)
+{
+    Tree tree;
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(path, ec)))
+        return tree;
+    tree[""] = describe(path);
+    if (fs::is_directory(fs::symlink_status(path)))
+        for (auto const& entry : fs::recursive_directory_iterator(path))
+            tree[entry.path().lexically_relative(path).string()] = describe(entry.path());
+    return tree;
+}
+
+fs::path fastTemporaryFolder()
+{
+    std::error_code ec;
+    if (fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0)
+        return "/dev/shm";
+    return fs::temp_directory_path();
+}
+
+std::vector<std::string> temporariesBelow(fs::path const& root)
+{
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator(); ++it) {
+        std::string name = it->path().filename().string();
+        if (name.starts_with(".quodrix-") && name.ends_with(".partial")) {
+            found.push_back(it->path().string());
+            it.disable_recursion_pending();
+        }
+    }
+    return found;
+}
+
+SmallTmpfs::SmallTmpfs(fs::path folder, std::string const& size) : m_folder(std::move(folder))
+{
+    fs::create_directories(m_folder);
+    m_mounted = geteuid() == 0 && ::mount("tmpfs", m_folder.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+}
+
+SmallTmpfs::~SmallTmpfs()
+{
+    if (m_mounted)
+        ::umount2(m_folder.c_str(), MNT_DETACH);
+}
+
+}

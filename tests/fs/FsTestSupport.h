@@ -1,0 +1,38 @@
+#pragma once
+// Helpers of the file-system layer's tests: trees as comparable values, temporary items, a small tmpfs
+// as a second file system.
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quodrix::test {
+
+// Every item at and below `path` by relative path ("" for the item itself): "file 0644 <contents>",
+// "folder 0755", "link <target>". Empty when nothing is there.
+using Tree = std::map<std::string, std::string>;
+Tree treeAt(std::filesystem::path const& path);
+
+// A folder for temporary folders of tests that run an operation hundreds of times: /dev/shm (a tmpfs,
+// where flushing costs nothing) when there is one, else the usual temporary folder.
+std::filesystem::path fastTemporaryFolder();
+
+// The layer's temporary items (".quodrix-<pid>-....partial") anywhere below `root`.
+std::vector<std::string> temporariesBelow(std::filesystem::path const& root);
+
+// A small tmpfs mounted at a folder for the object's lifetime, when the process may mount (root).
+class SmallTmpfs {
+public:
+    explicit SmallTmpfs(std::filesystem::path folder, std::string const& size = "8m");
+    ~SmallTmpfs();
+    SmallTmpfs(SmallTmpfs const&) = delete;
+    SmallTmpfs& operator=(SmallTmpfs const&) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    std::filesystem::path m_folder;
+    bool m_mounted = false;
+};
+
+}
