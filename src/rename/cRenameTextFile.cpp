@@ -147,10 +147,12 @@ void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)
                                                       : "the present name is not one path component");
         } else if (simulation == 1) {
             status = "Simulation";
-        } else if (sameFolder) {
-            status = cToolBox::hStoreFiles3(sourcePath, outputPath);
         } else {
-            status = cNSFileHandling::hCopyFileTo(sourcePath, outputPath);
+            Status cause;
+            status = sameFolder ? cToolBox::hStoreFiles3(sourcePath, outputPath, &cause)
+                                : cNSFileHandling::hCopyFileTo(sourcePath, outputPath, &cause);
+            if (!cause.ok())
+                runtime.platform().recordFailure("", cause.message());
         }
         reportAction(runtime, field("theLogDataArrayController"), field("myLogTableView"),
             ActionLogEntry { "File renaming", "Rename", status, present, renamed, sourcePath, outputPath });

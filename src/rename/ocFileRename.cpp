@@ -68,10 +68,13 @@ void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
         }
         else if (settings.simulation)
             status = kSimulation;
-        else if (settings.overwrite)
-            status = cToolBox::hStoreFiles3(path, outputPath);
-        else
-            status = cToolBox::hStoreFiles2(path, outputPath);
+        else {
+            Status cause;
+            status = settings.overwrite ? cToolBox::hStoreFiles3(path, outputPath, &cause)
+                                        : cToolBox::hStoreFiles2(path, outputPath, &cause);
+            if (!cause.ok())
+                runtime.platform().recordFailure("", cause.message());
+        }
 
         reportAction(runtime, field("theLogDataArrayController"), field("myLogTableView"),
             ActionLogEntry { "File renaming", "Insert", status, fileName, newName, path, outputPath });

@@ -195,6 +195,9 @@ TEST(InsertRename, FailedStoresAreLoggedAndTheLoopGoesOn)
     EXPECT_EQ(readFile(root / "out/aX.jpg"), "old");
     EXPECT_EQ(readFile(root / "in/a.jpg"), "new a");
     EXPECT_FALSE(fs::exists(root / "in/b.jpg"));
+    // Each failed store says why, in the system log.
+    EXPECT_NE(r.err.find("would replace an existing item\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find((root / "nowhere").string()), std::string::npos) << r.err;
 }
 
 // A new name that is not one path component, or not valid text, is never stored anywhere.
