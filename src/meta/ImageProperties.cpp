@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
@@ -400,28 +401,35 @@ ImageReading ImageProperties::read(std::string const& path)
     return reading;
 }
 
-bool ImageProperties::writeUserComment(std::string const& path, std::string const& comment)
+bool ImageProperties::writeUserComment(std::string const& path, std::string const& comment, std::string* cause)
 {
+    auto fail = [&](std::string why) {
+        if (cause)
+            *cause = std::move(why);
+        return false;
+    };
     // The file behind a link is the one that changes; the link stays.
     char resolved[PATH_MAX];
     if (!::realpath(path.c_str(), resolved))
-        return false;
+        return fail(std::strerror(errno));
     std::string target(resolved);
     struct stat original {};
-    if (::stat(target.c_str(), &original) != 0 || !S_ISREG(original.st_mode) || ::access(target.c_str(), W_OK) != 0)
-        return false;
+    if (::stat(target.c_str(), &original) != 0 || ::access(target.c_str(), W_OK) != 0)
+        return fail(std::strerror(errno));
+    if (!S_ISREG(original.st_mode))
+        return fail("not a regular file");
     // The file and its rewritten copy are both held in memory: a file larger than any photograph (a huge
     // or sparse file named like an image) is refused rather than exhausting memory.
     if (original.st_size > kMaxCommentedImageBytes)
-        return false;
+        return fail("the file is too large for an image");
     try {
         auto bytes = readWholeFile(target);
         if (!bytes)
-            return false;
+            return fail("the file cannot be read");
         auto image = openImageInMemory(*bytes);
         Exiv2::AccessMode mode = image->checkMode(Exiv2::mdExif);
         if (mode != Exiv2::amWrite && mode != Exiv2::amReadWrite)
-            return false;
+            return fail("comments cannot be written into this image format");
         auto& exif = image->exifData();
         Exiv2::ByteOrder order = exif.empty() || image->byteOrder() == Exiv2::invalidByteOrder
                 || image->imageType() == Exiv2::ImageType::png
@@ -442,23 +450,26 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
 
         Exiv2::BasicIo& io = image->io();
         if (io.open() != 0)
-            return false;
+            return fail("the rewritten image cannot be read back");
         std::string written(io.size(), '\0');
         long got = io.read(reinterpret_cast<Exiv2::byte*>(written.data()), long(written.size()));
         io.close();
         if (got != long(written.size()))
-            return false;
+            return fail("the rewritten image cannot be read back");
 
         // Refuse what would lose an image or not read back as written.
         auto before = tiffImageCount(*bytes);
         if (before && tiffImageCount(written).value_or(0) < *before)
-            return false;
+            return fail("the rewritten image would lose one of its images");
         auto check = openImageInMemory(written);
         if (userCommentOf(*check) != decodeUserComment(stored, commentOrder))
-            return false;
-        return writeFileAtomically(target, written).ok();
-    } catch (std::exception const&) {
-        return false;
+            return fail("the comment does not read back as written");
+        Status const status = writeFileAtomically(target, written);
+        if (!status.ok())
+            return fail(status.message());
+        return true;
+    } catch (std::exception const& e) {
+        return fail(e.what());
     }
 }
 

@@ -72,7 +72,11 @@ Value mMeta::hiDoNothing(Runtime& runtime, std::string const& path)
 
 std::string mMeta::hSetExifData(Runtime& runtime, std::string const& path, std::string const& comment)
 {
-    return imageIO(runtime).writeUserComment(path, comment) ? kOK : kFailed;
+    std::string cause;
+    if (imageIO(runtime).writeUserComment(path, comment, &cause))
+        return kOK;
+    runtime.platform().recordFailure("write the comment of " + path, cause.empty() ? "unknown cause" : cause);
+    return kFailed;
 }
 
 void mMeta::btApplyExifUserComment(Runtime& runtime)

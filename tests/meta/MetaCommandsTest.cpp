@@ -139,3 +139,27 @@ TEST(MetaCommands, SharedPrintSettingsKeepThePrintLayoutForLaterJobs)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "72.0\t72.0\t0\tfalse\n259\ttrue\t0.0\n0.0\t0.0\t0.0\t0.0\n1\t1\ttrue\ttrue\n");
 }
+
+// A comment that cannot be written gives "Failed" and says why: the system's message, or that the format
+// takes no comment; the image stays as it was.
+TEST(MetaCommands, AFailedCommentWriteRecordsItsCause)
+{
+    ScriptBundle bundle;
+    TempDir dir;
+    std::string const gif = (dir / "g.gif").string();
+    ASSERT_TRUE(convert("-size 8x8 xc:red " + shellQuoted(gif)));
+    std::string const before = readFile(gif);
+    auto r = bundle.runScript(R"(
+        local m = objc.mMeta:new()
+        print(m:hSetExifData__(objc.arguments[2] .. "/missing.jpg", "x"), objc.lastFailure())
+        print(m:hSetExifData__(objc.arguments[3], "x"), objc.lastFailure())
+        print(m:hSetExifData__(objc.arguments[2], "x"), objc.lastFailure())
+        objc.NSApp:terminate_(nil)
+    )", { dir.str(), gif });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+        "Failed\twrite the comment of " + dir.str() + "/missing.jpg: No such file or directory\n"
+        "Failed\twrite the comment of " + gif + ": The memory contains data of an unknown image type\n"
+        "Failed\twrite the comment of " + dir.str() + ": not a regular file\n");
+    EXPECT_EQ(readFile(gif), before);
+}
