@@ -83,16 +83,11 @@ Status copyContents(int from, int to, std::string const& source, std::string con
     }
 }
 
-Status copyFile(std::string const& source, struct stat const& info, std::string const& target, Durability durability)
+// Gives the copy open as `out` the attributes, permissions and times of `in` (described by `info`),
+// flushes it when asked, and closes both.
+Status finishCopy(FileDescriptor& in, FileDescriptor& out, struct stat const& info, std::string const& source,
+    std::string const& target, Durability durability)
 {
-    FileDescriptor in(-1);
-    FileDescriptor out(-1);
-    if (Status s = openFile(in, source, O_RDONLY | O_NOFOLLOW, 0); !s)
-        return s;
-    if (Status s = openFile(out, target, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600); !s)
-        return s;
-    if (Status s = copyContents(in.get(), out.get(), source, target); !s)
-        return s;
     auto& calls = systemCalls();
     copyExtendedAttributes(in.get(), out.get());
     if (calls.fchmod(out.get(), info.st_mode & 07777) != 0)
@@ -105,6 +100,19 @@ Status copyFile(std::string const& source, struct stat const& info, std::string 
     if (Status s = closeFile(out, target); !s)
         return s;
     return closeFile(in, source);
+}
+
+Status copyFile(std::string const& source, struct stat const& info, std::string const& target, Durability durability)
+{
+    FileDescriptor in(-1);
+    FileDescriptor out(-1);
+    if (Status s = openFile(in, source, O_RDONLY | O_NOFOLLOW, 0); !s)
+        return s;
+    if (Status s = openFile(out, target, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600); !s)
+        return s;
+    if (Status s = copyContents(in.get(), out.get(), source, target); !s)
+        return s;
+    return finishCopy(in, out, info, source, target, durability);
 }
 
 Status copyLink(std::string const& source, struct stat const& info, std::string const& target)
@@ -142,17 +150,7 @@ Status copyFolder(std::string const& source, struct stat const& info, std::strin
         return s;
     if (Status s = openFile(out, target, O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0); !s)
         return s;
-    copyExtendedAttributes(in.get(), out.get());
-    if (calls.fchmod(out.get(), info.st_mode & 07777) != 0)
-        return Status::fromErrno("set the permissions of " + target);
-    timespec const times[2] = { info.st_atim, info.st_mtim };
-    if (calls.futimens(out.get(), times) != 0)
-        return Status::fromErrno("set the times of " + target);
-    if (durability == Durability::Flushed && calls.fsync(out.get()) != 0)
-        return Status::fromErrno("flush " + target);
-    if (Status s = closeFile(out, target); !s)
-        return s;
-    return closeFile(in, source);
+    return finishCopy(in, out, info, source, target, durability);
 }
 
 }

@@ -175,6 +175,28 @@ private:
 
     // Whether the object is an array, set or dictionary, and where its references are. False when the
     // object is damaged.
+    // The element count of the object whose marker is at `start` (in the marker's low four bits, or in the
+    // integer object after it when they are all set), and where its contents begin. False when the count
+    // runs past the object table.
+    bool readCount(std::size_t start, std::size_t& at, uint64_t& count) const
+    {
+        at = start + 1;
+        count = static_cast<unsigned char>(m_bytes[start]) & 0xF;
+        if (count != 0xF)
+            return true;
+        if (at >= m_table)
+            return false;
+        unsigned sizeMarker = static_cast<unsigned char>(m_bytes[at]);
+        if ((sizeMarker >> 4) != 0x1 || (sizeMarker & 0xF) > 3)
+            return false;
+        std::size_t width = std::size_t(1) << (sizeMarker & 0xF);
+        if (m_table - at - 1 < width)
+            return false;
+        count = readBigEndian(m_bytes, at + 1, width);
+        at += 1 + width;
+        return true;
+    }
+
     bool readContainer(std::size_t start, bool& isContainer, Container& container) const
     {
         unsigned marker = static_cast<unsigned char>(m_bytes[start]);
@@ -182,20 +204,10 @@ private:
         isContainer = type == 0xA || type == 0xC || type == 0xD;
         if (!isContainer)
             return true;
-        std::size_t at = start + 1;
-        uint64_t count = marker & 0xF;
-        if (count == 0xF) {
-            if (at >= m_table)
-                return false;
-            unsigned sizeMarker = static_cast<unsigned char>(m_bytes[at]);
-            if ((sizeMarker >> 4) != 0x1 || (sizeMarker & 0xF) > 3)
-                return false;
-            std::size_t width = std::size_t(1) << (sizeMarker & 0xF);
-            if (m_table - at - 1 < width)
-                return false;
-            count = readBigEndian(m_bytes, at + 1, width);
-            at += 1 + width;
-        }
+        std::size_t at = 0;
+        uint64_t count = 0;
+        if (!readCount(start, at, count))
+            return false;
         uint64_t refs = type == 0xD ? count * 2 : count;
         if ((type == 0xD && count > UINT64_MAX / 2) || at > m_table || refs > (m_table - at) / m_refSize)
             return false;
@@ -216,20 +228,10 @@ private:
         unsigned type = marker >> 4;
         if (type != 0x5 && type != 0x6)
             return false;
-        std::size_t at = start + 1;
-        uint64_t count = marker & 0xF;
-        if (count == 0xF) {
-            if (at >= m_table)
-                return false;
-            unsigned sizeMarker = static_cast<unsigned char>(m_bytes[at]);
-            if ((sizeMarker >> 4) != 0x1 || (sizeMarker & 0xF) > 3)
-                return false;
-            std::size_t width = std::size_t(1) << (sizeMarker & 0xF);
-            if (m_table - at - 1 < width)
-                return false;
-            count = readBigEndian(m_bytes, at + 1, width);
-            at += 1 + width;
-        }
+        std::size_t at = 0;
+        uint64_t count = 0;
+        if (!readCount(start, at, count))
+            return false;
         std::size_t unit = type == 0x6 ? 2 : 1;
         if (at > m_table || count > (m_table - at) / unit)
             return false;
