@@ -144,18 +144,27 @@ actions.save = { operands = "many", run = function(store, operands, options)
   if name == "" then return App.usageError(App.commands.presets, "a preset needs a name") end
   local values, problem = presetValues(name, { table.unpack(operands, 2) })
   if not values then return App.usageError(App.commands.presets, problem) end
+  local insert = "insertSortingPresetToDB01:" .. string.rep(":", 61)
+  local previous = {}
   if exists(store, name) then
     if not options.replace then
       App.eprintf("quodrix presets: a preset named %s exists; nothing changed (--replace replaces it)\n", name)
       return App.FAILED
     end
+    previous = rowsNamed(store, name)
     local status = store:removePresetFromDatabase___("Presets", "NameOfPreset", name)
     if status ~= "preset removed" then
       App.eprintf("quodrix presets: %s: %s\n", name, tostring(status))
       return App.FAILED
     end
   end
-  store:send("insertSortingPresetToDB01:" .. string.rep(":", 61), table.unpack(values))
+  local ok, problem = pcall(function() store:send(insert, table.unpack(values)) end)
+  if not ok then
+    -- The replaced rows come back, so that a failed save changes nothing.
+    local cause = objc.lastFailure()
+    for _, row in ipairs(previous) do pcall(function() store:send(insert, table.unpack(row, 1, 62)) end) end
+    error(tostring(problem) .. (cause and (" (" .. cause .. ")") or ""), 0)
+  end
   App.printf("saved %s\n", name)
   return App.OK
 end }

@@ -230,6 +230,24 @@ TEST(PresetsCommand, BadInputAndFailures)
             + (bundle.root() / "blocker").string() + "/BriskloCom/QuodrixPresets.sql: unable to open database file)\n");
 }
 
+// A replacing save whose write fails leaves the preset it was to replace as it was.
+TEST(PresetsCommand, AReplacingSaveThatFailsKeepsThePresetItReplaces)
+{
+    ScriptBundle bundle(true);
+    auto dbPath = bundle.home() / ".local/share/BriskloCom/QuodrixPresets.sql";
+    ASSERT_EQ(bundle.run({ "presets", "save", "Holiday", "text=kept" }).status, 0);
+    execute(dbPath, "CREATE TRIGGER refuse BEFORE INSERT ON Presets WHEN NEW.Process = 'blocked' "
+                    "BEGIN SELECT RAISE(ABORT, 'refused by a trigger'); END");
+    auto r = bundle.run({ "presets", "save", "--replace", "Holiday", "process=blocked" });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("refused by a trigger"), std::string::npos) << r.err;
+    auto show = bundle.run({ "presets", "show", "Holiday" });
+    EXPECT_EQ(show.status, 0) << show.err;
+    EXPECT_NE(show.out.find("\nprocess=File renaming\naction=Insert\ntext=kept\n"), std::string::npos) << show.out;
+    EXPECT_EQ(rowCount(dbPath, "Presets"), 1);
+}
+
 // A store file left empty by a run killed while it made the store used to make every later save fail and
 // every list print nothing with status 0, for good.
 TEST(PresetsCommand, AnEmptyOrIncompleteStoreFileIsCompletedOnUse)

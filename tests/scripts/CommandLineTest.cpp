@@ -237,3 +237,21 @@ TEST(CommandLine, ExitStatusSaysWhetherAllWasDone)
     EXPECT_EQ(r.err, "1 renamed\n");
     EXPECT_EQ(readFile(dir / "b.txt"), "a");
 }
+
+// Progress shows only when standard error is a terminal, and is cleared before the summary line.
+TEST(CommandLine, ProgressOnlyOnATerminal)
+{
+    if (runCommand("command -v script >/dev/null").status != 0)
+        GTEST_SKIP() << "no script(1) to give the run a terminal";
+    TempDir dir;
+    for (auto const& name : { "a", "b", "c" })
+        writeFile(dir / "in" / name, name);
+    std::string const run = "HOME='" + dir.str() + "' '" + std::string(QUODRIX_EXECUTABLE) + "' insert -n X 0 '"
+        + (dir / "in").string() + "'";
+    // On a terminal: standard output into a file, standard error on the terminal.
+    auto tty = runCommand("script -qec \"" + run + " >/dev/null\" /dev/null");
+    EXPECT_EQ(tty.status, 0) << tty.err;
+    EXPECT_EQ(tty.out, "[1/3]\r\x1b[K[2/3]\r\x1b[K[3/3]\r\x1b[K3 would be renamed (simulation)\r\n");
+    auto plain = runCommand(run + " 2>&1 >/dev/null");
+    EXPECT_EQ(plain.out, "3 would be renamed (simulation)\n");
+}
