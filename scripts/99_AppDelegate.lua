@@ -21,7 +21,15 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
     objc.NSApp:terminate_(nil)
     return
   end
-  if name == nil or name == "help" or name == "--help" or name == "-h" then
+  if name == nil then
+    -- No command is a usage error like any missing argument.
+    App.eprintf("quodrix: no command given\n")
+    usage(io.stderr)
+    objc.NSApp:setExitStatus_(2)
+    objc.NSApp:terminate_(nil)
+    return
+  end
+  if name == "help" or name == "--help" or name == "-h" then
     usage(io.stdout)
     objc.NSApp:terminate_(nil)
     return

@@ -70,6 +70,10 @@ TEST(CommandLine, VersionAndTheCommandList)
     for (auto const& command : kCommands)
         EXPECT_TRUE(contains(help.out, "\n  " + command + " ")) << command;
     EXPECT_TRUE(contains(help.out, "exit status:\n"));
+    auto none = bundle.run({});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "quodrix: no command given\n" + help.out);
     auto unknown = bundle.run({ "frobnicate" });
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(firstLine(unknown.err), "quodrix: unknown command 'frobnicate'\n");
