@@ -2,7 +2,7 @@
 -- other scripts share: the command table, output helpers and the application log file.
 
 App = {
-  commands = {},   -- name -> { run = function(args) -> status, usage = "...", summary = "..." }
+  commands = {},   -- name -> a command definition (see App.command), with run = function(args) -> status
   order = {},
 }
 
