@@ -93,6 +93,28 @@ int l_pathsIndex(lua_State* L)
     return 1;
 }
 
+// [-0, +0] objc.journal.begin(commandLine): opens the journal of a run (see Platform::beginRun); the code
+// that changes files records into it until objc.journal.finish().
+int l_journalBegin(lua_State* L)
+{
+    size_t length = 0;
+    char const* text = luaL_checklstring(L, 1, &length);
+    hostOf(L).runtime().platform().beginRun(std::string(text, length));
+    return 0;
+}
+
+// [-0, +1] objc.journal.finish(): closes the run's journal, flushed to disk; nil when every record was
+// written, else the cause that stopped the run.
+int l_journalFinish(lua_State* L)
+{
+    Status const finished = hostOf(L).runtime().platform().finishRun();
+    if (finished.ok())
+        lua_pushnil(L);
+    else
+        lua_pushlstring(L, finished.message().data(), finished.message().size());
+    return 1;
+}
+
 // [-0, +0] Sets t[name] = a new empty table whose metatable's __index is `index` (t at -1).
 void setIndexedTable(lua_State* L, char const* name, lua_CFunction index)
 {
@@ -118,6 +140,12 @@ void addPlatformFunctions(lua_State* L)
     lua_pushcfunction(L, guarded<l_absolutePath>);
     lua_setfield(L, -2, "absolutePath");
     setIndexedTable(L, "paths", guarded<l_pathsIndex>);
+    lua_newtable(L);
+    lua_pushcfunction(L, guarded<l_journalBegin>);
+    lua_setfield(L, -2, "begin");
+    lua_pushcfunction(L, guarded<l_journalFinish>);
+    lua_setfield(L, -2, "finish");
+    lua_setfield(L, -2, "journal");
 }
 
 }

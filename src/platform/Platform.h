@@ -4,6 +4,7 @@
 // Each service is a narrow interface with its Linux implementation behind it; the script host replaces
 // some of them (panels answered by scripts) and tests may install recording ones.
 
+#include "fs/Status.h"
 #include "platform/Panels.h"
 #include "platform/PrintInfo.h"
 #include "platform/UserDefaults.h"
@@ -20,6 +21,7 @@
 namespace quodrix {
 
 class ImageIO;
+class RunJournal;
 
 class Platform {
 public:
@@ -81,6 +83,13 @@ public:
     std::optional<std::string> const& lastFailure() const { return m_lastFailure; }
     void clearLastFailure() { m_lastFailure.reset(); }
 
+    // The journal of the run in progress, which the code that changes files records into; null when no
+    // run is open. beginRun opens one in `<state>/runs/` (its file appears at the first change, so a
+    // simulation leaves none); finishRun closes it, flushed, and says whether every record was written.
+    RunJournal* journal() { return m_journal.get(); }
+    void beginRun(std::string const& commandLine);
+    Status finishRun();
+
 private:
     std::filesystem::path m_resourcesFolder;
     std::unique_ptr<Panels> m_panels;
@@ -94,6 +103,7 @@ private:
     std::unique_ptr<ImageIO> m_imageIO;
     PrintInfo m_printInfo;
     std::optional<std::string> m_lastFailure;
+    std::unique_ptr<RunJournal> m_journal;
 };
 
 }
