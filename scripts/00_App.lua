@@ -54,22 +54,28 @@ local function clean(field)
   return text
 end
 
--- Each run starts the log file afresh, so that it holds the action log of the last run (which
--- `quodrix undo` reverses). It stays open for the rest of the run (long runs log thousands of lines),
--- buffered; commands call App.flushLog when they finish, and the file is flushed when the application ends.
+-- The log file is appended to: runs that write at the same time (and the runs before) keep their rows.
+-- The header is written when the file is new or empty. Rows are kept in a block and written with one
+-- write(2) each block (the file unbuffered, opened for appending), so that every write ends on a row
+-- boundary and rows of two processes never interleave inside a row. Commands call App.flushLog when they
+-- finish; a block is written too whenever it grows past kLogBlockBytes.
+local kLogBlockBytes = 65536
 local logFile
+local logBlock, logBlockBytes = {}, 0
 local lastSecond, lastDateText
 
 local function openLogFile()
   local path = App.logFilePath()
   objc.cNSFileHandling:new():hCreateDirectory_(App.supportFolder())
-  local file = io.open(path, "wb")
+  local file = io.open(path, "ab")
   if not file then
     App.eprintf("cannot write the log file %s\n", path)
     return nil
   end
-  file:setvbuf("full", 65536)
-  file:write(App.logHeader, "\n")
+  file:setvbuf("no")
+  if file:seek("end") == 0 then
+    logBlock[#logBlock + 1] = App.logHeader .. "\n"
+  end
   return file
 end
 
@@ -82,13 +88,18 @@ function App.appendLogLine(entry)
   if second ~= lastSecond then
     lastSecond, lastDateText = second, os.date("%Y-%m-%d %H:%M:%S", second)
   end
-  local date = lastDateText
-  logFile:write(date, "\t", clean(entry.LogProcess), "\t", clean(entry.LogI), "\t", clean(entry.LogAction), "\t",
-    clean(entry.LogO), "\t", clean(entry.LogStatus), "\t", clean(entry.LogIpath), "\t", clean(entry.LogOpath), "\n")
+  local row = table.concat({ lastDateText, clean(entry.LogProcess), clean(entry.LogI), clean(entry.LogAction),
+    clean(entry.LogO), clean(entry.LogStatus), clean(entry.LogIpath), clean(entry.LogOpath) }, "\t") .. "\n"
+  logBlock[#logBlock + 1] = row
+  logBlockBytes = logBlockBytes + #row
+  if logBlockBytes >= kLogBlockBytes then App.flushLog() end
 end
 
 function App.flushLog()
-  if logFile then logFile:flush() end
+  if logFile and #logBlock > 0 then
+    logFile:write(table.concat(logBlock))
+    logBlock, logBlockBytes = {}, 0
+  end
 end
 
 -- A log list that prints each row as it arrives; controllers get it as their log array controller.

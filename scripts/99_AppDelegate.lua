@@ -33,7 +33,13 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
     objc.NSApp:terminate_(nil)
     return
   end
+  objc.journal.begin(App.commandLine(name, args))
   local status = command.run(args) or 0
+  local journalProblem = objc.journal.finish()
+  if journalProblem then
+    App.eprintf("quodrix %s: %s\n", name, journalProblem)
+    if status == 0 then status = 1 end
+  end
   App.flushLog()
   objc.NSApp:setExitStatus_(status)
   objc.NSApp:terminate_(nil)
