@@ -55,35 +55,21 @@ local function clean(field)
 end
 
 -- The log file is appended to: runs that write at the same time (and the runs before) keep their rows.
--- The header is written when the file is new or empty. Rows are kept in a block and written with one
--- write(2) each block (the file unbuffered, opened for appending), so that every write ends on a row
--- boundary and rows of two processes never interleave inside a row. Commands call App.flushLog when they
--- finish; a block is written too whenever it grows past kLogBlockBytes.
+-- Rows are kept in a block and each block goes to the file with one write(2) (objc.appendLog, which also
+-- writes the header when the file is new or empty), so that every write ends on a row boundary and rows
+-- of two processes never interleave. Commands call App.flushLog when they finish; a block is written too
+-- whenever it grows past kLogBlockBytes.
 local kLogBlockBytes = 65536
-local logFile
+local logPath
 local logBlock, logBlockBytes = {}, 0
 local lastSecond, lastDateText
 
-local function openLogFile()
-  local path = App.logFilePath()
-  objc.cNSFileHandling:new():hCreateDirectory_(App.supportFolder())
-  local file = io.open(path, "ab")
-  if not file then
-    App.eprintf("cannot write the log file %s\n", path)
-    return nil
-  end
-  file:setvbuf("no")
-  if file:seek("end") == 0 then
-    logBlock[#logBlock + 1] = App.logHeader .. "\n"
-  end
-  return file
-end
-
 function App.appendLogLine(entry)
-  if logFile == nil then
-    logFile = openLogFile() or false
+  if logPath == nil then
+    objc.cNSFileHandling:new():hCreateDirectory_(App.supportFolder())
+    logPath = App.logFilePath()
   end
-  if not logFile then return end
+  if not logPath then return end
   local second = math.floor(entry.LogDate:timeIntervalSince1970())
   if second ~= lastSecond then
     lastSecond, lastDateText = second, os.date("%Y-%m-%d %H:%M:%S", second)
@@ -96,9 +82,12 @@ function App.appendLogLine(entry)
 end
 
 function App.flushLog()
-  if logFile and #logBlock > 0 then
-    logFile:write(table.concat(logBlock))
-    logBlock, logBlockBytes = {}, 0
+  if not logPath or #logBlock == 0 then return end
+  local problem = objc.appendLog(logPath, App.logHeader .. "\n", table.concat(logBlock))
+  logBlock, logBlockBytes = {}, 0
+  if problem then
+    App.eprintf("cannot write the log file: %s\n", problem)
+    logPath = false
   end
 end
 
