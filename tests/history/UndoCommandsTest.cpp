@@ -1,6 +1,7 @@
 // quodrix history and undo, run as a user runs them, on real files.
 
 #include "fs/FsTestSupport.h"
+#include "meta/ImageFixtures.h"
 #include "support/ScriptBundle.h"
 
 #include <filesystem>
@@ -260,4 +261,22 @@ TEST(UndoCommands, AJournalOnAFullFileSystemStopsTheRun)
     EXPECT_TRUE(fs::is_empty(b));
     EXPECT_EQ(std::distance(fs::directory_iterator(a), fs::directory_iterator {}), 2000);
     EXPECT_EQ(readFile(a / "f1999.jpg"), "1999");
+}
+
+TEST(UndoCommands, ACommentIsWrittenBack)
+{
+    ScriptBundle bundle(true);
+    TempDir dir;
+    std::string image = (dir / "photo.jpg").string();
+    ASSERT_TRUE(convert("-size 64x48 gradient:red-blue " + shellQuoted(image)));
+    ASSERT_EQ(bundle.run({ "comment", image, "first \xF0\x9F\x91\x8B" }).status, 0);
+    ASSERT_EQ(bundle.run({ "comment", image, "second" }).status, 0);
+
+    auto undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out, "restored\t" + image + "\n");
+    EXPECT_EQ(exiftoolValue("UserComment", image), "first \xF0\x9F\x91\x8B");
+    undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(exiftoolValue("UserComment", image), "");
 }
