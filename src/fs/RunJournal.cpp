@@ -67,6 +67,21 @@ void appendUnsigned(std::string& out, std::uint64_t value)
     out.append(digits, end);
 }
 
+void appendIdentity(std::string& out, std::optional<ItemIdentity> const& identity)
+{
+    if (!identity) {
+        out += '-';
+        return;
+    }
+    appendUnsigned(out, identity->device);
+    out += ':';
+    appendUnsigned(out, identity->inode);
+    out += ':';
+    appendNumber(out, identity->size);
+    out += ':';
+    appendNumber(out, identity->modifiedNs);
+}
+
 int hexValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -227,27 +242,14 @@ Status RunJournal::writeLine()
     return m_stopped;
 }
 
-void RunJournal::appendIdentity(std::optional<ItemIdentity> const& identity)
-{
-    if (!identity) {
-        m_line += '-';
-        return;
-    }
-    appendUnsigned(m_line, identity->device);
-    m_line += ':';
-    appendUnsigned(m_line, identity->inode);
-    m_line += ':';
-    appendNumber(m_line, identity->size);
-    m_line += ':';
-    appendNumber(m_line, identity->modifiedNs);
-}
-
 Status RunJournal::recordIntent(Intent const& intent, std::uint64_t& sequence)
 {
     if (Status opened = open(); !opened)
         return opened;
     sequence = ++m_sequence;
-    m_line.assign("I ");
+    // The outcome of the change before goes out with this intent, in the same write.
+    m_line.assign(m_pendingOutcome);
+    m_line += "I ";
     appendUnsigned(m_line, sequence);
     m_line += ' ';
     m_line += journalChangeName(intent.change);
@@ -256,9 +258,9 @@ Status RunJournal::recordIntent(Intent const& intent, std::uint64_t& sequence)
     m_line += ' ';
     appendEscaped(m_line, intent.target);
     m_line += ' ';
-    appendIdentity(intent.identity);
+    appendIdentity(m_line, intent.identity);
     m_line += ' ';
-    appendIdentity(intent.targetIdentity);
+    appendIdentity(m_line, intent.targetIdentity);
     m_line += ' ';
     appendEscaped(m_line, intent.aside);
     m_line += ' ';
@@ -269,31 +271,36 @@ Status RunJournal::recordIntent(Intent const& intent, std::uint64_t& sequence)
     } else
         m_line += '-';
     m_line += '\n';
-    return writeLine();
+    Status written = writeLine();
+    if (written)
+        m_pendingOutcome.clear();
+    return written;
 }
 
 Status RunJournal::recordDone(std::uint64_t sequence, std::optional<ItemIdentity> const& made)
 {
     if (!m_stopped.ok())
         return m_stopped;
-    m_line.assign("O ");
-    appendUnsigned(m_line, sequence);
-    m_line += " done ";
-    appendIdentity(made);
-    m_line += '\n';
-    return writeLine();
+    std::string& out = m_pendingOutcome;
+    out += "O ";
+    appendUnsigned(out, sequence);
+    out += " done ";
+    appendIdentity(out, made);
+    out += '\n';
+    return {};
 }
 
 Status RunJournal::recordFailed(std::uint64_t sequence, std::string_view cause)
 {
     if (!m_stopped.ok())
         return m_stopped;
-    m_line.assign("O ");
-    appendUnsigned(m_line, sequence);
-    m_line += " failed ";
-    appendEscaped(m_line, cause);
-    m_line += '\n';
-    return writeLine();
+    std::string& out = m_pendingOutcome;
+    out += "O ";
+    appendUnsigned(out, sequence);
+    out += " failed ";
+    appendEscaped(out, cause);
+    out += '\n';
+    return {};
 }
 
 Status RunJournal::finish()
@@ -302,7 +309,8 @@ Status RunJournal::finish()
         return m_stopped;
     m_finished = true;
     if (m_stopped.ok()) {
-        m_line.assign("end ");
+        m_line.assign(m_pendingOutcome);
+        m_line += "end ";
         appendNumber(m_line, nowNs());
         m_line += '\n';
         (void)writeLine();

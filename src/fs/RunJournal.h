@@ -4,9 +4,12 @@
 //
 // One text file per run, `<folder>/<id>.journal`, created at the first record (a run that changes nothing
 // leaves no file), and beside it the run's own folder `<folder>/<id>.items/` that keeps the items the run
-// replaced or removed. The file is opened with O_APPEND and every record reaches it with one write(2)
-// through SystemCalls before the change it announces is made; nothing is buffered in the process. The file
-// is flushed to disk (fsync) when the run finishes, not per record.
+// replaced or removed. The file is opened with O_APPEND and every intent reaches it with one write(2)
+// through SystemCalls before the change it announces is made. An outcome travels in the same write as the
+// next intent (or the end record), so that a change costs one write: a process killed after a change and
+// before its next one loses only that change's outcome, which a reader then learns from the disk (the
+// intent holds the identities it needs). The file is flushed to disk (fsync) when the run finishes, not
+// per record.
 //
 // The caller's part is "record intent, then outcome": recordIntent() before a change, recordOutcome() after
 // it. When a record cannot be written the journal stops: that call and every later one fail with the cause,
@@ -79,8 +82,8 @@ public:
     };
     // Writes the intent of the next change; its number goes to `sequence`.
     [[nodiscard]] Status recordIntent(Intent const& intent, std::uint64_t& sequence);
-    // Writes how change `sequence` ended: done (with the identity of the item now at the target, when
-    // there is one) or failed with its cause.
+    // Records how change `sequence` ended: done (with the identity of the item now at the target, when
+    // there is one) or failed with its cause. It is written with the next intent or at finish().
     [[nodiscard]] Status recordDone(std::uint64_t sequence, std::optional<ItemIdentity> const& made);
     [[nodiscard]] Status recordFailed(std::uint64_t sequence, std::string_view cause);
 
@@ -99,7 +102,6 @@ public:
 
 private:
     [[nodiscard]] Status writeLine();
-    void appendIdentity(std::optional<ItemIdentity> const& identity);
 
     std::string m_folder;
     std::string m_commandLine;
@@ -111,6 +113,7 @@ private:
     bool m_finished = false;
     std::uint64_t m_sequence = 0;
     std::string m_line;
+    std::string m_pendingOutcome;
     Status m_stopped;
 };
 
