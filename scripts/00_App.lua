@@ -91,6 +91,10 @@ function App.flushLog()
   end
 end
 
+-- Rows still in the block when the application ends without App.flushLog (a command that returned early,
+-- a script error) are written when the Lua state closes.
+App.logFlusher = setmetatable({}, { __gc = function() App.flushLog() end })
+
 -- A log list that prints each row as it arrives; controllers get it as their log array controller.
 LogPrinter = objc.defineClass("LogPrinter")
 
