@@ -26,7 +26,7 @@ constexpr std::string_view kHeaderText
       "#     WHAT: move, copy, link, remove (the item goes to ASIDE), comment (SOURCE is the file)\n"
       "#     ASIDE: where the item replaced at TARGET (or removed) was moved, in the run's own folder\n"
       "#   O SEQ done IDENTITY-AT-TARGET | O SEQ failed CAUSE\n"
-      "#   end UNIX-NS\n"
+      "#   end UNIX-NS [incomplete]   (incomplete: an undo that could not put everything back)\n"
       "# A record without its final newline was cut short and does not count.\n";
 
 char const* const kChangeNames[] = { "move", "copy", "link", "remove", "comment" };
@@ -312,6 +312,8 @@ Status RunJournal::finish()
         m_line.assign(m_pendingOutcome);
         m_line += "end ";
         appendNumber(m_line, nowNs());
+        if (m_incomplete)
+            m_line += " incomplete";
         m_line += '\n';
         (void)writeLine();
     }

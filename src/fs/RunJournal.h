@@ -87,6 +87,10 @@ public:
     [[nodiscard]] Status recordDone(std::uint64_t sequence, std::optional<ItemIdentity> const& made);
     [[nodiscard]] Status recordFailed(std::uint64_t sequence, std::string_view cause);
 
+    // Marks the run as not having done all it was to do (an undo that could not put everything back): the
+    // end record says so.
+    void markIncomplete() { m_incomplete = true; }
+
     // Writes the end record and flushes the file and its folder. Fails with the cause that stopped the run
     // when one did.
     [[nodiscard]] Status finish();
@@ -111,6 +115,7 @@ private:
     FileDescriptor m_file { -1 };
     bool m_itemsFolderMade = false;
     bool m_finished = false;
+    bool m_incomplete = false;
     std::uint64_t m_sequence = 0;
     std::string m_line;
     std::string m_pendingOutcome;

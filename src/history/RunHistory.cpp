@@ -36,7 +36,7 @@ RunHistory::RunHistory(std::string folder)
     for (std::size_t i = 0; i < m_runs.size(); ++i)
         byId[m_runs[i].records.id] = i;
     for (auto const& run : m_runs) {
-        if (run.records.undoes.empty() || !run.records.ended)
+        if (run.records.undoes.empty() || !run.records.ended || run.records.incomplete)
             continue;
         auto found = byId.find(run.records.undoes);
         if (found == byId.end())

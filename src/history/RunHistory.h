@@ -1,7 +1,9 @@
 #pragma once
 // RunHistory: the runs recorded in a journal folder (`<state>/runs`), newest first, each with its counts
-// and whether it is undone. A run is undone when an undo run that names it finished, and that undo run was
-// not itself undone later (undoing an undo puts the run's changes back).
+// and whether it is undone. A run is undone when an undo run that names it finished having put back all it
+// could (copies kept because they changed count as done; an item it could not restore does not, so that
+// undo tries again once the cause is mended), and that undo run was not itself undone later (undoing an
+// undo puts the run's changes back).
 
 #include "history/RunRecords.h"
 

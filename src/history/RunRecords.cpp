@@ -135,6 +135,9 @@ std::optional<RunRecords> RunRecords::parse(std::string_view text)
                 change.outcome = ChangeOutcome::Failed;
                 change.cause = RunJournal::unescaped(f[3]).value_or(std::string(f[3]));
             }
+        } else if (f.size() == 3 && f[0] == "end") {
+            run.ended = true;
+            run.incomplete = f[2] == "incomplete";
         } else if (f.size() == 2) {
             auto value = RunJournal::unescaped(f[1]);
             if (!value)

@@ -34,6 +34,7 @@ struct RunRecords {
     std::string command;
     std::string undoes;   // the run this one reversed, empty for others
     bool ended = false;   // the end record was written: the run finished
+    bool incomplete = false;  // the end record says the run could not do all it was to do
     std::vector<RecordedChange> changes;
 
     std::size_t count(ChangeOutcome outcome) const;

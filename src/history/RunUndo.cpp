@@ -88,6 +88,8 @@ UndoReport RunUndo::undo(RunRecords const& run)
     // Half-made copies of the run's (dead) process.
     for (auto const& folder : m_folders)
         removeStaleTemporaries(folder);
+    if (m_report.count(UndoLine::Word::Failed) > 0)
+        m_journal.markIncomplete();
     return m_report;
 }
 

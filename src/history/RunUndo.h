@@ -8,7 +8,8 @@
 // identity, size and modification time), otherwise it stays and is reported; an item the run replaced or
 // removed comes back from the run's folder; a comment is written back. Nothing is ever replaced: an item
 // that cannot go back names the cause. Removal moves the item into the undo run's own folder. Temporary
-// items that the run's process left beside its targets are removed.
+// items that the run's process left beside its targets are removed. When an item could not be put back the
+// undo run is marked incomplete, and the run stays to be undone.
 
 #include "fs/Status.h"
 #include "history/RunRecords.h"

@@ -280,3 +280,32 @@ TEST(UndoCommands, ACommentIsWrittenBack)
     ASSERT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(exiftoolValue("UserComment", image), "");
 }
+
+// An item that cannot go back is named with its cause; the run stays to be undone, and once the cause is
+// mended the next undo puts it back.
+TEST(UndoCommands, WhatCannotGoBackIsNamedAndTheRunStaysToBeUndone)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", b = bundle.root() / "B";
+    writeFile(a / "a.jpg", "1");
+    writeFile(a / "b.jpg", "2");
+    fs::create_directory(b);
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-d", b.string(), "X_", "0", a.string() }).status, 0);
+    writeFile(a / "a.jpg", "someone else's");
+
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    std::string const id = runIds(bundle).at(1);
+    EXPECT_EQ(undo.err, "quodrix undo: cannot restore " + (b / "X_a.jpg").string() + ": " + (b / "X_a.jpg").string()
+            + " to " + (a / "a.jpg").string() + ": would replace an existing item\n"
+            "undo " + id + ": 1 restored, 1 failed\n");
+    EXPECT_EQ(readFile(a / "a.jpg"), "someone else's");
+    EXPECT_EQ(readFile(a / "b.jpg"), "2");
+
+    fs::remove(a / "a.jpg");
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.err, "undo " + id + ": 1 restored\n");
+    EXPECT_EQ(contents(a), (std::map<std::string, std::string> { { "a.jpg", "1" }, { "b.jpg", "2" } }));
+    EXPECT_TRUE(fs::is_empty(b));
+}
