@@ -257,42 +257,46 @@ local function clean(field)
   return text
 end
 
--- Each run starts the log file afresh, so that it holds the action log of the last run (which
--- `quodrix undo` reverses). It stays open for the rest of the run (long runs log thousands of lines),
--- buffered; commands call App.flushLog when they finish, and the file is flushed when the application ends.
-local logFile
+-- The log file is appended to: runs that write at the same time (and the runs before) keep their rows.
+-- Rows are kept in a block and each block goes to the file with one write(2) (objc.appendLog, which also
+-- writes the header when the file is new or empty), so that every write ends on a row boundary and rows
+-- of two processes never interleave. Commands call App.flushLog when they finish; a block is written too
+-- whenever it grows past kLogBlockBytes.
+local kLogBlockBytes = 65536
+local logPath
+local logBlock, logBlockBytes = {}, 0
 local lastSecond, lastDateText
 
-local function openLogFile()
-  local path = App.logFilePath()
-  objc.cNSFileHandling:new():hCreateDirectory_(App.supportFolder())
-  local file = io.open(path, "wb")
-  if not file then
-    App.eprintf("cannot write the log file %s\n", path)
-    return nil
-  end
-  file:setvbuf("full", 65536)
-  file:write(App.logHeader, "\n")
-  return file
-end
-
 function App.appendLogLine(entry)
-  if logFile == nil then
-    logFile = openLogFile() or false
+  if logPath == nil then
+    objc.cNSFileHandling:new():hCreateDirectory_(App.supportFolder())
+    logPath = App.logFilePath()
   end
-  if not logFile then return end
+  if not logPath then return end
   local second = math.floor(entry.LogDate:timeIntervalSince1970())
   if second ~= lastSecond then
     lastSecond, lastDateText = second, os.date("%Y-%m-%d %H:%M:%S", second)
   end
-  local date = lastDateText
-  logFile:write(date, "\t", clean(entry.LogProcess), "\t", clean(entry.LogI), "\t", clean(entry.LogAction), "\t",
-    clean(entry.LogO), "\t", clean(entry.LogStatus), "\t", clean(entry.LogIpath), "\t", clean(entry.LogOpath), "\n")
+  local row = table.concat({ lastDateText, clean(entry.LogProcess), clean(entry.LogI), clean(entry.LogAction),
+    clean(entry.LogO), clean(entry.LogStatus), clean(entry.LogIpath), clean(entry.LogOpath) }, "\t") .. "\n"
+  logBlock[#logBlock + 1] = row
+  logBlockBytes = logBlockBytes + #row
+  if logBlockBytes >= kLogBlockBytes then App.flushLog() end
 end
 
 function App.flushLog()
-  if logFile then logFile:flush() end
+  if not logPath or #logBlock == 0 then return end
+  local problem = objc.appendLog(logPath, App.logHeader .. "\n", table.concat(logBlock))
+  logBlock, logBlockBytes = {}, 0
+  if problem then
+    App.eprintf("cannot write the log file: %s\n", problem)
+    logPath = false
+  end
 end
+
+-- Rows still in the block when the application ends without App.flushLog (a command that returned early,
+-- a script error) are written when the Lua state closes.
+App.logFlusher = setmetatable({}, { __gc = function() App.flushLog() end })
 
 -- A log list that prints each row as it arrives; controllers get it as their log array controller.
 LogPrinter = objc.defineClass("LogPrinter")

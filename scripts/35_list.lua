@@ -1,5 +1,5 @@
--- quodrix list, names and undo: renaming from a list through the list-renaming controller, the export of
--- a file-name list, and the reversal of the last run from its application log.
+-- quodrix list and names: renaming from a list through the list-renaming controller, and the export of
+-- a file-name list. (`quodrix undo --log`, in 70_history.lua, reads a log back through ListRename.run.)
 
 ListRename = {}
 
@@ -199,80 +199,5 @@ Prints the path of the list written on standard output, and a summary line on st
     App.printf("%s\n", written)
     App.summary({ { #names, #names == 1 and "name written" or "names written" } })
     return App.OK
-  end,
-})
-
--- The lines of an application log whose files were really renamed, as a log file of their own, with the
--- folders they went from and to.
-local function successfulRun(logPath)
-  local file = io.open(logPath, "rb")
-  if not file then return nil, "cannot read " .. logPath end
-  local text = file:read("a")
-  file:close()
-  local lines, from, to = {}, nil, nil
-  local inLog = false
-  for line in text:gmatch("[^\r\n]+") do
-    if line == App.logHeader then
-      inLog = true
-    elseif inLog then
-      local f = {}
-      for field in (line .. "\t"):gmatch("([^\t]*)\t") do f[#f + 1] = field end
-      local status = f[6]
-      if #f >= 8 and (status == "successfull" or status == "OK") then
-        lines[#lines + 1] = line
-        from = from or folderOf(f[7])
-        to = to or folderOf(f[8])
-      end
-    end
-  end
-  if #lines == 0 then return nil, "the log names no file that was renamed" end
-  return { lines = lines, inputFolder = from, outputFolder = to }
-end
-
-App.command("undo", {
-  summary = "reverse the last run from its application log: undo [LOGFILE]",
-  run = function(args)
-    local logPath = args[1] or App.logFilePath()
-    local run, problem = successfulRun(logPath)
-    if not run then
-      App.eprintf("quodrix undo: %s\n", problem)
-      return 1
-    end
-    -- The reversal is logged like any run, so read the old log before it is started afresh.
-    local placeholder = os.tmpname()
-    local temp = placeholder .. ".txt"
-    os.remove(placeholder)
-    local out = assert(io.open(temp, "wb"))
-    out:write(App.logHeader, "\n", table.concat(run.lines, "\n"), "\n")
-    out:close()
-    local reversed = {}
-    for _, line in ipairs(run.lines) do
-      local f = {}
-      for field in (line .. "\t"):gmatch("([^\t]*)\t") do f[#f + 1] = field end
-      reversed[#reversed + 1] = f[8]
-    end
-    local source
-    for _, path in ipairs(reversed) do
-      local probe = io.open(path, "rb")
-      if probe then
-        probe:close()
-        source = path
-        break
-      end
-    end
-    if not source then
-      os.remove(temp)
-      App.eprintf("quodrix undo: none of the renamed files is where the log left it\n")
-      return 1
-    end
-    local summary = ListRename.run({
-      list = temp,
-      separatorIndex = 2,
-      source = source,
-      destination = run.inputFolder .. "/",
-      overwrite = run.inputFolder == run.outputFolder,
-    })
-    os.remove(temp)
-    return report("undo", summary)
   end,
 })

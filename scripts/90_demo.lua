@@ -72,21 +72,31 @@ usage: quodrix demo [--keep]
 
     App.printf("\n2. Real run: insert \"_\" at positions 1;3 (the second counts one further), moving the files into %s\n",
       destination)
+    -- The real run is a run of its own in the history, so that undo takes back that run and not the
+    -- copying of the samples.
+    local journalProblem = objc.journal.finish()
+    objc.journal.begin("quodrix demo: insert _ 1;3")
     local real = Insert.run({ text = "_", positions = "1;3", destination = destination, overwrite = true,
       files = files })
+    journalProblem = objc.journal.finish() or journalProblem
+    objc.journal.begin("quodrix demo: undo")
     listFolder("\nThe destination now holds:", destination)
 
-    App.printf("\n3. Reversal: the run's log read back as a rename list (quodrix undo)\n")
+    App.printf("\n3. Reversal: the run taken back from its journal (quodrix undo)\n")
     App.flushLog()
-    local undone = App.commands.undo.run({})
+    local undone = History.undo(nil)
     listFolder(string.format("\n%s holds the original names again:", work), work)
     App.printf("\nThe action log is in %s\n", App.logFilePath())
     if options.keep then
-      App.printf("The demo's files are in %s\n", root)
+      App.printf("The demo's files are in %s
+", root)
     elseif not objc.removeTemporaryFolder(root) then
-      App.eprintf("quodrix demo: could not remove %s\n", root)
+      App.eprintf("quodrix demo: could not remove %s
+", root)
     end
-    if simulated.failed + real.failed > 0 or undone ~= 0 then return App.FAILED end
+    if journalProblem then App.eprintf("quodrix demo: %s
+", journalProblem) end
+    if simulated.failed + real.failed > 0 or undone ~= 0 or journalProblem then return App.FAILED end
     return App.OK
   end,
 })

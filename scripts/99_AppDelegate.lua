@@ -49,7 +49,13 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
   end
   -- Commands that parse their own arguments keep the diagnostic lines off the terminal as well.
   if not command.main then App.startSystemLog() end
+  objc.journal.begin(App.commandLine(name, args))
   local status = command.run(args) or 0
+  local journalProblem = objc.journal.finish()
+  if journalProblem then
+    App.eprintf("quodrix %s: %s\n", name, journalProblem)
+    if status == 0 then status = 1 end
+  end
   App.flushLog()
   objc.NSApp:setExitStatus_(status)
   objc.NSApp:terminate_(nil)

@@ -8,6 +8,7 @@
 #include "app/ocPopUpBtnAppearance.h"
 #include "core/Class.h"
 #include "core/Object.h"
+#include "history/QDRunHistory.h"
 #include "meta/cPrint.h"
 #include "meta/mMeta.h"
 #include "platform/CoreFoundation.h"
@@ -107,6 +108,7 @@ void registerNativeClasses(Runtime& runtime)
     QDbookmarks::registerClass(runtime);
     QDFFullScreen::registerClass(runtime);
     QDFileProperty::registerClass(runtime);
+    QDRunHistory::registerClass(runtime);
 }
 
 }

@@ -16,6 +16,11 @@
 #include <string>
 #include <string_view>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifndef QUODRIX_VERSION
@@ -177,6 +182,71 @@ int l_pathsIndex(lua_State* L)
     return 1;
 }
 
+// [-0, +0] objc.journal.begin(commandLine): opens the journal of a run (see Platform::beginRun); the code
+// that changes files records into it until objc.journal.finish().
+int l_journalBegin(lua_State* L)
+{
+    size_t length = 0;
+    char const* text = luaL_checklstring(L, 1, &length);
+    hostOf(L).runtime().platform().beginRun(std::string(text, length));
+    return 0;
+}
+
+// [-0, +1] objc.journal.finish(): closes the run's journal, flushed to disk; nil when every record was
+// written, else the cause that stopped the run.
+int l_journalFinish(lua_State* L)
+{
+    Status const finished = hostOf(L).runtime().platform().finishRun();
+    if (finished.ok())
+        lua_pushnil(L);
+    else
+        lua_pushlstring(L, finished.message().data(), finished.message().size());
+    return 1;
+}
+
+// [-0, +1] objc.appendLog(path, header, rows): appends a block of whole rows to a log file with one write(2)
+// (O_APPEND), so that rows of processes writing at the same time never interleave inside a row; the header
+// goes in front when the file is new or empty, decided under an exclusive lock so that two processes
+// starting together write it once. nil when written, else the cause.
+int l_appendLog(lua_State* L)
+{
+    size_t length = 0;
+    char const* text = luaL_checklstring(L, 1, &length);
+    std::string const path(text, length);
+    text = luaL_checklstring(L, 2, &length);
+    std::string const header(text, length);
+    text = luaL_checklstring(L, 3, &length);
+    std::string block(text, length);
+    auto const failure = [&](char const* what) {
+        std::string const cause = std::string(what) + " " + path + ": " + std::strerror(errno);
+        lua_pushlstring(L, cause.data(), cause.size());
+        return 1;
+    };
+    int const fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return failure("open");
+    struct stat info {};
+    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &info) != 0) {
+        int const error = errno;
+        ::close(fd);
+        errno = error;
+        return failure("lock");
+    }
+    if (info.st_size == 0)
+        block.insert(0, header);
+    ssize_t const written = block.empty() ? 0 : ::write(fd, block.data(), block.size());
+    int const error = written < 0 ? errno : ENOSPC;
+    bool const whole = written == ssize_t(block.size());
+    if (::close(fd) != 0 && whole)
+        return failure("close");
+    if (!whole) {
+        errno = error;
+        return failure("write");
+    }
+    lua_pushnil(L);
+    return 1;
+}
+
 // [-0, +0] Sets t[name] = a new empty table whose metatable's __index is `index` (t at -1).
 void setIndexedTable(lua_State* L, char const* name, lua_CFunction index)
 {
@@ -209,9 +279,17 @@ void addPlatformFunctions(lua_State* L)
     lua_setfield(L, -2, "removeTemporaryFolder");
     lua_pushcfunction(L, guarded<l_isTerminal>);
     lua_setfield(L, -2, "isTerminal");
+    lua_pushcfunction(L, guarded<l_appendLog>);
+    lua_setfield(L, -2, "appendLog");
     lua_pushcfunction(L, guarded<l_absolutePath>);
     lua_setfield(L, -2, "absolutePath");
     setIndexedTable(L, "paths", guarded<l_pathsIndex>);
+    lua_newtable(L);
+    lua_pushcfunction(L, guarded<l_journalBegin>);
+    lua_setfield(L, -2, "begin");
+    lua_pushcfunction(L, guarded<l_journalFinish>);
+    lua_setfield(L, -2, "finish");
+    lua_setfield(L, -2, "journal");
 }
 
 }

@@ -2,6 +2,7 @@
 
 #include "core/Class.h"
 #include "fs/FileStore.h"
+#include "fs/RunJournal.h"
 #include "meta/ImageProperties.h"
 #include "platform/ActionLogEntry.h"
 #include "platform/LocalizedStrings.h"
@@ -73,10 +74,32 @@ Value mMeta::hiDoNothing(Runtime& runtime, std::string const& path)
 
 std::string mMeta::hSetExifData(Runtime& runtime, std::string const& path, std::string const& comment)
 {
+    // In a run, the comment that the write replaces is recorded first, so that undo can write it back.
+    RunJournal* journal = runtime.platform().journal();
+    std::uint64_t sequence = 0;
+    if (journal) {
+        std::optional<std::string> const previous = imageIO(runtime).read(path).userComment;
+        RunJournal::Intent const intent { JournalChange::Comment, path, path, ItemIdentity::at(path), std::nullopt, {},
+            previous ? std::optional<std::string_view>(*previous) : std::nullopt };
+        if (Status recorded = journal->recordIntent(intent, sequence); !recorded) {
+            runtime.platform().recordFailure("write the comment of " + path, recorded.message());
+            return kFailed;
+        }
+    }
     std::string cause;
-    if (imageIO(runtime).writeUserComment(path, comment, &cause))
+    bool const written = imageIO(runtime).writeUserComment(path, comment, &cause);
+    if (cause.empty())
+        cause = "unknown cause";
+    if (journal) {
+        Status recorded = written ? journal->recordDone(sequence, ItemIdentity::at(path)) : journal->recordFailed(sequence, cause);
+        if (written && !recorded) {
+            runtime.platform().recordFailure("write the comment of " + path, recorded.message());
+            return kFailed;
+        }
+    }
+    if (written)
         return kOK;
-    runtime.platform().recordFailure("write the comment of " + path, cause.empty() ? "unknown cause" : cause);
+    runtime.platform().recordFailure("write the comment of " + path, cause);
     return kFailed;
 }
 

@@ -1,6 +1,8 @@
 #include "platform/Platform.h"
 
+#include "fs/RunJournal.h"
 #include "platform/DefaultHandler.h"
+#include "platform/Paths.h"
 #include "platform/ImageIO.h"
 #include "platform/SystemLog.h"
 
@@ -27,6 +29,22 @@ Platform::~Platform() = default;
 void Platform::setImageIO(std::unique_ptr<ImageIO> imageIO)
 {
     m_imageIO = std::move(imageIO);
+}
+
+void Platform::beginRun(std::string const& commandLine)
+{
+    if (m_journal)
+        (void)finishRun();
+    m_journal = std::make_unique<RunJournal>(joinPath(stateDirectory(), "runs"), commandLine);
+}
+
+Status Platform::finishRun()
+{
+    if (!m_journal)
+        return {};
+    Status finished = m_journal->finish();
+    m_journal.reset();
+    return finished;
 }
 
 void Platform::recordFailure(std::string const& what, std::string const& cause)

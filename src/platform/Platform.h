@@ -4,6 +4,7 @@
 // Each service is a narrow interface with its Linux implementation behind it; the script host replaces
 // some of them (panels answered by scripts) and tests may install recording ones.
 
+#include "fs/Status.h"
 #include "platform/Panels.h"
 #include "platform/PrintInfo.h"
 #include "platform/UserDefaults.h"
@@ -20,6 +21,7 @@
 namespace quodrix {
 
 class ImageIO;
+class RunJournal;
 
 class Platform {
 public:
@@ -89,6 +91,13 @@ public:
     std::optional<std::string> const& rowFailure() const { return m_rowFailure; }
     void setRowFailure(std::optional<std::string> cause) { m_rowFailure = std::move(cause); }
 
+    // The journal of the run in progress, which the code that changes files records into; null when no
+    // run is open. beginRun opens one in `<state>/runs/` (its file appears at the first change, so a
+    // simulation leaves none); finishRun closes it, flushed, and says whether every record was written.
+    RunJournal* journal() { return m_journal.get(); }
+    void beginRun(std::string const& commandLine);
+    Status finishRun();
+
 private:
     std::filesystem::path m_resourcesFolder;
     std::unique_ptr<Panels> m_panels;
@@ -103,6 +112,7 @@ private:
     PrintInfo m_printInfo;
     std::optional<std::string> m_lastFailure;
     std::optional<std::string> m_rowFailure;
+    std::unique_ptr<RunJournal> m_journal;
 };
 
 }

@@ -149,8 +149,9 @@ void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)
             status = "Simulation";
         } else {
             Status cause;
-            status = sameFolder ? cToolBox::hStoreFiles3(sourcePath, outputPath, &cause)
-                                : cNSFileHandling::hCopyFileTo(sourcePath, outputPath, &cause);
+            RunJournal* journal = runtime.platform().journal();
+            status = sameFolder ? cToolBox::hStoreFiles3(sourcePath, outputPath, &cause, journal)
+                                : cNSFileHandling::hCopyFileTo(sourcePath, outputPath, &cause, journal);
             if (!cause.ok())
                 runtime.platform().recordFailure("", cause.message());
         }

@@ -70,8 +70,9 @@ void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
             status = kSimulation;
         else {
             Status cause;
-            status = settings.overwrite ? cToolBox::hStoreFiles3(path, outputPath, &cause)
-                                        : cToolBox::hStoreFiles2(path, outputPath, &cause);
+            RunJournal* journal = runtime.platform().journal();
+            status = settings.overwrite ? cToolBox::hStoreFiles3(path, outputPath, &cause, journal)
+                                        : cToolBox::hStoreFiles2(path, outputPath, &cause, journal);
             if (!cause.ok())
                 runtime.platform().recordFailure("", cause.message());
         }

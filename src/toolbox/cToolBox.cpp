@@ -2,6 +2,7 @@
 
 #include "core/Class.h"
 #include "fs/FileStore.h"
+#include "fs/JournaledChange.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
 #include "toolbox/ChooserPanels.h"
@@ -23,30 +24,34 @@ static Status notOneComponent(std::string const& name)
     return Status::refused("\"" + name + "\": not one path component");
 }
 
-std::string cToolBox::hStoreFiles(std::string const& source, std::string const& newName, Status* cause)
+std::string cToolBox::hStoreFiles(std::string const& source, std::string const& newName, Status* cause,
+    RunJournal* journal)
 {
     // An item already under the new name is never replaced, and no "-temp" copy is left behind.
     if (!FileStore::isSingleComponent(newName))
         return status(notOneComponent(newName), cause);
     std::string target = joinPath(FileStore::parentOf(source), newName);
-    return status(FileStore::copyItem(source, target), cause);
+    return status(journaledPlaceItem(journal, Placement::Copy, Existing::Kept, source, target), cause);
 }
 
-std::string cToolBox::hStoreFiles2(std::string const& source, std::string const& destination, Status* cause)
+std::string cToolBox::hStoreFiles2(std::string const& source, std::string const& destination, Status* cause,
+    RunJournal* journal)
 {
-    return status(FileStore::copyItem(source, destination), cause);
+    return status(journaledPlaceItem(journal, Placement::Copy, Existing::Kept, source, destination), cause);
 }
 
-std::string cToolBox::hStoreFiles3(std::string const& source, std::string const& destination, Status* cause)
+std::string cToolBox::hStoreFiles3(std::string const& source, std::string const& destination, Status* cause,
+    RunJournal* journal)
 {
-    return status(FileStore::moveItem(source, destination), cause);
+    return status(journaledPlaceItem(journal, Placement::Move, Existing::Kept, source, destination), cause);
 }
 
-std::string cToolBox::hStoreTempFile(std::string const& source, std::string const& name, Status* cause)
+std::string cToolBox::hStoreTempFile(std::string const& source, std::string const& name, Status* cause,
+    RunJournal* journal)
 {
     if (!FileStore::isSingleComponent(name))
         return status(notOneComponent(name), cause);
-    return status(FileStore::copyItem(source, joinPath(hGetTempDir(), name)), cause);
+    return status(journaledPlaceItem(journal, Placement::Copy, Existing::Kept, source, joinPath(hGetTempDir(), name)), cause);
 }
 
 std::string cToolBox::hGetTempDir()
@@ -122,7 +127,7 @@ template<typename Store>
 static Value stored(Call const& c, char const* what, Store store)
 {
     Status cause;
-    std::string word = store(c.args.string(0), c.args.string(1), &cause);
+    std::string word = store(c.args.string(0), c.args.string(1), &cause, c.runtime.platform().journal());
     if (!cause.ok())
         c.runtime.platform().recordFailure(what, cause.message());
     return Value(word);

@@ -18,6 +18,7 @@
 namespace quodrix {
 
 class Panels;
+class RunJournal;
 class Runtime;
 
 class cToolBox : public Object {
@@ -27,14 +28,19 @@ public:
     static constexpr char const* kSuccess = "successfull";
     static constexpr char const* kFailed = "Failed";
 
+    // Each storing is recorded in `journal` when one is given (a run is open): see fs/JournaledChange.h.
     // A copy of the source beside it, under a new name (one path component).
-    static std::string hStoreFiles(std::string const& source, std::string const& newName, Status* cause = nullptr);
+    static std::string hStoreFiles(std::string const& source, std::string const& newName, Status* cause = nullptr,
+        RunJournal* journal = nullptr);
     // A copy of the source at a full destination path.
-    static std::string hStoreFiles2(std::string const& source, std::string const& destination, Status* cause = nullptr);
+    static std::string hStoreFiles2(std::string const& source, std::string const& destination, Status* cause = nullptr,
+        RunJournal* journal = nullptr);
     // The source moved to a full destination path.
-    static std::string hStoreFiles3(std::string const& source, std::string const& destination, Status* cause = nullptr);
+    static std::string hStoreFiles3(std::string const& source, std::string const& destination, Status* cause = nullptr,
+        RunJournal* journal = nullptr);
     // A copy of the source in the temporary folder, under a name.
-    static std::string hStoreTempFile(std::string const& source, std::string const& name, Status* cause = nullptr);
+    static std::string hStoreTempFile(std::string const& source, std::string const& name, Status* cause = nullptr,
+        RunJournal* journal = nullptr);
     static std::string hGetTempDir();
     static std::string hGetHomeDir();
 

@@ -6,6 +6,7 @@
 #include "fs/AtomicFile.h"
 #include "fs/FileStore.h"
 #include "fs/ItemPlacement.h"
+#include "fs/JournaledChange.h"
 #include "text/PropertyListFile.h"
 #include "util/DesktopServices.h"
 
@@ -51,7 +52,7 @@ template<typename Place>
 Value placed(Call const& c, char const* what, std::string const& source, std::string const& destination, Place place)
 {
     Status cause;
-    std::string word = place(source, destination, &cause);
+    std::string word = place(source, destination, &cause, c.runtime.platform().journal());
     recordCause(c, what, cause);
     return Value(word);
 }
@@ -158,19 +159,22 @@ std::string cNSFileHandling::hCreateDirectory(std::string const& path)
     return createFolderTree(path) ? kOK : kFolderFailed;
 }
 
-std::string cNSFileHandling::hMoveFileTo(std::string const& source, std::string const& destination, Status* cause)
+std::string cNSFileHandling::hMoveFileTo(std::string const& source, std::string const& destination, Status* cause,
+    RunJournal* journal)
 {
-    return status(placeItem(Placement::Move, Existing::Replaced, source, destination), cause);
+    return status(journaledPlaceItem(journal, Placement::Move, Existing::Replaced, source, destination), cause);
 }
 
-std::string cNSFileHandling::hCopyFileTo(std::string const& source, std::string const& destination, Status* cause)
+std::string cNSFileHandling::hCopyFileTo(std::string const& source, std::string const& destination, Status* cause,
+    RunJournal* journal)
 {
-    return status(placeItem(Placement::Copy, Existing::Replaced, source, destination), cause);
+    return status(journaledPlaceItem(journal, Placement::Copy, Existing::Replaced, source, destination), cause);
 }
 
-std::string cNSFileHandling::hAliasFileTo(std::string const& source, std::string const& destination, Status* cause)
+std::string cNSFileHandling::hAliasFileTo(std::string const& source, std::string const& destination, Status* cause,
+    RunJournal* journal)
 {
-    return status(placeItem(Placement::Link, Existing::Replaced, source, destination), cause);
+    return status(journaledPlaceItem(journal, Placement::Link, Existing::Replaced, source, destination), cause);
 }
 
 std::string cNSFileHandling::hTrashFile(std::string const& path)

@@ -21,6 +21,7 @@
 namespace quodrix {
 
 class Platform;
+class RunJournal;
 class Runtime;
 
 class cNSFileHandling : public Object {
@@ -43,9 +44,12 @@ public:
     static std::string hCreateDirectory(std::string const& path);
     // Placing replaces what is at the destination, never losing it or the source on failure (ItemPlacement).
     // `cause`, when given, receives why a placement or write failed.
-    static std::string hMoveFileTo(std::string const& source, std::string const& destination, Status* cause = nullptr);
-    static std::string hCopyFileTo(std::string const& source, std::string const& destination, Status* cause = nullptr);
-    static std::string hAliasFileTo(std::string const& source, std::string const& destination, Status* cause = nullptr);
+    static std::string hMoveFileTo(std::string const& source, std::string const& destination, Status* cause = nullptr,
+        RunJournal* journal = nullptr);
+    static std::string hCopyFileTo(std::string const& source, std::string const& destination, Status* cause = nullptr,
+        RunJournal* journal = nullptr);
+    static std::string hAliasFileTo(std::string const& source, std::string const& destination, Status* cause = nullptr,
+        RunJournal* journal = nullptr);
     static std::string hTrashFile(std::string const& path);
     // Removes each item named by a file URL text permanently; always "OK".
     static std::string hDeleteFiles(std::vector<std::string> const& fileUrls);

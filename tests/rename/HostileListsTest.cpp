@@ -35,7 +35,7 @@ TEST(HostileLists, DamagedListsAndLogsEndWithAStatusAndMoveNothingOutside)
         auto run = bundle.run({ "list", "-s", ";", file.string(), a.string() });
         EXPECT_GE(run.status, 0);
         EXPECT_LE(run.status, 2) << run.err;
-        auto undo = bundle.run({ "undo", file.string() });
+        auto undo = bundle.run({ "undo", "--log", file.string() });
         EXPECT_GE(undo.status, 0);
         EXPECT_LE(undo.status, 2) << undo.err;
     }

@@ -49,10 +49,12 @@ TEST(ListCommands, InsertThenUndoRestoresEveryName)
     ASSERT_EQ(undo.status, 0) << undo.err << undo.out;
     EXPECT_EQ(contents(a), original);
 
-    // The undo logged its own run; undoing that renames them once more.
+    // Repeated undo walks back through the history; with both runs undone there is nothing left.
     undo = bundle.run({ "undo" });
-    ASSERT_EQ(undo.status, 0) << undo.err << undo.out;
-    EXPECT_EQ(contents(a).count("on-1e.jpg"), 1u);
+    EXPECT_EQ(undo.status, 1) << undo.err << undo.out;
+    EXPECT_EQ(undo.err, "quodrix undo: nothing to undo: every run in " + (bundle.home() / ".local/state/quodrix/runs").string()
+            + " is undone\n");
+    EXPECT_EQ(contents(a), original);
 }
 
 TEST(ListCommands, ListRenamesInPlaceOrIntoAFolder)

@@ -170,6 +170,7 @@ RunResult ScriptBundle::run(std::vector<std::string> const& arguments,
     env["HOME"] = home().string();
     env.erase("XDG_DATA_HOME");
     env.erase("XDG_CONFIG_HOME");
+    env.erase("XDG_STATE_HOME");
     env["LANG"] = "C.UTF-8";
     env["TZ"] = "UTC";
     for (auto const& [k, v] : environment)

@@ -1,0 +1,215 @@
+-- quodrix history and undo: the runs that the native journal recorded (one per run that changed files,
+-- under $XDG_STATE_HOME/quodrix/runs/) and their undo; `undo --log FILE` reverses a run from an application
+-- log instead, through the list-renaming controller.
+
+History = {}
+
+local function shellQuote(text)
+  if text ~= "" and not text:find("[^%w%-_./=:,@+%%]") then return text end
+  return "'" .. text:gsub("'", "'\\''") .. "'"
+end
+
+-- The command line of a run as the journal records it: words that a shell would split are quoted.
+function App.commandLine(name, args)
+  local words = { "quodrix", shellQuote(name) }
+  for _, a in ipairs(args) do words[#words + 1] = shellQuote(a) end
+  return table.concat(words, " ")
+end
+
+-- Control bytes made visible, so that a name cannot move the terminal's cursor.
+local function visible(text)
+  return (text:gsub("[%c]", function(c) return string.format("\\x%02x", c:byte()) end))
+end
+
+local historyUsage = [[
+usage: quodrix history
+  the runs that changed files, newest first: id, date, counts of changes done and failed, whether the run
+  was undone (or did not finish), and its command line
+options:
+  -h, --help  this text
+]]
+
+local undoUsage = [[
+usage: quodrix undo [RUN]
+       quodrix undo --log FILE
+  RUN         the id of a run (quodrix history); without it, the newest run not yet undone
+options:
+  --log FILE  reverse the renaming that an application log (or rename list) records, through the
+              list-renaming controller
+  -h, --help  this text
+exit status: 0 when everything was put back, 1 when something could not be or there was nothing to undo
+]]
+
+local function refuse(name, usage, problem)
+  App.eprintf("quodrix %s: %s\n%s", name, problem, usage)
+  return 2
+end
+
+App.command("history", {
+  summary = "the runs that changed files, newest first (history --help)",
+  run = function(args)
+    if args[1] == "-h" or args[1] == "--help" then
+      if #args > 1 then return refuse("history", historyUsage, "unexpected argument " .. args[2]) end
+      io.stdout:write(historyUsage)
+      return 0
+    end
+    if args[1] ~= nil then
+      local what = args[1]:sub(1, 1) == "-" and "unknown option " or "unexpected argument "
+      return refuse("history", historyUsage, what .. args[1])
+    end
+    local runs = objc.QDRunHistory:runs()
+    for _, run in ipairs(runs) do
+      local flags = ""
+      if run.undone then flags = flags .. ", undone" end
+      if not run.finished then flags = flags .. ", unfinished" end
+      App.printf("%s  %s  %d done, %d failed%s  %s\n", run.id, os.date("%Y-%m-%d %H:%M:%S", math.floor(run.started)),
+        run.done, run.failed, flags, visible(run.command))
+    end
+    if #runs == 0 then App.eprintf("quodrix history: no run recorded in %s/runs\n", objc.paths.state) end
+    return 0
+  end,
+})
+
+-- The lines of an application log whose files were really renamed, as a log file of their own, with the
+-- folders they went from and to.
+local function folderOf(path)
+  return path:match("^(.*)/[^/]*$") or "."
+end
+
+local function successfulRun(logPath)
+  local file = io.open(logPath, "rb")
+  if not file then return nil, "cannot read " .. logPath end
+  local text = file:read("a")
+  file:close()
+  local lines, from, to = {}, nil, nil
+  local inLog = false
+  for line in text:gmatch("[^\r\n]+") do
+    if line == App.logHeader then
+      inLog = true
+    elseif inLog then
+      local f = {}
+      for field in (line .. "\t"):gmatch("([^\t]*)\t") do f[#f + 1] = field end
+      local status = f[6]
+      if #f >= 8 and (status == "successfull" or status == "OK") then
+        lines[#lines + 1] = line
+        from = from or folderOf(f[7])
+        to = to or folderOf(f[8])
+      end
+    end
+  end
+  if #lines == 0 then return nil, "the log names no file that was renamed" end
+  return { lines = lines, inputFolder = from, outputFolder = to }
+end
+
+-- The reversal of a log's run through the list controller: the log read back as a rename list.
+local function undoFromLog(logPath)
+  local run, problem = successfulRun(logPath)
+  if not run then
+    App.eprintf("quodrix undo: %s\n", problem)
+    return 1
+  end
+  local placeholder = os.tmpname()
+  local temp = placeholder .. ".txt"
+  os.remove(placeholder)
+  local out = assert(io.open(temp, "wb"))
+  out:write(App.logHeader, "\n", table.concat(run.lines, "\n"), "\n")
+  out:close()
+  local source
+  for _, line in ipairs(run.lines) do
+    local f = {}
+    for field in (line .. "\t"):gmatch("([^\t]*)\t") do f[#f + 1] = field end
+    local probe = io.open(f[8], "rb")
+    if probe then
+      probe:close()
+      source = f[8]
+      break
+    end
+  end
+  if not source then
+    os.remove(temp)
+    App.eprintf("quodrix undo: none of the renamed files is where the log left it\n")
+    return 1
+  end
+  local summary = ListRename.run({
+    list = temp,
+    separatorIndex = 2,
+    source = source,
+    destination = run.inputFolder .. "/",
+    overwrite = run.inputFolder == run.outputFolder,
+  })
+  os.remove(temp)
+  if summary.alert then
+    App.eprintf("quodrix undo: %s\n", summary.alert)
+    return 2
+  end
+  if summary.loaded == 0 then
+    App.eprintf("quodrix undo: the list holds no usable line\n")
+    return 1
+  end
+  if summary.failed > 0 then
+    App.eprintf("quodrix undo: %d of %d files failed\n", summary.failed, summary.rows)
+    return 1
+  end
+  return 0
+end
+
+-- Undoes one recorded run and reports each item; the exit status of the command.
+function History.undo(id)
+  local result = objc.QDRunHistory:undoRun_(id)
+  if result.problem then
+    App.eprintf("quodrix undo: %s\n", result.problem)
+    return 1
+  end
+  for _, line in ipairs(result.lines) do
+    if line.word == "restored" or line.word == "removed" then
+      App.printf("%s\t%s\n", line.word, visible(line.path))
+    elseif line.word == "kept" then
+      App.eprintf("quodrix undo: kept %s: %s\n", visible(line.path), visible(line.detail))
+    else
+      App.eprintf("quodrix undo: cannot restore %s: %s\n", visible(line.path), visible(line.detail))
+    end
+  end
+  local parts = { string.format("%d restored", result.restored) }
+  if result.removed > 0 then parts[#parts + 1] = string.format("%d removed", result.removed) end
+  if result.kept > 0 then parts[#parts + 1] = string.format("%d kept", result.kept) end
+  if result.failed > 0 then parts[#parts + 1] = string.format("%d failed", result.failed) end
+  App.eprintf("undo %s: %s\n", result.run, table.concat(parts, ", "))
+  return (result.kept > 0 or result.failed > 0) and 1 or 0
+end
+
+App.command("undo", {
+  summary = "take back the newest run not yet undone, or RUN (undo --help)",
+  run = function(args)
+    local run, log
+    local i = 1
+    while i <= #args do
+      local a = args[i]
+      if a == "-h" or a == "--help" then
+        io.stdout:write(undoUsage)
+        return 0
+      elseif a == "--log" then
+        i = i + 1
+        if args[i] == nil then return refuse("undo", undoUsage, "--log needs a file") end
+        log = args[i]
+      elseif a:sub(1, 6) == "--log=" then
+        log = a:sub(7)
+      elseif a == "--" then
+        if args[i + 1] == nil or args[i + 2] ~= nil or run then
+          return refuse("undo", undoUsage, "one run id is taken")
+        end
+        run = args[i + 1]
+        break
+      elseif a:sub(1, 1) == "-" and #a > 1 then
+        return refuse("undo", undoUsage, "unknown option " .. a)
+      elseif run then
+        return refuse("undo", undoUsage, "unexpected argument " .. a)
+      else
+        run = a
+      end
+      i = i + 1
+    end
+    if log and run then return refuse("undo", undoUsage, "unexpected argument " .. run) end
+    if log then return undoFromLog(App.absolute(log)) end
+    return History.undo(run)
+  end,
+})

@@ -1,0 +1,108 @@
+#include "fs/JournaledChange.h"
+
+#include "fs/FileOps.h"
+#include "fs/RunJournal.h"
+#include "fs/SystemCalls.h"
+
+#include <sys/stat.h>
+
+namespace quodrix {
+
+namespace {
+
+JournalChange changeOf(Placement how)
+{
+    switch (how) {
+    case Placement::Move:
+        return JournalChange::Move;
+    case Placement::Copy:
+        return JournalChange::Copy;
+    case Placement::Link:
+        break;
+    }
+    return JournalChange::Link;
+}
+
+// Whether the item at the destination is one that a replacing placement may put aside: present, not a
+// link that leads nowhere, not the source itself, neither holding the source nor inside it. Anything else
+// the placement refuses on its own, with the destination untouched.
+bool mayPutAside(std::string const& source, std::string const& destination, ItemIdentity const& target)
+{
+    struct stat sourceInfo {}, followed {};
+    if (systemCalls().lstat(source.c_str(), &sourceInfo) != 0 || !itemExists(destination))
+        return false;
+    if (ItemIdentity::of(sourceInfo).sameItem(target))
+        return false;
+    if (systemCalls().stat(source.c_str(), &followed) == 0 && ItemIdentity::of(followed).sameItem(target))
+        return false;
+    auto sourcePath = resolvedPath(source);
+    auto destinationPath = resolvedPath(destination);
+    if (!sourcePath || !destinationPath || *sourcePath == *destinationPath)
+        return false;
+    return !liesInside(*sourcePath, *destinationPath) && !liesInside(*destinationPath, *sourcePath);
+}
+
+// Records the outcome of change `sequence`; the change's own status is what the caller gets, unless the
+// change succeeded and its outcome could not be recorded.
+Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& change, std::string const& made)
+{
+    Status recorded = change.ok() ? journal.recordDone(sequence, ItemIdentity::at(made))
+                                  : journal.recordFailed(sequence, change.message());
+    if (change.ok() && !recorded.ok())
+        return recorded.within("done, but the run stops");
+    return change;
+}
+
+}
+
+Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing, std::string const& source,
+    std::string const& destination)
+{
+    if (!journal)
+        return placeItem(how, existing, source, destination);
+    if (!journal->stopped().ok())
+        return journal->stopped();
+
+    auto const identity = ItemIdentity::at(source);
+    auto const before = ItemIdentity::at(destination);
+    bool const aside = existing == Existing::Replaced && before && mayPutAside(source, destination, *before);
+    std::string asidePath;
+    if (aside) {
+        if (Status prepared = journal->asidePath(journal->nextSequence(), asidePath); !prepared)
+            return prepared;
+    }
+    std::uint64_t sequence = 0;
+    RunJournal::Intent const intent { changeOf(how), source, destination, identity, before, asidePath, std::nullopt };
+    if (Status recorded = journal->recordIntent(intent, sequence); !recorded)
+        return recorded;
+
+    if (aside) {
+        if (Status putAside = placeItem(Placement::Move, Existing::Kept, destination, asidePath); !putAside)
+            return recordOutcome(*journal, sequence, putAside.within("put aside " + destination), destination);
+    }
+    Status placed = placeItem(how, existing, source, destination);
+    if (!placed && aside) {
+        // The replaced item goes back to its place; should that fail, the run's folder keeps it for undo.
+        if (Status back = placeItem(Placement::Move, Existing::Kept, asidePath, destination); !back)
+            placed = Status::refused(placed.message() + "; the replaced item is kept at " + asidePath);
+    }
+    return recordOutcome(*journal, sequence, placed, destination);
+}
+
+Status journaledRemove(RunJournal& journal, std::string const& path)
+{
+    if (!journal.stopped().ok())
+        return journal.stopped();
+    std::string asidePath;
+    if (Status prepared = journal.asidePath(journal.nextSequence(), asidePath); !prepared)
+        return prepared;
+    std::uint64_t sequence = 0;
+    RunJournal::Intent const intent { JournalChange::Remove, path, path, ItemIdentity::at(path), std::nullopt,
+        asidePath, std::nullopt };
+    if (Status recorded = journal.recordIntent(intent, sequence); !recorded)
+        return recorded;
+    Status moved = placeItem(Placement::Move, Existing::Kept, path, asidePath);
+    return recordOutcome(journal, sequence, moved, asidePath);
+}
+
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The one road by which a command's change to files is journaled: record the intent, make the change,
+// record the outcome. With no journal (no run open, or a simulation) the change is made plainly.
+//
+// A placement that replaces an item (Existing::Replaced) first moves that item into the run's own folder
+// (a rename on one file system, else a flushed copy and removal), so that undo can put it back; should the
+// placement then fail, the item is moved back. When the journal cannot take a record, nothing is changed
+// and the journal's failure is returned; the journal then refuses every later change of the run.
+
+#include "fs/ItemPlacement.h"
+#include "fs/Status.h"
+
+#include <string>
+
+namespace quodrix {
+
+class RunJournal;
+
+Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing, std::string const& source,
+    std::string const& destination);
+
+// Takes the item away by moving it into the run's own folder (never destroying it), recorded as a removal.
+Status journaledRemove(RunJournal& journal, std::string const& path);
+
+}

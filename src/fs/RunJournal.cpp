@@ -1,0 +1,334 @@
+#include "fs/RunJournal.h"
+
+#include "fs/FileOps.h"
+#include "fs/ItemPlacement.h"
+#include "fs/SystemCalls.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <ctime>
+#include <unistd.h>
+
+namespace quodrix {
+
+namespace {
+
+// The header of every journal: what the file is and how to read it.
+constexpr std::string_view kHeaderText
+    = "quodrix-journal 1\n"
+      "# The changes of one run, each recorded before it was made. One record a line, fields separated by one\n"
+      "# space. In paths, comments, causes and the command line every byte below 0x21, 0x7f, every byte from\n"
+      "# 0x80 up, \"\\\" and a leading \"-\" are written \\xHH (two hex digits); an empty field is \"-\".\n"
+      "# An identity is device:inode:size:mtime-in-ns, or \"-\" when there is no item.\n"
+      "#   run ID | started UNIX-NS | command LINE | undoes ID\n"
+      "#   I SEQ WHAT SOURCE TARGET SOURCE-IDENTITY TARGET-IDENTITY-BEFORE ASIDE PREVIOUS-COMMENT\n"
+      "#     WHAT: move, copy, link, remove (the item goes to ASIDE), comment (SOURCE is the file)\n"
+      "#     ASIDE: where the item replaced at TARGET (or removed) was moved, in the run's own folder\n"
+      "#   O SEQ done IDENTITY-AT-TARGET | O SEQ failed CAUSE\n"
+      "#   end UNIX-NS [incomplete]   (incomplete: an undo that could not put everything back)\n"
+      "# A record without its final newline was cut short and does not count.\n";
+
+char const* const kChangeNames[] = { "move", "copy", "link", "remove", "comment" };
+
+std::int64_t nowNs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// "20261207-222056.123456-4242": sorts by time, unique per process.
+std::string newRunId()
+{
+    timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm parts {};
+    gmtime_r(&now.tv_sec, &parts);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d.%06ld-%ld", parts.tm_year + 1900, parts.tm_mon + 1,
+        parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, now.tv_nsec / 1000, long(getpid()));
+    return text;
+}
+
+void appendNumber(std::string& out, std::int64_t value)
+{
+    char digits[24];
+    auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+    (void)error;
+    out.append(digits, end);
+}
+
+void appendUnsigned(std::string& out, std::uint64_t value)
+{
+    char digits[24];
+    auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+    (void)error;
+    out.append(digits, end);
+}
+
+void appendIdentity(std::string& out, std::optional<ItemIdentity> const& identity)
+{
+    if (!identity) {
+        out += '-';
+        return;
+    }
+    appendUnsigned(out, identity->device);
+    out += ':';
+    appendUnsigned(out, identity->inode);
+    out += ':';
+    appendNumber(out, identity->size);
+    out += ':';
+    appendNumber(out, identity->modifiedNs);
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+}
+
+char const* journalChangeName(JournalChange change)
+{
+    return kChangeNames[int(change)];
+}
+
+std::optional<JournalChange> journalChangeFromName(std::string_view name)
+{
+    for (int i = 0; i < int(std::size(kChangeNames)); ++i)
+        if (name == kChangeNames[i])
+            return JournalChange(i);
+    return std::nullopt;
+}
+
+ItemIdentity ItemIdentity::of(struct stat const& info)
+{
+    return { std::uint64_t(info.st_dev), std::uint64_t(info.st_ino), std::int64_t(info.st_size),
+        std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec };
+}
+
+std::optional<ItemIdentity> ItemIdentity::at(std::string const& path)
+{
+    struct stat info {};
+    if (systemCalls().lstat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return of(info);
+}
+
+RunJournal::RunJournal(std::string folder, std::string commandLine)
+    : m_folder(std::move(folder))
+    , m_commandLine(std::move(commandLine))
+    , m_id(newRunId())
+    , m_path(m_folder + "/" + m_id + ".journal")
+{
+    m_line.reserve(1024);
+}
+
+RunJournal::~RunJournal()
+{
+    (void)finish();
+}
+
+std::string RunJournal::itemsFolder() const
+{
+    return m_folder + "/" + m_id + ".items";
+}
+
+Status RunJournal::asidePath(std::uint64_t sequence, std::string& path)
+{
+    std::string folder = itemsFolder();
+    if (!m_itemsFolderMade) {
+        if (Status made = createFolderTree(folder); !made)
+            return made;
+        m_itemsFolderMade = true;
+    }
+    path = folder + "/" + std::to_string(sequence);
+    return {};
+}
+
+void RunJournal::appendEscaped(std::string& out, std::string_view bytes)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    if (bytes.empty()) {
+        out += '-';
+        return;
+    }
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        auto const byte = static_cast<unsigned char>(bytes[i]);
+        if (byte < 0x21 || byte >= 0x7f || byte == '\\' || (i == 0 && byte == '-')) {
+            char const escape[4] = { '\\', 'x', kHex[byte >> 4], kHex[byte & 15] };
+            out.append(escape, 4);
+        } else
+            out += char(byte);
+    }
+}
+
+std::optional<std::string> RunJournal::unescaped(std::string_view field)
+{
+    if (field == "-")
+        return std::string();
+    std::string bytes;
+    bytes.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\') {
+            bytes += field[i];
+            continue;
+        }
+        if (i + 3 >= field.size())
+            return std::nullopt;
+        if (field[i + 1] != 'x')
+            return std::nullopt;
+        int high = hexValue(field[i + 2]), low = hexValue(field[i + 3]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes += char(high * 16 + low);
+        i += 3;
+    }
+    return bytes;
+}
+
+Status RunJournal::open()
+{
+    if (!m_stopped.ok())
+        return m_stopped;
+    if (m_file.valid())
+        return {};
+    if (Status made = createFolderTree(m_folder); !made) {
+        m_stopped = made.within("journal");
+        return m_stopped;
+    }
+    int fd = systemCalls().open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        m_stopped = Status::fromErrno("journal " + m_path);
+        return m_stopped;
+    }
+    m_file = FileDescriptor(fd);
+    m_line.assign(kHeaderText);
+    m_line += "run ";
+    appendEscaped(m_line, m_id);
+    m_line += "\nstarted ";
+    appendNumber(m_line, nowNs());
+    m_line += "\ncommand ";
+    appendEscaped(m_line, m_commandLine);
+    m_line += '\n';
+    if (!m_undoes.empty()) {
+        m_line += "undoes ";
+        appendEscaped(m_line, m_undoes);
+        m_line += '\n';
+    }
+    return writeLine();
+}
+
+Status RunJournal::writeLine()
+{
+    // One write(2) per record: a record reaches the file whole, or (when the disk fills) cut short, which
+    // a reader recognises by its missing newline. No retry after a short write, which would append a
+    // second piece that the reader could not tell from a record.
+    ssize_t written;
+    do
+        written = systemCalls().write(m_file.get(), m_line.data(), m_line.size());
+    while (written < 0 && errno == EINTR);
+    if (written == ssize_t(m_line.size()))
+        return {};
+    m_stopped = written < 0 ? Status::fromErrno("journal " + m_path)
+                            : Status::fromError(ENOSPC, "journal " + m_path + ": a record was cut short");
+    return m_stopped;
+}
+
+Status RunJournal::recordIntent(Intent const& intent, std::uint64_t& sequence)
+{
+    if (Status opened = open(); !opened)
+        return opened;
+    sequence = ++m_sequence;
+    // The outcome of the change before goes out with this intent, in the same write.
+    m_line.assign(m_pendingOutcome);
+    m_line += "I ";
+    appendUnsigned(m_line, sequence);
+    m_line += ' ';
+    m_line += journalChangeName(intent.change);
+    m_line += ' ';
+    appendEscaped(m_line, intent.source);
+    m_line += ' ';
+    appendEscaped(m_line, intent.target);
+    m_line += ' ';
+    appendIdentity(m_line, intent.identity);
+    m_line += ' ';
+    appendIdentity(m_line, intent.targetIdentity);
+    m_line += ' ';
+    appendEscaped(m_line, intent.aside);
+    m_line += ' ';
+    if (intent.previous) {
+        // A present comment is written with a leading "=" so that an empty one differs from none.
+        m_line += '=';
+        appendEscaped(m_line, *intent.previous);
+    } else
+        m_line += '-';
+    m_line += '\n';
+    Status written = writeLine();
+    if (written)
+        m_pendingOutcome.clear();
+    return written;
+}
+
+Status RunJournal::recordDone(std::uint64_t sequence, std::optional<ItemIdentity> const& made)
+{
+    if (!m_stopped.ok())
+        return m_stopped;
+    std::string& out = m_pendingOutcome;
+    out += "O ";
+    appendUnsigned(out, sequence);
+    out += " done ";
+    appendIdentity(out, made);
+    out += '\n';
+    return {};
+}
+
+Status RunJournal::recordFailed(std::uint64_t sequence, std::string_view cause)
+{
+    if (!m_stopped.ok())
+        return m_stopped;
+    std::string& out = m_pendingOutcome;
+    out += "O ";
+    appendUnsigned(out, sequence);
+    out += " failed ";
+    appendEscaped(out, cause);
+    out += '\n';
+    return {};
+}
+
+Status RunJournal::finish()
+{
+    if (m_finished || !m_file.valid())
+        return m_stopped;
+    m_finished = true;
+    if (m_stopped.ok()) {
+        m_line.assign(m_pendingOutcome);
+        m_line += "end ";
+        appendNumber(m_line, nowNs());
+        if (m_incomplete)
+            m_line += " incomplete";
+        m_line += '\n';
+        (void)writeLine();
+    }
+    // Whatever was written reaches the disk, also after a failure.
+    Status flushed;
+    if (systemCalls().fsync(m_file.get()) != 0)
+        flushed = Status::fromErrno("journal " + m_path + ": flush");
+    if (!m_file.close() && flushed.ok())
+        flushed = Status::fromErrno("journal " + m_path + ": close");
+    (void)flushFolder(m_folder);
+    if (!m_stopped.ok())
+        return m_stopped;
+    if (!flushed.ok())
+        m_stopped = flushed;
+    return flushed;
+}
+
+}

@@ -1,0 +1,125 @@
+#pragma once
+// RunJournal: the record of one run's changes to files, written before each change is made, so that the
+// run can be taken back later, also after the process was killed at any point.
+//
+// One text file per run, `<folder>/<id>.journal`, created at the first record (a run that changes nothing
+// leaves no file), and beside it the run's own folder `<folder>/<id>.items/` that keeps the items the run
+// replaced or removed. The file is opened with O_APPEND and every intent reaches it with one write(2)
+// through SystemCalls before the change it announces is made. An outcome travels in the same write as the
+// next intent (or the end record), so that a change costs one write: a process killed after a change and
+// before its next one loses only that change's outcome, which a reader then learns from the disk (the
+// intent holds the identities it needs). The file is flushed to disk (fsync) when the run finishes, not
+// per record.
+//
+// The caller's part is "record intent, then outcome": recordIntent() before a change, recordOutcome() after
+// it. When a record cannot be written the journal stops: that call and every later one fail with the cause,
+// and the caller must not make the change. A journal knows nothing of what the changes are for.
+//
+// The format (version 1) is described in the file's own header; see kHeaderText in RunJournal.cpp.
+
+#include "fs/FileDescriptor.h"
+#include "fs/Status.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+
+namespace quodrix {
+
+// What a change does. A move, copy or link whose record names an aside path first moved the item it
+// replaces there; a remove moves its item to the aside path; a comment write keeps the comment it replaces.
+enum class JournalChange { Move, Copy, Link, Remove, Comment };
+
+char const* journalChangeName(JournalChange change);
+std::optional<JournalChange> journalChangeFromName(std::string_view name);
+
+// Who an item is: device, inode, size and modification time in nanoseconds.
+struct ItemIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+
+    static ItemIdentity of(struct stat const& info);
+    // The identity of the item at the path (links not followed); nullopt when there is none.
+    static std::optional<ItemIdentity> at(std::string const& path);
+    bool sameItem(ItemIdentity const& other) const { return device == other.device && inode == other.inode; }
+    bool operator==(ItemIdentity const&) const = default;
+};
+
+class RunJournal {
+public:
+    // A journal in `folder` (created when missing) for the command line; nothing is written yet.
+    RunJournal(std::string folder, std::string commandLine);
+    ~RunJournal();
+    RunJournal(RunJournal const&) = delete;
+    RunJournal& operator=(RunJournal const&) = delete;
+
+    std::string const& id() const { return m_id; }
+    std::string const& path() const { return m_path; }
+    // The run's own folder for replaced and removed items.
+    std::string itemsFolder() const;
+    // The number that the next intent gets.
+    std::uint64_t nextSequence() const { return m_sequence + 1; }
+    // The path in the run's own folder for the item of record `sequence` (the folder is created).
+    [[nodiscard]] Status asidePath(std::uint64_t sequence, std::string& path);
+
+    // Marks this run as the reversal of run `runId`; to be called before the first record.
+    void setUndoes(std::string runId) { m_undoes = std::move(runId); }
+    // Writes the header now, when not yet written, so that the run exists even if it records nothing.
+    [[nodiscard]] Status open();
+
+    struct Intent {
+        JournalChange change;
+        std::string_view source;
+        std::string_view target;
+        std::optional<ItemIdentity> identity;        // of the source (of the file, for a comment)
+        std::optional<ItemIdentity> targetIdentity;  // what stood at the target before, if anything
+        std::string_view aside;                      // empty when nothing is put aside
+        std::optional<std::string_view> previous;    // a comment write: the comment before, if there was one
+    };
+    // Writes the intent of the next change; its number goes to `sequence`.
+    [[nodiscard]] Status recordIntent(Intent const& intent, std::uint64_t& sequence);
+    // Records how change `sequence` ended: done (with the identity of the item now at the target, when
+    // there is one) or failed with its cause. It is written with the next intent or at finish().
+    [[nodiscard]] Status recordDone(std::uint64_t sequence, std::optional<ItemIdentity> const& made);
+    [[nodiscard]] Status recordFailed(std::uint64_t sequence, std::string_view cause);
+
+    // Marks the run as not having done all it was to do (an undo that could not put everything back): the
+    // end record says so.
+    void markIncomplete() { m_incomplete = true; }
+
+    // Writes the end record and flushes the file and its folder. Fails with the cause that stopped the run
+    // when one did.
+    [[nodiscard]] Status finish();
+
+    // The failure that stopped the journal; success while records can be written.
+    Status const& stopped() const { return m_stopped; }
+
+    // The text escaping of the format: every byte below 0x21, 0x7f, every byte from 0x80 up, "\" and a
+    // leading "-" become "\xHH"; an empty text is "-".
+    static void appendEscaped(std::string& out, std::string_view bytes);
+    // The bytes of an escaped field; nullopt when the field is not well formed.
+    static std::optional<std::string> unescaped(std::string_view field);
+
+private:
+    [[nodiscard]] Status writeLine();
+
+    std::string m_folder;
+    std::string m_commandLine;
+    std::string m_id;
+    std::string m_path;
+    std::string m_undoes;
+    FileDescriptor m_file { -1 };
+    bool m_itemsFolderMade = false;
+    bool m_finished = false;
+    bool m_incomplete = false;
+    std::uint64_t m_sequence = 0;
+    std::string m_line;
+    std::string m_pendingOutcome;
+    Status m_stopped;
+};
+
+}

@@ -1,0 +1,110 @@
+#include "history/QDRunHistory.h"
+
+#include "core/Class.h"
+#include "fs/RunJournal.h"
+#include "history/RunHistory.h"
+#include "history/RunUndo.h"
+#include "meta/mMeta.h"
+#include "platform/Paths.h"
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace quodrix {
+
+namespace {
+
+std::string runsFolder()
+{
+    return joinPath(stateDirectory(), "runs");
+}
+
+char const* wordOf(UndoLine::Word word)
+{
+    switch (word) {
+    case UndoLine::Word::Restored:
+        return "restored";
+    case UndoLine::Word::Removed:
+        return "removed";
+    case UndoLine::Word::Kept:
+        return "kept";
+    case UndoLine::Word::Failed:
+        break;
+    }
+    return "failed";
+}
+
+}
+
+Value QDRunHistory::runs()
+{
+    RunHistory history(runsFolder());
+    Array runs;
+    runs.reserve(history.runs().size());
+    for (auto const& run : history.runs()) {
+        auto const& records = run.records;
+        runs.push_back(Value(Dictionary {
+            { "id", Value(records.id) },
+            { "started", Value(double(records.startedNs) / 1e9) },
+            { "command", Value(records.command) },
+            { "done", Value(records.count(ChangeOutcome::Done)) },
+            { "failed", Value(records.count(ChangeOutcome::Failed)) },
+            { "undone", Value(run.undone) },
+            { "undoes", records.undoes.empty() ? Value() : Value(records.undoes) },
+            { "finished", Value(records.ended) },
+        }));
+    }
+    return Value(std::move(runs));
+}
+
+Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& id)
+{
+    Dictionary answer;
+    RunHistory history(runsFolder());
+    std::string problem;
+    RunSummary const* run = history.runToUndo(id, problem);
+    if (!run) {
+        answer["problem"] = Value(problem);
+        answer["lines"] = Value(Array {});
+        return Value(std::move(answer));
+    }
+
+    Platform& platform = runtime.platform();
+    std::unique_ptr<RunJournal> own;
+    RunJournal* journal = platform.journal();
+    if (!journal) {
+        own = std::make_unique<RunJournal>(runsFolder(), "undo " + run->records.id);
+        journal = own.get();
+    }
+    RunUndo undo(*journal, [&runtime](std::string const& path, std::string const& comment) {
+        runtime.platform().clearLastFailure();
+        if (mMeta::hSetExifData(runtime, path, comment) == mMeta::kOK)
+            return Status();
+        return Status::refused(runtime.platform().lastFailure().value_or("the comment could not be written"));
+    });
+    UndoReport report = undo.undo(run->records);
+    if (own) {
+        if (Status finished = own->finish(); !finished)
+            report.lines.push_back({ UndoLine::Word::Failed, own->path(), finished.message() });
+    }
+
+    Array lines;
+    lines.reserve(report.lines.size());
+    for (auto const& line : report.lines)
+        lines.push_back(Value(Dictionary {
+            { "word", Value(wordOf(line.word)) }, { "path", Value(line.path) }, { "detail", Value(line.detail) } }));
+    answer["run"] = Value(run->records.id);
+    answer["lines"] = Value(std::move(lines));
+    for (auto word : { UndoLine::Word::Restored, UndoLine::Word::Removed, UndoLine::Word::Kept, UndoLine::Word::Failed })
+        answer[wordOf(word)] = Value(report.count(word));
+    return Value(std::move(answer));
+}
+
+void QDRunHistory::registerClass(Runtime& runtime)
+{
+    ClassBuilder<QDRunHistory>(runtime, "QDRunHistory")
+        .classMethod("runs", [](Call const&) { return runs(); })
+        .classMethod("undoRun:", [](Call const& c) { return undoRun(c.runtime, c.args.optionalString(0)); });
+}
+
+}

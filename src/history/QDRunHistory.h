@@ -1,0 +1,28 @@
+#pragma once
+// QDRunHistory: the run history and its undo, for the scripts.
+//
+// Class methods:
+//   runs      the runs recorded under `<state>/runs`, newest first, each a dictionary: id, started (seconds
+//             since 1970), command, done, failed (counts of changes), undone (bool), undoes (the id of the
+//             run an undo run reversed, or null), finished (whether the run recorded its end).
+//   undoRun:  undoes the run of that id, or with null the newest run not undone (undo runs left out),
+//             recording the undo in the journal of the run in progress (Platform::journal(); one of its
+//             own when none is open). Answers a dictionary: run (the id, or null when there was nothing to
+//             undo), problem (why not, or null), lines (an array of {word, path, detail}, word being
+//             "restored", "removed", "kept" or "failed"), and the counts restored, removed, kept, failed.
+
+#include "core/Object.h"
+
+namespace quodrix {
+
+class Runtime;
+
+class QDRunHistory : public Object {
+public:
+    static void registerClass(Runtime& runtime);
+
+    static Value runs();
+    static Value undoRun(Runtime& runtime, std::optional<std::string> const& id);
+};
+
+}

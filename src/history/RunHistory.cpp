@@ -1,0 +1,76 @@
+#include "history/RunHistory.h"
+
+#include "fs/FileOps.h"
+
+#include <algorithm>
+#include <map>
+
+namespace quodrix {
+
+namespace {
+
+constexpr std::string_view kJournalSuffix = ".journal";
+
+}
+
+RunHistory::RunHistory(std::string folder)
+    : m_folder(std::move(folder))
+{
+    std::vector<std::string> names;
+    if (!readFolderNames(m_folder, names))
+        return;
+    for (auto const& name : names) {
+        if (!name.ends_with(kJournalSuffix))
+            continue;
+        std::string path = m_folder + "/" + name;
+        if (auto records = RunRecords::read(path))
+            m_runs.push_back({ std::move(*records), false, std::move(path) });
+    }
+    // Oldest first to work out what is undone: a finished undo undoes its run and puts back what that run
+    // (if an undo itself) had undone.
+    std::sort(m_runs.begin(), m_runs.end(), [](RunSummary const& a, RunSummary const& b) {
+        return a.records.startedNs != b.records.startedNs ? a.records.startedNs < b.records.startedNs
+                                                          : a.records.id < b.records.id;
+    });
+    std::map<std::string, std::size_t> byId;
+    for (std::size_t i = 0; i < m_runs.size(); ++i)
+        byId[m_runs[i].records.id] = i;
+    for (auto const& run : m_runs) {
+        if (run.records.undoes.empty() || !run.records.ended || run.records.incomplete)
+            continue;
+        auto found = byId.find(run.records.undoes);
+        if (found == byId.end())
+            continue;
+        RunSummary& undone = m_runs[found->second];
+        undone.undone = true;
+        if (auto again = byId.find(undone.records.undoes); again != byId.end())
+            m_runs[again->second].undone = false;
+    }
+    std::reverse(m_runs.begin(), m_runs.end());
+}
+
+RunSummary const* RunHistory::runToUndo(std::optional<std::string> const& id, std::string& problem) const
+{
+    if (id) {
+        for (auto const& run : m_runs) {
+            if (run.records.id != *id)
+                continue;
+            if (run.undone) {
+                problem = "run " + *id + " is undone already";
+                return nullptr;
+            }
+            return &run;
+        }
+        problem = "no run " + *id + " in " + m_folder;
+        return nullptr;
+    }
+    for (auto const& run : m_runs)
+        if (!run.undone && run.records.undoes.empty())
+            return &run;
+    problem = "nothing to undo: every run in " + m_folder + " is undone";
+    if (m_runs.empty())
+        problem = "nothing to undo: no run in " + m_folder;
+    return nullptr;
+}
+
+}

@@ -1,0 +1,162 @@
+#include "history/RunRecords.h"
+
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <unordered_map>
+
+namespace quodrix {
+
+namespace {
+
+std::vector<std::string_view> fieldsOf(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    while (true) {
+        auto space = line.find(' ');
+        fields.push_back(line.substr(0, space));
+        if (space == std::string_view::npos)
+            return fields;
+        line.remove_prefix(space + 1);
+    }
+}
+
+template<typename Number>
+bool numberFrom(std::string_view text, Number& value)
+{
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// "dev:ino:size:mtime", or "-" for none. False when malformed.
+bool identityFrom(std::string_view text, std::optional<ItemIdentity>& identity)
+{
+    if (text == "-") {
+        identity.reset();
+        return true;
+    }
+    auto parts = std::vector<std::string_view> {};
+    while (true) {
+        auto colon = text.find(':');
+        parts.push_back(text.substr(0, colon));
+        if (colon == std::string_view::npos)
+            break;
+        text.remove_prefix(colon + 1);
+    }
+    ItemIdentity id;
+    if (parts.size() != 4 || !numberFrom(parts[0], id.device) || !numberFrom(parts[1], id.inode)
+        || !numberFrom(parts[2], id.size) || !numberFrom(parts[3], id.modifiedNs))
+        return false;
+    identity = id;
+    return true;
+}
+
+bool intentFrom(std::vector<std::string_view> const& f, RecordedChange& change)
+{
+    if (f.size() != 9 || !numberFrom(f[1], change.sequence))
+        return false;
+    auto kind = journalChangeFromName(f[2]);
+    auto source = RunJournal::unescaped(f[3]);
+    auto target = RunJournal::unescaped(f[4]);
+    auto aside = RunJournal::unescaped(f[7]);
+    if (!kind || !source || !target || !aside || !identityFrom(f[5], change.identity)
+        || !identityFrom(f[6], change.targetBefore))
+        return false;
+    change.change = *kind;
+    change.source = std::move(*source);
+    change.target = std::move(*target);
+    change.aside = std::move(*aside);
+    if (f[8] != "-") {
+        if (f[8].empty() || f[8][0] != '=')
+            return false;
+        change.previous = RunJournal::unescaped(f[8].substr(1));
+        if (!change.previous)
+            return false;
+    }
+    return true;
+}
+
+}
+
+std::size_t RunRecords::count(ChangeOutcome outcome) const
+{
+    std::size_t n = 0;
+    for (auto const& change : changes)
+        n += change.outcome == outcome;
+    return n;
+}
+
+std::optional<RunRecords> RunRecords::read(std::string const& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return std::nullopt;
+    return parse(text);
+}
+
+std::optional<RunRecords> RunRecords::parse(std::string_view text)
+{
+    RunRecords run;
+    std::unordered_map<std::uint64_t, std::size_t> bySequence;
+    bool first = true;
+    while (!text.empty()) {
+        auto newline = text.find('\n');
+        if (newline == std::string_view::npos)
+            break;  // cut short
+        std::string_view line = text.substr(0, newline);
+        text.remove_prefix(newline + 1);
+        if (first) {
+            if (line != "quodrix-journal 1")
+                return std::nullopt;
+            first = false;
+            continue;
+        }
+        if (line.empty() || line[0] == '#')
+            continue;
+        auto f = fieldsOf(line);
+        if (f[0] == "I") {
+            RecordedChange change;
+            if (intentFrom(f, change) && !bySequence.contains(change.sequence)) {
+                bySequence[change.sequence] = run.changes.size();
+                run.changes.push_back(std::move(change));
+            }
+        } else if (f[0] == "O" && f.size() == 4) {
+            std::uint64_t sequence = 0;
+            if (!numberFrom(f[1], sequence) || !bySequence.contains(sequence))
+                continue;
+            RecordedChange& change = run.changes[bySequence[sequence]];
+            if (f[2] == "done" && identityFrom(f[3], change.made))
+                change.outcome = ChangeOutcome::Done;
+            else if (f[2] == "failed") {
+                change.outcome = ChangeOutcome::Failed;
+                change.cause = RunJournal::unescaped(f[3]).value_or(std::string(f[3]));
+            }
+        } else if (f.size() == 3 && f[0] == "end") {
+            run.ended = true;
+            run.incomplete = f[2] == "incomplete";
+        } else if (f.size() == 2) {
+            auto value = RunJournal::unescaped(f[1]);
+            if (!value)
+                continue;
+            if (f[0] == "run")
+                run.id = *value;
+            else if (f[0] == "command")
+                run.command = *value;
+            else if (f[0] == "undoes")
+                run.undoes = *value;
+            else if (f[0] == "started")
+                (void)numberFrom(f[1], run.startedNs);
+            else if (f[0] == "end")
+                run.ended = true;
+        }
+    }
+    if (first || run.id.empty())
+        return std::nullopt;
+    return run;
+}
+
+}

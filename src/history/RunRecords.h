@@ -1,0 +1,48 @@
+#pragma once
+// RunRecords: one run's journal read back (see fs/RunJournal.h for the format): who the run was and its
+// changes in the order they were recorded, each with its outcome when one was recorded. A record cut short
+// (no final newline) or not well formed is left out; a file that is not a journal reads as nothing.
+
+#include "fs/RunJournal.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quodrix {
+
+enum class ChangeOutcome { Unknown, Done, Failed };
+
+struct RecordedChange {
+    std::uint64_t sequence = 0;
+    JournalChange change = JournalChange::Move;
+    std::string source;
+    std::string target;
+    std::optional<ItemIdentity> identity;
+    std::optional<ItemIdentity> targetBefore;
+    std::string aside;
+    std::optional<std::string> previous;
+    ChangeOutcome outcome = ChangeOutcome::Unknown;  // Unknown: the process ended before recording it
+    std::optional<ItemIdentity> made;
+    std::string cause;
+};
+
+struct RunRecords {
+    std::string id;
+    std::int64_t startedNs = 0;
+    std::string command;
+    std::string undoes;   // the run this one reversed, empty for others
+    bool ended = false;   // the end record was written: the run finished
+    bool incomplete = false;  // the end record says the run could not do all it was to do
+    std::vector<RecordedChange> changes;
+
+    std::size_t count(ChangeOutcome outcome) const;
+
+    // Reads the journal at `path`; nullopt when it cannot be read or is no journal.
+    static std::optional<RunRecords> read(std::string const& path);
+    // Reads journal text.
+    static std::optional<RunRecords> parse(std::string_view text);
+};
+
+}

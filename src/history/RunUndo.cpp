@@ -1,0 +1,187 @@
+#include "history/RunUndo.h"
+
+#include "fs/FileOps.h"
+#include "fs/FileStore.h"
+#include "fs/JournaledChange.h"
+#include "fs/RunJournal.h"
+#include "fs/SystemCalls.h"
+
+#include <climits>
+#include <sys/stat.h>
+
+namespace quodrix {
+
+namespace {
+
+bool sameItem(std::optional<ItemIdentity> const& a, std::optional<ItemIdentity> const& b)
+{
+    return a && b && a->sameItem(*b);
+}
+
+// Whether the item at the target looks like the copy a killed run made of the source: copies keep the
+// source's size and modification time, and are another item than the source and than what stood there.
+bool looksLikeCopy(RecordedChange const& change, ItemIdentity const& at)
+{
+    return change.identity && at.size == change.identity->size && at.modifiedNs == change.identity->modifiedNs
+        && !at.sameItem(*change.identity) && !sameItem(at, change.targetBefore);
+}
+
+bool linkLeadsTo(std::string const& path, std::string const& target)
+{
+    char buffer[PATH_MAX];
+    ssize_t length = systemCalls().readlink(path.c_str(), buffer, sizeof buffer);
+    return length >= 0 && std::string(buffer, std::size_t(length)) == target;
+}
+
+}
+
+std::size_t UndoReport::count(UndoLine::Word word) const
+{
+    std::size_t n = 0;
+    for (auto const& line : lines)
+        n += line.word == word;
+    return n;
+}
+
+RunUndo::RunUndo(RunJournal& journal, CommentWriter writeComment)
+    : m_journal(journal)
+    , m_writeComment(std::move(writeComment))
+{
+}
+
+void RunUndo::add(UndoLine::Word word, std::string const& path, std::string detail)
+{
+    m_report.lines.push_back({ word, path, std::move(detail) });
+}
+
+UndoReport RunUndo::undo(RunRecords const& run)
+{
+    m_report = {};
+    m_folders.clear();
+    m_journal.setUndoes(run.id);
+    if (Status opened = m_journal.open(); !opened) {
+        add(UndoLine::Word::Failed, m_journal.path(), opened.message());
+        return m_report;
+    }
+    for (auto it = run.changes.rbegin(); it != run.changes.rend(); ++it) {
+        if (!m_journal.stopped().ok()) {
+            add(UndoLine::Word::Failed, it->target, m_journal.stopped().message());
+            continue;
+        }
+        m_folders.insert(FileStore::parentOf(it->target));
+        switch (it->change) {
+        case JournalChange::Move:
+            reverseMove(*it);
+            break;
+        case JournalChange::Copy:
+        case JournalChange::Link:
+            reverseCopy(*it);
+            break;
+        case JournalChange::Remove:
+            reverseRemove(*it);
+            break;
+        case JournalChange::Comment:
+            reverseComment(*it);
+            break;
+        }
+    }
+    // Half-made copies of the run's (dead) process.
+    for (auto const& folder : m_folders)
+        removeStaleTemporaries(folder);
+    if (m_report.count(UndoLine::Word::Failed) > 0)
+        m_journal.markIncomplete();
+    return m_report;
+}
+
+void RunUndo::reverseMove(RecordedChange const& change)
+{
+    auto const at = ItemIdentity::at(change.target);
+    auto const source = ItemIdentity::at(change.source);
+    bool const ours = sameItem(at, change.identity)
+        || (change.outcome == ChangeOutcome::Done && sameItem(at, change.made));
+    if (ours) {
+        Status moved = journaledPlaceItem(&m_journal, Placement::Move, Existing::Kept, change.target, change.source);
+        if (moved)
+            add(UndoLine::Word::Restored, change.source, change.target);
+        else
+            add(UndoLine::Word::Failed, change.target, moved.message());
+    } else if (sameItem(source, change.identity)) {
+        // Never made. A move across file systems killed between placing its copy and removing the source
+        // leaves the whole copy at the target: it goes.
+        if (at && change.outcome == ChangeOutcome::Unknown && looksLikeCopy(change, *at))
+            removeIfOurs(change, true, "");
+    } else if (change.outcome != ChangeOutcome::Failed) {
+        add(UndoLine::Word::Failed, change.target,
+            at ? "not the item the run moved there (replaced since)" : "gone since the run");
+    }
+    bringBackAside(change);
+}
+
+void RunUndo::reverseCopy(RecordedChange const& change)
+{
+    auto const at = ItemIdentity::at(change.target);
+    if (at && !sameItem(at, change.targetBefore) && change.outcome != ChangeOutcome::Failed) {
+        bool ours = false;
+        if (change.outcome == ChangeOutcome::Done)
+            ours = change.made && *at == *change.made;
+        else if (change.change == JournalChange::Link)
+            ours = linkLeadsTo(change.target, change.source);
+        else
+            ours = looksLikeCopy(change, *at);
+        removeIfOurs(change, ours, "changed since the run");
+    }
+    bringBackAside(change);
+}
+
+void RunUndo::removeIfOurs(RecordedChange const& change, bool ours, char const* whyKept)
+{
+    if (!ours) {
+        add(UndoLine::Word::Kept, change.target, whyKept);
+        return;
+    }
+    Status removed = journaledRemove(m_journal, change.target);
+    if (removed)
+        add(UndoLine::Word::Removed, change.target, "");
+    else
+        add(UndoLine::Word::Failed, change.target, removed.message());
+}
+
+void RunUndo::reverseRemove(RecordedChange const& change)
+{
+    if (!ItemIdentity::at(change.aside)) {
+        if (!sameItem(ItemIdentity::at(change.source), change.identity) && change.outcome == ChangeOutcome::Done)
+            add(UndoLine::Word::Failed, change.source, "the removed item is gone from " + change.aside);
+        return;
+    }
+    Status moved = journaledPlaceItem(&m_journal, Placement::Move, Existing::Kept, change.aside, change.source);
+    if (moved)
+        add(UndoLine::Word::Restored, change.source, change.aside);
+    else
+        add(UndoLine::Word::Failed, change.source, moved.message());
+}
+
+void RunUndo::reverseComment(RecordedChange const& change)
+{
+    if (change.outcome == ChangeOutcome::Failed)
+        return;
+    Status written = m_writeComment ? m_writeComment(change.source, change.previous.value_or(""))
+                                    : Status::refused("no comment writer");
+    if (written)
+        add(UndoLine::Word::Restored, change.source, "its previous comment");
+    else
+        add(UndoLine::Word::Failed, change.source, written.message());
+}
+
+void RunUndo::bringBackAside(RecordedChange const& change)
+{
+    if (change.aside.empty() || !ItemIdentity::at(change.aside))
+        return;
+    m_folders.insert(FileStore::parentOf(change.aside));
+    Status moved = journaledPlaceItem(&m_journal, Placement::Move, Existing::Kept, change.aside, change.target);
+    if (moved)
+        add(UndoLine::Word::Restored, change.target, change.aside);
+    else
+        add(UndoLine::Word::Failed, change.target, moved.message() + " (the replaced item stays at " + change.aside + ")");
+}
+
+}

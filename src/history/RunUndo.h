@@ -1,0 +1,62 @@
+#pragma once
+// RunUndo: takes back the changes of one recorded run, newest first, as a run of its own recorded in
+// `journal` (marked as undoing that run), so that it can be undone in turn.
+//
+// What is on disk decides, not the record alone: a moved item goes back only when the item at its target
+// is the one the run moved (same device and inode); a change recorded but never made is recognised (the
+// item is still at its source) and passed over; a copy is removed only when unchanged since the run (same
+// identity, size and modification time), otherwise it stays and is reported; an item the run replaced or
+// removed comes back from the run's folder; a comment is written back. Nothing is ever replaced: an item
+// that cannot go back names the cause. Removal moves the item into the undo run's own folder. Temporary
+// items that the run's process left beside its targets are removed. When an item could not be put back the
+// undo run is marked incomplete, and the run stays to be undone.
+
+#include "fs/Status.h"
+#include "history/RunRecords.h"
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quodrix {
+
+class RunJournal;
+
+struct UndoLine {
+    enum class Word { Restored, Removed, Kept, Failed };
+    Word word;
+    std::string path;
+    std::string detail;  // where the item came from, or the cause
+};
+
+struct UndoReport {
+    std::vector<UndoLine> lines;
+    std::size_t count(UndoLine::Word word) const;
+    bool complete() const { return count(UndoLine::Word::Kept) == 0 && count(UndoLine::Word::Failed) == 0; }
+};
+
+class RunUndo {
+public:
+    using CommentWriter = std::function<Status(std::string const& path, std::string const& comment)>;
+
+    RunUndo(RunJournal& journal, CommentWriter writeComment);
+
+    UndoReport undo(RunRecords const& run);
+
+private:
+    void reverseMove(RecordedChange const& change);
+    void reverseCopy(RecordedChange const& change);
+    void reverseRemove(RecordedChange const& change);
+    void reverseComment(RecordedChange const& change);
+    void bringBackAside(RecordedChange const& change);
+    void removeIfOurs(RecordedChange const& change, bool ours, char const* whyKept);
+    void add(UndoLine::Word word, std::string const& path, std::string detail);
+
+    RunJournal& m_journal;
+    CommentWriter m_writeComment;
+    UndoReport m_report;
+    std::set<std::string> m_folders;
+};
+
+}

@@ -1,0 +1,178 @@
+// The journal of a run read back, and its failure: a journal that cannot be written stops the run before
+// its next change, and undo takes back what the run did.
+
+#include "fs/JournaledChange.h"
+#include "fs/RunJournal.h"
+#include "history/RunHistory.h"
+#include "history/RunRecords.h"
+#include "history/RunUndo.h"
+#include "support/FaultySystemCalls.h"
+#include "support/ScriptBundle.h"
+
+#include <gtest/gtest.h>
+
+using namespace quodrix;
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string runsIn(TempDir const& dir)
+{
+    return (dir / "runs").string();
+}
+
+RunRecords onlyRun(TempDir const& dir)
+{
+    RunHistory history(runsIn(dir));
+    EXPECT_EQ(history.runs().size(), 1u);
+    return history.runs().front().records;
+}
+
+}
+
+TEST(RunJournal, EveryByteOfPathsAndCommentsRoundTrips)
+{
+    std::string every;
+    for (int byte = 0; byte < 256; ++byte)
+        every += char(byte);
+    for (std::string const& text : { every, std::string("-"), std::string("--x"), std::string(), std::string("a b\\x41"),
+             std::string("bad\xff\xfe name\t\n.jpg") }) {
+        std::string escaped;
+        RunJournal::appendEscaped(escaped, text);
+        EXPECT_EQ(escaped.find_first_of(std::string(" \n\t\r\0", 5)), std::string::npos) << escaped;
+        EXPECT_NE(escaped.substr(0, 2), "--");
+        EXPECT_EQ(RunJournal::unescaped(escaped), text) << escaped;
+    }
+    EXPECT_EQ(RunJournal::unescaped("a\\x4"), std::nullopt);
+    EXPECT_EQ(RunJournal::unescaped("a\\q41"), std::nullopt);
+
+    TempDir dir;
+    {
+        RunJournal journal(runsIn(dir), "quodrix comment " + every);
+        std::uint64_t sequence = 0;
+        RunJournal::Intent const intent { JournalChange::Comment, every, every, ItemIdentity { 1, 2, 3, -4 },
+            std::nullopt, {}, std::string_view("old\ncomment") };
+        ASSERT_TRUE(journal.recordIntent(intent, sequence).ok());
+        ASSERT_TRUE(journal.recordFailed(sequence, "why\tnot").ok());
+        ASSERT_TRUE(journal.finish().ok());
+    }
+    RunRecords run = onlyRun(dir);
+    EXPECT_EQ(run.command, "quodrix comment " + every);
+    EXPECT_TRUE(run.ended);
+    ASSERT_EQ(run.changes.size(), 1u);
+    EXPECT_EQ(run.changes[0].source, every);
+    EXPECT_EQ(run.changes[0].previous, "old\ncomment");
+    EXPECT_EQ(run.changes[0].identity, (ItemIdentity { 1, 2, 3, -4 }));
+    EXPECT_EQ(run.changes[0].outcome, ChangeOutcome::Failed);
+    EXPECT_EQ(run.changes[0].cause, "why\tnot");
+}
+
+TEST(RunJournal, ARecordCutShortDoesNotCountAndARunWithoutChangesLeavesNoFile)
+{
+    std::string const text = "quodrix-journal 1\nrun r1\nstarted 5\ncommand x\n"
+                             "I 1 move /a /b 1:2:3:4 - - -\nO 1 done 1:2:3:4\n"
+                             "I 2 move /c /d 1:3:3:4 - - -\nO 2 do";
+    auto run = RunRecords::parse(text);
+    ASSERT_TRUE(run);
+    ASSERT_EQ(run->changes.size(), 2u);
+    EXPECT_EQ(run->changes[0].outcome, ChangeOutcome::Done);
+    EXPECT_EQ(run->changes[1].outcome, ChangeOutcome::Unknown);
+    EXPECT_FALSE(run->ended);
+    EXPECT_FALSE(RunRecords::parse("I 1 move /a /b - - - -\n"));
+
+    TempDir dir;
+    {
+        RunJournal journal(runsIn(dir), "quodrix insert -n");
+        ASSERT_TRUE(journal.finish().ok());
+    }
+    EXPECT_FALSE(fs::exists(dir / "runs"));
+}
+
+// The journal's write for the third file fails with ENOSPC: that file and the ones after are not touched,
+// every later change is refused with the cause, and undo restores the two that were moved (the second
+// one's outcome was to go out with the failed write: undo learns it from the disk).
+TEST(RunJournal, AFullDiskStopsTheRunBeforeItsNextChangeAndUndoRestoresWhatItDid)
+{
+    TempDir dir;
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    for (int i = 0; i < 5; ++i)
+        writeFile(dir / "a" / ("f" + std::to_string(i)), std::to_string(i));
+    std::vector<std::string> results;
+    Status finished;
+    {
+        RunJournal journal(runsIn(dir), "quodrix insert -m");
+        FaultySystemCalls faults;
+        // Writes: 1 the header, then one per file (its intent with the outcome of the file before).
+        faults.fail(Call::Write, 4, Repeat::FromThenOn, ENOSPC);
+        ScopedSystemCalls installed(faults);
+        for (int i = 0; i < 5; ++i) {
+            std::string name = "f" + std::to_string(i);
+            Status moved = journaledPlaceItem(&journal, Placement::Move, Existing::Kept, (dir / "a" / name).string(),
+                (dir / "b" / name).string());
+            results.push_back(moved.ok() ? "done" : moved.message());
+        }
+        finished = journal.finish();
+    }
+    std::string const cause = "journal " + (dir / "runs").string() + "/";
+    ASSERT_EQ(results[0], "done");
+    ASSERT_EQ(results[1], "done");
+    for (int i = 2; i < 5; ++i) {
+        EXPECT_EQ(results[i].rfind(cause, 0), 0u) << results[i];
+        EXPECT_TRUE(results[i].ends_with(".journal: No space left on device")) << results[i];
+        EXPECT_EQ(readFile(dir / "a" / ("f" + std::to_string(i))), std::to_string(i));
+    }
+    EXPECT_FALSE(finished.ok());
+    EXPECT_EQ(finished.message(), results[2]);
+
+    RunHistory history(runsIn(dir));
+    std::string problem;
+    RunSummary const* run = history.runToUndo(std::nullopt, problem);
+    ASSERT_NE(run, nullptr) << problem;
+    EXPECT_EQ(run->records.count(ChangeOutcome::Done), 1u);
+    EXPECT_EQ(run->records.changes.size(), 2u);
+    RunJournal undoJournal(runsIn(dir), "quodrix undo");
+    UndoReport report = RunUndo(undoJournal, nullptr).undo(run->records);
+    ASSERT_TRUE(undoJournal.finish().ok());
+    EXPECT_TRUE(report.complete());
+    EXPECT_EQ(report.count(UndoLine::Word::Restored), 2u);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(readFile(dir / "a" / ("f" + std::to_string(i))), std::to_string(i));
+    EXPECT_TRUE(fs::is_empty(dir / "b"));
+
+    RunHistory after(runsIn(dir));
+    ASSERT_EQ(after.runs().size(), 2u);
+    EXPECT_EQ(after.runs()[1].undone, true);
+    EXPECT_EQ(after.runToUndo(std::nullopt, problem), nullptr);
+    EXPECT_EQ(problem, "nothing to undo: every run in " + runsIn(dir) + " is undone");
+}
+
+// A replacing copy puts the old item into the run's folder; a failed placement puts it back at once, and
+// undo of a done one brings it back after removing the unchanged copy.
+TEST(RunJournal, AReplacedItemIsPutAsideAndComesBack)
+{
+    TempDir dir;
+    writeFile(dir / "new.txt", "new");
+    writeFile(dir / "old.txt", "old");
+    {
+        RunJournal journal(runsIn(dir), "quodrix list");
+        ASSERT_TRUE(journaledPlaceItem(&journal, Placement::Copy, Existing::Replaced, (dir / "new.txt").string(),
+            (dir / "old.txt").string()).ok());
+        EXPECT_EQ(readFile(dir / "old.txt"), "new");
+        EXPECT_EQ(readFile(journal.itemsFolder() + "/1"), "old");
+        // Onto itself: refused by the placement, nothing put aside.
+        EXPECT_FALSE(journaledPlaceItem(&journal, Placement::Copy, Existing::Replaced, (dir / "old.txt").string(),
+            (dir / "old.txt").string()).ok());
+        EXPECT_FALSE(fs::exists(journal.itemsFolder() + "/2"));
+        ASSERT_TRUE(journal.finish().ok());
+    }
+    RunRecords run = onlyRun(dir);
+    ASSERT_EQ(run.changes.size(), 2u);
+    EXPECT_EQ(run.changes[1].outcome, ChangeOutcome::Failed);
+    RunJournal undoJournal(runsIn(dir), "quodrix undo");
+    UndoReport report = RunUndo(undoJournal, nullptr).undo(run);
+    EXPECT_TRUE(report.complete());
+    EXPECT_EQ(readFile(dir / "old.txt"), "old");
+    EXPECT_EQ(readFile(dir / "new.txt"), "new");
+}

@@ -1,0 +1,311 @@
+// quodrix history and undo, run as a user runs them, on real files.
+
+#include "fs/FsTestSupport.h"
+#include "meta/ImageFixtures.h"
+#include "support/ScriptBundle.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
+
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> contents(fs::path const& folder)
+{
+    std::map<std::string, std::string> result;
+    for (auto const& entry : fs::directory_iterator(folder))
+        result[entry.path().filename().string()] = readFile(entry.path());
+    return result;
+}
+
+std::vector<std::string> linesOf(std::string const& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::string runsFolder(ScriptBundle const& bundle)
+{
+    return (bundle.home() / ".local/state/quodrix/runs").string();
+}
+
+// The ids of the runs, newest first, from `quodrix history`.
+std::vector<std::string> runIds(ScriptBundle const& bundle)
+{
+    std::vector<std::string> ids;
+    for (auto const& line : linesOf(bundle.run({ "history" }).out))
+        ids.push_back(line.substr(0, line.find(' ')));
+    return ids;
+}
+
+}
+
+TEST(UndoCommands, OddNamesRoundTripThroughAMoveAndItsUndo)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", b = bundle.root() / "B";
+    std::map<std::string, std::string> const original { { "t\tab.jpg", "1" }, { "new\nline.jpg", "2" },
+        { "-lead.jpg", "3" }, { "emoji \xF0\x9F\x98\x80.jpg", "4" }, { "bad\xFF\xFE.jpg", "5" } };
+    for (auto const& [name, data] : original)
+        writeFile(a / name, data);
+    fs::create_directory(b);
+
+    // insert takes every name that is valid text (it refuses the other); store moves that one.
+    auto insert = bundle.run({ "insert", "-m", "-d", b.string(), "X_", "0", a.string() });
+    EXPECT_EQ(insert.status, 1) << insert.err;
+    auto store = bundle.run({ "store", "move", (a / "bad\xFF\xFE.jpg").string(), (b / "bad\xFF\xFE.jpg").string() });
+    ASSERT_EQ(store.status, 0) << store.err;
+    EXPECT_EQ(contents(b).size(), 5u);
+    EXPECT_TRUE(fs::is_empty(a));
+
+    // The journal holds the names escaped, one record a line.
+    std::string journal;
+    for (auto const& entry : fs::directory_iterator(runsFolder(bundle)))
+        if (entry.path().extension() == ".journal")
+            journal += readFile(entry.path());
+    EXPECT_NE(journal.find("/new\\x0aline.jpg "), std::string::npos);
+    EXPECT_NE(journal.find("/t\\x09ab.jpg "), std::string::npos);
+    EXPECT_NE(journal.find("/bad\\xff\\xfe.jpg "), std::string::npos);
+
+    auto undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out, "restored\t" + (a / "bad\xFF\xFE.jpg").string() + "\n");
+    undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(linesOf(undo.out).size(), 4u) << undo.out;
+    EXPECT_NE(undo.out.find("restored\t" + (a / "new\\x0aline.jpg").string() + "\n"), std::string::npos) << undo.out;
+    EXPECT_TRUE(undo.err.ends_with(": 4 restored\n")) << undo.err;
+    EXPECT_EQ(contents(a), original);
+    EXPECT_TRUE(fs::is_empty(b));
+}
+
+TEST(UndoCommands, ACopyEditedSinceTheRunIsKeptAndNamed)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", b = bundle.root() / "B";
+    std::map<std::string, std::string> const original { { "one.jpg", "1" }, { "two.jpg", "22" }, { "three.jpg", "333" } };
+    for (auto const& [name, data] : original)
+        writeFile(a / name, data);
+    fs::create_directory(b);
+    auto copy = bundle.run({ "insert", "-d", b.string(), "C_", "0", a.string() });
+    ASSERT_EQ(copy.status, 0) << copy.err;
+    writeFile(b / "C_two.jpg", "edited");
+
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    std::string const id = runIds(bundle).at(1);
+    EXPECT_EQ(undo.err, "quodrix undo: kept " + (b / "C_two.jpg").string() + ": changed since the run\n"
+            "undo " + id + ": 0 restored, 2 removed, 1 kept\n");
+    EXPECT_EQ(contents(a), original);
+    EXPECT_EQ(contents(b), (std::map<std::string, std::string> { { "C_two.jpg", "edited" } }));
+
+    // The undone run is marked; the undo run itself is listed too.
+    auto history = linesOf(bundle.run({ "history" }).out);
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_TRUE(history[0].ends_with("  2 done, 0 failed  quodrix undo")) << history[0];
+    EXPECT_NE(history[1].find("  3 done, 0 failed, undone  quodrix insert -d "), std::string::npos) << history[1];
+}
+
+TEST(UndoCommands, TwoRunsThenUndoTwiceGiveTheOriginalAndASimulationChangesNoHistory)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A";
+    std::map<std::string, std::string> const original { { "one.jpg", "1" }, { "two.jpg", "22" } };
+    for (auto const& [name, data] : original)
+        writeFile(a / name, data);
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-d", a.string(), "X_", "0", a.string() }).status, 0);
+    auto simulation = bundle.run({ "insert", "-n", "Y_", "0", a.string() });
+    ASSERT_EQ(simulation.status, 0) << simulation.err;
+    EXPECT_EQ(runIds(bundle).size(), 1u);
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-d", a.string(), "Y_", "0", a.string() }).status, 0);
+    EXPECT_EQ(contents(a).count("Y_X_one.jpg"), 1u);
+
+    auto undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(contents(a).count("X_one.jpg"), 1u);
+    undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(contents(a), original);
+
+    // An undo run can itself be undone by its id: the first run's names come back.
+    std::string const lastUndo = runIds(bundle).at(0);
+    undo = bundle.run({ "undo", lastUndo });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(contents(a).count("X_one.jpg"), 1u);
+    undo = bundle.run({ "undo", lastUndo });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.err, "quodrix undo: run " + lastUndo + " is undone already\n");
+}
+
+TEST(UndoCommands, TwoRunsAtTheSameTimeAreEachUndoneOnTheirOwnAndKeepTheirLogRows)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", b = bundle.root() / "B";
+    for (int i = 0; i < 300; ++i) {
+        writeFile(a / ("a" + std::to_string(i) + ".jpg"), "a" + std::to_string(i));
+        writeFile(b / ("b" + std::to_string(i) + ".jpg"), "b" + std::to_string(i));
+    }
+    auto before = contents(a), beforeB = contents(b);
+    std::string const q = "HOME='" + bundle.home().string() + "' '" + bundle.executable().string() + "' insert -m -d ";
+    auto both = runCommand(q + "'" + a.string() + "' X_ 0 '" + a.string() + "' >/dev/null & " + q + "'" + b.string()
+        + "' Y_ 0 '" + b.string() + "' >/dev/null & wait");
+    ASSERT_EQ(both.status, 0) << both.err;
+    EXPECT_EQ(contents(a).count("X_a7.jpg"), 1u);
+    EXPECT_EQ(contents(b).count("Y_b7.jpg"), 1u);
+
+    // Both runs' rows are in the log, whole, after one header.
+    auto log = linesOf(readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt"));
+    ASSERT_EQ(log.size(), 601u);
+    EXPECT_EQ(log[0], "Quodrix Log (tab delimited)");
+    for (std::size_t i = 1; i < log.size(); ++i)
+        EXPECT_EQ(std::count(log[i].begin(), log[i].end(), '\t'), 7) << log[i];
+
+    // Each run is undone on its own, by its id.
+    std::vector<std::string> ids = runIds(bundle);
+    ASSERT_EQ(ids.size(), 2u);
+    for (auto const& id : ids) {
+        auto undo = bundle.run({ "undo", id });
+        ASSERT_EQ(undo.status, 0) << undo.err;
+        EXPECT_TRUE(undo.err.ends_with(": 300 restored\n")) << undo.err;
+    }
+    EXPECT_EQ(contents(a), before);
+    EXPECT_EQ(contents(b), beforeB);
+}
+
+TEST(UndoCommands, AListCopyThatReplacedAnItemBringsItBack)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", b = bundle.root() / "B";
+    writeFile(a / "a.jpg", "new a");
+    writeFile(a / "b.jpg", "new b");
+    writeFile(b / "x.jpg", "old x");
+    writeFile(bundle.root() / "list.txt", "a.jpg;x.jpg\nb.jpg;y.jpg\n");
+    auto list = bundle.run({ "list", "-d", b.string(), (bundle.root() / "list.txt").string(), a.string() });
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(readFile(b / "x.jpg"), "new a");
+
+    auto undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out, "removed\t" + (b / "y.jpg").string() + "\nremoved\t" + (b / "x.jpg").string() + "\nrestored\t"
+            + (b / "x.jpg").string() + "\n");
+    EXPECT_EQ(contents(b), (std::map<std::string, std::string> { { "x.jpg", "old x" } }));
+    EXPECT_EQ(contents(a), (std::map<std::string, std::string> { { "a.jpg", "new a" }, { "b.jpg", "new b" } }));
+}
+
+TEST(UndoCommands, OptionsAndNothingToUndo)
+{
+    ScriptBundle bundle(true);
+    auto help = bundle.run({ "undo", "--help" });
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: quodrix undo [RUN]\n", 0), 0u);
+    EXPECT_EQ(help.err, "");
+    help = bundle.run({ "history", "-h" });
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: quodrix history\n", 0), 0u);
+
+    for (std::vector<std::string> const& wrong : { std::vector<std::string> { "undo", "--bogus" },
+             { "undo", "a", "b" }, { "undo", "--log" }, { "history", "x" }, { "history", "-x" } }) {
+        auto run = bundle.run(wrong);
+        EXPECT_EQ(run.status, 2) << wrong.back();
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("\nusage: quodrix " + wrong[0]), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(bundle.run({ "undo", "--bogus" }).err.rfind("quodrix undo: unknown option --bogus\n", 0), 0u);
+
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.err, "quodrix undo: nothing to undo: no run in " + runsFolder(bundle) + "\n");
+    auto history = bundle.run({ "history" });
+    EXPECT_EQ(history.status, 0);
+    EXPECT_EQ(history.out, "");
+    EXPECT_FALSE(fs::exists(runsFolder(bundle)));
+}
+
+// The state folder on a small, full tmpfs: the journal's write fails, the run stops with the cause and
+// a non-zero status, and once there is room again undo restores what the run did.
+TEST(UndoCommands, AJournalOnAFullFileSystemStopsTheRun)
+{
+    ScriptBundle bundle(true);
+    fs::path state = bundle.root() / "state";
+    fs::create_directories(state);
+    SmallTmpfs tmpfs(state, "1m");
+    if (!tmpfs.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    fs::path a = bundle.root() / "A", b = bundle.root() / "B";
+    for (int i = 0; i < 2000; ++i)
+        writeFile(a / ("f" + std::to_string(i) + ".jpg"), std::to_string(i));
+    fs::create_directories(b);
+    // Room for the folder and a few records only.
+    fs::create_directories(state / "quodrix" / "runs");
+    runCommand("dd if=/dev/zero of='" + (state / "filler").string() + "' bs=4096 count=10000 2>/dev/null");
+    runCommand("rm -f '" + (state / "filler").string() + "'; dd if=/dev/zero of='" + (state / "filler").string()
+        + "' bs=1024 count=$(( $(stat -f -c %a '" + state.string() + "') * 4 - 8 )) 2>/dev/null");
+    std::map<std::string, std::string> const env { { "XDG_STATE_HOME", state.string() } };
+    auto run = bundle.run({ "insert", "-m", "-d", b.string(), "X_", "0", a.string() }, env);
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find(": No space left on device"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("quodrix insert: journal " + state.string() + "/quodrix/runs/"), std::string::npos) << run.err;
+    std::size_t moved = std::distance(fs::directory_iterator(b), fs::directory_iterator {});
+    EXPECT_LT(moved, 2000u);
+
+    fs::remove(state / "filler");
+    auto undo = bundle.run({ "undo" }, env);
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_TRUE(fs::is_empty(b));
+    EXPECT_EQ(std::distance(fs::directory_iterator(a), fs::directory_iterator {}), 2000);
+    EXPECT_EQ(readFile(a / "f1999.jpg"), "1999");
+}
+
+TEST(UndoCommands, ACommentIsWrittenBack)
+{
+    ScriptBundle bundle(true);
+    TempDir dir;
+    std::string image = (dir / "photo.jpg").string();
+    ASSERT_TRUE(convert("-size 64x48 gradient:red-blue " + shellQuoted(image)));
+    ASSERT_EQ(bundle.run({ "comment", image, "first \xF0\x9F\x91\x8B" }).status, 0);
+    ASSERT_EQ(bundle.run({ "comment", image, "second" }).status, 0);
+
+    auto undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out, "restored\t" + image + "\n");
+    EXPECT_EQ(exiftoolValue("UserComment", image), "first \xF0\x9F\x91\x8B");
+    undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(exiftoolValue("UserComment", image), "");
+}
+
+// An item that cannot go back is named with its cause; the run stays to be undone, and once the cause is
+// mended the next undo puts it back.
+TEST(UndoCommands, WhatCannotGoBackIsNamedAndTheRunStaysToBeUndone)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", b = bundle.root() / "B";
+    writeFile(a / "a.jpg", "1");
+    writeFile(a / "b.jpg", "2");
+    fs::create_directory(b);
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-d", b.string(), "X_", "0", a.string() }).status, 0);
+    writeFile(a / "a.jpg", "someone else's");
+
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    std::string const id = runIds(bundle).at(1);
+    EXPECT_EQ(undo.err, "quodrix undo: cannot restore " + (b / "X_a.jpg").string() + ": " + (b / "X_a.jpg").string()
+            + " to " + (a / "a.jpg").string() + ": would replace an existing item\n"
+            "undo " + id + ": 1 restored, 1 failed\n");
+    EXPECT_EQ(readFile(a / "a.jpg"), "someone else's");
+    EXPECT_EQ(readFile(a / "b.jpg"), "2");
+
+    fs::remove(a / "a.jpg");
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.err, "undo " + id + ": 1 restored\n");
+    EXPECT_EQ(contents(a), (std::map<std::string, std::string> { { "a.jpg", "1" }, { "b.jpg", "2" } }));
+    EXPECT_TRUE(fs::is_empty(b));
+}
