@@ -88,14 +88,11 @@ usage: quodrix demo [--keep]
     listFolder(string.format("\n%s holds the original names again:", work), work)
     App.printf("\nThe action log is in %s\n", App.logFilePath())
     if options.keep then
-      App.printf("The demo's files are in %s
-", root)
+      App.printf("The demo's files are in %s\n", root)
     elseif not objc.removeTemporaryFolder(root) then
-      App.eprintf("quodrix demo: could not remove %s
-", root)
+      App.eprintf("quodrix demo: could not remove %s\n", root)
     end
-    if journalProblem then App.eprintf("quodrix demo: %s
-", journalProblem) end
+    if journalProblem then App.eprintf("quodrix demo: %s\n", journalProblem) end
     if simulated.failed + real.failed > 0 or undone ~= 0 or journalProblem then return App.FAILED end
     return App.OK
   end,
