@@ -3,6 +3,8 @@
 #include "core/Runtime.h"
 #include "fs/AtomicFile.h"
 #include "fs/FileDescriptor.h"
+#include "fs/FileOps.h"
+#include "fs/SystemCalls.h"
 #include "meta/ImageFileFormat.h"
 #include "meta/UserComment.h"
 #include "platform/Platform.h"
@@ -409,12 +411,13 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
         return false;
     };
     // The file behind a link is the one that changes; the link stays.
-    char resolved[PATH_MAX];
-    if (!::realpath(path.c_str(), resolved))
+    auto resolved = resolvedPath(path);
+    if (!resolved)
         return fail(std::strerror(errno));
-    std::string target(resolved);
+    std::string const& target = *resolved;
+    auto& calls = systemCalls();
     struct stat original {};
-    if (::stat(target.c_str(), &original) != 0 || ::access(target.c_str(), W_OK) != 0)
+    if (calls.stat(target.c_str(), &original) != 0 || calls.access(target.c_str(), W_OK) != 0)
         return fail(std::strerror(errno));
     if (!S_ISREG(original.st_mode))
         return fail("not a regular file");
@@ -423,10 +426,10 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
     if (original.st_size > kMaxCommentedImageBytes)
         return fail("the file is too large for an image");
     try {
-        auto bytes = readWholeFile(target);
-        if (!bytes)
-            return fail("the file cannot be read");
-        auto image = openImageInMemory(*bytes);
+        std::string bytes;
+        if (Status read = readWholeFile(target, bytes); !read)
+            return fail(read.message());
+        auto image = openImageInMemory(bytes);
         Exiv2::AccessMode mode = image->checkMode(Exiv2::mdExif);
         if (mode != Exiv2::amWrite && mode != Exiv2::amReadWrite)
             return fail("comments cannot be written into this image format");
@@ -458,13 +461,14 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
             return fail("the rewritten image cannot be read back");
 
         // Refuse what would lose an image or not read back as written.
-        auto before = tiffImageCount(*bytes);
+        auto before = tiffImageCount(bytes);
         if (before && tiffImageCount(written).value_or(0) < *before)
             return fail("the rewritten image would lose one of its images");
         auto check = openImageInMemory(written);
         if (userCommentOf(*check) != decodeUserComment(stored, commentOrder))
             return fail("the comment does not read back as written");
-        Status const status = writeFileAtomically(target, written);
+        // Replaced in one rename, after the new file reads back from the disk as it was built.
+        Status const status = writeFileAtomically(target, written, ReadBack::Checked);
         if (!status.ok())
             return fail(status.message());
         return true;
