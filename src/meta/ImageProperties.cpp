@@ -330,6 +330,28 @@ std::optional<std::string> userCommentOf(Exiv2::Image& image)
     return commentText(it->value(), orderOf(image));
 }
 
+// The XMP namespaces that one operation's images registered, dropped when it ends. Exiv2 registers every
+// namespace that an XMP packet declares and it does not know, process-wide, under the packet's prefix; a
+// damaged packet can so claim a known prefix ("dc") for a wrong address, and every later image would then
+// read its properties under that prefix without their names and titles. Each operation starts and ends
+// with only Exiv2's own namespaces.
+class XmpNamespaceScope {
+public:
+    XmpNamespaceScope() { forgetRegisteredNamespaces(); }
+    ~XmpNamespaceScope() { forgetRegisteredNamespaces(); }
+    XmpNamespaceScope(XmpNamespaceScope const&) = delete;
+    XmpNamespaceScope& operator=(XmpNamespaceScope const&) = delete;
+
+private:
+    static void forgetRegisteredNamespaces()
+    {
+        try {
+            Exiv2::XmpProperties::unregisterNs();
+        } catch (std::exception const&) {
+        }
+    }
+};
+
 // A file that loads as an image, with what was read to decide it.
 struct LoadedImage {
     std::int64_t width = 0;
@@ -382,6 +404,7 @@ ImageProperties::ImageProperties()
 
 ImageReading ImageProperties::read(std::string const& path)
 {
+    XmpNamespaceScope namespaces;
     ImageReading reading;
     if (!isReadableFile(path))
         return reading;
@@ -405,6 +428,7 @@ ImageReading ImageProperties::read(std::string const& path)
 
 bool ImageProperties::writeUserComment(std::string const& path, std::string const& comment, std::string* cause)
 {
+    XmpNamespaceScope namespaces;
     auto fail = [&](std::string why) {
         if (cause)
             *cause = std::move(why);
@@ -479,6 +503,7 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
 
 std::optional<std::string> ImageProperties::colorSpaceName(std::string const& path)
 {
+    XmpNamespaceScope namespaces;
     auto loaded = loadAsImage(path);
     if (!loaded)
         return std::nullopt;
@@ -504,6 +529,7 @@ std::optional<std::string> ImageProperties::colorSpaceName(std::string const& pa
 
 std::optional<std::pair<std::int64_t, std::int64_t>> ImageProperties::pixelSize(std::string const& path)
 {
+    XmpNamespaceScope namespaces;
     auto loaded = loadAsImage(path);
     if (!loaded)
         return std::nullopt;
@@ -512,6 +538,7 @@ std::optional<std::pair<std::int64_t, std::int64_t>> ImageProperties::pixelSize(
 
 std::string ImageProperties::label(std::string const& key)
 {
+    XmpNamespaceScope namespaces;
     if (!m_labelsLoaded) {
         m_labelsLoaded = true;
         // Exif first, so that its labels win where IPTC or XMP use the same name.
