@@ -250,8 +250,12 @@ Status createFolderTree(std::string const& path)
         current = std::move(parent);
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (systemCalls().mkdir(it->c_str(), 0777) != 0 && !isFolderPath(*it))
-            return Status::fromErrno("create the folder " + *it);
+        if (systemCalls().mkdir(it->c_str(), 0777) != 0) {
+            // Another process may have made it meanwhile; otherwise the failure of mkdir is the cause.
+            int error = errno;
+            if (!isFolderPath(*it))
+                return Status::fromError(error, "create the folder " + *it);
+        }
     }
     if (!isFolderPath(path))
         return Status::refused("create the folder " + path + ": not a folder");
