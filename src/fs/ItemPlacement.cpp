@@ -153,13 +153,31 @@ Status rollBack(std::string const& staged, std::string const& source, std::strin
     return Status::refused(failure.message() + "; left as " + staged + " after a failed rollback: " + back.message());
 }
 
-// Removes the source of a move across file systems, once its copy is in place and on disk.
+// Removes the source of a move across file systems, once its copy is in place and on disk. A folder is
+// first renamed aside to a temporary name in its own folder, in one step, so that a removal cut short (by
+// a failure or a kill) never leaves a part of the folder under its own name: what is left is a temporary
+// item that a later operation in that folder removes.
 Status removeMovedSource(std::string const& source, std::string const& destination)
 {
-    if (Status removed = removeTree(source); !removed)
-        return removed.within("the copy at " + destination + " is complete, but the source could not be removed wholly");
+    std::string const context = "the copy at " + destination + " is complete, but the source could not be removed wholly";
+    std::string const folder = FileStore::parentOf(source);
+    auto info = itemStatus(source);
+    std::string doomed = source;
+    if (info && S_ISDIR(info->st_mode)) {
+        doomed = temporaryNameBeside(source);
+        if (Status aside = renameNoReplace(source, doomed); !aside)
+            return aside.within(context);
+        // The source's name is gone on disk before its contents go.
+        (void)flushFolder(folder);
+    }
+    // Tried a second time after a passing fault.
+    Status removed = removeTree(doomed);
+    if (!removed && doomed != source)
+        removed = removeTree(doomed);
+    if (!removed)
+        return removed.within(context);
     // The removal of the source's name reaches the disk too.
-    (void)flushFolder(FileStore::parentOf(source));
+    (void)flushFolder(folder);
     return {};
 }
 
@@ -188,6 +206,9 @@ Status place(Placement how, Existing existing, std::string const& source, std::s
         !allowed)
         return allowed;
     removeStaleTemporaries(parent);
+    // A move also clears what an earlier, killed move left in the source's folder.
+    if (how == Placement::Move && FileStore::parentOf(source) != parent)
+        removeStaleTemporaries(FileStore::parentOf(source));
 
     auto& calls = systemCalls();
     bool destinationTaken = existing == Existing::Replaced && itemStatus(destination).has_value();
