@@ -111,3 +111,29 @@ TEST(FailureCauses, TheSystemsErrorTextOfAFailedCallIsTheCause)
     EXPECT_EQ(readFile(dir / "a.jpg"), "a");
     EXPECT_FALSE(fs::exists(dir / "made"));
 }
+
+// Bookmarks answer null as before; when the per-user key is at fault, the cause says so.
+TEST(FailureCauses, ABookmarkKeyThatCannotBeHadIsTheCause)
+{
+    ScriptBundle bundle;
+    TempDir dir;
+    writeFile(dir / "a.jpg", "a");
+    fs::path const support = bundle.home() / ".local" / "share" / "BriskloCom";
+    std::string const script = "local b = objc.QDbookmarks:new()\n"
+                               "print(b:bookmarkForURL_(objc.fileURL('" + (dir / "a.jpg").string() + "')), objc.lastFailure())\n"
+                               "print(b:urlForBookmark_(objc.data('x')), objc.lastFailure())\n";
+    // A file where the application-support folder must be.
+    fs::create_directories(support.parent_path());
+    writeFile(support, "not a folder");
+    auto r = bundle.runScript(script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "nil\tbookmarkForURL:: create the folder " + support.string() + ": File exists\n"
+                     "nil\turlForBookmark:: there is no bookmark key yet (" + support.string() + "/QuodrixBookmarks.key)\n");
+    // A folder where the key file must be.
+    fs::remove(support);
+    fs::create_directories(support / "QuodrixBookmarks.key");
+    r = bundle.runScript(script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string const notAKey = "the file " + support.string() + "/QuodrixBookmarks.key is not a bookmark key\n";
+    EXPECT_EQ(r.out, "nil\tbookmarkForURL:: " + notAKey + "nil\turlForBookmark:: " + notAKey);
+}
