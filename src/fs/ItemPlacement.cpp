@@ -156,7 +156,7 @@ Status rollBack(std::string const& staged, std::string const& source, std::strin
 // Removes the source of a move across file systems, once its copy is in place and on disk. A folder is
 // first renamed aside to a temporary name in its own folder, in one step, so that a removal cut short (by
 // a failure or a kill) never leaves a part of the folder under its own name: what is left is a temporary
-// item that a later operation in that folder removes.
+// item that a later operation writing into that folder, or moving a folder out of it, removes.
 Status removeMovedSource(std::string const& source, std::string const& destination)
 {
     std::string const context = "the copy at " + destination + " is complete, but the source could not be removed wholly";
@@ -164,6 +164,8 @@ Status removeMovedSource(std::string const& source, std::string const& destinati
     auto info = itemStatus(source);
     std::string doomed = source;
     if (info && S_ISDIR(info->st_mode)) {
+        // What an earlier, killed move of this kind left in that folder goes first.
+        removeStaleTemporaries(folder);
         doomed = temporaryNameBeside(source);
         if (Status aside = renameNoReplace(source, doomed); !aside)
             return aside.within(context);
@@ -206,9 +208,6 @@ Status place(Placement how, Existing existing, std::string const& source, std::s
         !allowed)
         return allowed;
     removeStaleTemporaries(parent);
-    // A move also clears what an earlier, killed move left in the source's folder.
-    if (how == Placement::Move && FileStore::parentOf(source) != parent)
-        removeStaleTemporaries(FileStore::parentOf(source));
 
     auto& calls = systemCalls();
     bool destinationTaken = existing == Existing::Replaced && itemStatus(destination).has_value();

@@ -176,7 +176,7 @@ std::string folderFileContents(int folder, int file)
 
 // Folders moved one by one onto another file system, killed at random points: every folder is whole at
 // its source or at its destination (or, for the move in flight, whole at both), never a part of it under
-// either name; the next move out of the source folder and into the destination clears what was left.
+// either name; the next folder moved out of the source folder into the destination clears what was left.
 TEST(KillDuringABatch, NoFolderIsEverHalfUnderItsName)
 {
     TempDir dir(fastTemporaryFolder());
@@ -229,11 +229,12 @@ TEST(KillDuringABatch, NoFolderIsEverHalfUnderItsName)
         }
         EXPECT_LE(twice, 1) << where;
 
-        // The next move out of the source folder into the destination clears the killed run's temporaries.
-        writeFile(source / "next.jpg", "next");
+        // The next folder moved out of the source folder into the destination clears the killed run's
+        // temporaries in both.
+        writeFile(source / "next" / "f.jpg", "next");
         ScriptBundle next;
-        auto r = next.runScript("print(objc.cToolBox:hStoreFiles3__('" + (source / "next.jpg").string() + "', '"
-            + (moved / "next.jpg").string() + "'))\n");
+        auto r = next.runScript("print(objc.cToolBox:hStoreFiles3__('" + (source / "next").string() + "', '"
+            + (moved / "next").string() + "'))\n");
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "successfull\n");
         EXPECT_EQ(temporariesBelow(dir.path()), std::vector<std::string> {}) << where;
