@@ -29,26 +29,12 @@ bool FolderReader::refill()
     return false;
 }
 
-bool FolderReader::next(Entry& entry)
+bool FolderReader::damaged()
 {
-    while (true) {
-        if (m_offset >= m_filled && !refill())
-            return false;
-        auto const* raw = reinterpret_cast<dirent64 const*>(m_buffer.data() + m_offset);
-        if (raw->d_reclen == 0) {
-            // A record that does not move on would repeat forever: the listing is damaged.
-            m_error = EIO;
-            m_done = true;
-            m_filled = m_offset = 0;
-            return false;
-        }
-        m_offset += raw->d_reclen;
-        std::string_view name(raw->d_name);
-        if (name == "." || name == "..")
-            continue;
-        entry = Entry { name, raw->d_type };
-        return true;
-    }
+    m_error = EIO;
+    m_done = true;
+    m_filled = m_offset = 0;
+    return false;
 }
 
 }

@@ -11,7 +11,9 @@
 // on failure, and error() then tells which (0 at the end, else the system's error number, EIO when a
 // failed read left no number). An interrupted read is retried.
 
+#include <cerrno>
 #include <cstddef>
+#include <dirent.h>
 #include <string_view>
 #include <vector>
 
@@ -21,7 +23,7 @@ class FolderReader {
 public:
     struct Entry {
         std::string_view name;
-        unsigned char type;  // DT_DIR, DT_REG, DT_LNK, ... or DT_UNKNOWN when the file system does not say
+        unsigned char type = DT_UNKNOWN;  // DT_DIR, DT_REG, DT_LNK, ..., DT_UNKNOWN when the file system does not say
     };
 
     // `buffer` must hold at least one entry (a few hundred bytes); its size is kept.
@@ -29,13 +31,31 @@ public:
     FolderReader(FolderReader const&) = delete;
     FolderReader& operator=(FolderReader const&) = delete;
 
-    // The next entry; false at the end of the folder or when a read failed (see error()).
-    [[nodiscard]] bool next(Entry& entry);
+    // The next entry; false at the end of the folder or when a read failed (see error()). Inline: a walk
+    // calls it once for every item it meets.
+    [[nodiscard]] bool next(Entry& entry)
+    {
+        while (true) {
+            if (m_offset >= m_filled && !refill())
+                return false;
+            auto const* raw = reinterpret_cast<dirent64 const*>(m_buffer.data() + m_offset);
+            if (raw->d_reclen == 0)
+                return damaged();
+            m_offset += raw->d_reclen;
+            std::string_view name(raw->d_name);
+            if (name == "." || name == "..")
+                continue;
+            entry = Entry { name, raw->d_type };
+            return true;
+        }
+    }
     int error() const { return m_error; }
 
 private:
     // Reads the next batch of entries; false at the end or on failure.
     bool refill();
+    // A record that does not move on would repeat forever: the listing is damaged (EIO).
+    bool damaged();
 
     int m_folder;
     std::vector<char>& m_buffer;
