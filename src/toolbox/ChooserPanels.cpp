@@ -71,15 +71,8 @@ Value ChooserPanels::readActionFile(Status* cause)
         return Value("");
     std::string const& path = chosen->back();
     std::string text;
-    if (Status read = readWholeFile(path, text); !read) {
+    if (Status read = readUtf8TextFile(path, text); !read) {
         keep(read, cause);
-        return Value();
-    }
-    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    if (std::string_view(text).starts_with(kByteOrderMark))
-        text.erase(0, kByteOrderMark.size());
-    if (!isValidUtf8(text)) {
-        keep(Status::refused("read " + path + ": not UTF-8 text"), cause);
         return Value();
     }
     return Value(std::move(text));

@@ -231,22 +231,25 @@ void cNSFileHandling::hAddIconToFile(std::string const& path, std::optional<std:
     }
 }
 
-RenamePairs cNSFileHandling::hReadMfrLog(std::string const& path, std::optional<std::string> const& separator)
+RenamePairs cNSFileHandling::hReadMfrLog(std::string const& path, std::optional<std::string> const& separator,
+    Status* cause)
 {
-    auto text = readUtf8TextFile(path);
-    if (!text)
+    std::string text;
+    Status read = readUtf8TextFile(path, text);
+    keep(read, cause);
+    if (!read)
         return {};
-    return RenamePairs(std::move(*text), separator ? std::optional<std::string_view>(*separator) : std::nullopt);
+    return RenamePairs(std::move(text), separator ? std::optional<std::string_view>(*separator) : std::nullopt);
 }
 
-std::optional<std::vector<std::string>> cNSFileHandling::hReadTextFileLbyL(std::string const& path)
+std::optional<std::vector<std::string>> cNSFileHandling::hReadTextFileLbyL(std::string const& path, Status* cause)
 {
-    if (!itemExists(path))
+    std::string text;
+    Status read = readUtf8TextFile(path, text);
+    keep(read, cause);
+    if (!read)
         return std::nullopt;
-    auto text = readUtf8TextFile(path);
-    if (!text)
-        return std::nullopt;
-    return splitAtLineBreaks(*text);
+    return splitAtLineBreaks(text);
 }
 
 void cNSFileHandling::hWriteTextFile(std::string const& path, std::optional<std::string> const& text, Status* cause)
@@ -396,10 +399,17 @@ void cNSFileHandling::registerClass(Runtime& runtime)
         .classMethod("hGetFileType:", [=](Call const& c) { return Value(hGetFileType(path(c, 0))); })
         .method("getFileSize:", [=](Call const& c) { return Value(c.self<Self>().getFileSize(path(c, 0))); })
         .method("hReadMfrLog::",
-            [=](Call const& c) { return pairsValue(hReadMfrLog(path(c, 0), c.args[1].text())); })
+            [=](Call const& c) {
+                Status cause;
+                Value pairs = pairsValue(hReadMfrLog(path(c, 0), c.args[1].text(), &cause));
+                recordCause(c, "hReadMfrLog::", cause);
+                return pairs;
+            })
         .method("hReadTextFileLbyL:",
             [=](Call const& c) {
-                auto lines = hReadTextFileLbyL(path(c, 0));
+                Status cause;
+                auto lines = hReadTextFileLbyL(path(c, 0), &cause);
+                recordCause(c, "hReadTextFileLbyL:", cause);
                 return lines ? Value(*lines) : Value();
             })
         .method("hWriteTextFile::",

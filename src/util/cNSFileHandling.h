@@ -62,10 +62,11 @@ public:
 
     // The rename pairs of a rename list or application log; empty when the file cannot be read as UTF-8.
     // The pairs are views into the returned object's text: keep it while using them.
-    static RenamePairs hReadMfrLog(std::string const& path, std::optional<std::string> const& separator);
+    static RenamePairs hReadMfrLog(std::string const& path, std::optional<std::string> const& separator,
+        Status* cause = nullptr);
     // The pairs as scripts see them: an array of two-string arrays.
     static Value pairsValue(RenamePairs const& pairs);
-    static std::optional<std::vector<std::string>> hReadTextFileLbyL(std::string const& path);
+    static std::optional<std::vector<std::string>> hReadTextFileLbyL(std::string const& path, Status* cause = nullptr);
     // A null text leaves an empty file.
     static void hWriteTextFile(std::string const& path, std::optional<std::string> const& text, Status* cause = nullptr);
     static void hWritHTMLFile(std::string const& path, std::optional<std::string> const& html, Status* cause = nullptr);

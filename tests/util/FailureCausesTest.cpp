@@ -41,6 +41,8 @@ TEST(FailureCauses, ScriptsReadTheCauseOfEveryFailedFileOperation)
         print(fh:hDeleteFiles_({ "file://" .. d .. "/gone.jpg" }), objc.lastFailure())
         print(objc.cNSFileHandling:hTrashFile_(d .. "/missing.jpg"), objc.lastFailure())
         print(fh:readNSDataFromFile_(d .. "/new"), objc.lastFailure())
+        print(fh:hReadTextFileLbyL_(d .. "/missing.txt"), objc.lastFailure())
+        print(#fh:hReadMfrLog__(d .. "/bad.c-action", ";"), objc.lastFailure())
         local tb = objc.cToolBox:new()
         answers = { d .. "/pipe.c-action" }
         print(tb:hSaveNSDataWriteDialogFile__(objc.data("x"), "x"), objc.lastFailure())
@@ -61,6 +63,8 @@ TEST(FailureCauses, ScriptsReadTheCauseOfEveryFailedFileOperation)
         "OK\tnil\n"
         "Failed\thTrashFile:: Error trashing file " + d + "/missing.jpg: No such file or directory\n"
         "nil\treadNSDataFromFile:: read " + d + "/new: not a file\n"
+        "nil\thReadTextFileLbyL:: open " + d + "/missing.txt: No such file or directory\n"
+        "0\thReadMfrLog::: read " + d + "/bad.c-action: not UTF-8 text\n"
         "\thSaveNSDataWriteDialogFile::: write " + d + "/pipe.c-action: not a file\n"
         "true\thSaveWriteDialogFile2::: write " + d + "/pipe.c-action: not a file\n"
         "nil\thReadNSDataInFile: read " + d + "/bad.c-action: not UTF-8 text\n");
