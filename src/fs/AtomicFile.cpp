@@ -26,7 +26,8 @@ std::string writeTarget(std::string const& path)
 
 // Writes the bytes to a new temporary file beside `target` and flushes it; `existing` gives the mode and
 // owner to keep. The file is closed; on failure it is removed again.
-Status writeTemporary(std::string const& temporary, std::string_view bytes, struct stat const* existing, mode_t mode)
+Status writeTemporary(std::string const& temporary, std::string_view bytes, struct stat const* existing, mode_t mode,
+    ReadBack readBack)
 {
     auto& calls = systemCalls();
     int fd = calls.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
@@ -47,6 +48,12 @@ Status writeTemporary(std::string const& temporary, std::string_view bytes, stru
         written = Status::fromErrno("flush " + temporary);
     if (!out.close() && written)
         written = Status::fromErrno("close " + temporary);
+    if (written && readBack == ReadBack::Checked) {
+        std::string back;
+        written = readWholeFile(temporary, back);
+        if (written && back != bytes)
+            written = Status::refused("write " + temporary + ": the file does not read back as written");
+    }
     if (!written)
         (void)calls.unlink(temporary.c_str());
     return written;
@@ -54,7 +61,7 @@ Status writeTemporary(std::string const& temporary, std::string_view bytes, stru
 
 }
 
-Status writeFileAtomically(std::string const& path, std::string_view bytes)
+Status writeFileAtomically(std::string const& path, std::string_view bytes, ReadBack readBack)
 {
     if (!FileStore::isUsablePath(path))
         return Status::refused("not a usable path: \"" + path + "\"");
@@ -71,7 +78,7 @@ Status writeFileAtomically(std::string const& path, std::string_view bytes)
     removeStaleTemporaries(folder);
 
     std::string temporary = temporaryNameBeside(target);
-    if (Status written = writeTemporary(temporary, bytes, hasOld ? &existing : nullptr, 0666); !written)
+    if (Status written = writeTemporary(temporary, bytes, hasOld ? &existing : nullptr, 0666, readBack); !written)
         return written;
     if (systemCalls().rename(temporary.c_str(), target.c_str()) != 0) {
         Status failed = Status::fromErrno("rename " + temporary + " to " + target);
@@ -88,7 +95,7 @@ Status writeNewFile(std::string const& path, std::string_view bytes, mode_t mode
     std::string folder = FileStore::parentOf(path);
     removeStaleTemporaries(folder);
     std::string temporary = temporaryNameBeside(path);
-    if (Status written = writeTemporary(temporary, bytes, nullptr, mode); !written)
+    if (Status written = writeTemporary(temporary, bytes, nullptr, mode, ReadBack::No); !written)
         return written;
     Status placed;
     if (systemCalls().link(temporary.c_str(), path.c_str()) != 0)
@@ -104,19 +111,29 @@ Status writeNewFile(std::string const& path, std::string_view bytes, mode_t mode
 
 std::optional<std::string> readWholeFile(std::string const& path)
 {
-    if (!FileStore::isUsablePath(path))
+    std::string bytes;
+    if (!readWholeFile(path, bytes))
         return std::nullopt;
+    return bytes;
+}
+
+Status readWholeFile(std::string const& path, std::string& bytes)
+{
+    bytes.clear();
+    if (!FileStore::isUsablePath(path))
+        return Status::refused("not a usable path: \"" + path + "\"");
     auto& calls = systemCalls();
     // Opened without waiting, so that a named pipe cannot hold the caller; only regular files are read
     // (a device could be endless).
     FileDescriptor in(calls.open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0));
     if (!in.valid())
-        return std::nullopt;
+        return Status::fromErrno("open " + path);
     struct stat info {};
-    if (calls.fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
+    if (calls.fstat(in.get(), &info) != 0)
+        return Status::fromErrno("read " + path);
+    if (!S_ISREG(info.st_mode))
+        return Status::refused("read " + path + ": not a file");
     fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
-    std::string bytes;
     if (info.st_size > 0)
         bytes.reserve(std::size_t(info.st_size));
     std::size_t filled = 0;
@@ -126,14 +143,17 @@ std::optional<std::string> readWholeFile(std::string const& path)
         ssize_t n = calls.read(in.get(), bytes.data() + filled, bytes.size() - filled);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
-            return std::nullopt;
+        if (n < 0) {
+            Status failed = Status::fromErrno("read " + path);
+            bytes.clear();
+            return failed;
+        }
         if (n == 0)
             break;
         filled += std::size_t(n);
     }
     bytes.resize(filled);
-    return bytes;
+    return {};
 }
 
 }

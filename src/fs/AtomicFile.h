@@ -20,11 +20,17 @@
 
 namespace quodrix {
 
-Status writeFileAtomically(std::string const& path, std::string_view bytes);
+// Whether the written temporary file is read back from the disk and compared before it takes the
+// target's place: a file that does not read back as written is removed and the target stays as it was.
+enum class ReadBack { No, Checked };
+
+Status writeFileAtomically(std::string const& path, std::string_view bytes, ReadBack readBack = ReadBack::No);
 
 Status writeNewFile(std::string const& path, std::string_view bytes, mode_t mode);
 
 // The whole contents of a regular file (links followed); nullopt when it cannot be read or is a folder.
 std::optional<std::string> readWholeFile(std::string const& path);
+// The same, with the cause of a failure: "read /a/x.jpg: Input/output error".
+Status readWholeFile(std::string const& path, std::string& bytes);
 
 }

@@ -2,6 +2,7 @@
 
 #include "fs/FileDescriptor.h"
 #include "fs/FileStore.h"
+#include "fs/FolderReader.h"
 #include "fs/SystemCalls.h"
 
 #include <cerrno>
@@ -10,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <memory>
 #include <random>
 #include <unistd.h>
@@ -190,22 +190,12 @@ Status readFolderNames(std::string const& folder, std::vector<std::string>& name
     if (Status s = openFile(fd, folder, O_RDONLY | O_DIRECTORY, 0); !s)
         return s;
     std::vector<char> buffer(std::size_t(1) << 15);
-    while (true) {
-        long n = systemCalls().readFolder(fd.get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return Status::fromErrno("read the folder " + folder);
-        if (n == 0)
-            break;
-        for (long offset = 0; offset < n;) {
-            auto const* entry = reinterpret_cast<dirent64 const*>(buffer.data() + offset);
-            offset += entry->d_reclen;
-            std::string_view name(entry->d_name);
-            if (name != "." && name != "..")
-                names.emplace_back(name);
-        }
-    }
+    FolderReader reader(fd.get(), buffer);
+    FolderReader::Entry entry;
+    while (reader.next(entry))
+        names.emplace_back(entry.name);
+    if (reader.error() != 0)
+        return Status::fromError(reader.error(), "read the folder " + folder);
     return closeFile(fd, folder);
 }
 

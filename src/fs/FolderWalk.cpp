@@ -1,6 +1,7 @@
 #include "fs/FolderWalk.h"
 
 #include "fs/FileDescriptor.h"
+#include "fs/FolderReader.h"
 #include "fs/ItemNames.h"
 #include "fs/SystemCalls.h"
 
@@ -66,36 +67,31 @@ std::unordered_set<std::string> readHiddenList(int folder)
     return names;
 }
 
-// Reads the visible entries of an open folder; false when the folder cannot be listed.
-bool readListing(int folder, std::vector<char>& buffer, FolderListing& listing)
+// Reads the visible entries of an open folder; the system's error number when the folder cannot be
+// listed wholly, else 0.
+int readListing(int folder, std::vector<char>& buffer, FolderListing& listing)
 {
     bool hasHiddenList = false;
-    while (true) {
-        long n = systemCalls().readFolder(folder, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
+    FolderReader reader(folder, buffer);
+    FolderReader::Entry entry;
+    while (reader.next(entry)) {
+        std::string_view name = entry.name;
+        if (isDotName(name)) {
+            hasHiddenList = hasHiddenList || name == ".hidden";
             continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        for (long offset = 0; offset < n;) {
-            auto const* entry = reinterpret_cast<dirent64 const*>(buffer.data() + offset);
-            offset += entry->d_reclen;
-            std::string_view name(entry->d_name);
-            if (isDotName(name)) {
-                hasHiddenList = hasHiddenList || name == ".hidden";
-                continue;
-            }
-            unsigned char type = entry->d_type;
-            if (type == DT_UNKNOWN) {
-                struct stat info {};
-                if (systemCalls().fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
-                    type = DT_DIR;
-            }
-            listing.entries.push_back({ std::uint32_t(listing.names.size()), std::uint32_t(name.size()), type == DT_DIR });
-            listing.names.append(name);
         }
+        unsigned char type = entry.type;
+        if (type == DT_UNKNOWN) {
+            struct stat info {};
+            // The name ends in the reader's buffer with its NUL, as the kernel wrote it.
+            if (systemCalls().fstatat(folder, name.data(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
+                type = DT_DIR;
+        }
+        listing.entries.push_back({ std::uint32_t(listing.names.size()), std::uint32_t(name.size()), type == DT_DIR });
+        listing.names.append(name);
     }
+    if (reader.error() != 0)
+        return reader.error();
     if (hasHiddenList) {
         auto hidden = readHiddenList(folder);
         if (!hidden.empty()) {
@@ -104,7 +100,7 @@ bool readListing(int folder, std::vector<char>& buffer, FolderListing& listing)
             });
         }
     }
-    return true;
+    return 0;
 }
 
 // Reads a folder's visible entries; the failure says which folder and why.
@@ -113,8 +109,8 @@ Status readFolder(char const* path, int flags, std::vector<char>& buffer, Folder
     FileDescriptor folder(systemCalls().open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags, 0));
     if (!folder.valid())
         return Status::fromErrno(std::string("read the folder ") + path);
-    if (!readListing(folder.get(), buffer, listing))
-        return Status::fromErrno(std::string("read the folder ") + path);
+    if (int error = readListing(folder.get(), buffer, listing); error != 0)
+        return Status::fromError(error, std::string("read the folder ") + path);
     if (!folder.close())
         return Status::fromErrno(std::string("close the folder ") + path);
     return {};

@@ -153,13 +153,33 @@ Status rollBack(std::string const& staged, std::string const& source, std::strin
     return Status::refused(failure.message() + "; left as " + staged + " after a failed rollback: " + back.message());
 }
 
-// Removes the source of a move across file systems, once its copy is in place and on disk.
+// Removes the source of a move across file systems, once its copy is in place and on disk. A folder is
+// first renamed aside to a temporary name in its own folder, in one step, so that a removal cut short (by
+// a failure or a kill) never leaves a part of the folder under its own name: what is left is a temporary
+// item that a later operation writing into that folder, or moving a folder out of it, removes.
 Status removeMovedSource(std::string const& source, std::string const& destination)
 {
-    if (Status removed = removeTree(source); !removed)
-        return removed.within("the copy at " + destination + " is complete, but the source could not be removed wholly");
+    std::string const context = "the copy at " + destination + " is complete, but the source could not be removed wholly";
+    std::string const folder = FileStore::parentOf(source);
+    auto info = itemStatus(source);
+    std::string doomed = source;
+    if (info && S_ISDIR(info->st_mode)) {
+        // What an earlier, killed move of this kind left in that folder goes first.
+        removeStaleTemporaries(folder);
+        doomed = temporaryNameBeside(source);
+        if (Status aside = renameNoReplace(source, doomed); !aside)
+            return aside.within(context);
+        // The source's name is gone on disk before its contents go.
+        (void)flushFolder(folder);
+    }
+    // Tried a second time after a passing fault.
+    Status removed = removeTree(doomed);
+    if (!removed && doomed != source)
+        removed = removeTree(doomed);
+    if (!removed)
+        return removed.within(context);
     // The removal of the source's name reaches the disk too.
-    (void)flushFolder(FileStore::parentOf(source));
+    (void)flushFolder(folder);
     return {};
 }
 
@@ -250,8 +270,12 @@ Status createFolderTree(std::string const& path)
         current = std::move(parent);
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (systemCalls().mkdir(it->c_str(), 0777) != 0 && !isFolderPath(*it))
-            return Status::fromErrno("create the folder " + *it);
+        if (systemCalls().mkdir(it->c_str(), 0777) != 0) {
+            // Another process may have made it meanwhile; otherwise the failure of mkdir is the cause.
+            int error = errno;
+            if (!isFolderPath(*it))
+                return Status::fromError(error, "create the folder " + *it);
+        }
     }
     if (!isFolderPath(path))
         return Status::refused("create the folder " + path + ": not a folder");

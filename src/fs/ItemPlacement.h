@@ -19,8 +19,10 @@
 // a replacing move fails after the source was renamed aside, it is renamed back, and should that fail
 // too it is given a visible name (its own place, the destination, or one beside the destination) that
 // the failure's message names. A move across file systems copies, flushes every copied file and folder
-// and the destination's folder to disk, and only then removes the source. Before building, temporary
-// items that dead processes left in the destination's folder are removed.
+// and the destination's folder to disk, and only then removes the source; a source folder is first
+// renamed aside to a temporary name, so that its removal, cut short, never leaves part of it under its
+// name. Before building, temporary items that dead processes left in the destination's folder are
+// removed (and in the source's folder before a source folder is put aside).
 
 #include "fs/Status.h"
 

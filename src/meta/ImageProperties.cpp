@@ -3,6 +3,8 @@
 #include "core/Runtime.h"
 #include "fs/AtomicFile.h"
 #include "fs/FileDescriptor.h"
+#include "fs/FileOps.h"
+#include "fs/SystemCalls.h"
 #include "meta/ImageFileFormat.h"
 #include "meta/UserComment.h"
 #include "platform/Platform.h"
@@ -328,6 +330,28 @@ std::optional<std::string> userCommentOf(Exiv2::Image& image)
     return commentText(it->value(), orderOf(image));
 }
 
+// The XMP namespaces that one operation's images registered, dropped when it ends. Exiv2 registers every
+// namespace that an XMP packet declares and it does not know, process-wide, under the packet's prefix; a
+// damaged packet can so claim a known prefix ("dc") for a wrong address, and every later image would then
+// read its properties under that prefix without their names and titles. Each operation starts and ends
+// with only Exiv2's own namespaces.
+class XmpNamespaceScope {
+public:
+    XmpNamespaceScope() { forgetRegisteredNamespaces(); }
+    ~XmpNamespaceScope() { forgetRegisteredNamespaces(); }
+    XmpNamespaceScope(XmpNamespaceScope const&) = delete;
+    XmpNamespaceScope& operator=(XmpNamespaceScope const&) = delete;
+
+private:
+    static void forgetRegisteredNamespaces()
+    {
+        try {
+            Exiv2::XmpProperties::unregisterNs();
+        } catch (std::exception const&) {
+        }
+    }
+};
+
 // A file that loads as an image, with what was read to decide it.
 struct LoadedImage {
     std::int64_t width = 0;
@@ -380,6 +404,7 @@ ImageProperties::ImageProperties()
 
 ImageReading ImageProperties::read(std::string const& path)
 {
+    XmpNamespaceScope namespaces;
     ImageReading reading;
     if (!isReadableFile(path))
         return reading;
@@ -403,18 +428,20 @@ ImageReading ImageProperties::read(std::string const& path)
 
 bool ImageProperties::writeUserComment(std::string const& path, std::string const& comment, std::string* cause)
 {
+    XmpNamespaceScope namespaces;
     auto fail = [&](std::string why) {
         if (cause)
             *cause = std::move(why);
         return false;
     };
     // The file behind a link is the one that changes; the link stays.
-    char resolved[PATH_MAX];
-    if (!::realpath(path.c_str(), resolved))
+    auto resolved = resolvedPath(path);
+    if (!resolved)
         return fail(std::strerror(errno));
-    std::string target(resolved);
+    std::string const& target = *resolved;
+    auto& calls = systemCalls();
     struct stat original {};
-    if (::stat(target.c_str(), &original) != 0 || ::access(target.c_str(), W_OK) != 0)
+    if (calls.stat(target.c_str(), &original) != 0 || calls.access(target.c_str(), W_OK) != 0)
         return fail(std::strerror(errno));
     if (!S_ISREG(original.st_mode))
         return fail("not a regular file");
@@ -423,10 +450,10 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
     if (original.st_size > kMaxCommentedImageBytes)
         return fail("the file is too large for an image");
     try {
-        auto bytes = readWholeFile(target);
-        if (!bytes)
-            return fail("the file cannot be read");
-        auto image = openImageInMemory(*bytes);
+        std::string bytes;
+        if (Status read = readWholeFile(target, bytes); !read)
+            return fail(read.message());
+        auto image = openImageInMemory(bytes);
         Exiv2::AccessMode mode = image->checkMode(Exiv2::mdExif);
         if (mode != Exiv2::amWrite && mode != Exiv2::amReadWrite)
             return fail("comments cannot be written into this image format");
@@ -458,13 +485,14 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
             return fail("the rewritten image cannot be read back");
 
         // Refuse what would lose an image or not read back as written.
-        auto before = tiffImageCount(*bytes);
+        auto before = tiffImageCount(bytes);
         if (before && tiffImageCount(written).value_or(0) < *before)
             return fail("the rewritten image would lose one of its images");
         auto check = openImageInMemory(written);
         if (userCommentOf(*check) != decodeUserComment(stored, commentOrder))
             return fail("the comment does not read back as written");
-        Status const status = writeFileAtomically(target, written);
+        // Replaced in one rename, after the new file reads back from the disk as it was built.
+        Status const status = writeFileAtomically(target, written, ReadBack::Checked);
         if (!status.ok())
             return fail(status.message());
         return true;
@@ -475,6 +503,7 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
 
 std::optional<std::string> ImageProperties::colorSpaceName(std::string const& path)
 {
+    XmpNamespaceScope namespaces;
     auto loaded = loadAsImage(path);
     if (!loaded)
         return std::nullopt;
@@ -500,6 +529,7 @@ std::optional<std::string> ImageProperties::colorSpaceName(std::string const& pa
 
 std::optional<std::pair<std::int64_t, std::int64_t>> ImageProperties::pixelSize(std::string const& path)
 {
+    XmpNamespaceScope namespaces;
     auto loaded = loadAsImage(path);
     if (!loaded)
         return std::nullopt;
@@ -508,6 +538,7 @@ std::optional<std::pair<std::int64_t, std::int64_t>> ImageProperties::pixelSize(
 
 std::string ImageProperties::label(std::string const& key)
 {
+    XmpNamespaceScope namespaces;
     if (!m_labelsLoaded) {
         m_labelsLoaded = true;
         // Exif first, so that its labels win where IPTC or XMP use the same name.

@@ -35,12 +35,12 @@ void UserDefaults::setObjectForKey(Value value, std::string const& key)
         settings()[key] = std::move(value);
 }
 
-bool UserDefaults::synchronize()
+Status UserDefaults::synchronize()
 {
     std::string path = filePath();
-    if (!createFolderTree(joinPath(configDirectory(), "quodrix")))
-        return false;
-    return writePropertyListFile(path, Value(settings()), PropertyListFormat::Xml).ok();
+    if (Status made = createFolderTree(joinPath(configDirectory(), "quodrix")); !made)
+        return made;
+    return writePropertyListFile(path, Value(settings()), PropertyListFormat::Xml);
 }
 
 }

@@ -7,6 +7,7 @@
 // the next synchronize.
 
 #include "core/Value.h"
+#include "fs/Status.h"
 
 #include <optional>
 #include <string>
@@ -21,8 +22,8 @@ public:
     Value objectForKey(std::string const& key);
     // Stores a property-list value; null removes the key.
     void setObjectForKey(Value value, std::string const& key);
-    // Writes the settings to disk; false when the write failed (the file then keeps its earlier contents).
-    bool synchronize();
+    // Writes the settings to disk; a failure (the file then keeps its earlier contents) says why.
+    Status synchronize();
 
 private:
     Dictionary& settings();

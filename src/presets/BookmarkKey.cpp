@@ -54,12 +54,23 @@ bool randomBytes(std::string& out)
 
 // Writes a new key through the file-system layer, flushed and linked into place: an existing key file
 // (another process's, made meanwhile) wins and is never replaced.
-void createKey(std::string const& path)
+Status createKey(std::string const& path)
 {
     std::string key(kBookmarkKeySize, '\0');
     if (!randomBytes(key))
-        return;
-    (void)writeNewFile(path, key, 0600);
+        return Status::fromErrno("make a bookmark key");
+    Status written = writeNewFile(path, key, 0600);
+    // Another process's key, linked into place meanwhile, is as good.
+    if (!written && written.error() == 0 && FileStore::exists(path))
+        return {};
+    return written;
+}
+
+std::nullopt_t failure(std::string* cause, std::string why)
+{
+    if (cause)
+        *cause = std::move(why);
+    return std::nullopt;
 }
 
 }
@@ -69,17 +80,22 @@ std::string bookmarkKeyPath()
     return joinPath(quodrixSupportDirectory(), "QuodrixBookmarks.key");
 }
 
-std::optional<std::string> bookmarkKey(KeyCreation creation)
+std::optional<std::string> bookmarkKey(KeyCreation creation, std::string* cause)
 {
     std::string path = bookmarkKeyPath();
     if (auto key = readKey(path))
         return key;
-    if (creation == KeyCreation::Never || FileStore::exists(path))
-        return std::nullopt;
-    if (!createFolderTree(FileStore::parentOf(path)))
-        return std::nullopt;
-    createKey(path);
-    return readKey(path);
+    if (FileStore::exists(path))
+        return failure(cause, "the file " + path + " is not a bookmark key");
+    if (creation == KeyCreation::Never)
+        return failure(cause, "there is no bookmark key yet (" + path + ")");
+    if (Status made = createFolderTree(FileStore::parentOf(path)); !made)
+        return failure(cause, made.message());
+    if (Status created = createKey(path); !created)
+        return failure(cause, created.message());
+    if (auto key = readKey(path))
+        return key;
+    return failure(cause, "the file " + path + " is not a bookmark key");
 }
 
 }

@@ -17,7 +17,8 @@ inline constexpr std::size_t kBookmarkKeySize = 32;
 enum class KeyCreation { IfMissing, Never };
 
 std::string bookmarkKeyPath();
-// The key, or nullopt when there is none (and none may or can be made) or the file is not a key.
-std::optional<std::string> bookmarkKey(KeyCreation creation);
+// The key, or nullopt when there is none (and none may or can be made) or the file is not a key; `cause`,
+// when given, then receives why ("create the folder /x: Permission denied", "... is not a bookmark key").
+std::optional<std::string> bookmarkKey(KeyCreation creation, std::string* cause = nullptr);
 
 }

@@ -16,8 +16,9 @@ class QDbookmarks : public Object {
 public:
     static void registerClass(Runtime& runtime);
 
-    std::optional<Data> bookmarkForURL(Url const& url) const;
-    std::optional<Url> urlForBookmark(Data const& bookmark) const;
+    // `cause`, when given, receives why a null answer was given where the key is at fault.
+    std::optional<Data> bookmarkForURL(Url const& url, std::string* cause = nullptr) const;
+    std::optional<Url> urlForBookmark(Data const& bookmark, std::string* cause = nullptr) const;
 };
 
 }

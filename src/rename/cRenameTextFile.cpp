@@ -95,8 +95,8 @@ void cRenameTextFile::hLoadRenameTextFile(Runtime& runtime)
 
     UserDefaults& defaults = runtime.platform().userDefaults();
     defaults.setObjectForKey(list, kSettingKey);
-    if (!defaults.synchronize())
-        systemLog("cannot write the user defaults to " + UserDefaults::filePath());
+    if (Status written = defaults.synchronize(); !written)
+        runtime.platform().recordFailure("write the user defaults to " + UserDefaults::filePath(), written.message());
 }
 
 void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)

@@ -126,14 +126,23 @@ bool isValidUtf8(std::string_view bytes)
 
 std::optional<std::string> readUtf8TextFile(std::string const& path)
 {
-    auto bytes = readWholeFile(path);
-    if (!bytes)
+    std::string text;
+    if (!readUtf8TextFile(path, text))
         return std::nullopt;
-    if (std::string_view(*bytes).substr(0, kByteOrderMark.size()) == kByteOrderMark)
-        bytes->erase(0, kByteOrderMark.size());
-    if (!isValidUtf8(*bytes))
-        return std::nullopt;
-    return bytes;
+    return text;
+}
+
+Status readUtf8TextFile(std::string const& path, std::string& text)
+{
+    if (Status read = readWholeFile(path, text); !read)
+        return read;
+    if (std::string_view(text).substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        text.erase(0, kByteOrderMark.size());
+    if (!isValidUtf8(text)) {
+        text.clear();
+        return Status::refused("read " + path + ": not UTF-8 text");
+    }
+    return {};
 }
 
 std::vector<RenamePair> parseRenamePairs(std::string_view text, std::optional<std::string_view> separator)

@@ -4,6 +4,8 @@
 // A text file is valid when its bytes are UTF-8 (NUL included, overlong forms and encoded surrogates not).
 // A UTF-8 byte-order mark at the start is skipped; the system never writes one.
 
+#include "fs/Status.h"
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +47,8 @@ bool isValidUtf8(std::string_view bytes);
 
 // The file's text without a leading byte-order mark; nullopt when it cannot be read or is not UTF-8.
 std::optional<std::string> readUtf8TextFile(std::string const& path);
+// The same, with the cause of a failure ("read /a/list.txt: not UTF-8 text").
+Status readUtf8TextFile(std::string const& path, std::string& text);
 
 // Rename pairs from the text of a rename list or application log, in line order, as views into the text. Lines end at CR or LF;
 // empty lines are skipped. Before the header line, a line that the separator splits into exactly two

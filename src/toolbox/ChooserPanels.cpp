@@ -6,6 +6,16 @@
 
 namespace quodrix {
 
+namespace {
+
+void keep(Status const& outcome, Status* cause)
+{
+    if (cause)
+        *cause = outcome;
+}
+
+}
+
 std::optional<std::string> ChooserPanels::runSave(std::string const& type, std::string const& suggestedName)
 {
     SavePanelRequest request;
@@ -16,32 +26,40 @@ std::optional<std::string> ChooserPanels::runSave(std::string const& type, std::
 }
 
 void ChooserPanels::saveText(std::string const& type, std::optional<std::string> const& text,
-    std::string const& suggestedName)
+    std::string const& suggestedName, Status* cause)
 {
     auto path = runSave(type, suggestedName);
     if (path && text)
-        (void)writeFileAtomically(*path, *text);
+        keep(writeFileAtomically(*path, *text), cause);
 }
 
-std::string ChooserPanels::saveActionText(std::optional<std::string> const& text, std::string const& suggestedName)
+std::string ChooserPanels::saveActionText(std::optional<std::string> const& text, std::string const& suggestedName,
+    Status* cause)
 {
     auto path = runSave(kActionFileType, suggestedName);
     if (!path)
         return "";
     if (text)
-        (void)writeFileAtomically(*path, *text);
+        keep(writeFileAtomically(*path, *text), cause);
     return *path;
 }
 
-std::string ChooserPanels::saveActionData(std::optional<std::string> const& bytes, std::string const& suggestedName)
+std::string ChooserPanels::saveActionData(std::optional<std::string> const& bytes, std::string const& suggestedName,
+    Status* cause)
 {
     auto path = runSave(kActionFileType, suggestedName);
-    if (!path || !bytes || !writeFileAtomically(*path, *bytes).ok())
+    if (!path)
         return "";
-    return *path;
+    if (!bytes) {
+        keep(Status::refused("save " + *path + ": no data to write"), cause);
+        return "";
+    }
+    Status written = writeFileAtomically(*path, *bytes);
+    keep(written, cause);
+    return written ? *path : "";
 }
 
-Value ChooserPanels::readActionFile()
+Value ChooserPanels::readActionFile(Status* cause)
 {
     OpenPanelRequest request;
     request.canChooseFiles = true;
@@ -51,8 +69,13 @@ Value ChooserPanels::readActionFile()
     auto chosen = runOpenPanel(m_panels, request);
     if (!chosen || chosen->empty())
         return Value("");
-    auto text = readUtf8TextFile(chosen->back());
-    return text ? Value(*text) : Value();
+    std::string const& path = chosen->back();
+    std::string text;
+    if (Status read = readUtf8TextFile(path, text); !read) {
+        keep(read, cause);
+        return Value();
+    }
+    return Value(std::move(text));
 }
 
 std::vector<std::string> ChooserPanels::chooseRenameList()

@@ -122,6 +122,13 @@ std::optional<Array> cToolBox::hGetFilesInDir(std::string const& path)
     return urls;
 }
 
+// Records why a message failed, for objc.lastFailure(); a success records nothing.
+static void recordCause(Call const& c, char const* what, Status const& cause)
+{
+    if (!cause.ok())
+        c.runtime.platform().recordFailure(what, cause.message());
+}
+
 // Runs a storing of the message's two arguments and records its cause for objc.lastFailure().
 template<typename Store>
 static Value stored(Call const& c, char const* what, Store store)
@@ -190,19 +197,32 @@ void cToolBox::registerClass(Runtime& runtime)
         .classMethod("hGetMacOSVersion",
             [](Call const& c) { return Value(systemGenerationWord(c.runtime.platform().coreLibraryVersion())); })
         .classMethod("hSaveWriteDialogFile:::", [](Call const& c) {
-            chooser(c).saveText(c.args.text(0), c.args.optionalString(1), c.args.optionalString(2).value_or(""));
+            Status cause;
+            chooser(c).saveText(c.args.text(0), c.args.optionalString(1), c.args.optionalString(2).value_or(""), &cause);
+            recordCause(c, "hSaveWriteDialogFile:::", cause);
             return Value();
         })
         .method("hSaveWriteDialogFile2::", [](Call const& c) {
-            return Value(chooser(c).saveActionText(c.args.optionalString(0), c.args.optionalString(1).value_or("")));
+            Status cause;
+            std::string path = chooser(c).saveActionText(c.args.optionalString(0), c.args.optionalString(1).value_or(""), &cause);
+            recordCause(c, "hSaveWriteDialogFile2::", cause);
+            return Value(path);
         })
         .method("hSaveNSDataWriteDialogFile::", [](Call const& c) {
             std::optional<std::string> bytes;
             if (!c.args[0].isNull())
                 bytes = c.args.data(0).bytes;
-            return Value(chooser(c).saveActionData(bytes, c.args.optionalString(1).value_or("")));
+            Status cause;
+            std::string path = chooser(c).saveActionData(bytes, c.args.optionalString(1).value_or(""), &cause);
+            recordCause(c, "hSaveNSDataWriteDialogFile::", cause);
+            return Value(path);
         })
-        .method("hReadNSDataInFile", [](Call const& c) { return chooser(c).readActionFile(); })
+        .method("hReadNSDataInFile", [](Call const& c) {
+            Status cause;
+            Value text = chooser(c).readActionFile(&cause);
+            recordCause(c, "hReadNSDataInFile", cause);
+            return text;
+        })
         .method("hChooseRenameFileText", [](Call const& c) { return Value(chooser(c).chooseRenameList()); })
         .method("hChooseDirectory", [](Call const& c) {
             return Value(chooser(c).chooseFolder(std::string(ChooserPanels::kDefaultFolderTitle)));

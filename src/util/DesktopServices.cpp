@@ -25,15 +25,19 @@ using TextPtr = std::unique_ptr<gchar, CharFree>;
 
 }
 
-bool moveToTrash(std::string const& path)
+Status moveToTrash(std::string const& path)
 {
     if (path.empty())
-        return false;
+        return Status::refused("move to the trash: no item given");
     GPtr<GFile> file(g_file_new_for_path(path.c_str()));
     GError* raw = nullptr;
     bool done = g_file_trash(file.get(), nullptr, &raw);
     ErrorPtr error(raw);
-    return done;
+    if (done)
+        return {};
+    // GIO's message names the item and gives the system's reason: "Error trashing file /a/x.jpg: No such
+    // file or directory".
+    return Status::refused(error ? error->message : "move " + path + " to the trash: unknown cause");
 }
 
 std::optional<std::string> contentTypeOf(std::string const& path)

@@ -4,14 +4,16 @@
 // The trash is the freedesktop.org trash of the user (under $XDG_DATA_HOME, else ~/.local/share). Content
 // types come from the shared MIME database ("image/jpeg", "inode/directory"). 
 
+#include "fs/Status.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace quodrix {
 
-// Moves the item (a link itself, not its target) to the trash; false when that was not done.
-bool moveToTrash(std::string const& path);
+// Moves the item (a link itself, not its target) to the trash; the failure carries GIO's message.
+Status moveToTrash(std::string const& path);
 
 // The content type of the item at the path; nullopt when it cannot be examined.
 std::optional<std::string> contentTypeOf(std::string const& path);

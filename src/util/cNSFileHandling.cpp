@@ -10,6 +10,7 @@
 #include "text/PropertyListFile.h"
 #include "util/DesktopServices.h"
 
+#include <cerrno>
 #include <cmath>
 #include <ctime>
 #include <fcntl.h>
@@ -152,11 +153,13 @@ std::optional<std::string> cNSFileHandling::getFileSize(std::string const& path)
     return m_fileSizeStr;
 }
 
-std::string cNSFileHandling::hCreateDirectory(std::string const& path)
+std::string cNSFileHandling::hCreateDirectory(std::string const& path, Status* cause)
 {
     if (itemExists(path))
         return kExists;
-    return createFolderTree(path) ? kOK : kFolderFailed;
+    Status made = createFolderTree(path);
+    keep(made, cause);
+    return made ? kOK : kFolderFailed;
 }
 
 std::string cNSFileHandling::hMoveFileTo(std::string const& source, std::string const& destination, Status* cause,
@@ -177,29 +180,34 @@ std::string cNSFileHandling::hAliasFileTo(std::string const& source, std::string
     return status(journaledPlaceItem(journal, Placement::Link, Existing::Replaced, source, destination), cause);
 }
 
-std::string cNSFileHandling::hTrashFile(std::string const& path)
+std::string cNSFileHandling::hTrashFile(std::string const& path, Status* cause)
 {
-    return status(moveToTrash(path));
+    return status(moveToTrash(path), cause);
 }
 
-std::string cNSFileHandling::hDeleteFiles(std::vector<std::string> const& fileUrls)
+std::string cNSFileHandling::hDeleteFiles(std::vector<std::string> const& fileUrls, Status* cause)
 {
+    Status first;
     for (auto const& url : fileUrls) {
         // Only file URLs name items; anything else is passed over.
         if (url.size() >= 5 && g_ascii_strncasecmp(url.c_str(), "file:", 5) == 0)
             if (auto path = Url { url }.path(); path && !path->empty() && *path != "/")
-                (void)FileStore::removeTree(*path);
+                if (Status removed = FileStore::removeTree(*path); !removed && first.ok())
+                    first = removed;
     }
+    keep(first, cause);
     return kOK;
 }
 
-void cNSFileHandling::hRenameFile(std::string const& location, std::string const& newName)
+void cNSFileHandling::hRenameFile(std::string const& location, std::string const& newName, Status* cause)
 {
     auto path = pathOfLocation(location);
-    if (!path || !FileStore::isSingleComponent(newName))
-        return;
+    if (!path)
+        return keep(Status::refused("rename " + location + ": not a file URL or absolute path"), cause);
+    if (!FileStore::isSingleComponent(newName))
+        return keep(Status::refused("rename " + *path + " to \"" + newName + "\": not one path component"), cause);
     std::string parent = FileStore::parentOf(*path);
-    (void)FileStore::moveItem(*path, (parent == "/" ? "" : parent) + "/" + newName);
+    keep(FileStore::moveItem(*path, (parent == "/" ? "" : parent) + "/" + newName), cause);
 }
 
 std::optional<std::string> cNSFileHandling::hGetFileType(std::string const& path)
@@ -213,33 +221,39 @@ void cNSFileHandling::hShowInFinder(Platform& platform, std::string const& path)
         platform.openUrl(Url::fromPath(path).text);
 }
 
-void cNSFileHandling::hAddIconToFile(std::string const& path, std::optional<std::string> const& imageBytes)
+void cNSFileHandling::hAddIconToFile(std::string const& path, std::optional<std::string> const& imageBytes, Status* cause)
 {
     if (path.empty())
-        return;
-    // The outcome is not reported: an item that cannot carry the attribute keeps its plain icon.
-    if (imageBytes)
-        setxattr(path.c_str(), kIconAttribute, imageBytes->data(), imageBytes->size(), 0);
-    else
-        removexattr(path.c_str(), kIconAttribute);
+        return keep(Status::refused("set the icon: no item given"), cause);
+    // The caller is told nothing: an item that cannot carry the attribute keeps its plain icon. The cause
+    // is kept all the same (an icon already absent is no failure).
+    if (imageBytes) {
+        if (setxattr(path.c_str(), kIconAttribute, imageBytes->data(), imageBytes->size(), 0) != 0)
+            keep(Status::fromErrno("set the icon of " + path), cause);
+    } else if (removexattr(path.c_str(), kIconAttribute) != 0 && errno != ENODATA) {
+        keep(Status::fromErrno("remove the icon of " + path), cause);
+    }
 }
 
-RenamePairs cNSFileHandling::hReadMfrLog(std::string const& path, std::optional<std::string> const& separator)
+RenamePairs cNSFileHandling::hReadMfrLog(std::string const& path, std::optional<std::string> const& separator,
+    Status* cause)
 {
-    auto text = readUtf8TextFile(path);
-    if (!text)
+    std::string text;
+    Status read = readUtf8TextFile(path, text);
+    keep(read, cause);
+    if (!read)
         return {};
-    return RenamePairs(std::move(*text), separator ? std::optional<std::string_view>(*separator) : std::nullopt);
+    return RenamePairs(std::move(text), separator ? std::optional<std::string_view>(*separator) : std::nullopt);
 }
 
-std::optional<std::vector<std::string>> cNSFileHandling::hReadTextFileLbyL(std::string const& path)
+std::optional<std::vector<std::string>> cNSFileHandling::hReadTextFileLbyL(std::string const& path, Status* cause)
 {
-    if (!itemExists(path))
+    std::string text;
+    Status read = readUtf8TextFile(path, text);
+    keep(read, cause);
+    if (!read)
         return std::nullopt;
-    auto text = readUtf8TextFile(path);
-    if (!text)
-        return std::nullopt;
-    return splitAtLineBreaks(*text);
+    return splitAtLineBreaks(text);
 }
 
 void cNSFileHandling::hWriteTextFile(std::string const& path, std::optional<std::string> const& text, Status* cause)
@@ -268,9 +282,14 @@ void cNSFileHandling::writeNSDataToFile(std::string const& bytes, std::string co
     keep(writeFileAtomically(path, bytes), cause);
 }
 
-std::optional<std::string> cNSFileHandling::readNSDataFromFile(std::string const& path)
+std::optional<std::string> cNSFileHandling::readNSDataFromFile(std::string const& path, Status* cause)
 {
-    return readWholeFile(path);
+    std::string bytes;
+    Status read = readWholeFile(path, bytes);
+    keep(read, cause);
+    if (!read)
+        return std::nullopt;
+    return bytes;
 }
 
 void cNSFileHandling::setValueForKey(std::string const& key, Value value)
@@ -315,17 +334,28 @@ void cNSFileHandling::registerClass(Runtime& runtime)
             [=](Call const& c) { return Value(c.self<Self>().hGetCreationDateFile(path(c, 0), c.args.text(1))); })
         .method("hGetModificationDateFile::",
             [=](Call const& c) { return Value(c.self<Self>().hGetModificationDateFile(path(c, 0), c.args.text(1))); })
-        .method("hCreateDirectory:", [=](Call const& c) { return Value(hCreateDirectory(path(c, 0))); })
+        .method("hCreateDirectory:",
+            [=](Call const& c) {
+                Status cause;
+                std::string word = hCreateDirectory(path(c, 0), &cause);
+                recordCause(c, "hCreateDirectory:", cause);
+                return Value(word);
+            })
         .method("hAddIconToFile::",
             [=](Call const& c) {
                 Value const& image = c.args[1];
-                if (image.kind() == Kind::Data)
-                    hAddIconToFile(path(c, 0), image.asData().bytes);
-                else if (image.isNull())
-                    hAddIconToFile(path(c, 0), std::nullopt);
-                else if (auto imagePath = pathArgument(image))
-                    if (auto bytes = readWholeFile(*imagePath))
-                        hAddIconToFile(path(c, 0), *bytes);
+                Status cause;
+                if (image.kind() == Kind::Data) {
+                    hAddIconToFile(path(c, 0), image.asData().bytes, &cause);
+                } else if (image.isNull()) {
+                    hAddIconToFile(path(c, 0), std::nullopt, &cause);
+                } else if (auto imagePath = pathArgument(image)) {
+                    std::string bytes;
+                    cause = readWholeFile(*imagePath, bytes);
+                    if (cause)
+                        hAddIconToFile(path(c, 0), bytes, &cause);
+                }
+                recordCause(c, "hAddIconToFile::", cause);
                 return Value();
             })
         .classMethod("hMoveFileTo::",
@@ -334,7 +364,13 @@ void cNSFileHandling::registerClass(Runtime& runtime)
             [=](Call const& c) { return placed(c, "hCopyFileTo::", path(c, 0), path(c, 1), hCopyFileTo); })
         .classMethod("hAliasFileTo::",
             [=](Call const& c) { return placed(c, "hAliasFileTo::", path(c, 0), path(c, 1), hAliasFileTo); })
-        .classMethod("hTrashFile:", [=](Call const& c) { return Value(hTrashFile(path(c, 0))); })
+        .classMethod("hTrashFile:",
+            [=](Call const& c) {
+                Status cause;
+                std::string word = hTrashFile(path(c, 0), &cause);
+                recordCause(c, "hTrashFile:", cause);
+                return Value(word);
+            })
         .method("hDeleteFiles:",
             [](Call const& c) {
                 std::vector<std::string> urls;
@@ -342,7 +378,10 @@ void cNSFileHandling::registerClass(Runtime& runtime)
                     for (auto const& item : c.args[0].asArray())
                         if (auto text = urlTextArgument(item))
                             urls.push_back(*text);
-                return Value(hDeleteFiles(urls));
+                Status cause;
+                std::string word = hDeleteFiles(urls, &cause);
+                recordCause(c, "hDeleteFiles:", cause);
+                return Value(word);
             })
         .classMethod("hShowInFinder:",
             [=](Call const& c) {
@@ -353,17 +392,28 @@ void cNSFileHandling::registerClass(Runtime& runtime)
             [](Call const& c) {
                 auto location = urlTextArgument(c.args[0]);
                 auto name = c.args[1].text();
+                Status cause;
                 if (location && name)
-                    hRenameFile(*location, *name);
+                    hRenameFile(*location, *name, &cause);
+                else
+                    cause = Status::refused("rename: the location and the new name must be texts");
+                recordCause(c, "hRenameFile::", cause);
                 return Value();
             })
         .classMethod("hGetFileType:", [=](Call const& c) { return Value(hGetFileType(path(c, 0))); })
         .method("getFileSize:", [=](Call const& c) { return Value(c.self<Self>().getFileSize(path(c, 0))); })
         .method("hReadMfrLog::",
-            [=](Call const& c) { return pairsValue(hReadMfrLog(path(c, 0), c.args[1].text())); })
+            [=](Call const& c) {
+                Status cause;
+                Value pairs = pairsValue(hReadMfrLog(path(c, 0), c.args[1].text(), &cause));
+                recordCause(c, "hReadMfrLog::", cause);
+                return pairs;
+            })
         .method("hReadTextFileLbyL:",
             [=](Call const& c) {
-                auto lines = hReadTextFileLbyL(path(c, 0));
+                Status cause;
+                auto lines = hReadTextFileLbyL(path(c, 0), &cause);
+                recordCause(c, "hReadTextFileLbyL:", cause);
                 return lines ? Value(*lines) : Value();
             })
         .method("hWriteTextFile::",
@@ -408,7 +458,9 @@ void cNSFileHandling::registerClass(Runtime& runtime)
             })
         .method("readNSDataFromFile:",
             [=](Call const& c) {
-                auto bytes = readNSDataFromFile(path(c, 0));
+                Status cause;
+                auto bytes = readNSDataFromFile(path(c, 0), &cause);
+                recordCause(c, "readNSDataFromFile:", cause);
                 return bytes ? Value(Data { std::move(*bytes) }) : Value();
             });
 }

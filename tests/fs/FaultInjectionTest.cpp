@@ -1,10 +1,14 @@
-// Every system call of a storing, placing or writing operation failed in turn: the first call, the
+// Every system call of a storing, placing, writing or comment-writing operation failed in turn: the first call, the
 // second, ..., once and from then on, through the file-system seam. After each run: every source item
 // is intact at its path or the operation completed; nothing incomplete stands under a final name; the
 // success word only for a complete result; no temporary item left (after a single fault); a cause.
 
+#include "core/Runtime.h"
 #include "fs/FsTestSupport.h"
 #include "fs/Status.h"
+#include "meta/ImageFixtures.h"
+#include "meta/mMeta.h"
+#include "platform/Platform.h"
 #include "support/FaultySystemCalls.h"
 #include "support/ScriptBundle.h"
 #include "text/PropertyListFile.h"
@@ -249,6 +253,61 @@ TEST(EveryFaultOfAWriter, OldFileOrWholeNewOne)
                 if (repeat == Repeat::Once) {
                     EXPECT_TRUE(temporariesBelow(dir.path()).empty()) << where << cause.message();
                 }
+            }
+        }
+    }
+}
+
+// The comment write (`hSetExifData::`): the image byte for byte as it was, or the whole new one; "OK" only
+// for the whole new one; never a stray temporary after a single fault; the cause recorded for scripts.
+TEST(EveryFaultOfTheCommentWrite, OldImageOrWholeNewOne)
+{
+    TempDir dir(fastTemporaryFolder());
+    fs::path image = dir / "photo 1.jpg";
+    ASSERT_TRUE(convert("-size 24x16 xc:green -quality 70 " + shellQuoted(image.string())));
+    ASSERT_TRUE(exiftool("-q -overwrite_original -Make=Maker -UserComment=old -XMP-dc:Title=t", image));
+    std::string const original = readFile(image);
+    Platform platform;
+    Runtime runtime { platform };
+    std::string const comment = "new comment \xF0\x9F\x98\x80";
+    int total = 0;
+    {
+        FaultySystemCalls counting;
+        ScopedSystemCalls installed(counting);
+        ASSERT_EQ(mMeta::hSetExifData(runtime, image.string(), comment), "OK") << platform.lastFailure().value_or("");
+        total = counting.calls();
+    }
+    std::string const written = readFile(image);
+    ASSERT_NE(written, original);
+    ASSERT_GT(total, 8);
+    for (Repeat repeat : { Repeat::Once, Repeat::FromThenOn }) {
+        for (int n = 1; n <= total; ++n) {
+            writeFile(image, original);
+            platform.clearLastFailure();
+            FaultySystemCalls faulty;
+            faulty.fail(Call::Any, n, repeat);
+            std::string word;
+            {
+                ScopedSystemCalls installed(faulty);
+                word = mMeta::hSetExifData(runtime, image.string(), comment);
+            }
+            std::string where = "call " + std::to_string(n)
+                + (repeat == Repeat::Once ? " failed once" : " failed from then on") + "\n" + describe(faulty);
+            std::string now = readFile(image);
+            if (word == "OK") {
+                EXPECT_EQ(now, written) << where;
+                EXPECT_FALSE(platform.lastFailure()) << where;
+            } else {
+                EXPECT_EQ(word, "Failed") << where;
+                // A failed flush of the folder comes after the rename: the new image is whole then.
+                EXPECT_TRUE(now == original || now == written) << where;
+                ASSERT_TRUE(platform.lastFailure()) << where;
+                std::string const prefix = "write the comment of " + image.string() + ": ";
+                EXPECT_EQ(platform.lastFailure()->substr(0, prefix.size()), prefix) << where;
+                EXPECT_GT(platform.lastFailure()->size(), prefix.size()) << where;
+            }
+            if (repeat == Repeat::Once) {
+                EXPECT_TRUE(temporariesBelow(dir.path()).empty()) << where << platform.lastFailure().value_or("");
             }
         }
     }

@@ -3,14 +3,17 @@
 // every file exists once (in its source folder or moved) with its contents, every copy is whole or
 // absent, and the next run removes the temporary items that the killed run left. The one exception is
 // the move in flight onto another file system: killed between placing its flushed copy and removing the
-// source, it leaves the file whole in both places.
+// source, it leaves the file whole in both places. Folders moved onto another file system are never left
+// in part under their own or their new name.
 
 #include "fs/FsTestSupport.h"
 #include "support/ScriptBundle.h"
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <chrono>
 #include <random>
+#include <thread>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -70,8 +73,8 @@ pid_t start(ScriptBundle const& bundle, int& output)
     return pid;
 }
 
-// Reads lines from the child until `lines` have come (or the output ends), then kills it.
-int killAfter(pid_t pid, int output, int lines)
+// Reads lines from the child until `lines` have come (or the output ends), waits `delay` more, then kills it.
+int killAfter(pid_t pid, int output, int lines, std::chrono::microseconds delay = {})
 {
     int seen = 0;
     char buffer[4096];
@@ -81,6 +84,8 @@ int killAfter(pid_t pid, int output, int lines)
             break;
         seen += int(std::count(buffer, buffer + n, '\n'));
     }
+    if (delay.count() > 0)
+        std::this_thread::sleep_for(delay);
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -152,6 +157,86 @@ TEST(KillDuringABatch, EveryFileExactlyOnceAndWhole)
             + "'))\n");
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "successfull\nsuccessfull\n");
+        EXPECT_EQ(temporariesBelow(dir.path()), std::vector<std::string> {}) << where;
+    }
+}
+
+namespace {
+
+constexpr int kFolders = 150;
+constexpr int kFilesPerFolder = 40;
+
+std::string folderFileContents(int folder, int file)
+{
+    return "folder " + std::to_string(folder) + " file " + std::to_string(file)
+        + std::string(std::size_t((folder * 7 + file) % 50) * 40, 'z');
+}
+
+}
+
+// Folders moved one by one onto another file system, killed at random points: every folder is whole at
+// its source or at its destination (or, for the move in flight, whole at both), never a part of it under
+// either name; the next folder moved out of the source folder into the destination clears what was left.
+TEST(KillDuringABatch, NoFolderIsEverHalfUnderItsName)
+{
+    TempDir dir(fastTemporaryFolder());
+    SmallTmpfs other(dir / "other", "64m");
+    if (!other.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    fs::path source = dir / "source";
+    fs::path moved = dir / "other" / "moved";
+    ScriptBundle bundle;
+    bundle.addScript("50_batch.lua",
+        "io.stdout:setvbuf('line')\nlocal tb = objc.cToolBox\nfor i = 0, " + std::to_string(kFolders - 1)
+            + " do\n  local n = 'd' .. i\n  print(tb:hStoreFiles3__('" + source.string() + "/' .. n, '"
+            + moved.string() + "/' .. n))\nend\n");
+
+    unsigned seed = std::random_device {}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> point(1, kFolders - 1);
+    // A moment after a folder's line, so that the kill also lands inside the removal of a source.
+    std::uniform_int_distribution<int> moment(0, 1500);
+    for (int round = 0; round < 10; ++round) {
+        for (auto const& folder : { source, moved }) {
+            fs::remove_all(folder);
+            fs::create_directories(folder);
+        }
+        std::vector<Tree> expected;
+        for (int d = 0; d < kFolders; ++d) {
+            fs::path folder = source / ("d" + std::to_string(d));
+            for (int file = 0; file < kFilesPerFolder; ++file)
+                writeFile(folder / ("f" + std::to_string(file) + ".jpg"), folderFileContents(d, file));
+            expected.push_back(treeAt(folder));
+        }
+
+        int output = -1;
+        pid_t pid = start(bundle, output);
+        ASSERT_GT(pid, 0);
+        int seen = killAfter(pid, output, point(random), std::chrono::microseconds(moment(random)));
+        std::string where = "seed " + std::to_string(seed) + ", round " + std::to_string(round) + ", killed after "
+            + std::to_string(seen) + " folders";
+
+        int twice = 0;
+        for (int d = 0; d < kFolders; ++d) {
+            std::string name = "d" + std::to_string(d);
+            Tree atSource = treeAt(source / name);
+            Tree atDestination = treeAt(moved / name);
+            ASSERT_TRUE(atSource == expected[std::size_t(d)] || atSource.empty()) << where << ": " << name;
+            ASSERT_TRUE(atDestination == expected[std::size_t(d)] || atDestination.empty()) << where << ": moved " << name;
+            ASSERT_FALSE(atSource.empty() && atDestination.empty()) << where << ": " << name;
+            if (!atSource.empty() && !atDestination.empty())
+                ++twice;
+        }
+        EXPECT_LE(twice, 1) << where;
+
+        // The next folder moved out of the source folder into the destination clears the killed run's
+        // temporaries in both.
+        writeFile(source / "next" / "f.jpg", "next");
+        ScriptBundle next;
+        auto r = next.runScript("print(objc.cToolBox:hStoreFiles3__('" + (source / "next").string() + "', '"
+            + (moved / "next").string() + "'))\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "successfull\n");
         EXPECT_EQ(temporariesBelow(dir.path()), std::vector<std::string> {}) << where;
     }
 }

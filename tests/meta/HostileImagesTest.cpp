@@ -60,3 +60,47 @@ TEST(HostileImages, CutAndDamagedFilesNeverCrashAndAreNeverHalfWritten)
         }
     }
 }
+
+// One process reads hostile and good images in any order: an XMP packet that claims the prefix "dc" for
+// another address leaves no trace in how later images are read or labelled.
+TEST(HostileImages, AnImageThatClaimsAKnownXmpPrefixChangesNoLaterReading)
+{
+    TempDir dir;
+    fs::path good = dir / "good.jpg";
+    ASSERT_TRUE(convert("-size 16x12 xc:blue " + shellQuoted(good.string())));
+    ASSERT_TRUE(exiftool("-q -overwrite_original -XMP-dc:Title='A title' -XMP-dc:Creator=Someone", good));
+    std::string bytes = readFile(good);
+    std::string const address = "http://purl.org/dc/elements/1.1/";
+    auto at = bytes.find(address);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, address.size(), "http://example.org/elements/1.1/");  // same length: the segment stays whole
+    fs::path hostile = dir / "hostile.jpg";
+    writeFile(hostile, bytes);
+
+    // What a fresh reader shows for the good image: its dc group, with the titles of its properties.
+    auto titleOf = [&](ImageProperties& images) {
+        ImageReading reading = images.read(good.string());
+        Value const* xmp = reading.properties.count("{XMP}") ? &reading.properties.at("{XMP}") : nullptr;
+        if (!xmp || !xmp->asDictionary().count("dc"))
+            return std::string("no dc group");
+        auto const& dc = xmp->asDictionary().at("dc").asDictionary();
+        if (!dc.count("title"))
+            return std::string("no title");
+        return images.label("title") + "=" + dc.at("title").description() + ", " + images.label("creator");
+    };
+    std::string const expected = "Title=A title, Creator";
+    {
+        ImageProperties first;
+        EXPECT_EQ(titleOf(first), expected);
+    }
+    for (int round = 0; round < 2; ++round) {
+        ImageProperties images;
+        ImageReading reading = images.read(hostile.string());
+        EXPECT_EQ(reading.source, ImageSource::Image);
+        EXPECT_TRUE(images.writeUserComment(hostile.string(), "still writable"));
+        // The same reader, and a new one whose labels are read only now.
+        EXPECT_EQ(titleOf(images), expected) << round;
+        ImageProperties later;
+        EXPECT_EQ(titleOf(later), expected) << round;
+    }
+}

@@ -307,3 +307,21 @@ TEST_F(RenameFromList, AnySpellingOfTheFilesFolderIsTheSameFolder)
         EXPECT_TRUE(fs::is_empty(b()));
     }
 }
+
+// The list is loaded all the same when the settings cannot be written; the cause is recorded.
+TEST_F(RenameFromList, SettingsThatCannotBeWrittenRecordTheirCause)
+{
+    writeFile(bundle.root() / "semi.txt", "a.jpg;x.jpg\n");
+    writeFile(bundle.home() / ".config", "a file where the settings folder must be");
+    auto r = run(R"(
+        local c = makeController()
+        answers = { { ROOT .. "/semi.txt" } }
+        c:hLoadRenameTextFile_(nil)
+        local cause = objc.lastFailure()
+        print(#c:valueForKey_("myRenameFilesList"), cause)
+    )");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string const config = (bundle.home() / ".config").string();
+    EXPECT_EQ(r.out, "1\twrite the user defaults to " + config + "/quodrix/defaults.plist: create the folder " + config
+            + ": File exists\n");
+}

@@ -90,6 +90,11 @@ int FaultySystemCalls::stat(char const* path, struct stat* info)
     QUODRIX_FAULT(Call::Stat, std::string("stat ") + path)
     return SystemCalls::stat(path, info);
 }
+int FaultySystemCalls::access(char const* path, int mode)
+{
+    QUODRIX_FAULT(Call::Stat, std::string("access ") + path)
+    return SystemCalls::access(path, mode);
+}
 long FaultySystemCalls::readFolder(int fd, void* buffer, std::size_t size)
 {
     QUODRIX_FAULT(Call::ReadFolder, "readFolder")

@@ -38,6 +38,7 @@ public:
     int fstatat(int folder, char const* name, struct stat* info, int flags) override;
     int lstat(char const* path, struct stat* info) override;
     int stat(char const* path, struct stat* info) override;
+    int access(char const* path, int mode) override;
     long readFolder(int fd, void* buffer, std::size_t size) override;
     int rename(char const* from, char const* to) override;
     int renameat2(char const* from, char const* to, unsigned flags) override;
