@@ -258,6 +258,16 @@ Status createFolderTree(std::string const& path)
     return {};
 }
 
+Status renameKept(std::string const& source, std::string const& destination)
+{
+    if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
+        return Status::refused("not a usable path: \"" + (FileStore::isUsablePath(source) ? destination : source) + "\"");
+    Status moved = renameNoReplace(source, destination);
+    if (moved || moved.error() != EXDEV)
+        return moved;
+    return place(Placement::Move, Existing::Kept, source, destination);
+}
+
 Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination)
 {
     if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))

@@ -38,6 +38,12 @@ enum class Existing { Kept, Replaced };
 
 Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination);
 
+// Renames an item without ever replacing anything: one rename with RENAME_NOREPLACE (EEXIST refused as
+// "would replace an existing item"); across file systems, the Existing::Kept move of placeItem. Unlike
+// placeItem it reads no folder on the way (no stale temporaries are cleared), so a run of many renames in
+// one folder takes time in proportion to their number.
+Status renameKept(std::string const& source, std::string const& destination);
+
 // Whether something exists at the path once symbolic links are followed (a dangling link does not count).
 bool itemExists(std::string const& path);
 
