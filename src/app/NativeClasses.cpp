@@ -4,6 +4,7 @@
 #include "app/MyModel.h"
 #include "app/MyObjectControler.h"
 #include "app/QDFFullScreen.h"
+#include "app/QDRenamePlan.h"
 #include "app/cAppUpdater.h"
 #include "app/ocPopUpBtnAppearance.h"
 #include "core/Class.h"
@@ -107,6 +108,7 @@ void registerNativeClasses(Runtime& runtime)
     QDbookmarks::registerClass(runtime);
     QDFFullScreen::registerClass(runtime);
     QDFileProperty::registerClass(runtime);
+    QDRenamePlan::registerClass(runtime);
 }
 
 }

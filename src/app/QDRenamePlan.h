@@ -1,0 +1,48 @@
+#pragma once
+// QDRenamePlan: a RenamePlan for scripts. A script fills one plan, by pairs (addPair::), by pattern
+// (planPattern:, the whole of `quodrix rename`'s naming done natively) or from a rename list (planList:),
+// then checks it, carries it out, and reads the rows back in one call, so that a run of many files costs a
+// few bridge calls, not a few per file.
+//
+// Rows are in the order the pairs were added; a pair whose source and target are one item is no change and
+// shows in `rows` with state "unchanged" but not in reportText nor in the log.
+
+#include "core/Object.h"
+#include "core/Value.h"
+#include "rename/RenamePlan.h"
+
+#include <optional>
+#include <string>
+
+namespace quodrix {
+
+class Runtime;
+
+class QDRenamePlan : public Object {
+public:
+    static void registerClass(Runtime& runtime);
+
+    // The pairs of pattern renaming of the files (dictionary keys: find, replace, files, once, ignoreExt,
+    // start, step, case, caseExt, flatten, destination). The files are numbered in natural order of their
+    // paths, matching files only. nullopt when planned; otherwise what is wrong with FIND or REPLACE.
+    std::optional<std::string> planPattern(Dictionary const& options);
+    // The pairs of a rename list (keys: list, separator, folders, destination): each present name is looked
+    // for in the folders in turn. nullopt when planned; otherwise why the list cannot be read.
+    std::optional<std::string> planList(Dictionary const& options);
+
+    RenamePlan& plan() { return m_plan; }
+    // One line per change: "old -> new", then "  would fail: CAUSE" (not executed) or "  failed: CAUSE".
+    std::string reportText(bool executed) const;
+    // Sends the action-log call for each change; returns how many were sent.
+    std::size_t logActions(Runtime& runtime, bool executed) const;
+    Array rows() const;
+
+private:
+    RenamePlan m_plan;
+    bool m_executed = false;
+};
+
+// A path as a row shows it: control characters and bytes that are not UTF-8 as \xHH (\t and \n by name).
+std::string displayedPath(std::string const& path);
+
+}
