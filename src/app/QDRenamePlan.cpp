@@ -37,6 +37,31 @@ private:
     ExifTags::Tags m_tags;
 };
 
+// The path without "." components and repeated slashes ("/a/./b//c" gives "/a/b/c"), so that rows and
+// {parent} read as a person expects. ".." stays: what it names depends on links.
+std::string cleaned(std::string const& path)
+{
+    std::string out;
+    out.reserve(path.size());
+    bool const absolute = !path.empty() && path[0] == '/';
+    std::size_t i = 0;
+    while (i <= path.size()) {
+        std::size_t slash = path.find('/', i);
+        if (slash == std::string::npos)
+            slash = path.size();
+        std::string_view part(path.data() + i, slash - i);
+        if (!part.empty() && part != ".") {
+            if (!out.empty() || absolute)
+                out += '/';
+            out += part;
+        }
+        i = slash + 1;
+    }
+    if (out.empty())
+        return absolute ? "/" : ".";
+    return out;
+}
+
 Value const* entry(Dictionary const& options, char const* key)
 {
     auto found = options.find(key);
@@ -69,7 +94,7 @@ std::vector<std::string> pathsOption(Dictionary const& options, char const* key)
     if (Value const* value = entry(options, key); value && value->kind() == Kind::Array) {
         for (auto const& element : value->asArray()) {
             if (auto text = element.text())
-                paths.push_back(*text);
+                paths.push_back(cleaned(*text));
         }
     }
     return paths;
@@ -149,7 +174,9 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
 
     std::vector<std::string> files = pathsOption(options, "files");
     std::stable_sort(files.begin(), files.end(), naturalLess);
-    std::string const destination = textOption(options, "destination");
+    std::string destination = textOption(options, "destination");
+    if (!destination.empty())
+        destination = cleaned(destination);
     std::int64_t number = integerOption(options, "start", 1);
     std::int64_t const step = integerOption(options, "step", 1);
     ExifFacts facts;
@@ -178,7 +205,9 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
             return "cannot read the rename list " + list;
     }
     std::vector<std::string> const folders = pathsOption(options, "folders");
-    std::string const destination = textOption(options, "destination");
+    std::string destination = textOption(options, "destination");
+    if (!destination.empty())
+        destination = cleaned(destination);
     m_plan.reserve(pairs.size());
     for (auto const& pair : pairs) {
         std::string const present(pair.present), renamed(pair.renamed);

@@ -277,6 +277,15 @@ TEST_F(RenameCommand, CommandLineConventions)
     EXPECT_TRUE(fs::exists(m_bundle.root() / "out/b.jpg"));
 }
 
+TEST_F(RenameCommand, AFolderSpelledRelativelyReadsAsItself)
+{
+    make({ { "a.jpg", "" } });
+    m_bundle.setWorkingFolder(dir());
+    auto run = rename({ "^", "{parent}-", "." });
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(row("a.jpg", "pics-a.jpg"), run.out);
+}
+
 TEST_F(RenameCommand, ControlCharactersShowEscaped)
 {
     make({ { "tab\there.jpg", "" }, { std::string("bad\xFFname.jpg"), "" } });
