@@ -128,16 +128,14 @@ local function parse(args)
   return options
 end
 
--- The files that a folder argument stands for, collected by the "renameDir" walk; nil when the argument
--- is not a readable folder. The second result says why the walk missed files, or is nil.
-local function filesBelow(folder)
-  if objc.cToolBox:hGetFilesInDir_(folder) == nil then return nil end
-  local previous = objc.panels.open
-  objc.panels.open = function(request) return { folder } end
-  local files = objc.cToolBox:hOpenDialogFilesOC_("renameDir")
-  local missed = objc.lastFailure()
-  objc.panels.open = previous
-  return files or {}, missed
+-- One action-log row per change, sent to the script class myAppLog as the controllers send it; a missing
+-- class yields no rows.
+local function logChanges(plan)
+  local log = objc.class("myAppLog")
+  if log == nil then return end
+  for _, values in ipairs(plan:logValues()) do
+    log:hLogMyActions_______(values[1], values[2], values[3], values[4], values[5], values[6], values[7])
+  end
 end
 
 -- Plans and, when asked, carries out one run. Returns the exit status.
@@ -148,17 +146,7 @@ function Rename.run(options)
     problem = plan:planList_({ list = options.list, separator = options.separator or ";", folders = options.folders,
       destination = options.destination })
   else
-    local files = {}
-    for _, argument in ipairs(options.arguments) do
-      local below, missed = filesBelow(argument)
-      if missed then options.missed = options.missed or missed end
-      if below then
-        for _, path in ipairs(below) do files[#files + 1] = path end
-      else
-        files[#files + 1] = argument
-      end
-    end
-    problem = plan:planPattern_({ find = options.find, replace = options.replace, files = files,
+    problem = plan:planPattern_({ find = options.find, replace = options.replace, files = options.arguments,
       once = options.once or false, ignoreExt = options.ignoreExt or false, start = options.start or 1,
       step = options.step or 1, case = options.case or "", caseExt = options.caseExt or false,
       flatten = options.flatten or false, destination = options.destination or "" })
@@ -167,12 +155,12 @@ function Rename.run(options)
     App.eprintf("quodrix rename: %s\n%s", problem, usageText)
     return 2
   end
+  local failures = plan:check()
+  local summary = plan:summary()
+  options.missed = summary.missed
   if options.missed then
     App.eprintf("quodrix rename: not every folder could be read: %s\n", options.missed)
   end
-
-  local failures = plan:check()
-  local summary = plan:summary()
   if summary.pairs == summary.unchanged then
     App.eprintf("quodrix rename: nothing to rename\n")
     return 1
@@ -182,7 +170,7 @@ function Rename.run(options)
   end
   io.stdout:write(plan:reportText())
   io.stdout:flush()
-  plan:logActions()
+  logChanges(plan)
   if options.execute then
     App.eprintf("%d renamed, %d failed\n", summary.done, summary.failed)
     if failures > 0 and not options.keepGoing then

@@ -6,11 +6,13 @@
 #include "platform/ActionLogEntry.h"
 #include "rename/RenamePattern.h"
 #include "text/TextFiles.h"
+#include "toolbox/FileCollector.h"
 #include "toolbox/cToolBox.h"
 #include "util/cNSFileHandling.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 #include <sys/stat.h>
 
 namespace quodrix {
@@ -115,6 +117,17 @@ void addNamed(RenamePlan& plan, std::string const& source, std::string const& fo
         plan.add(source, std::move(target));
 }
 
+// The "renameDir" collection: every item below a folder that is not a folder, hidden items left out, package
+// folders entered.
+collection::ActionRow const& renameDirRow()
+{
+    for (auto const& row : collection::openDialogFilesOCRows()) {
+        if (row.name == "renameDir")
+            return row;
+    }
+    throw std::logic_error("no renameDir collection");
+}
+
 std::string stateName(PairState state)
 {
     switch (state) {
@@ -172,7 +185,19 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
     if (!compiled)
         return error;
 
-    std::vector<std::string> files = pathsOption(options, "files");
+    std::vector<std::string> files;
+    for (auto& argument : pathsOption(options, "files")) {
+        struct stat info {};
+        if (::stat(argument.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            files.push_back(std::move(argument));
+            continue;
+        }
+        Status cause;
+        for (auto& path : collection::collectBelow(renameDirRow(), argument, &cause))
+            files.push_back(cleaned(path));
+        if (!cause.ok() && m_missed.empty())
+            m_missed = cause.message();
+    }
     std::stable_sort(files.begin(), files.end(), naturalLess);
     std::string destination = textOption(options, "destination");
     if (!destination.empty())
@@ -251,21 +276,22 @@ std::string QDRenamePlan::reportText(bool executed) const
     return text;
 }
 
-std::size_t QDRenamePlan::logActions(Runtime& runtime, bool executed) const
+Array QDRenamePlan::logValues(bool executed) const
 {
-    std::size_t sent = 0;
+    Array values;
+    values.reserve(m_plan.pairs().size());
     for (auto const& pair : m_plan.pairs()) {
         if (pair.state == PairState::Unchanged)
             continue;
         std::string status = pair.state == PairState::Failed ? cToolBox::kFailed
             : executed                                      ? cToolBox::kSuccess
                                                             : "Simulation";
-        (void)reportAction(runtime, Value(), Value(),
-            ActionLogEntry { "File renaming", "Rename", std::move(status), FileStore::lastComponent(pair.source),
-                pair.target.empty() ? std::string() : FileStore::lastComponent(pair.target), pair.source, pair.target });
-        ++sent;
+        values.push_back(ActionLogEntry { "File renaming", "Rename", std::move(status),
+            FileStore::lastComponent(pair.source), pair.target.empty() ? std::string() : FileStore::lastComponent(pair.target),
+            pair.source, pair.target }
+                             .values());
     }
-    return sent;
+    return values;
 }
 
 Array QDRenamePlan::rows() const
@@ -288,12 +314,16 @@ Dictionary dictionaryArgument(Call const& c)
     return c.args[0].asDictionary();
 }
 
-Value summaryValue(RenamePlan const& plan)
+Value summaryValue(QDRenamePlan const& self)
 {
+    RenamePlan const& plan = self.plan();
     auto s = plan.summary();
     std::size_t const pairs = plan.pairs().size();
-    return Dictionary { { "pairs", Value(pairs) }, { "done", Value(s.done) }, { "failed", Value(s.failed) },
+    Dictionary summary { { "pairs", Value(pairs) }, { "done", Value(s.done) }, { "failed", Value(s.failed) },
         { "unchanged", Value(s.unchanged) }, { "planned", Value(pairs - s.done - s.failed - s.unchanged) } };
+    if (!self.missed().empty())
+        summary["missed"] = Value(self.missed());
+    return summary;
 }
 
 }
@@ -320,18 +350,18 @@ void QDRenamePlan::registerClass(Runtime& runtime)
                 auto& self = c.self<QDRenamePlan>();
                 (void)self.plan().execute(c.args.boolean(0) ? OnFailure::KeepGoing : OnFailure::Stop);
                 self.m_executed = true;
-                return summaryValue(self.plan());
+                return summaryValue(self);
             })
-        .method("summary", [](Call const& c) { return summaryValue(c.self<QDRenamePlan>().plan()); })
+        .method("summary", [](Call const& c) { return summaryValue(c.self<QDRenamePlan>()); })
         .method("rows", [](Call const& c) { return Value(c.self<QDRenamePlan>().rows()); })
         .method("reportText",
             [](Call const& c) {
                 auto& self = c.self<QDRenamePlan>();
                 return Value(self.reportText(self.m_executed));
             })
-        .method("logActions", [](Call const& c) {
+        .method("logValues", [](Call const& c) {
             auto& self = c.self<QDRenamePlan>();
-            return Value(self.logActions(c.runtime, self.m_executed));
+            return Value(self.logValues(self.m_executed));
         });
 }
 

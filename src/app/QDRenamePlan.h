@@ -23,7 +23,8 @@ public:
     static void registerClass(Runtime& runtime);
 
     // The pairs of pattern renaming of the files (dictionary keys: find, replace, files, once, ignoreExt,
-    // start, step, case, caseExt, flatten, destination). The files are numbered in natural order of their
+    // start, step, case, caseExt, flatten, destination). A folder among the files stands for every file below
+    // it, hidden items left out (the "renameDir" walk). The files are numbered in natural order of their
     // paths, matching files only. nullopt when planned; otherwise what is wrong with FIND or REPLACE.
     std::optional<std::string> planPattern(Dictionary const& options);
     // The pairs of a rename list (keys: list, separator, folders, destination): each present name is looked
@@ -31,15 +32,19 @@ public:
     std::optional<std::string> planList(Dictionary const& options);
 
     RenamePlan& plan() { return m_plan; }
+    RenamePlan const& plan() const { return m_plan; }
     // One line per change: "old -> new", then "  would fail: CAUSE" (not executed) or "  failed: CAUSE".
     std::string reportText(bool executed) const;
-    // Sends the action-log call for each change; returns how many were sent.
-    std::size_t logActions(Runtime& runtime, bool executed) const;
+    // The seven values of the action-log call (myAppLog hLogMyActions:::::::) for each change, in row order.
+    Array logValues(bool executed) const;
+    // Why a folder walk of planPattern missed files (a folder it could not read); empty when it read all.
+    std::string const& missed() const { return m_missed; }
     Array rows() const;
 
 private:
     RenamePlan m_plan;
     bool m_executed = false;
+    std::string m_missed;
 };
 
 // A path as a row shows it: control characters and bytes that are not UTF-8 as \xHH (\t and \n by name).

@@ -3,6 +3,7 @@
 #include "fs/FileStore.h"
 #include "text/UnicodeText.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <sys/stat.h>
@@ -296,7 +297,14 @@ std::pair<std::string, std::string> baseAndExtension(std::string const& fileName
 bool naturalLess(std::string const& a, std::string const& b)
 {
     auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    std::size_t i = 0, j = 0;
+    // The common beginning decides nothing, except that a run of digits it ends inside is read whole.
+    std::size_t common = 0;
+    std::size_t const shorter = std::min(a.size(), b.size());
+    while (common < shorter && a[common] == b[common])
+        ++common;
+    while (common > 0 && isDigit(a[common - 1]))
+        --common;
+    std::size_t i = common, j = common;
     while (i < a.size() && j < b.size()) {
         if (isDigit(a[i]) && isDigit(b[j])) {
             std::size_t ei = i, ej = j;

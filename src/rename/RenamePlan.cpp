@@ -1,5 +1,6 @@
 #include "rename/RenamePlan.h"
 
+#include "fs/FileOps.h"
 #include "fs/FileStore.h"
 #include "fs/ItemPlacement.h"
 #include "fs/SystemCalls.h"
@@ -13,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace quodrix {
 
@@ -43,11 +45,15 @@ struct ItemKeyHash {
     }
 };
 
-// The folders of a plan, each looked up once by the text of its path.
+// The folders of a plan, each looked up once by the text of its path. A folder that many pairs use is
+// read once, and the names in it answer whether an item exists; in other folders each item is looked up.
 class FolderCache {
 public:
-    // The identity of the folder, links followed; nullopt when it is not a folder (errno-free: the caller
-    // reports it as missing).
+    static constexpr std::size_t kReadFrom = 32;  // pairs in one folder from which it is read whole
+
+    void use(std::string const& folder) { ++m_uses[folder]; }
+
+    // The identity of the folder, links followed; nullopt when it is not a folder.
     std::optional<FolderIdentity> identity(std::string const& folder)
     {
         auto found = m_folders.find(folder);
@@ -61,8 +67,35 @@ public:
         return id;
     }
 
+    // Whether an item (a dangling link too) is at folder/name; 0 when there is, else the error number.
+    int lookUp(std::string const& folder, std::string_view name, std::string const& path)
+    {
+        if (auto const* names = namesIn(folder); names && name != "." && name != "..")
+            return names->count(std::string(name)) ? 0 : ENOENT;
+        struct stat info {};
+        return systemCalls().lstat(path.c_str(), &info) == 0 ? 0 : errno;
+    }
+
 private:
+    std::unordered_set<std::string> const* namesIn(std::string const& folder)
+    {
+        auto uses = m_uses.find(folder);
+        if (uses == m_uses.end() || uses->second < kReadFrom)
+            return nullptr;
+        auto found = m_names.find(folder);
+        if (found == m_names.end()) {
+            std::optional<std::unordered_set<std::string>> names;
+            std::vector<std::string> listed;
+            if (readFolderNames(folder, listed))
+                names.emplace(std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+            found = m_names.emplace(folder, std::move(names)).first;
+        }
+        return found->second ? &*found->second : nullptr;
+    }
+
     std::unordered_map<std::string, std::optional<FolderIdentity>> m_folders;
+    std::unordered_map<std::string, std::size_t> m_uses;
+    std::unordered_map<std::string, std::optional<std::unordered_set<std::string>>> m_names;
 };
 
 // The folder part and the name part of a path, without touching trailing slashes: "a/" has an empty name.
@@ -124,6 +157,16 @@ void RenamePlan::check()
     std::vector<std::optional<ItemKey>> sourceKeys(count), targetKeys(count);
     std::vector<std::string> sourceNames(count);
 
+    std::vector<std::string> sourceFolders(count), targetFolders(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (m_pairs[i].state == PairState::Failed)
+            continue;
+        sourceFolders[i] = FileStore::parentOf(m_pairs[i].source);
+        targetFolders[i] = splitPath(m_pairs[i].target).first;
+        folders.use(sourceFolders[i]);
+        folders.use(targetFolders[i]);
+    }
+
     // Each pair on its own: the source, the new name, the two folders.
     for (std::size_t i = 0; i < count; ++i) {
         PlannedRename& pair = m_pairs[i];
@@ -131,11 +174,14 @@ void RenamePlan::check()
             continue;
         // The source's own name, in the folder that holds it (a path that ends in "/" names the item before it).
         sourceNames[i] = FileStore::lastComponent(pair.source);
-        if (auto id = folders.identity(FileStore::parentOf(pair.source)))
+        if (auto id = folders.identity(sourceFolders[i]))
             sourceKeys[i] = ItemKey { id->device, id->inode, sourceNames[i] };
-        struct stat info {};
-        if (!FileStore::isUsablePath(pair.source) || systemCalls().lstat(pair.source.c_str(), &info) != 0) {
-            fail(i, FileStore::isUsablePath(pair.source) ? std::strerror(errno) : "not a usable path");
+        if (!FileStore::isUsablePath(pair.source)) {
+            fail(i, "not a usable path");
+            continue;
+        }
+        if (int error = folders.lookUp(sourceFolders[i], sourceNames[i], pair.source); error != 0) {
+            fail(i, std::strerror(error));
             continue;
         }
         auto [targetFolder, targetName] = splitPath(pair.target);
@@ -194,8 +240,7 @@ void RenamePlan::check()
             m_previous[holder->second] = i;
             continue;
         }
-        struct stat info {};
-        if (systemCalls().lstat(m_pairs[i].target.c_str(), &info) == 0)
+        if (folders.lookUp(targetFolders[i], splitPath(m_pairs[i].target).second, m_pairs[i].target) == 0)
             fail(i, kWouldReplace);
     }
     // A pair whose target is freed by a failing pair fails too, and so on up the chain.
