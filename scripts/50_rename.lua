@@ -28,7 +28,8 @@ options:
       --from-list FILE take the pairs of a rename list; present names are looked up in the FOLDERs
       --separator S    the separator of the rename list (default ";")
   -h, --help           this text
-Without -x each changed file shows as "old -> new", or "old -> new  would fail: CAUSE".
+Write -- before FIND when it begins with "-". Without -x each changed file shows as "old -> new", or
+"old -> new  would fail: CAUSE".
 Exit status: 0 all done (or the plan holds), 1 something failed or nothing to do, 2 usage error.
 ]]
 
