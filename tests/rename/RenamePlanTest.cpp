@@ -3,6 +3,7 @@
 
 #include "fs/FsTestSupport.h"
 #include "rename/RenamePlan.h"
+#include "support/FaultySystemCalls.h"
 #include "support/ScriptBundle.h"
 
 #include <filesystem>
@@ -251,6 +252,52 @@ TEST_F(RenamePlanTest, AFailedStepOfACycleIsUndone)
     EXPECT_EQ(3u, summary.failed);
     EXPECT_EQ(before, tree());
     EXPECT_EQ("b -> c: failed: the journal cannot be written", rowsOf(plan)[1]);
+}
+
+TEST_F(RenamePlanTest, ARenameFailingAtAnyStepLosesNothingAndLeavesACycleWhole)
+{
+    // A three-cycle takes four renames and a chain one; each of the five fails in turn.
+    for (int failing = 1; failing <= 5; ++failing) {
+        TempDir dir;
+        for (auto const& [name, data] : std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" } })
+            write(dir.path() / name, data);
+        auto path = [&](char const* name) { return (dir.path() / name).string(); };
+        RenamePlan plan;
+        plan.add(path("a"), path("b"));
+        plan.add(path("b"), path("c"));
+        plan.add(path("c"), path("a"));
+        plan.add(path("d"), path("e"));
+        FaultySystemCalls faulty;
+        faulty.fail(Call::Rename, failing, Repeat::Once);
+        {
+            ScopedSystemCalls scoped(faulty);
+            (void)plan.execute(OnFailure::KeepGoing);
+        }
+        EXPECT_EQ(1, faulty.failures()) << failing;
+        std::map<std::string, std::string> files;
+        for (auto const& item : fs::directory_iterator(dir.path())) {
+            std::ifstream in(item.path(), std::ios::binary);
+            files[item.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+        }
+        EXPECT_EQ(4u, files.size()) << failing;  // a, b, c, and d or e: no temporary left behind
+        std::map<std::string, std::string> cycle { { "a", files["a"] }, { "b", files["b"] }, { "c", files["c"] } };
+        bool const untouched = cycle == std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "C" } };
+        bool const done = cycle == std::map<std::string, std::string> { { "a", "C" }, { "b", "A" }, { "c", "B" } };
+        EXPECT_TRUE(untouched || done) << failing;
+        EXPECT_EQ(1u, files.count("d") + files.count("e")) << failing;
+    }
+}
+
+TEST_F(RenamePlanTest, AMoveIntoAnotherFileSystemCopiesThenRemoves)
+{
+    TempDir fast(fastTemporaryFolder());
+    write(fast.path() / "x.jpg", "X");
+    RenamePlan plan;
+    plan.add((fast.path() / "x.jpg").string(), at("y.jpg"));
+    auto summary = plan.execute(OnFailure::Stop);
+    EXPECT_EQ(1u, summary.done) << ::testing::PrintToString(rowsOf(plan));
+    EXPECT_FALSE(fs::exists(fast.path() / "x.jpg"));
+    EXPECT_EQ((std::map<std::string, std::string> { { "y.jpg", "X" } }), contents());
 }
 
 TEST(RenamePlanScale, AHundredThousandPairsPlanAndRunInOneFolder)
