@@ -26,7 +26,7 @@ options:
   -d, --dest DIR       move the files into DIR instead of renaming them in place
   -k, --keep-going     carry out what can be done even when some renames would fail
       --from-list FILE take the pairs of a rename list; present names are looked up in the FOLDERs
-      --separator S    the separator of the rename list (default ";")
+      --separator S    the separator of the rename list: a text, or tab, comma (default ";")
   -h, --help           this text
 Write -- before FIND when it begins with "-". Without -x each changed file shows as "old -> new", or
 "old -> new  would fail: CAUSE".
@@ -110,6 +110,10 @@ local function parse(args)
     return nil, "--case takes upper, lower or title, not " .. options.case
   end
   if options.separator ~= nil and options.list == nil then return nil, "--separator goes with --from-list" end
+  if options.separator ~= nil then
+    options.separator = ({ tab = "\t", semicolon = ";", comma = "," })[options.separator] or options.separator
+    if options.separator == "" then return nil, "--separator needs a separator" end
+  end
   if options.list then
     if #positional < 1 then return nil, "--from-list needs at least one FOLDER" end
     options.list = App.absolute(options.list)

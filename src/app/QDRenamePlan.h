@@ -26,10 +26,10 @@ public:
     // start, step, case, caseExt, flatten, destination). A folder among the files stands for every file below
     // it, hidden items left out (the "renameDir" walk). The files are numbered in natural order of their
     // paths, matching files only. nullopt when planned; otherwise what is wrong with FIND or REPLACE.
-    std::optional<std::string> planPattern(Dictionary const& options);
+    [[nodiscard]] std::optional<std::string> planPattern(Dictionary const& options);
     // The pairs of a rename list (keys: list, separator, folders, destination): each present name is looked
     // for in the folders in turn. nullopt when planned; otherwise why the list cannot be read.
-    std::optional<std::string> planList(Dictionary const& options);
+    [[nodiscard]] std::optional<std::string> planList(Dictionary const& options);
 
     RenamePlan& plan() { return m_plan; }
     RenamePlan const& plan() const { return m_plan; }

@@ -226,7 +226,7 @@ NewName RenamePattern::apply(std::string const& path, std::int64_t number, FileF
             case Token::Kind::Literal: out.append(token.literal); break;
             case Token::Kind::Group: out.append(c.matcher->group(token.group, status)); break;
             case Token::Kind::Number: {
-                char digits[32];
+                char digits[128];
                 std::snprintf(digits, sizeof digits, "%0*lld", token.width, static_cast<long long>(number));
                 out.append(icu::UnicodeString(digits, -1, icu::UnicodeString::kInvariant));
                 break;

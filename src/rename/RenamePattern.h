@@ -51,11 +51,11 @@ struct NewName {
 class RenamePattern {
 public:
     // The compiled pattern, or nullptr with `error` saying what is wrong with FIND or REPLACE.
-    static std::unique_ptr<RenamePattern> compile(PatternOptions const& options, std::string& error);
+    [[nodiscard]] static std::unique_ptr<RenamePattern> compile(PatternOptions const& options, std::string& error);
     ~RenamePattern();
 
     // The new name of the file at `path`, which is file number `number` of the run.
-    NewName apply(std::string const& path, std::int64_t number, FileFacts& facts) const;
+    [[nodiscard]] NewName apply(std::string const& path, std::int64_t number, FileFacts& facts) const;
 
     struct Token;
     struct Compiled;

@@ -153,7 +153,8 @@ TEST_F(RenameCommand, SwapAndThreeCycleFromAList)
     EXPECT_EQ("a.jpg", contents(dir()).begin()->first);
     EXPECT_EQ("A", contents(dir())["a.jpg"]);
 
-    auto run = rename({ "-xk", "--from-list", (m_bundle.root() / "list.txt").string(), "--separator", ";", dir().string() });
+    writeFile(m_bundle.root() / "list.txt", "a.jpg\tb.jpg\nb.jpg\ta.jpg\nx\ty\r\ny\tz\r\nz\tx\nmissing\tm\n");
+    auto run = rename({ "-xk", "--from-list", (m_bundle.root() / "list.txt").string(), "--separator", "tab", dir().string() });
     EXPECT_EQ(1, run.status);
     EXPECT_EQ(row("a.jpg", "b.jpg") + row("b.jpg", "a.jpg") + row("x", "y") + row("y", "z") + row("z", "x")
             + "missing -> m  failed: not found in the folders given\n",
@@ -262,6 +263,8 @@ TEST_F(RenameCommand, CommandLineConventions)
         { { "a", "{size}", at("a.jpg") }, "unknown variable {size}" },
         { { "--from-list", at("a.jpg"), at("a.jpg") }, "not a folder: " + at("a.jpg") },
         { { "--execute=yes", "a", "b", at("a.jpg") }, "--execute takes no value" },
+        { { "--separator", ",", "a", "b", at("a.jpg") }, "--separator goes with --from-list" },
+        { { "-d" }, "-d needs a value" },
     };
     for (auto const& r : refused) {
         auto run = rename(r.arguments);
