@@ -199,6 +199,8 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
             m_missed = cause.message();
     }
     std::stable_sort(files.begin(), files.end(), naturalLess);
+    // A file named twice (itself and through its folder) is one file of the run.
+    files.erase(std::unique(files.begin(), files.end()), files.end());
     std::string destination = textOption(options, "destination");
     if (!destination.empty())
         destination = cleaned(destination);

@@ -62,7 +62,7 @@ TEST_F(RenameCommand, PreviewShowsExactlyWhatExecuteThenDoes)
     EXPECT_EQ("", preview.err);
     EXPECT_EQ(original, contents(dir()));
 
-    auto done = rename({ "-x", "--", "IMG_(\\d)", "photo-$1", at("-IMG_3.jpg"), at("IMG_1 holiday.jpg"),
+    auto done = rename({ "-x", "--", "IMG_(\\d)", "photo-$1", at("-IMG_3.jpg"), at("IMG_1 holiday.jpg"), dir().string(),
         at("IMG_2 \xF0\x9F\x8C\x8A.jpg"), at("notes.txt") });
     EXPECT_EQ(0, done.status) << done.err;
     EXPECT_EQ(expected, done.out);
