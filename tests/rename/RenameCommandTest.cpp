@@ -81,6 +81,11 @@ TEST_F(RenameCommand, PreviewShowsExactlyWhatExecuteThenDoes)
     auto again = rename({ "IMG_(\\d)", "photo-$1", dir().string() });
     EXPECT_EQ(1, again.status);
     EXPECT_EQ("quodrix rename: nothing to rename\n", again.err);
+
+    // A run that changed nothing logged nothing; the log of the last real run reverses it.
+    auto undo = m_bundle.run({ "undo" });
+    EXPECT_EQ(0, undo.status) << undo.err;
+    EXPECT_EQ(original, contents(dir()));
 }
 
 TEST_F(RenameCommand, NameVariablesAndNumbering)
