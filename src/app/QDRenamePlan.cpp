@@ -230,6 +230,7 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
         struct stat info {};
         if (::stat(list.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
             return "cannot read the rename list " + list;
+        return "the rename list " + list + " holds no usable line (is the separator right?)";
     }
     std::vector<std::string> const folders = pathsOption(options, "folders");
     std::string destination = textOption(options, "destination");

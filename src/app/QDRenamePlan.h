@@ -28,7 +28,7 @@ public:
     // paths, matching files only. nullopt when planned; otherwise what is wrong with FIND or REPLACE.
     [[nodiscard]] std::optional<std::string> planPattern(Dictionary const& options);
     // The pairs of a rename list (keys: list, separator, folders, destination): each present name is looked
-    // for in the folders in turn. nullopt when planned; otherwise why the list cannot be read.
+    // for in the folders in turn. nullopt when planned; otherwise why the list cannot be read or gives no pair.
     [[nodiscard]] std::optional<std::string> planList(Dictionary const& options);
 
     RenamePlan& plan() { return m_plan; }

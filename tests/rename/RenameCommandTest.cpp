@@ -270,6 +270,8 @@ TEST_F(RenameCommand, CommandLineConventions)
         { { "--execute=yes", "a", "b", at("a.jpg") }, "--execute takes no value" },
         { { "--separator", ",", "a", "b", at("a.jpg") }, "--separator goes with --from-list" },
         { { "-d" }, "-d needs a value" },
+        { { "--from-list", at("a.jpg"), dir().string() }, "the rename list " + at("a.jpg") + " holds no usable line (is the separator right?)" },
+        { { "--from-list", at("none.txt"), dir().string() }, "cannot read the rename list " + at("none.txt") },
     };
     for (auto const& r : refused) {
         auto run = rename(r.arguments);
