@@ -4,6 +4,7 @@
 #include "fs/FileStore.h"
 #include "meta/ExifTags.h"
 #include "platform/ActionLogEntry.h"
+#include "rename/InsertName.h"
 #include "rename/RenamePattern.h"
 #include "text/TextFiles.h"
 #include "toolbox/FileCollector.h"
@@ -261,6 +262,34 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
     return std::nullopt;
 }
 
+void QDRenamePlan::planInsert(Dictionary const& options)
+{
+    m_action = "Insert";
+    if (flagOption(options, "copy"))
+        m_plan.setOperation(Operation::Copy);
+    std::string const text = textOption(options, "text");
+    auto const positions = splitPositions(textOption(options, "positions"));
+    bool const inPlace = flagOption(options, "inPlace");
+    std::string const destination = destinationPrefix(textOption(options, "destination"));
+    std::vector<std::string> files = pathsOption(options, "files");
+    if (inPlace)
+        std::stable_sort(files.begin(), files.end(), naturalLess);
+    m_plan.reserve(files.size());
+    for (auto const& path : files) {
+        // The new name as the insert renaming controller makes it.
+        NameParts parts = splitFileName(FileStore::lastComponent(path));
+        auto working = insertAtPositions(parts.base, text, positions);
+        std::string const newName = working.value_or(parts.base) + "." + parts.extension;
+        std::string const prefix = inPlace ? joined(FileStore::parentOf(path), "") : destination;
+        if (!working)
+            m_plan.addFailed(path, prefix + newName, "the name or the text is not valid text there");
+        else if (newName.find('/') != std::string::npos)
+            m_plan.addFailed(path, prefix + newName, "not one path component");
+        else
+            m_plan.add(path, prefix + newName);
+    }
+}
+
 std::string QDRenamePlan::reportText(bool executed) const
 {
     std::string text;
@@ -289,7 +318,7 @@ Array QDRenamePlan::logValues(bool executed) const
         std::string status = pair.state == PairState::Failed ? cToolBox::kFailed
             : executed                                      ? cToolBox::kSuccess
                                                             : "Simulation";
-        values.push_back(ActionLogEntry { "File renaming", "Rename", std::move(status),
+        values.push_back(ActionLogEntry { "File renaming", m_action, std::move(status),
             FileStore::lastComponent(pair.source), pair.target.empty() ? std::string() : FileStore::lastComponent(pair.target),
             pair.source, pair.target }
                              .values());
@@ -342,6 +371,11 @@ void QDRenamePlan::registerClass(Runtime& runtime)
         .method("planPattern:",
             [](Call const& c) { return Value(c.self<QDRenamePlan>().planPattern(dictionaryArgument(c))); })
         .method("planList:", [](Call const& c) { return Value(c.self<QDRenamePlan>().planList(dictionaryArgument(c))); })
+        .method("planInsert:",
+            [](Call const& c) {
+                c.self<QDRenamePlan>().planInsert(dictionaryArgument(c));
+                return Value();
+            })
         .method("check",
             [](Call const& c) {
                 auto& plan = c.self<QDRenamePlan>().plan();

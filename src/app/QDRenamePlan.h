@@ -31,6 +31,12 @@ public:
     // for in the folders in turn. nullopt when planned; otherwise why the list cannot be read or gives no pair.
     [[nodiscard]] std::optional<std::string> planList(Dictionary const& options);
 
+    // The pairs of insert renaming (keys: text, positions, files, destination, inPlace, copy): each new name
+    // as the insert renaming controller makes it, in the destination (the controller's destination text) or,
+    // with inPlace, in the file's own folder, the files then in natural order of their paths. With copy the
+    // plan copies. Log rows then carry the action "Insert".
+    void planInsert(Dictionary const& options);
+
     RenamePlan& plan() { return m_plan; }
     RenamePlan const& plan() const { return m_plan; }
     // One line per change: "old -> new", then "  would fail: CAUSE" (not executed) or "  failed: CAUSE".
@@ -45,6 +51,7 @@ private:
     RenamePlan m_plan;
     bool m_executed = false;
     std::string m_missed;
+    std::string m_action = "Rename";
 };
 
 // A path as a row shows it: control characters and bytes that are not UTF-8 as \xHH (\t and \n by name).

@@ -195,7 +195,7 @@ void RenamePlan::check()
             continue;
         }
         targetKeys[i] = ItemKey { targetId->device, targetId->inode, targetName };
-        if (sourceKeys[i] && *sourceKeys[i] == *targetKeys[i])
+        if (m_operation == Operation::Move && sourceKeys[i] && *sourceKeys[i] == *targetKeys[i])
             pair.state = PairState::Unchanged;
     }
 
@@ -204,7 +204,8 @@ void RenamePlan::check()
     bySource.reserve(count);
     byTarget.reserve(count);
     std::vector<std::size_t> twice;
-    for (std::size_t i = 0; i < count; ++i) {
+    // A copy frees no name: its source stays.
+    for (std::size_t i = 0; i < count && m_operation == Operation::Move; ++i) {
         if (!sourceKeys[i] || m_pairs[i].state == PairState::Unchanged)
             continue;
         auto [it, added] = bySource.emplace(*sourceKeys[i], i);
@@ -266,7 +267,8 @@ Status RenamePlan::move(std::string const& source, std::string const& target)
             return allowed;
         }
     }
-    Status moved = renameKept(source, target);
+    Status moved = m_operation == Operation::Copy ? placeItem(Placement::Copy, Existing::Kept, source, target)
+                                                  : renameKept(source, target);
     if (m_observer)
         m_observer->afterMove(source, target, moved);
     return moved;

@@ -16,6 +16,9 @@
 // the first failure while moving ends the run; with KeepGoing
 // the pairs that are predicted to fail are left alone and the others are carried out.
 //
+// A plan of copies (Operation::Copy) has no chains: every target must be free, and each step is the
+// Existing::Kept copy of placeItem.
+//
 // Time and memory grow linearly with the number of pairs: names are found through hash maps keyed by
 // (folder identity, name), and each folder is looked up once.
 
@@ -46,6 +49,10 @@ enum class PairState {
 
 enum class OnFailure { Stop, KeepGoing };
 
+// What a plan does with each source: renames it (the source's name is freed), or copies it under the new
+// name (the source stays, so no name is freed and a source and target that are one item is a failure).
+enum class Operation { Move, Copy };
+
 struct PlannedRename {
     std::string source;
     std::string target;
@@ -62,6 +69,7 @@ public:
     };
 
     void reserve(std::size_t count) { m_pairs.reserve(count); }
+    void setOperation(Operation operation) { m_operation = operation; m_checked = false; }
     // A pair given as two paths; the target's last component is its new name.
     void add(std::string source, std::string target);
     // A pair that is known to fail already (its new name could not be made); it is reported, never moved.
@@ -95,6 +103,7 @@ private:
     bool m_stopped = false;
     std::size_t m_predictedFailures = 0;
     ChangeObserver* m_observer = nullptr;
+    Operation m_operation = Operation::Move;
 };
 
 }

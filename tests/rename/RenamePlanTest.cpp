@@ -300,6 +300,23 @@ TEST_F(RenamePlanTest, AMoveIntoAnotherFileSystemCopiesThenRemoves)
     EXPECT_EQ((std::map<std::string, std::string> { { "y.jpg", "X" } }), contents());
 }
 
+TEST_F(RenamePlanTest, ACopyPlanFreesNoNameAndKeepsItsSources)
+{
+    make({ { "a", "A" }, { "b", "B" } });
+    RenamePlan plan;
+    plan.setOperation(Operation::Copy);
+    plan.add(at("a"), at("b"));  // b is copied away, but stays: its name is not freed
+    plan.add(at("b"), at("c"));
+    plan.add(at("a"), at("a"));  // onto itself
+    plan.check();
+    EXPECT_EQ((std::vector<std::string> { "a -> b: failed: would replace an existing item", "b -> c: planned",
+                  "a -> a: failed: would replace an existing item" }),
+        rowsOf(plan));
+    auto summary = plan.execute(OnFailure::KeepGoing);
+    EXPECT_EQ(1u, summary.done);
+    EXPECT_EQ((std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "B" } }), contents());
+}
+
 TEST(RenamePlanScale, AHundredThousandPairsPlanAndRunInOneFolder)
 {
     TempDir dir(fastTemporaryFolder());
