@@ -13,6 +13,10 @@ options:
   -d, --dest FOLDER   the folder that receives the renamed files (not needed with --simulate)
   -n, --simulate      only show what would happen; nothing on disk changes
   -m, --move          move the files (the overwrite switch) instead of copying them
+  -i, --in-place      keep each file in its own folder (instead of --dest); files in natural order
+  -k, --keep-going    do what can be done even when the plan has failures
+Every target is worked out first: a simulation shows "would fail: CAUSE" after a row that would fail, and
+a real run whose plan has failures changes nothing (status 1) unless --keep-going.
 ]]
 
 -- The files that a folder argument stands for, collected by the "renameDir" walk; nil when the argument
@@ -33,7 +37,7 @@ end
 -- { rows = n, failed = n, alert = "title: message" or nil }.
 function Insert.run(options)
   local controller = objc.ocFileRename:alloc():init()
-  local log = ProgressLog:alloc():init()
+  local log = (options.logClass or ProgressLog):alloc():init()
   log.total = #options.files
   local alertWindow = objc.NSWindow:new()
   local alertTitle, alertInfo = objc.NSTextField:new(), objc.NSTextField:new()
@@ -85,6 +89,10 @@ local function parse(args)
       options.simulate = true
     elseif a == "-m" or a == "--move" or a == "--overwrite" then
       options.overwrite = true
+    elseif a == "-i" or a == "--in-place" then
+      options.inPlace = true
+    elseif a == "-k" or a == "--keep-going" then
+      options.keepGoing = true
     elseif a == "-d" or a == "--dest" then
       i = i + 1
       if args[i] == nil then return nil, "--dest needs a folder" end
@@ -99,6 +107,7 @@ local function parse(args)
     i = i + 1
   end
   if #positional < 3 then return nil, "TEXT, POSITIONS and at least one file are needed" end
+  if options.inPlace and options.destination then return nil, "--in-place and --dest exclude each other" end
   options.text, options.positions = positional[1], positional[2]
   for j = 3, #positional do
     local argument = App.absolute(positional[j])
@@ -135,7 +144,12 @@ App.command("insert", {
       -- The files that could be collected are still renamed; the run as a whole has failed.
       App.eprintf("quodrix insert: not every folder could be read: %s\n", options.missed)
     end
-    local summary = Insert.run(options)
+    local summary = InsertPlanning.run(options)
+    if summary.refused then
+      App.eprintf("quodrix insert: %d of %d files failed\n", summary.failed, summary.rows)
+      App.eprintf("quodrix insert: the plan has failures; nothing was done (--keep-going does the rest)\n")
+      return 1
+    end
     if summary.alert then
       App.eprintf("quodrix insert: %s\n", summary.alert)
       return 2
@@ -146,6 +160,10 @@ App.command("insert", {
     end
     if summary.failed > 0 then
       App.eprintf("quodrix insert: %d of %d files failed\n", summary.failed, summary.rows)
+      return 1
+    end
+    if options.simulate and (summary.predicted or 0) > 0 then
+      App.eprintf("quodrix insert: %d of %d files would fail\n", summary.predicted, summary.rows)
       return 1
     end
     if options.missed then return 1 end
