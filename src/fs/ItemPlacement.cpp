@@ -5,7 +5,9 @@
 #include "fs/SystemCalls.h"
 
 #include <cerrno>
+#include <mutex>
 #include <optional>
+#include <unordered_set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -176,6 +178,21 @@ Status build(Placement how, std::string const& source, std::string const& staged
     return copied;
 }
 
+// Clears the temporaries of dead processes from a folder the first time this process places an item there:
+// reading the folder at every placement made a run of many placements into one folder take time in the
+// square of their number.
+void clearStaleTemporariesOnce(std::string const& folder)
+{
+    static std::mutex guard;
+    static std::unordered_set<std::string> cleared;
+    {
+        std::lock_guard<std::mutex> lock(guard);
+        if (!cleared.insert(folder).second)
+            return;
+    }
+    removeStaleTemporaries(folder);
+}
+
 Status place(Placement how, Existing existing, std::string const& source, std::string const& destination)
 {
     std::string parent = FileStore::parentOf(destination);
@@ -187,7 +204,7 @@ Status place(Placement how, Existing existing, std::string const& source, std::s
                                                     : checkReplaced(how, source, destination);
         !allowed)
         return allowed;
-    removeStaleTemporaries(parent);
+    clearStaleTemporariesOnce(parent);
 
     auto& calls = systemCalls();
     bool destinationTaken = existing == Existing::Replaced && itemStatus(destination).has_value();

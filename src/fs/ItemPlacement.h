@@ -20,7 +20,8 @@
 // too it is given a visible name (its own place, the destination, or one beside the destination) that
 // the failure's message names. A move across file systems copies, flushes every copied file and folder
 // and the destination's folder to disk, and only then removes the source. Before building, temporary
-// items that dead processes left in the destination's folder are removed.
+// items that dead processes left in the destination's folder are removed, the first time the process
+// places an item in that folder (so that many placements into one folder do not read it each time).
 
 #include "fs/Status.h"
 
