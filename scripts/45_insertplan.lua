@@ -65,8 +65,10 @@ function InsertPlanning.run(options)
   local planned, failures = plan(options)
   if planned == nil then return Insert.run(options) end
   local causes, failing = {}, {}
-  for _, row in ipairs(planned:rows()) do
-    if row.state == "failed" then causes[row.source] = row.cause; failing[row.source] = true end
+  if failures > 0 then
+    for _, row in ipairs(planned:rows()) do
+      if row.state == "failed" then causes[row.source] = row.cause; failing[row.source] = true end
+    end
   end
   if failures > 0 and not options.simulate and not options.keepGoing then
     -- Nothing is done; every file is reported, the ones that would not fail as "not done".
