@@ -174,8 +174,6 @@ void RenamePlan::check()
             continue;
         // The source's own name, in the folder that holds it (a path that ends in "/" names the item before it).
         sourceNames[i] = FileStore::lastComponent(pair.source);
-        if (auto id = folders.identity(sourceFolders[i]))
-            sourceKeys[i] = ItemKey { id->device, id->inode, sourceNames[i] };
         if (!FileStore::isUsablePath(pair.source)) {
             fail(i, "not a usable path");
             continue;
@@ -184,6 +182,9 @@ void RenamePlan::check()
             fail(i, std::strerror(error));
             continue;
         }
+        // Only a source that is there holds its name.
+        if (auto id = folders.identity(sourceFolders[i]))
+            sourceKeys[i] = ItemKey { id->device, id->inode, sourceNames[i] };
         auto [targetFolder, targetName] = splitPath(pair.target);
         if (auto problem = nameProblem(targetName, pair.target)) {
             fail(i, *problem);

@@ -103,7 +103,7 @@ TEST_F(RenamePlanTest, ChainsGoFromTheirFreeEndAndCyclesThroughATemporaryName)
 TEST_F(RenamePlanTest, PredictedFailuresCarryTheirCauseAndStopTheWholePlan)
 {
     make({ { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" }, { "taken", "T" }, { "e", "E" }, { "f", "F" },
-        { "g", "G" }, { "h", "H" }, { "i", "I" } });
+        { "g", "G" }, { "h", "H" }, { "i", "I" }, { "j", "J" } });
     fs::create_directory(m_dir.path() / "sub");
     RenamePlan plan;
     plan.add(at("missing"), at("m2"));
@@ -117,6 +117,7 @@ TEST_F(RenamePlanTest, PredictedFailuresCarryTheirCauseAndStopTheWholePlan)
     plan.add(at("h"), at("sub/"));
     plan.add(at("i"), at("i2"));
     plan.add(at("i"), at("i3"));
+    plan.add(at("j"), at("missing"));  // the name of a missing source is free
     plan.check();
     std::vector<std::string> expected {
         "missing -> m2: failed: No such file or directory",
@@ -130,6 +131,7 @@ TEST_F(RenamePlanTest, PredictedFailuresCarryTheirCauseAndStopTheWholePlan)
         "h -> sub/: failed: the new name is empty",
         "i -> i2: failed: the file is renamed twice in this plan",
         "i -> i3: failed: the file is renamed twice in this plan",
+        "j -> missing: planned",
     };
     EXPECT_EQ(expected, rowsOf(plan));
     EXPECT_EQ(10u, plan.predictedFailures());
