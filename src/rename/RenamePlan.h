@@ -30,7 +30,9 @@
 
 namespace quodrix {
 
-// Sees every change a plan makes, so that a journal can record each one before and after it happens.
+// Sees every change a plan makes, so that a journal can record each one before and after it happens: each
+// rename (a copy, in a plan of copies), the steps through a cycle's temporary name and the steps that undo
+// a cycle that could not be completed included.
 class ChangeObserver {
 public:
     virtual ~ChangeObserver() = default;
