@@ -2,13 +2,241 @@
 -- other scripts share: the command table, output helpers and the application log file.
 
 App = {
-  commands = {},   -- name -> { run = function(args) -> status, usage = "...", summary = "..." }
+  commands = {},   -- name -> a command definition (see App.command), with run = function(args) -> status
   order = {},
 }
 
+-- The exit status of every command, as each --help and the man page say it.
+App.OK, App.FAILED, App.USAGE = 0, 1, 2
+App.exitStatusText = [[
+exit status:
+  0  all was done
+  1  something failed, or there was nothing to do
+  2  a usage error or refused input
+]]
+
+-- A command is defined by a table:
+--   summary   one line for `quodrix help`
+--   usage     the synopsis and the operands, as --help prints it (the option list and the exit statuses
+--             are added from `options`)
+--   options   a list of { short = "n", long = "simulate", key = "simulate", help = "..." } for a switch, or with
+--             value = "FOLDER" (and check = function(text) -> value | nil, why) for an option that takes a value
+--   operands  { min = n, max = n or nil }: how many operands the command takes
+--   main      function(options, operands) -> exit status, called with the parsed command line
+-- App.commands[name].run(args) parses the arguments and runs `main`: help, usage errors and the exit status
+-- of refused command lines are the same for every command by construction. A definition with `run` and no
+-- `main` keeps its own handling of its arguments.
 function App.command(name, definition)
+  definition.name = name
+  if definition.main then
+    definition.run = function(args) return App.runCommand(definition, args) end
+  end
   App.commands[name] = definition
   App.order[#App.order + 1] = name
+end
+
+-- The full --help text of a command.
+function App.helpText(definition)
+  local lines = { definition.usage }
+  if lines[1]:sub(-1) ~= "\n" then lines[1] = lines[1] .. "\n" end
+  lines[#lines + 1] = "options:\n"
+  local all = {}
+  for _, option in ipairs(definition.options or {}) do all[#all + 1] = option end
+  all[#all + 1] = { short = "h", long = "help", help = "print this text and do nothing else" }
+  for _, option in ipairs(all) do
+    local names = (option.short and ("-" .. option.short .. ", ") or "    ") .. "--" .. option.long
+    if option.value then names = names .. " " .. option.value end
+    lines[#lines + 1] = string.format("  %-24s %s\n", names, option.help or "")
+  end
+  lines[#lines + 1] = "  --                       end of options: every later argument is an operand\n"
+  lines[#lines + 1] = App.exitStatusText
+  return table.concat(lines)
+end
+
+-- Refuses a command line: the problem and the usage on standard error; returns App.USAGE.
+function App.usageError(definition, problem)
+  App.eprintf("quodrix %s: %s\n%s", definition.name, problem, App.helpText(definition))
+  return App.USAGE
+end
+
+-- Parses `args` by the command's option table. Returns options, operands; or nil, "help"; or nil, false, why.
+function App.parseArguments(definition, args)
+  local byShort, byLong = {}, {}
+  for _, option in ipairs(definition.options or {}) do
+    if option.short then byShort[option.short] = option end
+    byLong[option.long] = option
+  end
+  -- Help anywhere before "--" wins over every other word of the command line.
+  for _, a in ipairs(args) do
+    if a == "--" then break end
+    if a == "--help" then return nil, "help" end
+    if a:sub(1, 1) == "-" and a:sub(2, 2) ~= "-" then
+      -- A cluster of short switches ("-nh"), up to the first option that takes a value.
+      for j = 2, #a do
+        local letter = a:sub(j, j)
+        if letter == "h" then return nil, "help" end
+        if not byShort[letter] or byShort[letter].value then break end
+      end
+    end
+  end
+  local options, operands = {}, {}
+  local function take(option, value)
+    if option.check then
+      local checked, why = option.check(value)
+      if checked == nil then
+        return string.format("--%s %s: %s", option.long, value, why or "not a valid value")
+      end
+      value = checked
+    end
+    options[option.key] = value
+  end
+  local i = 1
+  while i <= #args do
+    local a = args[i]
+    if a == "--" then
+      for j = i + 1, #args do operands[#operands + 1] = args[j] end
+      break
+    elseif a:sub(1, 2) == "--" then
+      local long, value = a:match("^%-%-([^=]+)=(.*)$")
+      long = long or a:sub(3)
+      local option = byLong[long]
+      if not option then return nil, false, "unknown option --" .. long end
+      if option.value then
+        if value == nil then
+          i = i + 1
+          value = args[i]
+          if value == nil then return nil, false, string.format("--%s needs a value (%s)", long, option.value) end
+        end
+        local problem = take(option, value)
+        if problem then return nil, false, problem end
+      else
+        if value ~= nil then return nil, false, "--" .. long .. " takes no value" end
+        options[option.key] = true
+      end
+    elseif a:sub(1, 1) == "-" and #a > 1 then
+      local j = 2
+      while j <= #a do
+        local letter = a:sub(j, j)
+        local option = byShort[letter]
+        if not option then return nil, false, "unknown option -" .. letter end
+        if option.value then
+          local value = a:sub(j + 1)
+          if value == "" then
+            i = i + 1
+            value = args[i]
+            if value == nil then
+              return nil, false, string.format("-%s needs a value (%s)", letter, option.value)
+            end
+          end
+          local problem = take(option, value)
+          if problem then return nil, false, problem end
+          break
+        end
+        options[option.key] = true
+        j = j + 1
+      end
+    else
+      operands[#operands + 1] = a
+    end
+    i = i + 1
+  end
+  local range = definition.operands or { min = 0, max = 0 }
+  if #operands < (range.min or 0) then
+    return nil, false, "missing arguments"
+  end
+  if range.max and #operands > range.max then
+    return nil, false, "too many arguments: " .. operands[range.max + 1]
+  end
+  return options, operands
+end
+
+function App.runCommand(definition, args)
+  local options, operands, problem = App.parseArguments(definition, args)
+  if operands == "help" then
+    io.stdout:write(App.helpText(definition))
+    return App.OK
+  end
+  if not options then return App.usageError(definition, problem) end
+  App.startSystemLog()
+  return definition.main(options, operands)
+end
+
+-- Checks of option values: each returns the value to use, or nil and why the text is refused.
+function App.positiveInteger(text)
+  local n = math.tointeger(tonumber(text))
+  if n == nil or not text:match("^%s*%d+%s*$") or n < 1 then return nil, "not a whole number of 1 or more" end
+  return n
+end
+
+function App.oneOf(...)
+  local allowed = { ... }
+  return function(text)
+    for _, word in ipairs(allowed) do
+      if word == text then return text end
+    end
+    return nil, "not one of " .. table.concat(allowed, ", ")
+  end
+end
+
+-- The native side's diagnostic lines go into a file of the state folder rather than onto the terminal; they
+-- stay on standard error when that file cannot be made.
+local systemLogStarted = false
+function App.startSystemLog()
+  if systemLogStarted then return end
+  systemLogStarted = true
+  local folder = objc.paths.state
+  if objc.itemKind(folder) ~= "folder" then objc.cNSFileHandling:new():hCreateDirectory_(folder) end
+  local _ = objc.systemLogTo(folder .. "/system.log")
+end
+
+-- An item of the command line that must exist: nil, or why it cannot be used.
+function App.missing(path, kind)
+  local found = objc.itemKind(path)
+  if found == nil then return path .. ": no such file or folder" end
+  if kind == "folder" and found ~= "folder" then return path .. ": not a folder" end
+  if kind == "file" and found ~= "file" then return path .. ": not a file" end
+  return nil
+end
+
+-- The summary line at the end of a run, on standard error: counts in the command's words, those that are
+-- 0 left out after the first ("3 renamed, 1 failed"; "nothing renamed" for none at all).
+function App.summary(parts)
+  local words = {}
+  for _, part in ipairs(parts) do
+    if part[1] > 0 then words[#words + 1] = string.format("%d %s", part[1], part[2]) end
+  end
+  if #words == 0 then words[1] = string.format("0 %s", parts[1][2]) end
+  App.eprintf("%s\n", table.concat(words, ", "))
+end
+
+-- A name or path as a row shows it: control characters and bytes that are not UTF-8 as \xHH (tab and
+-- newline as \t and \n), so that every row stays one line of text.
+local named = { ["\t"] = "\\t", ["\n"] = "\\n" }
+function App.displayed(text)
+  text = tostring(text or "")
+  if utf8.len(text) and not text:find("%c") then return text end
+  local parts, i = {}, 1
+  while i <= #text do
+    local char = text:match("^[\xC2-\xF4][\x80-\xBF]*", i)
+    if char and utf8.len(char) == 1 then
+      parts[#parts + 1] = char
+      i = i + #char
+    else
+      local byte = text:sub(i, i)
+      if byte:byte() >= 0x80 or byte:find("%c") then
+        parts[#parts + 1] = named[byte] or string.format("\\x%02X", byte:byte())
+      else
+        parts[#parts + 1] = byte
+      end
+      i = i + 1
+    end
+  end
+  return table.concat(parts)
+end
+
+-- The cause of a failed row as one line of text.
+function App.oneLine(text)
+  return (tostring(text):gsub("[\t\r\n]", " "))
 end
 
 function App.printf(fmt, ...)
@@ -104,8 +332,18 @@ function LogPrinter.addObjects_(self, rows)
     self.rows[#self.rows + 1] = row
     -- Standard output is line-buffered on a terminal, so each row shows as it arrives there; into a
     -- file or a pipe the rows go out in blocks.
-    io.stdout:write(string.format("%s\t%s\t%s\t%s -> %s\n", row.LogAction, row.LogStatus, row.LogI, row.LogIpath,
-      row.LogOpath))
+    -- A failed row carries its own cause (the native side's record of why, unless the row came with one),
+    -- after a tab; a simulated row that a plan predicts to fail says so in the same place.
+    local cause = ""
+    if row.LogStatus == "Failed" then
+      row.LogCause = row.LogCause or objc.rowFailure() or "unknown cause"
+      cause = "\t" .. App.oneLine(row.LogCause)
+    elseif row.LogPrediction then
+      cause = "\twould fail: " .. App.oneLine(row.LogPrediction)
+    end
+    local shown = self.displayNames and App.displayed or tostring
+    io.stdout:write(string.format("%s\t%s\t%s\t%s -> %s%s\n", row.LogAction, row.LogStatus, shown(row.LogI),
+      shown(row.LogIpath), shown(row.LogOpath), cause))
   end
 end
 
@@ -140,7 +378,7 @@ ProgressLog = objc.defineClass("ProgressLog", "LogPrinter")
 -- Every field is set here: a field missing from an instance would be looked up as a method each time.
 function ProgressLog.init(self)
   LogPrinter.init(self)
-  self.total, self.failed, self.progressShown = 0, 0, false
+  self.total, self.failed, self.simulated, self.progressShown = 0, 0, 0, false
   return self
 end
 
@@ -151,7 +389,8 @@ function ProgressLog.addObjects_(self, rows)
   end
   LogPrinter.addObjects_(self, rows)
   for _, row in ipairs(rows) do
-    if row.LogStatus == "Failed" then self.failed = self.failed + 1 end
+    if row.LogStatus == "Failed" then self.failed = self.failed + 1
+    elseif row.LogStatus == "Simulation" then self.simulated = self.simulated + 1 end
   end
   if self.total > 1 and App.progressWanted() then
     io.stderr:write(string.format("[%d/%d]", #self.rows, self.total))

@@ -1,17 +1,48 @@
 -- quodrix store copy|move|beside|temp SOURCE DEST: the toolbox's storing operations.
 
+local how = {
+  copy = { selector = "hStoreFiles2::", done = "copied" },
+  move = { selector = "hStoreFiles3::", done = "moved" },
+  beside = { selector = "hStoreFiles::", done = "stored" },
+  temp = { selector = "hStoreTempFile::", done = "stored" },
+}
+
 App.command("store", {
-  summary = "copy or move an item without replacing anything: store copy|move|beside|temp SOURCE DEST",
-  run = function(args)
-    local how, source, destination = args[1], args[2], args[3]
-    local selectors = { copy = "hStoreFiles2::", move = "hStoreFiles3::", beside = "hStoreFiles::",
-      temp = "hStoreTempFile::" }
-    if not selectors[how] or not source or not destination then
-      App.eprintf("usage: quodrix store copy|move|beside|temp SOURCE DEST\n")
-      return 2
+  summary = "copy or move an item without replacing anything (store --help)",
+  usage = [[
+usage: quodrix store copy SOURCE DESTPATH
+       quodrix store move SOURCE DESTPATH
+       quodrix store beside SOURCE NEWNAME
+       quodrix store temp SOURCE NEWNAME
+  copy, move   a copy of SOURCE at DESTPATH, or SOURCE moved there; an existing DESTPATH is never replaced
+  beside       a copy of SOURCE in its own folder under NEWNAME (one name, no "/")
+  temp         a copy of SOURCE in the temporary folder (~/Temp) under NEWNAME
+Prints the status word ("successfull" or "Failed", with the cause after a tab) on standard output and
+a summary line ("1 copied", "1 failed") on standard error.
+]],
+  operands = { min = 3, max = 3 },
+  main = function(options, operands)
+    local mode, source, destination = operands[1], operands[2], operands[3]
+    local definition = App.commands.store
+    if not how[mode] then
+      return App.usageError(definition, "the first argument is copy, move, beside or temp, not " .. mode)
     end
-    local status = objc.cToolBox:send(selectors[how], source, destination)
-    App.printf("%s\n", status)
-    return status == "successfull" and 0 or 1
+    if (mode == "beside" or mode == "temp") and (destination == "" or destination:find("/", 1, true)
+        or destination == "." or destination == "..") then
+      return App.usageError(definition, string.format("%s takes a new name, not a path: %s", mode, destination))
+    end
+    source = App.absolute(source)
+    if mode == "copy" or mode == "move" then destination = App.absolute(destination) end
+    local status = objc.cToolBox:send(how[mode].selector, source, destination)
+    if status == "successfull" then
+      App.printf("%s\n", status)
+      App.summary({ { 1, how[mode].done } })
+      return App.OK
+    end
+    -- The cause as the toolbox records it, without the name of its operation.
+    local cause = (objc.lastFailure() or "unknown cause"):gsub("^h%w+:*: ", "")
+    App.printf("%s\t%s\n", status, App.oneLine(cause))
+    App.summary({ { 0, how[mode].done }, { 1, "failed" } })
+    return App.FAILED
   end,
 })

@@ -4,21 +4,6 @@
 
 Insert = {}
 
-local usageText = [[
-usage: quodrix insert [options] TEXT POSITIONS FILE|FOLDER...
-  TEXT         the text to insert
-  POSITIONS    where to insert it: one position, or several separated by ";" (counted in UTF-16 units)
-  FILE|FOLDER  the files to rename; a folder gives every file below it (hidden items left out)
-options:
-  -d, --dest FOLDER   the folder that receives the renamed files (not needed with --simulate)
-  -n, --simulate      only show what would happen; nothing on disk changes
-  -m, --move          move the files (the overwrite switch) instead of copying them
-  -i, --in-place      keep each file in its own folder (instead of --dest); files in natural order
-  -k, --keep-going    do what can be done even when the plan has failures
-Every target is worked out first: a simulation shows "would fail: CAUSE" after a row that would fail, and
-a real run whose plan has failures changes nothing (status 1) unless --keep-going.
-]]
-
 -- The files that a folder argument stands for, collected by the "renameDir" walk; nil when the argument
 -- is not a readable folder. The second result is why the walk missed files (a subfolder it could not
 -- read), or nil when it read every folder.
@@ -73,44 +58,18 @@ function Insert.run(options)
     -- The user reads the alert and closes the sheet with its button.
     controller:closeAlertSheetObjC_(nil)
   end
-  return { rows = #log.rows, failed = log.failed, alert = alert }
+  return { rows = #log.rows, failed = log.failed, simulated = log.simulated, alert = alert }
 end
 
-local function parse(args)
-  local options = { files = {} }
-  local positional = {}
-  local i = 1
-  while i <= #args do
-    local a = args[i]
-    if a == "--" then
-      for j = i + 1, #args do positional[#positional + 1] = args[j] end
-      break
-    elseif a == "-n" or a == "--simulate" then
-      options.simulate = true
-    elseif a == "-m" or a == "--move" or a == "--overwrite" then
-      options.overwrite = true
-    elseif a == "-i" or a == "--in-place" then
-      options.inPlace = true
-    elseif a == "-k" or a == "--keep-going" then
-      options.keepGoing = true
-    elseif a == "-d" or a == "--dest" then
-      i = i + 1
-      if args[i] == nil then return nil, "--dest needs a folder" end
-      options.destination = args[i]
-    elseif a:sub(1, 7) == "--dest=" then
-      options.destination = a:sub(8)
-    elseif a:sub(1, 1) == "-" and #a > 1 then
-      return nil, "unknown option " .. a
-    else
-      positional[#positional + 1] = a
-    end
-    i = i + 1
-  end
-  if #positional < 3 then return nil, "TEXT, POSITIONS and at least one file are needed" end
-  if options.inPlace and options.destination then return nil, "--in-place and --dest exclude each other" end
-  options.text, options.positions = positional[1], positional[2]
-  for j = 3, #positional do
-    local argument = App.absolute(positional[j])
+-- Completes the parsed command line: the files that the FILE|FOLDER operands stand for, and the destination
+-- as the folder chooser fills its field (absolute, ending with "/"). Returns nil and why for refused input.
+local function complete(options, operands)
+  options.files = {}
+  options.text, options.positions = operands[1], operands[2]
+  for j = 3, #operands do
+    local argument = App.absolute(operands[j])
+    local missing = App.missing(argument)
+    if missing then return nil, missing end
     local below, missed = filesBelow(argument)
     if missed then options.missed = options.missed or missed end
     if below then
@@ -119,54 +78,68 @@ local function parse(args)
       options.files[#options.files + 1] = argument
     end
   end
-  -- The destination field holds a folder path that ends with "/", as the folder chooser fills it.
-  if options.destination and options.destination ~= "" then options.destination = App.absolute(options.destination) end
-  local destination = options.destination
-  if destination and destination ~= "" and destination:sub(-1) ~= "/" then
-    options.destination = destination .. "/"
+  if options.destination and options.destination ~= "" then
+    options.destination = App.absolute(options.destination)
+    local missing = App.missing(options.destination, "folder")
+    if missing then return nil, "the destination " .. missing end
+    if options.destination:sub(-1) ~= "/" then options.destination = options.destination .. "/" end
   end
   return options
 end
 
 App.command("insert", {
   summary = "rename files by inserting a text at given positions (insert --help)",
-  run = function(args)
-    if args[1] == "--help" or args[1] == "-h" then
-      io.stdout:write(usageText)
-      return 0
-    end
-    local options, problem = parse(args)
-    if not options then
-      App.eprintf("quodrix insert: %s\n%s", problem, usageText)
-      return 2
+  usage = [[
+usage: quodrix insert [options] TEXT POSITIONS FILE|FOLDER...
+  TEXT         the text to insert
+  POSITIONS    where to insert it: one position, or several separated by ";" (counted in UTF-16 units)
+  FILE|FOLDER  the files to rename; a folder gives every file below it (hidden items left out)
+Each file gives one row on standard output: action, status, name, old path -> new path, and for a failed
+row the cause after a tab. A summary line ("12 renamed, 1 failed") ends the run on standard error.
+A TEXT that begins with "-" comes after "--".
+Every target is worked out first when it is known (with --dest or --in-place; a simulation with neither
+cannot know where the files would go, so it predicts nothing): a simulation adds "would fail: CAUSE" after a
+tab to a row that would fail, and a real run whose plan has failures changes nothing unless --keep-going.
+]],
+  options = {
+    { short = "d", long = "dest", key = "destination", value = "FOLDER",
+      help = "the folder that receives the renamed files (not needed with --simulate)" },
+    { short = "n", long = "simulate", key = "simulate", help = "only show what would happen; nothing on disk changes" },
+    { short = "m", long = "move", key = "overwrite", help = "move the files instead of copying them" },
+    { long = "overwrite", key = "overwrite", help = "the same as --move (the name of the controller's switch)" },
+    { short = "i", long = "in-place", key = "inPlace",
+      help = "keep each file in its own folder (instead of --dest); files in natural order" },
+    { short = "k", long = "keep-going", key = "keepGoing", help = "do what can be done even when the plan has failures" },
+  },
+  operands = { min = 3 },
+  main = function(options, operands)
+    local problem
+    options, problem = complete(options, operands)
+    if not options then return App.usageError(App.commands.insert, problem) end
+    if options.inPlace and options.destination then
+      return App.usageError(App.commands.insert, "--in-place and --dest exclude each other")
     end
     if options.missed then
       -- The files that could be collected are still renamed; the run as a whole has failed.
       App.eprintf("quodrix insert: not every folder could be read: %s\n", options.missed)
     end
     local summary = InsertPlanning.run(options)
-    if summary.refused then
-      App.eprintf("quodrix insert: %d of %d files failed\n", summary.failed, summary.rows)
-      App.eprintf("quodrix insert: the plan has failures; nothing was done (--keep-going does the rest)\n")
-      return 1
-    end
     if summary.alert then
       App.eprintf("quodrix insert: %s\n", summary.alert)
-      return 2
+      return App.USAGE
     end
     if summary.rows == 0 then
       App.eprintf("quodrix insert: no file to rename\n")
-      return 1
+      return App.FAILED
     end
-    if summary.failed > 0 then
-      App.eprintf("quodrix insert: %d of %d files failed\n", summary.failed, summary.rows)
-      return 1
+    local done = summary.rows - summary.failed - (summary.simulated or 0)
+    App.summary({ { done, options.overwrite and "renamed" or "copied" },
+      { (summary.simulated or 0) - (summary.predicted or 0), "would be renamed (simulation)" },
+      { summary.predicted or 0, "would fail (simulation)" }, { summary.failed, "failed" } })
+    if summary.refused then
+      App.eprintf("quodrix insert: the plan has failures; nothing was done (--keep-going does the rest)\n")
     end
-    if options.simulate and (summary.predicted or 0) > 0 then
-      App.eprintf("quodrix insert: %d of %d files would fail\n", summary.predicted, summary.rows)
-      return 1
-    end
-    if options.missed then return 1 end
-    return 0
+    if summary.failed > 0 or (summary.predicted or 0) > 0 or options.missed then return App.FAILED end
+    return App.OK
   end,
 })

@@ -80,7 +80,7 @@ function ListRename.run(options)
   end
   log:finish()
   if alert then controller:closeAlertSheetObjC_(nil) end
-  return { rows = #log.rows, failed = log.failed or 0, alert = alert, loaded = loaded }
+  return { rows = #log.rows, failed = log.failed or 0, simulated = log.simulated or 0, alert = alert, loaded = loaded }
 end
 
 local function report(name, summary)
@@ -104,87 +104,101 @@ local function withSlash(folder)
   return folder
 end
 
-local listUsage = [[
+App.command("list", {
+  summary = "rename files from a list of present and new names (list --help)",
+  usage = [[
 usage: quodrix list [options] LIST SOURCE
   LIST     a rename list (.txt or .csv: present name, separator, new name on each line), or an application log
   SOURCE   the folder that holds the files to rename (or one file in it)
-options:
-  -s, --separator ;|,|tab  the separator of the list (default ;)
-  -d, --dest FOLDER        put renamed copies there; without it the files are renamed in place
-  -n, --simulate           only show what would happen; nothing on disk changes
-]]
-
-App.command("list", {
-  summary = "rename files from a list of present and new names (list --help)",
-  run = function(args)
-    local options, positional = { separatorIndex = 0 }, {}
-    local i = 1
-    while i <= #args do
-      local a = args[i]
-      if a == "--help" or a == "-h" then
-        io.stdout:write(listUsage)
-        return 0
-      elseif a == "-s" or a == "--separator" then
-        i = i + 1
-        options.separatorIndex = separators[args[i] or ""]
-        if not options.separatorIndex then
-          App.eprintf("quodrix list: the separator is ;, , or tab\n")
-          return 2
-        end
-      elseif a == "-d" or a == "--dest" then
-        i = i + 1
-        options.destination = args[i]
-      elseif a == "-n" or a == "--simulate" then
-        options.simulate = true
-      elseif a:sub(1, 1) == "-" and #a > 1 then
-        App.eprintf("quodrix list: unknown option %s\n%s", a, listUsage)
-        return 2
-      else
-        positional[#positional + 1] = a
-      end
-      i = i + 1
-    end
-    if #positional ~= 2 then
-      App.eprintf("quodrix list: LIST and SOURCE are needed\n%s", listUsage)
-      return 2
-    end
-    options.list = App.absolute(positional[1])
-    local source = App.absolute(positional[2])
+Each line of the list gives one row on standard output: action, status, name, old path -> new path, and for
+a failed row the cause after a tab. A summary line ("12 renamed, 1 failed") ends the run on standard error.
+]],
+  options = {
+    { short = "s", long = "separator", key = "separator", value = "SEP",
+      check = App.oneOf(";", ",", "tab", "semicolon", "comma"), help = "the separator of the list: ;, , or tab (default ;)" },
+    { short = "d", long = "dest", key = "destination", value = "FOLDER",
+      help = "put renamed copies there; without it the files are renamed in place" },
+    { short = "n", long = "simulate", key = "simulate", help = "only show what would happen; nothing on disk changes" },
+  },
+  operands = { min = 2, max = 2 },
+  main = function(parsed, operands)
+    local definition = App.commands.list
+    local options = { separatorIndex = separators[parsed.separator or ";"], simulate = parsed.simulate }
+    options.list = App.absolute(operands[1])
+    local source = App.absolute(operands[2])
+    local problem = App.missing(options.list, "file") or App.missing(source)
+    if problem then return App.usageError(definition, problem) end
     local folder = isFolder(source) and source:gsub("/+$", "") or folderOf(source)
     options.source = isFolder(source) and fileIn(source) or source
     if not options.source then
       App.eprintf("quodrix list: %s holds no file\n", source)
-      return 1
+      return App.FAILED
     end
-    if options.destination then
-      options.destination = withSlash(App.absolute(options.destination))
+    if parsed.destination then
+      options.destination = withSlash(App.absolute(parsed.destination))
+      problem = App.missing(options.destination, "folder")
+      if problem then return App.usageError(definition, "the destination " .. problem) end
     else
       options.destination, options.overwrite = folder .. "/", true
     end
-    return report("list", ListRename.run(options))
+    local summary = ListRename.run(options)
+    if summary.alert then
+      App.eprintf("quodrix list: %s\n", summary.alert)
+      return App.USAGE
+    end
+    if summary.loaded == 0 then
+      App.eprintf("quodrix list: the list holds no usable line\n")
+      return App.FAILED
+    end
+    App.summary({ { summary.rows - summary.failed - summary.simulated, options.overwrite and "renamed" or "copied" },
+      { summary.simulated, "would be renamed (simulation)" }, { summary.failed, "failed" } })
+    return summary.failed > 0 and App.FAILED or App.OK
   end,
 })
 
 App.command("names", {
-  summary = "write the names of files into Quodrix_filenamelist.txt: names OUTFOLDER FILE...",
-  run = function(args)
-    if #args < 2 then
-      App.eprintf("usage: quodrix names OUTFOLDER FILE...\n")
-      return 2
+  summary = "write the names of files into Quodrix_filenamelist.txt (names --help)",
+  usage = [[
+usage: quodrix names OUTFOLDER FILE...
+  OUTFOLDER  the folder that receives Quodrix_filenamelist.txt (the names separated by carriage returns)
+  FILE       the files whose names are listed, in this order
+Prints the path of the list written on standard output, and a summary line on standard error.
+]],
+  operands = { min = 2 },
+  main = function(_, operands)
+    local definition = App.commands.names
+    local folder = App.absolute(operands[1])
+    local problem = App.missing(folder, "folder")
+    if problem then return App.usageError(definition, problem) end
+    local files, names, seen = {}, {}, {}
+    for j = 2, #operands do
+      local path = App.absolute(operands[j])
+      problem = App.missing(path, "file")
+      if problem then return App.usageError(definition, problem) end
+      -- The file panel keeps a repeated item once.
+      if not seen[path] then
+        seen[path] = true
+        files[#files + 1] = path
+        names[#names + 1] = path:match("([^/]*)$")
+      end
     end
-    local files = {}
-    for j = 2, #args do files[#files + 1] = args[j] end
     local controller = makeController({})
-    withPanels({ files, { args[1] } }, function() controller:hCreateFileNameList_(nil) end)
-    local written = args[1]:gsub("/+$", "") .. "/Quodrix_filenamelist.txt"
+    local alert = withPanels({ files, { folder } }, function() controller:hCreateFileNameList_(nil) end)
+    local failure = objc.lastFailure()
+    local written = folder:gsub("/+$", "") .. "/Quodrix_filenamelist.txt"
+    -- The list counts as written only when the file holds these names: an older list left there by another
+    -- run is not this run's result.
     local check = io.open(written, "rb")
-    if not check then
-      App.eprintf("quodrix names: nothing was written\n")
-      return 1
+    local text = check and check:read("a")
+    if check then check:close() end
+    if text ~= table.concat(names, "\r") then
+      App.eprintf("quodrix names: %s was not written%s\n", written,
+        (alert and (": " .. alert)) or (failure and (": " .. failure)) or "")
+      return App.FAILED
     end
-    check:close()
     App.printf("%s\n", written)
-    return 0
+    App.summary({ { #names, #names == 1 and "name written" or "names written" } })
+    return App.OK
   end,
 })
 

@@ -20,7 +20,7 @@ end
 function PlannedInsertLog.addObjects_(self, rows)
   for _, row in ipairs(rows) do
     local cause = self.causes[row.LogIpath]
-    if cause and row.LogStatus == "Simulation" then row.LogOpath = row.LogOpath .. "  would fail: " .. cause end
+    if cause and row.LogStatus == "Simulation" then row.LogPrediction = cause end
   end
   ProgressLog.addObjects_(self, rows)
 end
@@ -36,8 +36,8 @@ local function plan(options)
 end
 
 -- Logs and prints the rows of a plan that ran (or was refused) as the controller's rows print, a failed
--- row with its cause; `which`, when given, picks the sources to report.
-local function reportPlanRows(planned, which)
+-- row with its cause.
+local function reportPlanRows(planned)
   local causes = {}
   for _, row in ipairs(planned:rows()) do
     if row.state == "failed" then causes[row.source] = row.cause end
@@ -45,77 +45,67 @@ local function reportPlanRows(planned, which)
   local log = objc.class("myAppLog")
   local printer = ProgressLog:alloc():init()
   for _, values in ipairs(planned:logValues()) do
-    if which == nil or which[values[6]] then
-      local rows = log and log:hLogMyActions_______(values[1], values[2], values[3], values[4], values[5], values[6],
-        values[7]) or {}
-      for _, row in ipairs(rows) do
-        if causes[row.LogIpath] then row.LogOpath = row.LogOpath .. "  failed: " .. causes[row.LogIpath] end
-      end
-      printer:addObjects_(rows)
+    local rows = log and log:hLogMyActions_______(values[1], values[2], values[3], values[4], values[5], values[6],
+      values[7]) or {}
+    for _, row in ipairs(rows) do
+      if causes[row.LogIpath] then row.LogCause = causes[row.LogIpath] end
     end
+    printer:addObjects_(rows)
   end
   printer:finish()
   return printer
 end
 
 -- An insert run after its plan: refused when the plan fails (unless keep-going); renames in place by the
--- plan itself, since chains must be ordered there; otherwise through the controller, given the files that
--- the plan lets through, folder by folder when in place.
+-- plan itself, since chains must be ordered there; otherwise through the controller with every file,
+-- folder by folder when in place.
 function InsertPlanning.run(options)
   local planned, failures = plan(options)
   if planned == nil then return Insert.run(options) end
-  local causes, failing = {}, {}
+  local causes = {}
   if failures > 0 then
     for _, row in ipairs(planned:rows()) do
-      if row.state == "failed" then causes[row.source] = row.cause; failing[row.source] = true end
+      if row.state == "failed" then causes[row.source] = row.cause end
     end
   end
   if failures > 0 and not options.simulate and not options.keepGoing then
     -- Nothing is done; every file is reported, the ones that would not fail as "not done".
     local summary = planned:execute_(false)
     local printer = reportPlanRows(planned)
-    return { rows = #printer.rows, failed = summary.failed, refused = true }
+    return { rows = #printer.rows, failed = summary.failed, simulated = 0, refused = true }
   end
   if options.inPlace and options.overwrite and not options.simulate then
     local summary = planned:execute_(true)
     local printer = reportPlanRows(planned)
-    return { rows = #printer.rows, failed = summary.failed }
+    return { rows = #printer.rows, failed = summary.failed, simulated = 0 }
   end
   options.logClass, pendingCauses = PlannedInsertLog, causes
-  local failed = 0
-  if not options.simulate and failures > 0 then
-    -- Kept going: the predicted failures are reported as such, and the controller gets the rest.
-    failed = failed + #reportPlanRows(planned, failing).rows
-    local rest = {}
-    for _, path in ipairs(options.files) do if not failing[path] then rest[#rest + 1] = path end end
-    options.files = rest
-  end
+  -- Kept going, the controller gets every file and each one fails or not by itself, with its own cause.
   local groups = { { destination = options.destination, files = options.files } }
   if options.inPlace then
     groups = {}
     local byFolder = {}
     for _, row in ipairs(planned:rows()) do
-      if options.simulate or not failing[row.source] then
-        local folder = row.source:match("^(.*/)[^/]*$") or "./"
-        if not byFolder[folder] then
-          byFolder[folder] = { destination = folder, files = {} }
-          groups[#groups + 1] = byFolder[folder]
-        end
-        local group = byFolder[folder]
-        group.files[#group.files + 1] = row.source
+      local folder = row.source:match("^(.*/)[^/]*$") or "./"
+      if not byFolder[folder] then
+        byFolder[folder] = { destination = folder, files = {} }
+        groups[#groups + 1] = byFolder[folder]
       end
+      local group = byFolder[folder]
+      group.files[#group.files + 1] = row.source
     end
   end
-  local total = { rows = failed, failed = failed }
+  local total = { rows = 0, failed = 0, simulated = 0 }
   for _, group in ipairs(groups) do
     if #group.files > 0 then
       options.destination, options.files = group.destination, group.files
       local summary = Insert.run(options)
       total.rows, total.failed, total.alert = total.rows + summary.rows, total.failed + summary.failed, summary.alert
+      total.simulated = total.simulated + summary.simulated
       if summary.alert then break end
     end
   end
-  total.predicted = failures
+  total.predicted = options.simulate and failures or 0
   return total
 end
 

@@ -37,42 +37,65 @@ local function editor()
   return meta, fields
 end
 
+-- An image of the command line that must be an existing file; nil, or the refusal's exit status.
+local function refusedImage(definition, path)
+  local problem = App.missing(path, "file")
+  if problem then return App.usageError(definition, problem) end
+  return nil
+end
+
 App.command("meta", {
-  summary = "an image's metadata as a tree: meta FILE",
-  run = function(args)
-    local path = args[1]
-    if not path then
-      App.eprintf("usage: quodrix meta FILE\n")
-      return 2
-    end
+  summary = "an image's metadata as a tree (meta --help)",
+  usage = [[
+usage: quodrix meta FILE
+  FILE  an image (JPEG, PNG, TIFF, ...); its properties are printed as an indented tree
+]],
+  operands = { min = 1, max = 1 },
+  main = function(_, operands)
+    local path = App.absolute(operands[1])
+    local refused = refusedImage(App.commands.meta, path)
+    if refused then return refused end
     local meta, fields = editor()
     local tree = meta:hiDoNothing_(path)
     if tree == nil then
-      App.eprintf("%s: %s\n", path, fields.tfExifUserComment:stringValue())
-      return 1
+      -- The editor's notice word, and what it means.
+      App.eprintf("quodrix meta: %s: %s: not an image that can be read\n", path, fields.tfExifUserComment:stringValue())
+      return App.FAILED
     end
     if #tree == 0 then
-      App.eprintf("%s: no image properties\n", path)
-      return 1
+      App.eprintf("quodrix meta: %s: no image properties\n", path)
+      return App.FAILED
     end
     printTree(tree, "")
-    return 0
+    return App.OK
   end,
 })
 
 App.command("comment", {
-  summary = "read or write the Exif user comment: comment FILE [TEXT]",
-  run = function(args)
-    local path, text = args[1], args[2]
-    if not path or #args > 2 then
-      App.eprintf("usage: quodrix comment FILE [TEXT]\n")
-      return 2
-    end
+  summary = "read or write an image's Exif user comment (comment --help)",
+  usage = [[
+usage: quodrix comment FILE [TEXT]
+  FILE  an image (JPEG, PNG, TIFF)
+  TEXT  the new user comment; without it the present comment is printed
+A write gives one row on standard output (action, status, name, path -> path, and for a failed write the
+cause after a tab) and a summary line on standard error. The write is logged in the application log.
+]],
+  operands = { min = 1, max = 2 },
+  main = function(_, operands)
+    local path, text = App.absolute(operands[1]), operands[2]
+    local refused = refusedImage(App.commands.comment, path)
+    if refused then return refused end
     local meta, fields = editor()
     if text == nil then
       meta:hiDoNothing_(path)
-      App.printf("%s\n", fields.tfExifUserComment:stringValue())
-      return meta:hGetExifUc_(path) ~= "" and 0 or 1
+      local notice = fields.tfExifUserComment:stringValue()
+      if meta:hGetExifUc_(path) == "" then
+        App.eprintf("quodrix comment: %s: %s: %s\n", path, notice,
+          notice == "NotSupported" and "not an image that can be read" or "the image has no user comment")
+        return App.FAILED
+      end
+      App.printf("%s\n", notice)
+      return App.OK
     end
     fields.tfActiveFilePath:setStringValue_(path)
     fields.tfExifUserComment:setStringValue_(text)
@@ -82,62 +105,66 @@ App.command("comment", {
       App.appendLogLine(row)
       status = row.LogStatus
     end
-    return status == "OK" and 0 or 1
+    if status == "OK" then
+      App.summary({ { 1, "comment written" } })
+      return App.OK
+    end
+    App.summary({ { 1, "failed" } })
+    return App.FAILED
   end,
 })
 
+-- Paper names a printer is asked for.
+local papers = { "A3", "A4", "A5", "A6", "B4", "B5", "Letter", "Legal", "Tabloid", "Executive" }
+
 App.command("print", {
-  summary = "print an image fitted to the page: print FILE [--printer NAME] [--paper NAME] "
-    .. "[--portrait|--landscape] [--copies N] [--cancel]",
-  run = function(args)
-    local path, choice, cancel = nil, {}, false
-    local i = 1
-    while i <= #args do
-      local a = args[i]
-      if a == "--printer" or a == "--paper" or a == "--copies" then
-        local value = args[i + 1]
-        if not value then
-          App.eprintf("quodrix print: %s needs a value\n", a)
-          return 2
-        end
-        if a == "--printer" then choice.printer = value
-        elseif a == "--paper" then choice.paperName = value
-        else choice.copies = math.tointeger(tonumber(value)) or 1 end
-        i = i + 2
-      else
-        if a == "--portrait" or a == "--landscape" then choice.orientation = a:sub(3)
-        elseif a == "--cancel" then cancel = true
-        elseif path == nil then path = a
-        else
-          App.eprintf("usage: quodrix print FILE [options]\n")
-          return 2
-        end
-        i = i + 1
-      end
+  summary = "print an image fitted to the page (print --help)",
+  usage = [[
+usage: quodrix print [options] FILE
+  FILE  the image to print, scaled to fit the page, centred, without margins
+]],
+  options = {
+    { long = "printer", key = "printer", value = "NAME", help = "the printer (default: the system's default printer)" },
+    { long = "paper", key = "paperName", value = "NAME", check = App.oneOf(table.unpack(papers)),
+      help = "the paper: " .. table.concat(papers, ", ") },
+    { long = "portrait", key = "portrait", help = "portrait orientation" },
+    { long = "landscape", key = "landscape", help = "landscape orientation" },
+    { long = "copies", key = "copies", value = "N", check = App.positiveInteger, help = "the number of copies (1 or more)" },
+    { long = "cancel", key = "cancel", help = "prepare the job and cancel it instead of printing" },
+  },
+  operands = { min = 1, max = 1 },
+  main = function(options, operands)
+    local definition = App.commands.print
+    if options.portrait and options.landscape then
+      return App.usageError(definition, "--portrait and --landscape exclude each other")
     end
-    if not path then
-      App.eprintf("usage: quodrix print FILE [options]\n")
-      return 2
-    end
-    local status, asked = 0, false
+    local path = App.absolute(operands[1])
+    local refused = refusedImage(definition, path)
+    if refused then return refused end
+    local choice = { printer = options.printer, paperName = options.paperName, copies = options.copies,
+      orientation = options.portrait and "portrait" or options.landscape and "landscape" or nil }
+    local status, asked, printer = App.OK, false, nil
     -- The command line plays the user at the print panel.
     objc.panels.print = function(request)
       asked = true
-      App.printf("print panel: %s on %s (page setup %s)\n", path, choice.printer or request.printer or "no printer",
-        request.showsPageSetup and "offered" or "not offered")
-      if cancel then return nil end
+      printer = choice.printer or request.printer
+      App.printf("printing %s on %s\n", path, printer or "no printer")
+      if options.cancel then return nil end
       local answer = {}
       for k, v in pairs(request) do answer[k] = v end
       for k, v in pairs(choice) do answer[k] = v end
       return answer
     end
     objc.panels.alert = function(title, message)
-      App.eprintf("%s: %s\n", title, message)
-      status = 1
+      App.eprintf("quodrix print: %s: %s\n", title, message)
+      status = App.FAILED
     end
     objc.cPrint:new():printService_(path)
-    if status == 0 and asked and not cancel then App.printf("sent to the printer\n") end
-    if cancel and status == 0 then App.printf("cancelled\n") end
+    if status == App.OK and asked and not options.cancel then
+      App.printf("sent to the printer\n")
+      App.summary({ { 1, "job sent to " .. (printer or "the printer") } })
+    end
+    if options.cancel and status == App.OK then App.printf("cancelled\n") end
     return status
   end,
 })

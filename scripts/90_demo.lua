@@ -28,26 +28,39 @@ end
 
 App.command("demo", {
   summary = "insert renaming of the bundled sample images (simulated, then real), then its reversal",
-  run = function(args)
+  usage = [[
+usage: quodrix demo [--keep]
+  Copies the bundled sample images into a new folder of ~/Temp, renames the copies by insert (simulated,
+  then for real, into a second folder) and reverses that run from its log; the folder is removed at the end.
+]],
+  options = {
+    { long = "keep", key = "keep", help = "keep the demo's folder (its path is printed)" },
+  },
+  main = function(options)
     local samplesFound = samples()
     if #samplesFound == 0 then
       App.eprintf("quodrix demo: no sample images in %s/Samples\n", resources)
       return 1
     end
-    local root = os.tmpname()
-    os.remove(root)
+    local ok, root = pcall(objc.makeTemporaryFolder, "quodrix-demo-")
+    if not ok then
+      App.eprintf("quodrix demo: %s\n", tostring(root))
+      return App.FAILED
+    end
     local work, destination = root .. "/work/", root .. "/renamed/"
     if not (makeFolder(work) and makeFolder(destination)) then
       App.eprintf("quodrix demo: cannot make the folders under %s\n", root)
-      return 1
+      local _ = objc.removeTemporaryFolder(root)
+      return App.FAILED
     end
     -- The demo works on copies, so the bundle's samples stay as they are.
     local files = {}
     for _, path in ipairs(samplesFound) do
       local copy = work .. path:match("[^/]*$")
       if objc.cToolBox:hStoreFiles2__(path, copy) ~= "successfull" then
-        App.eprintf("quodrix demo: cannot copy %s into %s\n", path, work)
-        return 1
+        App.eprintf("quodrix demo: cannot copy %s into %s: %s\n", path, work, objc.lastFailure() or "unknown cause")
+        local _ = objc.removeTemporaryFolder(root)
+        return App.FAILED
       end
       files[#files + 1] = copy
     end
@@ -68,7 +81,12 @@ App.command("demo", {
     local undone = App.commands.undo.run({})
     listFolder(string.format("\n%s holds the original names again:", work), work)
     App.printf("\nThe action log is in %s\n", App.logFilePath())
-    if simulated.failed + real.failed > 0 or undone ~= 0 then return 1 end
-    return 0
+    if options.keep then
+      App.printf("The demo's files are in %s\n", root)
+    elseif not objc.removeTemporaryFolder(root) then
+      App.eprintf("quodrix demo: could not remove %s\n", root)
+    end
+    if simulated.failed + real.failed > 0 or undone ~= 0 then return App.FAILED end
+    return App.OK
   end,
 })

@@ -7,15 +7,29 @@ local function usage(out)
   for _, name in ipairs(App.order) do
     out:write(string.format("  %-10s %s\n", name, App.commands[name].summary or ""))
   end
-  out:write("  help       this text\n")
-  out:write("  version    the version of quodrix (also --version)\n")
+  out:write("  help       this text; help COMMAND: the usage of a command (also COMMAND --help)\n")
+  out:write("  version    the version of quodrix (also --version)\n\n")
+  out:write(App.exitStatusText)
 end
 
 function AppDelegate.applicationDidFinishLaunching_(cls, notification)
   local args = {}
   for i = 2, #objc.arguments do args[#args + 1] = objc.arguments[i] end
   local name = table.remove(args, 1)
-  if name == nil or name == "help" or name == "--help" or name == "-h" then
+  if name == "help" and App.commands[args[1] or ""] and App.commands[args[1]].main then
+    io.stdout:write(App.helpText(App.commands[args[1]]))
+    objc.NSApp:terminate_(nil)
+    return
+  end
+  if name == nil then
+    -- No command is a usage error like any missing argument.
+    App.eprintf("quodrix: no command given\n")
+    usage(io.stderr)
+    objc.NSApp:setExitStatus_(2)
+    objc.NSApp:terminate_(nil)
+    return
+  end
+  if name == "help" or name == "--help" or name == "-h" then
     usage(io.stdout)
     objc.NSApp:terminate_(nil)
     return
@@ -33,6 +47,8 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
     objc.NSApp:terminate_(nil)
     return
   end
+  -- Commands that parse their own arguments keep the diagnostic lines off the terminal as well.
+  if not command.main then App.startSystemLog() end
   local status = command.run(args) or 0
   App.flushLog()
   objc.NSApp:setExitStatus_(status)

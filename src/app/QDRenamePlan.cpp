@@ -315,9 +315,10 @@ Array QDRenamePlan::logValues(bool executed) const
     for (auto const& pair : m_plan.pairs()) {
         if (pair.state == PairState::Unchanged)
             continue;
-        std::string status = pair.state == PairState::Failed ? cToolBox::kFailed
-            : executed                                      ? cToolBox::kSuccess
-                                                            : "Simulation";
+        // A row of a plan not carried out is a simulation, whether or not it would fail.
+        std::string status = !executed                        ? "Simulation"
+            : pair.state == PairState::Failed ? cToolBox::kFailed
+                                              : cToolBox::kSuccess;
         values.push_back(ActionLogEntry { "File renaming", m_action, std::move(status),
             FileStore::lastComponent(pair.source), pair.target.empty() ? std::string() : FileStore::lastComponent(pair.target),
             pair.source, pair.target }

@@ -6,8 +6,12 @@
 #include "lua/LuaHost.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
+#include "platform/SystemLog.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -30,6 +34,86 @@ int l_lastFailure(lua_State* L)
         lua_pushlstring(L, failure->data(), failure->size());
     else
         lua_pushnil(L);
+    return 1;
+}
+
+// [-0, +1] objc.rowFailure(): inside a log call or a log list's addObjects:, the cause of the failed row being
+// reported; nil for a row that did not fail and outside a report.
+int l_rowFailure(lua_State* L)
+{
+    auto const& failure = hostOf(L).runtime().platform().rowFailure();
+    if (failure)
+        lua_pushlstring(L, failure->data(), failure->size());
+    else
+        lua_pushnil(L);
+    return 1;
+}
+
+// [-0, +1] objc.systemLogTo(path): sends the system log's diagnostic lines into the file at `path`, started
+// afresh (nil or "" sends them back to standard error); true when done, false when the file cannot be opened.
+int l_systemLogTo(lua_State* L)
+{
+    std::string const path = lua_isnoneornil(L, 1) ? std::string() : std::string(luaL_checkstring(L, 1));
+    lua_pushboolean(L, setSystemLogFile(path));
+    return 1;
+}
+
+// [-0, +1] objc.itemKind(path): "file", "folder" or "other" for an item that exists (links followed), nil
+// for none.
+int l_itemKind(lua_State* L)
+{
+    size_t length = 0;
+    char const* text = luaL_checklstring(L, 1, &length);
+    std::string const path(text, length);
+    std::error_code ec;
+    auto const status = path.empty() || path.find('\0') != std::string::npos
+        ? std::filesystem::file_status(std::filesystem::file_type::not_found)
+        : std::filesystem::status(path, ec);
+    switch (status.type()) {
+    case std::filesystem::file_type::regular: lua_pushstring(L, "file"); break;
+    case std::filesystem::file_type::directory: lua_pushstring(L, "folder"); break;
+    case std::filesystem::file_type::not_found:
+    case std::filesystem::file_type::none: lua_pushnil(L); break;
+    default: lua_pushstring(L, "other"); break;
+    }
+    return 1;
+}
+
+// Whether `path` lies strictly inside the platform's temporary folder, by its text after lexical
+// normalisation.
+bool insideTemporaryFolder(std::string const& path)
+{
+    auto const base = std::filesystem::path(temporaryDirectory()).lexically_normal();
+    auto const relative = std::filesystem::path(path).lexically_normal().lexically_relative(base);
+    return !relative.empty() && *relative.begin() != ".." && relative != ".";
+}
+
+// [-0, +1] objc.makeTemporaryFolder(prefix): a new, empty folder "<prefix>XXXXXX" in the platform's temporary
+// folder (made when missing); raises an error naming the cause when it cannot be made.
+int l_makeTemporaryFolder(lua_State* L)
+{
+    std::string const prefix = luaL_optstring(L, 1, "quodrix-");
+    if (prefix.find('/') != std::string::npos || prefix.find('\0') != std::string::npos)
+        throw BridgeError("objc.makeTemporaryFolder: the prefix is not part of one name");
+    std::error_code ec;
+    std::filesystem::create_directories(temporaryDirectory(), ec);
+    std::string pattern = (std::filesystem::path(temporaryDirectory()) / (prefix + "XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw BridgeError("objc.makeTemporaryFolder: " + pattern + ": " + std::generic_category().message(errno));
+    lua_pushlstring(L, pattern.data(), pattern.size());
+    return 1;
+}
+
+// [-0, +1] objc.removeTemporaryFolder(path): removes a folder made by makeTemporaryFolder with everything in
+// it; a path outside the temporary folder is refused with an error. Returns true when it is gone.
+int l_removeTemporaryFolder(lua_State* L)
+{
+    std::string const path = luaL_checkstring(L, 1);
+    if (!insideTemporaryFolder(path))
+        throw BridgeError("objc.removeTemporaryFolder: " + path + " is not inside " + temporaryDirectory());
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    lua_pushboolean(L, !ec);
     return 1;
 }
 
@@ -113,6 +197,16 @@ void addPlatformFunctions(lua_State* L)
     lua_setfield(L, -2, "version");
     lua_pushcfunction(L, guarded<l_lastFailure>);
     lua_setfield(L, -2, "lastFailure");
+    lua_pushcfunction(L, guarded<l_rowFailure>);
+    lua_setfield(L, -2, "rowFailure");
+    lua_pushcfunction(L, guarded<l_systemLogTo>);
+    lua_setfield(L, -2, "systemLogTo");
+    lua_pushcfunction(L, guarded<l_itemKind>);
+    lua_setfield(L, -2, "itemKind");
+    lua_pushcfunction(L, guarded<l_makeTemporaryFolder>);
+    lua_setfield(L, -2, "makeTemporaryFolder");
+    lua_pushcfunction(L, guarded<l_removeTemporaryFolder>);
+    lua_setfield(L, -2, "removeTemporaryFolder");
     lua_pushcfunction(L, guarded<l_isTerminal>);
     lua_setfield(L, -2, "isTerminal");
     lua_pushcfunction(L, guarded<l_absolutePath>);

@@ -7,6 +7,7 @@
 #include "platform/LocalizedStrings.h"
 #include "platform/Outlets.h"
 #include "platform/Platform.h"
+#include "platform/RowFailureScope.h"
 
 #include <unicode/unistr.h>
 
@@ -91,6 +92,7 @@ void mMeta::btApplyExifUserComment(Runtime& runtime)
 
     std::string name = FileStore::lastComponent(path);
     ActionLogEntry entry { "File Editing", "Edit meta data", status, name, name, path, path };
+    RowFailureScope const cause(runtime.platform(), status);
     runtime.send(field("mymMetaLogTableViewController"), "addObjects:", { Value(Array { Value(entry.record(Date::now())) }) });
     runtime.send(field("themMetaLogTable"), "reloadData");
 }

@@ -2,6 +2,7 @@
 
 #include "core/BridgeError.h"
 #include "core/Runtime.h"
+#include "platform/RowFailureScope.h"
 #include "platform/SystemLog.h"
 
 namespace quodrix {
@@ -29,6 +30,8 @@ Array ActionLogEntry::values() const
 Array reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry const& entry)
 {
     Array rows;
+    // The log call and the log list see this row's own cause (objc.rowFailure()).
+    RowFailureScope const cause(runtime.platform(), entry.status);
     try {
         if (!runtime.findClass("myAppLog"))
             return rows;

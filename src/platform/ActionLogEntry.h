@@ -28,7 +28,8 @@ struct ActionLogEntry {
 // Reports one processed file: looks up the script class "myAppLog" now, sends it hLogMyActions::::::: with
 // the seven values, appends the returned rows to `logController` (addObjects:) and then redraws
 // `logTable` (reloadData). A missing class, a script error or a result that is not an array appends nothing
-// (the error goes to the system log); the caller's work is never stopped by it. Returns the rows appended.
+// (the error goes to the system log); the caller's work is never stopped by it. During both calls the
+// platform's rowFailure() holds the row's cause (RowFailureScope). Returns the rows appended.
 Array reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry const& entry);
 
 }

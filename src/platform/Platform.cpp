@@ -35,4 +35,11 @@ void Platform::recordFailure(std::string const& what, std::string const& cause)
     systemLog(*m_lastFailure);
 }
 
+std::optional<std::string> Platform::takeLastFailure()
+{
+    std::optional<std::string> cause = std::move(m_lastFailure);
+    m_lastFailure.reset();
+    return cause;
+}
+
 }

@@ -80,6 +80,14 @@ public:
     void recordFailure(std::string const& what, std::string const& cause);
     std::optional<std::string> const& lastFailure() const { return m_lastFailure; }
     void clearLastFailure() { m_lastFailure.reset(); }
+    // The recorded cause, which is then forgotten, so that it cannot be read for a later operation.
+    [[nodiscard]] std::optional<std::string> takeLastFailure();
+
+    // The cause of the failed action-log row being reported now (set for the time of the row's report to
+    // the log call and the log list, see RowFailureScope); nullopt for a row that did not fail and outside
+    // a report. Scripts read it with objc.rowFailure().
+    std::optional<std::string> const& rowFailure() const { return m_rowFailure; }
+    void setRowFailure(std::optional<std::string> cause) { m_rowFailure = std::move(cause); }
 
 private:
     std::filesystem::path m_resourcesFolder;
@@ -94,6 +102,7 @@ private:
     std::unique_ptr<ImageIO> m_imageIO;
     PrintInfo m_printInfo;
     std::optional<std::string> m_lastFailure;
+    std::optional<std::string> m_rowFailure;
 };
 
 }

@@ -175,7 +175,10 @@ void cRenameTextFile::hCreateFileNameList(Runtime& runtime)
     auto folder = ChooserPanels(runtime.platform().panels()).chooseFolder(std::string(kFolderPanelTitle));
     if (!folder)
         return;
-    cNSFileHandling::hWriteTextFile(*folder + "/" + kFileNameListName, text);
+    Status cause;
+    cNSFileHandling::hWriteTextFile(*folder + "/" + kFileNameListName, text, &cause);
+    if (!cause.ok())
+        runtime.platform().recordFailure("", cause.message());
 }
 
 void cRenameTextFile::registerClass(Runtime& runtime)

@@ -134,51 +134,118 @@ TEST(PresetsScripts, BookmarksThroughTheBridge)
                      "false\t-[QDbookmarks bookmarkForURL:]: argument 1 must be a URL, not string\n");
 }
 
-TEST(PresetsCommand, SaveListCheckRemove)
+TEST(PresetsCommand, SaveShowCheckRemoveByNameAndField)
 {
     ScriptBundle bundle(true);
-    std::string line = "Holiday|Sorting|ByDate";
-    for (int p = 3; p < 62; ++p)
-        line += "|" + std::to_string(p);
-    line[line.size() - 1] = 'x';  // the last value is "6x": no value is empty here
-    auto saved = bundle.run({ "presets", "save", line });
+    auto saved = bundle.run({ "presets", "save", "Holiday", "text=2026-", "positions=0;4", "move=1", "field10=ten",
+        "field30=7" });
     EXPECT_EQ(saved.status, 0) << saved.err;
     EXPECT_EQ(saved.out, "saved Holiday\n");
-    auto listed = bundle.run({ "presets", "list", "ByDate" });
+    std::string const shown = "name=Holiday\nprocess=File renaming\naction=Insert\ntext=2026-\npositions=0;4\ndest=\n"
+                              "separator=;\nsimulate=0\nmove=1\nfield10=ten\nfield30=7\n";
+    auto show = bundle.run({ "presets", "show", "Holiday" });
+    EXPECT_EQ(show.status, 0) << show.err;
+    EXPECT_EQ(show.out, shown);
+
+    // The whole row, as `list` prints it: every field left out has its default.
+    std::string line = "Holiday|File renaming|Insert|2026-|0;4||;";
+    for (int column = 8; column <= 62; ++column) {
+        std::string value = column >= 22 && column <= 42 ? "0" : "";
+        if (column == 23) value = "1";
+        if (column == 11) value = "ten";
+        if (column == 31) value = "7";
+        line += "|" + value;
+    }
+    auto listed = bundle.run({ "presets", "list", "Insert" });
     EXPECT_EQ(listed.status, 0) << listed.err;
     EXPECT_EQ(listed.out, line + "\n");
     EXPECT_EQ(bundle.run({ "presets", "list", "Other" }).out, "");
+
+    // A name that exists is refused, and nothing changes; --replace replaces it.
+    auto twice = bundle.run({ "presets", "save", "Holiday", "text=other" });
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_EQ(twice.out, "");
+    EXPECT_EQ(twice.err, "quodrix presets: a preset named Holiday exists; nothing changed (--replace replaces it)\n");
+    EXPECT_EQ(bundle.run({ "presets", "show", "Holiday" }).out, shown);
+    auto replaced = bundle.run({ "presets", "save", "--replace", "Holiday", "action=Rename", "separator=tab" });
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    EXPECT_EQ(bundle.run({ "presets", "show", "Holiday" }).out,
+        "name=Holiday\nprocess=File renaming\naction=Rename\ntext=\npositions=0\ndest=\nseparator=tab\nsimulate=0\n"
+        "move=0\n");
+    EXPECT_EQ(bundle.run({ "presets", "list", "Insert" }).out, "");
+
     auto checked = bundle.run({ "presets", "check", "Holiday" });
     EXPECT_EQ(checked.out, "Holiday\n");
     EXPECT_EQ(checked.status, 0);
-    auto missing = bundle.run({ "presets", "check", "holiday" });
-    EXPECT_EQ(missing.out, "(null)\n");
-    EXPECT_EQ(missing.status, 1);
+    // A missing name: a clear answer and 1, for check, show and remove alike.
+    for (auto const& action : { "check", "show", "remove" }) {
+        auto missing = bundle.run({ "presets", action, "holiday" });
+        EXPECT_EQ(missing.status, 1) << action;
+        EXPECT_EQ(missing.out, "") << action;
+        EXPECT_EQ(missing.err, "quodrix presets: no preset named holiday\n") << action;
+    }
     auto removed = bundle.run({ "presets", "remove", "Holiday" });
     EXPECT_EQ(removed.out, "preset removed\n");
     EXPECT_EQ(removed.status, 0);
-    EXPECT_EQ(bundle.run({ "presets", "list", "ByDate" }).out, "");
+    EXPECT_EQ(bundle.run({ "presets", "list", "Rename" }).out, "");
+    EXPECT_EQ(bundle.run({ "presets", "remove", "Holiday" }).status, 1);
     EXPECT_TRUE(std::filesystem::exists(bundle.home() / ".local/share/BriskloCom/QuodrixPresets.sql"));
+
+    // The fields are documented where the command is.
+    auto help = bundle.run({ "presets", "--help" });
+    EXPECT_NE(help.out.find("  positions   the positions, separated by \";\" (insert) (default \"0\")\n"), std::string::npos)
+        << help.out;
 }
 
 TEST(PresetsCommand, BadInputAndFailures)
 {
     ScriptBundle bundle(true);
-    auto shortLine = bundle.run({ "presets", "save", "a|b|c" });
-    EXPECT_EQ(shortLine.status, 2);
-    EXPECT_EQ(shortLine.err, "a preset has 62 values separated by \"|\"; this line has 3\n");
-    EXPECT_EQ(bundle.run({ "presets", "frobnicate", "x" }).status, 2);
-    EXPECT_EQ(bundle.run({ "presets" }).status, 2);
+    struct Case {
+        std::vector<std::string> line;
+        std::string message;
+    };
+    std::vector<Case> const cases {
+        { { "presets", "save", "P", "colour=red" }, "quodrix presets: unknown field colour\n" },
+        { { "presets", "save", "P", "text" }, "quodrix presets: a field is KEY=VALUE: text\n" },
+        { { "presets", "save", "P", "move=yes" }, "quodrix presets: move=yes: not one of 0, 1\n" },
+        { { "presets", "save", "P", "field25=x" }, "quodrix presets: field25=x: not a whole number\n" },
+        { { "presets", "save", "P", "field62=x" }, "quodrix presets: unknown field field62\n" },
+        { { "presets", "save", "P", "text=a|b" }, "quodrix presets: text holds \"|\"\n" },
+        { { "presets", "save", "" }, "quodrix presets: a preset needs a name\n" },
+        { { "presets", "show", "--replace", "P" }, "quodrix presets: --replace is for save\n" },
+    };
+    for (auto const& c : cases) {
+        auto r = bundle.run(c.line);
+        EXPECT_EQ(r.status, 2) << c.message;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), c.message);
+    }
+    EXPECT_EQ(bundle.run({ "presets", "check", "P" }).status, 1);
 
-    // A support folder that can't be made: the store's failure report, as an error the command prints.
+    // A support folder that can't be made: the store's failure report with its cause.
     writeFile(bundle.root() / "blocker", "");
     auto failed = bundle.run({ "presets", "list", "x" }, { { "XDG_DATA_HOME", (bundle.root() / "blocker").string() } });
     EXPECT_EQ(failed.status, 1);
-    // The cause goes to the system log (standard error) first.
     EXPECT_EQ(failed.err,
-        "open the presets store " + (bundle.root() / "blocker").string()
-            + "/BriskloCom/QuodrixPresets.sql: unable to open database file\n"
-              "quodrix presets: dbViewController openmyPresetsDb: Presets Db failed to open.\n");
+        "quodrix presets: dbViewController openmyPresetsDb: Presets Db failed to open. (open the presets store "
+            + (bundle.root() / "blocker").string() + "/BriskloCom/QuodrixPresets.sql: unable to open database file)\n");
+}
+
+// A replacing save whose write fails leaves the preset it was to replace as it was.
+TEST(PresetsCommand, AReplacingSaveThatFailsKeepsThePresetItReplaces)
+{
+    ScriptBundle bundle(true);
+    auto dbPath = bundle.home() / ".local/share/BriskloCom/QuodrixPresets.sql";
+    ASSERT_EQ(bundle.run({ "presets", "save", "Holiday", "text=kept" }).status, 0);
+    execute(dbPath, "CREATE TRIGGER refuse BEFORE INSERT ON Presets WHEN NEW.Process = 'blocked' "
+                    "BEGIN SELECT RAISE(ABORT, 'refused by a trigger'); END");
+    auto r = bundle.run({ "presets", "save", "--replace", "Holiday", "process=blocked" });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("refused by a trigger"), std::string::npos) << r.err;
+    auto show = bundle.run({ "presets", "show", "Holiday" });
+    EXPECT_EQ(show.status, 0) << show.err;
+    EXPECT_NE(show.out.find("\nprocess=File renaming\naction=Insert\ntext=kept\n"), std::string::npos) << show.out;
+    EXPECT_EQ(rowCount(dbPath, "Presets"), 1);
 }
 
 // A store file left empty by a run killed while it made the store used to make every later save fail and
@@ -187,14 +254,14 @@ TEST(PresetsCommand, AnEmptyOrIncompleteStoreFileIsCompletedOnUse)
 {
     ScriptBundle bundle(true);
     auto dbPath = bundle.home() / ".local/share/BriskloCom/QuodrixPresets.sql";
-    std::string line = "Holiday|Sorting|ByDate";
-    for (int p = 3; p < 62; ++p)
-        line += "|v" + std::to_string(p);
+    std::string line = "Holiday|Sorting|ByDate|t|0||;";
+    for (int column = 8; column <= 62; ++column)
+        line += column >= 22 && column <= 42 ? "|0" : "|";
 
     writeFile(dbPath, "");
     auto listed = bundle.run({ "presets", "list", "ByDate" });
     EXPECT_EQ(listed.status, 0) << listed.err;
-    auto saved = bundle.run({ "presets", "save", line });
+    auto saved = bundle.run({ "presets", "save", "Holiday", "process=Sorting", "action=ByDate", "text=t" });
     EXPECT_EQ(saved.status, 0) << saved.err;
     listed = bundle.run({ "presets", "list", "ByDate" });
     EXPECT_EQ(listed.status, 0) << listed.err;
@@ -222,7 +289,7 @@ TEST(PresetsCommand, AFileThatIsNotADatabaseFailsWithSqlitesMessageAndStaysAsItW
         print(pcall(function() store:linkToPresetsDB() end))
         print(objc.lastFailure())
         print(#store:checkForActionType___("Presets", "Action", "x"), objc.lastFailure())
-    )");
+    )", { "version" });  // the bundled application then runs a command that does not touch the store
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Presets Db failed to open."), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("QuodrixPresets.sql: file is not a database\n0\tread the table Presets: file is not a database\n"),

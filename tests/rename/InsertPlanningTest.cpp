@@ -49,18 +49,18 @@ TEST(InsertPlanning, APlanWithAFailureIsShownThenRefusedUnlessKeptGoing)
     auto simulated = bundle.run({ "insert", "-n", "-d", out, "X", "0", in });
     EXPECT_EQ(1, simulated.status);
     EXPECT_EQ(sortedLines("Insert\tSimulation\ta.jpg\t" + in + "/a.jpg -> " + out
-                  + "/Xa.jpg  would fail: would replace an existing item\n"
+                  + "/Xa.jpg\twould fail: would replace an existing item\n"
                     "Insert\tSimulation\tb.jpg\t" + in + "/b.jpg -> " + out + "/Xb.jpg\n"),
         sortedLines(simulated.out));
-    EXPECT_EQ("quodrix insert: 1 of 2 files would fail\n", simulated.err);
+    EXPECT_EQ("1 would be renamed (simulation), 1 would fail (simulation)\n", simulated.err);
 
     auto refused = bundle.run({ "insert", "-m", "-d", out, "X", "0", in });
     EXPECT_EQ(1, refused.status);
     EXPECT_EQ(sortedLines("Insert\tFailed\ta.jpg\t" + in + "/a.jpg -> " + out
-                  + "/Xa.jpg  failed: would replace an existing item\n"
-                    "Insert\tFailed\tb.jpg\t" + in + "/b.jpg -> " + out + "/Xb.jpg  failed: not done: the plan has failures\n"),
+                  + "/Xa.jpg\twould replace an existing item\n"
+                    "Insert\tFailed\tb.jpg\t" + in + "/b.jpg -> " + out + "/Xb.jpg\tnot done: the plan has failures\n"),
         sortedLines(refused.out));
-    EXPECT_EQ("quodrix insert: 2 of 2 files failed\n"
+    EXPECT_EQ("2 failed\n"
               "quodrix insert: the plan has failures; nothing was done (--keep-going does the rest)\n",
         refused.err);
     EXPECT_EQ((std::map<std::string, std::string> { { "in/a.jpg", "a" }, { "in/b.jpg", "b" }, { "out/Xa.jpg", "taken" } }),
@@ -68,7 +68,7 @@ TEST(InsertPlanning, APlanWithAFailureIsShownThenRefusedUnlessKeptGoing)
 
     auto kept = bundle.run({ "insert", "-m", "-k", "-d", out, "X", "0", in });
     EXPECT_EQ(1, kept.status);
-    EXPECT_EQ("quodrix insert: 1 of 2 files failed\n", kept.err);
+    EXPECT_EQ("1 renamed, 1 failed\n", kept.err);
     EXPECT_EQ((std::map<std::string, std::string> { { "in/a.jpg", "a" }, { "out/Xa.jpg", "taken" }, { "out/Xb.jpg", "b" } }),
         contents(root.path()));
     std::string log = readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
@@ -96,7 +96,7 @@ TEST(InsertPlanning, InPlaceKeepsEachFileInItsFolderInNaturalOrder)
     // A name the insertion leaves as it is would be copied onto itself: refused, nothing done.
     auto same = bundle.run({ "insert", "-i", "_", "9", (root / "in/sub/c.jpg").string() });
     EXPECT_EQ(1, same.status);
-    EXPECT_EQ("Insert\tFailed\tc.jpg\t" + in + "/sub/c.jpg -> " + in + "/sub/c.jpg  failed: would replace an existing item\n",
+    EXPECT_EQ("Insert\tFailed\tc.jpg\t" + in + "/sub/c.jpg -> " + in + "/sub/c.jpg\twould replace an existing item\n",
         same.out);
 
     fs::remove_all(root / "in");

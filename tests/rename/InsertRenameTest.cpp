@@ -337,11 +337,12 @@ TEST(InsertCommand, RenamesFilesAndFoldersFromTheCommandLine)
     EXPECT_EQ(logFile.rfind("Quodrix Log (tab delimited)\n", 0), 0u) << logFile;
     EXPECT_NE(logFile.find("\tFile renaming\tabcdef.txt\tInsert\tabXcdXef.txt\tsuccessfull\t"), std::string::npos);
 
-    // Again: the names are taken now, every file fails, and the status says so.
+    // Again: the names are taken now, the plan fails, nothing is done, and the status says so.
     auto again = bundle.run({ "insert", "-m", "-d", (root / "out").string(), "X", "2;4", (root / "in/abcdef.txt").string() });
     EXPECT_EQ(again.status, 1);
     EXPECT_NE(again.out.find("Insert\tFailed\tabcdef.txt"), std::string::npos) << again.out;
-    EXPECT_NE(again.err.find("quodrix insert: 1 of 1 files failed"), std::string::npos) << again.err;
+    EXPECT_EQ(again.err, "1 failed\nquodrix insert: the plan has failures; nothing was done (--keep-going does the "
+                         "rest)\n");
     EXPECT_TRUE(fs::exists(root / "in/abcdef.txt"));
 }
 
@@ -363,8 +364,13 @@ TEST(InsertCommand, SimulationAlertsAndUsage)
     EXPECT_EQ(noText.err, "quodrix insert: Missing text. Please fill in text in the appropriate field.\n");
 
     auto missing = bundle.run({ "insert", "-n", "_", "1", (root / "in/none.txt").string() });
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("quodrix insert: no file to rename"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err.rfind("quodrix insert: " + (root / "in/none.txt").string() + ": no such file or folder\n", 0), 0u)
+        << missing.err;
+    fs::create_directory(root / "empty");
+    auto nothing = bundle.run({ "insert", "-n", "_", "1", (root / "empty").string() });
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_EQ(nothing.err, "quodrix insert: no file to rename\n");
 
     auto usage = bundle.run({ "insert", "_" });
     EXPECT_EQ(usage.status, 2);

@@ -83,7 +83,7 @@ TEST(ListCommands, ListRenamesInPlaceOrIntoAFolder)
 
     auto again = bundle.run({ "list", "--separator", ",", (bundle.root() / "list.csv").string(), a.string() });
     EXPECT_EQ(again.status, 1);
-    EXPECT_NE(again.err.find("2 of 2 files failed"), std::string::npos) << again.err;
+    EXPECT_EQ(again.err, "2 failed\n");
 }
 
 TEST(ListCommands, NamesWritesTheListWithCarriageReturns)

@@ -39,10 +39,25 @@ protected:
         arguments.insert(arguments.begin(), "rename");
         return m_bundle.run(arguments, { { "TZ", "UTC" } });
     }
-    // "old -> new" rows with both paths in the folder.
+    // The row of a change of the plan with both paths in the folder, as a run without -x prints it.
     std::string row(std::string const& from, std::string const& to, std::string const& tail = "") const
     {
-        return at(from) + " -> " + at(to) + tail + "\n";
+        return "Rename\tSimulation\t" + fs::path(from).filename().string() + "\t" + at(from) + " -> " + at(to) + tail
+            + "\n";
+    }
+    // The row of a change that failed, with its cause.
+    std::string failed(std::string const& from, std::string const& to, std::string const& cause) const
+    {
+        return "Rename\tFailed\t" + fs::path(from).filename().string() + "\t" + at(from) + " -> " + at(to) + "\t" + cause
+            + "\n";
+    }
+    // Rows of the plan as a run with -x prints them when each change was made.
+    static std::string executed(std::string rows)
+    {
+        std::string const planned = "Rename\tSimulation\t", done = "Rename\tsuccessfull\t";
+        for (std::size_t at = 0; (at = rows.find(planned, at)) != std::string::npos; at += done.size())
+            rows.replace(at, planned.size(), done);
+        return rows;
     }
 
     ScriptBundle m_bundle;
@@ -59,14 +74,14 @@ TEST_F(RenameCommand, PreviewShowsExactlyWhatExecuteThenDoes)
     auto preview = rename({ "IMG_(\\d)", "photo-$1", dir().string() });
     EXPECT_EQ(0, preview.status) << preview.err;
     EXPECT_EQ(expected, preview.out);
-    EXPECT_EQ("", preview.err);
+    EXPECT_EQ("3 would be renamed (simulation)\n", preview.err);
     EXPECT_EQ(original, contents(dir()));
 
     auto done = rename({ "-x", "--", "IMG_(\\d)", "photo-$1", at("-IMG_3.jpg"), at("IMG_1 holiday.jpg"), dir().string(),
         at("IMG_2 \xF0\x9F\x8C\x8A.jpg"), at("notes.txt") });
     EXPECT_EQ(0, done.status) << done.err;
-    EXPECT_EQ(expected, done.out);
-    EXPECT_EQ("3 renamed, 0 failed\n", done.err);
+    EXPECT_EQ(executed(expected), done.out);
+    EXPECT_EQ("3 renamed\n", done.err);
     EXPECT_EQ((std::map<std::string, std::string> { { "photo-1 holiday.jpg", "1" }, { "photo-2 \xF0\x9F\x8C\x8A.jpg", "2" },
                   { "-photo-3.jpg", "3" }, { "notes.txt", "n" } }),
         contents(dir()));
@@ -132,7 +147,8 @@ TEST_F(RenameCommand, FlattenIgnoreExtensionAndAnotherFolder)
     auto run = rename({ "-x", "--flatten", "-e", "--case", "lower", "-d", (m_bundle.root() / "out").string(), " ", "_",
         dir().string() });
     EXPECT_EQ(0, run.status) << run.err;
-    EXPECT_EQ(at("Caf\xC3\xA9 cr\xC3\xA8me.jpeg") + " -> " + (m_bundle.root() / "out/cafe_creme.jpeg").string() + "\n",
+    EXPECT_EQ("Rename\tsuccessfull\tCaf\xC3\xA9 cr\xC3\xA8me.jpeg\t" + at("Caf\xC3\xA9 cr\xC3\xA8me.jpeg") + " -> "
+            + (m_bundle.root() / "out/cafe_creme.jpeg").string() + "\n",
         run.out);
     EXPECT_EQ((std::map<std::string, std::string> { { "cafe_creme.jpeg", "c" } }), contents(m_bundle.root() / "out"));
 }
@@ -142,7 +158,7 @@ TEST_F(RenameCommand, AChainOfNumberedNamesRunsInPlace)
     make({ { "img_1", "one" }, { "img_2", "two" }, { "img_3", "three" } });
     auto run = rename({ "-x", "--start", "2", "\\d+", "{n}", dir().string() });
     EXPECT_EQ(0, run.status) << run.err;
-    EXPECT_EQ(row("img_1", "img_2") + row("img_2", "img_3") + row("img_3", "img_4"), run.out);
+    EXPECT_EQ(executed(row("img_1", "img_2") + row("img_2", "img_3") + row("img_3", "img_4")), run.out);
     EXPECT_EQ((std::map<std::string, std::string> { { "img_2", "one" }, { "img_3", "two" }, { "img_4", "three" } }),
         contents(dir()));
 }
@@ -153,7 +169,7 @@ TEST_F(RenameCommand, SwapAndThreeCycleFromAList)
     writeFile(m_bundle.root() / "list.txt", "a.jpg;b.jpg\nb.jpg;a.jpg\nx;y\r\ny;z\r\nz;x\nmissing;m\n");
     auto refused = rename({ "-x", "--from-list", (m_bundle.root() / "list.txt").string(), dir().string() });
     EXPECT_EQ(1, refused.status);
-    EXPECT_EQ(std::string("missing -> m  failed: not found in the folders given\n"),
+    EXPECT_EQ(std::string("Rename\tFailed\tmissing\tmissing -> m\tnot found in the folders given\n"),
         refused.out.substr(refused.out.rfind('\n', refused.out.size() - 2) + 1));
     EXPECT_EQ("a.jpg", contents(dir()).begin()->first);
     EXPECT_EQ("A", contents(dir())["a.jpg"]);
@@ -161,8 +177,8 @@ TEST_F(RenameCommand, SwapAndThreeCycleFromAList)
     writeFile(m_bundle.root() / "list.txt", "a.jpg\tb.jpg\nb.jpg\ta.jpg\nx\ty\r\ny\tz\r\nz\tx\nmissing\tm\n");
     auto run = rename({ "-xk", "--from-list", (m_bundle.root() / "list.txt").string(), "--separator", "tab", dir().string() });
     EXPECT_EQ(1, run.status);
-    EXPECT_EQ(row("a.jpg", "b.jpg") + row("b.jpg", "a.jpg") + row("x", "y") + row("y", "z") + row("z", "x")
-            + "missing -> m  failed: not found in the folders given\n",
+    EXPECT_EQ(executed(row("a.jpg", "b.jpg") + row("b.jpg", "a.jpg") + row("x", "y") + row("y", "z") + row("z", "x"))
+            + "Rename\tFailed\tmissing\tmissing -> m\tnot found in the folders given\n",
         run.out);
     EXPECT_EQ("5 renamed, 1 failed\n", run.err);
     EXPECT_EQ((std::map<std::string, std::string> { { "a.jpg", "B" }, { "b.jpg", "A" }, { "x", "Z" }, { "y", "X" }, { "z", "Y" } }),
@@ -176,18 +192,18 @@ TEST_F(RenameCommand, ConflictsAreRefusedAndNothingChanges)
     make(original);
 
     // Two files to one name, by pattern: previewed, then refused with -x.
-    std::string const twoToOne = row("a1.jpg", "x.jpg", "  would fail: two files would get this name")
-        + row("a2.jpg", "x.jpg", "  would fail: two files would get this name");
+    std::string const twoToOne = row("a1.jpg", "x.jpg", "\twould fail: two files would get this name")
+        + row("a2.jpg", "x.jpg", "\twould fail: two files would get this name");
     auto preview = rename({ "^a\\d", "x", dir().string() });
     EXPECT_EQ(1, preview.status);
     EXPECT_EQ(twoToOne, preview.out);
-    EXPECT_EQ("quodrix rename: 2 of the renames would fail\n", preview.err);
+    EXPECT_EQ("2 would fail (simulation)\n", preview.err);
     auto refused = rename({ "--execute", "^a\\d", "x", dir().string() });
     EXPECT_EQ(1, refused.status);
-    EXPECT_EQ(row("a1.jpg", "x.jpg", "  failed: two files would get this name")
-            + row("a2.jpg", "x.jpg", "  failed: two files would get this name"),
+    EXPECT_EQ(failed("a1.jpg", "x.jpg", "two files would get this name")
+            + failed("a2.jpg", "x.jpg", "two files would get this name"),
         refused.out);
-    EXPECT_EQ("0 renamed, 2 failed\nquodrix rename: the plan has failures; nothing was renamed (--keep-going renames "
+    EXPECT_EQ("2 failed\nquodrix rename: the plan has failures; nothing was renamed (--keep-going renames "
               "the rest)\n",
         refused.err);
     EXPECT_EQ(original, contents(dir()));
@@ -198,11 +214,11 @@ TEST_F(RenameCommand, ConflictsAreRefusedAndNothingChanges)
         "b1.jpg;keep.jpg\nc.jpg;sub/c.jpg\nd.jpg;\ne.jpg;" + longName + "\nf.jpg;g.jpg\n");
     auto listed = rename({ "-x", "--from-list", (m_bundle.root() / "list.txt").string(), dir().string() });
     EXPECT_EQ(1, listed.status);
-    EXPECT_EQ(row("b1.jpg", "keep.jpg", "  failed: would replace an existing item")
-            + row("c.jpg", "sub/c.jpg", "  failed: not one path component")
-            + row("d.jpg", "", "  failed: the new name is empty")
-            + row("e.jpg", longName, "  failed: File name too long")
-            + row("f.jpg", "g.jpg", "  failed: not done: the plan has failures"),
+    EXPECT_EQ(failed("b1.jpg", "keep.jpg", "would replace an existing item")
+            + failed("c.jpg", "sub/c.jpg", "not one path component")
+            + failed("d.jpg", "", "the new name is empty")
+            + failed("e.jpg", longName, "File name too long")
+            + failed("f.jpg", "g.jpg", "not done: the plan has failures"),
         listed.out);
     EXPECT_EQ(original, contents(dir()));
 
@@ -237,7 +253,9 @@ TEST_F(RenameCommand, CaptureDatesAndTagsFromRealImages)
 
     auto model = rename({ "-e", "$", " {exif:Model}", dir().string() });
     EXPECT_EQ(1, model.status);
-    EXPECT_EQ(at("plain.jpg") + " -> ?  would fail: no Exif tag Model\n" + row("shot.jpg", "shot Cam X.jpg"), model.out);
+    EXPECT_EQ("Rename\tSimulation\tplain.jpg\t" + at("plain.jpg") + " -> \twould fail: no Exif tag Model\n"
+            + row("shot.jpg", "shot Cam X.jpg"),
+        model.out);
 
     auto done = rename({ "-x", "-k", "-e", "$", " {exif:Model}", dir().string() });
     EXPECT_EQ(1, done.status);
@@ -261,15 +279,16 @@ TEST_F(RenameCommand, CommandLineConventions)
         { { "--bogus", "a", "b", at("a.jpg") }, "unknown option --bogus" },
         { { "-xq", "a", "b", at("a.jpg") }, "unknown option -q" },
         { { "a", "b" }, "FIND, REPLACE and at least one file are needed" },
-        { { "--start", "x", "a", "b", at("a.jpg") }, "--start needs a whole number, not x" },
-        { { "--case", "shout", "a", "b", at("a.jpg") }, "--case takes upper, lower or title, not shout" },
+        { { "--start", "x", "a", "b", at("a.jpg") }, "--start x: not a whole number" },
+        { { "--case", "shout", "a", "b", at("a.jpg") }, "--case shout: not one of upper, lower, title" },
         { { "(", "b", at("a.jpg") }, "FIND is not a regular expression (U_REGEX_MISMATCHED_PAREN at offset 1)" },
         { { "a", "$2", at("a.jpg") }, "FIND has no group 2" },
         { { "a", "{size}", at("a.jpg") }, "unknown variable {size}" },
         { { "--from-list", at("a.jpg"), at("a.jpg") }, "not a folder: " + at("a.jpg") },
         { { "--execute=yes", "a", "b", at("a.jpg") }, "--execute takes no value" },
         { { "--separator", ",", "a", "b", at("a.jpg") }, "--separator goes with --from-list" },
-        { { "-d" }, "-d needs a value" },
+        { { "-d" }, "-d needs a value (DIR)" },
+        { { "--separator=", "--from-list", at("a.jpg"), dir().string() }, "--separator : an empty separator" },
         { { "--from-list", at("a.jpg"), dir().string() }, "the rename list " + at("a.jpg") + " holds no usable line (is the separator right?)" },
         { { "--from-list", at("none.txt"), dir().string() }, "cannot read the rename list " + at("none.txt") },
     };
@@ -300,10 +319,12 @@ TEST_F(RenameCommand, ControlCharactersShowEscaped)
 {
     make({ { "tab\there.jpg", "" }, { std::string("bad\xFFname.jpg"), "" } });
     auto run = rename({ "here", "there", at("tab\there.jpg") });
-    EXPECT_EQ(at("tab\\there.jpg") + " -> " + at("tab\\tthere.jpg") + "\n", run.out);
+    EXPECT_EQ("Rename\tSimulation\ttab\\there.jpg\t" + at("tab\\there.jpg") + " -> " + at("tab\\tthere.jpg") + "\n", run.out);
     auto invalid = rename({ "name", "n", at("bad\xFFname.jpg") });
     EXPECT_EQ(1, invalid.status);
-    EXPECT_EQ(dir().string() + "/bad\\xFFname.jpg -> ?  would fail: the name is not valid UTF-8\n", invalid.out);
+    EXPECT_EQ("Rename\tSimulation\tbad\\xFFname.jpg\t" + dir().string() + "/bad\\xFFname.jpg -> \twould fail: the name is not "
+              "valid UTF-8\n",
+        invalid.out);
 }
 
 }

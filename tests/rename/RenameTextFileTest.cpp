@@ -266,3 +266,44 @@ TEST_F(RenameFromList, ExportsTheFileNameList)
         "TITLE\tChoose where to store Quodrix_filenamelist.txt\n");
     EXPECT_EQ(readFile(bundle.root() / "Quodrix_filenamelist.txt"), "a.jpg\rb.jpg\rc.jpg");
 }
+
+// The destination field may name the files' folder by any spelling: relative to the working folder, with
+// "." components, or through a symbolic link. It is the same folder, so the list renames in place (and asks
+// for the overwrite switch first); an existing name is never replaced by a copy.
+TEST_F(RenameFromList, AnySpellingOfTheFilesFolderIsTheSameFolder)
+{
+    writeFile(bundle.root() / "list.txt", "a.jpg;x.jpg\nb.jpg;c.jpg\n");
+    fs::create_directory_symlink(a(), bundle.root() / "link");
+    bundle.setWorkingFolder(bundle.root());
+    for (std::string const& destination :
+        std::vector<std::string> { "A/", "./A/", "link/", bundle.root().string() + "/B/../A/./" }) {
+        SCOPED_TRACE(destination);
+        fs::remove_all(a());
+        fs::create_directory(a());
+        writeFile(a() / "a.jpg", "A");
+        writeFile(a() / "b.jpg", "B");
+        writeFile(a() / "c.jpg", "C");
+        auto r = run("local DEST = '" + destination + R"('
+            local c = makeController()
+            answers = { { ROOT .. "/list.txt" } }
+            c:hLoadRenameTextFile_(nil)
+            F.tfDestinationOfFiles:setStringValue_(DEST)
+            answers = { { A .. "a.jpg" } }
+            c:hChooseFilesToRename_(nil)
+            print("sheet", F.tfAlertTitle:stringValue())
+            c:closeAlertSheetObjC_(nil)
+            F.cbOverwriteMode:setState_(1)
+            answers = { { A .. "a.jpg" } }
+            c:hChooseFilesToRename_(nil)
+        )");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("sheet\tNo overwrite allowed.\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("\tsuccessfull\ta.jpg\tx.jpg\t"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("\tFailed\tb.jpg\tc.jpg\t"), std::string::npos) << r.out;
+        EXPECT_FALSE(fs::exists(a() / "a.jpg"));
+        EXPECT_EQ(readFile(a() / "x.jpg"), "A");
+        EXPECT_EQ(readFile(a() / "b.jpg"), "B");
+        EXPECT_EQ(readFile(a() / "c.jpg"), "C");
+        EXPECT_TRUE(fs::is_empty(b()));
+    }
+}

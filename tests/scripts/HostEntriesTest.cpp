@@ -11,10 +11,12 @@
 #include "platform/Platform.h"
 #include "support/ScriptBundle.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace quodrix;
 using namespace quodrix::test;
+namespace fs = std::filesystem;
 
 TEST(HostEntries, ScriptsThatRemoveDebugAreStillCalledWithTracebacks)
 {
@@ -119,6 +121,76 @@ TEST(HostEntries, PathsOfTheNativeSideAndTheLastFailure)
     auto e = env.run({}, { { "XDG_DATA_HOME", "/data" }, { "XDG_STATE_HOME", "/state" }, { "XDG_CONFIG_HOME", "rel" } });
     EXPECT_EQ(e.status, 0) << e.err;
     EXPECT_EQ(e.out, "/data/BriskloCom\t/state/quodrix\t" + env.home().string() + "/.config\n");
+}
+
+// A log list sees the cause of the row it is given, and only of that row: a failure recorded for an earlier
+// row, or by a message the callback sends, never shows on a later one.
+TEST(HostEntries, EachReportedRowHasItsOwnCause)
+{
+    ScriptBundle bundle;
+    TempDir dir;
+    writeFile(dir / "in/a.txt", "a");
+    writeFile(dir / "in/b.txt", "b");
+    writeFile(dir / "out/aX.txt", "taken");
+    auto r = bundle.runScript(R"(
+        myAppLog = objc.defineClass("myAppLog")
+        function myAppLog.hLogMyActions_______(cls, p, action, status, i, o, ip, op)
+          return { { LogStatus = status, LogI = i, Cause = objc.rowFailure() } }
+        end
+        Printer = objc.defineClass("Printer")
+        function Printer.addObjects_(self, rows)
+          for _, row in ipairs(rows) do
+            print(row.LogStatus, row.LogI, tostring(row.Cause), tostring(objc.rowFailure()))
+          end
+          -- A message that fails inside the callback is not the next row's cause.
+          objc.cToolBox:hStoreFiles2__("/nonexistent/x", "/nonexistent/y")
+        end
+        local c = objc.ocFileRename:alloc():init()
+        local function field(text) local f = objc.NSTextField:new(); f:setStringValue_(text); return f end
+        c:setValue_forKey_(Printer:new(), "theLogDataArrayController")
+        c:setValue_forKey_(field(objc.arguments[2] .. "/out/"), "tfFileRenameDestination")
+        c:setValue_forKey_(field("X"), "tfInsertionString")
+        c:setValue_forKey_(field("1"), "tfInsertionPosition")
+        c:setValue_forKey_(objc.NSButton:new(), "btnOverwrite")
+        objc.panels.open = function() return { objc.arguments[2] .. "/in/a.txt", objc.arguments[2] .. "/in/b.txt" } end
+        c:hChooseFileToRenameInsert_(nil)
+        print(objc.rowFailure())
+        objc.NSApp:terminate_(nil)
+    )", { dir.str() });
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string const cause = dir.str() + "/in/a.txt to " + dir.str() + "/out/aX.txt: would replace an existing item";
+    EXPECT_EQ(r.out.substr(0, r.out.find("\nsuccessfull")), "Failed\ta.txt\t" + cause + "\t" + cause) << r.out;
+    EXPECT_NE(r.out.find("\nsuccessfull\tb.txt\tnil\tnil\nnil\n"), std::string::npos) << r.out;
+}
+
+TEST(HostEntries, SystemLogFileItemKindsAndTemporaryFolders)
+{
+    ScriptBundle bundle;
+    TempDir dir;
+    writeFile(dir / "f", "");
+    auto r = bundle.runScript(R"(
+        local dir = objc.arguments[2]
+        print(objc.itemKind(dir), objc.itemKind(dir .. "/f"), objc.itemKind("/dev/null"), objc.itemKind(dir .. "/none"),
+          objc.itemKind(""))
+        print(objc.systemLogTo(dir .. "/none/x.log"), objc.systemLogTo(dir .. "/system.log"))
+        objc.cToolBox:hStoreFiles2__(dir .. "/none", dir .. "/g")
+        local t = objc.makeTemporaryFolder("demo-")
+        print(t:sub(1, #objc.paths.temporary + 6) == objc.paths.temporary .. "/demo-", objc.itemKind(t))
+        print(objc.removeTemporaryFolder(t), objc.itemKind(t))
+        print(pcall(objc.removeTemporaryFolder, dir))
+        print(pcall(objc.removeTemporaryFolder, objc.paths.temporary .. "/../x"))
+        print(pcall(objc.makeTemporaryFolder, "a/b"))
+        objc.NSApp:terminate_(nil)
+    )", { dir.str() });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::string const temporary = (bundle.home() / "Temp").string();
+    EXPECT_EQ(r.out,
+        "folder\tfile\tother\tnil\tnil\nfalse\ttrue\ntrue\tfolder\ntrue\tnil\nfalse\tobjc.removeTemporaryFolder: "
+            + dir.str() + " is not inside " + temporary + "\nfalse\tobjc.removeTemporaryFolder: " + temporary
+            + "/../x is not inside " + temporary + "\nfalse\tobjc.makeTemporaryFolder: the prefix is not part of one name\n");
+    EXPECT_EQ(readFile(dir / "system.log").rfind("hStoreFiles2::: ", 0), 0u);
+    EXPECT_TRUE(fs::exists(dir.path()));
 }
 
 #ifndef NDEBUG

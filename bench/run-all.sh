@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs every benchmark, one after the other (never two at once: they would measure each other), and ends
+# with one table of the ratios each printed. Each benchmark's whole output is kept in OUT_DIR.
+# usage: bench/run-all.sh [BUILD_DIR]   (default build; peers needed: perl rename, fd-find, exiftool, exiv2,
+#        imagemagick, sqlite3, lua5.4)
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+build="$(cd "${1:-$here/../build}" && pwd)"
+out="${OUT_DIR:-$(mktemp -d /tmp/quodrix-bench-all-XXXXXX)}"
+mkdir -p "$out"
+
+benchmarks=(
+  "start-up|bash $here/startup/run.sh $build"
+  "insert renaming|bash $here/rename/run.sh $build"
+  "collection|bash $here/collect/run.sh $build"
+  "comment write|bash $here/meta/comment-bench.sh $build"
+  "list reader and copy|sh $here/files/run.sh $build"
+  "action-type query|python3 $here/presets/checkForActionType.py $build"
+)
+
+for entry in "${benchmarks[@]}"; do
+  name=${entry%%|*}; command=${entry#*|}
+  file="$out/$(echo "$name" | tr ' ' '-').txt"
+  echo "== $name: $command" >&2
+  if ! $command > "$file" 2>&1; then
+    echo "   failed; see $file" >&2
+  fi
+done
+
+echo
+printf 'Figures of %s on %s (%s cores, load %s)\n' "$(date -u +%Y-%m-%d)" "$(uname -n)" "$(nproc)" \
+  "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-22s %s\n' "benchmark" "result"
+for entry in "${benchmarks[@]}"; do
+  name=${entry%%|*}
+  file="$out/$(echo "$name" | tr ' ' '-').txt"
+  # The lines that compare: "x loop", "x walk", "x lua", "x shell", "quodrix / exiv2", and the files
+  # benchmark's per-tool lines.
+  grep -E ' x [a-z]+|quodrix / |^  (awk|bare|ours|cp|hCopyFileTo|hReadMfrLog)' "$file" 2>/dev/null \
+    | sed "s/^ *//; s/^/$(printf '%-22s ' "$name")/" || printf '%-22s %s\n' "$name" "(no result)"
+done
+echo "(whole outputs in $out)"

@@ -1,0 +1,86 @@
+// Faults a new user met in the bundled commands, each run as the user ran it: a list written nowhere reported
+// as written, a name taken for a path, a demo that left its files behind.
+
+#include "support/ScriptBundle.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+TEST(CommandFaults, NamesIntoAFolderThatCannotTakeTheListFails)
+{
+    ScriptBundle bundle(true);
+    TempDir dir;
+    writeFile(dir / "A/b.jpg", "");
+    writeFile(dir / "A/a.jpg", "");
+    std::string const b = (dir / "A/b.jpg").string(), a = (dir / "A/a.jpg").string();
+
+    auto r = bundle.run({ "names", dir.str(), b, a, b });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, (dir / "Quodrix_filenamelist.txt").string() + "\n");
+    EXPECT_EQ(r.err, "2 names written\n");
+    EXPECT_EQ(readFile(dir / "Quodrix_filenamelist.txt"), "b.jpg\ra.jpg");
+
+    // A file where the folder should be: refused.
+    r = bundle.run({ "names", b, a });
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), "quodrix names: " + b + ": not a folder\n");
+    // The list's name taken by a folder: the write fails, and the old list found there is no success.
+    fs::create_directories(dir / "B/Quodrix_filenamelist.txt");
+    r = bundle.run({ "names", (dir / "B").string(), a });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("quodrix names: " + (dir / "B/Quodrix_filenamelist.txt").string() + " was not written: write "
+                  + (dir / "B/Quodrix_filenamelist.txt").string() + ": not a file\n", 0), 0u)
+        << r.err;
+    // The same list left by an earlier run does not count for this one.
+    writeFile(dir / "C/Quodrix_filenamelist.txt", "b.jpg\ra.jpg");
+    r = bundle.run({ "names", (dir / "C").string(), a });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir / "C/Quodrix_filenamelist.txt"), "a.jpg");
+    r = bundle.run({ "names", (dir / "C").string(), (dir / "A/none.jpg").string() });
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(readFile(dir / "C/Quodrix_filenamelist.txt"), "a.jpg");
+}
+
+TEST(CommandFaults, StoreBesideTakesANameNotAPath)
+{
+    ScriptBundle bundle(true);
+    TempDir dir;
+    writeFile(dir / "img/x.jpg", "x");
+    bundle.setWorkingFolder(dir.path());
+    for (auto const& name : { "st/x.jpg", "img/st", "..", "" }) {
+        auto r = bundle.run({ "store", "beside", "img/x.jpg", name });
+        EXPECT_EQ(r.status, 2) << name;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
+            std::string("quodrix store: beside takes a new name, not a path: ") + name + "\n");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "img"), fs::directory_iterator()), 1);
+    auto r = bundle.run({ "store", "beside", "img/x.jpg", "st.jpg" });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir / "img/st.jpg"), "x");
+    // copy and move take relative paths from the working folder.
+    r = bundle.run({ "store", "move", "img/st.jpg", "moved.jpg" });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "1 moved\n");
+    EXPECT_EQ(readFile(dir / "moved.jpg"), "x");
+}
+
+// The demo works in a folder of its own under ~/Temp and removes it; --keep keeps it and says where.
+TEST(CommandFaults, TheDemoLeavesNothingBehind)
+{
+    TempDir home;
+    std::string const run = "HOME='" + home.str() + "' XDG_DATA_HOME= TMPDIR='" + home.str() + "' '"
+        + std::string(QUODRIX_EXECUTABLE) + "' demo";
+    auto r = runCommand(run);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_empty(home / "Temp"));
+    EXPECT_EQ(r.err.find("myTextItemDelim"), std::string::npos) << r.err;
+    r = runCommand(run + " --keep");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto kept = r.out.find("The demo's files are in " + (home / "Temp").string() + "/quodrix-demo-");
+    EXPECT_NE(kept, std::string::npos) << r.out;
+    EXPECT_EQ(std::distance(fs::directory_iterator(home / "Temp"), fs::directory_iterator()), 1);
+}
