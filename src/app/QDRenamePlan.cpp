@@ -233,6 +233,8 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
             return "cannot read the rename list " + list;
         return "the rename list " + list + " holds no usable line (is the separator right?)";
     }
+    if (flagOption(options, "copy"))
+        m_plan.setOperation(Operation::Copy);
     std::vector<std::string> const folders = pathsOption(options, "folders");
     std::string destination = textOption(options, "destination");
     if (!destination.empty())

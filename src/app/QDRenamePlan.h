@@ -27,8 +27,8 @@ public:
     // it, hidden items left out (the "renameDir" walk). The files are numbered in natural order of their
     // paths, matching files only. nullopt when planned; otherwise what is wrong with FIND or REPLACE.
     [[nodiscard]] std::optional<std::string> planPattern(Dictionary const& options);
-    // The pairs of a rename list (keys: list, separator, folders, destination): each present name is looked
-    // for in the folders in turn. nullopt when planned; otherwise why the list cannot be read or gives no pair.
+    // The pairs of a rename list (keys: list, separator, folders, destination, copy): each present name is
+    // looked for in the folders in turn; with copy the plan copies. nullopt when planned; otherwise why the list cannot be read or gives no pair.
     [[nodiscard]] std::optional<std::string> planList(Dictionary const& options);
 
     // The pairs of insert renaming (keys: text, positions, files, destination, inPlace, copy): each new name
