@@ -19,7 +19,8 @@ end
 
 -- Runs one insert renaming through the controller. `options`: text, positions, destination, simulate,
 -- overwrite, and files (paths, answered to the "rename" panel). Returns a summary:
--- { rows = n, failed = n, alert = "title: message" or nil }.
+-- { rows = n, failed = n, simulated = n, alert = "title: message" or nil, predicted = n or nil (the rows that a
+-- PlannedInsertLog marked) }.
 function Insert.run(options)
   local controller = objc.ocFileRename:alloc():init()
   local log = (options.logClass or ProgressLog):alloc():init()
@@ -58,7 +59,7 @@ function Insert.run(options)
     -- The user reads the alert and closes the sheet with its button.
     controller:closeAlertSheetObjC_(nil)
   end
-  return { rows = #log.rows, failed = log.failed, simulated = log.simulated, alert = alert }
+  return { rows = #log.rows, failed = log.failed, simulated = log.simulated, alert = alert, predicted = log.predicted }
 end
 
 -- Completes the parsed command line: the files that the FILE|FOLDER operands stand for, and the destination

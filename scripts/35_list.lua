@@ -119,6 +119,17 @@ PlannedListLog = objc.defineClass("PlannedListLog", "ProgressLog")
 
 local pendingListCauses = {}
 
+-- A path without "." components: the controller's rows keep the spelling of the folder ("pics/./a"), the
+-- plan's rows do not.
+local function withoutDots(path)
+  local previous
+  repeat
+    previous = path
+    path = path:gsub("/%./", "/")
+  until path == previous
+  return (path:gsub("/%.$", ""))
+end
+
 function PlannedListLog.init(self)
   ProgressLog.init(self)
   self.causes, self.predicted = pendingListCauses, 0
@@ -127,7 +138,7 @@ end
 
 function PlannedListLog.addObjects_(self, rows)
   for _, row in ipairs(rows) do
-    local cause = self.causes[row.LogIpath]
+    local cause = self.causes[withoutDots(row.LogIpath)]
     if cause and row.LogStatus == "Simulation" then
       row.LogPrediction = cause
       self.predicted = self.predicted + 1
@@ -156,7 +167,7 @@ function ListPlanning.plan(options, folder)
   for _, row in ipairs(planned:rows()) do
     -- Copies into another folder replace an item of the new name there, as the controller makes them.
     if row.state == "failed" and not (copying and row.cause == "would replace an existing item") then
-      causes[asControllerPath(row.source, folder .. "/")] = row.cause
+      causes[withoutDots(asControllerPath(row.source, folder .. "/"))] = row.cause
       failures = failures + 1
     end
   end

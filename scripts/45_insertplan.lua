@@ -13,14 +13,17 @@ local pendingCauses = {}
 
 function PlannedInsertLog.init(self)
   ProgressLog.init(self)
-  self.causes = pendingCauses
+  self.causes, self.predicted = pendingCauses, 0
   return self
 end
 
 function PlannedInsertLog.addObjects_(self, rows)
   for _, row in ipairs(rows) do
     local cause = self.causes[row.LogIpath]
-    if cause and row.LogStatus == "Simulation" then row.LogPrediction = cause end
+    if cause and row.LogStatus == "Simulation" then
+      row.LogPrediction = cause
+      self.predicted = self.predicted + 1
+    end
   end
   ProgressLog.addObjects_(self, rows)
 end
@@ -102,10 +105,11 @@ function InsertPlanning.run(options)
       local summary = Insert.run(options)
       total.rows, total.failed, total.alert = total.rows + summary.rows, total.failed + summary.failed, summary.alert
       total.simulated = total.simulated + summary.simulated
+      total.predicted = (total.predicted or 0) + (summary.predicted or 0)
       if summary.alert then break end
     end
   end
-  total.predicted = options.simulate and failures or 0
+  options.logClass, pendingCauses = nil, {}
   return total
 end
 

@@ -108,6 +108,24 @@ TEST(InsertPlanning, InPlaceKeepsEachFileInItsFolderInNaturalOrder)
     EXPECT_EQ((std::map<std::string, std::string> { { "-img10.jpg", "10" }, { "-img9.jpg", "9" }, { "sub/-c.jpg", "c" } }),
         contents(root / "in"));
 
+    // A simulation in place predicts against each file's own folder; one with neither -i nor -d cannot.
+    writeFile(root / "in/p.jpg", "p");
+    writeFile(root / "in/_p.jpg", "taken");
+    auto predicted = bundle.run({ "insert", "-ni", "_", "0", (root / "in/p.jpg").string() });
+    EXPECT_EQ(1, predicted.status);
+    EXPECT_EQ("Insert\tSimulation\tp.jpg\t" + in + "/p.jpg -> " + in + "/_p.jpg\twould fail: would replace an "
+              "existing item\n",
+        predicted.out);
+    EXPECT_EQ("1 would fail (simulation)\n", predicted.err);
+    auto unknown = bundle.run({ "insert", "-n", "_", "0", (root / "in/p.jpg").string() });
+    EXPECT_EQ(0, unknown.status) << unknown.err;
+    EXPECT_EQ("1 would be renamed (simulation)\n", unknown.err);
+    auto help = bundle.run({ "insert", "--help" });
+    EXPECT_NE(help.out.find("(with --dest or --in-place; a simulation with neither\ncannot know where the files would go, "
+                            "so it predicts nothing)"),
+        std::string::npos)
+        << help.out;
+
     auto both = bundle.run({ "insert", "-i", "-d", in, "x", "0", in });
     EXPECT_EQ(2, both.status);
     EXPECT_EQ(0u, both.err.find("quodrix insert: --in-place and --dest exclude each other\n"));

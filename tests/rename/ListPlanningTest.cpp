@@ -67,6 +67,15 @@ TEST_F(ListPlanning, ASimulationShowsEveryPredictedFailureWithItsCause)
         std::string::npos)
         << log();
     EXPECT_EQ(std::string::npos, log().find("\tFailed\t"));
+
+    // The folder spelled ".", as the controller's rows then spell it.
+    m_bundle.setWorkingFolder(dir());
+    auto dot = m_bundle.run({ "list", "-n", list().string(), "." });
+    EXPECT_EQ(1, dot.status);
+    EXPECT_EQ(0u, dot.out.find("Rename\tSimulation\ta\t" + dir().string() + "/./a -> " + dir().string()
+                      + "/./taken\twould fail: would replace an existing item\n"))
+        << dot.out;
+    EXPECT_EQ("1 would be renamed (simulation), 5 would fail (simulation)\n", dot.err);
 }
 
 TEST_F(ListPlanning, ARunWhosePlanFailsChangesNothing)
