@@ -198,17 +198,26 @@ local function reportListPlan(planned, folder, destination)
   return printer
 end
 
+-- The list loaded by the controller, as every run loads it (its separator line in the system log, the pairs
+-- kept in the user defaults), for the runs that the plan carries out or refuses without the controller.
+local function loadList(options)
+  local controller = makeController(options)
+  withPanels({ { options.list } }, function() controller:hLoadRenameTextFile_(nil) end)
+end
+
 -- One run of the list command. Returns a summary as ListRename.run does, with `predicted` (failures shown
 -- in a simulation) and `refused` (a real run that the plan stopped).
 function ListPlanning.run(options, folder)
   local planned, causes, failures = ListPlanning.plan(options, folder)
   if planned == nil then return ListRename.run(options) end
   if failures > 0 and not options.simulate and not options.keepGoing then
+    loadList(options)
     local summary = planned:execute_(false)
     local printer = reportListPlan(planned, folder, options.destination)
     return { rows = #printer.rows, failed = summary.failed, simulated = 0, loaded = #printer.rows, refused = true }
   end
   if options.overwrite and not options.simulate then
+    loadList(options)
     local summary = planned:execute_(options.keepGoing or false)
     local printer = reportListPlan(planned, folder, options.destination)
     return { rows = #printer.rows, failed = summary.failed, simulated = 0, loaded = #printer.rows }

@@ -220,9 +220,8 @@ TEST(CommandLine, EveryFailedRowCarriesItsOwnCause)
     EXPECT_EQ(r.err, "1 stored\n");
     EXPECT_EQ(readFile(dir / "in/c.txt"), "a");
 
-    // A list run through the list controller writes its separator line into the system log, not onto the
-    // terminal.
-    r = bundle.run({ "list", "-n", (dir / "list.txt").string(), in });
+    // A list run writes its separator line into the system log, not onto the terminal.
+    r = bundle.run({ "list", (dir / "list.txt").string(), in });
     EXPECT_FALSE(contains(r.err, "myTextItemDelim"));
     EXPECT_EQ(readFile(bundle.home() / ".local/state/quodrix/system.log").rfind("myTextItemDelim: ;\n", 0), 0u);
 }
