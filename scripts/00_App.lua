@@ -322,8 +322,9 @@ end
 -- A log list that prints each row as it arrives; controllers get it as their log array controller.
 LogPrinter = objc.defineClass("LogPrinter")
 
+-- displayNames: show names and paths as App.displayed does (control characters escaped).
 function LogPrinter.init(self)
-  self.rows = {}
+  self.rows, self.displayNames = {}, false
   return self
 end
 
