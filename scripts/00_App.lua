@@ -209,6 +209,31 @@ function App.summary(parts)
   App.eprintf("%s\n", table.concat(words, ", "))
 end
 
+-- A name or path as a row shows it: control characters and bytes that are not UTF-8 as \xHH (tab and
+-- newline as \t and \n), so that every row stays one line of text.
+local named = { ["\t"] = "\\t", ["\n"] = "\\n" }
+function App.displayed(text)
+  text = tostring(text or "")
+  if utf8.len(text) and not text:find("%c") then return text end
+  local parts, i = {}, 1
+  while i <= #text do
+    local char = text:match("^[\xC2-\xF4][\x80-\xBF]*", i)
+    if char and utf8.len(char) == 1 then
+      parts[#parts + 1] = char
+      i = i + #char
+    else
+      local byte = text:sub(i, i)
+      if byte:byte() >= 0x80 or byte:find("%c") then
+        parts[#parts + 1] = named[byte] or string.format("\\x%02X", byte:byte())
+      else
+        parts[#parts + 1] = byte
+      end
+      i = i + 1
+    end
+  end
+  return table.concat(parts)
+end
+
 -- The cause of a failed row as one line of text.
 function App.oneLine(text)
   return (tostring(text):gsub("[\t\r\n]", " "))
@@ -301,8 +326,9 @@ App.logFlusher = setmetatable({}, { __gc = function() App.flushLog() end })
 -- A log list that prints each row as it arrives; controllers get it as their log array controller.
 LogPrinter = objc.defineClass("LogPrinter")
 
+-- displayNames: show names and paths as App.displayed does (control characters escaped).
 function LogPrinter.init(self)
-  self.rows = {}
+  self.rows, self.displayNames = {}, false
   return self
 end
 
@@ -311,14 +337,18 @@ function LogPrinter.addObjects_(self, rows)
     self.rows[#self.rows + 1] = row
     -- Standard output is line-buffered on a terminal, so each row shows as it arrives there; into a
     -- file or a pipe the rows go out in blocks.
-    -- A failed row carries its own cause (the native side's record of why), after a tab.
+    -- A failed row carries its own cause (the native side's record of why, unless the row came with one),
+    -- after a tab; a simulated row that a plan predicts to fail says so in the same place.
     local cause = ""
     if row.LogStatus == "Failed" then
-      row.LogCause = objc.rowFailure() or "unknown cause"
+      row.LogCause = row.LogCause or objc.rowFailure() or "unknown cause"
       cause = "\t" .. App.oneLine(row.LogCause)
+    elseif row.LogPrediction then
+      cause = "\twould fail: " .. App.oneLine(row.LogPrediction)
     end
-    io.stdout:write(string.format("%s\t%s\t%s\t%s -> %s%s\n", row.LogAction, row.LogStatus, row.LogI, row.LogIpath,
-      row.LogOpath, cause))
+    local shown = self.displayNames and App.displayed or tostring
+    io.stdout:write(string.format("%s\t%s\t%s\t%s -> %s%s\n", row.LogAction, row.LogStatus, shown(row.LogI),
+      shown(row.LogIpath), shown(row.LogOpath), cause))
   end
 end
 

@@ -19,10 +19,11 @@ end
 
 -- Runs one insert renaming through the controller. `options`: text, positions, destination, simulate,
 -- overwrite, and files (paths, answered to the "rename" panel). Returns a summary:
--- { rows = n, failed = n, alert = "title: message" or nil }.
+-- { rows = n, failed = n, simulated = n, alert = "title: message" or nil, predicted = n or nil (the rows that a
+-- PlannedInsertLog marked) }.
 function Insert.run(options)
   local controller = objc.ocFileRename:alloc():init()
-  local log = ProgressLog:alloc():init()
+  local log = (options.logClass or ProgressLog):alloc():init()
   log.total = #options.files
   local alertWindow = objc.NSWindow:new()
   local alertTitle, alertInfo = objc.NSTextField:new(), objc.NSTextField:new()
@@ -58,7 +59,7 @@ function Insert.run(options)
     -- The user reads the alert and closes the sheet with its button.
     controller:closeAlertSheetObjC_(nil)
   end
-  return { rows = #log.rows, failed = log.failed, simulated = log.simulated, alert = alert }
+  return { rows = #log.rows, failed = log.failed, simulated = log.simulated, alert = alert, predicted = log.predicted }
 end
 
 -- Completes the parsed command line: the files that the FILE|FOLDER operands stand for, and the destination
@@ -97,6 +98,9 @@ usage: quodrix insert [options] TEXT POSITIONS FILE|FOLDER...
 Each file gives one row on standard output: action, status, name, old path -> new path, and for a failed
 row the cause after a tab. A summary line ("12 renamed, 1 failed") ends the run on standard error.
 A TEXT that begins with "-" comes after "--".
+Every target is worked out first when it is known (with --dest or --in-place; a simulation with neither
+cannot know where the files would go, so it predicts nothing): a simulation adds "would fail: CAUSE" after a
+tab to a row that would fail, and a real run whose plan has failures changes nothing unless --keep-going.
 ]],
   options = {
     { short = "d", long = "dest", key = "destination", value = "FOLDER",
@@ -104,17 +108,23 @@ A TEXT that begins with "-" comes after "--".
     { short = "n", long = "simulate", key = "simulate", help = "only show what would happen; nothing on disk changes" },
     { short = "m", long = "move", key = "overwrite", help = "move the files instead of copying them" },
     { long = "overwrite", key = "overwrite", help = "the same as --move (the name of the controller's switch)" },
+    { short = "i", long = "in-place", key = "inPlace",
+      help = "keep each file in its own folder (instead of --dest); files in natural order" },
+    { short = "k", long = "keep-going", key = "keepGoing", help = "do what can be done even when the plan has failures" },
   },
   operands = { min = 3 },
   main = function(options, operands)
     local problem
     options, problem = complete(options, operands)
     if not options then return App.usageError(App.commands.insert, problem) end
+    if options.inPlace and options.destination then
+      return App.usageError(App.commands.insert, "--in-place and --dest exclude each other")
+    end
     if options.missed then
       -- The files that could be collected are still renamed; the run as a whole has failed.
       App.eprintf("quodrix insert: not every folder could be read: %s\n", options.missed)
     end
-    local summary = Insert.run(options)
+    local summary = InsertPlanning.run(options)
     if summary.alert then
       App.eprintf("quodrix insert: %s\n", summary.alert)
       return App.USAGE
@@ -123,10 +133,14 @@ A TEXT that begins with "-" comes after "--".
       App.eprintf("quodrix insert: no file to rename\n")
       return App.FAILED
     end
-    local done = summary.rows - summary.failed - summary.simulated
+    local done = summary.rows - summary.failed - (summary.simulated or 0)
     App.summary({ { done, options.overwrite and "renamed" or "copied" },
-      { summary.simulated, "would be renamed (simulation)" }, { summary.failed, "failed" } })
-    if summary.failed > 0 or options.missed then return App.FAILED end
+      { (summary.simulated or 0) - (summary.predicted or 0), "would be renamed (simulation)" },
+      { summary.predicted or 0, "would fail (simulation)" }, { summary.failed, "failed" } })
+    if summary.refused then
+      App.eprintf("quodrix insert: the plan has failures; nothing was done (--keep-going does the rest)\n")
+    end
+    if summary.failed > 0 or (summary.predicted or 0) > 0 or options.missed then return App.FAILED end
     return App.OK
   end,
 })

@@ -32,7 +32,7 @@ end
 -- Builds the controller with its controls as the interface file does and returns both.
 local function makeController(options)
   local controller = objc.cRenameTextFile:alloc():init()
-  local log = ProgressLog:alloc():init()
+  local log = (options.logClass or ProgressLog):alloc():init()
   local controls = {
     tfRenameTextFile = App.textField(""),
     tfDestinationOfFiles = App.textField(options.destination),
@@ -69,7 +69,8 @@ end
 
 -- One renaming run from a list. `options`: list (the rename list or log file), separatorIndex,
 -- source (a file in the folder that holds the files), destination, overwrite, simulate.
--- Returns { rows = n, failed = n, alert = text or nil, loaded = n }.
+-- Returns { rows = n, failed = n, simulated = n, alert = text or nil, loaded = n, predicted = n or nil (the rows
+-- that a PlannedListLog marked) }.
 function ListRename.run(options)
   local controller, log, controls = makeController(options)
   local alert = withPanels({ { options.list } }, function() controller:hLoadRenameTextFile_(nil) end)
@@ -80,7 +81,8 @@ function ListRename.run(options)
   end
   log:finish()
   if alert then controller:closeAlertSheetObjC_(nil) end
-  return { rows = #log.rows, failed = log.failed or 0, simulated = log.simulated or 0, alert = alert, loaded = loaded }
+  return { rows = #log.rows, failed = log.failed or 0, simulated = log.simulated or 0, alert = alert, loaded = loaded,
+    predicted = log.predicted }
 end
 
 local function report(name, summary)
@@ -104,6 +106,129 @@ local function withSlash(folder)
   return folder
 end
 
+-- Renaming from a list with its plan worked out first (the list command): every target and every predicted
+-- failure from the native planner (QDRenamePlan planList:). A simulation shows why a row would fail; a real
+-- run whose plan fails changes nothing unless kept going; renaming in place is carried out by the planner,
+-- which orders chains (a to b while b to c); copies into another folder go through the controller.
+ListPlanning = {}
+
+local separatorTexts = { [";"] = ";", semicolon = ";", [","] = ",", comma = ",", tab = "\t", ["\t"] = "\t" }
+
+-- The log list of a planned simulation: a row whose file the plan predicts to fail says why.
+PlannedListLog = objc.defineClass("PlannedListLog", "ProgressLog")
+
+local pendingListCauses = {}
+
+-- A path without "." components: the controller's rows keep the spelling of the folder ("pics/./a"), the
+-- plan's rows do not.
+local function withoutDots(path)
+  local previous
+  repeat
+    previous = path
+    path = path:gsub("/%./", "/")
+  until path == previous
+  return (path:gsub("/%.$", ""))
+end
+
+function PlannedListLog.init(self)
+  ProgressLog.init(self)
+  self.causes, self.predicted = pendingListCauses, 0
+  return self
+end
+
+function PlannedListLog.addObjects_(self, rows)
+  for _, row in ipairs(rows) do
+    local cause = self.causes[withoutDots(row.LogIpath)]
+    if cause and row.LogStatus == "Simulation" then
+      row.LogPrediction = cause
+      self.predicted = self.predicted + 1
+    end
+  end
+  ProgressLog.addObjects_(self, rows)
+end
+
+-- A path of a plan row as the controller writes it: a present name that was not found stands in the
+-- folder of the files, its new name in the destination.
+local function asControllerPath(path, folder)
+  if path == "" or path:sub(1, 1) == "/" then return path end
+  return folder .. path
+end
+
+-- The plan of a run: the plan, the predicted causes by source path (as the controller's rows give it) and
+-- their count; nil when the list cannot be planned (the controller then says why).
+function ListPlanning.plan(options, folder)
+  local planned = objc.QDRenamePlan:new()
+  local copying = not options.overwrite
+  local problem = planned:planList_({ list = options.list, separator = separatorTexts[options.separator or ";"],
+    folders = { folder }, destination = copying and options.destination or "", copy = copying })
+  if problem then return nil end
+  planned:check()
+  local causes, failures = {}, 0
+  for _, row in ipairs(planned:rows()) do
+    -- Copies into another folder replace an item of the new name there, as the controller makes them.
+    if row.state == "failed" and not (copying and row.cause == "would replace an existing item") then
+      causes[withoutDots(asControllerPath(row.source, folder .. "/"))] = row.cause
+      failures = failures + 1
+    end
+  end
+  return planned, causes, failures
+end
+
+-- Logs and prints the rows of a plan that ran (or was refused) as the controller's rows print, a failed
+-- row with its cause. Returns the printer.
+local function reportListPlan(planned, folder, destination)
+  local causes = {}
+  for _, row in ipairs(planned:rows()) do
+    if row.state == "failed" then causes[asControllerPath(row.source, folder .. "/")] = row.cause end
+  end
+  local log = objc.class("myAppLog")
+  local printer = ProgressLog:alloc():init()
+  for _, values in ipairs(planned:logValues()) do
+    local inputPath, outputPath = asControllerPath(values[6], folder .. "/"), asControllerPath(values[7], destination)
+    -- The new name as the list gives it, as the controller logs it.
+    local newName = outputPath:sub(1, #destination) == destination and outputPath:sub(#destination + 1) or values[5]
+    local rows = log and log:hLogMyActions_______(values[1], values[2], values[3], values[4], newName, inputPath,
+      outputPath) or {}
+    for _, row in ipairs(rows) do
+      if causes[row.LogIpath] then row.LogCause = causes[row.LogIpath] end
+    end
+    printer:addObjects_(rows)
+  end
+  printer:finish()
+  return printer
+end
+
+-- The list loaded by the controller, as every run loads it (its separator line in the system log, the pairs
+-- kept in the user defaults), for the runs that the plan carries out or refuses without the controller.
+local function loadList(options)
+  local controller = makeController(options)
+  withPanels({ { options.list } }, function() controller:hLoadRenameTextFile_(nil) end)
+end
+
+-- One run of the list command. Returns a summary as ListRename.run does, with `predicted` (failures shown
+-- in a simulation) and `refused` (a real run that the plan stopped).
+function ListPlanning.run(options, folder)
+  local planned, causes, failures = ListPlanning.plan(options, folder)
+  if planned == nil then return ListRename.run(options) end
+  if failures > 0 and not options.simulate and not options.keepGoing then
+    loadList(options)
+    local summary = planned:execute_(false)
+    local printer = reportListPlan(planned, folder, options.destination)
+    return { rows = #printer.rows, failed = summary.failed, simulated = 0, loaded = #printer.rows, refused = true }
+  end
+  if options.overwrite and not options.simulate then
+    loadList(options)
+    local summary = planned:execute_(options.keepGoing or false)
+    local printer = reportListPlan(planned, folder, options.destination)
+    return { rows = #printer.rows, failed = summary.failed, simulated = 0, loaded = #printer.rows }
+  end
+  options.logClass, pendingListCauses = PlannedListLog, causes
+  local summary = ListRename.run(options)
+  options.logClass, pendingListCauses = nil, {}
+  summary.predicted = summary.predicted or 0
+  return summary
+end
+
 App.command("list", {
   summary = "rename files from a list of present and new names (list --help)",
   usage = [[
@@ -112,6 +237,9 @@ usage: quodrix list [options] LIST SOURCE
   SOURCE   the folder that holds the files to rename (or one file in it)
 Each line of the list gives one row on standard output: action, status, name, old path -> new path, and for
 a failed row the cause after a tab. A summary line ("12 renamed, 1 failed") ends the run on standard error.
+Every target is worked out first: a simulation adds "would fail: CAUSE" after a tab to a row that would fail,
+and a real run whose plan has failures changes nothing unless --keep-going. Renaming in place runs chains
+(a to b while b to c) in an order in which every rename succeeds.
 ]],
   options = {
     { short = "s", long = "separator", key = "separator", value = "SEP",
@@ -119,11 +247,14 @@ a failed row the cause after a tab. A summary line ("12 renamed, 1 failed") ends
     { short = "d", long = "dest", key = "destination", value = "FOLDER",
       help = "put renamed copies there; without it the files are renamed in place" },
     { short = "n", long = "simulate", key = "simulate", help = "only show what would happen; nothing on disk changes" },
+    { short = "k", long = "keep-going", key = "keepGoing",
+      help = "do what can be done even when the plan has failures, file by file" },
   },
   operands = { min = 2, max = 2 },
   main = function(parsed, operands)
     local definition = App.commands.list
-    local options = { separatorIndex = separators[parsed.separator or ";"], simulate = parsed.simulate }
+    local options = { separatorIndex = separators[parsed.separator or ";"], separator = parsed.separator,
+      simulate = parsed.simulate, keepGoing = parsed.keepGoing }
     options.list = App.absolute(operands[1])
     local source = App.absolute(operands[2])
     local problem = App.missing(options.list, "file") or App.missing(source)
@@ -141,7 +272,9 @@ a failed row the cause after a tab. A summary line ("12 renamed, 1 failed") ends
     else
       options.destination, options.overwrite = folder .. "/", true
     end
-    local summary = ListRename.run(options)
+    -- Copies into the files' own folder are the controller's to refuse (its alert), not the plan's.
+    local summary = (options.overwrite or withSlash(folder) ~= options.destination) and ListPlanning.run(options, folder)
+      or ListRename.run(options)
     if summary.alert then
       App.eprintf("quodrix list: %s\n", summary.alert)
       return App.USAGE
@@ -150,9 +283,14 @@ a failed row the cause after a tab. A summary line ("12 renamed, 1 failed") ends
       App.eprintf("quodrix list: the list holds no usable line\n")
       return App.FAILED
     end
+    local predicted = summary.predicted or 0
     App.summary({ { summary.rows - summary.failed - summary.simulated, options.overwrite and "renamed" or "copied" },
-      { summary.simulated, "would be renamed (simulation)" }, { summary.failed, "failed" } })
-    return summary.failed > 0 and App.FAILED or App.OK
+      { summary.simulated - predicted, "would be renamed (simulation)" }, { predicted, "would fail (simulation)" },
+      { summary.failed, "failed" } })
+    if summary.refused then
+      App.eprintf("quodrix list: the plan has failures; nothing was done (--keep-going does the rest)\n")
+    end
+    return (summary.failed > 0 or predicted > 0) and App.FAILED or App.OK
   end,
 })
 

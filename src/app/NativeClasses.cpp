@@ -4,6 +4,7 @@
 #include "app/MyModel.h"
 #include "app/MyObjectControler.h"
 #include "app/QDFFullScreen.h"
+#include "app/QDRenamePlan.h"
 #include "app/cAppUpdater.h"
 #include "app/ocPopUpBtnAppearance.h"
 #include "core/Class.h"
@@ -108,6 +109,7 @@ void registerNativeClasses(Runtime& runtime)
     QDbookmarks::registerClass(runtime);
     QDFFullScreen::registerClass(runtime);
     QDFileProperty::registerClass(runtime);
+    QDRenamePlan::registerClass(runtime);
     QDRunHistory::registerClass(runtime);
 }
 

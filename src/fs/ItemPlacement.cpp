@@ -5,7 +5,9 @@
 #include "fs/SystemCalls.h"
 
 #include <cerrno>
+#include <mutex>
 #include <optional>
+#include <unordered_set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -196,6 +198,21 @@ Status build(Placement how, std::string const& source, std::string const& staged
     return copied;
 }
 
+// Clears the temporaries of dead processes from a folder the first time this process places an item there:
+// reading the folder at every placement made a run of many placements into one folder take time in the
+// square of their number.
+void clearStaleTemporariesOnce(std::string const& folder)
+{
+    static std::mutex guard;
+    static std::unordered_set<std::string> cleared;
+    {
+        std::lock_guard<std::mutex> lock(guard);
+        if (!cleared.insert(folder).second)
+            return;
+    }
+    removeStaleTemporaries(folder);
+}
+
 Status place(Placement how, Existing existing, std::string const& source, std::string const& destination)
 {
     std::string parent = FileStore::parentOf(destination);
@@ -207,7 +224,7 @@ Status place(Placement how, Existing existing, std::string const& source, std::s
                                                     : checkReplaced(how, source, destination);
         !allowed)
         return allowed;
-    removeStaleTemporaries(parent);
+    clearStaleTemporariesOnce(parent);
 
     auto& calls = systemCalls();
     bool destinationTaken = existing == Existing::Replaced && itemStatus(destination).has_value();
@@ -280,6 +297,16 @@ Status createFolderTree(std::string const& path)
     if (!isFolderPath(path))
         return Status::refused("create the folder " + path + ": not a folder");
     return {};
+}
+
+Status renameKept(std::string const& source, std::string const& destination)
+{
+    if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
+        return Status::refused("not a usable path: \"" + (FileStore::isUsablePath(source) ? destination : source) + "\"");
+    Status moved = renameNoReplace(source, destination);
+    if (moved || moved.error() != EXDEV)
+        return moved;
+    return place(Placement::Move, Existing::Kept, source, destination);
 }
 
 Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination)

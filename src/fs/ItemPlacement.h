@@ -22,7 +22,8 @@
 // and the destination's folder to disk, and only then removes the source; a source folder is first
 // renamed aside to a temporary name, so that its removal, cut short, never leaves part of it under its
 // name. Before building, temporary items that dead processes left in the destination's folder are
-// removed (and in the source's folder before a source folder is put aside).
+// removed, the first time the process places an item in that folder (so that many placements into one
+// folder do not read it each time), and in the source's folder before a source folder is put aside.
 
 #include "fs/Status.h"
 
@@ -39,6 +40,12 @@ enum class Placement {
 enum class Existing { Kept, Replaced };
 
 Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination);
+
+// Renames an item without ever replacing anything: one rename with RENAME_NOREPLACE (EEXIST refused as
+// "would replace an existing item"); across file systems, the Existing::Kept move of placeItem. Unlike
+// placeItem it reads no folder on the way (no stale temporaries are cleared), so a run of many renames in
+// one folder takes time in proportion to their number.
+Status renameKept(std::string const& source, std::string const& destination);
 
 // Whether something exists at the path once symbolic links are followed (a dangling link does not count).
 bool itemExists(std::string const& path);

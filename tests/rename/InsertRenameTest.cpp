@@ -337,11 +337,12 @@ TEST(InsertCommand, RenamesFilesAndFoldersFromTheCommandLine)
     EXPECT_EQ(logFile.rfind("Quodrix Log (tab delimited)\n", 0), 0u) << logFile;
     EXPECT_NE(logFile.find("\tFile renaming\tabcdef.txt\tInsert\tabXcdXef.txt\tsuccessfull\t"), std::string::npos);
 
-    // Again: the names are taken now, every file fails, and the status says so.
+    // Again: the names are taken now, the plan fails, nothing is done, and the status says so.
     auto again = bundle.run({ "insert", "-m", "-d", (root / "out").string(), "X", "2;4", (root / "in/abcdef.txt").string() });
     EXPECT_EQ(again.status, 1);
     EXPECT_NE(again.out.find("Insert\tFailed\tabcdef.txt"), std::string::npos) << again.out;
-    EXPECT_EQ(again.err, "1 failed\n");
+    EXPECT_EQ(again.err, "1 failed\nquodrix insert: the plan has failures; nothing was done (--keep-going does the "
+                         "rest)\n");
     EXPECT_TRUE(fs::exists(root / "in/abcdef.txt"));
 }
 

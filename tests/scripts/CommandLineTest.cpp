@@ -12,8 +12,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> const kCommands { "insert", "list", "names", "store", "comment", "meta", "print", "presets",
-    "demo" };
+std::vector<std::string> const kCommands { "insert", "list", "rename", "names", "store", "comment", "meta", "print",
+    "presets", "demo" };
 
 bool contains(std::string const& text, std::string const& part) { return text.find(part) != std::string::npos; }
 
@@ -95,6 +95,12 @@ TEST(CommandLine, RefusedCommandLinesExitTwoWithTheUsage)
         { { "insert", "--simulate=yes", "X", "0", a }, "quodrix insert: --simulate takes no value\n" },
         { { "insert", "X", "0", a, "-d" }, "quodrix insert: -d needs a value (FOLDER)\n" },
         { { "insert", "X", "0" }, "quodrix insert: missing arguments\n" },
+        { { "insert", "-i", "--dest=" + dir.str(), "X", "0", a },
+            "quodrix insert: --in-place and --dest exclude each other\n" },
+        { { "rename", "-xq", "a", "b", a }, "quodrix rename: unknown option -q\n" },
+        { { "rename", "--step=two", "a", "b", a }, "quodrix rename: --step two: not a whole number\n" },
+        { { "rename", "a", "b" }, "quodrix rename: FIND, REPLACE and at least one file are needed\n" },
+        { { "rename" }, "quodrix rename: missing arguments\n" },
         { { "list", a, a, a }, "quodrix list: too many arguments: " + a + "\n" },
         { { "list", "-s", "|", a, dir.str() }, "quodrix list: --separator |: not one of ;, ,, tab, semicolon, comma\n" },
         { { "names", dir.str() }, "quodrix names: missing arguments\n" },
@@ -172,7 +178,9 @@ TEST(CommandLine, EveryFailedRowCarriesItsOwnCause)
     writeFile(dir / "in" / (longName + ".txt"), "long");
     writeFile(dir / "out/aX.txt", "taken");
     std::string const in = (dir / "in").string(), out = (dir / "out").string();
-    auto r = bundle.run({ "insert", "-m", "-d", out, "X", "1", in + "/a.txt", in + "/b.txt", in + "/" + longName + ".txt" });
+    // Kept going past the failures of the plan, each file fails or not by itself.
+    auto r = bundle.run(
+        { "insert", "-mk", "-d", out, "X", "1", in + "/a.txt", in + "/b.txt", in + "/" + longName + ".txt" });
     EXPECT_EQ(r.status, 1);
     std::string const longTarget = out + "/nX" + longName.substr(1) + ".txt";
     EXPECT_EQ(r.out,
@@ -191,13 +199,12 @@ TEST(CommandLine, EveryFailedRowCarriesItsOwnCause)
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(firstLine(r.err), "quodrix insert: the destination " + (dir / "none").string() + ": no such file or folder\n");
 
-    // Renaming from a list: a name taken in place.
+    // Renaming from a list: a name taken in place, which the plan of the run sees first.
     writeFile(dir / "list.txt", "b.txt;a.txt\n");
     r = bundle.run({ "list", (dir / "list.txt").string(), in });
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Rename\tFailed\tb.txt\t" + in + "/b.txt -> " + in + "/a.txt\t" + in + "/b.txt to " + in
-            + "/a.txt: would replace an existing item\n");
-    EXPECT_EQ(r.err, "1 failed\n");
+    EXPECT_EQ(r.out, "Rename\tFailed\tb.txt\t" + in + "/b.txt -> " + in + "/a.txt\twould replace an existing item\n");
+    EXPECT_EQ(r.err, "1 failed\nquodrix list: the plan has failures; nothing was done (--keep-going does the rest)\n");
 
     // Storing onto an existing name.
     r = bundle.run({ "store", "copy", (dir / "in/a.txt").string(), (dir / "in/b.txt").string() });

@@ -1,0 +1,115 @@
+-- Insert renaming with its plan worked out first (quodrix insert, scripts/30_insert.lua): every target and
+-- every predicted failure from the native planner (QDRenamePlan planInsert:), shown in a simulation; a real
+-- run whose plan fails does nothing unless told to keep going; renaming in place is carried out by the
+-- planner, which orders chains; everything else goes through the insert renaming controller as before.
+
+InsertPlanning = {}
+
+-- The log list of a planned run: a simulated row whose file the plan predicts to fail says why.
+PlannedInsertLog = objc.defineClass("PlannedInsertLog", "ProgressLog")
+
+-- The causes of the run under way, by source path.
+local pendingCauses = {}
+
+function PlannedInsertLog.init(self)
+  ProgressLog.init(self)
+  self.causes, self.predicted = pendingCauses, 0
+  return self
+end
+
+function PlannedInsertLog.addObjects_(self, rows)
+  for _, row in ipairs(rows) do
+    local cause = self.causes[row.LogIpath]
+    if cause and row.LogStatus == "Simulation" then
+      row.LogPrediction = cause
+      self.predicted = self.predicted + 1
+    end
+  end
+  ProgressLog.addObjects_(self, rows)
+end
+
+-- The plan of the run: every target, every predicted failure. Nil when the targets are not known (a
+-- simulation without a destination).
+local function plan(options)
+  if not options.inPlace and (options.destination == nil or options.destination == "") then return nil end
+  local planned = objc.QDRenamePlan:new()
+  planned:planInsert_({ text = options.text, positions = options.positions, files = options.files,
+    destination = options.destination or "", inPlace = options.inPlace or false, copy = not options.overwrite })
+  return planned, planned:check()
+end
+
+-- Logs and prints the rows of a plan that ran (or was refused) as the controller's rows print, a failed
+-- row with its cause.
+local function reportPlanRows(planned)
+  local causes = {}
+  for _, row in ipairs(planned:rows()) do
+    if row.state == "failed" then causes[row.source] = row.cause end
+  end
+  local log = objc.class("myAppLog")
+  local printer = ProgressLog:alloc():init()
+  for _, values in ipairs(planned:logValues()) do
+    local rows = log and log:hLogMyActions_______(values[1], values[2], values[3], values[4], values[5], values[6],
+      values[7]) or {}
+    for _, row in ipairs(rows) do
+      if causes[row.LogIpath] then row.LogCause = causes[row.LogIpath] end
+    end
+    printer:addObjects_(rows)
+  end
+  printer:finish()
+  return printer
+end
+
+-- An insert run after its plan: refused when the plan fails (unless keep-going); renames in place by the
+-- plan itself, since chains must be ordered there; otherwise through the controller with every file,
+-- folder by folder when in place.
+function InsertPlanning.run(options)
+  local planned, failures = plan(options)
+  if planned == nil then return Insert.run(options) end
+  local causes = {}
+  if failures > 0 then
+    for _, row in ipairs(planned:rows()) do
+      if row.state == "failed" then causes[row.source] = row.cause end
+    end
+  end
+  if failures > 0 and not options.simulate and not options.keepGoing then
+    -- Nothing is done; every file is reported, the ones that would not fail as "not done".
+    local summary = planned:execute_(false)
+    local printer = reportPlanRows(planned)
+    return { rows = #printer.rows, failed = summary.failed, simulated = 0, refused = true }
+  end
+  if options.inPlace and options.overwrite and not options.simulate then
+    local summary = planned:execute_(true)
+    local printer = reportPlanRows(planned)
+    return { rows = #printer.rows, failed = summary.failed, simulated = 0 }
+  end
+  options.logClass, pendingCauses = PlannedInsertLog, causes
+  -- Kept going, the controller gets every file and each one fails or not by itself, with its own cause.
+  local groups = { { destination = options.destination, files = options.files } }
+  if options.inPlace then
+    groups = {}
+    local byFolder = {}
+    for _, row in ipairs(planned:rows()) do
+      local folder = row.source:match("^(.*/)[^/]*$") or "./"
+      if not byFolder[folder] then
+        byFolder[folder] = { destination = folder, files = {} }
+        groups[#groups + 1] = byFolder[folder]
+      end
+      local group = byFolder[folder]
+      group.files[#group.files + 1] = row.source
+    end
+  end
+  local total = { rows = 0, failed = 0, simulated = 0 }
+  for _, group in ipairs(groups) do
+    if #group.files > 0 then
+      options.destination, options.files = group.destination, group.files
+      local summary = Insert.run(options)
+      total.rows, total.failed, total.alert = total.rows + summary.rows, total.failed + summary.failed, summary.alert
+      total.simulated = total.simulated + summary.simulated
+      total.predicted = (total.predicted or 0) + (summary.predicted or 0)
+      if summary.alert then break end
+    end
+  end
+  options.logClass, pendingCauses = nil, {}
+  return total
+end
+

@@ -1,0 +1,152 @@
+-- quodrix rename: renaming by regular expression, or from a rename list. The native plan (QDRenamePlan)
+-- makes every new name, predicts every failure, orders chains and cycles and carries the plan out; this
+-- script reads the command line, hands the plan its files in one call and prints the rows it gets back.
+
+Rename = {}
+
+local usage = [[
+usage: quodrix rename [options] FIND REPLACE FILE|FOLDER...
+       quodrix rename [options] --from-list FILE [--separator S] FOLDER...
+  FIND         an ICU regular expression, searched in each file name (extension included)
+  REPLACE      the replacement: $0..$9 and ${name} for groups, \x for a literal x, and variables:
+               {n} {n:W} the file's number (natural order of the paths; W digits, zero-padded),
+               {name} the base name, {ext} the extension, {parent} the parent folder's name,
+               {date} {date:FORMAT} the capture date (Exif, else modification time; strftime FORMAT),
+               {exif:TAG} an Exif tag by its short name ({exif:Model}); {{ and }} for braces
+  FILE|FOLDER  the files to rename; a folder gives every file below it (hidden items left out)
+The whole plan is worked out first. Each changed file gives one row on standard output: action, status,
+name, old path -> new path, and after a tab the cause of a failed row, or "would fail: CAUSE" for a row of
+the plan (without -x) that would fail. A summary line ("12 renamed, 1 failed") ends the run on standard
+error. A plan with failures renames nothing unless --keep-going. FIND that begins with "-" comes after "--".
+]]
+
+local function wholeNumber(text)
+  local number = math.tointeger(tonumber(text))
+  if number == nil or not text:match("^%s*[-+]?%d+%s*$") then return nil, "not a whole number" end
+  return number
+end
+
+local function separator(text)
+  local named = ({ tab = "\t", semicolon = ";", comma = "," })[text] or text
+  if named == "" then return nil, "an empty separator" end
+  return named
+end
+
+local options = {
+  { short = "x", long = "execute", key = "execute",
+    help = "carry the plan out (without it, only show it; nothing on disk changes)" },
+  { short = "e", long = "ignore-ext", key = "ignoreExt", help = "search the base name only and keep the extension" },
+  { short = "o", long = "once", key = "once", help = "replace the first match only" },
+  { long = "start", key = "start", value = "N", check = wholeNumber, help = "the number of the first file (default 1)" },
+  { long = "step", key = "step", value = "N", check = wholeNumber, help = "the step between numbers (default 1)" },
+  { long = "case", key = "case", value = "C", check = App.oneOf("upper", "lower", "title"),
+    help = "upper, lower or title: the case of the new base name" },
+  { long = "case-ext", key = "caseExt", help = "change the case of the extension too" },
+  { long = "flatten", key = "flatten", help = "accented letters to ASCII" },
+  { short = "d", long = "dest", key = "destination", value = "DIR",
+    help = "move the files into DIR instead of renaming them in place" },
+  { short = "k", long = "keep-going", key = "keepGoing",
+    help = "carry out what can be done even when some renames would fail" },
+  { long = "from-list", key = "list", value = "FILE",
+    help = "take the pairs of a rename list; present names are looked up in the FOLDERs" },
+  { long = "separator", key = "separator", value = "S", check = separator,
+    help = "the separator of the rename list: a text, or tab, comma (default ;)" },
+}
+
+-- Completes the parsed command line: the operands as FIND, REPLACE and files, or as the folders of a rename
+-- list, every path absolute. Returns nil and why for a command line that cannot be used.
+local function complete(parsed, operands)
+  if parsed.separator ~= nil and parsed.list == nil then return nil, "--separator goes with --from-list" end
+  if parsed.list then
+    if #operands < 1 then return nil, "--from-list needs at least one FOLDER" end
+    parsed.list = App.absolute(parsed.list)
+    parsed.folders = {}
+    for _, folder in ipairs(operands) do
+      local path = App.absolute(folder)
+      if objc.cToolBox:hGetFilesInDir_(path) == nil then return nil, "not a folder: " .. folder end
+      parsed.folders[#parsed.folders + 1] = path
+    end
+  else
+    if #operands < 3 then return nil, "FIND, REPLACE and at least one file are needed" end
+    parsed.find, parsed.replace = operands[1], operands[2]
+    parsed.arguments = {}
+    for j = 3, #operands do parsed.arguments[#parsed.arguments + 1] = App.absolute(operands[j]) end
+  end
+  if parsed.destination then parsed.destination = App.absolute(parsed.destination) end
+  return parsed
+end
+
+-- One action-log row per change, sent to the script class myAppLog as the controllers send it, and printed
+-- as every command prints its rows: a failed row with its cause, a row of the plan that would fail with
+-- "would fail: CAUSE". Returns the printer (its rows; a missing log class yields none).
+local function reportRows(plan, executed)
+  local causes = {}
+  for _, row in ipairs(plan:rows()) do
+    if row.state == "failed" then causes[row.source] = row.cause end
+  end
+  local log = objc.class("myAppLog")
+  local printer = ProgressLog:alloc():init()
+  printer.displayNames = true
+  if log == nil then return printer end
+  for _, values in ipairs(plan:logValues()) do
+    local rows = log:hLogMyActions_______(values[1], values[2], values[3], values[4], values[5], values[6], values[7])
+    for _, row in ipairs(rows) do
+      local cause = causes[row.LogIpath]
+      if cause and executed then row.LogCause = cause elseif cause then row.LogPrediction = cause end
+    end
+    printer:addObjects_(rows)
+  end
+  printer:finish()
+  return printer
+end
+
+-- Plans and, when asked, carries out one run. Returns the exit status.
+function Rename.run(options)
+  local plan = objc.QDRenamePlan:new()
+  local problem
+  if options.list then
+    problem = plan:planList_({ list = options.list, separator = options.separator or ";", folders = options.folders,
+      destination = options.destination })
+  else
+    problem = plan:planPattern_({ find = options.find, replace = options.replace, files = options.arguments,
+      once = options.once or false, ignoreExt = options.ignoreExt or false, start = options.start or 1,
+      step = options.step or 1, case = options.case or "", caseExt = options.caseExt or false,
+      flatten = options.flatten or false, destination = options.destination or "" })
+  end
+  if problem then return App.usageError(App.commands.rename, problem) end
+  local failures = plan:check()
+  local summary = plan:summary()
+  options.missed = summary.missed
+  if options.missed then
+    App.eprintf("quodrix rename: not every folder could be read: %s\n", options.missed)
+  end
+  if summary.pairs == summary.unchanged then
+    App.eprintf("quodrix rename: nothing to rename\n")
+    return App.FAILED
+  end
+  if options.execute then
+    summary = plan:execute_(options.keepGoing or false)
+  end
+  reportRows(plan, options.execute)
+  if options.execute then
+    App.summary({ { summary.done, "renamed" }, { summary.failed, "failed" } })
+    if failures > 0 and not options.keepGoing then
+      App.eprintf("quodrix rename: the plan has failures; nothing was renamed (--keep-going renames the rest)\n")
+    end
+    return (summary.failed > 0 or options.missed) and App.FAILED or App.OK
+  end
+  App.summary({ { summary.planned, "would be renamed (simulation)" }, { failures, "would fail (simulation)" } })
+  return (failures > 0 or options.missed) and App.FAILED or App.OK
+end
+
+App.command("rename", {
+  summary = "rename files by a regular expression, or from a rename list (rename --help)",
+  usage = usage,
+  options = options,
+  operands = { min = 1 },
+  main = function(parsed, operands)
+    local completed, problem = complete(parsed, operands)
+    if not completed then return App.usageError(App.commands.rename, problem) end
+    return Rename.run(completed)
+  end,
+})

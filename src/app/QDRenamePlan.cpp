@@ -1,0 +1,408 @@
+#include "app/QDRenamePlan.h"
+
+#include "core/Class.h"
+#include "fs/FileStore.h"
+#include "meta/ExifTags.h"
+#include "platform/ActionLogEntry.h"
+#include "rename/InsertName.h"
+#include "rename/RenamePattern.h"
+#include "text/TextFiles.h"
+#include "toolbox/FileCollector.h"
+#include "toolbox/cToolBox.h"
+#include "util/cNSFileHandling.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace quodrix {
+
+namespace {
+
+// The Exif tags of the file last asked about, read once for all the variables of its name.
+class ExifFacts final : public FileFacts {
+public:
+    std::optional<std::string> exifTag(std::string const& path, std::string const& tag) override
+    {
+        if (path != m_path) {
+            m_tags = ExifTags::read(path);
+            m_path = path;
+        }
+        auto found = m_tags.find(tag);
+        if (found == m_tags.end())
+            return std::nullopt;
+        return found->second;
+    }
+
+private:
+    std::string m_path;
+    ExifTags::Tags m_tags;
+};
+
+// The path without "." components and repeated slashes ("/a/./b//c" gives "/a/b/c"), so that rows and
+// {parent} read as a person expects. ".." stays: what it names depends on links.
+std::string cleaned(std::string const& path)
+{
+    std::string out;
+    out.reserve(path.size());
+    bool const absolute = !path.empty() && path[0] == '/';
+    std::size_t i = 0;
+    while (i <= path.size()) {
+        std::size_t slash = path.find('/', i);
+        if (slash == std::string::npos)
+            slash = path.size();
+        std::string_view part(path.data() + i, slash - i);
+        if (!part.empty() && part != ".") {
+            if (!out.empty() || absolute)
+                out += '/';
+            out += part;
+        }
+        i = slash + 1;
+    }
+    if (out.empty())
+        return absolute ? "/" : ".";
+    return out;
+}
+
+Value const* entry(Dictionary const& options, char const* key)
+{
+    auto found = options.find(key);
+    return found == options.end() || found->second.isNull() ? nullptr : &found->second;
+}
+
+std::string textOption(Dictionary const& options, char const* key, std::string fallback = {})
+{
+    Value const* value = entry(options, key);
+    if (!value)
+        return fallback;
+    return value->text().value_or(value->description());
+}
+
+bool flagOption(Dictionary const& options, char const* key)
+{
+    Value const* value = entry(options, key);
+    return value && value->number().value_or(0) != 0;
+}
+
+std::int64_t integerOption(Dictionary const& options, char const* key, std::int64_t fallback)
+{
+    Value const* value = entry(options, key);
+    return value ? value->integer().value_or(fallback) : fallback;
+}
+
+std::vector<std::string> pathsOption(Dictionary const& options, char const* key)
+{
+    std::vector<std::string> paths;
+    if (Value const* value = entry(options, key); value && value->kind() == Kind::Array) {
+        for (auto const& element : value->asArray()) {
+            if (auto text = element.text())
+                paths.push_back(cleaned(*text));
+        }
+    }
+    return paths;
+}
+
+std::string joined(std::string const& folder, std::string const& name)
+{
+    return (folder == "/" ? "" : folder) + "/" + name;
+}
+
+// Adds the pair (source, folder/name), refusing a name that would name an item in another folder.
+void addNamed(RenamePlan& plan, std::string const& source, std::string const& folder, std::string const& name)
+{
+    std::string target = joined(folder, name);
+    if (name.find('/') != std::string::npos)
+        plan.addFailed(source, std::move(target), "not one path component");
+    else
+        plan.add(source, std::move(target));
+}
+
+// The "renameDir" collection: every item below a folder that is not a folder, hidden items left out, package
+// folders entered.
+collection::ActionRow const& renameDirRow()
+{
+    for (auto const& row : collection::openDialogFilesOCRows()) {
+        if (row.name == "renameDir")
+            return row;
+    }
+    throw std::logic_error("no renameDir collection");
+}
+
+std::string stateName(PairState state)
+{
+    switch (state) {
+    case PairState::Planned: return "planned";
+    case PairState::Unchanged: return "unchanged";
+    case PairState::Done: return "done";
+    case PairState::Failed: return "failed";
+    }
+    return "";
+}
+
+}
+
+std::string displayedPath(std::string const& path)
+{
+    bool const utf8 = isValidUtf8(path);
+    std::string out;
+    out.reserve(path.size());
+    for (unsigned char c : path) {
+        if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20 || c == 0x7f || (c >= 0x80 && !utf8)) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            out += escaped;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
+{
+    PatternOptions pattern;
+    pattern.find = textOption(options, "find");
+    pattern.replace = textOption(options, "replace");
+    pattern.once = flagOption(options, "once");
+    pattern.ignoreExtension = flagOption(options, "ignoreExt");
+    pattern.caseExtension = flagOption(options, "caseExt");
+    pattern.flatten = flagOption(options, "flatten");
+    std::string const caseName = textOption(options, "case");
+    if (caseName == "upper")
+        pattern.caseChange = CaseChange::Upper;
+    else if (caseName == "lower")
+        pattern.caseChange = CaseChange::Lower;
+    else if (caseName == "title")
+        pattern.caseChange = CaseChange::Title;
+    else if (!caseName.empty())
+        return "--case takes upper, lower or title, not " + caseName;
+    std::string error;
+    auto compiled = RenamePattern::compile(pattern, error);
+    if (!compiled)
+        return error;
+
+    std::vector<std::string> files;
+    for (auto& argument : pathsOption(options, "files")) {
+        struct stat info {};
+        if (::stat(argument.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            files.push_back(std::move(argument));
+            continue;
+        }
+        Status cause;
+        for (auto& path : collection::collectBelow(renameDirRow(), argument, &cause))
+            files.push_back(cleaned(path));
+        if (!cause.ok() && m_missed.empty())
+            m_missed = cause.message();
+    }
+    std::stable_sort(files.begin(), files.end(), naturalLess);
+    // A file named twice (itself and through its folder) is one file of the run.
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    std::string destination = textOption(options, "destination");
+    if (!destination.empty())
+        destination = cleaned(destination);
+    std::int64_t number = integerOption(options, "start", 1);
+    std::int64_t const step = integerOption(options, "step", 1);
+    ExifFacts facts;
+    m_plan.reserve(files.size());
+    for (auto const& path : files) {
+        NewName made = compiled->apply(path, number, facts);
+        if (!made.matched)
+            continue;
+        number += step;
+        std::string const folder = destination.empty() ? FileStore::parentOf(path) : destination;
+        if (!made.cause.empty())
+            m_plan.addFailed(path, std::string(), made.cause);
+        else
+            addNamed(m_plan, path, folder, made.name);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
+{
+    std::string const list = textOption(options, "list");
+    auto pairs = cNSFileHandling::hReadMfrLog(list, textOption(options, "separator", ";"));
+    if (pairs.empty()) {
+        struct stat info {};
+        if (::stat(list.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            return "cannot read the rename list " + list;
+        return "the rename list " + list + " holds no usable line (is the separator right?)";
+    }
+    if (flagOption(options, "copy"))
+        m_plan.setOperation(Operation::Copy);
+    std::vector<std::string> const folders = pathsOption(options, "folders");
+    std::string destination = textOption(options, "destination");
+    if (!destination.empty())
+        destination = cleaned(destination);
+    m_plan.reserve(pairs.size());
+    for (auto const& pair : pairs) {
+        std::string const present(pair.present), renamed(pair.renamed);
+        if (!FileStore::isSingleComponent(present)) {
+            m_plan.addFailed(present, renamed, "the present name is not one path component");
+            continue;
+        }
+        std::optional<std::string> found;
+        for (auto const& folder : folders) {
+            std::string candidate = joined(folder, present);
+            struct stat info {};
+            if (::lstat(candidate.c_str(), &info) == 0) {
+                found = std::move(candidate);
+                break;
+            }
+        }
+        if (!found) {
+            m_plan.addFailed(present, renamed, "not found in the folders given");
+            continue;
+        }
+        addNamed(m_plan, *found, destination.empty() ? FileStore::parentOf(*found) : destination, renamed);
+    }
+    return std::nullopt;
+}
+
+void QDRenamePlan::planInsert(Dictionary const& options)
+{
+    m_action = "Insert";
+    if (flagOption(options, "copy"))
+        m_plan.setOperation(Operation::Copy);
+    std::string const text = textOption(options, "text");
+    auto const positions = splitPositions(textOption(options, "positions"));
+    bool const inPlace = flagOption(options, "inPlace");
+    std::string const destination = destinationPrefix(textOption(options, "destination"));
+    std::vector<std::string> files = pathsOption(options, "files");
+    if (inPlace)
+        std::stable_sort(files.begin(), files.end(), naturalLess);
+    m_plan.reserve(files.size());
+    for (auto const& path : files) {
+        // The new name as the insert renaming controller makes it.
+        NameParts parts = splitFileName(FileStore::lastComponent(path));
+        auto working = insertAtPositions(parts.base, text, positions);
+        std::string const newName = working.value_or(parts.base) + "." + parts.extension;
+        std::string const prefix = inPlace ? joined(FileStore::parentOf(path), "") : destination;
+        if (!working)
+            m_plan.addFailed(path, prefix + newName, "the name or the text is not valid text there");
+        else if (newName.find('/') != std::string::npos)
+            m_plan.addFailed(path, prefix + newName, "not one path component");
+        else
+            m_plan.add(path, prefix + newName);
+    }
+}
+
+std::string QDRenamePlan::reportText(bool executed) const
+{
+    std::string text;
+    for (auto const& pair : m_plan.pairs()) {
+        if (pair.state == PairState::Unchanged)
+            continue;
+        text += displayedPath(pair.source);
+        text += " -> ";
+        text += pair.target.empty() ? "?" : displayedPath(pair.target);
+        if (pair.state == PairState::Failed) {
+            text += executed ? "  failed: " : "  would fail: ";
+            text += displayedPath(pair.cause);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+Array QDRenamePlan::logValues(bool executed) const
+{
+    Array values;
+    values.reserve(m_plan.pairs().size());
+    for (auto const& pair : m_plan.pairs()) {
+        if (pair.state == PairState::Unchanged)
+            continue;
+        // A row of a plan not carried out is a simulation, whether or not it would fail.
+        std::string status = !executed                        ? "Simulation"
+            : pair.state == PairState::Failed ? cToolBox::kFailed
+                                              : cToolBox::kSuccess;
+        values.push_back(ActionLogEntry { "File renaming", m_action, std::move(status),
+            FileStore::lastComponent(pair.source), pair.target.empty() ? std::string() : FileStore::lastComponent(pair.target),
+            pair.source, pair.target }
+                             .values());
+    }
+    return values;
+}
+
+Array QDRenamePlan::rows() const
+{
+    Array rows;
+    rows.reserve(m_plan.pairs().size());
+    for (auto const& pair : m_plan.pairs()) {
+        rows.push_back(Dictionary { { "source", Value(pair.source) }, { "target", Value(pair.target) },
+            { "state", Value(stateName(pair.state)) }, { "cause", Value(pair.cause) } });
+    }
+    return rows;
+}
+
+namespace {
+
+Dictionary dictionaryArgument(Call const& c)
+{
+    if (c.args[0].kind() != Kind::Dictionary)
+        c.args.wrongKind(0, "a dictionary");
+    return c.args[0].asDictionary();
+}
+
+Value summaryValue(QDRenamePlan const& self)
+{
+    RenamePlan const& plan = self.plan();
+    auto s = plan.summary();
+    std::size_t const pairs = plan.pairs().size();
+    Dictionary summary { { "pairs", Value(pairs) }, { "done", Value(s.done) }, { "failed", Value(s.failed) },
+        { "unchanged", Value(s.unchanged) }, { "planned", Value(pairs - s.done - s.failed - s.unchanged) } };
+    if (!self.missed().empty())
+        summary["missed"] = Value(self.missed());
+    return summary;
+}
+
+}
+
+void QDRenamePlan::registerClass(Runtime& runtime)
+{
+    ClassBuilder<QDRenamePlan>(runtime, "QDRenamePlan")
+        .method("addPair::",
+            [](Call const& c) {
+                c.self<QDRenamePlan>().plan().add(c.args.string(0), c.args.string(1));
+                return Value();
+            })
+        .method("planPattern:",
+            [](Call const& c) { return Value(c.self<QDRenamePlan>().planPattern(dictionaryArgument(c))); })
+        .method("planList:", [](Call const& c) { return Value(c.self<QDRenamePlan>().planList(dictionaryArgument(c))); })
+        .method("planInsert:",
+            [](Call const& c) {
+                c.self<QDRenamePlan>().planInsert(dictionaryArgument(c));
+                return Value();
+            })
+        .method("check",
+            [](Call const& c) {
+                auto& plan = c.self<QDRenamePlan>().plan();
+                plan.check();
+                return Value(plan.predictedFailures());
+            })
+        .method("execute:",
+            [](Call const& c) {
+                auto& self = c.self<QDRenamePlan>();
+                (void)self.plan().execute(c.args.boolean(0) ? OnFailure::KeepGoing : OnFailure::Stop);
+                self.m_executed = true;
+                return summaryValue(self);
+            })
+        .method("summary", [](Call const& c) { return summaryValue(c.self<QDRenamePlan>()); })
+        .method("rows", [](Call const& c) { return Value(c.self<QDRenamePlan>().rows()); })
+        .method("reportText",
+            [](Call const& c) {
+                auto& self = c.self<QDRenamePlan>();
+                return Value(self.reportText(self.m_executed));
+            })
+        .method("logValues", [](Call const& c) {
+            auto& self = c.self<QDRenamePlan>();
+            return Value(self.logValues(self.m_executed));
+        });
+}
+
+}

@@ -1,0 +1,60 @@
+#pragma once
+// QDRenamePlan: a RenamePlan for scripts. A script fills one plan, by pairs (addPair::), by pattern
+// (planPattern:, the whole of `quodrix rename`'s naming done natively) or from a rename list (planList:),
+// then checks it, carries it out, and reads the rows back in one call, so that a run of many files costs a
+// few bridge calls, not a few per file.
+//
+// Rows are in the order the pairs were added; a pair whose source and target are one item is no change and
+// shows in `rows` with state "unchanged" but not in reportText nor in the log.
+
+#include "core/Object.h"
+#include "core/Value.h"
+#include "rename/RenamePlan.h"
+
+#include <optional>
+#include <string>
+
+namespace quodrix {
+
+class Runtime;
+
+class QDRenamePlan : public Object {
+public:
+    static void registerClass(Runtime& runtime);
+
+    // The pairs of pattern renaming of the files (dictionary keys: find, replace, files, once, ignoreExt,
+    // start, step, case, caseExt, flatten, destination). A folder among the files stands for every file below
+    // it, hidden items left out (the "renameDir" walk). The files are numbered in natural order of their
+    // paths, matching files only. nullopt when planned; otherwise what is wrong with FIND or REPLACE.
+    [[nodiscard]] std::optional<std::string> planPattern(Dictionary const& options);
+    // The pairs of a rename list (keys: list, separator, folders, destination, copy): each present name is
+    // looked for in the folders in turn; with copy the plan copies. nullopt when planned; otherwise why the list cannot be read or gives no pair.
+    [[nodiscard]] std::optional<std::string> planList(Dictionary const& options);
+
+    // The pairs of insert renaming (keys: text, positions, files, destination, inPlace, copy): each new name
+    // as the insert renaming controller makes it, in the destination (the controller's destination text) or,
+    // with inPlace, in the file's own folder, the files then in natural order of their paths. With copy the
+    // plan copies. Log rows then carry the action "Insert".
+    void planInsert(Dictionary const& options);
+
+    RenamePlan& plan() { return m_plan; }
+    RenamePlan const& plan() const { return m_plan; }
+    // One line per change: "old -> new", then "  would fail: CAUSE" (not executed) or "  failed: CAUSE".
+    std::string reportText(bool executed) const;
+    // The seven values of the action-log call (myAppLog hLogMyActions:::::::) for each change, in row order.
+    Array logValues(bool executed) const;
+    // Why a folder walk of planPattern missed files (a folder it could not read); empty when it read all.
+    std::string const& missed() const { return m_missed; }
+    Array rows() const;
+
+private:
+    RenamePlan m_plan;
+    bool m_executed = false;
+    std::string m_missed;
+    std::string m_action = "Rename";
+};
+
+// A path as a row shows it: control characters and bytes that are not UTF-8 as \xHH (\t and \n by name).
+std::string displayedPath(std::string const& path);
+
+}

@@ -1,0 +1,427 @@
+#include "rename/RenamePlan.h"
+
+#include "fs/FileOps.h"
+#include "fs/FileStore.h"
+#include "fs/ItemPlacement.h"
+#include "fs/SystemCalls.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace quodrix {
+
+namespace {
+
+constexpr char const* kWouldReplace = "would replace an existing item";
+
+struct FolderIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+// An item named by the folder that holds it (resolved, by identity) and its name in it.
+struct ItemKey {
+    dev_t device;
+    ino_t inode;
+    std::string_view name;
+    bool operator==(ItemKey const&) const = default;
+};
+
+struct ItemKeyHash {
+    std::size_t operator()(ItemKey const& key) const
+    {
+        std::size_t h = std::hash<std::string_view>()(key.name);
+        h ^= std::hash<std::uint64_t>()(std::uint64_t(key.inode)) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+        h ^= std::hash<std::uint64_t>()(std::uint64_t(key.device)) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+        return h;
+    }
+};
+
+// The folders of a plan, each looked up once by the text of its path. A folder that many pairs use is
+// read once, and the names in it answer whether an item exists; in other folders each item is looked up.
+class FolderCache {
+public:
+    static constexpr std::size_t kReadFrom = 32;  // pairs in one folder from which it is read whole
+
+    void use(std::string const& folder) { ++m_uses[folder]; }
+
+    // The identity of the folder, links followed; nullopt when it is not a folder.
+    std::optional<FolderIdentity> identity(std::string const& folder)
+    {
+        auto found = m_folders.find(folder);
+        if (found != m_folders.end())
+            return found->second;
+        std::optional<FolderIdentity> id;
+        struct stat info {};
+        if (systemCalls().stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            id = FolderIdentity { info.st_dev, info.st_ino };
+        m_folders.emplace(folder, id);
+        return id;
+    }
+
+    // Whether an item (a dangling link too) is at folder/name; 0 when there is, else the error number.
+    int lookUp(std::string const& folder, std::string_view name, std::string const& path)
+    {
+        if (auto const* names = namesIn(folder); names && name != "." && name != "..")
+            return names->count(std::string(name)) ? 0 : ENOENT;
+        struct stat info {};
+        return systemCalls().lstat(path.c_str(), &info) == 0 ? 0 : errno;
+    }
+
+private:
+    std::unordered_set<std::string> const* namesIn(std::string const& folder)
+    {
+        auto uses = m_uses.find(folder);
+        if (uses == m_uses.end() || uses->second < kReadFrom)
+            return nullptr;
+        auto found = m_names.find(folder);
+        if (found == m_names.end()) {
+            std::optional<std::unordered_set<std::string>> names;
+            std::vector<std::string> listed;
+            if (readFolderNames(folder, listed))
+                names.emplace(std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+            found = m_names.emplace(folder, std::move(names)).first;
+        }
+        return found->second ? &*found->second : nullptr;
+    }
+
+    std::unordered_map<std::string, std::optional<FolderIdentity>> m_folders;
+    std::unordered_map<std::string, std::size_t> m_uses;
+    std::unordered_map<std::string, std::optional<std::unordered_set<std::string>>> m_names;
+};
+
+// The folder part and the name part of a path, without touching trailing slashes: "a/" has an empty name.
+std::pair<std::string, std::string_view> splitPath(std::string const& path)
+{
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return { ".", std::string_view(path) };
+    std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+    return { folder, std::string_view(path).substr(slash + 1) };
+}
+
+// Why a new name cannot be used, or nothing when it can.
+std::optional<std::string> nameProblem(std::string_view name, std::string const& target)
+{
+    if (name.empty())
+        return "the new name is empty";
+    if (name == "." || name == ".." || name.find('\0') != std::string_view::npos)
+        return "not one path component";
+    if (name.size() > NAME_MAX || target.size() >= PATH_MAX)
+        return std::string(std::strerror(ENAMETOOLONG));
+    return std::nullopt;
+}
+
+// The cause of a failed move without the "rename A to B: " that the row already shows.
+std::string shortCause(Status const& status, std::string const& source, std::string const& target)
+{
+    std::string const prefix = "rename " + source + " to " + target + ": ";
+    std::string const& message = status.message();
+    if (message.compare(0, prefix.size(), prefix) == 0)
+        return message.substr(prefix.size());
+    return message;
+}
+
+}
+
+void RenamePlan::add(std::string source, std::string target)
+{
+    m_pairs.push_back({ std::move(source), std::move(target), PairState::Planned, {} });
+    m_checked = false;
+}
+
+void RenamePlan::addFailed(std::string source, std::string target, std::string cause)
+{
+    m_pairs.push_back({ std::move(source), std::move(target), PairState::Failed, std::move(cause) });
+    m_checked = false;
+}
+
+void RenamePlan::fail(std::size_t index, std::string cause)
+{
+    m_pairs[index].state = PairState::Failed;
+    m_pairs[index].cause = std::move(cause);
+}
+
+void RenamePlan::check()
+{
+    std::size_t const count = m_pairs.size();
+    FolderCache folders;
+    std::vector<std::optional<ItemKey>> sourceKeys(count), targetKeys(count);
+    std::vector<std::string> sourceNames(count);
+
+    std::vector<std::string> sourceFolders(count), targetFolders(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (m_pairs[i].state == PairState::Failed)
+            continue;
+        sourceFolders[i] = FileStore::parentOf(m_pairs[i].source);
+        targetFolders[i] = splitPath(m_pairs[i].target).first;
+        folders.use(sourceFolders[i]);
+        folders.use(targetFolders[i]);
+    }
+
+    // Each pair on its own: the source, the new name, the two folders.
+    for (std::size_t i = 0; i < count; ++i) {
+        PlannedRename& pair = m_pairs[i];
+        if (pair.state == PairState::Failed)
+            continue;
+        // The source's own name, in the folder that holds it (a path that ends in "/" names the item before it).
+        sourceNames[i] = FileStore::lastComponent(pair.source);
+        if (!FileStore::isUsablePath(pair.source)) {
+            fail(i, "not a usable path");
+            continue;
+        }
+        if (int error = folders.lookUp(sourceFolders[i], sourceNames[i], pair.source); error != 0) {
+            fail(i, std::strerror(error));
+            continue;
+        }
+        // Only a source that is there holds its name.
+        if (auto id = folders.identity(sourceFolders[i]))
+            sourceKeys[i] = ItemKey { id->device, id->inode, sourceNames[i] };
+        auto [targetFolder, targetName] = splitPath(pair.target);
+        if (auto problem = nameProblem(targetName, pair.target)) {
+            fail(i, *problem);
+            continue;
+        }
+        auto targetId = folders.identity(targetFolder);
+        if (!targetId) {
+            fail(i, "the folder " + targetFolder + " does not exist");
+            continue;
+        }
+        targetKeys[i] = ItemKey { targetId->device, targetId->inode, targetName };
+        if (m_operation == Operation::Move && sourceKeys[i] && *sourceKeys[i] == *targetKeys[i])
+            pair.state = PairState::Unchanged;
+    }
+
+    // Names that the plan frees: the sources of pairs that move. A file named twice moves at most once.
+    std::unordered_map<ItemKey, std::size_t, ItemKeyHash> bySource, byTarget;
+    bySource.reserve(count);
+    byTarget.reserve(count);
+    std::vector<std::size_t> twice;
+    // A copy frees no name: its source stays.
+    for (std::size_t i = 0; i < count && m_operation == Operation::Move; ++i) {
+        if (!sourceKeys[i] || m_pairs[i].state == PairState::Unchanged)
+            continue;
+        auto [it, added] = bySource.emplace(*sourceKeys[i], i);
+        if (!added) {
+            twice.push_back(i);
+            twice.push_back(it->second);
+        }
+    }
+    for (std::size_t i : twice)
+        fail(i, "the file is renamed twice in this plan");
+    twice.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!targetKeys[i] || m_pairs[i].state != PairState::Planned)
+            continue;
+        auto [it, added] = byTarget.emplace(*targetKeys[i], i);
+        if (!added) {
+            twice.push_back(i);
+            twice.push_back(it->second);
+        }
+    }
+    for (std::size_t i : twice)
+        fail(i, "two files would get this name");
+
+    // A taken target is free only when the pair that holds it moves away first.
+    m_next.assign(count, kNone);
+    m_previous.assign(count, kNone);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (m_pairs[i].state != PairState::Planned)
+            continue;
+        auto holder = bySource.find(*targetKeys[i]);
+        if (holder != bySource.end() && holder->second != i) {
+            m_next[i] = holder->second;
+            m_previous[holder->second] = i;
+            continue;
+        }
+        if (folders.lookUp(targetFolders[i], splitPath(m_pairs[i].target).second, m_pairs[i].target) == 0)
+            fail(i, kWouldReplace);
+    }
+    // A pair whose target is freed by a failing pair fails too, and so on up the chain.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (m_pairs[i].state != PairState::Failed)
+            continue;
+        for (std::size_t up = m_previous[i]; up != kNone && m_pairs[up].state == PairState::Planned;
+             up = m_previous[up])
+            fail(up, kWouldReplace);
+    }
+
+    m_predictedFailures = 0;
+    for (auto const& pair : m_pairs)
+        m_predictedFailures += pair.state == PairState::Failed;
+    m_checked = true;
+}
+
+Status RenamePlan::move(std::string const& source, std::string const& target)
+{
+    if (m_observer) {
+        if (Status allowed = m_observer->beforeMove(source, target); !allowed) {
+            m_stopped = true;
+            return allowed;
+        }
+    }
+    Status moved = m_operation == Operation::Copy ? placeItem(Placement::Copy, Existing::Kept, source, target)
+                                                  : renameKept(source, target);
+    if (m_observer)
+        m_observer->afterMove(source, target, moved);
+    return moved;
+}
+
+void RenamePlan::markRest(std::vector<std::size_t> const& indices, std::size_t from, std::string const& cause)
+{
+    for (std::size_t k = from; k < indices.size(); ++k) {
+        if (m_pairs[indices[k]].state == PairState::Planned)
+            fail(indices[k], cause);
+    }
+}
+
+// The pairs of a chain, in the order of execution (the one whose target is free first).
+bool RenamePlan::runChain(std::vector<std::size_t> const& order)
+{
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        PlannedRename& pair = m_pairs[order[k]];
+        Status moved = move(pair.source, pair.target);
+        if (!moved) {
+            fail(order[k], shortCause(moved, pair.source, pair.target));
+            markRest(order, k + 1, "not done: the rename that frees its new name failed");
+            return false;
+        }
+        pair.state = PairState::Done;
+    }
+    return true;
+}
+
+// A cycle c0 -> c1 -> ... -> c(k-1) -> c0, each pair's target being the next one's source: c0 steps aside
+// to a temporary name, c(k-1) ... c1 follow, then c0 leaves the temporary name for its target. Should a
+// step fail, the steps made are reversed, so the cycle ends as it began.
+bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
+{
+    PlannedRename& first = m_pairs[cycle.front()];
+    std::string const folder = FileStore::parentOf(first.source);
+    std::string temporary;
+    Status aside;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = (folder == "/" ? "" : folder) + "/.quodrix-cycle-" + std::to_string(getpid()) + "-"
+            + std::to_string(cycle.front()) + "-" + std::to_string(attempt);
+        aside = move(first.source, temporary);
+        if (aside || aside.error() != 0 || m_stopped)
+            break;  // done, or a failure other than a taken name
+    }
+    if (!aside) {
+        fail(cycle.front(), shortCause(aside, first.source, temporary));
+        markRest(cycle, 1, "not done: a rename of its cycle failed");
+        return false;
+    }
+    std::vector<std::size_t> made;  // in the order made
+    std::string failure;
+    for (std::size_t k = cycle.size() - 1; k >= 1; --k) {
+        PlannedRename& pair = m_pairs[cycle[k]];
+        Status moved = move(pair.source, pair.target);
+        if (!moved) {
+            failure = shortCause(moved, pair.source, pair.target);
+            fail(cycle[k], failure);
+            break;
+        }
+        made.push_back(cycle[k]);
+    }
+    if (failure.empty()) {
+        Status last = move(temporary, first.target);
+        if (last) {
+            for (std::size_t index : cycle)
+                m_pairs[index].state = PairState::Done;
+            return true;
+        }
+        failure = shortCause(last, temporary, first.target);
+        fail(cycle.front(), failure);
+    }
+    // Back as it was: the moves made, last first, then the first source from its temporary name.
+    std::string const undone = "undone: a rename of its cycle failed (" + failure + ")";
+    for (auto it = made.rbegin(); it != made.rend(); ++it) {
+        PlannedRename& pair = m_pairs[*it];
+        if (Status back = move(pair.target, pair.source); !back) {
+            fail(*it, "a rename of its cycle failed and it could not be moved back: " + back.message());
+            markRest(cycle, 0, undone);
+            return false;
+        }
+        fail(*it, undone);
+    }
+    if (Status back = move(temporary, first.source); !back)
+        fail(cycle.front(), "a rename of its cycle failed and it is left as " + temporary + ": " + back.message());
+    markRest(cycle, 0, undone);
+    return false;
+}
+
+RenamePlan::Summary RenamePlan::execute(OnFailure onFailure, ChangeObserver* observer)
+{
+    if (!m_checked)
+        check();
+    if (onFailure == OnFailure::Stop && m_predictedFailures > 0) {
+        for (auto& pair : m_pairs) {
+            if (pair.state == PairState::Planned)
+                fail(&pair - m_pairs.data(), "not done: the plan has failures");
+        }
+        return summary();
+    }
+    m_observer = observer;
+    m_stopped = false;
+    std::size_t const count = m_pairs.size();
+    std::vector<char> visited(count, 0);
+    std::vector<std::size_t> group;
+
+    auto stopHere = [&](bool succeeded) { return m_stopped || (!succeeded && onFailure == OnFailure::Stop); };
+    bool stop = false;
+    // Chains, each from the pair that nobody waits on... from its end, where the target is free.
+    for (std::size_t head = 0; head < count && !stop; ++head) {
+        if (m_pairs[head].state != PairState::Planned || m_previous[head] != kNone)
+            continue;
+        group.clear();
+        for (std::size_t i = head; i != kNone; i = m_next[i]) {
+            visited[i] = 1;
+            group.push_back(i);
+        }
+        std::reverse(group.begin(), group.end());
+        stop = stopHere(runChain(group));
+    }
+    // What is left planned lies on cycles.
+    for (std::size_t start = 0; start < count && !stop; ++start) {
+        if (m_pairs[start].state != PairState::Planned || visited[start])
+            continue;
+        group.clear();
+        std::size_t i = start;
+        do {
+            visited[i] = 1;
+            group.push_back(i);
+            i = m_next[i];
+        } while (i != start && i != kNone);
+        stop = stopHere(runCycle(group));
+    }
+    for (auto& pair : m_pairs) {
+        if (pair.state == PairState::Planned) {
+            pair.state = PairState::Failed;
+            pair.cause = "not done: the run stopped after a failure";
+        }
+    }
+    m_observer = nullptr;
+    return summary();
+}
+
+RenamePlan::Summary RenamePlan::summary() const
+{
+    Summary s;
+    for (auto const& pair : m_pairs) {
+        s.done += pair.state == PairState::Done;
+        s.failed += pair.state == PairState::Failed;
+        s.unchanged += pair.state == PairState::Unchanged;
+    }
+    return s;
+}
+
+}

@@ -1,0 +1,111 @@
+#pragma once
+// RenamePlan: a batch of renames (source path, target path) worked out as a whole before anything moves.
+//
+// check() predicts every failure it can see, each with its cause: a source that is missing, a destination
+// folder that is missing, a new name that is empty, not one path component or too long, two files given
+// one name, one file named twice, and a target that exists and is not itself renamed away in this plan
+// ("would replace an existing item"; also when the rename that would free it fails). A pair whose source
+// and target are one item, decided by the device and inode of the resolved folders and the name, never by
+// the text of the paths, changes nothing and is no failure.
+//
+// execute() makes the moves in an order in which every one succeeds: in a chain (a->b while b->c) the
+// rename that frees a name goes first; a cycle (a<->b, a->b->c->a) goes through a temporary name in the
+// folder of one of its sources. Every step is a rename that never replaces (renameKept), and every step
+// goes through move(), which tells the ChangeObserver before and after. With OnFailure::Stop a plan with
+// any predicted failure moves nothing (its other pairs fail as "not done: the plan has failures"), and
+// the first failure while moving ends the run; with KeepGoing
+// the pairs that are predicted to fail are left alone and the others are carried out.
+//
+// A plan of copies (Operation::Copy) has no chains: every target must be free, and each step is the
+// Existing::Kept copy of placeItem.
+//
+// Time and memory grow linearly with the number of pairs: names are found through hash maps keyed by
+// (folder identity, name), and each folder is looked up once.
+
+#include "fs/Status.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace quodrix {
+
+// Sees every change a plan makes, so that a journal can record each one before and after it happens: each
+// rename (a copy, in a plan of copies), the steps through a cycle's temporary name and the steps that undo
+// a cycle that could not be completed included.
+class ChangeObserver {
+public:
+    virtual ~ChangeObserver() = default;
+    // Before a move; a failure leaves this move unmade and ends the run, its message being the cause.
+    [[nodiscard]] virtual Status beforeMove(std::string const& source, std::string const& target) = 0;
+    // After a move was tried, with its outcome.
+    virtual void afterMove(std::string const& source, std::string const& target, Status const& outcome) = 0;
+};
+
+enum class PairState {
+    Planned,    // will be carried out (after check, before execute)
+    Unchanged,  // source and target are one item: nothing to do
+    Done,
+    Failed,     // predicted by check, or failed while moving; `cause` says why
+};
+
+enum class OnFailure { Stop, KeepGoing };
+
+// What a plan does with each source: renames it (the source's name is freed), or copies it under the new
+// name (the source stays, so no name is freed and a source and target that are one item is a failure).
+enum class Operation { Move, Copy };
+
+struct PlannedRename {
+    std::string source;
+    std::string target;
+    PairState state = PairState::Planned;
+    std::string cause;
+};
+
+class RenamePlan {
+public:
+    struct Summary {
+        std::size_t done = 0;
+        std::size_t failed = 0;
+        std::size_t unchanged = 0;
+    };
+
+    void reserve(std::size_t count) { m_pairs.reserve(count); }
+    void setOperation(Operation operation) { m_operation = operation; m_checked = false; }
+    // A pair given as two paths; the target's last component is its new name.
+    void add(std::string source, std::string target);
+    // A pair that is known to fail already (its new name could not be made); it is reported, never moved.
+    void addFailed(std::string source, std::string target, std::string cause);
+
+    // Predicts the failures and works out the order. Called by execute() when it was not called before.
+    void check();
+    std::size_t predictedFailures() const { return m_predictedFailures; }
+
+    // Carries the plan out. The observer, when given, sees every move.
+    Summary execute(OnFailure onFailure, ChangeObserver* observer = nullptr);
+
+    std::vector<PlannedRename> const& pairs() const { return m_pairs; }
+    Summary summary() const;
+
+private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // The one road by which a plan changes the disk.
+    Status move(std::string const& source, std::string const& target);
+
+    void fail(std::size_t index, std::string cause);
+    bool runChain(std::vector<std::size_t> const& order);
+    bool runCycle(std::vector<std::size_t> const& cycle);
+    void markRest(std::vector<std::size_t> const& indices, std::size_t from, std::string const& cause);
+
+    std::vector<PlannedRename> m_pairs;
+    std::vector<std::size_t> m_next;  // the pair that must move first, because its source is this one's target
+    std::vector<std::size_t> m_previous;
+    bool m_checked = false;
+    bool m_stopped = false;
+    std::size_t m_predictedFailures = 0;
+    ChangeObserver* m_observer = nullptr;
+    Operation m_operation = Operation::Move;
+};
+
+}

@@ -1,0 +1,132 @@
+// `quodrix insert` with its plan worked out first: predicted failures shown in a simulation, a real run
+// with failures refused whole unless told to keep going, and renaming in place, folder by folder.
+
+#include "support/ScriptBundle.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <map>
+#include <vector>
+
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> contents(fs::path const& folder)
+{
+    std::map<std::string, std::string> result;
+    for (auto const& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            result[fs::relative(entry.path(), folder).string()] = readFile(entry.path());
+    }
+    return result;
+}
+
+// The lines of a text in byte order: rows of runs that follow the file system's order.
+std::vector<std::string> sortedLines(std::string const& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+}
+
+TEST(InsertPlanning, APlanWithAFailureIsShownThenRefusedUnlessKeptGoing)
+{
+    TempDir root;
+    writeFile(root / "in/a.jpg", "a");
+    writeFile(root / "in/b.jpg", "b");
+    writeFile(root / "out/Xa.jpg", "taken");
+    ScriptBundle bundle(true);
+    std::string const in = (root / "in").string(), out = (root / "out").string();
+
+    auto simulated = bundle.run({ "insert", "-n", "-d", out, "X", "0", in });
+    EXPECT_EQ(1, simulated.status);
+    EXPECT_EQ(sortedLines("Insert\tSimulation\ta.jpg\t" + in + "/a.jpg -> " + out
+                  + "/Xa.jpg\twould fail: would replace an existing item\n"
+                    "Insert\tSimulation\tb.jpg\t" + in + "/b.jpg -> " + out + "/Xb.jpg\n"),
+        sortedLines(simulated.out));
+    EXPECT_EQ("1 would be renamed (simulation), 1 would fail (simulation)\n", simulated.err);
+
+    auto refused = bundle.run({ "insert", "-m", "-d", out, "X", "0", in });
+    EXPECT_EQ(1, refused.status);
+    EXPECT_EQ(sortedLines("Insert\tFailed\ta.jpg\t" + in + "/a.jpg -> " + out
+                  + "/Xa.jpg\twould replace an existing item\n"
+                    "Insert\tFailed\tb.jpg\t" + in + "/b.jpg -> " + out + "/Xb.jpg\tnot done: the plan has failures\n"),
+        sortedLines(refused.out));
+    EXPECT_EQ("2 failed\n"
+              "quodrix insert: the plan has failures; nothing was done (--keep-going does the rest)\n",
+        refused.err);
+    EXPECT_EQ((std::map<std::string, std::string> { { "in/a.jpg", "a" }, { "in/b.jpg", "b" }, { "out/Xa.jpg", "taken" } }),
+        contents(root.path()));
+
+    auto kept = bundle.run({ "insert", "-m", "-k", "-d", out, "X", "0", in });
+    EXPECT_EQ(1, kept.status);
+    EXPECT_EQ("1 renamed, 1 failed\n", kept.err);
+    EXPECT_EQ((std::map<std::string, std::string> { { "in/a.jpg", "a" }, { "out/Xa.jpg", "taken" }, { "out/Xb.jpg", "b" } }),
+        contents(root.path()));
+    std::string log = readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
+    EXPECT_NE(log.find("\tFile renaming\ta.jpg\tInsert\tXa.jpg\tFailed\t"), std::string::npos) << log;
+    EXPECT_NE(log.find("\tFile renaming\tb.jpg\tInsert\tXb.jpg\tsuccessfull\t"), std::string::npos) << log;
+}
+
+TEST(InsertPlanning, InPlaceKeepsEachFileInItsFolderInNaturalOrder)
+{
+    TempDir root;
+    writeFile(root / "in/img10.jpg", "10");
+    writeFile(root / "in/img9.jpg", "9");
+    writeFile(root / "in/sub/c.jpg", "c");
+    ScriptBundle bundle(true);
+    std::string const in = (root / "in").string();
+
+    auto copied = bundle.run({ "insert", "-i", "_", "0", in });
+    EXPECT_EQ(0, copied.status) << copied.err;
+    EXPECT_EQ("Insert\tsuccessfull\timg9.jpg\t" + in + "/img9.jpg -> " + in + "/_img9.jpg\n"
+            "Insert\tsuccessfull\timg10.jpg\t" + in + "/img10.jpg -> " + in + "/_img10.jpg\n"
+            "Insert\tsuccessfull\tc.jpg\t" + in + "/sub/c.jpg -> " + in + "/sub/_c.jpg\n",
+        copied.out);
+    EXPECT_EQ(6u, contents(root / "in").size());
+
+    // A name the insertion leaves as it is would be copied onto itself: refused, nothing done.
+    auto same = bundle.run({ "insert", "-i", "_", "9", (root / "in/sub/c.jpg").string() });
+    EXPECT_EQ(1, same.status);
+    EXPECT_EQ("Insert\tFailed\tc.jpg\t" + in + "/sub/c.jpg -> " + in + "/sub/c.jpg\twould replace an existing item\n",
+        same.out);
+
+    fs::remove_all(root / "in");
+    writeFile(root / "in/img10.jpg", "10");
+    writeFile(root / "in/img9.jpg", "9");
+    writeFile(root / "in/sub/c.jpg", "c");
+    auto moved = bundle.run({ "insert", "--in-place", "--move", "-", "0", in });
+    EXPECT_EQ(0, moved.status) << moved.err;
+    EXPECT_EQ((std::map<std::string, std::string> { { "-img10.jpg", "10" }, { "-img9.jpg", "9" }, { "sub/-c.jpg", "c" } }),
+        contents(root / "in"));
+
+    // A simulation in place predicts against each file's own folder; one with neither -i nor -d cannot.
+    writeFile(root / "in/p.jpg", "p");
+    writeFile(root / "in/_p.jpg", "taken");
+    auto predicted = bundle.run({ "insert", "-ni", "_", "0", (root / "in/p.jpg").string() });
+    EXPECT_EQ(1, predicted.status);
+    EXPECT_EQ("Insert\tSimulation\tp.jpg\t" + in + "/p.jpg -> " + in + "/_p.jpg\twould fail: would replace an "
+              "existing item\n",
+        predicted.out);
+    EXPECT_EQ("1 would fail (simulation)\n", predicted.err);
+    auto unknown = bundle.run({ "insert", "-n", "_", "0", (root / "in/p.jpg").string() });
+    EXPECT_EQ(0, unknown.status) << unknown.err;
+    EXPECT_EQ("1 would be renamed (simulation)\n", unknown.err);
+    auto help = bundle.run({ "insert", "--help" });
+    EXPECT_NE(help.out.find("(with --dest or --in-place; a simulation with neither\ncannot know where the files would go, "
+                            "so it predicts nothing)"),
+        std::string::npos)
+        << help.out;
+
+    auto both = bundle.run({ "insert", "-i", "-d", in, "x", "0", in });
+    EXPECT_EQ(2, both.status);
+    EXPECT_EQ(0u, both.err.find("quodrix insert: --in-place and --dest exclude each other\n"));
+}

@@ -1,0 +1,154 @@
+// `quodrix list` with its plan worked out first, run through the built executable over real files: every
+// predicted failure with its cause in a simulation, a real run that the plan refuses and that changes
+// nothing, --keep-going file by file, a chain renamed in place, and copies into another folder as before.
+
+#include "support/ScriptBundle.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> contents(fs::path const& folder)
+{
+    std::map<std::string, std::string> result;
+    for (auto const& entry : fs::directory_iterator(folder))
+        result[entry.path().filename().string()] = readFile(entry.path());
+    return result;
+}
+
+class ListPlanning : public ::testing::Test {
+protected:
+    ListPlanning() : m_bundle(true)
+    {
+        for (auto const& name : { "a", "b", "c", "d", "taken" })
+            writeFile(dir() / name, name);
+        // Every kind of failure the plan sees, and one pair that would work.
+        writeFile(list(), "a;taken\nb;z\nc;z\nmissing;m\nd;" + m_long + "\ne f;g\n");
+        writeFile(dir() / "e f", "e f");
+    }
+
+    fs::path dir() const { return m_bundle.root() / "pics"; }
+    fs::path list() const { return m_bundle.root() / "list.txt"; }
+    std::string at(std::string const& name) const { return (dir() / name).string(); }
+    std::string row(std::string const& status, std::string const& from, std::string const& to,
+        std::string const& tail = "") const
+    {
+        return "Rename\t" + status + "\t" + from + "\t" + at(from) + " -> " + at(to) + tail + "\n";
+    }
+    std::string log() const { return readFile(m_bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt"); }
+
+    std::map<std::string, std::string> const m_original { { "a", "a" }, { "b", "b" }, { "c", "c" }, { "d", "d" },
+        { "taken", "taken" }, { "e f", "e f" } };
+    std::string const m_long = std::string(300, 'L');
+    ScriptBundle m_bundle;
+};
+
+}
+
+TEST_F(ListPlanning, ASimulationShowsEveryPredictedFailureWithItsCause)
+{
+    auto r = m_bundle.run({ "list", "-n", list().string(), dir().string() });
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(row("Simulation", "a", "taken", "\twould fail: would replace an existing item")
+            + row("Simulation", "b", "z", "\twould fail: two files would get this name")
+            + row("Simulation", "c", "z", "\twould fail: two files would get this name")
+            + row("Simulation", "missing", "m", "\twould fail: not found in the folders given")
+            + row("Simulation", "d", m_long, "\twould fail: File name too long") + row("Simulation", "e f", "g"),
+        r.out);
+    EXPECT_EQ("1 would be renamed (simulation), 5 would fail (simulation)\n", r.err);
+    EXPECT_EQ(m_original, contents(dir()));
+    // The log keeps the controller's rows: a simulated row stays "Simulation".
+    EXPECT_NE(log().find("\tFile renaming\ta\tRename\ttaken\tSimulation\t" + at("a") + "\t" + at("taken") + "\n"),
+        std::string::npos)
+        << log();
+    EXPECT_EQ(std::string::npos, log().find("\tFailed\t"));
+
+    // The folder spelled ".", as the controller's rows then spell it.
+    m_bundle.setWorkingFolder(dir());
+    auto dot = m_bundle.run({ "list", "-n", list().string(), "." });
+    EXPECT_EQ(1, dot.status);
+    EXPECT_EQ(0u, dot.out.find("Rename\tSimulation\ta\t" + dir().string() + "/./a -> " + dir().string()
+                      + "/./taken\twould fail: would replace an existing item\n"))
+        << dot.out;
+    EXPECT_EQ("1 would be renamed (simulation), 5 would fail (simulation)\n", dot.err);
+}
+
+TEST_F(ListPlanning, ARunWhosePlanFailsChangesNothing)
+{
+    auto r = m_bundle.run({ "list", list().string(), dir().string() });
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(row("Failed", "a", "taken", "\twould replace an existing item")
+            + row("Failed", "b", "z", "\ttwo files would get this name")
+            + row("Failed", "c", "z", "\ttwo files would get this name")
+            + row("Failed", "missing", "m", "\tnot found in the folders given")
+            + row("Failed", "d", m_long, "\tFile name too long")
+            + row("Failed", "e f", "g", "\tnot done: the plan has failures"),
+        r.out);
+    EXPECT_EQ("6 failed\nquodrix list: the plan has failures; nothing was done (--keep-going does the rest)\n", r.err);
+    EXPECT_EQ(m_original, contents(dir()));
+    EXPECT_NE(log().find("\tFile renaming\te f\tRename\tg\tFailed\t" + at("e f") + "\t" + at("g") + "\n"),
+        std::string::npos)
+        << log();
+}
+
+TEST_F(ListPlanning, KeptGoingEachFileIsRenamedOrFailsByItself)
+{
+    auto r = m_bundle.run({ "list", "--keep-going", list().string(), dir().string() });
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(row("Failed", "a", "taken", "\twould replace an existing item")
+            + row("Failed", "b", "z", "\ttwo files would get this name")
+            + row("Failed", "c", "z", "\ttwo files would get this name")
+            + row("Failed", "missing", "m", "\tnot found in the folders given")
+            + row("Failed", "d", m_long, "\tFile name too long") + row("successfull", "e f", "g"),
+        r.out);
+    EXPECT_EQ("1 renamed, 5 failed\n", r.err);
+    EXPECT_EQ((std::map<std::string, std::string> { { "a", "a" }, { "b", "b" }, { "c", "c" }, { "d", "d" },
+                  { "taken", "taken" }, { "g", "e f" } }),
+        contents(dir()));
+    EXPECT_NE(log().find("\tFile renaming\te f\tRename\tg\tsuccessfull\t" + at("e f") + "\t" + at("g") + "\n"),
+        std::string::npos)
+        << log();
+    EXPECT_NE(log().find("\tFile renaming\ta\tRename\ttaken\tFailed\t"), std::string::npos) << log();
+
+    // Undone from that log, the one file renamed goes back.
+    auto undo = m_bundle.run({ "undo" });
+    EXPECT_EQ(0, undo.status) << undo.err;
+    EXPECT_EQ(m_original, contents(dir()));
+}
+
+TEST_F(ListPlanning, AChainAndASwapRunInPlace)
+{
+    // a to b while b to c while c to e, listed so that renaming line by line would stop at the first; and a
+    // swap, which goes through a temporary name.
+    writeFile(list(), "a;b\nb;c\nc;e\nd;taken\ntaken;d\n");
+    auto preview = m_bundle.run({ "list", "-n", list().string(), dir().string() });
+    EXPECT_EQ(0, preview.status) << preview.err;
+    EXPECT_EQ("5 would be renamed (simulation)\n", preview.err);
+
+    auto r = m_bundle.run({ "list", "--separator=;", list().string(), at("a") });
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(row("successfull", "a", "b") + row("successfull", "b", "c") + row("successfull", "c", "e")
+            + row("successfull", "d", "taken") + row("successfull", "taken", "d"),
+        r.out);
+    EXPECT_EQ("5 renamed\n", r.err);
+    EXPECT_EQ((std::map<std::string, std::string> { { "b", "a" }, { "c", "b" }, { "e", "c" }, { "taken", "d" },
+                  { "d", "taken" }, { "e f", "e f" } }),
+        contents(dir()));
+}
+
+TEST_F(ListPlanning, CopiesIntoAnotherFolderStillReplaceThere)
+{
+    fs::create_directories(m_bundle.root() / "out");
+    writeFile(m_bundle.root() / "out/z", "old");
+    writeFile(list(), "a;z\nb;y\n");
+    auto r = m_bundle.run({ "list", "-d", (m_bundle.root() / "out").string(), list().string(), dir().string() });
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("2 copied\n", r.err);
+    EXPECT_EQ((std::map<std::string, std::string> { { "z", "a" }, { "y", "b" } }), contents(m_bundle.root() / "out"));
+    EXPECT_EQ(m_original, contents(dir()));
+}

@@ -1,0 +1,330 @@
+// The bundled `quodrix rename` command, run as a user runs it over real files: previews that -x then
+// carries out exactly, every variable and option, chains, swaps and cycles, conflicts refused, capture
+// dates from real images written with Exiv2, odd names, and the command-line conventions.
+
+#include "support/ScriptBundle.h"
+#include "meta/ImageFixtures.h"
+
+#include <exiv2/exiv2.hpp>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> contents(fs::path const& folder)
+{
+    std::map<std::string, std::string> result;
+    for (auto const& entry : fs::directory_iterator(folder))
+        result[entry.path().filename().string()] = entry.is_directory() ? "<folder>" : readFile(entry.path());
+    return result;
+}
+
+class RenameCommand : public ::testing::Test {
+protected:
+    RenameCommand() : m_bundle(true) { fs::create_directories(dir()); }
+
+    fs::path dir() const { return m_bundle.root() / "pics"; }
+    std::string at(std::string const& name) const { return (dir() / name).string(); }
+    void make(std::map<std::string, std::string> const& files) const
+    {
+        for (auto const& [name, data] : files)
+            writeFile(dir() / name, data);
+    }
+    RunResult rename(std::vector<std::string> arguments) const
+    {
+        arguments.insert(arguments.begin(), "rename");
+        return m_bundle.run(arguments, { { "TZ", "UTC" } });
+    }
+    // The row of a change of the plan with both paths in the folder, as a run without -x prints it.
+    std::string row(std::string const& from, std::string const& to, std::string const& tail = "") const
+    {
+        return "Rename\tSimulation\t" + fs::path(from).filename().string() + "\t" + at(from) + " -> " + at(to) + tail
+            + "\n";
+    }
+    // The row of a change that failed, with its cause.
+    std::string failed(std::string const& from, std::string const& to, std::string const& cause) const
+    {
+        return "Rename\tFailed\t" + fs::path(from).filename().string() + "\t" + at(from) + " -> " + at(to) + "\t" + cause
+            + "\n";
+    }
+    // Rows of the plan as a run with -x prints them when each change was made.
+    static std::string executed(std::string rows)
+    {
+        std::string const planned = "Rename\tSimulation\t", done = "Rename\tsuccessfull\t";
+        for (std::size_t at = 0; (at = rows.find(planned, at)) != std::string::npos; at += done.size())
+            rows.replace(at, planned.size(), done);
+        return rows;
+    }
+
+    ScriptBundle m_bundle;
+};
+
+TEST_F(RenameCommand, PreviewShowsExactlyWhatExecuteThenDoes)
+{
+    std::map<std::string, std::string> const original { { "IMG_1 holiday.jpg", "1" }, { "IMG_2 \xF0\x9F\x8C\x8A.jpg", "2" },
+        { "-IMG_3.jpg", "3" }, { "notes.txt", "n" } };
+    make(original);
+    std::string const expected = row("-IMG_3.jpg", "-photo-3.jpg") + row("IMG_1 holiday.jpg", "photo-1 holiday.jpg")
+        + row("IMG_2 \xF0\x9F\x8C\x8A.jpg", "photo-2 \xF0\x9F\x8C\x8A.jpg");
+
+    auto preview = rename({ "IMG_(\\d)", "photo-$1", dir().string() });
+    EXPECT_EQ(0, preview.status) << preview.err;
+    EXPECT_EQ(expected, preview.out);
+    EXPECT_EQ("3 would be renamed (simulation)\n", preview.err);
+    EXPECT_EQ(original, contents(dir()));
+
+    auto done = rename({ "-x", "--", "IMG_(\\d)", "photo-$1", at("-IMG_3.jpg"), at("IMG_1 holiday.jpg"), dir().string(),
+        at("IMG_2 \xF0\x9F\x8C\x8A.jpg"), at("notes.txt") });
+    EXPECT_EQ(0, done.status) << done.err;
+    EXPECT_EQ(executed(expected), done.out);
+    EXPECT_EQ("3 renamed\n", done.err);
+    EXPECT_EQ((std::map<std::string, std::string> { { "photo-1 holiday.jpg", "1" }, { "photo-2 \xF0\x9F\x8C\x8A.jpg", "2" },
+                  { "-photo-3.jpg", "3" }, { "notes.txt", "n" } }),
+        contents(dir()));
+
+    // The application log holds one row per file, as the other commands write it.
+    std::string log = readFile(m_bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
+    EXPECT_NE(log.find("\tFile renaming\tIMG_1 holiday.jpg\tRename\tphoto-1 holiday.jpg\tsuccessfull\t" + at("IMG_1 holiday.jpg")
+                  + "\t" + at("photo-1 holiday.jpg") + "\n"),
+        std::string::npos)
+        << log;
+
+    auto again = rename({ "IMG_(\\d)", "photo-$1", dir().string() });
+    EXPECT_EQ(1, again.status);
+    EXPECT_EQ("quodrix rename: nothing to rename\n", again.err);
+
+    // A run that changed nothing logged nothing; the log of the last real run reverses it.
+    auto undo = m_bundle.run({ "undo" });
+    EXPECT_EQ(0, undo.status) << undo.err;
+    EXPECT_EQ(original, contents(dir()));
+}
+
+TEST_F(RenameCommand, NameVariablesAndNumbering)
+{
+    fs::create_directories(dir() / "sub");
+    make({ { "img_10.jpg", "" }, { "img_9.jpg", "" }, { "img_1.JPG", "" }, { "sub/deep.png", "" } });
+    std::vector<std::vector<std::string>> const cases {
+        // Numbers follow the natural order of the paths: 1, 9, 10, then sub/deep.
+        { "^.*$", "{n}-{name}.{ext}" },
+        { "-e", "^", "{n:3}_" },
+        { "--start", "5", "--step=10", "-e", "--", "$", "-{n}" },
+        { "^img", "{parent}" },
+        { "-o", "[0-9]", "#" },
+        { "(?<num>\\d+)", "{{${num}}}" },
+        { "--case", "upper", "^img", "photo" },
+        { "--case", "title", "--case-ext", "_", " " },
+    };
+    std::vector<std::string> expected {
+        row("img_1.JPG", "1-img_1.JPG") + row("img_9.jpg", "2-img_9.jpg") + row("img_10.jpg", "3-img_10.jpg")
+            + row("sub/deep.png", "sub/4-deep.png"),
+        row("img_1.JPG", "001_img_1.JPG") + row("img_9.jpg", "002_img_9.jpg") + row("img_10.jpg", "003_img_10.jpg")
+            + row("sub/deep.png", "sub/004_deep.png"),
+        row("img_1.JPG", "img_1-5.JPG") + row("img_9.jpg", "img_9-15.jpg") + row("img_10.jpg", "img_10-25.jpg")
+            + row("sub/deep.png", "sub/deep-35.png"),
+        row("img_1.JPG", "pics_1.JPG") + row("img_9.jpg", "pics_9.jpg") + row("img_10.jpg", "pics_10.jpg"),
+        row("img_1.JPG", "img_#.JPG") + row("img_9.jpg", "img_#.jpg") + row("img_10.jpg", "img_#0.jpg"),
+        row("img_1.JPG", "img_{1}.JPG") + row("img_9.jpg", "img_{9}.jpg") + row("img_10.jpg", "img_{10}.jpg"),
+        row("img_1.JPG", "PHOTO_1.JPG") + row("img_9.jpg", "PHOTO_9.jpg") + row("img_10.jpg", "PHOTO_10.jpg"),
+        row("img_1.JPG", "Img 1.Jpg") + row("img_9.jpg", "Img 9.Jpg") + row("img_10.jpg", "Img 10.Jpg"),
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        auto arguments = cases[i];
+        arguments.push_back(dir().string());
+        auto run = rename(arguments);
+        EXPECT_EQ(0, run.status) << i << ": " << run.err;
+        EXPECT_EQ(expected[i], run.out) << i;
+    }
+}
+
+TEST_F(RenameCommand, FlattenIgnoreExtensionAndAnotherFolder)
+{
+    make({ { "Caf\xC3\xA9 cr\xC3\xA8me.jpeg", "c" } });
+    fs::create_directories(m_bundle.root() / "out");
+    auto run = rename({ "-x", "--flatten", "-e", "--case", "lower", "-d", (m_bundle.root() / "out").string(), " ", "_",
+        dir().string() });
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ("Rename\tsuccessfull\tCaf\xC3\xA9 cr\xC3\xA8me.jpeg\t" + at("Caf\xC3\xA9 cr\xC3\xA8me.jpeg") + " -> "
+            + (m_bundle.root() / "out/cafe_creme.jpeg").string() + "\n",
+        run.out);
+    EXPECT_EQ((std::map<std::string, std::string> { { "cafe_creme.jpeg", "c" } }), contents(m_bundle.root() / "out"));
+}
+
+TEST_F(RenameCommand, AChainOfNumberedNamesRunsInPlace)
+{
+    make({ { "img_1", "one" }, { "img_2", "two" }, { "img_3", "three" } });
+    auto run = rename({ "-x", "--start", "2", "\\d+", "{n}", dir().string() });
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(executed(row("img_1", "img_2") + row("img_2", "img_3") + row("img_3", "img_4")), run.out);
+    EXPECT_EQ((std::map<std::string, std::string> { { "img_2", "one" }, { "img_3", "two" }, { "img_4", "three" } }),
+        contents(dir()));
+}
+
+TEST_F(RenameCommand, SwapAndThreeCycleFromAList)
+{
+    make({ { "a.jpg", "A" }, { "b.jpg", "B" }, { "x", "X" }, { "y", "Y" }, { "z", "Z" } });
+    writeFile(m_bundle.root() / "list.txt", "a.jpg;b.jpg\nb.jpg;a.jpg\nx;y\r\ny;z\r\nz;x\nmissing;m\n");
+    auto refused = rename({ "-x", "--from-list", (m_bundle.root() / "list.txt").string(), dir().string() });
+    EXPECT_EQ(1, refused.status);
+    EXPECT_EQ(std::string("Rename\tFailed\tmissing\tmissing -> m\tnot found in the folders given\n"),
+        refused.out.substr(refused.out.rfind('\n', refused.out.size() - 2) + 1));
+    EXPECT_EQ("a.jpg", contents(dir()).begin()->first);
+    EXPECT_EQ("A", contents(dir())["a.jpg"]);
+
+    writeFile(m_bundle.root() / "list.txt", "a.jpg\tb.jpg\nb.jpg\ta.jpg\nx\ty\r\ny\tz\r\nz\tx\nmissing\tm\n");
+    auto run = rename({ "-xk", "--from-list", (m_bundle.root() / "list.txt").string(), "--separator", "tab", dir().string() });
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(executed(row("a.jpg", "b.jpg") + row("b.jpg", "a.jpg") + row("x", "y") + row("y", "z") + row("z", "x"))
+            + "Rename\tFailed\tmissing\tmissing -> m\tnot found in the folders given\n",
+        run.out);
+    EXPECT_EQ("5 renamed, 1 failed\n", run.err);
+    EXPECT_EQ((std::map<std::string, std::string> { { "a.jpg", "B" }, { "b.jpg", "A" }, { "x", "Z" }, { "y", "X" }, { "z", "Y" } }),
+        contents(dir()));
+}
+
+TEST_F(RenameCommand, ConflictsAreRefusedAndNothingChanges)
+{
+    std::map<std::string, std::string> const original { { "a1.jpg", "1" }, { "a2.jpg", "2" }, { "b1.jpg", "b" },
+        { "c.jpg", "c" }, { "d.jpg", "d" }, { "e.jpg", "e" }, { "f.jpg", "f" }, { "keep.jpg", "k" } };
+    make(original);
+
+    // Two files to one name, by pattern: previewed, then refused with -x.
+    std::string const twoToOne = row("a1.jpg", "x.jpg", "\twould fail: two files would get this name")
+        + row("a2.jpg", "x.jpg", "\twould fail: two files would get this name");
+    auto preview = rename({ "^a\\d", "x", dir().string() });
+    EXPECT_EQ(1, preview.status);
+    EXPECT_EQ(twoToOne, preview.out);
+    EXPECT_EQ("2 would fail (simulation)\n", preview.err);
+    auto refused = rename({ "--execute", "^a\\d", "x", dir().string() });
+    EXPECT_EQ(1, refused.status);
+    EXPECT_EQ(failed("a1.jpg", "x.jpg", "two files would get this name")
+            + failed("a2.jpg", "x.jpg", "two files would get this name"),
+        refused.out);
+    EXPECT_EQ("2 failed\nquodrix rename: the plan has failures; nothing was renamed (--keep-going renames "
+              "the rest)\n",
+        refused.err);
+    EXPECT_EQ(original, contents(dir()));
+
+    // Every other kind of conflict, from a list; one good pair that waits too.
+    std::string const longName(300, 'L');
+    writeFile(m_bundle.root() / "list.txt",
+        "b1.jpg;keep.jpg\nc.jpg;sub/c.jpg\nd.jpg;\ne.jpg;" + longName + "\nf.jpg;g.jpg\n");
+    auto listed = rename({ "-x", "--from-list", (m_bundle.root() / "list.txt").string(), dir().string() });
+    EXPECT_EQ(1, listed.status);
+    EXPECT_EQ(failed("b1.jpg", "keep.jpg", "would replace an existing item")
+            + failed("c.jpg", "sub/c.jpg", "not one path component")
+            + failed("d.jpg", "", "the new name is empty")
+            + failed("e.jpg", longName, "File name too long")
+            + failed("f.jpg", "g.jpg", "not done: the plan has failures"),
+        listed.out);
+    EXPECT_EQ(original, contents(dir()));
+
+    // Told to keep going, the pair that can be done is done.
+    auto kept = rename({ "-x", "--keep-going", "--from-list", (m_bundle.root() / "list.txt").string(), dir().string() });
+    EXPECT_EQ(1, kept.status);
+    EXPECT_EQ("1 renamed, 4 failed\n", kept.err);
+    EXPECT_EQ("f", contents(dir())["g.jpg"]);
+}
+
+TEST_F(RenameCommand, CaptureDatesAndTagsFromRealImages)
+{
+    fs::path const image = dir() / "shot.jpg";
+    ASSERT_TRUE(convert("-size 16x16 xc:red " + shellQuoted(image.string())));
+    {
+        auto opened = Exiv2::ImageFactory::open(image.string());
+        opened->readMetadata();
+        Exiv2::ExifData exif = opened->exifData();
+        exif["Exif.Photo.DateTimeOriginal"] = "2021:03:04 05:06:07";
+        exif["Exif.Image.Model"] = "Cam X";
+        opened->setExifData(exif);
+        opened->writeMetadata();
+    }
+    writeFile(dir() / "plain.jpg", "not an image");
+    // 2020-01-02 03:04:05 UTC as the modification time.
+    fs::last_write_time(dir() / "plain.jpg",
+        fs::file_time_type::clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1577934245))));
+
+    auto dates = rename({ "-e", "^.+", "{date}_{date:%H%M%S}", dir().string() });
+    EXPECT_EQ(0, dates.status) << dates.err;
+    EXPECT_EQ(row("plain.jpg", "2020-01-02_030405.jpg") + row("shot.jpg", "2021-03-04_050607.jpg"), dates.out);
+
+    auto model = rename({ "-e", "$", " {exif:Model}", dir().string() });
+    EXPECT_EQ(1, model.status);
+    EXPECT_EQ("Rename\tSimulation\tplain.jpg\t" + at("plain.jpg") + " -> \twould fail: no Exif tag Model\n"
+            + row("shot.jpg", "shot Cam X.jpg"),
+        model.out);
+
+    auto done = rename({ "-x", "-k", "-e", "$", " {exif:Model}", dir().string() });
+    EXPECT_EQ(1, done.status);
+    EXPECT_EQ("1 renamed, 1 failed\n", done.err);
+    EXPECT_TRUE(fs::exists(dir() / "shot Cam X.jpg"));
+}
+
+TEST_F(RenameCommand, CommandLineConventions)
+{
+    make({ { "a.jpg", "" } });
+    auto help = rename({ "-h" });
+    EXPECT_EQ(0, help.status);
+    EXPECT_EQ(0u, help.out.find("usage: quodrix rename [options] FIND REPLACE FILE|FOLDER...\n"));
+    EXPECT_EQ("", help.err);
+
+    struct Refused {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    std::vector<Refused> const refused {
+        { { "--bogus", "a", "b", at("a.jpg") }, "unknown option --bogus" },
+        { { "-xq", "a", "b", at("a.jpg") }, "unknown option -q" },
+        { { "a", "b" }, "FIND, REPLACE and at least one file are needed" },
+        { { "--start", "x", "a", "b", at("a.jpg") }, "--start x: not a whole number" },
+        { { "--case", "shout", "a", "b", at("a.jpg") }, "--case shout: not one of upper, lower, title" },
+        { { "(", "b", at("a.jpg") }, "FIND is not a regular expression (U_REGEX_MISMATCHED_PAREN at offset 1)" },
+        { { "a", "$2", at("a.jpg") }, "FIND has no group 2" },
+        { { "a", "{size}", at("a.jpg") }, "unknown variable {size}" },
+        { { "--from-list", at("a.jpg"), at("a.jpg") }, "not a folder: " + at("a.jpg") },
+        { { "--execute=yes", "a", "b", at("a.jpg") }, "--execute takes no value" },
+        { { "--separator", ",", "a", "b", at("a.jpg") }, "--separator goes with --from-list" },
+        { { "-d" }, "-d needs a value (DIR)" },
+        { { "--separator=", "--from-list", at("a.jpg"), dir().string() }, "--separator : an empty separator" },
+        { { "--from-list", at("a.jpg"), dir().string() }, "the rename list " + at("a.jpg") + " holds no usable line (is the separator right?)" },
+        { { "--from-list", at("none.txt"), dir().string() }, "cannot read the rename list " + at("none.txt") },
+    };
+    for (auto const& r : refused) {
+        auto run = rename(r.arguments);
+        EXPECT_EQ(2, run.status) << r.message;
+        EXPECT_EQ(0u, run.err.find("quodrix rename: " + r.message + "\nusage: quodrix rename")) << run.err;
+        EXPECT_EQ("", run.out);
+    }
+
+    // Short options combine, and one that takes a value takes the rest of its word.
+    fs::create_directories(m_bundle.root() / "out");
+    auto combined = rename({ "-xed" + (m_bundle.root() / "out").string(), "a", "b", at("a.jpg") });
+    EXPECT_EQ(0, combined.status) << combined.err;
+    EXPECT_TRUE(fs::exists(m_bundle.root() / "out/b.jpg"));
+}
+
+TEST_F(RenameCommand, AFolderSpelledRelativelyReadsAsItself)
+{
+    make({ { "a.jpg", "" } });
+    m_bundle.setWorkingFolder(dir());
+    auto run = rename({ "^", "{parent}-", "." });
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(row("a.jpg", "pics-a.jpg"), run.out);
+}
+
+TEST_F(RenameCommand, ControlCharactersShowEscaped)
+{
+    make({ { "tab\there.jpg", "" }, { std::string("bad\xFFname.jpg"), "" } });
+    auto run = rename({ "here", "there", at("tab\there.jpg") });
+    EXPECT_EQ("Rename\tSimulation\ttab\\there.jpg\t" + at("tab\\there.jpg") + " -> " + at("tab\\tthere.jpg") + "\n", run.out);
+    auto invalid = rename({ "name", "n", at("bad\xFFname.jpg") });
+    EXPECT_EQ(1, invalid.status);
+    EXPECT_EQ("Rename\tSimulation\tbad\\xFFname.jpg\t" + dir().string() + "/bad\\xFFname.jpg -> \twould fail: the name is not "
+              "valid UTF-8\n",
+        invalid.out);
+}
+
+}

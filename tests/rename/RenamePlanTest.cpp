@@ -1,0 +1,342 @@
+// The rename planner over real files in temporary folders: chains and cycles carried out, every predicted
+// failure with its cause, one item under two spellings, the observer's say, and a plan of 100,000 pairs.
+
+#include "fs/FsTestSupport.h"
+#include "rename/RenamePlan.h"
+#include "support/FaultySystemCalls.h"
+#include "support/ScriptBundle.h"
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <gtest/gtest.h>
+
+using namespace quodrix;
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+void write(fs::path const& path, std::string const& contents)
+{
+    std::ofstream(path, std::ios::binary) << contents;
+}
+
+std::string stateText(PairState state)
+{
+    switch (state) {
+    case PairState::Planned: return "planned";
+    case PairState::Unchanged: return "unchanged";
+    case PairState::Done: return "done";
+    case PairState::Failed: return "failed";
+    }
+    return "?";
+}
+
+// Each pair as "source -> target: state[: cause]", names relative to the folder.
+std::vector<std::string> rows(RenamePlan const& plan, fs::path const& folder)
+{
+    std::vector<std::string> out;
+    auto rel = [&](std::string const& p) {
+        std::string prefix = folder.string() + "/";
+        return p.compare(0, prefix.size(), prefix) == 0 ? p.substr(prefix.size()) : p;
+    };
+    for (auto const& pair : plan.pairs()) {
+        std::string row = rel(pair.source) + " -> " + rel(pair.target) + ": " + stateText(pair.state);
+        if (!pair.cause.empty())
+            row += ": " + pair.cause;
+        out.push_back(row);
+    }
+    return out;
+}
+
+class RenamePlanTest : public ::testing::Test {
+protected:
+    std::string at(std::string const& name) const { return (m_dir.path() / name).string(); }
+    void make(std::initializer_list<std::pair<char const*, char const*>> files)
+    {
+        for (auto const& [name, contents] : files)
+            write(m_dir.path() / name, contents);
+    }
+    Tree tree() const { return treeAt(m_dir.path()); }
+    // Every file of the folder by name, with its contents.
+    std::map<std::string, std::string> contents() const
+    {
+        std::map<std::string, std::string> files;
+        for (auto const& item : fs::directory_iterator(m_dir.path())) {
+            std::ifstream in(item.path(), std::ios::binary);
+            files[item.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+        }
+        return files;
+    }
+    std::vector<std::string> rowsOf(RenamePlan const& plan) const { return rows(plan, m_dir.path()); }
+
+    TempDir m_dir;
+};
+
+TEST_F(RenamePlanTest, ChainsGoFromTheirFreeEndAndCyclesThroughATemporaryName)
+{
+    make({ { "img_1", "one" }, { "img_2", "two" }, { "img_3", "three" }, { "a", "A" }, { "b", "B" }, { "x", "X" },
+        { "y", "Y" }, { "z", "Z" } });
+    RenamePlan plan;
+    // A chain given in the order that would fail if carried out as written.
+    plan.add(at("img_1"), at("img_2"));
+    plan.add(at("img_2"), at("img_3"));
+    plan.add(at("img_3"), at("img_4"));
+    // A swap and a three-cycle.
+    plan.add(at("a"), at("b"));
+    plan.add(at("b"), at("a"));
+    plan.add(at("x"), at("y"));
+    plan.add(at("y"), at("z"));
+    plan.add(at("z"), at("x"));
+    plan.check();
+    EXPECT_EQ(0u, plan.predictedFailures());
+    auto summary = plan.execute(OnFailure::Stop);
+    EXPECT_EQ(8u, summary.done);
+    EXPECT_EQ(0u, summary.failed);
+
+    std::map<std::string, std::string> expected { { "img_2", "one" }, { "img_3", "two" }, { "img_4", "three" },
+        { "b", "A" }, { "a", "B" }, { "y", "X" }, { "z", "Y" }, { "x", "Z" } };
+    EXPECT_EQ(expected, contents());
+}
+
+TEST_F(RenamePlanTest, PredictedFailuresCarryTheirCauseAndStopTheWholePlan)
+{
+    make({ { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" }, { "taken", "T" }, { "e", "E" }, { "f", "F" },
+        { "g", "G" }, { "h", "H" }, { "i", "I" }, { "j", "J" } });
+    fs::create_directory(m_dir.path() / "sub");
+    RenamePlan plan;
+    plan.add(at("missing"), at("m2"));
+    plan.add(at("a"), at("nowhere/a"));
+    plan.add(at("b"), at("taken"));
+    plan.add(at("c"), at("same"));
+    plan.add(at("d"), at("same"));
+    plan.add(at("e"), at(".."));
+    plan.add(at("g"), at("g2"));
+    plan.add(at("f"), at(std::string(256, 'n')));
+    plan.add(at("h"), at("sub/"));
+    plan.add(at("i"), at("i2"));
+    plan.add(at("i"), at("i3"));
+    plan.add(at("j"), at("missing"));  // the name of a missing source is free
+    plan.check();
+    std::vector<std::string> expected {
+        "missing -> m2: failed: No such file or directory",
+        "a -> nowhere/a: failed: the folder " + at("nowhere") + " does not exist",
+        "b -> taken: failed: would replace an existing item",
+        "c -> same: failed: two files would get this name",
+        "d -> same: failed: two files would get this name",
+        "e -> ..: failed: not one path component",
+        "g -> g2: planned",
+        "f -> " + std::string(256, 'n') + ": failed: File name too long",
+        "h -> sub/: failed: the new name is empty",
+        "i -> i2: failed: the file is renamed twice in this plan",
+        "i -> i3: failed: the file is renamed twice in this plan",
+        "j -> missing: planned",
+    };
+    EXPECT_EQ(expected, rowsOf(plan));
+    EXPECT_EQ(10u, plan.predictedFailures());
+
+    Tree before = tree();
+    auto summary = plan.execute(OnFailure::Stop);
+    EXPECT_EQ(0u, summary.done);
+    EXPECT_EQ("g -> g2: failed: not done: the plan has failures", rowsOf(plan)[6]);
+    EXPECT_EQ(before, tree());
+}
+
+TEST_F(RenamePlanTest, KeepGoingCarriesOutTheRestAndAChainBehindAFailureWaits)
+{
+    make({ { "a", "A" }, { "b", "B" }, { "c", "C" }, { "blocker", "X" } });
+    RenamePlan plan;
+    plan.add(at("a"), at("b"));        // waits for b, which cannot move
+    plan.add(at("b"), at("blocker"));  // the name is taken by an item that stays
+    plan.add(at("c"), at("c2"));
+    plan.check();
+    EXPECT_EQ((std::vector<std::string> { "a -> b: failed: would replace an existing item",
+                  "b -> blocker: failed: would replace an existing item", "c -> c2: planned" }),
+        rowsOf(plan));
+    auto summary = plan.execute(OnFailure::KeepGoing);
+    EXPECT_EQ(1u, summary.done);
+    EXPECT_EQ(2u, summary.failed);
+    EXPECT_TRUE(fs::exists(m_dir.path() / "c2"));
+    EXPECT_TRUE(fs::exists(m_dir.path() / "a"));
+    EXPECT_TRUE(fs::exists(m_dir.path() / "b"));
+}
+
+TEST_F(RenamePlanTest, OneItemUnderAnotherSpellingIsNoChange)
+{
+    make({ { "x.jpg", "X" }, { "y.jpg", "Y" } });
+    fs::create_directory_symlink(m_dir.path(), m_dir.path() / "linked");
+    RenamePlan plan;
+    plan.add(at("x.jpg"), at("./x.jpg"));
+    plan.add(at("y.jpg"), at("linked/y.jpg"));
+    plan.check();
+    EXPECT_EQ(0u, plan.predictedFailures());
+    auto summary = plan.execute(OnFailure::Stop);
+    EXPECT_EQ(2u, summary.unchanged);
+    EXPECT_EQ(0u, summary.done);
+    EXPECT_TRUE(fs::exists(m_dir.path() / "x.jpg"));
+    EXPECT_TRUE(fs::exists(m_dir.path() / "y.jpg"));
+}
+
+TEST_F(RenamePlanTest, ATargetThatOnlyLooksFreeUnderAnotherSpellingIsTaken)
+{
+    // "linked/b" is the file b, which this plan moves away: a -> linked/b is a chain, not a replacement.
+    make({ { "a", "A" }, { "b", "B" } });
+    fs::create_directory_symlink(m_dir.path(), m_dir.path() / "linked");
+    RenamePlan plan;
+    plan.add(at("a"), at("linked/b"));
+    plan.add(at("linked/b"), at("c"));
+    auto summary = plan.execute(OnFailure::Stop);
+    EXPECT_EQ(2u, summary.done) << ::testing::PrintToString(rowsOf(plan));
+    std::ifstream b(m_dir.path() / "b"), c(m_dir.path() / "c");
+    EXPECT_EQ("A", std::string(std::istreambuf_iterator<char>(b), {}));
+    EXPECT_EQ("B", std::string(std::istreambuf_iterator<char>(c), {}));
+}
+
+class Recorder final : public ChangeObserver {
+public:
+    Status beforeMove(std::string const& source, std::string const& target) override
+    {
+        events.push_back("before " + fs::path(source).filename().string().substr(0, 14) + " " + fs::path(target).filename().string().substr(0, 14));
+        if (++moves == refuseAt)
+            return Status::refused("the journal cannot be written");
+        return {};
+    }
+    void afterMove(std::string const&, std::string const&, Status const& outcome) override
+    {
+        events.push_back(outcome ? "after ok" : "after " + outcome.message());
+    }
+    std::vector<std::string> events;
+    int moves = 0;
+    int refuseAt = -1;
+};
+
+TEST_F(RenamePlanTest, TheObserverSeesEveryStepAndCanStopTheRun)
+{
+    make({ { "a", "A" }, { "b", "B" }, { "c", "C" } });
+    RenamePlan plan;
+    plan.add(at("a"), at("b"));
+    plan.add(at("b"), at("a"));
+    plan.add(at("c"), at("d"));
+    Recorder recorder;
+    plan.execute(OnFailure::Stop, &recorder);
+    ASSERT_EQ(8u, recorder.events.size());
+    EXPECT_EQ("before c d", recorder.events[0]);
+    EXPECT_EQ("before a .quodrix-cycle", recorder.events[2]);
+    EXPECT_EQ("before b a", recorder.events[4]);
+    EXPECT_EQ("before .quodrix-cycle b", recorder.events[6]);
+
+    RenamePlan refused;
+    refused.add(at("d"), at("e"));
+    refused.add(at("a"), at("f"));
+    Recorder stopper;
+    stopper.refuseAt = 1;
+    auto summary = refused.execute(OnFailure::KeepGoing, &stopper);
+    EXPECT_EQ(0u, summary.done);
+    EXPECT_EQ((std::vector<std::string> { "d -> e: failed: the journal cannot be written",
+                  "a -> f: failed: not done: the run stopped after a failure" }),
+        rowsOf(refused));
+    EXPECT_TRUE(fs::exists(m_dir.path() / "d"));
+}
+
+TEST_F(RenamePlanTest, AFailedStepOfACycleIsUndone)
+{
+    make({ { "a", "A" }, { "b", "B" }, { "c", "C" } });
+    RenamePlan plan;
+    plan.add(at("a"), at("b"));
+    plan.add(at("b"), at("c"));
+    plan.add(at("c"), at("a"));
+    Recorder recorder;
+    recorder.refuseAt = 3;  // aside, c -> a, then b -> c is refused
+    Tree before = tree();
+    auto summary = plan.execute(OnFailure::KeepGoing, &recorder);
+    EXPECT_EQ(0u, summary.done);
+    EXPECT_EQ(3u, summary.failed);
+    EXPECT_EQ(before, tree());
+    EXPECT_EQ("b -> c: failed: the journal cannot be written", rowsOf(plan)[1]);
+}
+
+TEST_F(RenamePlanTest, ARenameFailingAtAnyStepLosesNothingAndLeavesACycleWhole)
+{
+    // A three-cycle takes four renames and a chain one; each of the five fails in turn.
+    for (int failing = 1; failing <= 5; ++failing) {
+        TempDir dir;
+        for (auto const& [name, data] : std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" } })
+            write(dir.path() / name, data);
+        auto path = [&](char const* name) { return (dir.path() / name).string(); };
+        RenamePlan plan;
+        plan.add(path("a"), path("b"));
+        plan.add(path("b"), path("c"));
+        plan.add(path("c"), path("a"));
+        plan.add(path("d"), path("e"));
+        FaultySystemCalls faulty;
+        faulty.fail(Call::Rename, failing, Repeat::Once);
+        {
+            ScopedSystemCalls scoped(faulty);
+            (void)plan.execute(OnFailure::KeepGoing);
+        }
+        EXPECT_EQ(1, faulty.failures()) << failing;
+        std::map<std::string, std::string> files;
+        for (auto const& item : fs::directory_iterator(dir.path())) {
+            std::ifstream in(item.path(), std::ios::binary);
+            files[item.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+        }
+        EXPECT_EQ(4u, files.size()) << failing;  // a, b, c, and d or e: no temporary left behind
+        std::map<std::string, std::string> cycle { { "a", files["a"] }, { "b", files["b"] }, { "c", files["c"] } };
+        bool const untouched = cycle == std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "C" } };
+        bool const done = cycle == std::map<std::string, std::string> { { "a", "C" }, { "b", "A" }, { "c", "B" } };
+        EXPECT_TRUE(untouched || done) << failing;
+        EXPECT_EQ(1u, files.count("d") + files.count("e")) << failing;
+    }
+}
+
+TEST_F(RenamePlanTest, AMoveIntoAnotherFileSystemCopiesThenRemoves)
+{
+    TempDir fast(fastTemporaryFolder());
+    write(fast.path() / "x.jpg", "X");
+    RenamePlan plan;
+    plan.add((fast.path() / "x.jpg").string(), at("y.jpg"));
+    auto summary = plan.execute(OnFailure::Stop);
+    EXPECT_EQ(1u, summary.done) << ::testing::PrintToString(rowsOf(plan));
+    EXPECT_FALSE(fs::exists(fast.path() / "x.jpg"));
+    EXPECT_EQ((std::map<std::string, std::string> { { "y.jpg", "X" } }), contents());
+}
+
+TEST_F(RenamePlanTest, ACopyPlanFreesNoNameAndKeepsItsSources)
+{
+    make({ { "a", "A" }, { "b", "B" } });
+    RenamePlan plan;
+    plan.setOperation(Operation::Copy);
+    plan.add(at("a"), at("b"));  // b is copied away, but stays: its name is not freed
+    plan.add(at("b"), at("c"));
+    plan.add(at("a"), at("a"));  // onto itself
+    plan.check();
+    EXPECT_EQ((std::vector<std::string> { "a -> b: failed: would replace an existing item", "b -> c: planned",
+                  "a -> a: failed: would replace an existing item" }),
+        rowsOf(plan));
+    auto summary = plan.execute(OnFailure::KeepGoing);
+    EXPECT_EQ(1u, summary.done);
+    EXPECT_EQ((std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "B" } }), contents());
+}
+
+TEST(RenamePlanScale, AHundredThousandPairsPlanAndRunInOneFolder)
+{
+    TempDir dir(fastTemporaryFolder());
+    std::size_t const count = 100000;
+    RenamePlan plan;
+    plan.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string name = "f" + std::to_string(i);
+        std::ofstream(dir.path() / name).put('x');
+        // Each takes the name of the next: one long chain, which must run from its end.
+        plan.add((dir.path() / name).string(), (dir.path() / ("f" + std::to_string(i + 1))).string());
+    }
+    plan.check();
+    EXPECT_EQ(0u, plan.predictedFailures());
+    auto summary = plan.execute(OnFailure::Stop);
+    EXPECT_EQ(count, summary.done);
+    EXPECT_FALSE(fs::exists(dir.path() / "f0"));
+    EXPECT_TRUE(fs::exists(dir.path() / ("f" + std::to_string(count))));
+}
+
+}
