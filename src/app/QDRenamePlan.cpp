@@ -2,8 +2,11 @@
 
 #include "core/Class.h"
 #include "fs/FileStore.h"
+#include "fs/RunJournal.h"
 #include "meta/ExifTags.h"
 #include "platform/ActionLogEntry.h"
+#include "platform/Platform.h"
+#include "rename/JournalObserver.h"
 #include "rename/InsertName.h"
 #include "rename/RenamePattern.h"
 #include "text/TextFiles.h"
@@ -13,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -388,7 +392,12 @@ void QDRenamePlan::registerClass(Runtime& runtime)
         .method("execute:",
             [](Call const& c) {
                 auto& self = c.self<QDRenamePlan>();
-                (void)self.plan().execute(c.args.boolean(0) ? OnFailure::KeepGoing : OnFailure::Stop);
+                // In a run, every step goes into the run's journal first, so that undo can take it back.
+                std::optional<JournalObserver> journaled;
+                if (RunJournal* journal = c.runtime.platform().journal())
+                    journaled.emplace(*journal, self.plan().operation());
+                (void)self.plan().execute(c.args.boolean(0) ? OnFailure::KeepGoing : OnFailure::Stop,
+                    journaled ? &*journaled : nullptr);
                 self.m_executed = true;
                 return summaryValue(self);
             })

@@ -72,6 +72,7 @@ public:
 
     void reserve(std::size_t count) { m_pairs.reserve(count); }
     void setOperation(Operation operation) { m_operation = operation; m_checked = false; }
+    Operation operation() const { return m_operation; }
     // A pair given as two paths; the target's last component is its new name.
     void add(std::string source, std::string target);
     // A pair that is known to fail already (its new name could not be made); it is reported, never moved.

@@ -58,7 +58,8 @@ TEST(UndoCommands, OddNamesRoundTripThroughAMoveAndItsUndo)
     fs::create_directory(b);
 
     // insert takes every name that is valid text (it refuses the other); store moves that one.
-    auto insert = bundle.run({ "insert", "-m", "-d", b.string(), "X_", "0", a.string() });
+    // The name that is not valid text makes the plan fail; --keep-going renames the others.
+    auto insert = bundle.run({ "insert", "-k", "-m", "-d", b.string(), "X_", "0", a.string() });
     EXPECT_EQ(insert.status, 1) << insert.err;
     auto store = bundle.run({ "store", "move", (a / "bad\xFF\xFE.jpg").string(), (b / "bad\xFF\xFE.jpg").string() });
     ASSERT_EQ(store.status, 0) << store.err;
@@ -308,4 +309,44 @@ TEST(UndoCommands, WhatCannotGoBackIsNamedAndTheRunStaysToBeUndone)
     EXPECT_EQ(undo.err, "undo " + id + ": 1 restored\n");
     EXPECT_EQ(contents(a), (std::map<std::string, std::string> { { "a.jpg", "1" }, { "b.jpg", "2" } }));
     EXPECT_TRUE(fs::is_empty(b));
+}
+
+// The planner's renames go into the journal step by step, the steps of a cycle through its temporary
+// name included, so undo takes back a swap, a three-cycle, a chain in place and in-place insert renaming.
+TEST(UndoCommands, PlannedRenamesAndTheirCyclesAreUndone)
+{
+    ScriptBundle bundle(true);
+    fs::path const p = bundle.root() / "p";
+    std::map<std::string, std::string> const original { { "a", "A" }, { "b", "B" }, { "c", "C" }, { "img_1", "1" },
+        { "img_2", "2" }, { "x.txt", "X" }, { "y.txt", "Y" } };
+    for (auto const& [name, data] : original)
+        writeFile(p / name, data);
+    fs::create_directory(p / "sub");
+    writeFile(p / "sub" / "s.txt", "S");
+    writeFile(bundle.root() / "cycle.txt", "a;b\nb;c\nc;a\n");
+    writeFile(bundle.root() / "swap.txt", "x.txt;y.txt\ny.txt;x.txt\n");
+
+    auto cycle = bundle.run({ "rename", "-x", "--from-list", (bundle.root() / "cycle.txt").string(), p.string() });
+    ASSERT_EQ(cycle.status, 0) << cycle.err;
+    auto chain = bundle.run({ "rename", "-x", "--start", "2", "\\d+", "{n}", (p / "img_1").string(), (p / "img_2").string() });
+    ASSERT_EQ(chain.status, 0) << chain.err;
+    auto swap = bundle.run({ "list", (bundle.root() / "swap.txt").string(), p.string() });
+    ASSERT_EQ(swap.status, 0) << swap.out << swap.err;
+    auto insert = bundle.run({ "insert", "-i", "-m", "_", "0", (p / "sub").string() });
+    ASSERT_EQ(insert.status, 0) << insert.out << insert.err;
+    EXPECT_EQ(readFile(p / "a"), "C");
+    EXPECT_EQ(readFile(p / "img_3"), "2");
+    EXPECT_EQ(readFile(p / "x.txt"), "Y");
+    EXPECT_EQ(readFile(p / "sub" / "_s.txt"), "S");
+    EXPECT_EQ(runIds(bundle).size(), 4u);
+
+    for (int i = 0; i < 4; ++i) {
+        auto undo = bundle.run({ "undo" });
+        ASSERT_EQ(undo.status, 0) << undo.out << undo.err;
+    }
+    EXPECT_EQ(contents(p).size(), original.size() + 1);
+    for (auto const& [name, data] : original)
+        EXPECT_EQ(readFile(p / name), data) << name;
+    EXPECT_EQ(contents(p / "sub"), (std::map<std::string, std::string> { { "s.txt", "S" } }));
+    EXPECT_EQ(bundle.run({ "undo" }).status, 1);
 }
