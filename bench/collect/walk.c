@@ -1,6 +1,7 @@
 /* The physical limit of the "sortDir" collection: a bare depth-first walk with getdents64 and d_type that
  * skips hidden names, never follows links, and prints the paths whose extension is one of the fourteen of
- * the sort set (compared exactly). No .hidden lists, no package rule: the least work that gives the answer. */
+ * the sort set (compared exactly). No .hidden lists, no package rule: the least work that gives the answer.
+ * With "all" after the folder it prints every visible file, as the "renameDir" collection gives them. */
 #define _GNU_SOURCE
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,9 +14,12 @@
 static char const* const kSet[] = { "jpg", "jpeg", "tif", "tiff", "pdf", "png", "gif", "JPG", "JPEG", "TIF",
     "TIFF", "PDF", "PNG", "GIF" };
 static long found;
+static int everyFile;
 
 static int collected(char const* name)
 {
+    if (everyFile)
+        return 1;
     char const* dot = strrchr(name, '.');
     if (!dot)
         return 0;
@@ -78,10 +82,11 @@ static void walk(char* path, size_t length)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: walk FOLDER\n");
+    if (argc != 2 && !(argc == 3 && strcmp(argv[2], "all") == 0)) {
+        fprintf(stderr, "usage: walk FOLDER [all]\n");
         return 2;
     }
+    everyFile = argc == 3;
     static char path[1 << 16];
     size_t length = strlen(argv[1]);
     memcpy(path, argv[1], length + 1);

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +24,36 @@ std::string writeTarget(std::string const& path)
     if (!info || !S_ISLNK(info->st_mode))
         return path;
     return resolvedPath(path).value_or(path);
+}
+
+// Whether the file at `path` holds exactly `bytes`: read in pieces into one small buffer and compared piece
+// by piece, so that a large file is never held twice. A short, torn or overlong file does not match.
+Status readsBackAs(std::string const& path, std::string_view bytes)
+{
+    auto& calls = systemCalls();
+    FileDescriptor in(calls.open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
+    if (!in.valid())
+        return Status::fromErrno("open " + path);
+    Status const differs = Status::refused("write " + path + ": the file does not read back as written");
+    constexpr std::size_t kPiece = 1 << 20;
+    auto buffer = std::make_unique_for_overwrite<char[]>(kPiece);
+    std::size_t compared = 0;
+    while (true) {
+        // One byte more than is left is asked for, so that a file longer than the bytes is seen.
+        std::size_t want = std::min(kPiece, bytes.size() - compared + 1);
+        ssize_t n = calls.read(in.get(), buffer.get(), want);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Status::fromErrno("read " + path);
+        if (n == 0)
+            break;
+        if (compared + std::size_t(n) > bytes.size()
+            || std::memcmp(buffer.get(), bytes.data() + compared, std::size_t(n)) != 0)
+            return differs;
+        compared += std::size_t(n);
+    }
+    return compared == bytes.size() ? Status() : differs;
 }
 
 // Writes the bytes to a new temporary file beside `target` and flushes it; `existing` gives the mode and
@@ -48,12 +80,8 @@ Status writeTemporary(std::string const& temporary, std::string_view bytes, stru
         written = Status::fromErrno("flush " + temporary);
     if (!out.close() && written)
         written = Status::fromErrno("close " + temporary);
-    if (written && readBack == ReadBack::Checked) {
-        std::string back;
-        written = readWholeFile(temporary, back);
-        if (written && back != bytes)
-            written = Status::refused("write " + temporary + ": the file does not read back as written");
-    }
+    if (written && readBack == ReadBack::Checked)
+        written = readsBackAs(temporary, bytes);
     if (!written)
         (void)calls.unlink(temporary.c_str());
     return written;

@@ -10,12 +10,16 @@
 #include "lua/ScriptClass.h"
 
 #include <lua.hpp>
+#include <malloc.h>
+#include <utility>
 
 namespace quodrix::lua {
 
 namespace {
 
 int const kMaxDepth = 200;
+// How many strings of an array handed over to Lua are released between two merges of the freed memory.
+std::size_t const kReleasedBetweenTrims = 65536;
 
 // [-0, +1] An element of an array or dictionary: null is objc.null there, since nil would end the table.
 void pushElement(lua_State* L, Value const& value)
@@ -253,6 +257,30 @@ void pushValue(lua_State* L, Value const& value)
     case Kind::Class:
         pushClass(L, value.asClass().cls);
         return;
+    }
+}
+
+void pushValue(lua_State* L, Value&& value)
+{
+    if (value.kind() != Kind::Array) {
+        pushValue(L, std::as_const(value));
+        return;
+    }
+    auto& array = value.asArray();
+    luaL_checkstack(L, 4, "pushing a bridge value");
+    lua_createtable(L, int(array.size()), 0);
+    lua_Integer i = 1;
+    std::size_t released = 0;
+    for (auto& element : array) {
+        pushElement(L, element);
+        lua_rawseti(L, -2, i++);
+        if (element.kind() == Kind::String) {
+            element = Value();
+            // The freed strings are small blocks that the allocator keeps apart until it merges them: merged
+            // now and then, their memory takes the Lua strings that follow instead of new pages.
+            if (++released % kReleasedBetweenTrims == 0)
+                malloc_trim(0);
+        }
     }
 }
 

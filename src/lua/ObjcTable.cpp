@@ -49,8 +49,8 @@ int sendFrom(lua_State* L, int firstArgument, std::string const& selector)
     }
     // objc.lastFailure() answers for this message alone.
     host.runtime().platform().clearLastFailure();
-    Value const result = host.runtime().send(receiver, selector, args);
-    pushValue(L, result);
+    Value result = host.runtime().send(receiver, selector, args);
+    pushValue(L, std::move(result));
     return 1;
 }
 

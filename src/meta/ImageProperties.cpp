@@ -55,7 +55,7 @@ std::unique_ptr<Exiv2::Image> openImage(std::string const& path)
 }
 
 // An image over a copy of `bytes` in memory; writing it changes only that copy.
-std::unique_ptr<Exiv2::Image> openImageInMemory(std::string const& bytes)
+std::unique_ptr<Exiv2::Image> openImageInMemory(std::string_view bytes)
 {
     Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
         reinterpret_cast<Exiv2::byte const*>(bytes.data()), long(bytes.size()));
@@ -475,14 +475,14 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
             image->setByteOrder(order);
         image->writeMetadata();
 
+        // The rewritten image is looked at where Exiv2 built it, in its memory buffer: no copy of it is made.
         Exiv2::BasicIo& io = image->io();
         if (io.open() != 0)
             return fail("the rewritten image cannot be read back");
-        std::string written(io.size(), '\0');
-        long got = io.read(reinterpret_cast<Exiv2::byte*>(written.data()), long(written.size()));
-        io.close();
-        if (got != long(written.size()))
+        Exiv2::byte const* data = io.mmap();
+        if (!data && io.size() != 0)
             return fail("the rewritten image cannot be read back");
+        std::string_view const written(reinterpret_cast<char const*>(data), io.size());
 
         // Refuse what would lose an image or not read back as written.
         auto before = tiffImageCount(bytes);

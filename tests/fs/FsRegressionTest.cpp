@@ -1,16 +1,22 @@
 // Regression tests of the file-system layer, each named after the fault it caught or rules out.
 
+#include "core/Runtime.h"
+#include "fs/AtomicFile.h"
 #include "fs/FileOps.h"
 #include "fs/FolderWalk.h"
 #include "fs/FsTestSupport.h"
 #include "fs/ItemPlacement.h"
 #include "fs/Status.h"
+#include "meta/ImageFixtures.h"
+#include "meta/mMeta.h"
+#include "platform/Platform.h"
 #include "support/FaultySystemCalls.h"
 #include "support/ScriptBundle.h"
 #include "toolbox/cToolBox.h"
 #include "util/cNSFileHandling.h"
 
 #include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -262,4 +268,89 @@ TEST(FsRegression, ScriptsReadTheCauseOfAFailure)
     EXPECT_EQ(r.out, "Failed\nhStoreFiles2::: " + dir.str() + "/x.jpg to " + dir.str()
             + "/y.jpg: would replace an existing item\nFailed\nhCopyFileTo::: read " + dir.str()
             + "/missing.jpg: No such file or directory\nOK\tnil\n");
+}
+
+namespace {
+
+// A disk that acknowledges every write whole but keeps it damaged: the last bytes of a large write left
+// out (a short write), or one byte changed (a torn one). Writes of 64 bytes or fewer are kept as given.
+class LyingDisk : public SystemCalls {
+public:
+    enum class Damage { Short, Torn };
+    explicit LyingDisk(Damage damage) : m_damage(damage) { }
+
+    ssize_t write(int fd, void const* buffer, std::size_t size) override
+    {
+        if (size <= 64)
+            return SystemCalls::write(fd, buffer, size);
+        std::string kept(static_cast<char const*>(buffer), size);
+        if (m_damage == Damage::Short)
+            kept.resize(size - 7);
+        else
+            kept[size / 2] = char(kept[size / 2] ^ 0x20);
+        std::size_t done = 0;
+        while (done < kept.size()) {
+            ssize_t n = SystemCalls::write(fd, kept.data() + done, kept.size() - done);
+            if (n <= 0)
+                return n;
+            done += std::size_t(n);
+        }
+        return ssize_t(size);
+    }
+
+private:
+    Damage m_damage;
+};
+
+}
+
+// The read-back of a flushed temporary compares it piece by piece with what was to be written: a short or
+// torn write is refused, the old file stays, and no temporary is left; what was written whole passes.
+TEST(FsRegression, AShortOrTornWriteNeverReplacesTheFile)
+{
+    TempDir dir(fastTemporaryFolder());
+    fs::path target = dir / "the file";
+    writeFile(target, "old contents");
+    std::string bytes(3 * 1024 * 1024 + 5, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = char('a' + i % 23);
+    for (auto damage : { LyingDisk::Damage::Short, LyingDisk::Damage::Torn }) {
+        LyingDisk disk(damage);
+        Status written;
+        {
+            ScopedSystemCalls installed(disk);
+            written = writeFileAtomically(target.string(), bytes, ReadBack::Checked);
+        }
+        ASSERT_FALSE(written.ok());
+        EXPECT_NE(written.message().find(": the file does not read back as written"), std::string::npos) << written.message();
+        EXPECT_EQ(readFile(target), "old contents");
+        EXPECT_TRUE(temporariesBelow(dir.path()).empty());
+    }
+    ASSERT_TRUE(writeFileAtomically(target.string(), bytes, ReadBack::Checked).ok());
+    EXPECT_EQ(readFile(target), bytes);
+    // An empty file reads back as empty.
+    ASSERT_TRUE(writeFileAtomically(target.string(), "", ReadBack::Checked).ok());
+    EXPECT_EQ(readFile(target), "");
+}
+
+// The comment write checks the flushed new image the same way: a torn write leaves the image as it was.
+TEST(FsRegression, ATornCommentWriteKeepsTheImage)
+{
+    TempDir dir(fastTemporaryFolder());
+    fs::path image = dir / "photo 1.jpg";
+    ASSERT_TRUE(convert("-size 64x48 xc:blue -quality 80 " + shellQuoted(image.string())));
+    std::string const original = readFile(image);
+    Platform platform;
+    Runtime runtime { platform };
+    LyingDisk disk(LyingDisk::Damage::Torn);
+    std::string word;
+    {
+        ScopedSystemCalls installed(disk);
+        word = mMeta::hSetExifData(runtime, image.string(), "new comment");
+    }
+    EXPECT_EQ(word, "Failed");
+    EXPECT_EQ(readFile(image), original);
+    ASSERT_TRUE(platform.lastFailure());
+    EXPECT_NE(platform.lastFailure()->find("the file does not read back as written"), std::string::npos);
+    EXPECT_TRUE(temporariesBelow(dir.path()).empty());
 }
