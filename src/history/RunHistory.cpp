@@ -64,9 +64,14 @@ RunSummary const* RunHistory::runToUndo(std::optional<std::string> const& id, st
         problem = "no run " + *id + " in " + m_folder;
         return nullptr;
     }
-    for (auto const& run : m_runs)
-        if (!run.undone && run.records.undoes.empty())
+    // A run whose every change failed changed nothing: there is nothing of it to take back, so the newest
+    // run that may have changed something is taken (a change without an outcome may have been made).
+    for (auto const& run : m_runs) {
+        bool const changedNothing = !run.records.changes.empty()
+            && run.records.count(ChangeOutcome::Failed) == run.records.changes.size();
+        if (!run.undone && run.records.undoes.empty() && !changedNothing)
             return &run;
+    }
     problem = "nothing to undo: every run in " + m_folder + " is undone";
     if (m_runs.empty())
         problem = "nothing to undo: no run in " + m_folder;

@@ -27,8 +27,8 @@ public:
     std::vector<RunSummary> const& runs() const { return m_runs; }  // newest first
     std::string const& folder() const { return m_folder; }
 
-    // The run to undo: the one named `id`, else the newest run that is not undone and is no undo run
-    // itself. Null when there is none; `problem` then says why.
+    // The run to undo: the one named `id`, else the newest run that is not undone, is no undo run itself
+    // and did not fail in every change it began. Null when there is none; `problem` then says why.
     RunSummary const* runToUndo(std::optional<std::string> const& id, std::string& problem) const;
 
 private:
