@@ -207,18 +207,21 @@ Status place(Placement how, Existing existing, std::string const& source, std::s
                                                     : checkReplaced(how, source, destination);
         !allowed)
         return allowed;
-    removeStaleTemporaries(parent);
 
     auto& calls = systemCalls();
     bool destinationTaken = existing == Existing::Replaced && itemStatus(destination).has_value();
     bool acrossFileSystems = false;
     if (how == Placement::Move && !destinationTaken) {
         // One rename, which itself refuses a missing source or parent and anything at the destination.
+        // It stages no temporary, so the folder is not searched for stale ones: a search per move would
+        // read the whole destination folder once for every file moved into it.
         Status moved = renameNoReplace(source, destination);
         if (moved || moved.error() != EXDEV)
             return moved;
         acrossFileSystems = true;
     }
+    // The leftovers of dead processes go before this one stages its own temporary beside them.
+    removeStaleTemporaries(parent);
 
     std::string staged = temporaryNameBeside(destination);
     if (how == Placement::Move && !acrossFileSystems) {
