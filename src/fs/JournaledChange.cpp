@@ -1,6 +1,8 @@
 #include "fs/JournaledChange.h"
 
+#include "fs/AtomicFile.h"
 #include "fs/FileOps.h"
+#include "fs/FileStore.h"
 #include "fs/RunJournal.h"
 #include "fs/SystemCalls.h"
 
@@ -53,16 +55,10 @@ Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& 
     return change;
 }
 
-}
-
-Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing, std::string const& source,
-    std::string const& destination)
+// Places the item as journaledPlaceItem does, recorded as `change` with `recordedSource` as its source.
+Status placeRecorded(RunJournal* journal, JournalChange change, Placement how, Existing existing,
+    std::string const& source, std::string const& destination, std::string const& recordedSource)
 {
-    if (!journal)
-        return placeItem(how, existing, source, destination);
-    if (!journal->stopped().ok())
-        return journal->stopped();
-
     auto const identity = ItemIdentity::at(source);
     auto const before = ItemIdentity::at(destination);
     bool const aside = existing == Existing::Replaced && before && mayPutAside(source, destination, *before);
@@ -72,7 +68,7 @@ Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing,
             return prepared;
     }
     std::uint64_t sequence = 0;
-    RunJournal::Intent const intent { changeOf(how), source, destination, identity, before, asidePath, std::nullopt };
+    RunJournal::Intent const intent { change, recordedSource, destination, identity, before, asidePath, std::nullopt };
     if (Status recorded = journal->recordIntent(intent, sequence); !recorded)
         return recorded;
 
@@ -87,6 +83,48 @@ Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing,
             placed = Status::refused(placed.message() + "; the replaced item is kept at " + asidePath);
     }
     return recordOutcome(*journal, sequence, placed, destination);
+}
+
+}
+
+Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing, std::string const& source,
+    std::string const& destination)
+{
+    if (!journal)
+        return placeItem(how, existing, source, destination);
+    if (!journal->stopped().ok())
+        return journal->stopped();
+    return placeRecorded(journal, changeOf(how), how, existing, source, destination, source);
+}
+
+Status journaledWriteFile(RunJournal* journal, std::string const& path, std::string_view bytes)
+{
+    if (!journal)
+        return writeFileAtomically(path, bytes);
+    if (!journal->stopped().ok())
+        return journal->stopped();
+    if (!FileStore::isUsablePath(path) || !FileStore::isSingleComponent(FileStore::lastComponent(path)))
+        return Status::refused("not a usable path: \"" + path + "\"");
+    // As an unjournaled write does, a link to a file is written through, and only a file is replaced.
+    auto const linkInfo = itemStatus(path);
+    std::string const target = linkInfo && S_ISLNK(linkInfo->st_mode) ? resolvedPath(path).value_or(path) : path;
+    struct stat existing {};
+    bool const hasOld = systemCalls().stat(target.c_str(), &existing) == 0;
+    if (!hasOld && errno != ENOENT)
+        return Status::fromErrno("read " + target);
+    if (hasOld && !S_ISREG(existing.st_mode))
+        return Status::refused("write " + target + ": not a file");
+    // The new file is whole and on disk under a temporary name beside its place before it is recorded, so
+    // that the record holds the identity that undo recognises it by. It keeps the permissions of the file
+    // it replaces.
+    std::string const staged = temporaryNameBeside(target);
+    if (Status written = writeNewFile(staged, bytes, hasOld ? existing.st_mode & 07777 : 0666); !written)
+        return written;
+    Status placed
+        = placeRecorded(journal, JournalChange::Create, Placement::Move, Existing::Replaced, staged, target, target);
+    if (!placed && itemExists(staged))
+        (void)removeTree(staged);
+    return placed;
 }
 
 Status journaledRemove(RunJournal& journal, std::string const& path)
