@@ -45,12 +45,12 @@ Status refusal(std::string const& source, std::string const& destination, std::s
     return Status::refused(source + " to " + destination + ": " + why);
 }
 
-Status checkKept(Placement how, std::string const& source, std::string const& destination)
+Status checkKept(Placement how, std::string const& source, std::string const& destination, KnownItems const* known)
 {
-    auto sourceInfo = itemStatus(source);
+    auto sourceInfo = known && known->source ? known->source : itemStatus(source);
     if (!sourceInfo && how != Placement::Link)
         return Status::fromErrno("read " + source);
-    if (itemStatus(destination))
+    if (known ? known->destination.has_value() : itemStatus(destination).has_value())
         return refusal(source, destination, "would replace an existing item");
     std::string parent = FileStore::parentOf(destination);
     if (!isFolderPath(parent))
@@ -196,14 +196,15 @@ Status build(Placement how, std::string const& source, std::string const& staged
     return copied;
 }
 
-Status place(Placement how, Existing existing, std::string const& source, std::string const& destination)
+Status place(Placement how, Existing existing, std::string const& source, std::string const& destination,
+    KnownItems const* known)
 {
     std::string parent = FileStore::parentOf(destination);
     if (existing == Existing::Replaced) {
         if (Status made = createFolderTree(parent); !made)
             return made;
     }
-    if (Status allowed = existing == Existing::Kept ? checkKept(how, source, destination)
+    if (Status allowed = existing == Existing::Kept ? checkKept(how, source, destination, known)
                                                     : checkReplaced(how, source, destination);
         !allowed)
         return allowed;
@@ -285,13 +286,29 @@ Status createFolderTree(std::string const& path)
     return {};
 }
 
-Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination)
+namespace {
+
+Status placeChecked(Placement how, Existing existing, std::string const& source, std::string const& destination,
+    KnownItems const* known)
 {
     if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
         return Status::refused("not a usable path: \"" + (FileStore::isUsablePath(source) ? destination : source) + "\"");
     if (existing == Existing::Replaced && !FileStore::isSingleComponent(FileStore::lastComponent(destination)))
         return Status::refused(destination + ": not one path component");
-    return place(how, existing, source, destination);
+    return place(how, existing, source, destination, known);
+}
+
+}
+
+Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination)
+{
+    return placeChecked(how, existing, source, destination, nullptr);
+}
+
+Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination,
+    KnownItems const& known)
+{
+    return placeChecked(how, existing, source, destination, existing == Existing::Kept ? &known : nullptr);
 }
 
 }

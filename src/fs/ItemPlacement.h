@@ -26,7 +26,9 @@
 
 #include "fs/Status.h"
 
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 
 namespace quodrix {
 
@@ -39,6 +41,19 @@ enum class Placement {
 enum class Existing { Kept, Replaced };
 
 Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination);
+
+// What a caller found at the source and at the destination (lstat) just before placing: an item, or
+// nothing (nullopt).
+struct KnownItems {
+    std::optional<struct stat> source;
+    std::optional<struct stat> destination;
+};
+
+// The same placement, for a caller that has just looked at both paths (the journal does, for its record):
+// a storing placement (Existing::Kept) takes what the caller found instead of looking again. A source
+// found missing is looked at again, so that the refusal names the system's own cause.
+Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination,
+    KnownItems const& known);
 
 // Whether something exists at the path once symbolic links are followed (a dangling link does not count).
 bool itemExists(std::string const& path);

@@ -59,8 +59,15 @@ Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& 
 Status placeRecorded(RunJournal* journal, JournalChange change, Placement how, Existing existing,
     std::string const& source, std::string const& destination, std::string const& recordedSource)
 {
-    auto const identity = ItemIdentity::at(source);
-    auto const before = ItemIdentity::at(destination);
+    // One look at each path serves the record and the placement's own checks.
+    KnownItems known;
+    struct stat info {};
+    if (systemCalls().lstat(source.c_str(), &info) == 0)
+        known.source = info;
+    if (systemCalls().lstat(destination.c_str(), &info) == 0)
+        known.destination = info;
+    auto const identity = known.source ? std::optional(ItemIdentity::of(*known.source)) : std::nullopt;
+    auto const before = known.destination ? std::optional(ItemIdentity::of(*known.destination)) : std::nullopt;
     bool const aside = existing == Existing::Replaced && before && mayPutAside(source, destination, *before);
     std::string asidePath;
     if (aside) {
@@ -76,7 +83,9 @@ Status placeRecorded(RunJournal* journal, JournalChange change, Placement how, E
         if (Status putAside = placeItem(Placement::Move, Existing::Kept, destination, asidePath); !putAside)
             return recordOutcome(*journal, sequence, putAside.within("put aside " + destination), destination);
     }
-    Status placed = placeItem(how, existing, source, destination);
+    // A replacing placement looks again: what stood at the destination has just been put aside.
+    Status placed = existing == Existing::Kept ? placeItem(how, existing, source, destination, known)
+                                               : placeItem(how, existing, source, destination);
     if (!placed && aside) {
         // The replaced item goes back to its place; should that fail, the run's folder keeps it for undo.
         if (Status back = placeItem(Placement::Move, Existing::Kept, asidePath, destination); !back)
