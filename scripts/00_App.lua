@@ -302,8 +302,24 @@ function App.appendLogLine(entry)
   if second ~= lastSecond then
     lastSecond, lastDateText = second, os.date("%Y-%m-%d %H:%M:%S", second)
   end
-  local row = table.concat({ lastDateText, clean(entry.LogProcess), clean(entry.LogI), clean(entry.LogAction),
-    clean(entry.LogO), clean(entry.LogStatus), clean(entry.LogIpath), clean(entry.LogOpath) }, "\t") .. "\n"
+  local process, inputName, action, outputName = entry.LogProcess, entry.LogI, entry.LogAction, entry.LogO
+  local status, inputPath, outputPath = entry.LogStatus, entry.LogIpath, entry.LogOpath
+  local row
+  -- The common row, seven texts without a tab or line end, is built with one concatenation and checked
+  -- with three plain searches of all its fields at once; any other row goes field by field.
+  if type(process) == "string" and type(inputName) == "string" and type(action) == "string"
+    and type(outputName) == "string" and type(status) == "string" and type(inputPath) == "string"
+    and type(outputPath) == "string" then
+    local fields = process .. inputName .. action .. outputName .. status .. inputPath .. outputPath
+    if not (fields:find("\t", 1, true) or fields:find("\n", 1, true) or fields:find("\r", 1, true)) then
+      row = lastDateText .. "\t" .. process .. "\t" .. inputName .. "\t" .. action .. "\t" .. outputName .. "\t"
+        .. status .. "\t" .. inputPath .. "\t" .. outputPath .. "\n"
+    end
+  end
+  if row == nil then
+    row = table.concat({ lastDateText, clean(process), clean(inputName), clean(action), clean(outputName),
+      clean(status), clean(inputPath), clean(outputPath) }, "\t") .. "\n"
+  end
   logBlock[#logBlock + 1] = row
   logBlockBytes = logBlockBytes + #row
   if logBlockBytes >= kLogBlockBytes then App.flushLog() end

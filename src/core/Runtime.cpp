@@ -86,12 +86,13 @@ Value Runtime::send(Value const& receiver, std::string_view selector, Array cons
             + std::string(kindName(receiver.kind())));
     }
 
-    std::string const name = callName(*cls, side, selector);
+    // The name for error messages, made only when there is an error: this runs for every message sent.
+    auto const name = [&] { return callName(*cls, side, selector); };
     if (!cls->responds(selector, side))
-        throw BridgeError(name + ": unrecognized selector");
+        throw BridgeError(name() + ": unrecognized selector");
     std::size_t arity = selectorArity(selector);
     if (args.size() != arity)
-        throw BridgeError(name + ": expects " + std::to_string(arity) + " argument" + (arity == 1 ? "" : "s")
+        throw BridgeError(name() + ": expects " + std::to_string(arity) + " argument" + (arity == 1 ? "" : "s")
             + ", got " + std::to_string(args.size()));
 
     Args typed(args);
@@ -99,13 +100,13 @@ Value Runtime::send(Value const& receiver, std::string_view selector, Array cons
     try {
         return cls->invoke(call, side);
     } catch (ArgumentError const& e) {
-        throw BridgeError(name + ": " + e.what());
+        throw BridgeError(name() + ": " + e.what());
     } catch (BridgeError const&) {
         throw;
     } catch (RaisedError const&) {
         throw;
     } catch (std::exception const& e) {
-        throw BridgeError(name + ": " + e.what());
+        throw BridgeError(name() + ": " + e.what());
     }
 }
 

@@ -47,12 +47,12 @@ Status refusal(std::string const& source, std::string const& destination, std::s
     return Status::refused(source + " to " + destination + ": " + why);
 }
 
-Status checkKept(Placement how, std::string const& source, std::string const& destination)
+Status checkKept(Placement how, std::string const& source, std::string const& destination, KnownItems const* known)
 {
-    auto sourceInfo = itemStatus(source);
+    auto sourceInfo = known && known->source ? known->source : itemStatus(source);
     if (!sourceInfo && how != Placement::Link)
         return Status::fromErrno("read " + source);
-    if (itemStatus(destination))
+    if (known ? known->destination.has_value() : itemStatus(destination).has_value())
         return refusal(source, destination, "would replace an existing item");
     std::string parent = FileStore::parentOf(destination);
     if (!isFolderPath(parent))
@@ -198,7 +198,7 @@ Status build(Placement how, std::string const& source, std::string const& staged
     return copied;
 }
 
-// Clears the temporaries of dead processes from a folder the first time this process places an item there:
+// Clears the temporaries of dead processes from a folder the first time this process stages an item there:
 // reading the folder at every placement made a run of many placements into one folder take time in the
 // square of their number.
 void clearStaleTemporariesOnce(std::string const& folder)
@@ -213,29 +213,34 @@ void clearStaleTemporariesOnce(std::string const& folder)
     removeStaleTemporaries(folder);
 }
 
-Status place(Placement how, Existing existing, std::string const& source, std::string const& destination)
+Status place(Placement how, Existing existing, std::string const& source, std::string const& destination,
+    KnownItems const* known)
 {
     std::string parent = FileStore::parentOf(destination);
     if (existing == Existing::Replaced) {
         if (Status made = createFolderTree(parent); !made)
             return made;
     }
-    if (Status allowed = existing == Existing::Kept ? checkKept(how, source, destination)
+    if (Status allowed = existing == Existing::Kept ? checkKept(how, source, destination, known)
                                                     : checkReplaced(how, source, destination);
         !allowed)
         return allowed;
-    clearStaleTemporariesOnce(parent);
 
     auto& calls = systemCalls();
     bool destinationTaken = existing == Existing::Replaced && itemStatus(destination).has_value();
     bool acrossFileSystems = false;
     if (how == Placement::Move && !destinationTaken) {
         // One rename, which itself refuses a missing source or parent and anything at the destination.
+        // It stages no temporary, so the folder is not searched for stale ones: a search per move would
+        // read the whole destination folder once for every file moved into it.
         Status moved = renameNoReplace(source, destination);
         if (moved || moved.error() != EXDEV)
             return moved;
         acrossFileSystems = true;
     }
+    // The leftovers of dead processes go before this one stages its own temporary beside them (once a
+    // folder and process).
+    clearStaleTemporariesOnce(parent);
 
     std::string staged = temporaryNameBeside(destination);
     if (how == Placement::Move && !acrossFileSystems) {
@@ -306,16 +311,32 @@ Status renameKept(std::string const& source, std::string const& destination)
     Status moved = renameNoReplace(source, destination);
     if (moved || moved.error() != EXDEV)
         return moved;
-    return place(Placement::Move, Existing::Kept, source, destination);
+    return place(Placement::Move, Existing::Kept, source, destination, nullptr);
 }
 
-Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination)
+namespace {
+
+Status placeChecked(Placement how, Existing existing, std::string const& source, std::string const& destination,
+    KnownItems const* known)
 {
     if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
         return Status::refused("not a usable path: \"" + (FileStore::isUsablePath(source) ? destination : source) + "\"");
     if (existing == Existing::Replaced && !FileStore::isSingleComponent(FileStore::lastComponent(destination)))
         return Status::refused(destination + ": not one path component");
-    return place(how, existing, source, destination);
+    return place(how, existing, source, destination, known);
+}
+
+}
+
+Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination)
+{
+    return placeChecked(how, existing, source, destination, nullptr);
+}
+
+Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination,
+    KnownItems const& known)
+{
+    return placeChecked(how, existing, source, destination, existing == Existing::Kept ? &known : nullptr);
 }
 
 }

@@ -27,7 +27,9 @@
 
 #include "fs/Status.h"
 
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 
 namespace quodrix {
 
@@ -42,10 +44,23 @@ enum class Existing { Kept, Replaced };
 Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination);
 
 // Renames an item without ever replacing anything: one rename with RENAME_NOREPLACE (EEXIST refused as
-// "would replace an existing item"); across file systems, the Existing::Kept move of placeItem. Unlike
-// placeItem it reads no folder on the way (no stale temporaries are cleared), so a run of many renames in
-// one folder takes time in proportion to their number.
+// "would replace an existing item"); across file systems, the Existing::Kept move of placeItem. It makes
+// no check of its own before the rename, so a run of many renames in one folder takes time in proportion to
+// their number.
 Status renameKept(std::string const& source, std::string const& destination);
+
+// What a caller found at the source and at the destination (lstat) just before placing: an item, or
+// nothing (nullopt).
+struct KnownItems {
+    std::optional<struct stat> source;
+    std::optional<struct stat> destination;
+};
+
+// The same placement, for a caller that has just looked at both paths (the journal does, for its record):
+// a storing placement (Existing::Kept) takes what the caller found instead of looking again. A source
+// found missing is looked at again, so that the refusal names the system's own cause.
+Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination,
+    KnownItems const& known);
 
 // Whether something exists at the path once symbolic links are followed (a dangling link does not count).
 bool itemExists(std::string const& path);

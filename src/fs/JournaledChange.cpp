@@ -1,6 +1,8 @@
 #include "fs/JournaledChange.h"
 
+#include "fs/AtomicFile.h"
 #include "fs/FileOps.h"
+#include "fs/FileStore.h"
 #include "fs/RunJournal.h"
 #include "fs/SystemCalls.h"
 
@@ -53,6 +55,45 @@ Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& 
     return change;
 }
 
+// Places the item as journaledPlaceItem does, recorded as `change` with `recordedSource` as its source.
+Status placeRecorded(RunJournal* journal, JournalChange change, Placement how, Existing existing,
+    std::string const& source, std::string const& destination, std::string const& recordedSource)
+{
+    // One look at each path serves the record and the placement's own checks.
+    KnownItems known;
+    struct stat info {};
+    if (systemCalls().lstat(source.c_str(), &info) == 0)
+        known.source = info;
+    if (systemCalls().lstat(destination.c_str(), &info) == 0)
+        known.destination = info;
+    auto const identity = known.source ? std::optional(ItemIdentity::of(*known.source)) : std::nullopt;
+    auto const before = known.destination ? std::optional(ItemIdentity::of(*known.destination)) : std::nullopt;
+    bool const aside = existing == Existing::Replaced && before && mayPutAside(source, destination, *before);
+    std::string asidePath;
+    if (aside) {
+        if (Status prepared = journal->asidePath(journal->nextSequence(), asidePath); !prepared)
+            return prepared;
+    }
+    std::uint64_t sequence = 0;
+    RunJournal::Intent const intent { change, recordedSource, destination, identity, before, asidePath, std::nullopt };
+    if (Status recorded = journal->recordIntent(intent, sequence); !recorded)
+        return recorded;
+
+    if (aside) {
+        if (Status putAside = placeItem(Placement::Move, Existing::Kept, destination, asidePath); !putAside)
+            return recordOutcome(*journal, sequence, putAside.within("put aside " + destination), destination);
+    }
+    // A replacing placement looks again: what stood at the destination has just been put aside.
+    Status placed = existing == Existing::Kept ? placeItem(how, existing, source, destination, known)
+                                               : placeItem(how, existing, source, destination);
+    if (!placed && aside) {
+        // The replaced item goes back to its place; should that fail, the run's folder keeps it for undo.
+        if (Status back = placeItem(Placement::Move, Existing::Kept, asidePath, destination); !back)
+            placed = Status::refused(placed.message() + "; the replaced item is kept at " + asidePath);
+    }
+    return recordOutcome(*journal, sequence, placed, destination);
+}
+
 }
 
 Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing, std::string const& source,
@@ -62,31 +103,37 @@ Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing,
         return placeItem(how, existing, source, destination);
     if (!journal->stopped().ok())
         return journal->stopped();
+    return placeRecorded(journal, changeOf(how), how, existing, source, destination, source);
+}
 
-    auto const identity = ItemIdentity::at(source);
-    auto const before = ItemIdentity::at(destination);
-    bool const aside = existing == Existing::Replaced && before && mayPutAside(source, destination, *before);
-    std::string asidePath;
-    if (aside) {
-        if (Status prepared = journal->asidePath(journal->nextSequence(), asidePath); !prepared)
-            return prepared;
-    }
-    std::uint64_t sequence = 0;
-    RunJournal::Intent const intent { changeOf(how), source, destination, identity, before, asidePath, std::nullopt };
-    if (Status recorded = journal->recordIntent(intent, sequence); !recorded)
-        return recorded;
-
-    if (aside) {
-        if (Status putAside = placeItem(Placement::Move, Existing::Kept, destination, asidePath); !putAside)
-            return recordOutcome(*journal, sequence, putAside.within("put aside " + destination), destination);
-    }
-    Status placed = placeItem(how, existing, source, destination);
-    if (!placed && aside) {
-        // The replaced item goes back to its place; should that fail, the run's folder keeps it for undo.
-        if (Status back = placeItem(Placement::Move, Existing::Kept, asidePath, destination); !back)
-            placed = Status::refused(placed.message() + "; the replaced item is kept at " + asidePath);
-    }
-    return recordOutcome(*journal, sequence, placed, destination);
+Status journaledWriteFile(RunJournal* journal, std::string const& path, std::string_view bytes)
+{
+    if (!journal)
+        return writeFileAtomically(path, bytes);
+    if (!journal->stopped().ok())
+        return journal->stopped();
+    if (!FileStore::isUsablePath(path) || !FileStore::isSingleComponent(FileStore::lastComponent(path)))
+        return Status::refused("not a usable path: \"" + path + "\"");
+    // As an unjournaled write does, a link to a file is written through, and only a file is replaced.
+    auto const linkInfo = itemStatus(path);
+    std::string const target = linkInfo && S_ISLNK(linkInfo->st_mode) ? resolvedPath(path).value_or(path) : path;
+    struct stat existing {};
+    bool const hasOld = systemCalls().stat(target.c_str(), &existing) == 0;
+    if (!hasOld && errno != ENOENT)
+        return Status::fromErrno("read " + target);
+    if (hasOld && !S_ISREG(existing.st_mode))
+        return Status::refused("write " + target + ": not a file");
+    // The new file is whole and on disk under a temporary name beside its place before it is recorded, so
+    // that the record holds the identity that undo recognises it by. It keeps the permissions of the file
+    // it replaces.
+    std::string const staged = temporaryNameBeside(target);
+    if (Status written = writeNewFile(staged, bytes, hasOld ? existing.st_mode & 07777 : 0666); !written)
+        return written;
+    Status placed
+        = placeRecorded(journal, JournalChange::Create, Placement::Move, Existing::Replaced, staged, target, target);
+    if (!placed && itemExists(staged))
+        (void)removeTree(staged);
+    return placed;
 }
 
 Status journaledRemove(RunJournal& journal, std::string const& path)

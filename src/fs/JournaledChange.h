@@ -11,6 +11,7 @@
 #include "fs/Status.h"
 
 #include <string>
+#include <string_view>
 
 namespace quodrix {
 
@@ -18,6 +19,11 @@ class RunJournal;
 
 Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing, std::string const& source,
     std::string const& destination);
+
+// Writes `bytes` as the file at `path`, recorded as a creation: undo removes the file while it is as the run
+// wrote it, keeps it when it changed since, and brings back the item it replaced, which the run's own folder
+// keeps meanwhile. With no journal the file is written in one atomic replacement.
+Status journaledWriteFile(RunJournal* journal, std::string const& path, std::string_view bytes);
 
 // Takes the item away by moving it into the run's own folder (never destroying it), recorded as a removal.
 Status journaledRemove(RunJournal& journal, std::string const& path);

@@ -23,13 +23,14 @@ constexpr std::string_view kHeaderText
       "# An identity is device:inode:size:mtime-in-ns, or \"-\" when there is no item.\n"
       "#   run ID | started UNIX-NS | command LINE | undoes ID\n"
       "#   I SEQ WHAT SOURCE TARGET SOURCE-IDENTITY TARGET-IDENTITY-BEFORE ASIDE PREVIOUS-COMMENT\n"
-      "#     WHAT: move, copy, link, remove (the item goes to ASIDE), comment (SOURCE is the file)\n"
+      "#     WHAT: move, copy, link, remove (the item goes to ASIDE), comment (SOURCE is the file), create\n"
+      "#       (a file the run wrote at TARGET; SOURCE is TARGET, SOURCE-IDENTITY the written file)\n"
       "#     ASIDE: where the item replaced at TARGET (or removed) was moved, in the run's own folder\n"
       "#   O SEQ done IDENTITY-AT-TARGET | O SEQ failed CAUSE\n"
       "#   end UNIX-NS [incomplete]   (incomplete: an undo that could not put everything back)\n"
       "# A record without its final newline was cut short and does not count.\n";
 
-char const* const kChangeNames[] = { "move", "copy", "link", "remove", "comment" };
+char const* const kChangeNames[] = { "move", "copy", "link", "remove", "comment", "create" };
 
 std::int64_t nowNs()
 {

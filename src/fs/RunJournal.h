@@ -29,8 +29,10 @@
 namespace quodrix {
 
 // What a change does. A move, copy or link whose record names an aside path first moved the item it
-// replaces there; a remove moves its item to the aside path; a comment write keeps the comment it replaces.
-enum class JournalChange { Move, Copy, Link, Remove, Comment };
+// replaces there; a remove moves its item to the aside path; a comment write keeps the comment it replaces;
+// a create is a file the run wrote at the target (source and target are that path), which put aside the
+// item it replaced.
+enum class JournalChange { Move, Copy, Link, Remove, Comment, Create };
 
 char const* journalChangeName(JournalChange change);
 std::optional<JournalChange> journalChangeFromName(std::string_view name);

@@ -75,6 +75,7 @@ UndoReport RunUndo::undo(RunRecords const& run)
             break;
         case JournalChange::Copy:
         case JournalChange::Link:
+        case JournalChange::Create:
             reverseCopy(*it);
             break;
         case JournalChange::Remove:
@@ -126,6 +127,9 @@ void RunUndo::reverseCopy(RecordedChange const& change)
             ours = change.made && *at == *change.made;
         else if (change.change == JournalChange::Link)
             ours = linkLeadsTo(change.target, change.source);
+        else if (change.change == JournalChange::Create)
+            // A written file keeps the identity it had under its temporary name.
+            ours = change.identity && *at == *change.identity;
         else
             ours = looksLikeCopy(change, *at);
         removeIfOurs(change, ours, "changed since the run");

@@ -6,7 +6,8 @@
 // is the one the run moved (same device and inode); a change recorded but never made is recognised (the
 // item is still at its source) and passed over; a copy is removed only when unchanged since the run (same
 // identity, size and modification time), otherwise it stays and is reported; an item the run replaced or
-// removed comes back from the run's folder; a comment is written back. Nothing is ever replaced: an item
+// removed comes back from the run's folder; a comment is written back; a file the run wrote is removed like
+// a copy, and the item it replaced comes back. Nothing is ever replaced: an item
 // that cannot go back names the cause. Removal moves the item into the undo run's own folder. Temporary
 // items that the run's process left beside its targets are removed. When an item could not be put back the
 // undo run is marked incomplete, and the run stays to be undone.

@@ -48,14 +48,24 @@ void ScriptClass::pushTable() const
 void ScriptClass::pushFunction(std::string_view selector) const
 {
     lua_State* L = m_host.state();
-    std::string const key = scriptKeyForSelector(selector);
+    // The script's key is made on the stack: this runs for every message to a script class.
+    char buffer[128];
+    std::string longKey;
+    std::string_view key;
+    if (selector.size() <= sizeof buffer) {
+        std::replace_copy(selector.begin(), selector.end(), buffer, ':', '_');
+        key = std::string_view(buffer, selector.size());
+    } else {
+        longKey = scriptKeyForSelector(selector);
+        key = longKey;
+    }
     for (Class const* c = this; c; c = c->superclass()) {
         auto const* script = dynamic_cast<ScriptClass const*>(c);
         if (!script)
             break;
         script->pushTable();
         // Only what the script stored counts, not the fallbacks of the class table's metatable.
-        for (std::string_view name : { std::string_view(key), selector }) {
+        for (std::string_view name : { key, selector }) {
             lua_pushlstring(L, name.data(), name.size());
             if (lua_rawget(L, -2) == LUA_TFUNCTION) {
                 lua_remove(L, -2);
@@ -95,14 +105,16 @@ Value ScriptClass::invoke(Call const& call, Side side) const
 {
     lua_State* L = m_host.state();
     StackCheck check(L, 0, "ScriptClass::invoke");
-    std::string const callName = std::string(side == Side::Class ? "+[" : "-[") + name() + " "
-        + std::string(call.selector) + "]";
+    // The name for error messages, made only when there is an error.
+    auto const callName = [&] {
+        return std::string(side == Side::Class ? "+[" : "-[") + name() + " " + std::string(call.selector) + "]";
+    };
     pushFunction(call.selector);
     if (lua_isnil(L, -1)) {
         lua_pop(L, 1);
         Class const* native = nativeAncestor(this);
         if (!native)
-            throw BridgeError(callName + ": unrecognized selector");
+            throw BridgeError(callName() + ": unrecognized selector");
         return native->invoke(call, side);
     }
 
@@ -121,13 +133,13 @@ Value ScriptClass::invoke(Call const& call, Side side) const
         m_host.push(call.args[i]);
 
     if (auto failure = protectedCall(L, int(call.args.size()) + 1, 1))
-        throw BridgeError(callName + ": " + *failure);
+        throw BridgeError(callName() + ": " + *failure);
     Value result;
     try {
         result = m_host.toValue(-1);
     } catch (ArgumentError const& e) {
         lua_pop(L, 1);
-        throw BridgeError(callName + ": the result: " + e.what());
+        throw BridgeError(callName() + ": the result: " + e.what());
     }
     lua_pop(L, 1);
     return result;

@@ -29,15 +29,17 @@ Array ActionLogEntry::values() const
 
 Array reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry const& entry)
 {
-    Array rows;
+    // The rows go to the log list as the one argument of addObjects:, moved there rather than copied: this
+    // runs for every file of a run.
+    Array arguments(1, Value(Array()));
     // The log call and the log list see this row's own cause (objc.rowFailure()).
     RowFailureScope const cause(runtime.platform(), entry.status);
     try {
         if (!runtime.findClass("myAppLog"))
-            return rows;
+            return {};
         Value result = runtime.sendToClass("myAppLog", "hLogMyActions:::::::", entry.values());
         if (result.kind() == Kind::Array)
-            rows = result.asArray();
+            arguments.front() = std::move(result);
         else if (!result.isNull())
             systemLog("myAppLog hLogMyActions:::::::: the result is not an array");
     } catch (std::exception const& e) {
@@ -45,12 +47,12 @@ Array reportAction(Runtime& runtime, Value const& logController, Value const& lo
         return {};
     }
     try {
-        runtime.send(logController, "addObjects:", { Value(rows) });
+        runtime.send(logController, "addObjects:", arguments);
         runtime.send(logTable, "reloadData");
     } catch (std::exception const& e) {
         systemLog(e.what());
     }
-    return rows;
+    return std::move(arguments.front().asArray());
 }
 
 }

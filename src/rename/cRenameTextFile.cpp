@@ -2,6 +2,7 @@
 
 #include "core/Class.h"
 #include "fs/FileStore.h"
+#include "fs/JournaledChange.h"
 #include "platform/ActionLogEntry.h"
 #include "platform/Outlets.h"
 #include "platform/Platform.h"
@@ -176,10 +177,11 @@ void cRenameTextFile::hCreateFileNameList(Runtime& runtime)
     auto folder = ChooserPanels(runtime.platform().panels()).chooseFolder(std::string(kFolderPanelTitle));
     if (!folder)
         return;
-    Status cause;
-    cNSFileHandling::hWriteTextFile(*folder + "/" + kFileNameListName, text, &cause);
-    if (!cause.ok())
-        runtime.platform().recordFailure("", cause.message());
+    // Recorded in the run's journal as a file the run made: undo takes it away again and brings back a list
+    // that it replaced.
+    Status const written = journaledWriteFile(runtime.platform().journal(), *folder + "/" + kFileNameListName, text);
+    if (!written.ok())
+        runtime.platform().recordFailure("", written.message());
 }
 
 void cRenameTextFile::registerClass(Runtime& runtime)

@@ -200,6 +200,48 @@ TEST(UndoCommands, AListCopyThatReplacedAnItemBringsItBack)
     EXPECT_EQ(contents(a), (std::map<std::string, std::string> { { "a.jpg", "new a" }, { "b.jpg", "new b" } }));
 }
 
+// The list that `names` writes is a file the run made: undo takes it away while it is as written, keeps it
+// when it was edited since, and brings back an older list that it replaced.
+TEST(UndoCommands, ANameListIsRemovedWhenUnchangedKeptWhenEditedAndTheOlderListComesBack)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", out = bundle.root() / "out dir";
+    writeFile(a / "b \xF0\x9F\x98\x80.jpg", "");
+    writeFile(a / "-a.jpg", "");
+    fs::create_directory(out);
+    fs::path const list = out / "Quodrix_filenamelist.txt";
+    std::string const b = (a / "b \xF0\x9F\x98\x80.jpg").string(), dash = (a / "-a.jpg").string();
+
+    // A new list: undone, it is gone (into the undo run's own folder), and nothing else is left beside it.
+    auto names = bundle.run({ "names", out.string(), b, dash });
+    ASSERT_EQ(names.status, 0) << names.err;
+    EXPECT_EQ(readFile(list), "b \xF0\x9F\x98\x80.jpg\r-a.jpg");
+    auto undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out, "removed\t" + list.string() + "\n");
+    EXPECT_TRUE(fs::is_empty(out));
+
+    // A list that replaced an older one: the older one comes back.
+    writeFile(list, "old.jpg");
+    names = bundle.run({ "names", out.string(), dash });
+    ASSERT_EQ(names.status, 0) << names.err;
+    EXPECT_EQ(readFile(list), "-a.jpg");
+    undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out, "removed\t" + list.string() + "\nrestored\t" + list.string() + "\n");
+    EXPECT_EQ(contents(out), (std::map<std::string, std::string> { { "Quodrix_filenamelist.txt", "old.jpg" } }));
+
+    // A list edited since the run stays and is named; the older one waits in the run's folder rather than
+    // replace it.
+    names = bundle.run({ "names", out.string(), b });
+    ASSERT_EQ(names.status, 0) << names.err;
+    writeFile(list, "edited");
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.err.rfind("quodrix undo: kept " + list.string() + ": changed since the run\n", 0), 0u) << undo.err;
+    EXPECT_EQ(contents(out), (std::map<std::string, std::string> { { "Quodrix_filenamelist.txt", "edited" } }));
+}
+
 TEST(UndoCommands, OptionsAndNothingToUndo)
 {
     ScriptBundle bundle(true);
