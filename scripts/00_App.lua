@@ -274,10 +274,14 @@ function App.logFilePath()
   return objc.paths.logFile
 end
 
+-- A tab or line end in a field would break the row apart, so it is written as "\t", "\n" or "\r". It is
+-- not made a space: a log read back as a rename list must never name another file, and a name holding a
+-- space may well exist beside the one that held the tab.
+local lineBreakers = { ["\t"] = "\\t", ["\n"] = "\\n", ["\r"] = "\\r" }
 local function clean(field)
   local text = type(field) == "string" and field or tostring(field or "")
   if text:find("\t", 1, true) or text:find("\n", 1, true) or text:find("\r", 1, true) then
-    text = text:gsub("[\t\r\n]", " ")
+    text = text:gsub("[\t\r\n]", lineBreakers)
   end
   return text
 end
@@ -342,9 +346,10 @@ App.logFlusher = setmetatable({}, { __gc = function() App.flushLog() end })
 -- A log list that prints each row as it arrives; controllers get it as their log array controller.
 LogPrinter = objc.defineClass("LogPrinter")
 
--- displayNames: show names and paths as App.displayed does (control characters escaped).
+-- displayNames: show names and paths as App.displayed does (control characters escaped), so that no name
+-- can break a row apart or forge one; on unless a caller turns it off.
 function LogPrinter.init(self)
-  self.rows, self.displayNames = {}, false
+  self.rows, self.displayNames = {}, true
   return self
 end
 

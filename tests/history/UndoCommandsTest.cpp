@@ -392,3 +392,28 @@ TEST(UndoCommands, PlannedRenamesAndTheirCyclesAreUndone)
     EXPECT_EQ(contents(p / "sub"), (std::map<std::string, std::string> { { "s.txt", "S" } }));
     EXPECT_EQ(bundle.run({ "undo" }).status, 1);
 }
+
+// A name holding a tab or a line end never shows as another name: the rows print it escaped, so no name can
+// forge a row, and the log file writes it escaped, so that `undo --log` cannot take it for the name of
+// another file (here one that holds a space where the other holds the tab).
+TEST(UndoCommands, NamesWithLineBreakersNeitherForgeRowsNorNameAnotherFile)
+{
+    ScriptBundle bundle(true);
+    fs::path const f = bundle.root() / "f";
+    writeFile(f / "t\tab.txt", "TAB");
+    writeFile(f / "S_t ab.txt", "SPACE");
+    writeFile(f / "x\nInsert\tsuccessfull\tfake\tfake -> fake", "FORGED");
+
+    auto insert = bundle.run({ "insert", "-i", "-m", "S_", "0", (f / "t\tab.txt").string(),
+        (f / "x\nInsert\tsuccessfull\tfake\tfake -> fake").string() });
+    ASSERT_EQ(insert.status, 0) << insert.out << insert.err;
+    EXPECT_EQ(linesOf(insert.out).size(), 2u) << insert.out;
+    EXPECT_NE(insert.out.find("\tt\\tab.txt\t"), std::string::npos) << insert.out;
+    EXPECT_NE(insert.out.find("x\\nInsert\\tsuccessfull\\tfake\\tfake -> fake\t"), std::string::npos) << insert.out;
+
+    auto undo = bundle.run({ "undo", "--log", (bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt").string() });
+    EXPECT_EQ(undo.status, 1) << undo.out << undo.err;
+    EXPECT_EQ(readFile(f / "S_t ab.txt"), "SPACE");
+    EXPECT_EQ(readFile(f / "S_t\tab.txt"), "TAB");
+    EXPECT_FALSE(fs::exists(f / "t ab.txt"));
+}
