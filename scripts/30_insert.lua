@@ -67,6 +67,15 @@ end
 local function complete(options, operands)
   options.files = {}
   options.text, options.positions = operands[1], operands[2]
+  -- The controller reads any text as positions (what is not a number counts as 0); the command takes only
+  -- whole numbers, so that a mistyped position is refused rather than taken for the start of the name.
+  for field in (options.positions .. ";"):gmatch("([^;]*);") do
+    local value = field:match("^%d+$") and math.tointeger(tonumber(field))
+    if not value or value > 2147483647 then
+      return nil, string.format("POSITIONS: \"%s\" is not a whole number of 0 or more (positions are separated by \";\")",
+        field)
+    end
+  end
   for j = 3, #operands do
     local argument = App.absolute(operands[j])
     local missing = App.missing(argument)
