@@ -117,6 +117,10 @@ function Rename.run(options)
   local failures = plan:check()
   local summary = plan:summary()
   options.missed = summary.missed
+  if summary.unsearchable then
+    App.eprintf("quodrix rename: %d name%s left alone: not valid UTF-8, so the expression cannot search %s\n",
+      summary.unsearchable, summary.unsearchable == 1 and "" or "s", summary.unsearchable == 1 and "it" or "them")
+  end
   if options.missed then
     App.eprintf("quodrix rename: not every folder could be read: %s\n", options.missed)
   end

@@ -215,8 +215,10 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
     m_plan.reserve(files.size());
     for (auto const& path : files) {
         NewName made = compiled->apply(path, number, facts);
-        if (!made.matched)
+        if (!made.matched) {
+            m_unsearchable += !made.cause.empty();
             continue;
+        }
         number += step;
         std::string const folder = destination.empty() ? FileStore::parentOf(path) : destination;
         if (!made.cause.empty())
@@ -362,6 +364,8 @@ Value summaryValue(QDRenamePlan const& self)
         { "unchanged", Value(s.unchanged) }, { "planned", Value(pairs - s.done - s.failed - s.unchanged) } };
     if (!self.missed().empty())
         summary["missed"] = Value(self.missed());
+    if (self.unsearchable() > 0)
+        summary["unsearchable"] = Value(self.unsearchable());
     return summary;
 }
 

@@ -45,12 +45,15 @@ public:
     Array logValues(bool executed) const;
     // Why a folder walk of planPattern missed files (a folder it could not read); empty when it read all.
     std::string const& missed() const { return m_missed; }
+    // How many names of the files given could not be searched (not valid UTF-8) and were left alone.
+    std::size_t unsearchable() const { return m_unsearchable; }
     Array rows() const;
 
 private:
     RenamePlan m_plan;
     bool m_executed = false;
     std::string m_missed;
+    std::size_t m_unsearchable = 0;
     std::string m_action = "Rename";
 };
 

@@ -207,7 +207,8 @@ NewName RenamePattern::apply(std::string const& path, std::int64_t number, FileF
     auto [base, extension] = baseAndExtension(fileName);
     std::string const& searched = c.options.ignoreExtension ? base : fileName;
     if (!unicode::toUtf16(searched, unicode::Malformed::Refuse)) {
-        result.matched = true;
+        // A regular expression cannot search a name that is not text: it is left alone, unmatched, and
+        // the cause says why.
         result.cause = "the name is not valid UTF-8";
         return result;
     }
