@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Debian package: built by CPack from the build tree, it holds the executable, the scripts, the
-# manual page and the bash completion under /usr, and the unpacked executable finds its scripts there.
+# The Debian package: built by CPack from the build tree, it holds the executable, the classes module, the
+# scripts, the manual page and the bash completion under /usr, and the unpacked executable finds its
+# scripts and its module there: commands whose classes need Exiv2, Little CMS, SQLite and ICU work.
 set -euo pipefail
 build="$1"
 tmp=$(mktemp -d)
@@ -11,8 +12,8 @@ trap 'rm -rf "$tmp"' EXIT
 deb=$(ls "$tmp"/out/quodrix_*.deb)
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$tmp/files"
-for f in ./usr/bin/quodrix ./usr/share/quodrix/Scripts/99_AppDelegate.lua ./usr/share/man/man1/quodrix.1.gz \
-         ./usr/share/bash-completion/completions/quodrix; do
+for f in ./usr/bin/quodrix ./usr/lib/quodrix/quodrix-classes.so ./usr/share/quodrix/Scripts/99_AppDelegate.lua \
+         ./usr/share/man/man1/quodrix.1.gz ./usr/share/bash-completion/completions/quodrix; do
   grep -qxF "$f" "$tmp/files" || { echo "missing from the package: $f"; cat "$tmp/files"; exit 1; }
 done
 if grep -q "quodrix_tests" "$tmp/files"; then echo "the tests are in the package"; exit 1; fi
@@ -28,4 +29,16 @@ help=$(HOME="$tmp" "$tmp/root/usr/bin/quodrix" help)
 grep -q "^  insert " <<<"$help" || { echo "help: $help"; exit 1; }
 zcat "$tmp/root/usr/share/man/man1/quodrix.1.gz" | grep -q '^\.TH "quodrix" "1"' || { echo "no manual page header"; exit 1; }
 bash -n "$tmp/root/usr/share/bash-completion/completions/quodrix"
+
+# Commands that load the classes module, from the unpacked package.
+q="$tmp/root/usr/bin/quodrix"
+mkdir "$tmp/work"
+cp "$tmp/root/usr/share/quodrix/Samples/Forest.jpg" "$tmp/work/a b.jpg"
+expect() { [ "$1" = "$2" ] || { printf 'expected: %s\ngot: %s\n' "$2" "$1"; exit 1; }; }
+expect "$(HOME="$tmp" "$q" comment "$tmp/work/a b.jpg" "Café ✓" 2>&1 >/dev/null)" "1 comment written"
+expect "$(HOME="$tmp" "$q" comment "$tmp/work/a b.jpg")" "Café ✓"
+expect "$(HOME="$tmp" "$q" meta "$tmp/work/a b.jpg" | head -3 | tr '\n' ' ')" "ColorModel: RGB PixelHeight: 64 PixelWidth: 96 "
+expect "$(HOME="$tmp" "$q" presets save Packaged)" "saved Packaged"
+expect "$(HOME="$tmp" "$q" presets check Packaged)" "Packaged"
+expect "$(HOME="$tmp" "$q" insert -n X 0 "$tmp/work/a b.jpg" 2>/dev/null | cut -f2,3)" "Simulation	a b.jpg"
 echo "the package holds and runs quodrix $version"

@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
-#include "app/NativeClasses.h"
+#include "app/BaseClasses.h"
+#include "app/ClassesModule.h"
 #include "core/Runtime.h"
 #include "lua/LuaHost.h"
 #include "platform/Platform.h"
@@ -34,9 +35,11 @@ int Application::run(std::vector<std::string> const& arguments)
     // Messages follow the user's language; numbers and character classes stay those of the C locale.
     std::setlocale(LC_MESSAGES, "");
     try {
-        Platform platform(resourcesFolder(bundleFolder()));
+        std::filesystem::path const bundle = bundleFolder();
+        Platform platform(resourcesFolder(bundle));
         Runtime runtime(platform);
-        registerNativeClasses(runtime);
+        registerBaseClasses(runtime);
+        ClassesModule::install(runtime, ClassesModule::path(bundle));
         runtime.checkClasses();
         LuaHost host(runtime);
         host.setArguments(arguments);

@@ -26,11 +26,11 @@ void Runtime::registerClass(std::unique_ptr<Class> cls)
         // A loop would make every method lookup of its classes endless.
         if (cls->superclassName() == name)
             throw BridgeError("class " + name + " cannot be its own superclass");
-        for (Class const* c = findClass(cls->superclassName()); c; c = c->superclass())
+        for (Class const* c = registeredClass(cls->superclassName()); c; c = c->superclass())
             if (c->name() == name || c->superclassName() == name)
                 throw BridgeError("class " + name + " cannot be a subclass of " + cls->superclassName()
                     + ", which descends from it");
-        cls->m_superclass = findClass(cls->superclassName());
+        cls->m_superclass = registeredClass(cls->superclassName());
     }
     Class* added = cls.get();
     m_classes.emplace(std::move(name), std::move(cls));
@@ -50,10 +50,44 @@ void Runtime::checkClasses() const
         throw BridgeError("classes whose superclass is not registered: " + missing);
 }
 
-Class const* Runtime::findClass(std::string_view name) const
+Class const* Runtime::registeredClass(std::string_view name) const
 {
     auto it = m_classes.find(name);
     return it == m_classes.end() ? nullptr : it->second.get();
+}
+
+Class const* Runtime::findClass(std::string_view name)
+{
+    if (Class const* cls = registeredClass(name))
+        return cls;
+    if (!m_provider || !m_providedNames.contains(name))
+        return nullptr;
+    // Forgotten before it runs, so that its own registrations and lookups do not call it again; kept for
+    // the next lookup when it fails.
+    ClassProvider provide = std::move(m_provider);
+    m_provider = nullptr;
+    try {
+        provide(*this);
+    } catch (...) {
+        m_provider = std::move(provide);
+        throw;
+    }
+    m_providedNames.clear();
+    return registeredClass(name);
+}
+
+std::vector<std::string> Runtime::classNames() const
+{
+    std::vector<std::string> names;
+    for (auto const& [name, _] : m_classes)
+        names.push_back(name);
+    return names;
+}
+
+void Runtime::setClassProvider(std::set<std::string, std::less<>> names, ClassProvider provide)
+{
+    m_providedNames = std::move(names);
+    m_provider = std::move(provide);
 }
 
 static std::string callName(Class const& cls, Side side, std::string_view selector)

@@ -1,18 +1,22 @@
 #pragma once
 // Runtime: the classes reachable by name, and message sending between scripts and native code.
 //
-// Native classes are registered once at start (registerNativeClasses), in any order; script classes join
-// when a script defines them. A class is linked to its superclass as soon as both are registered;
-// checkClasses() reports a superclass that never came. Every lookup happens at the moment of the call. send() checks the receiver, the selector
-// and the argument count, and reports every failure as a BridgeError that names class and selector. A
-// message to null does nothing and answers null, as a message to nothing does on the original platform.
+// Native classes are registered once, in any order: at start, or by a class provider the first time one of
+// them is looked up. Script classes join when a script defines them. A class is linked to its superclass as
+// soon as both are registered; checkClasses() reports a superclass that never came. Every lookup happens at
+// the moment of the call. send() checks the receiver, the selector and the argument count, and reports every
+// failure as a BridgeError that names class and selector. A message to null does nothing and answers null, as
+// a message to nothing does on the original platform.
 
 #include "core/Value.h"
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quodrix {
 
@@ -32,7 +36,17 @@ public:
     void registerClass(std::unique_ptr<Class> cls);
     // Throws BridgeError naming every class whose superclass is not registered.
     void checkClasses() const;
-    Class const* findClass(std::string_view name) const;
+    // The class of that name; null when there is none. A name that a class provider promises registers the
+    // provider's classes first.
+    Class const* findClass(std::string_view name);
+
+    // Classes registered on demand: the first lookup of one of `names` calls `provide`, which registers
+    // them (and may register others). A provider that throws is asked again at the next such lookup; one
+    // that returns has done its work and is forgotten.
+    using ClassProvider = std::function<void(Runtime&)>;
+    void setClassProvider(std::set<std::string, std::less<>> names, ClassProvider provide);
+    // The names of the classes registered so far, in order; a provider's classes only once it has run.
+    std::vector<std::string> classNames() const;
 
     // Sends selector to a class (ClassRef), an instance (Object) or null. Throws BridgeError, or RaisedError
     // for an error that an operation raises on purpose.
@@ -56,7 +70,11 @@ public:
     void setExitStatus(int status) { m_exitStatus = status; }
 
 private:
+    Class const* registeredClass(std::string_view name) const;
+
     std::map<std::string, std::unique_ptr<Class>, std::less<>> m_classes;
+    std::set<std::string, std::less<>> m_providedNames;
+    ClassProvider m_provider;
     Platform* m_platform;
     bool m_terminateRequested = false;
     int m_exitStatus = 0;

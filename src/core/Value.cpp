@@ -3,14 +3,48 @@
 #include "core/Class.h"
 #include "core/Object.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <glib.h>
 
+#include <dlfcn.h>
+
 namespace quodrix {
+
+namespace {
+
+// GLib's conversions between file names and URIs, loaded at their first use: the executable links no GLib,
+// so that a start that converts nothing does not load it. Loaded once and kept for the life of the process;
+// null when GLib cannot be loaded.
+struct UriFunctions {
+    decltype(&g_filename_to_uri) filenameToUri = nullptr;
+    decltype(&g_filename_from_uri) filenameFromUri = nullptr;
+    decltype(&g_free) free = nullptr;
+};
+
+UriFunctions const* uriFunctions()
+{
+    static std::optional<UriFunctions> const loaded = []() -> std::optional<UriFunctions> {
+        void* glib = dlopen("libglib-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!glib)
+            return std::nullopt;
+        UriFunctions f;
+        f.filenameToUri = reinterpret_cast<decltype(f.filenameToUri)>(dlsym(glib, "g_filename_to_uri"));
+        f.filenameFromUri = reinterpret_cast<decltype(f.filenameFromUri)>(dlsym(glib, "g_filename_from_uri"));
+        f.free = reinterpret_cast<decltype(f.free)>(dlsym(glib, "g_free"));
+        if (!f.filenameToUri || !f.filenameFromUri || !f.free)
+            return std::nullopt;
+        return f;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
+}
 
 std::string_view kindName(Kind kind)
 {
@@ -45,17 +79,21 @@ Url Url::fromPath(std::string const& path)
         std::error_code ec;
         absolute = std::filesystem::absolute(path, ec).string();
     }
-    gchar* uri = g_filename_to_uri(absolute.c_str(), nullptr, nullptr);
+    auto const* glib = uriFunctions();
+    gchar* uri = glib ? glib->filenameToUri(absolute.c_str(), nullptr, nullptr) : nullptr;
     if (!uri)
         return Url { "file://" + absolute };
     Url url { uri };
-    g_free(uri);
+    glib->free(uri);
     return url;
 }
 
 bool Url::isFile() const
 {
-    return text.size() >= 7 && g_ascii_strncasecmp(text.c_str(), "file://", 7) == 0;
+    static constexpr std::string_view scheme = "file://";
+    return text.size() >= scheme.size() && std::equal(scheme.begin(), scheme.end(), text.begin(), [](char a, char b) {
+        return a == (b >= 'A' && b <= 'Z' ? char(b - 'A' + 'a') : b);
+    });
 }
 
 std::optional<std::string> Url::path() const
@@ -63,11 +101,12 @@ std::optional<std::string> Url::path() const
     // A NUL would cut the text short where GLib reads it.
     if (!isFile() || text.find('\0') != std::string::npos)
         return std::nullopt;
-    gchar* filename = g_filename_from_uri(text.c_str(), nullptr, nullptr);
+    auto const* glib = uriFunctions();
+    gchar* filename = glib ? glib->filenameFromUri(text.c_str(), nullptr, nullptr) : nullptr;
     if (!filename)
         return std::nullopt;
     std::string result(filename);
-    g_free(filename);
+    glib->free(filename);
     return result;
 }
 

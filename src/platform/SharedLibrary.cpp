@@ -6,12 +6,15 @@
 
 namespace quodrix {
 
-std::unique_ptr<SharedLibrary> SharedLibrary::load(std::string const& name)
+std::unique_ptr<SharedLibrary> SharedLibrary::load(std::string const& name, std::string* error)
 {
     void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         char const* why = dlerror();
-        systemLog("cannot load " + name + ": " + (why ? why : "unknown error"));
+        std::string const message = why ? why : "unknown error";
+        systemLog("cannot load " + name + ": " + message);
+        if (error)
+            *error = message;
         return nullptr;
     }
     return std::make_unique<SharedLibrary>(handle);

@@ -13,8 +13,9 @@ namespace quodrix {
 
 class SharedLibrary {
 public:
-    // The library of that name (e.g. "libcurl.so.4"), or null when it cannot be loaded.
-    static std::unique_ptr<SharedLibrary> load(std::string const& name);
+    // The library of that name (e.g. "libcurl.so.4") or path, or null when it cannot be loaded; `error`,
+    // when given, then receives the loader's message.
+    static std::unique_ptr<SharedLibrary> load(std::string const& name, std::string* error = nullptr);
 
     // Points `pointer` at the function of that name; false (and null) when the library has none.
     template<typename Function>

@@ -1,6 +1,7 @@
 // Registering classes: a name is taken once; a class names its superclass and classes register in any
 // order; a superclass that never comes, or a loop of superclasses, is reported.
 
+#include "app/BaseClasses.h"
 #include "app/NativeClasses.h"
 #include "core/BridgeError.h"
 #include "core/Class.h"
@@ -75,4 +76,42 @@ TEST(Runtime, ASuperclassThatNeverComesOrALoopIsReported)
     EXPECT_THROW(ClassBuilder<Object>(runtime, "B", "A"), BridgeError);
     EXPECT_EQ(runtime.findClass("B"), nullptr);
     EXPECT_THROW(ClassBuilder<Object>(runtime, "Self", "Self"), BridgeError);
+}
+
+TEST(Runtime, AClassProviderRunsAtTheFirstLookupOfAClassItPromises)
+{
+    Platform platform;
+    Runtime runtime { platform };
+    registerBaseClasses(runtime);
+    int calls = 0;
+    bool fail = true;
+    runtime.setClassProvider({ "Late", "Later" }, [&](Runtime& r) {
+        ++calls;
+        if (fail)
+            throw BridgeError("not this time");
+        // Lookups from inside the provider do not call it again.
+        EXPECT_EQ(r.findClass("Later"), nullptr);
+        ClassBuilder<Object>(r, "Late", "NSObject").method("who", [](Call const&) { return Value("late"); });
+        ClassBuilder<Object>(r, "Later", "Late");
+    });
+    // Names it does not promise, and a class whose superclass it promises, leave it alone.
+    EXPECT_EQ(runtime.findClass("Unknown"), nullptr);
+    ClassBuilder<Object>(runtime, "Early", "Late");
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(checkMessage(runtime), "classes whose superclass is not registered: Early (superclass Late)");
+
+    // A provider that fails fails the lookup, and is asked again at the next one.
+    EXPECT_THROW(runtime.findClass("Later"), BridgeError);
+    EXPECT_EQ(calls, 1);
+    fail = false;
+    Class const* later = runtime.findClass("Later");
+    ASSERT_NE(later, nullptr);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(checkMessage(runtime), "complete");
+    EXPECT_EQ(runtime.send(Value(runtime.instantiate("Early")), "who").asString(), "late");
+
+    // Once it has run it is forgotten.
+    EXPECT_EQ(runtime.findClass("Unknown"), nullptr);
+    EXPECT_NE(runtime.findClass("Late"), nullptr);
+    EXPECT_EQ(calls, 2);
 }

@@ -320,11 +320,19 @@ TEST_F(RenameCommand, ControlCharactersShowEscaped)
     make({ { "tab\there.jpg", "" }, { std::string("bad\xFFname.jpg"), "" } });
     auto run = rename({ "here", "there", at("tab\there.jpg") });
     EXPECT_EQ("Rename\tSimulation\ttab\\there.jpg\t" + at("tab\\there.jpg") + " -> " + at("tab\\tthere.jpg") + "\n", run.out);
+    // A name that is not text cannot be searched: it is left alone and not numbered, and the command says so.
     auto invalid = rename({ "name", "n", at("bad\xFFname.jpg") });
     EXPECT_EQ(1, invalid.status);
-    EXPECT_EQ("Rename\tSimulation\tbad\\xFFname.jpg\t" + dir().string() + "/bad\\xFFname.jpg -> \twould fail: the name is not "
-              "valid UTF-8\n",
-        invalid.out);
+    EXPECT_EQ("", invalid.out);
+    EXPECT_EQ("quodrix rename: 1 name left alone: not valid UTF-8, so the expression cannot search it\n"
+              "quodrix rename: nothing to rename\n",
+        invalid.err);
+    make({ { "img_1.jpg", "" }, { "img_2.jpg", "" } });
+    auto numbered = rename({ "-x", "^[a-z]+_\\d+", "p{n}", dir().string() });
+    EXPECT_EQ(0, numbered.status) << numbered.err;
+    EXPECT_EQ(readFile(dir() / "p1.jpg"), "") << numbered.out;
+    EXPECT_EQ(readFile(dir() / "p2.jpg"), "") << numbered.out;
+    EXPECT_TRUE(fs::exists(dir() / "bad\xFFname.jpg"));
 }
 
 }

@@ -60,6 +60,8 @@ ScriptBundle::ScriptBundle(bool withAppScripts)
     std::filesystem::create_directories(m_dir.path() / "share" / "quodrix" / "Scripts");
     std::filesystem::create_directories(home());
     std::filesystem::copy_file(QUODRIX_EXECUTABLE, executable());
+    std::filesystem::create_directories(classesModule().parent_path());
+    std::filesystem::copy_file(QUODRIX_CLASSES_MODULE, classesModule());
     if (withAppScripts) {
         for (auto const& entry : std::filesystem::directory_iterator(std::string(QUODRIX_SOURCE_DIR) + "/scripts"))
             std::filesystem::copy_file(entry.path(), m_dir.path() / "share" / "quodrix" / "Scripts" / entry.path().filename());

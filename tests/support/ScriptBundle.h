@@ -1,6 +1,7 @@
 #pragma once
 // ScriptBundle: a throw-away bundle in a temporary folder (bin/quodrix, a copy of the built executable,
-// and share/quodrix/Scripts/ with the test's own scripts), and a way to run it and see what it did.
+// lib/quodrix/quodrix-classes.so, a copy of the built classes module, and share/quodrix/Scripts/ with the
+// test's own scripts), and a way to run it and see what it did.
 
 #include <filesystem>
 #include <map>
@@ -53,6 +54,7 @@ public:
     std::filesystem::path const& root() const { return m_dir.path(); }
     std::filesystem::path home() const { return m_dir.path() / "home"; }
     std::filesystem::path executable() const { return m_dir.path() / "bin" / "quodrix"; }
+    std::filesystem::path classesModule() const { return m_dir.path() / "lib" / "quodrix" / "quodrix-classes.so"; }
 
 private:
     TempDir m_dir;

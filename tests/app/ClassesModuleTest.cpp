@@ -1,0 +1,134 @@
+// The classes module: the executable registers the base classes and loads the others, with the libraries
+// they need, the first time a script asks for one. Checked on the runtime with the whole library linked, and
+// on copies of the built executable and module: which libraries a start maps, and what a missing module
+// says.
+
+#include "app/BaseClasses.h"
+#include "app/ClassesModule.h"
+#include "app/NativeClasses.h"
+#include "core/BridgeError.h"
+#include "core/Runtime.h"
+#include "platform/Platform.h"
+#include "support/ScriptBundle.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace quodrix;
+using quodrix::test::RunResult;
+using quodrix::test::ScriptBundle;
+using quodrix::test::TempDir;
+using quodrix::test::writeFile;
+
+namespace {
+
+// The libraries that only the module's classes need.
+std::vector<std::string> const heavyLibraries { "libexiv2.so", "liblcms2.so", "libicuuc.so", "libicui18n.so",
+    "libsqlite3.so", "libgio-2.0.so", "libplist-2.0.so" };
+
+// A script that prints the file names of the libraries its process maps, after `before` has run.
+std::string mapsScript(std::string const& before)
+{
+    return before + R"(
+local seen = {}
+for line in io.lines("/proc/self/maps") do
+  local name = line:match("/([^/]+%.so[^/]*)$")
+  if name and not seen[name] then seen[name] = true; print(name) end
+end
+)";
+}
+
+std::vector<std::string> heavyIn(std::string const& maps)
+{
+    std::vector<std::string> found;
+    for (auto const& library : heavyLibraries)
+        if (maps.find("\n" + library) != std::string::npos || maps.rfind(library, 0) == 0)
+            found.push_back(library);
+    return found;
+}
+
+std::string lookupError(Runtime& runtime, std::string const& name)
+{
+    try {
+        runtime.findClass(name);
+        return "no error";
+    } catch (BridgeError const& e) {
+        return e.what();
+    }
+}
+
+}
+
+TEST(ClassesModule, ItsNamesAreThoseOfTheClassesItRegisters)
+{
+    Platform platform;
+    Runtime base { platform };
+    registerBaseClasses(base);
+    std::vector<std::string> const baseNames = base.classNames();
+    Runtime all { platform };
+    registerNativeClasses(all);
+    std::set<std::string, std::less<>> moduleNames;
+    for (auto const& name : all.classNames())
+        if (std::find(baseNames.begin(), baseNames.end(), name) == baseNames.end())
+            moduleNames.insert(name);
+    EXPECT_EQ(moduleNames, ClassesModule::classNames());
+    EXPECT_NE(base.findClass("NSObject"), nullptr);
+    EXPECT_NE(base.findClass("NSApp"), nullptr);
+}
+
+TEST(ClassesModule, AModuleThatDoesNotLoadFailsTheLookupWithTheLoadersReason)
+{
+    TempDir bundle;
+    std::string const module = ClassesModule::path(bundle.path()).string();
+    EXPECT_EQ(module, bundle.str() + "/lib/quodrix/quodrix-classes.so");
+    Platform platform;
+    Runtime runtime { platform };
+    registerBaseClasses(runtime);
+    ClassesModule::install(runtime, module);
+    // Base classes and names of no class need no module.
+    EXPECT_NE(runtime.findClass("NSWindow"), nullptr);
+    EXPECT_EQ(runtime.findClass("AppDelegate"), nullptr);
+    EXPECT_EQ(lookupError(runtime, "mMeta"), "cannot load the native classes from " + module + ": " + module
+        + ": cannot open shared object file: No such file or directory");
+    // Asked again: a file that is not a module.
+    std::filesystem::create_directories(bundle.path() / "lib" / "quodrix");
+    writeFile(module, "not a module\n");
+    EXPECT_EQ(lookupError(runtime, "cToolBox"), "cannot load the native classes from " + module + ": " + module
+        + ": file too short");
+}
+
+TEST(ClassesModule, AnEmptyScriptStartMapsNoneOfTheModulesLibraries)
+{
+    ScriptBundle bundle;
+    RunResult const quiet = bundle.runScript(mapsScript(""));
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_NE(quiet.out.find("liblua5.4-c++.so"), std::string::npos) << quiet.out;
+    EXPECT_EQ(heavyIn(quiet.out), std::vector<std::string> {}) << quiet.out;
+    EXPECT_EQ(quiet.out.find("quodrix-classes.so"), std::string::npos) << quiet.out;
+
+    // The first lookup of a module class maps the module and every library it needs.
+    RunResult const loaded = bundle.runScript(mapsScript("assert(objc.mMeta)"));
+    ASSERT_EQ(loaded.status, 0) << loaded.err;
+    EXPECT_EQ(heavyIn(loaded.out), heavyLibraries) << loaded.out;
+    EXPECT_NE(loaded.out.find("quodrix-classes.so"), std::string::npos) << loaded.out;
+}
+
+TEST(ClassesModule, AStartWithoutTheModuleRunsUntilAScriptNeedsIt)
+{
+    ScriptBundle bundle;
+    std::filesystem::remove(bundle.classesModule());
+    RunResult const base = bundle.runScript("print(objc.NSObject ~= nil, objc.NoSuchClass)");
+    EXPECT_EQ(base.status, 0) << base.err;
+    EXPECT_EQ(base.out, "true\tnil\n");
+
+    RunResult const needed = bundle.runScript("print(pcall(function() return objc.cToolBox end))");
+    std::string const module = bundle.classesModule().string();
+    EXPECT_EQ(needed.status, 0) << needed.err;
+    EXPECT_EQ(needed.out, "false\tcannot load the native classes from " + module + ": " + module
+        + ": cannot open shared object file: No such file or directory\n");
+}
