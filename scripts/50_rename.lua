@@ -70,9 +70,18 @@ local function complete(parsed, operands)
     if #operands < 3 then return nil, "FIND, REPLACE and at least one file are needed" end
     parsed.find, parsed.replace = operands[1], operands[2]
     parsed.arguments = {}
-    for j = 3, #operands do parsed.arguments[#parsed.arguments + 1] = App.absolute(operands[j]) end
+    for j = 3, #operands do
+      local argument = App.absolute(operands[j])
+      local missing = App.missing(argument)
+      if missing then return nil, missing end
+      parsed.arguments[#parsed.arguments + 1] = argument
+    end
   end
-  if parsed.destination then parsed.destination = App.absolute(parsed.destination) end
+  if parsed.destination then
+    parsed.destination = App.absolute(parsed.destination)
+    local missing = App.missing(parsed.destination, "folder")
+    if missing then return nil, "the destination " .. missing end
+  end
   return parsed
 end
 

@@ -16,14 +16,26 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
   local args = {}
   for i = 2, #objc.arguments do args[#args + 1] = objc.arguments[i] end
   local name = table.remove(args, 1)
-  if name == "help" and App.commands[args[1] or ""] and App.commands[args[1]].main then
-    io.stdout:write(App.helpText(App.commands[args[1]]))
+  local helped = name == "help" and App.commands[args[1] or ""]
+  if helped then
+    -- A command that reads its own command line gives its usage for --help.
+    local status = 0
+    if helped.main then io.stdout:write(App.helpText(helped)) else status = helped.run({ "--help" }) or 0 end
+    objc.NSApp:setExitStatus_(status)
     objc.NSApp:terminate_(nil)
     return
   end
   if name == nil then
     -- No command is a usage error like any missing argument.
     App.eprintf("quodrix: no command given\n")
+    usage(io.stderr)
+    objc.NSApp:setExitStatus_(2)
+    objc.NSApp:terminate_(nil)
+    return
+  end
+  if (name == "help" and args[1] ~= nil) or ((name == "--version" or name == "version") and #args > 0) then
+    -- help names a command that does not exist, or version is given something it does not take.
+    App.eprintf("quodrix: %s\n", name == "help" and "unknown command '" .. args[1] .. "'" or name .. " takes no argument")
     usage(io.stderr)
     objc.NSApp:setExitStatus_(2)
     objc.NSApp:terminate_(nil)

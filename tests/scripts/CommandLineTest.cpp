@@ -77,6 +77,19 @@ TEST(CommandLine, VersionAndTheCommandList)
     auto unknown = bundle.run({ "frobnicate" });
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(firstLine(unknown.err), "quodrix: unknown command 'frobnicate'\n");
+    auto helpUnknown = bundle.run({ "help", "frobnicate" });
+    EXPECT_EQ(helpUnknown.status, 2);
+    EXPECT_EQ(firstLine(helpUnknown.err), "quodrix: unknown command 'frobnicate'\n");
+    auto versionExtra = bundle.run({ "version", "x" });
+    EXPECT_EQ(versionExtra.status, 2);
+    EXPECT_EQ(firstLine(versionExtra.err), "quodrix: version takes no argument\n");
+    // help COMMAND gives the same text as COMMAND --help, for every command.
+    for (std::string const command : { "insert", "rename", "history", "undo" }) {
+        auto viaHelp = bundle.run({ "help", command });
+        EXPECT_EQ(viaHelp.status, 0) << command;
+        EXPECT_EQ(viaHelp.out, bundle.run({ command, "--help" }).out) << command;
+        EXPECT_EQ(viaHelp.out.rfind("usage: quodrix " + command, 0), 0u) << viaHelp.out;
+    }
 }
 
 TEST(CommandLine, RefusedCommandLinesExitTwoWithTheUsage)
@@ -107,6 +120,9 @@ TEST(CommandLine, RefusedCommandLinesExitTwoWithTheUsage)
         { { "rename", "--step=two", "a", "b", a }, "quodrix rename: --step two: not a whole number\n" },
         { { "rename", "a", "b" }, "quodrix rename: FIND, REPLACE and at least one file are needed\n" },
         { { "rename" }, "quodrix rename: missing arguments\n" },
+        { { "rename", "-x", "a", "b", dir.str() + "/nonexist" }, "quodrix rename: " + dir.str() + "/nonexist: no such file or folder\n" },
+        { { "rename", "-x", "-d", dir.str() + "/nonexist", "a", "b", a },
+            "quodrix rename: the destination " + dir.str() + "/nonexist: no such file or folder\n" },
         { { "list", a, a, a }, "quodrix list: too many arguments: " + a + "\n" },
         { { "list", "-s", "|", a, dir.str() }, "quodrix list: --separator |: not one of ;, ,, tab, semicolon, comma\n" },
         { { "names", dir.str() }, "quodrix names: missing arguments\n" },
