@@ -12,11 +12,15 @@ mkdir -p "$out"
 benchmarks=(
   "start-up|bash $here/startup/run.sh $build"
   "insert renaming|bash $here/rename/run.sh $build"
+  "pattern renaming|bash $here/rename/pattern.sh $build"
+  "journal|bash $here/journal/run.sh $build"
   "collection|bash $here/collect/run.sh $build"
   "comment write|bash $here/meta/comment-bench.sh $build"
   "list reader and copy|sh $here/files/run.sh $build"
   "action-type query|python3 $here/presets/checkForActionType.py $build"
 )
+# The million-file benchmark (bench/scale/run.sh) makes its tree for several minutes: SCALE=1 adds it.
+if [ "${SCALE:-0}" = 1 ]; then benchmarks+=("a million files|bash $here/scale/run.sh $build"); fi
 
 for entry in "${benchmarks[@]}"; do
   name=${entry%%|*}; command=${entry#*|}
@@ -36,7 +40,7 @@ for entry in "${benchmarks[@]}"; do
   file="$out/$(echo "$name" | tr ' ' '-').txt"
   # The lines that compare: "x loop", "x walk", "x lua", "x shell", "quodrix / exiv2", and the files
   # benchmark's per-tool lines.
-  grep -E ' x [a-z]+|quodrix / |^  (awk|bare|ours|cp|hCopyFileTo|hReadMfrLog)' "$file" 2>/dev/null \
+  grep -E ' x [a-z]+|[0-9.]+ *x|ratio|quodrix / |^  (awk|bare|ours|cp|hCopyFileTo|hReadMfrLog)' "$file" 2>/dev/null \
     | sed "s/^ *//; s/^/$(printf '%-22s ' "$name")/" || printf '%-22s %s\n' "$name" "(no result)"
 done
 echo "(whole outputs in $out)"
