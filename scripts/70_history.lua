@@ -108,10 +108,19 @@ local function undoFromLog(logPath)
     App.eprintf("quodrix undo: %s\n", problem)
     return 1
   end
-  local placeholder = os.tmpname()
-  local temp = placeholder .. ".txt"
-  os.remove(placeholder)
-  local out = assert(io.open(temp, "wb"))
+  -- The rename list is written into a folder of its own in the temporary folder, removed at the end.
+  local made, folder = pcall(objc.makeTemporaryFolder, "quodrix-undo-")
+  if not made then
+    App.eprintf("quodrix undo: %s\n", tostring(folder))
+    return 1
+  end
+  local temp = folder .. "/reversal.txt"
+  local out = io.open(temp, "wb")
+  if not out then
+    objc.removeTemporaryFolder(folder)
+    App.eprintf("quodrix undo: cannot write %s\n", temp)
+    return 1
+  end
   out:write(App.logHeader, "\n", table.concat(run.lines, "\n"), "\n")
   out:close()
   local source
@@ -126,7 +135,7 @@ local function undoFromLog(logPath)
     end
   end
   if not source then
-    os.remove(temp)
+    objc.removeTemporaryFolder(folder)
     App.eprintf("quodrix undo: none of the renamed files is where the log left it\n")
     return 1
   end
@@ -137,7 +146,7 @@ local function undoFromLog(logPath)
     destination = run.inputFolder .. "/",
     overwrite = run.inputFolder == run.outputFolder,
   })
-  os.remove(temp)
+  objc.removeTemporaryFolder(folder)
   if summary.alert then
     App.eprintf("quodrix undo: %s\n", summary.alert)
     return 2
