@@ -16,7 +16,7 @@ usage: quodrix store copy SOURCE DESTPATH
        quodrix store temp SOURCE NEWNAME
   copy, move   a copy of SOURCE at DESTPATH, or SOURCE moved there; an existing DESTPATH is never replaced
   beside       a copy of SOURCE in its own folder under NEWNAME (one name, no "/")
-  temp         a copy of SOURCE in the temporary folder (~/Temp) under NEWNAME
+  temp         a copy of SOURCE in the temporary folder (~/Temp, made when missing) under NEWNAME
 Prints the status word ("successfull" or "Failed", with the cause after a tab) on standard output and
 a summary line ("1 copied", "1 failed") on standard error.
 ]],
@@ -33,6 +33,8 @@ a summary line ("1 copied", "1 failed") on standard error.
     end
     source = App.absolute(source)
     if mode == "copy" or mode == "move" then destination = App.absolute(destination) end
+    -- The toolbox stores into the temporary folder only when it exists; the command makes it first.
+    if mode == "temp" then objc.cNSFileHandling:new():hCreateDirectory_(objc.cToolBox:hGetTempDir()) end
     local status = objc.cToolBox:send(how[mode].selector, source, destination)
     if status == "successfull" then
       App.printf("%s\n", status)

@@ -66,6 +66,15 @@ TEST(CommandFaults, StoreBesideTakesANameNotAPath)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "1 moved\n");
     EXPECT_EQ(readFile(dir / "moved.jpg"), "x");
+    // temp makes the temporary folder when the home folder has none, and never replaces what is there.
+    fs::remove_all(bundle.home() / "Temp");
+    r = bundle.run({ "store", "temp", "moved.jpg", "t.jpg" });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(bundle.home() / "Temp/t.jpg"), "x");
+    r = bundle.run({ "store", "temp", "moved.jpg", "t.jpg" });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Failed\t" + (dir / "moved.jpg").string() + " to " + (bundle.home() / "Temp/t.jpg").string()
+            + ": would replace an existing item\n");
 }
 
 // The demo works in a folder of its own under ~/Temp and removes it; --keep keeps it and says where.
