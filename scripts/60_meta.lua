@@ -90,8 +90,10 @@ cause after a tab) and a summary line on standard error. The write is logged in 
       meta:hiDoNothing_(path)
       local notice = fields.tfExifUserComment:stringValue()
       if meta:hGetExifUc_(path) == "" then
-        App.eprintf("quodrix comment: %s: %s: %s\n", path, notice,
-          notice == "NotSupported" and "not an image that can be read" or "the image has no user comment")
+        -- The field holds the controller's notice, or nothing when the comment is there but empty.
+        local why = notice == "NotSupported" and "not an image that can be read"
+          or (notice == "" and "the image's user comment is empty" or "the image has no user comment")
+        App.eprintf("quodrix comment: %s: %s%s\n", path, notice ~= "" and notice .. ": " or "", why)
         return App.FAILED
       end
       App.printf("%s\n", notice)

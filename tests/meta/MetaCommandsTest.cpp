@@ -35,6 +35,13 @@ TEST(MetaCommands, MetaPrintsTheTreeAndCommentReadsAndWrites)
     r = bundle.run({ "comment", image });
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x91\x8B\n");
+    // An empty comment is there but says nothing: told as such, with no empty notice word.
+    std::string const empty = (dir / "empty.jpg").string();
+    std::filesystem::copy_file(image, empty);
+    ASSERT_EQ(bundle.run({ "comment", empty, "" }).status, 0);
+    r = bundle.run({ "comment", empty });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quodrix comment: " + empty + ": the image's user comment is empty\n");
 
     // The write is in the application log, as every logged action is.
     std::string logFile = readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
