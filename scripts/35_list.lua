@@ -101,6 +101,20 @@ local function report(name, summary)
   return 0
 end
 
+-- How many non-empty lines of a rename list the reader leaves out; 0 for an application log, whose header
+-- and short lines are left out by design.
+local function linesLeftOut(path, separator)
+  local file = io.open(path, "rb")
+  if not file then return 0 end
+  local text = file:read("a")
+  file:close()
+  if text:find(App.logHeader, 1, true) then return 0 end
+  local lines = 0
+  for line in text:gmatch("[^\r\n]+") do lines = lines + 1 end
+  local pairs = objc.cNSFileHandling:new():hReadMfrLog__(path, separator) or {}
+  return math.max(lines - #pairs, 0)
+end
+
 local function withSlash(folder)
   if folder ~= "" and folder:sub(-1) ~= "/" then return folder .. "/" end
   return folder
@@ -282,6 +296,13 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
     if summary.loaded == 0 then
       App.eprintf("quodrix list: the list holds no usable line\n")
       return App.FAILED
+    end
+    -- The reader leaves out every line that is not one pair; the command says how many it left out, so
+    -- that a mistyped separator does not pass unseen.
+    local leftOut = linesLeftOut(options.list, separatorTexts[parsed.separator or ";"])
+    if leftOut > 0 then
+      App.eprintf("quodrix list: %d line%s of %s %s not one pair (present name, separator, new name): left out\n",
+        leftOut, leftOut == 1 and "" or "s", operands[1], leftOut == 1 and "is" or "are")
     end
     local predicted = summary.predicted or 0
     App.summary({ { summary.rows - summary.failed - summary.simulated, options.overwrite and "renamed" or "copied" },

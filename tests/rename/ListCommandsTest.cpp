@@ -148,3 +148,18 @@ TEST(ListCommands, AnySpellingOfTheSourceFolderRenamesInPlace)
         }
     }
 }
+
+// A line that is not one pair (a mistyped separator) is left out by the reader; the command says how many.
+TEST(ListCommands, LinesLeftOutAreCounted)
+{
+    ScriptBundle bundle(true);
+    fs::path const f = bundle.root() / "f";
+    writeFile(f / "a.txt", "a");
+    writeFile(f / "b.txt", "b");
+    writeFile(bundle.root() / "mixed.txt", "a.txt;A1.txt\r\nb.txt,B1.txt\n\nc;d;e\n");
+    auto run = bundle.run({ "list", (bundle.root() / "mixed.txt").string(), f.string() });
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "quodrix list: 2 lines of " + (bundle.root() / "mixed.txt").string()
+            + " are not one pair (present name, separator, new name): left out\n1 renamed\n");
+    EXPECT_EQ(contents(f), (std::map<std::string, std::string> { { "A1.txt", "a" }, { "b.txt", "b" } }));
+}
