@@ -25,6 +25,8 @@ local historyUsage = [[
 usage: quodrix history
   the runs that changed files, newest first: id, date, counts of changes done and failed, whether the run
   was undone (or did not finish), and its command line
+  the counts are of the changes recorded in the run's journal: an undo counts the items it moved back or
+  removed, not the items it found it could not touch (those it printed as failed without trying a change)
 options:
   -h, --help  this text
 ]]

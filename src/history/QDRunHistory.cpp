@@ -4,11 +4,16 @@
 #include "fs/RunJournal.h"
 #include "history/RunHistory.h"
 #include "history/RunUndo.h"
+#include "history/RunsLock.h"
 #include "meta/mMeta.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
 
+#include <cerrno>
+#include <charconv>
 #include <memory>
+#include <signal.h>
+#include <unistd.h>
 
 namespace quodrix {
 
@@ -32,6 +37,25 @@ char const* wordOf(UndoLine::Word word)
         break;
     }
     return "failed";
+}
+
+// The process of a run that has not finished, when it still lives: a run id ends with "-<process id>".
+std::optional<long> liveProcessOf(RunRecords const& records)
+{
+    if (records.ended)
+        return std::nullopt;
+    auto const dash = records.id.rfind('-');
+    long pid = 0;
+    if (dash == std::string::npos)
+        return std::nullopt;
+    auto const* first = records.id.data() + dash + 1;
+    auto const* last = records.id.data() + records.id.size();
+    auto [end, error] = std::from_chars(first, last, pid);
+    if (error != std::errc() || end != last || pid <= 0 || pid == long(getpid()))
+        return std::nullopt;
+    if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
+        return std::nullopt;
+    return pid;
 }
 
 }
@@ -60,13 +84,28 @@ Value QDRunHistory::runs()
 Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& id)
 {
     Dictionary answer;
-    RunHistory history(runsFolder());
-    std::string problem;
-    RunSummary const* run = history.runToUndo(id, problem);
-    if (!run) {
+    auto refuse = [&answer](std::string const& problem) {
         answer["problem"] = Value(problem);
         answer["lines"] = Value(Array {});
         return Value(std::move(answer));
+    };
+    // Held while the run is chosen and this undo's journal begins: another undo waits, then sees it.
+    RunsLock lock(runsFolder());
+    if (!lock.status())
+        return refuse(lock.status().message());
+    RunHistory history(runsFolder());
+    std::string problem;
+    RunSummary const* run = history.runToUndo(id, problem);
+    if (!run)
+        return refuse(problem);
+    // The undo runs of this run made before: what they took back is not done again.
+    std::vector<RunRecords> earlier;
+    for (auto const& other : history.runs()) {
+        if (other.records.undoes != run->records.id || other.undone)
+            continue;
+        if (auto pid = liveProcessOf(other.records))
+            return refuse("run " + run->records.id + " is being undone by process " + std::to_string(*pid));
+        earlier.push_back(other.records);
     }
 
     Platform& platform = runtime.platform();
@@ -76,13 +115,18 @@ Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& 
         own = std::make_unique<RunJournal>(runsFolder(), "undo " + run->records.id);
         journal = own.get();
     }
+    journal->setUndoes(run->records.id);
+    Status const opened = journal->open();
+    lock.release();
+    if (!opened)
+        return refuse(opened.message());
     RunUndo undo(*journal, [&runtime](std::string const& path, std::string const& comment) {
         runtime.platform().clearLastFailure();
         if (mMeta::hSetExifData(runtime, path, comment) == mMeta::kOK)
             return Status();
         return Status::refused(runtime.platform().lastFailure().value_or("the comment could not be written"));
     });
-    UndoReport report = undo.undo(run->records);
+    UndoReport report = undo.undo(run->records, earlier);
     if (own) {
         if (Status finished = own->finish(); !finished)
             report.lines.push_back({ UndoLine::Word::Failed, own->path(), finished.message() });

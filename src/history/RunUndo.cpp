@@ -54,10 +54,31 @@ void RunUndo::add(UndoLine::Word word, std::string const& path, std::string deta
     m_report.lines.push_back({ word, path, std::move(detail) });
 }
 
-UndoReport RunUndo::undo(RunRecords const& run)
+bool RunUndo::takenBack(std::string const& from, std::string const& to) const
+{
+    return m_takenBack.contains({ from, to });
+}
+
+UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& earlier)
 {
     m_report = {};
     m_folders.clear();
+    m_takenBack.clear();
+    for (auto const& before : earlier) {
+        for (auto const& step : before.changes) {
+            if (step.change == JournalChange::Move) {
+                // A move without an outcome was made when its item stands at its target.
+                bool const made = step.outcome == ChangeOutcome::Done
+                    || (step.outcome == ChangeOutcome::Unknown && sameItem(ItemIdentity::at(step.target), step.identity));
+                if (made)
+                    m_takenBack.insert({ step.source, step.target });
+            } else if (step.change == JournalChange::Remove
+                && (step.outcome == ChangeOutcome::Done
+                    || (step.outcome == ChangeOutcome::Unknown && sameItem(ItemIdentity::at(step.aside), step.identity)))) {
+                m_takenBack.insert({ step.source, std::string() });
+            }
+        }
+    }
     m_journal.setUndoes(run.id);
     if (Status opened = m_journal.open(); !opened) {
         add(UndoLine::Word::Failed, m_journal.path(), opened.message());
@@ -96,10 +117,17 @@ UndoReport RunUndo::undo(RunRecords const& run)
 
 void RunUndo::reverseMove(RecordedChange const& change)
 {
+    if (takenBack(change.target, change.source)) {
+        bringBackAside(change);
+        return;
+    }
     auto const at = ItemIdentity::at(change.target);
     auto const source = ItemIdentity::at(change.source);
+    // Onto another file system the item at the target is a new one, found by what its copy keeps.
+    bool const movedAcross = at && !source && change.outcome != ChangeOutcome::Failed && change.identity
+        && at->device != change.identity->device && looksLikeCopy(change, *at);
     bool const ours = sameItem(at, change.identity)
-        || (change.outcome == ChangeOutcome::Done && sameItem(at, change.made));
+        || (change.outcome == ChangeOutcome::Done && sameItem(at, change.made)) || movedAcross;
     if (ours) {
         Status moved = journaledPlaceItem(&m_journal, Placement::Move, Existing::Kept, change.target, change.source);
         if (moved)
@@ -120,6 +148,10 @@ void RunUndo::reverseMove(RecordedChange const& change)
 
 void RunUndo::reverseCopy(RecordedChange const& change)
 {
+    if (takenBack(change.target, "")) {
+        bringBackAside(change);
+        return;
+    }
     auto const at = ItemIdentity::at(change.target);
     if (at && !sameItem(at, change.targetBefore) && change.outcome != ChangeOutcome::Failed) {
         bool ours = false;
@@ -152,6 +184,8 @@ void RunUndo::removeIfOurs(RecordedChange const& change, bool ours, char const* 
 
 void RunUndo::reverseRemove(RecordedChange const& change)
 {
+    if (takenBack(change.aside, change.source))
+        return;
     if (!ItemIdentity::at(change.aside)) {
         if (!sameItem(ItemIdentity::at(change.source), change.identity) && change.outcome == ChangeOutcome::Done)
             add(UndoLine::Word::Failed, change.source, "the removed item is gone from " + change.aside);
@@ -178,7 +212,7 @@ void RunUndo::reverseComment(RecordedChange const& change)
 
 void RunUndo::bringBackAside(RecordedChange const& change)
 {
-    if (change.aside.empty() || !ItemIdentity::at(change.aside))
+    if (change.aside.empty() || takenBack(change.aside, change.target) || !ItemIdentity::at(change.aside))
         return;
     m_folders.insert(FileStore::parentOf(change.aside));
     Status moved = journaledPlaceItem(&m_journal, Placement::Move, Existing::Kept, change.aside, change.target);

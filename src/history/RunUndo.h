@@ -11,6 +11,11 @@
 // that cannot go back names the cause. Removal moves the item into the undo run's own folder. Temporary
 // items that the run's process left beside its targets are removed. When an item could not be put back the
 // undo run is marked incomplete, and the run stays to be undone.
+//
+// A move onto another file system makes a new item at the target: when the source is gone and the item
+// at the target keeps the source's size and modification time on another device, it is the one the run
+// moved. Changes that an earlier undo of the same run already took back (its journal says so, or the disk
+// shows its move made) are passed over silently, so that a second undo reports only what is still to do.
 
 #include "fs/Status.h"
 #include "history/RunRecords.h"
@@ -43,7 +48,8 @@ public:
 
     RunUndo(RunJournal& journal, CommentWriter writeComment);
 
-    UndoReport undo(RunRecords const& run);
+    // `earlier`: the undo runs of `run` made before (and not themselves undone).
+    UndoReport undo(RunRecords const& run, std::vector<RunRecords> const& earlier = {});
 
 private:
     void reverseMove(RecordedChange const& change);
@@ -53,11 +59,14 @@ private:
     void bringBackAside(RecordedChange const& change);
     void removeIfOurs(RecordedChange const& change, bool ours, char const* whyKept);
     void add(UndoLine::Word word, std::string const& path, std::string detail);
+    // Whether an earlier undo moved the item from `from` to `to`, or removed `from` (empty `to`).
+    bool takenBack(std::string const& from, std::string const& to) const;
 
     RunJournal& m_journal;
     CommentWriter m_writeComment;
     UndoReport m_report;
     std::set<std::string> m_folders;
+    std::set<std::pair<std::string, std::string>> m_takenBack;
 };
 
 }

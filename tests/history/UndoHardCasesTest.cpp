@@ -1,0 +1,226 @@
+// quodrix undo in the hard cases: a move onto another file system cut short by a kill, an undo run after
+// an undo that could not put everything back, two undo processes at once, and what history counts.
+
+#include "fs/FsTestSupport.h"
+#include "support/ScriptBundle.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+#include <unistd.h>
+
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> contents(fs::path const& folder)
+{
+    std::map<std::string, std::string> result;
+    for (auto const& entry : fs::directory_iterator(folder))
+        result[entry.path().filename().string()] = readFile(entry.path());
+    return result;
+}
+
+fs::path runsFolder(ScriptBundle const& bundle)
+{
+    return bundle.home() / ".local/state/quodrix/runs";
+}
+
+std::vector<fs::path> journals(ScriptBundle const& bundle)
+{
+    std::vector<fs::path> found;
+    for (auto const& entry : fs::directory_iterator(runsFolder(bundle)))
+        if (entry.path().extension() == ".journal")
+            found.push_back(entry.path());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string idOf(fs::path const& journal)
+{
+    return journal.stem().string();
+}
+
+// Files of 20 KB in `folder`, named a.bin, b.bin, ...
+std::map<std::string, std::string> makeFiles(fs::path const& folder, int count)
+{
+    std::map<std::string, std::string> made;
+    for (int i = 0; i < count; ++i) {
+        std::string name = std::string(1, char('a' + i % 26)) + std::to_string(i / 26) + ".bin";
+        made[name] = std::string(20000, char('A' + i % 26)) + std::to_string(i);
+        writeFile(folder / name, made[name]);
+    }
+    return made;
+}
+
+}
+
+// A kill after the last file's copy was placed on the other file system and its source removed, before
+// its outcome was written (it goes out with the end record): the copy is a new item there, recognised by
+// its size and modification time, and goes back.
+TEST(UndoHardCases, AMoveOntoAnotherFileSystemCutBeforeItsOutcomeGoesBack)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", t = bundle.root() / "T";
+    fs::create_directories(t);
+    SmallTmpfs tmpfs(t, "8m");
+    if (!tmpfs.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    auto const made = makeFiles(a, 3);
+    auto run = bundle.run({ "insert", "-m", "-d", t.string(), "P_", "0", a.string() });
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(fs::is_empty(a));
+
+    fs::path const journal = journals(bundle).at(0);
+    std::string const text = readFile(journal);
+    auto const cut = text.rfind("\nO ");
+    ASSERT_NE(cut, std::string::npos);
+    writeFile(journal, text.substr(0, cut + 1));
+
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.err, "undo " + idOf(journal) + ": 3 restored\n");
+    EXPECT_EQ(contents(a), made);
+    EXPECT_TRUE(fs::is_empty(t));
+}
+
+// The same cut, but the copy was edited since: it is not the item the run moved there and stays.
+TEST(UndoHardCases, AnEditedCopyOnAnotherFileSystemStays)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", t = bundle.root() / "T";
+    fs::create_directories(t);
+    SmallTmpfs tmpfs(t, "8m");
+    if (!tmpfs.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    writeFile(a / "only.bin", std::string(20000, 'x'));
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-d", t.string(), "P_", "0", a.string() }).status, 0);
+    fs::path const journal = journals(bundle).at(0);
+    std::string const text = readFile(journal);
+    writeFile(journal, text.substr(0, text.rfind("\nO ") + 1));
+    writeFile(t / "P_only.bin", "edited");
+
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.err, "quodrix undo: cannot restore " + (t / "P_only.bin").string()
+            + ": not the item the run moved there (replaced since)\n"
+            "undo " + idOf(journal) + ": 0 restored, 1 failed\n");
+    EXPECT_EQ(readFile(t / "P_only.bin"), "edited");
+}
+
+// Across file systems every item that went back is a new item at its source; a second undo passes over
+// what the first put back and names only what is still to do; once mended, a third one finishes.
+TEST(UndoHardCases, ASecondUndoDoesOnlyWhatIsLeft)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", t = bundle.root() / "T";
+    fs::create_directories(t);
+    SmallTmpfs tmpfs(t, "8m");
+    if (!tmpfs.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    auto const made = makeFiles(a, 5);
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-d", t.string(), "P_", "0", a.string() }).status, 0);
+    std::string const id = idOf(journals(bundle).at(0));
+    writeFile(a / "a0.bin", "someone else's");
+    std::string const failure = "quodrix undo: cannot restore " + (t / "P_a0.bin").string() + ": "
+        + (t / "P_a0.bin").string() + " to " + (a / "a0.bin").string() + ": would replace an existing item\n";
+
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.err, failure + "undo " + id + ": 4 restored, 1 failed\n");
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.out, "");
+    EXPECT_EQ(undo.err, failure + "undo " + id + ": 0 restored, 1 failed\n");
+
+    fs::remove(a / "a0.bin");
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out, "restored\t" + (a / "a0.bin").string() + "\n");
+    EXPECT_EQ(undo.err, "undo " + id + ": 1 restored\n");
+    EXPECT_EQ(contents(a), made);
+    EXPECT_TRUE(fs::is_empty(t));
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.err, "quodrix undo: nothing to undo: every run in " + runsFolder(bundle).string() + " is undone\n");
+}
+
+// An undo run that has not finished and whose process lives keeps its run from being undone again; one
+// whose process is gone (killed) does not.
+TEST(UndoHardCases, ARunBeingUndoneByALiveProcessIsNotTakenAgain)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", b = bundle.root() / "B";
+    writeFile(a / "a.jpg", "1");
+    fs::create_directory(b);
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-d", b.string(), "X_", "0", a.string() }).status, 0);
+    std::string const id = idOf(journals(bundle).at(0));
+    auto undoJournal = [&](std::string const& pid) {
+        std::string const undoId = "20000101-000000.000000-" + pid;
+        writeFile(runsFolder(bundle) / (undoId + ".journal"),
+            "quodrix-journal 1\nrun " + undoId + "\nstarted 1\ncommand undo\nundoes " + id + "\n");
+        return runsFolder(bundle) / (undoId + ".journal");
+    };
+
+    fs::path const live = undoJournal(std::to_string(getpid()));
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.err, "quodrix undo: run " + id + " is being undone by process " + std::to_string(getpid()) + "\n");
+    undo = bundle.run({ "undo", id });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.err, "quodrix undo: run " + id + " is being undone by process " + std::to_string(getpid()) + "\n");
+    EXPECT_EQ(readFile(b / "X_a.jpg"), "1");
+
+    fs::remove(live);
+    undoJournal("999999999");
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.err, "undo " + id + ": 1 restored\n");
+    EXPECT_EQ(readFile(a / "a.jpg"), "1");
+}
+
+// Two undo processes started together on one run: one takes it back, the other is refused (the run is
+// being undone, or undone already) and changes nothing.
+TEST(UndoHardCases, TwoUndosAtOnceTakeTheRunBackOnce)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", b = bundle.root() / "B";
+    fs::create_directory(b);
+    std::map<std::string, std::string> made;
+    for (int i = 0; i < 300; ++i) {
+        made["f" + std::to_string(i) + ".jpg"] = std::to_string(i);
+        writeFile(a / ("f" + std::to_string(i) + ".jpg"), std::to_string(i));
+    }
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-d", b.string(), "X_", "0", a.string() }).status, 0);
+    std::string const id = idOf(journals(bundle).at(0));
+
+    fs::path const r = bundle.root();
+    std::string const one = "unset XDG_STATE_HOME XDG_DATA_HOME XDG_CONFIG_HOME; export HOME='" + bundle.home().string()
+        + "' LANG=C.UTF-8; '" + bundle.executable().string() + "' undo >/dev/null 2>'" + r.string() + "/err";
+    auto both = runCommand(one + "1' & p1=$!; " + one + "2' & p2=$!; wait $p1; echo $? >'" + r.string()
+        + "/status1'; wait $p2; echo $? >'" + r.string() + "/status2'");
+    ASSERT_EQ(both.status, 0) << both.err;
+    std::multiset<std::string> statuses { readFile(r / "status1"), readFile(r / "status2") };
+    EXPECT_EQ(statuses, (std::multiset<std::string> { "0\n", "1\n" }));
+    std::string const refused = readFile(r / (readFile(r / "status1") == "1\n" ? "err1" : "err2"));
+    std::string const beingUndone = "quodrix undo: run " + id + " is being undone by process ";
+    std::string const undoneAlready
+        = "quodrix undo: nothing to undo: every run in " + runsFolder(bundle).string() + " is undone\n";
+    EXPECT_TRUE(refused == undoneAlready || refused.starts_with(beingUndone)) << refused;
+    EXPECT_EQ(contents(a), made);
+    EXPECT_TRUE(fs::is_empty(b));
+}
+
+// history says what its counts are.
+TEST(UndoHardCases, HistoryHelpSaysWhatItCounts)
+{
+    ScriptBundle bundle(true);
+    auto help = bundle.run({ "history", "--help" });
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("the counts are of the changes recorded in the run's journal: an undo counts the items it"
+                  " moved back or\n  removed, not the items it found it could not touch"),
+        std::string::npos)
+        << help.out;
+}
