@@ -130,6 +130,15 @@ std::string shortCause(Status const& status, std::string const& source, std::str
     return message;
 }
 
+// Whether a move failed only because its target exists.
+bool isTaken(Status const& status)
+{
+    std::string_view const message = status.message();
+    std::string_view const ending = kWouldReplace;
+    return status.error() == 0 && message.size() >= ending.size()
+        && message.substr(message.size() - ending.size()) == ending;
+}
+
 }
 
 void RenamePlan::add(std::string source, std::string target)
@@ -301,7 +310,8 @@ bool RenamePlan::runChain(std::vector<std::size_t> const& order)
 
 // A cycle c0 -> c1 -> ... -> c(k-1) -> c0, each pair's target being the next one's source: c0 steps aside
 // to a temporary name, c(k-1) ... c1 follow, then c0 leaves the temporary name for its target. Should a
-// step fail, the steps made are reversed, so the cycle ends as it began.
+// step fail, the steps made are reversed, so the cycle ends as it began; should a step back fail too, the
+// pairs still moved are done, and the first source is given its own name or a visible one beside it.
 bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
 {
     PlannedRename& first = m_pairs[cycle.front()];
@@ -342,20 +352,47 @@ bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
         failure = shortCause(last, temporary, first.target);
         fail(cycle.front(), failure);
     }
-    // Back as it was: the moves made, last first, then the first source from its temporary name.
+    // Back as it was: the moves made, last first. A move that cannot be taken back stays made, and so do the
+    // ones made before it, whose old names it still holds: those pairs are done, and only the pairs whose
+    // move back succeeded are undone.
     std::string const undone = "undone: a rename of its cycle failed (" + failure + ")";
-    for (auto it = made.rbegin(); it != made.rend(); ++it) {
-        PlannedRename& pair = m_pairs[*it];
+    std::size_t kept = 0;  // made[0 .. kept) stay made
+    for (std::size_t k = made.size(); k-- > 0;) {
+        PlannedRename& pair = m_pairs[made[k]];
         if (Status back = move(pair.target, pair.source); !back) {
-            fail(*it, "a rename of its cycle failed and it could not be moved back: " + back.message());
-            markRest(cycle, 0, undone);
+            kept = k + 1;
+            break;
+        }
+        fail(made[k], undone);
+    }
+    for (std::size_t k = 0; k < kept; ++k) {
+        m_pairs[made[k]].state = PairState::Done;
+        m_pairs[made[k]].cause.clear();
+    }
+    markRest(cycle, 1, "not done: a rename of its cycle failed (" + failure + ")");
+    // The first source leaves the temporary name: for its own name when that is free, else for a visible
+    // name beside it, so that no item is left under a hidden name alone.
+    if (kept == 0) {
+        Status back = move(temporary, first.source);
+        if (back) {
+            if (first.state == PairState::Planned)
+                fail(cycle.front(), undone);
             return false;
         }
-        fail(*it, undone);
     }
-    if (Status back = move(temporary, first.source); !back)
-        fail(cycle.front(), "a rename of its cycle failed and it is left as " + temporary + ": " + back.message());
-    markRest(cycle, 0, undone);
+    std::string const stranded = first.source + ".quodrix-stranded";
+    Status placed;
+    std::string visible;
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        visible = attempt == 1 ? stranded : stranded + "-" + std::to_string(attempt);
+        placed = move(temporary, visible);
+        if (placed || !isTaken(placed))
+            break;  // placed, or a failure other than a taken name
+    }
+    if (placed)
+        fail(cycle.front(), "a rename of its cycle failed (" + failure + ") and it could not be moved back: it is now " + visible);
+    else
+        fail(cycle.front(), "a rename of its cycle failed and it is left as " + temporary + ": " + placed.message());
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <gtest/gtest.h>
 
 using namespace quodrix;
@@ -288,6 +289,132 @@ TEST_F(RenamePlanTest, ARenameFailingAtAnyStepLosesNothingAndLeavesACycleWhole)
         EXPECT_TRUE(untouched || done) << failing;
         EXPECT_EQ(1u, files.count("d") + files.count("e")) << failing;
     }
+}
+
+// A four-cycle a -> b -> c -> d -> a takes five renames: a aside, d -> a, c -> d, b -> c, aside -> b. Each
+// fails in turn, and with it each rename that takes the cycle back; every row must say where its file is.
+TEST_F(RenamePlanTest, EveryRowOfACycleWhoseStepAndStepBackFailSaysWhereItsFileIs)
+{
+    std::map<std::string, std::string> const original { { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" } };
+    for (int failing = 1; failing <= 5; ++failing) {
+        // Taking back a failure at step f takes f - 1 renames: f - 2 pairs back, then the first one home.
+        std::vector<std::vector<int>> backFailures { {} };
+        for (int back = failing + 1; back <= 2 * failing - 1; ++back)
+            backFailures.push_back({ back });
+        if (failing > 1)
+            backFailures.push_back({ 2 * failing - 1, 2 * failing });  // not home, nor beside it
+        for (auto const& also : backFailures) {
+            std::string const label = "step " + std::to_string(failing) + ", back " + ::testing::PrintToString(also);
+            TempDir dir;
+            for (auto const& [name, data] : original)
+                write(dir.path() / name, data);
+            auto path = [&](std::string const& name) { return (dir.path() / name).string(); };
+            RenamePlan plan;
+            plan.add(path("a"), path("b"));
+            plan.add(path("b"), path("c"));
+            plan.add(path("c"), path("d"));
+            plan.add(path("d"), path("a"));
+            FaultySystemCalls faulty;
+            faulty.fail(Call::Rename, failing, Repeat::Once);
+            for (int nth : also)
+                faulty.failAlso(nth);
+            RenamePlan::Summary summary;
+            {
+                ScopedSystemCalls scoped(faulty);
+                summary = plan.execute(OnFailure::KeepGoing);
+            }
+            EXPECT_EQ(int(1 + also.size()), faulty.failures()) << label;
+
+            std::map<std::string, std::string> files;
+            for (auto const& item : fs::directory_iterator(dir.path())) {
+                std::ifstream in(item.path(), std::ios::binary);
+                files[item.path().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+            }
+            std::multiset<std::string> held;
+            for (auto const& [name, data] : files)
+                held.insert(data);
+            EXPECT_EQ((std::multiset<std::string> { "A", "B", "C", "D" }), held) << label;  // nothing lost
+
+            std::size_t done = 0;
+            std::set<std::string> named;  // the paths the rows say their files are at
+            for (auto const& pair : plan.pairs()) {
+                std::string const data = original.at(fs::path(pair.source).filename().string());
+                std::string at = pair.source;
+                std::string const row = label + ": " + pair.source + ": " + pair.cause;
+                if (pair.state == PairState::Done) {
+                    ++done;
+                    EXPECT_EQ("", pair.cause) << row;
+                    at = pair.target;
+                } else {
+                    ASSERT_EQ(PairState::Failed, pair.state) << row;
+                    for (std::string const where : { "it is now ", "it is left as " }) {
+                        if (auto found = pair.cause.find(where); found != std::string::npos)
+                            at = pair.cause.substr(found + where.size(), pair.cause.find(':', found) - found - where.size());
+                    }
+                }
+                EXPECT_EQ(data, files[at]) << row;
+                named.insert(at);
+                if (pair.cause.find("it is now ") != std::string::npos) {
+                    EXPECT_EQ(pair.source + ".quodrix-stranded", at) << row;  // visible, beside its own place
+                }
+            }
+            EXPECT_EQ(done, summary.done) << label;
+            for (auto const& [file, data] : files) {
+                if (!original.count(fs::path(file).filename().string())) {
+                    EXPECT_TRUE(named.count(file)) << label << ": " << file << " is named by no row";
+                }
+            }
+        }
+    }
+}
+
+TEST_F(RenamePlanTest, AStepBackThatFailsLeavesItsPairDoneAndTheFirstFileBesideItsName)
+{
+    make({ { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" }, { "a.quodrix-stranded", "S" } });
+    RenamePlan plan;
+    plan.add(at("a"), at("b"));
+    plan.add(at("b"), at("c"));
+    plan.add(at("c"), at("d"));
+    plan.add(at("d"), at("a"));
+    FaultySystemCalls faulty;
+    faulty.fail(Call::Rename, 3, Repeat::Once);  // c -> d
+    faulty.failAlso(4);  // d back from a
+    {
+        ScopedSystemCalls scoped(faulty);
+        auto summary = plan.execute(OnFailure::KeepGoing);
+        EXPECT_EQ(1u, summary.done);
+        EXPECT_EQ(3u, summary.failed);
+    }
+    EXPECT_EQ((std::vector<std::string> {
+                  "a -> b: failed: a rename of its cycle failed (Input/output error) and it could not be moved back: "
+                  "it is now " + at("a.quodrix-stranded-2"),
+                  "b -> c: failed: not done: a rename of its cycle failed (Input/output error)",
+                  "c -> d: failed: Input/output error",
+                  "d -> a: done",
+              }),
+        rowsOf(plan));
+    EXPECT_EQ((std::map<std::string, std::string> { { "a", "D" }, { "a.quodrix-stranded", "S" },
+                  { "a.quodrix-stranded-2", "A" }, { "b", "B" }, { "c", "C" } }),
+        contents());
+
+    // Taken back whole, every pair that moved is undone and the one that never moved is not.
+    TempDir dir;
+    for (auto const& [name, data] : std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" } })
+        write(dir.path() / name, data);
+    RenamePlan whole;
+    for (auto const& [from, to] : { std::pair { "a", "b" }, { "b", "c" }, { "c", "d" }, { "d", "a" } })
+        whole.add((dir.path() / from).string(), (dir.path() / to).string());
+    FaultySystemCalls once;
+    once.fail(Call::Rename, 4, Repeat::Once);  // b -> c
+    {
+        ScopedSystemCalls scoped(once);
+        (void)whole.execute(OnFailure::KeepGoing);
+    }
+    EXPECT_EQ((std::vector<std::string> { "a -> b: failed: undone: a rename of its cycle failed (Input/output error)",
+                  "b -> c: failed: Input/output error",
+                  "c -> d: failed: undone: a rename of its cycle failed (Input/output error)",
+                  "d -> a: failed: undone: a rename of its cycle failed (Input/output error)" }),
+        rows(whole, dir.path()));
 }
 
 TEST_F(RenamePlanTest, AMoveIntoAnotherFileSystemCopiesThenRemoves)

@@ -1,5 +1,7 @@
 #include "support/FaultySystemCalls.h"
 
+#include <algorithm>
+
 namespace quodrix::test {
 
 void FaultySystemCalls::fail(Call kind, int first, int count, int error)
@@ -21,8 +23,9 @@ bool FaultySystemCalls::fails(Call kind, std::string const& entry)
     int any = ++m_counts[std::size_t(Call::Any)];
     m_journal.push_back(entry);
     int counted = m_kind == Call::Any ? any : nth;
-    bool chosen = m_first > 0 && (m_kind == Call::Any || m_kind == kind) && counted >= m_first
-        && (m_count == 0 || counted < m_first + m_count);
+    bool const ofKind = m_kind == Call::Any || m_kind == kind;
+    bool chosen = m_first > 0 && ofKind && counted >= m_first && (m_count == 0 || counted < m_first + m_count);
+    chosen = chosen || (ofKind && std::find(m_also.begin(), m_also.end(), counted) != m_also.end());
     if (!chosen)
         return false;
     ++m_failures;

@@ -23,6 +23,9 @@ public:
     void fail(Call kind, int first, int count, int error = EIO);
     void fail(Call kind, int nth, Repeat repeat, int error = EIO) { fail(kind, nth, repeat == Repeat::Once ? 1 : 0, error); }
 
+    // Fails the nth call of the kind chosen by fail() as well (counted the same way), once.
+    void failAlso(int nth) { m_also.push_back(nth); }
+
     int calls(Call kind = Call::Any) const;
     int failures() const { return m_failures; }
     // The calls so far, one line each: "fsync", "unlink /path", "rename /a /b", ...
@@ -66,6 +69,7 @@ private:
     int m_count = 0;
     int m_error = EIO;
     int m_failures = 0;
+    std::vector<int> m_also;
     std::vector<int> m_counts = std::vector<int>(int(Call::Attributes) + 1, 0);
     std::vector<std::string> m_journal;
 };
