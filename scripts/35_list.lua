@@ -273,6 +273,11 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
     local source = App.absolute(operands[2])
     local problem = App.missing(options.list, "file") or App.missing(source)
     if problem then return App.usageError(definition, problem) end
+    -- The list's chooser takes only text and CSV files, as the application's window does.
+    local extension = (options.list:match("%.([^./]*)$") or ""):lower()
+    if extension ~= "txt" and extension ~= "csv" then
+      return App.usageError(definition, operands[1] .. ": a rename list is a .txt or .csv file")
+    end
     local folder = isFolder(source) and source:gsub("/+$", "") or folderOf(source)
     options.source = isFolder(source) and fileIn(source) or source
     if not options.source then

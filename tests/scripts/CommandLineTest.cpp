@@ -98,6 +98,7 @@ TEST(CommandLine, RefusedCommandLinesExitTwoWithTheUsage)
     TempDir dir;
     writeFile(dir / "a.txt", "a");
     std::string const a = (dir / "a.txt").string();
+    writeFile(dir / "pairs.lst", "a.txt;b.txt\n");
     struct Case {
         std::vector<std::string> line;
         std::string message;  // the first line of standard error
@@ -125,6 +126,7 @@ TEST(CommandLine, RefusedCommandLinesExitTwoWithTheUsage)
             "quodrix rename: the destination " + dir.str() + "/nonexist: no such file or folder\n" },
         { { "list", a, a, a }, "quodrix list: too many arguments: " + a + "\n" },
         { { "list", "-s", "|", a, dir.str() }, "quodrix list: --separator |: not one of ;, ,, tab, semicolon, comma\n" },
+        { { "list", dir.str() + "/pairs.lst", dir.str() }, "quodrix list: " + dir.str() + "/pairs.lst: a rename list is a .txt or .csv file\n" },
         { { "names", dir.str() }, "quodrix names: missing arguments\n" },
         { { "store", "copy", a }, "quodrix store: missing arguments\n" },
         { { "store", "swap", a, "b" }, "quodrix store: the first argument is copy, move, beside or temp, not swap\n" },
