@@ -14,14 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::map<std::string, std::string> contents(fs::path const& folder)
-{
-    std::map<std::string, std::string> result;
-    for (auto const& entry : fs::directory_iterator(folder))
-        result[entry.path().filename().string()] = readFile(entry.path());
-    return result;
-}
-
 std::vector<std::string> linesOf(std::string const& text)
 {
     std::vector<std::string> lines;
@@ -63,7 +55,7 @@ TEST(UndoCommands, OddNamesRoundTripThroughAMoveAndItsUndo)
     EXPECT_EQ(insert.status, 1) << insert.err;
     auto store = bundle.run({ "store", "move", (a / "bad\xFF\xFE.jpg").string(), (b / "bad\xFF\xFE.jpg").string() });
     ASSERT_EQ(store.status, 0) << store.err;
-    EXPECT_EQ(contents(b).size(), 5u);
+    EXPECT_EQ(folderContents(b).size(), 5u);
     EXPECT_TRUE(fs::is_empty(a));
 
     // The journal holds the names escaped, one record a line.
@@ -83,7 +75,7 @@ TEST(UndoCommands, OddNamesRoundTripThroughAMoveAndItsUndo)
     EXPECT_EQ(linesOf(undo.out).size(), 4u) << undo.out;
     EXPECT_NE(undo.out.find("restored\t" + (a / "new\\x0aline.jpg").string() + "\n"), std::string::npos) << undo.out;
     EXPECT_TRUE(undo.err.ends_with(": 4 restored\n")) << undo.err;
-    EXPECT_EQ(contents(a), original);
+    EXPECT_EQ(folderContents(a), original);
     EXPECT_TRUE(fs::is_empty(b));
 }
 
@@ -104,8 +96,8 @@ TEST(UndoCommands, ACopyEditedSinceTheRunIsKeptAndNamed)
     std::string const id = runIds(bundle).at(1);
     EXPECT_EQ(undo.err, "quodrix undo: kept " + (b / "C_two.jpg").string() + ": changed since the run\n"
             "undo " + id + ": 0 restored, 2 removed, 1 kept\n");
-    EXPECT_EQ(contents(a), original);
-    EXPECT_EQ(contents(b), (std::map<std::string, std::string> { { "C_two.jpg", "edited" } }));
+    EXPECT_EQ(folderContents(a), original);
+    EXPECT_EQ(folderContents(b), (std::map<std::string, std::string> { { "C_two.jpg", "edited" } }));
 
     // The undone run is marked; the undo run itself is listed too.
     auto history = linesOf(bundle.run({ "history" }).out);
@@ -126,20 +118,20 @@ TEST(UndoCommands, TwoRunsThenUndoTwiceGiveTheOriginalAndASimulationChangesNoHis
     ASSERT_EQ(simulation.status, 0) << simulation.err;
     EXPECT_EQ(runIds(bundle).size(), 1u);
     ASSERT_EQ(bundle.run({ "insert", "-m", "-d", a.string(), "Y_", "0", a.string() }).status, 0);
-    EXPECT_EQ(contents(a).count("Y_X_one.jpg"), 1u);
+    EXPECT_EQ(folderContents(a).count("Y_X_one.jpg"), 1u);
 
     auto undo = bundle.run({ "undo" });
     ASSERT_EQ(undo.status, 0) << undo.err;
-    EXPECT_EQ(contents(a).count("X_one.jpg"), 1u);
+    EXPECT_EQ(folderContents(a).count("X_one.jpg"), 1u);
     undo = bundle.run({ "undo" });
     ASSERT_EQ(undo.status, 0) << undo.err;
-    EXPECT_EQ(contents(a), original);
+    EXPECT_EQ(folderContents(a), original);
 
     // An undo run can itself be undone by its id: the first run's names come back.
     std::string const lastUndo = runIds(bundle).at(0);
     undo = bundle.run({ "undo", lastUndo });
     ASSERT_EQ(undo.status, 0) << undo.err;
-    EXPECT_EQ(contents(a).count("X_one.jpg"), 1u);
+    EXPECT_EQ(folderContents(a).count("X_one.jpg"), 1u);
     undo = bundle.run({ "undo", lastUndo });
     EXPECT_EQ(undo.status, 1);
     EXPECT_EQ(undo.err, "quodrix undo: run " + lastUndo + " is undone already\n");
@@ -153,13 +145,13 @@ TEST(UndoCommands, TwoRunsAtTheSameTimeAreEachUndoneOnTheirOwnAndKeepTheirLogRow
         writeFile(a / ("a" + std::to_string(i) + ".jpg"), "a" + std::to_string(i));
         writeFile(b / ("b" + std::to_string(i) + ".jpg"), "b" + std::to_string(i));
     }
-    auto before = contents(a), beforeB = contents(b);
+    auto before = folderContents(a), beforeB = folderContents(b);
     std::string const q = "HOME='" + bundle.home().string() + "' '" + bundle.executable().string() + "' insert -m -d ";
     auto both = runCommand(q + "'" + a.string() + "' X_ 0 '" + a.string() + "' >/dev/null & " + q + "'" + b.string()
         + "' Y_ 0 '" + b.string() + "' >/dev/null & wait");
     ASSERT_EQ(both.status, 0) << both.err;
-    EXPECT_EQ(contents(a).count("X_a7.jpg"), 1u);
-    EXPECT_EQ(contents(b).count("Y_b7.jpg"), 1u);
+    EXPECT_EQ(folderContents(a).count("X_a7.jpg"), 1u);
+    EXPECT_EQ(folderContents(b).count("Y_b7.jpg"), 1u);
 
     // Both runs' rows are in the log, whole, after one header.
     auto log = linesOf(readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt"));
@@ -176,8 +168,8 @@ TEST(UndoCommands, TwoRunsAtTheSameTimeAreEachUndoneOnTheirOwnAndKeepTheirLogRow
         ASSERT_EQ(undo.status, 0) << undo.err;
         EXPECT_TRUE(undo.err.ends_with(": 300 restored\n")) << undo.err;
     }
-    EXPECT_EQ(contents(a), before);
-    EXPECT_EQ(contents(b), beforeB);
+    EXPECT_EQ(folderContents(a), before);
+    EXPECT_EQ(folderContents(b), beforeB);
 }
 
 TEST(UndoCommands, AListCopyThatReplacedAnItemBringsItBack)
@@ -196,8 +188,8 @@ TEST(UndoCommands, AListCopyThatReplacedAnItemBringsItBack)
     ASSERT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(undo.out, "removed\t" + (b / "y.jpg").string() + "\nremoved\t" + (b / "x.jpg").string() + "\nrestored\t"
             + (b / "x.jpg").string() + "\n");
-    EXPECT_EQ(contents(b), (std::map<std::string, std::string> { { "x.jpg", "old x" } }));
-    EXPECT_EQ(contents(a), (std::map<std::string, std::string> { { "a.jpg", "new a" }, { "b.jpg", "new b" } }));
+    EXPECT_EQ(folderContents(b), (std::map<std::string, std::string> { { "x.jpg", "old x" } }));
+    EXPECT_EQ(folderContents(a), (std::map<std::string, std::string> { { "a.jpg", "new a" }, { "b.jpg", "new b" } }));
 }
 
 // The list that `names` writes is a file the run made: undo takes it away while it is as written, keeps it
@@ -229,7 +221,7 @@ TEST(UndoCommands, ANameListIsRemovedWhenUnchangedKeptWhenEditedAndTheOlderListC
     undo = bundle.run({ "undo" });
     ASSERT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(undo.out, "removed\t" + list.string() + "\nrestored\t" + list.string() + "\n");
-    EXPECT_EQ(contents(out), (std::map<std::string, std::string> { { "Quodrix_filenamelist.txt", "old.jpg" } }));
+    EXPECT_EQ(folderContents(out), (std::map<std::string, std::string> { { "Quodrix_filenamelist.txt", "old.jpg" } }));
 
     // A list edited since the run stays and is named; the older one waits in the run's folder rather than
     // replace it.
@@ -239,7 +231,7 @@ TEST(UndoCommands, ANameListIsRemovedWhenUnchangedKeptWhenEditedAndTheOlderListC
     undo = bundle.run({ "undo" });
     EXPECT_EQ(undo.status, 1);
     EXPECT_EQ(undo.err.rfind("quodrix undo: kept " + list.string() + ": changed since the run\n", 0), 0u) << undo.err;
-    EXPECT_EQ(contents(out), (std::map<std::string, std::string> { { "Quodrix_filenamelist.txt", "edited" } }));
+    EXPECT_EQ(folderContents(out), (std::map<std::string, std::string> { { "Quodrix_filenamelist.txt", "edited" } }));
 }
 
 TEST(UndoCommands, OptionsAndNothingToUndo)
@@ -349,7 +341,7 @@ TEST(UndoCommands, WhatCannotGoBackIsNamedAndTheRunStaysToBeUndone)
     undo = bundle.run({ "undo" });
     EXPECT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(undo.err, "undo " + id + ": 1 restored\n");
-    EXPECT_EQ(contents(a), (std::map<std::string, std::string> { { "a.jpg", "1" }, { "b.jpg", "2" } }));
+    EXPECT_EQ(folderContents(a), (std::map<std::string, std::string> { { "a.jpg", "1" }, { "b.jpg", "2" } }));
     EXPECT_TRUE(fs::is_empty(b));
 }
 
@@ -386,10 +378,10 @@ TEST(UndoCommands, PlannedRenamesAndTheirCyclesAreUndone)
         auto undo = bundle.run({ "undo" });
         ASSERT_EQ(undo.status, 0) << undo.out << undo.err;
     }
-    EXPECT_EQ(contents(p).size(), original.size() + 1);
+    EXPECT_EQ(folderContents(p).size(), original.size() + 1);
     for (auto const& [name, data] : original)
         EXPECT_EQ(readFile(p / name), data) << name;
-    EXPECT_EQ(contents(p / "sub"), (std::map<std::string, std::string> { { "s.txt", "S" } }));
+    EXPECT_EQ(folderContents(p / "sub"), (std::map<std::string, std::string> { { "s.txt", "S" } }));
     EXPECT_EQ(bundle.run({ "undo" }).status, 1);
 }
 

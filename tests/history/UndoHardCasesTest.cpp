@@ -15,14 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::map<std::string, std::string> contents(fs::path const& folder)
-{
-    std::map<std::string, std::string> result;
-    for (auto const& entry : fs::directory_iterator(folder))
-        result[entry.path().filename().string()] = readFile(entry.path());
-    return result;
-}
-
 fs::path runsFolder(ScriptBundle const& bundle)
 {
     return bundle.home() / ".local/state/quodrix/runs";
@@ -82,7 +74,7 @@ TEST(UndoHardCases, AMoveOntoAnotherFileSystemCutBeforeItsOutcomeGoesBack)
     auto undo = bundle.run({ "undo" });
     EXPECT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(undo.err, "undo " + idOf(journal) + ": 3 restored\n");
-    EXPECT_EQ(contents(a), made);
+    EXPECT_EQ(folderContents(a), made);
     EXPECT_TRUE(fs::is_empty(t));
 }
 
@@ -140,7 +132,7 @@ TEST(UndoHardCases, ASecondUndoDoesOnlyWhatIsLeft)
     EXPECT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(undo.out, "restored\t" + (a / "a0.bin").string() + "\n");
     EXPECT_EQ(undo.err, "undo " + id + ": 1 restored\n");
-    EXPECT_EQ(contents(a), made);
+    EXPECT_EQ(folderContents(a), made);
     EXPECT_TRUE(fs::is_empty(t));
     undo = bundle.run({ "undo" });
     EXPECT_EQ(undo.status, 1);
@@ -209,7 +201,7 @@ TEST(UndoHardCases, TwoUndosAtOnceTakeTheRunBackOnce)
     std::string const undoneAlready
         = "quodrix undo: nothing to undo: every run in " + runsFolder(bundle).string() + " is undone\n";
     EXPECT_TRUE(refused == undoneAlready || refused.starts_with(beingUndone)) << refused;
-    EXPECT_EQ(contents(a), made);
+    EXPECT_EQ(folderContents(a), made);
     EXPECT_TRUE(fs::is_empty(b));
 }
 

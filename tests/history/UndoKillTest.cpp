@@ -26,14 +26,6 @@ std::string contentsOf(int i)
     return "file " + std::to_string(i) + " " + std::string(std::size_t(i % 89) * 17, char('a' + i % 26));
 }
 
-std::map<std::string, std::string> contents(fs::path const& folder)
-{
-    std::map<std::string, std::string> result;
-    for (auto const& entry : fs::directory_iterator(folder))
-        result[entry.path().filename().string()] = readFile(entry.path());
-    return result;
-}
-
 // Runs the bundle's executable with the arguments, reads its output until `lines` rows have come (or it
 // ends) and kills it; the rows seen.
 int runAndKill(ScriptBundle const& bundle, std::vector<std::string> arguments, int lines)
@@ -116,7 +108,7 @@ TEST(UndoAfterKill, EveryFileBackAndEveryCopyGone)
         killedInRuns += killedInTheRun;
         auto undo = bundle.run({ "undo" });
         ASSERT_EQ(undo.status, 0) << where << "\n" << undo.err;
-        ASSERT_EQ(contents(source), original) << where;
+        ASSERT_EQ(folderContents(source), original) << where;
         EXPECT_TRUE(fs::is_empty(destination)) << where;
         EXPECT_EQ(temporariesBelow(dir.path()), std::vector<std::string> {}) << where;
         // Nothing is left to undo: the run is marked undone.

@@ -8,18 +8,6 @@
 using namespace quodrix::test;
 namespace fs = std::filesystem;
 
-namespace {
-
-std::map<std::string, std::string> contents(fs::path const& folder)
-{
-    std::map<std::string, std::string> result;
-    for (auto const& entry : fs::directory_iterator(folder))
-        result[entry.path().filename().string()] = readFile(entry.path());
-    return result;
-}
-
-}
-
 TEST(ListCommands, InsertThenUndoRestoresEveryName)
 {
     ScriptBundle bundle(true);
@@ -34,27 +22,27 @@ TEST(ListCommands, InsertThenUndoRestoresEveryName)
     auto run = bundle.run({ "insert", "--move", "--dest", b.string(), "X_", "0", a.string() });
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(fs::is_empty(a));
-    EXPECT_EQ(contents(b).at("X_one.jpg"), "1");
-    EXPECT_EQ(contents(b).at("X_README."), "r");
+    EXPECT_EQ(folderContents(b).at("X_one.jpg"), "1");
+    EXPECT_EQ(folderContents(b).at("X_README."), "r");
     auto undo = bundle.run({ "undo" });
     ASSERT_EQ(undo.status, 0) << undo.err << undo.out;
-    EXPECT_EQ(contents(a), original);
+    EXPECT_EQ(folderContents(a), original);
 
     // Renamed in place, then back.
     fs::remove_all(b);
     run = bundle.run({ "insert", "--move", "--dest", a.string(), "--", "-1", "2", a.string() });
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(contents(a).count("on-1e.jpg"), 1u);
+    EXPECT_EQ(folderContents(a).count("on-1e.jpg"), 1u);
     undo = bundle.run({ "undo" });
     ASSERT_EQ(undo.status, 0) << undo.err << undo.out;
-    EXPECT_EQ(contents(a), original);
+    EXPECT_EQ(folderContents(a), original);
 
     // Repeated undo walks back through the history; with both runs undone there is nothing left.
     undo = bundle.run({ "undo" });
     EXPECT_EQ(undo.status, 1) << undo.err << undo.out;
     EXPECT_EQ(undo.err, "quodrix undo: nothing to undo: every run in " + (bundle.home() / ".local/state/quodrix/runs").string()
             + " is undone\n");
-    EXPECT_EQ(contents(a), original);
+    EXPECT_EQ(folderContents(a), original);
 }
 
 TEST(ListCommands, ListRenamesInPlaceOrIntoAFolder)
@@ -69,11 +57,11 @@ TEST(ListCommands, ListRenamesInPlaceOrIntoAFolder)
     auto simulated = bundle.run({ "list", "-s", ",", "-n", (bundle.root() / "list.csv").string(), a.string() });
     EXPECT_EQ(simulated.status, 0) << simulated.err;
     EXPECT_EQ(simulated.out.find("Rename\tSimulation\ta.jpg\t"), 0u) << simulated.out;
-    EXPECT_EQ(contents(a).size(), 2u);
+    EXPECT_EQ(folderContents(a).size(), 2u);
 
     auto copied = bundle.run({ "list", "-s", ",", "-d", b.string(), (bundle.root() / "list.csv").string(), a.string() });
     EXPECT_EQ(copied.status, 0) << copied.err;
-    EXPECT_EQ(contents(b), (std::map<std::string, std::string> { { "x.jpg", "A" }, { "y.jpg", "B" } }));
+    EXPECT_EQ(folderContents(b), (std::map<std::string, std::string> { { "x.jpg", "A" }, { "y.jpg", "B" } }));
 
     auto wrongSeparator = bundle.run({ "list", (bundle.root() / "list.csv").string(), a.string() });
     EXPECT_EQ(wrongSeparator.status, 1);
@@ -81,7 +69,7 @@ TEST(ListCommands, ListRenamesInPlaceOrIntoAFolder)
 
     auto inPlace = bundle.run({ "list", "--separator", ",", (bundle.root() / "list.csv").string(), (a / "b.jpg").string() });
     EXPECT_EQ(inPlace.status, 0) << inPlace.err;
-    EXPECT_EQ(contents(a), (std::map<std::string, std::string> { { "x.jpg", "A" }, { "y.jpg", "B" } }));
+    EXPECT_EQ(folderContents(a), (std::map<std::string, std::string> { { "x.jpg", "A" }, { "y.jpg", "B" } }));
 
     auto again = bundle.run({ "list", "--separator", ",", (bundle.root() / "list.csv").string(), a.string() });
     EXPECT_EQ(again.status, 1);
@@ -138,12 +126,12 @@ TEST(ListCommands, AnySpellingOfTheSourceFolderRenamesInPlace)
         std::string const label = c.arguments.back() + " from " + c.workingFolder.string();
         if (c.inPlace) {
             EXPECT_EQ(r.status, 1) << label << "\n" << r.out << r.err;
-            EXPECT_EQ(contents(pics), renamed) << label << "\n" << r.out << r.err;
+            EXPECT_EQ(folderContents(pics), renamed) << label << "\n" << r.out << r.err;
             EXPECT_NE(r.out.find("Failed"), std::string::npos) << label;
         } else {
             // The controller sees one folder and asks for the overwrite switch, changing nothing.
             EXPECT_EQ(r.status, 2) << label << "\n" << r.out << r.err;
-            EXPECT_EQ(contents(pics), untouched) << label << "\n" << r.out << r.err;
+            EXPECT_EQ(folderContents(pics), untouched) << label << "\n" << r.out << r.err;
             EXPECT_NE(r.err.find("No overwrite allowed."), std::string::npos) << label;
         }
     }
@@ -161,5 +149,5 @@ TEST(ListCommands, LinesLeftOutAreCounted)
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "quodrix list: 2 lines of " + (bundle.root() / "mixed.txt").string()
             + " are not one pair (present name, separator, new name): left out\n1 renamed\n");
-    EXPECT_EQ(contents(f), (std::map<std::string, std::string> { { "A1.txt", "a" }, { "b.txt", "b" } }));
+    EXPECT_EQ(folderContents(f), (std::map<std::string, std::string> { { "A1.txt", "a" }, { "b.txt", "b" } }));
 }

@@ -13,14 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::map<std::string, std::string> contents(fs::path const& folder)
-{
-    std::map<std::string, std::string> result;
-    for (auto const& entry : fs::directory_iterator(folder))
-        result[entry.path().filename().string()] = readFile(entry.path());
-    return result;
-}
-
 class ListPlanning : public ::testing::Test {
 protected:
     ListPlanning() : m_bundle(true)
@@ -61,7 +53,7 @@ TEST_F(ListPlanning, ASimulationShowsEveryPredictedFailureWithItsCause)
             + row("Simulation", "d", m_long, "\twould fail: File name too long") + row("Simulation", "e f", "g"),
         r.out);
     EXPECT_EQ("1 would be renamed (simulation), 5 would fail (simulation)\n", r.err);
-    EXPECT_EQ(m_original, contents(dir()));
+    EXPECT_EQ(m_original, folderContents(dir()));
     // The log keeps the controller's rows: a simulated row stays "Simulation".
     EXPECT_NE(log().find("\tFile renaming\ta\tRename\ttaken\tSimulation\t" + at("a") + "\t" + at("taken") + "\n"),
         std::string::npos)
@@ -90,7 +82,7 @@ TEST_F(ListPlanning, ARunWhosePlanFailsChangesNothing)
             + row("Failed", "e f", "g", "\tnot done: the plan has failures"),
         r.out);
     EXPECT_EQ("6 failed\nquodrix list: the plan has failures; nothing was done (--keep-going does the rest)\n", r.err);
-    EXPECT_EQ(m_original, contents(dir()));
+    EXPECT_EQ(m_original, folderContents(dir()));
     EXPECT_NE(log().find("\tFile renaming\te f\tRename\tg\tFailed\t" + at("e f") + "\t" + at("g") + "\n"),
         std::string::npos)
         << log();
@@ -109,7 +101,7 @@ TEST_F(ListPlanning, KeptGoingEachFileIsRenamedOrFailsByItself)
     EXPECT_EQ("1 renamed, 5 failed\n", r.err);
     EXPECT_EQ((std::map<std::string, std::string> { { "a", "a" }, { "b", "b" }, { "c", "c" }, { "d", "d" },
                   { "taken", "taken" }, { "g", "e f" } }),
-        contents(dir()));
+        folderContents(dir()));
     EXPECT_NE(log().find("\tFile renaming\te f\tRename\tg\tsuccessfull\t" + at("e f") + "\t" + at("g") + "\n"),
         std::string::npos)
         << log();
@@ -118,7 +110,7 @@ TEST_F(ListPlanning, KeptGoingEachFileIsRenamedOrFailsByItself)
     // Undone from that log, the one file renamed goes back.
     auto undo = m_bundle.run({ "undo" });
     EXPECT_EQ(0, undo.status) << undo.err;
-    EXPECT_EQ(m_original, contents(dir()));
+    EXPECT_EQ(m_original, folderContents(dir()));
 }
 
 TEST_F(ListPlanning, AChainAndASwapRunInPlace)
@@ -138,7 +130,7 @@ TEST_F(ListPlanning, AChainAndASwapRunInPlace)
     EXPECT_EQ("5 renamed\n", r.err);
     EXPECT_EQ((std::map<std::string, std::string> { { "b", "a" }, { "c", "b" }, { "e", "c" }, { "taken", "d" },
                   { "d", "taken" }, { "e f", "e f" } }),
-        contents(dir()));
+        folderContents(dir()));
 }
 
 TEST_F(ListPlanning, CopiesIntoAnotherFolderStillReplaceThere)
@@ -149,6 +141,6 @@ TEST_F(ListPlanning, CopiesIntoAnotherFolderStillReplaceThere)
     auto r = m_bundle.run({ "list", "-d", (m_bundle.root() / "out").string(), list().string(), dir().string() });
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ("2 copied\n", r.err);
-    EXPECT_EQ((std::map<std::string, std::string> { { "z", "a" }, { "y", "b" } }), contents(m_bundle.root() / "out"));
-    EXPECT_EQ(m_original, contents(dir()));
+    EXPECT_EQ((std::map<std::string, std::string> { { "z", "a" }, { "y", "b" } }), folderContents(m_bundle.root() / "out"));
+    EXPECT_EQ(m_original, folderContents(dir()));
 }

@@ -15,14 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::map<std::string, std::string> contents(fs::path const& folder)
-{
-    std::map<std::string, std::string> result;
-    for (auto const& entry : fs::directory_iterator(folder))
-        result[entry.path().filename().string()] = entry.is_directory() ? "<folder>" : readFile(entry.path());
-    return result;
-}
-
 class RenameCommand : public ::testing::Test {
 protected:
     RenameCommand() : m_bundle(true) { fs::create_directories(dir()); }
@@ -75,7 +67,7 @@ TEST_F(RenameCommand, PreviewShowsExactlyWhatExecuteThenDoes)
     EXPECT_EQ(0, preview.status) << preview.err;
     EXPECT_EQ(expected, preview.out);
     EXPECT_EQ("3 would be renamed (simulation)\n", preview.err);
-    EXPECT_EQ(original, contents(dir()));
+    EXPECT_EQ(original, folderContents(dir()));
 
     auto done = rename({ "-x", "--", "IMG_(\\d)", "photo-$1", at("-IMG_3.jpg"), at("IMG_1 holiday.jpg"), dir().string(),
         at("IMG_2 \xF0\x9F\x8C\x8A.jpg"), at("notes.txt") });
@@ -84,7 +76,7 @@ TEST_F(RenameCommand, PreviewShowsExactlyWhatExecuteThenDoes)
     EXPECT_EQ("3 renamed\n", done.err);
     EXPECT_EQ((std::map<std::string, std::string> { { "photo-1 holiday.jpg", "1" }, { "photo-2 \xF0\x9F\x8C\x8A.jpg", "2" },
                   { "-photo-3.jpg", "3" }, { "notes.txt", "n" } }),
-        contents(dir()));
+        folderContents(dir()));
 
     // The application log holds one row per file, as the other commands write it.
     std::string log = readFile(m_bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
@@ -100,7 +92,7 @@ TEST_F(RenameCommand, PreviewShowsExactlyWhatExecuteThenDoes)
     // A run that changed nothing logged nothing; the log of the last real run reverses it.
     auto undo = m_bundle.run({ "undo" });
     EXPECT_EQ(0, undo.status) << undo.err;
-    EXPECT_EQ(original, contents(dir()));
+    EXPECT_EQ(original, folderContents(dir()));
 }
 
 TEST_F(RenameCommand, NameVariablesAndNumbering)
@@ -150,7 +142,7 @@ TEST_F(RenameCommand, FlattenIgnoreExtensionAndAnotherFolder)
     EXPECT_EQ("Rename\tsuccessfull\tCaf\xC3\xA9 cr\xC3\xA8me.jpeg\t" + at("Caf\xC3\xA9 cr\xC3\xA8me.jpeg") + " -> "
             + (m_bundle.root() / "out/cafe_creme.jpeg").string() + "\n",
         run.out);
-    EXPECT_EQ((std::map<std::string, std::string> { { "cafe_creme.jpeg", "c" } }), contents(m_bundle.root() / "out"));
+    EXPECT_EQ((std::map<std::string, std::string> { { "cafe_creme.jpeg", "c" } }), folderContents(m_bundle.root() / "out"));
 }
 
 TEST_F(RenameCommand, AChainOfNumberedNamesRunsInPlace)
@@ -160,7 +152,7 @@ TEST_F(RenameCommand, AChainOfNumberedNamesRunsInPlace)
     EXPECT_EQ(0, run.status) << run.err;
     EXPECT_EQ(executed(row("img_1", "img_2") + row("img_2", "img_3") + row("img_3", "img_4")), run.out);
     EXPECT_EQ((std::map<std::string, std::string> { { "img_2", "one" }, { "img_3", "two" }, { "img_4", "three" } }),
-        contents(dir()));
+        folderContents(dir()));
 }
 
 TEST_F(RenameCommand, SwapAndThreeCycleFromAList)
@@ -171,8 +163,8 @@ TEST_F(RenameCommand, SwapAndThreeCycleFromAList)
     EXPECT_EQ(1, refused.status);
     EXPECT_EQ(std::string("Rename\tFailed\tmissing\tmissing -> m\tnot found in the folders given\n"),
         refused.out.substr(refused.out.rfind('\n', refused.out.size() - 2) + 1));
-    EXPECT_EQ("a.jpg", contents(dir()).begin()->first);
-    EXPECT_EQ("A", contents(dir())["a.jpg"]);
+    EXPECT_EQ("a.jpg", folderContents(dir()).begin()->first);
+    EXPECT_EQ("A", folderContents(dir())["a.jpg"]);
 
     writeFile(m_bundle.root() / "list.txt", "a.jpg\tb.jpg\nb.jpg\ta.jpg\nx\ty\r\ny\tz\r\nz\tx\nmissing\tm\n");
     auto run = rename({ "-xk", "--from-list", (m_bundle.root() / "list.txt").string(), "--separator", "tab", dir().string() });
@@ -182,7 +174,7 @@ TEST_F(RenameCommand, SwapAndThreeCycleFromAList)
         run.out);
     EXPECT_EQ("5 renamed, 1 failed\n", run.err);
     EXPECT_EQ((std::map<std::string, std::string> { { "a.jpg", "B" }, { "b.jpg", "A" }, { "x", "Z" }, { "y", "X" }, { "z", "Y" } }),
-        contents(dir()));
+        folderContents(dir()));
 }
 
 TEST_F(RenameCommand, ConflictsAreRefusedAndNothingChanges)
@@ -206,7 +198,7 @@ TEST_F(RenameCommand, ConflictsAreRefusedAndNothingChanges)
     EXPECT_EQ("2 failed\nquodrix rename: the plan has failures; nothing was renamed (--keep-going renames "
               "the rest)\n",
         refused.err);
-    EXPECT_EQ(original, contents(dir()));
+    EXPECT_EQ(original, folderContents(dir()));
 
     // Every other kind of conflict, from a list; one good pair that waits too.
     std::string const longName(300, 'L');
@@ -220,13 +212,13 @@ TEST_F(RenameCommand, ConflictsAreRefusedAndNothingChanges)
             + failed("e.jpg", longName, "File name too long")
             + failed("f.jpg", "g.jpg", "not done: the plan has failures"),
         listed.out);
-    EXPECT_EQ(original, contents(dir()));
+    EXPECT_EQ(original, folderContents(dir()));
 
     // Told to keep going, the pair that can be done is done.
     auto kept = rename({ "-x", "--keep-going", "--from-list", (m_bundle.root() / "list.txt").string(), dir().string() });
     EXPECT_EQ(1, kept.status);
     EXPECT_EQ("1 renamed, 4 failed\n", kept.err);
-    EXPECT_EQ("f", contents(dir())["g.jpg"]);
+    EXPECT_EQ("f", folderContents(dir())["g.jpg"]);
 }
 
 TEST_F(RenameCommand, CaptureDatesAndTagsFromRealImages)

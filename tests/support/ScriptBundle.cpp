@@ -47,6 +47,14 @@ std::string readFile(std::filesystem::path const& path)
     return s.str();
 }
 
+std::map<std::string, std::string> folderContents(std::filesystem::path const& folder)
+{
+    std::map<std::string, std::string> result;
+    for (auto const& entry : std::filesystem::directory_iterator(folder))
+        result[entry.path().filename().string()] = entry.is_directory() ? "<folder>" : readFile(entry.path());
+    return result;
+}
+
 void writeFile(std::filesystem::path const& path, std::string const& contents)
 {
     std::filesystem::create_directories(path.parent_path());

@@ -63,6 +63,8 @@ private:
 
 std::string readFile(std::filesystem::path const& path);
 void writeFile(std::filesystem::path const& path, std::string const& contents);
+// The items of a folder (not below it): name to contents, a folder's contents as "<folder>".
+std::map<std::string, std::string> folderContents(std::filesystem::path const& folder);
 
 // Runs a command line with a shell and gives its output; for setting up fixtures.
 RunResult runCommand(std::string const& command);
