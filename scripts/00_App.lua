@@ -375,6 +375,33 @@ end
 
 function LogPrinter.reloadData(self) end
 
+-- Logs and prints the rows of a rename plan (QDRenamePlan) as the controllers' rows print: one action-log
+-- row per pair through the script class myAppLog, as the controllers send it, then to the printer. A pair
+-- that failed carries its cause: as the row's cause when the plan was carried out or refused (`executed`),
+-- as "would fail: CAUSE" in a simulation. `shape(values)`, when given, returns the seven log values as the
+-- command logs them, and `rowPath(source)` the input path of a pair's row. Returns the printer.
+function App.reportPlanRows(plan, executed, shape, rowPath)
+  rowPath = rowPath or function(source) return source end
+  local causes = {}
+  for _, row in ipairs(plan:rows()) do
+    if row.state == "failed" then causes[rowPath(row.source)] = row.cause end
+  end
+  local log = objc.class("myAppLog")
+  local printer = ProgressLog:alloc():init()
+  if log == nil then return printer end
+  for _, values in ipairs(plan:logValues()) do
+    if shape then values = shape(values) end
+    local rows = log:hLogMyActions_______(values[1], values[2], values[3], values[4], values[5], values[6], values[7])
+    for _, row in ipairs(rows) do
+      local cause = causes[row.LogIpath]
+      if cause and executed then row.LogCause = cause elseif cause then row.LogPrediction = cause end
+    end
+    printer:addObjects_(rows)
+  end
+  printer:finish()
+  return printer
+end
+
 -- Controls made the way the application's interface file makes them.
 function App.textField(text)
   local field = objc.NSTextField:new()

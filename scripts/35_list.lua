@@ -188,28 +188,14 @@ function ListPlanning.plan(options, folder)
   return planned, causes, failures
 end
 
--- Logs and prints the rows of a plan that ran (or was refused) as the controller's rows print, a failed
--- row with its cause. Returns the printer.
+-- Logs and prints the rows of a plan that ran (or was refused) as the controller's rows print: paths as the
+-- controller gives them, and the new name as the list gives it. Returns the printer.
 local function reportListPlan(planned, folder, destination)
-  local causes = {}
-  for _, row in ipairs(planned:rows()) do
-    if row.state == "failed" then causes[asControllerPath(row.source, folder .. "/")] = row.cause end
-  end
-  local log = objc.class("myAppLog")
-  local printer = ProgressLog:alloc():init()
-  for _, values in ipairs(planned:logValues()) do
+  return App.reportPlanRows(planned, true, function(values)
     local inputPath, outputPath = asControllerPath(values[6], folder .. "/"), asControllerPath(values[7], destination)
-    -- The new name as the list gives it, as the controller logs it.
     local newName = outputPath:sub(1, #destination) == destination and outputPath:sub(#destination + 1) or values[5]
-    local rows = log and log:hLogMyActions_______(values[1], values[2], values[3], values[4], newName, inputPath,
-      outputPath) or {}
-    for _, row in ipairs(rows) do
-      if causes[row.LogIpath] then row.LogCause = causes[row.LogIpath] end
-    end
-    printer:addObjects_(rows)
-  end
-  printer:finish()
-  return printer
+    return { values[1], values[2], values[3], values[4], newName, inputPath, outputPath }
+  end, function(source) return asControllerPath(source, folder .. "/") end)
 end
 
 -- The list loaded by the controller, as every run loads it (its separator line in the system log, the pairs

@@ -38,27 +38,6 @@ local function plan(options)
   return planned, planned:check()
 end
 
--- Logs and prints the rows of a plan that ran (or was refused) as the controller's rows print, a failed
--- row with its cause.
-local function reportPlanRows(planned)
-  local causes = {}
-  for _, row in ipairs(planned:rows()) do
-    if row.state == "failed" then causes[row.source] = row.cause end
-  end
-  local log = objc.class("myAppLog")
-  local printer = ProgressLog:alloc():init()
-  for _, values in ipairs(planned:logValues()) do
-    local rows = log and log:hLogMyActions_______(values[1], values[2], values[3], values[4], values[5], values[6],
-      values[7]) or {}
-    for _, row in ipairs(rows) do
-      if causes[row.LogIpath] then row.LogCause = causes[row.LogIpath] end
-    end
-    printer:addObjects_(rows)
-  end
-  printer:finish()
-  return printer
-end
-
 -- An insert run after its plan: refused when the plan fails (unless keep-going); renames in place by the
 -- plan itself, since chains must be ordered there; otherwise through the controller with every file,
 -- folder by folder when in place.
@@ -74,12 +53,12 @@ function InsertPlanning.run(options)
   if failures > 0 and not options.simulate and not options.keepGoing then
     -- Nothing is done; every file is reported, the ones that would not fail as "not done".
     local summary = planned:execute_(false)
-    local printer = reportPlanRows(planned)
+    local printer = App.reportPlanRows(planned, true)
     return { rows = #printer.rows, failed = summary.failed, simulated = 0, refused = true }
   end
   if options.inPlace and options.overwrite and not options.simulate then
     local summary = planned:execute_(true)
-    local printer = reportPlanRows(planned)
+    local printer = App.reportPlanRows(planned, true)
     return { rows = #printer.rows, failed = summary.failed, simulated = 0 }
   end
   options.logClass, pendingCauses = PlannedInsertLog, causes

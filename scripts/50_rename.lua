@@ -85,30 +85,6 @@ local function complete(parsed, operands)
   return parsed
 end
 
--- One action-log row per change, sent to the script class myAppLog as the controllers send it, and printed
--- as every command prints its rows: a failed row with its cause, a row of the plan that would fail with
--- "would fail: CAUSE". Returns the printer (its rows; a missing log class yields none).
-local function reportRows(plan, executed)
-  local causes = {}
-  for _, row in ipairs(plan:rows()) do
-    if row.state == "failed" then causes[row.source] = row.cause end
-  end
-  local log = objc.class("myAppLog")
-  local printer = ProgressLog:alloc():init()
-  printer.displayNames = true
-  if log == nil then return printer end
-  for _, values in ipairs(plan:logValues()) do
-    local rows = log:hLogMyActions_______(values[1], values[2], values[3], values[4], values[5], values[6], values[7])
-    for _, row in ipairs(rows) do
-      local cause = causes[row.LogIpath]
-      if cause and executed then row.LogCause = cause elseif cause then row.LogPrediction = cause end
-    end
-    printer:addObjects_(rows)
-  end
-  printer:finish()
-  return printer
-end
-
 -- Plans and, when asked, carries out one run. Returns the exit status.
 function Rename.run(options)
   local plan = objc.QDRenamePlan:new()
@@ -140,7 +116,7 @@ function Rename.run(options)
   if options.execute then
     summary = plan:execute_(options.keepGoing or false)
   end
-  reportRows(plan, options.execute)
+  App.reportPlanRows(plan, options.execute)
   if options.execute then
     App.summary({ { summary.done, "renamed" }, { summary.failed, "failed" } })
     if failures > 0 and not options.keepGoing then
