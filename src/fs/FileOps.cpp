@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <random>
+#include <string_view>
 #include <unistd.h>
 
 namespace quodrix {
@@ -310,6 +312,25 @@ std::optional<long> temporaryOwner(std::string_view name)
     return pid;
 }
 
+bool processIsRunning(long pid)
+{
+    if (pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno != EPERM))
+        return false;
+    // The state is the field after the command name, which ends with the last ")".
+    std::string const statPath = "/proc/" + std::to_string(pid) + "/stat";
+    char buffer[512];
+    int const fd = ::open(statPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    ssize_t const n = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    if (n <= 0)
+        return true;
+    std::string_view const stat(buffer, std::size_t(n));
+    auto const close = stat.rfind(')');
+    return close == std::string_view::npos || close + 2 >= stat.size() || stat[close + 2] != 'Z';
+}
+
 void removeStaleTemporaries(std::string const& folder)
 {
     std::vector<std::string> names;
@@ -319,7 +340,7 @@ void removeStaleTemporaries(std::string const& folder)
         auto owner = temporaryOwner(name);
         if (!owner || *owner == long(getpid()))
             continue;
-        if (::kill(pid_t(*owner), 0) != 0 && errno == ESRCH)
+        if (!processIsRunning(*owner))
             (void)removeTree(join(folder, name));
     }
 }

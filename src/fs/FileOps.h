@@ -53,6 +53,10 @@ std::string temporaryNameBeside(std::string const& path);
 std::optional<long> temporaryOwner(std::string_view name);
 // Removes the temporary items in `folder` whose owning process no longer runs; those of a live process
 // (this one included) stay. Best effort: what cannot be removed is left for the next time.
+// Whether the process runs: it exists and has not ended (a killed process that its parent has not yet
+// reaped is a zombie, and counts as ended).
+bool processIsRunning(long pid);
+
 void removeStaleTemporaries(std::string const& folder);
 
 }

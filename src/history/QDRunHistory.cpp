@@ -1,6 +1,7 @@
 #include "history/QDRunHistory.h"
 
 #include "core/Class.h"
+#include "fs/FileOps.h"
 #include "fs/RunJournal.h"
 #include "history/RunHistory.h"
 #include "history/RunUndo.h"
@@ -53,7 +54,7 @@ std::optional<long> liveProcessOf(RunRecords const& records)
     auto [end, error] = std::from_chars(first, last, pid);
     if (error != std::errc() || end != last || pid <= 0 || pid == long(getpid()))
         return std::nullopt;
-    if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
+    if (!processIsRunning(pid))
         return std::nullopt;
     return pid;
 }

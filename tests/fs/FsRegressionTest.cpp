@@ -354,3 +354,28 @@ TEST(FsRegression, ATornCommentWriteKeepsTheImage)
     EXPECT_NE(platform.lastFailure()->find("the file does not read back as written"), std::string::npos);
     EXPECT_TRUE(temporariesBelow(dir.path()).empty());
 }
+
+// A killed process that its parent has not reaped yet is a zombie: it runs no more, so its temporaries are
+// leftovers; a running process keeps its own.
+TEST(FsRegression, AZombiesTemporariesAreLeftoversARunningProcesssAreNot)
+{
+    TempDir dir;
+    pid_t const child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_GT(child, 0);
+    // Wait until the child has ended, without reaping it.
+    siginfo_t info {};
+    ASSERT_EQ(waitid(P_PID, id_t(child), &info, WEXITED | WNOWAIT), 0);
+    std::string const dead = ".quodrix-" + std::to_string(child) + "-0123456789abcdef.partial";
+    std::string const alive = ".quodrix-" + std::to_string(getppid()) + "-0123456789abcdef.partial";
+    writeFile(dir / dead, "half");
+    writeFile(dir / alive, "busy");
+    ASSERT_EQ(temporaryOwner(dead), std::optional<long>(child));
+    EXPECT_FALSE(processIsRunning(child));
+    EXPECT_TRUE(processIsRunning(getppid()));
+    removeStaleTemporaries(dir.str());
+    EXPECT_FALSE(fs::exists(dir / dead));
+    EXPECT_TRUE(fs::exists(dir / alive));
+    waitpid(child, nullptr, 0);
+}
