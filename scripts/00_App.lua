@@ -211,27 +211,9 @@ end
 
 -- A name or path as a row shows it: control characters and bytes that are not UTF-8 as \xHH (tab and
 -- newline as \t and \n), so that every row stays one line of text.
-local named = { ["\t"] = "\\t", ["\n"] = "\\n" }
 function App.displayed(text)
-  text = tostring(text or "")
-  if utf8.len(text) and not text:find("%c") then return text end
-  local parts, i = {}, 1
-  while i <= #text do
-    local char = text:match("^[\xC2-\xF4][\x80-\xBF]*", i)
-    if char and utf8.len(char) == 1 then
-      parts[#parts + 1] = char
-      i = i + #char
-    else
-      local byte = text:sub(i, i)
-      if byte:byte() >= 0x80 or byte:find("%c") then
-        parts[#parts + 1] = named[byte] or string.format("\\x%02X", byte:byte())
-      else
-        parts[#parts + 1] = byte
-      end
-      i = i + 1
-    end
-  end
-  return table.concat(parts)
+  if type(text) ~= "string" then text = tostring(text or "") end
+  return objc.displayed(text)
 end
 
 -- The cause of a failed row as one line of text.

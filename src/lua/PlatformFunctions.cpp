@@ -4,6 +4,7 @@
 #include "core/Runtime.h"
 #include "lua/LuaCall.h"
 #include "lua/LuaHost.h"
+#include "platform/DisplayedText.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
 #include "platform/SystemLog.h"
@@ -247,6 +248,22 @@ int l_appendLog(lua_State* L)
     return 1;
 }
 
+// [-0, +1] objc.displayed(text): the text as a row shows it (platform/DisplayedText.h); the text itself,
+// unchanged, in the common case. This runs for every name and path of every row printed.
+int l_displayed(lua_State* L)
+{
+    size_t length = 0;
+    char const* text = luaL_checklstring(L, 1, &length);
+    std::string_view const view(text, length);
+    if (showsAsItIs(view)) {
+        lua_settop(L, 1);
+        return 1;
+    }
+    std::string const shown = displayedText(view);
+    lua_pushlstring(L, shown.data(), shown.size());
+    return 1;
+}
+
 // [-0, +0] Sets t[name] = a new empty table whose metatable's __index is `index` (t at -1).
 void setIndexedTable(lua_State* L, char const* name, lua_CFunction index)
 {
@@ -281,6 +298,8 @@ void addPlatformFunctions(lua_State* L)
     lua_setfield(L, -2, "isTerminal");
     lua_pushcfunction(L, guarded<l_appendLog>);
     lua_setfield(L, -2, "appendLog");
+    lua_pushcfunction(L, guarded<l_displayed>);
+    lua_setfield(L, -2, "displayed");
     lua_pushcfunction(L, guarded<l_absolutePath>);
     lua_setfield(L, -2, "absolutePath");
     setIndexedTable(L, "paths", guarded<l_pathsIndex>);

@@ -193,6 +193,60 @@ TEST(HostEntries, SystemLogFileItemKindsAndTemporaryFolders)
     EXPECT_TRUE(fs::exists(dir.path()));
 }
 
+// objc.displayed shows names in rows: it must give, byte for byte, what the rule written out in Lua below
+// gives (every valid UTF-8 character that is not a control character as it is, tab and newline named,
+// anything else as \xHH), for chosen cases and for many random byte strings.
+TEST(HostEntries, DisplayedNamesFollowTheRowRuleForEveryByteString)
+{
+    ScriptBundle bundle;
+    auto r = bundle.runScript(R"(
+        local named = { ["\t"] = "\\t", ["\n"] = "\\n" }
+        local function rule(text)
+          local parts, i = {}, 1
+          while i <= #text do
+            local char = text:match("^[\xC2-\xF4][\x80-\xBF]*", i)
+            if char and utf8.len(char) == 1 then
+              parts[#parts + 1] = char
+              i = i + #char
+            else
+              local byte = text:sub(i, i)
+              if byte:byte() >= 0x80 or byte:find("%c") then
+                parts[#parts + 1] = named[byte] or string.format("\\x%02X", byte:byte())
+              else
+                parts[#parts + 1] = byte
+              end
+              i = i + 1
+            end
+          end
+          return table.concat(parts)
+        end
+        local chosen = { "", "plain.jpg", "a\tb\nc\rd\0e\127f", "caf\xC3\xA9", "caf\xC3\xA9\x80", "\xC3", "\xC0\x80",
+          "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF0\x9F\x98\x80.png", "\xF5\x80", "\xFF\xFE", "\xC2\xA0" }
+        for _, text in ipairs(chosen) do print(objc.displayed(text)) end
+        math.randomseed(7)
+        local pieces = { "a", "\t", "\n", "\x7F", "\xC3", "\xA9", "\x80", "\xE2\x82\xAC", "\xF0\x9F", "\x98\x80", "\xED", "\xF4" }
+        local mismatches = 0
+        for n = 1, 20000 do
+          local parts = {}
+          for k = 1, math.random(0, 8) do
+            if math.random(2) == 1 then parts[k] = pieces[math.random(#pieces)] else parts[k] = string.char(math.random(0, 255)) end
+          end
+          local text = table.concat(parts)
+          if objc.displayed(text) ~= rule(text) then
+            mismatches = mismatches + 1
+            if mismatches < 5 then io.stderr:write(string.format("%q\n", text)) end
+          end
+        end
+        print(mismatches, App == nil)
+        objc.NSApp:terminate_(nil)
+    )");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+        "\nplain.jpg\na\\tb\\nc\\x0Dd\\x00e\\x7Ff\ncaf\xC3\xA9\ncaf\\xC3\\xA9\\x80\n\\xC3\n\\xC0\\x80\n\\xE0\\x80\\xAF\n"
+        "\\xED\\xA0\\x80\n\\xF4\\x90\\x80\\x80\n\xF0\x9F\x98\x80.png\n\\xF5\\x80\n\\xFF\\xFE\n\xC2\xA0\n0\ttrue\n");
+}
+
 #ifndef NDEBUG
 TEST(HostEntriesDeathTest, AnUnbalancedStackIsCaughtInDebugBuilds)
 {
