@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,6 +60,15 @@ public:
     virtual bool responds(std::string_view selector, Side side) const = 0;
     // Sends a message that responds() accepted. Throws BridgeError, ArgumentError or RaisedError.
     virtual Value invoke(Call const& call, Side side) const = 0;
+    // Sends a message that responds() accepted and, when it answers an array and `receiver` takes `next`
+    // where this class runs (a script method of the same host), sends `next` to `receiver` with that array as
+    // it stands there, unconverted. Answers nullopt when it did so; otherwise what the message answered, and
+    // `receiver` was sent nothing. The default only invokes.
+    virtual std::optional<Value> invokeForwarding(Call const& call, Side side, Object& /*receiver*/,
+        std::string_view /*next*/) const
+    {
+        return invoke(call, side);
+    }
     // A new, uninitialised instance of this class.
     virtual ObjectRef allocate(Runtime& runtime) const = 0;
 

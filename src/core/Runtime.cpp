@@ -120,9 +120,16 @@ Value Runtime::send(Value const& receiver, std::string_view selector, Array cons
             + std::string(kindName(receiver.kind())));
     }
 
+    return dispatch<Value>(*cls, object, side, selector, args, [&](Call const& call) { return cls->invoke(call, side); });
+}
+
+template<typename Result, typename Invoke>
+Result Runtime::dispatch(Class const& cls, Object* object, Side side, std::string_view selector, Array const& args,
+    Invoke const& invoke)
+{
     // The name for error messages, made only when there is an error: this runs for every message sent.
-    auto const name = [&] { return callName(*cls, side, selector); };
-    if (!cls->responds(selector, side))
+    auto const name = [&] { return callName(cls, side, selector); };
+    if (!cls.responds(selector, side))
         throw BridgeError(name() + ": unrecognized selector");
     std::size_t arity = selectorArity(selector);
     if (args.size() != arity)
@@ -130,9 +137,9 @@ Value Runtime::send(Value const& receiver, std::string_view selector, Array cons
             + ", got " + std::to_string(args.size()));
 
     Args typed(args);
-    Call call { *this, *cls, object, selector, typed };
+    Call call { *this, cls, object, selector, typed };
     try {
-        return cls->invoke(call, side);
+        return invoke(call);
     } catch (ArgumentError const& e) {
         throw BridgeError(name() + ": " + e.what());
     } catch (BridgeError const&) {
@@ -150,6 +157,20 @@ Value Runtime::sendToClass(std::string_view className, std::string_view selector
     if (!cls)
         throw BridgeError("no class named " + std::string(className));
     return send(ClassRef { cls }, selector, args);
+}
+
+std::optional<Value> Runtime::sendToClassForwarding(std::string_view className, std::string_view selector,
+    Array const& args, Value const& receiver, std::string_view next)
+{
+    Class const* cls = findClass(className);
+    if (!cls)
+        throw BridgeError("no class named " + std::string(className));
+    Object* target = receiver.kind() == Kind::Object ? receiver.asObject().get() : nullptr;
+    if (!target || !target->objectClass() || !target->objectClass()->responds(next, Side::Instance)
+        || selectorArity(next) != 1)
+        return send(ClassRef { cls }, selector, args);
+    return dispatch<std::optional<Value>>(*cls, nullptr, Side::Class, selector, args,
+        [&](Call const& call) { return cls->invokeForwarding(call, Side::Class, *target, next); });
 }
 
 ObjectRef Runtime::instantiate(std::string_view className)

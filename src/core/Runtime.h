@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -21,7 +22,9 @@
 namespace quodrix {
 
 class Class;
+class Object;
 class Platform;
+enum class Side;
 
 class Runtime {
 public:
@@ -52,6 +55,13 @@ public:
     // for an error that an operation raises on purpose.
     Value send(Value const& receiver, std::string_view selector, Array const& args = {});
     Value sendToClass(std::string_view className, std::string_view selector, Array const& args = {});
+    // Sends selector to the named class as sendToClass does, then `next` to the script object `receiver`
+    // with the array that the class answered as its one argument, where both are script methods of one host:
+    // the array goes on as the script's own table, not converted into a bridge value and back (a row for
+    // every file of a run travels this way). Answers nullopt when it did so; otherwise what the class
+    // answered, and `receiver` was sent nothing, for the caller to go on the ordinary way.
+    std::optional<Value> sendToClassForwarding(std::string_view className, std::string_view selector,
+        Array const& args, Value const& receiver, std::string_view next);
     // A new instance of the named class, allocated and sent init.
     ObjectRef instantiate(std::string_view className);
     template<typename T>
@@ -70,6 +80,11 @@ public:
     void setExitStatus(int status) { m_exitStatus = status; }
 
 private:
+    // Checks a message to `cls` (its selector and argument count) and runs `invoke` with the call, turning
+    // what it throws into the errors that send() reports.
+    template<typename Result, typename Invoke>
+    Result dispatch(Class const& cls, Object* object, Side side, std::string_view selector, Array const& args,
+        Invoke const& invoke);
     Class const* registeredClass(std::string_view name) const;
 
     std::map<std::string, std::unique_ptr<Class>, std::less<>> m_classes;

@@ -107,6 +107,84 @@ std::optional<Value> scriptValue(lua_State* L, int index)
 }
 
 Value toValueAt(lua_State* L, int index, int depth);
+bool crosses(lua_State* L, int index, int depth);
+
+// [-0, +0] Whether the table at an absolute index is a script class or instance, told by its metatable as
+// scriptValue tells it.
+bool isScriptTable(lua_State* L, int index)
+{
+    if (!lua_getmetatable(L, index))
+        return false;
+    bool script = lua_getfield(L, -1, kScriptClassField) == LUA_TSTRING;
+    lua_pop(L, 1);
+    if (!script) {
+        script = lua_getfield(L, -1, kScriptInstanceField) == LUA_TSTRING;
+        lua_pop(L, 1);
+    }
+    lua_pop(L, 1);
+    return script;
+}
+
+// [-0, +0] Whether a plain table at an absolute index converts without error, by the rules of tableValue;
+// `isArray` tells which kind it would be.
+bool plainTableCrosses(lua_State* L, int index, int depth, bool& isArray)
+{
+    StackCheck check(L, 0, "plainTableCrosses");
+    if (depth >= kMaxDepth)
+        return false;
+    luaL_checkstack(L, 4, "checking a table");
+    lua_Integer const length = lua_Integer(lua_rawlen(L, index));
+    std::size_t count = 0;
+    bool stringKeys = false;
+    bool elementsCross = true;
+    lua_pushnil(L);
+    while (lua_next(L, index)) {
+        ++count;
+        if (lua_type(L, -2) == LUA_TSTRING) {
+            stringKeys = true;
+        } else if (!lua_isinteger(L, -2) || lua_tointeger(L, -2) < 1 || lua_tointeger(L, -2) > length) {
+            lua_pop(L, 2);
+            return false;
+        }
+        if (elementsCross)
+            elementsCross = crosses(L, lua_gettop(L), depth + 1);
+        lua_pop(L, 1);
+    }
+    if (stringKeys && count != 0 && length != 0)
+        return false;
+    if (!stringKeys && std::size_t(length) != count)
+        return false;
+    isArray = !stringKeys;
+    return elementsCross;
+}
+
+// [-0, +0] Whether the value at an absolute index converts without error, by the rules of toValueAt.
+bool crosses(lua_State* L, int index, int depth)
+{
+    switch (lua_type(L, index)) {
+    case LUA_TNIL:
+    case LUA_TBOOLEAN:
+    case LUA_TNUMBER:
+    case LUA_TSTRING:
+        return true;
+    case LUA_TUSERDATA: {
+        for (char const* meta : { kObjectMeta, kClassMeta, kDataMeta, kDateMeta, kUrlMeta, kMutableStringMeta }) {
+            if (luaL_testudata(L, index, meta))
+                return true;
+        }
+        lua_getfield(L, LUA_REGISTRYINDEX, kNullMeta);
+        bool const isNull = lua_rawequal(L, index, -1);
+        lua_pop(L, 1);
+        return isNull;
+    }
+    case LUA_TTABLE: {
+        bool isArray = false;
+        return isScriptTable(L, index) || plainTableCrosses(L, index, depth, isArray);
+    }
+    default:
+        return false;
+    }
+}
 
 // [-0, +0] A plain table at an absolute index: a sequence is an array, a table with string keys a
 // dictionary, never both.
@@ -287,6 +365,15 @@ void pushValue(lua_State* L, Value&& value)
 Value toValue(lua_State* L, int index)
 {
     return toValueAt(L, lua_absindex(L, index), 0);
+}
+
+bool isArrayThatCrosses(lua_State* L, int index)
+{
+    index = lua_absindex(L, index);
+    if (lua_type(L, index) != LUA_TTABLE || isScriptTable(L, index))
+        return false;
+    bool isArray = false;
+    return plainTableCrosses(L, index, 0, isArray) && isArray;
 }
 
 }

@@ -20,4 +20,8 @@ void pushValue(lua_State* L, Value&& value);
 // threads, mixed or holed tables, tables nested too deeply or holding themselves).
 Value toValue(lua_State* L, int index);
 
+// [-0, +0] Whether the value at a stack index is a plain table that toValue() would convert into an array
+// without error: checked without building anything.
+bool isArrayThatCrosses(lua_State* L, int index);
+
 }

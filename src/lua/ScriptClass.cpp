@@ -4,6 +4,7 @@
 #include "core/Runtime.h"
 #include "lua/LuaCall.h"
 #include "lua/LuaHost.h"
+#include "lua/LuaValues.h"
 
 #include <algorithm>
 #include <lua.hpp>
@@ -143,6 +144,53 @@ Value ScriptClass::invoke(Call const& call, Side side) const
     }
     lua_pop(L, 1);
     return result;
+}
+
+// [-0, +0] The script function runs as invoke() runs it; an array it answers goes to the receiver's script
+// method `next` as the same table. The receiver is a script object of this host whose class has `next`
+// as a script method; otherwise this is invoke().
+std::optional<Value> ScriptClass::invokeForwarding(Call const& call, Side side, Object& receiver,
+    std::string_view next) const
+{
+    auto const* target = dynamic_cast<ScriptObject const*>(&receiver);
+    auto const* targetClass = target ? dynamic_cast<ScriptClass const*>(receiver.objectClass()) : nullptr;
+    if (!targetClass || &targetClass->m_host != &m_host || side != Side::Class)
+        return invoke(call, side);
+    lua_State* L = m_host.state();
+    StackCheck check(L, 0, "ScriptClass::invokeForwarding");
+    targetClass->pushFunction(next);
+    pushFunction(call.selector);
+    if (lua_isnil(L, -1) || lua_isnil(L, -2)) {
+        lua_pop(L, 2);
+        return invoke(call, side);
+    }
+    luaL_checkstack(L, int(call.args.size()) + 8, "calling a script method");
+    // Below the call: the next function and its receiver, which take the answer where it lands.
+    lua_rawgeti(L, LUA_REGISTRYINDEX, target->tableRef());
+    lua_rotate(L, -2, 1);
+    pushTable();
+    for (std::size_t i = 0; i < call.args.size(); ++i)
+        m_host.push(call.args[i]);
+    auto const callName = [&] { return "+[" + name() + " " + std::string(call.selector) + "]"; };
+    if (auto failure = protectedCall(L, int(call.args.size()) + 1, 1)) {
+        lua_pop(L, 2);
+        throw BridgeError(callName() + ": " + *failure);
+    }
+    if (!lua::isArrayThatCrosses(L, -1)) {
+        // Not an array that could cross the bridge: converted as invoke() converts it, for the caller.
+        Value result;
+        try {
+            result = m_host.toValue(-1);
+        } catch (ArgumentError const& e) {
+            lua_pop(L, 3);
+            throw BridgeError(callName() + ": the result: " + e.what());
+        }
+        lua_pop(L, 3);
+        return result;
+    }
+    if (auto failure = protectedCall(L, 2, 0))
+        throw BridgeError("-[" + targetClass->name() + " " + std::string(next) + "]: " + *failure);
+    return std::nullopt;
 }
 
 // [-0, +0]

@@ -36,6 +36,8 @@ public:
 
     bool responds(std::string_view selector, Side side) const override;
     Value invoke(Call const& call, Side side) const override;
+    std::optional<Value> invokeForwarding(Call const& call, Side side, Object& receiver,
+        std::string_view next) const override;
     ObjectRef allocate(Runtime& runtime) const override;
 
     // [-0, +1] Pushes the class table.

@@ -27,32 +27,36 @@ Array ActionLogEntry::values() const
         Value(inputPath), Value(outputPath) };
 }
 
-Array reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry const& entry)
+void reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry const& entry)
 {
-    // The rows go to the log list as the one argument of addObjects:, moved there rather than copied: this
-    // runs for every file of a run.
-    Array arguments(1, Value(Array()));
     // The log call and the log list see this row's own cause (objc.rowFailure()).
     RowFailureScope const cause(runtime.platform(), entry.status);
+    std::optional<Value> answered;
     try {
         if (!runtime.findClass("myAppLog"))
-            return {};
-        Value result = runtime.sendToClass("myAppLog", "hLogMyActions:::::::", entry.values());
-        if (result.kind() == Kind::Array)
-            arguments.front() = std::move(result);
-        else if (!result.isNull())
-            systemLog("myAppLog hLogMyActions:::::::: the result is not an array");
+            return;
+        // A log list of the scripts gets the rows as the log call made them; this runs for every file of a
+        // run, and converting a row into a bridge value and back cost more than the rest of its report.
+        answered = runtime.sendToClassForwarding("myAppLog", "hLogMyActions:::::::", entry.values(), logController,
+            "addObjects:");
     } catch (std::exception const& e) {
         systemLog(e.what());
-        return {};
+        return;
     }
     try {
-        runtime.send(logController, "addObjects:", arguments);
+        if (answered) {
+            // The rows go to the log list as the one argument of addObjects:, moved there rather than copied.
+            Array arguments(1, Value(Array()));
+            if (answered->kind() == Kind::Array)
+                arguments.front() = std::move(*answered);
+            else if (!answered->isNull())
+                systemLog("myAppLog hLogMyActions:::::::: the result is not an array");
+            runtime.send(logController, "addObjects:", arguments);
+        }
         runtime.send(logTable, "reloadData");
     } catch (std::exception const& e) {
         systemLog(e.what());
     }
-    return std::move(arguments.front().asArray());
 }
 
 }

@@ -29,7 +29,8 @@ struct ActionLogEntry {
 // the seven values, appends the returned rows to `logController` (addObjects:) and then redraws
 // `logTable` (reloadData). A missing class, a script error or a result that is not an array appends nothing
 // (the error goes to the system log); the caller's work is never stopped by it. During both calls the
-// platform's rowFailure() holds the row's cause (RowFailureScope). Returns the rows appended.
-Array reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry const& entry);
+// platform's rowFailure() holds the row's cause (RowFailureScope). A log list of the scripts receives the
+// array as the log call's script made it (Runtime::sendToClassForwarding).
+void reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry const& entry);
 
 }

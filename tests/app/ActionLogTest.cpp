@@ -8,6 +8,7 @@
 #include "platform/NSArrayController.h"
 #include "platform/NSTableView.h"
 #include "platform/Platform.h"
+#include "platform/SystemLog.h"
 #include "support/ScriptBundle.h"
 
 #include <gtest/gtest.h>
@@ -34,11 +35,24 @@ protected:
         ASSERT_TRUE(host.runFile(dir / "script.lua", error)) << error;
     }
 
+    // Reports a row to the native log list; answers the rows it appended.
     Array report(std::string const& name)
     {
         ActionLogEntry entry { "File renaming", "Insert", "successfull", name, "new-" + name, "/in/" + name,
             "/out/new-" + name };
-        return reportAction(runtime, Value(list), Value(table), entry);
+        std::size_t const before = list->arrangedObjects().size();
+        reportAction(runtime, Value(list), Value(table), entry);
+        auto const& rows = list->arrangedObjects();
+        return Array(rows.begin() + std::ptrdiff_t(before), rows.end());
+    }
+
+    Value global(char const* name)
+    {
+        lua_State* L = host.state();
+        lua_getglobal(L, name);
+        Value value = host.toValue(-1);
+        lua_pop(L, 1);
+        return value;
     }
 
     TempDir dir;
@@ -89,10 +103,7 @@ TEST_F(ActionLogFixture, AppendsBeforeItRedraws)
         function List.reloadData(self) events[#events + 1] = "reload" end
         recorder = List:new()
     )");
-    lua_State* L = host.state();
-    lua_getglobal(L, "recorder");
-    Value recorder = host.toValue(-1);
-    lua_pop(L, 1);
+    Value recorder = global("recorder");
     reportAction(runtime, recorder, recorder, ActionLogEntry { "p", "a", "Simulation", "i", "o", "ip", "op" });
     run(R"(assert(table.concat(events, ",") == "add Simulation,reload", table.concat(events, ",")))");
 }
@@ -142,4 +153,77 @@ TEST(BundledActionLog, WritesTheApplicationLogFile)
     EXPECT_EQ(line.substr(19), "\tFile renaming\ta.jpg\tInsert\taX.jpg\tsuccessfull\t/in/a.jpg\t/out/aX.jpg");
     // A tab in a field is written as "\t", never as a space that could name another file.
     EXPECT_NE(log.find("\tb\\tc.jpg\tInsert\tb.jpg\tSimulation\t"), std::string::npos) << log;
+}
+
+// A log list of the scripts gets the rows as the log call's script made them: the same table, its fields and
+// their kinds as they were. A result that could not cross the bridge reaches no log list, whichever kind of
+// list it is, and its error goes to the system log; a result that is not an array appends an empty one.
+TEST_F(ActionLogFixture, AScriptLogListGetsTheRowsAsTheScriptMadeThem)
+{
+    run(R"(
+        received = {}
+        local Log = objc.defineClass("myAppLog")
+        function Log.hLogMyActions_______(cls, p, a, s, i)
+            if i == "holed" then return { 1, nil, 3 } end
+            if i == "mixed" then return { 1, x = 2 } end
+            if i == "function" then return { { f = print } } end
+            if i == "dictionary" then return { LogI = i } end
+            if i == "nothing" then return nil end
+            made = { { LogI = i, LogDate = objc.date(5), Count = 3, Ratio = 0.5, Flag = false, Null = objc.null,
+                Nested = { "x", "y" } } }
+            return made
+        end
+        local List = objc.defineClass("ScriptList")
+        function List.addObjects_(self, rows) received[#received + 1] = rows end
+        function List.reloadData(self) end
+        scriptList = List:new()
+    )");
+    Value scriptList = global("scriptList");
+    auto reportTo = [&](std::string const& name) {
+        reportAction(runtime, scriptList, scriptList, ActionLogEntry { "p", "a", "s", name, "o", "ip", "op" });
+    };
+    reportTo("a.jpg");
+    run(R"(
+        local rows = received[1]
+        assert(#received == 1 and rows == made, "the same table")
+        local row = rows[1]
+        assert(row.LogI == "a.jpg" and row.LogDate:timeIntervalSince1970() == 5 and math.type(row.Count) == "integer"
+            and row.Ratio == 0.5 and row.Flag == false and row.Null == objc.null and row.Nested[2] == "y")
+    )");
+    for (char const* name : { "holed", "mixed", "function" })
+        reportTo(name);
+    run(R"(assert(#received == 1, #received))");
+    reportTo("dictionary");
+    reportTo("nothing");
+    run(R"(assert(#received == 3 and next(received[2]) == nil and next(received[3]) == nil))");
+
+    // The same rows reach a native list converted, as before.
+    reportAction(runtime, Value(list), Value(table), ActionLogEntry { "p", "a", "s", "b.jpg", "o", "ip", "op" });
+    ASSERT_EQ(list->arrangedObjects().size(), 1u);
+    auto const& row = list->arrangedObjects()[0].asDictionary();
+    EXPECT_EQ(row.at("LogI"), Value("b.jpg"));
+    EXPECT_EQ(row.at("Count"), Value(3));
+    EXPECT_EQ(row.at("Nested"), Value(Array { Value("x"), Value("y") }));
+}
+
+// An error in the log list's addObjects: names that method and stops the redraw; the caller goes on.
+TEST_F(ActionLogFixture, AFailingScriptLogListIsNamedAndSkipsTheRedraw)
+{
+    run(R"(
+        reloads = 0
+        local Log = objc.defineClass("myAppLog")
+        function Log.hLogMyActions_______(cls, p, a, s, i) return { { LogI = i } } end
+        local List = objc.defineClass("FailingList")
+        function List.addObjects_(self, rows) error("cannot append " .. rows[1].LogI) end
+        function List.reloadData(self) reloads = reloads + 1 end
+        failing = List:new()
+    )");
+    Value failing = global("failing");
+    std::string const logged = (dir / "system.log").string();
+    ASSERT_TRUE(setSystemLogFile(logged));
+    reportAction(runtime, failing, failing, ActionLogEntry { "p", "a", "s", "x.jpg", "o", "ip", "op" });
+    (void)setSystemLogFile("");
+    run(R"(assert(reloads == 0))");
+    EXPECT_NE(readFile(dir / "system.log").find("-[FailingList addObjects:]: "), std::string::npos);
+    EXPECT_NE(readFile(dir / "system.log").find("cannot append x.jpg"), std::string::npos);
 }
