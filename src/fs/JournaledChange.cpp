@@ -46,13 +46,43 @@ bool mayPutAside(std::string const& source, std::string const& destination, Item
 
 // Records the outcome of change `sequence`; the change's own status is what the caller gets, unless the
 // change succeeded and its outcome could not be recorded.
-Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& change, std::string const& made)
+Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& change,
+    std::optional<ItemIdentity> const& made)
 {
-    Status recorded = change.ok() ? journal.recordDone(sequence, ItemIdentity::at(made))
-                                  : journal.recordFailed(sequence, change.message());
+    Status recorded = change.ok() ? journal.recordDone(sequence, made) : journal.recordFailed(sequence, change.message());
     if (change.ok() && !recorded.ok())
         return recorded.within("done, but the run stops");
     return change;
+}
+
+// The same, with the identity of what is at `made` now.
+Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& change, std::string const& made)
+{
+    return recordOutcome(journal, sequence, change, change.ok() ? ItemIdentity::at(made) : std::nullopt);
+}
+
+// A move that replaces nothing, recorded: one look at the source for its identity, the intent, and one
+// rename (RENAME_NOREPLACE refuses whatever stands at the destination, a missing source and a missing
+// folder on its own). A file keeps its identity through a rename within its file system, so the outcome
+// needs no second look. Anything else, including a rename that failed, goes the way of every placement,
+// whose checks name the cause as they always have; a move across file systems copies there.
+std::optional<Status> moveKeptRecorded(RunJournal& journal, std::string const& source, std::string const& destination)
+{
+    struct stat info {};
+    if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination)
+        || systemCalls().lstat(source.c_str(), &info) != 0)
+        return std::nullopt;
+    auto const identity = ItemIdentity::of(info);
+    std::uint64_t sequence = 0;
+    RunJournal::Intent const intent { JournalChange::Move, source, destination, identity, std::nullopt, "", std::nullopt };
+    if (Status recorded = journal.recordIntent(intent, sequence); !recorded)
+        return recorded;
+    Status placed = renameNoReplace(source, destination);
+    if (!placed)
+        placed = placeItem(Placement::Move, Existing::Kept, source, destination);
+    else if (!S_ISDIR(info.st_mode))
+        return recordOutcome(journal, sequence, placed, identity);
+    return recordOutcome(journal, sequence, placed, destination);
 }
 
 // Places the item as journaledPlaceItem does, recorded as `change` with `recordedSource` as its source.
@@ -103,6 +133,10 @@ Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing,
         return placeItem(how, existing, source, destination);
     if (!journal->stopped().ok())
         return journal->stopped();
+    if (how == Placement::Move && existing == Existing::Kept) {
+        if (auto moved = moveKeptRecorded(*journal, source, destination))
+            return *moved;
+    }
     return placeRecorded(journal, changeOf(how), how, existing, source, destination, source);
 }
 

@@ -5,6 +5,7 @@
 
 #include "core/Runtime.h"
 #include "fs/FsTestSupport.h"
+#include "fs/RunJournal.h"
 #include "fs/Status.h"
 #include "meta/ImageFixtures.h"
 #include "meta/mMeta.h"
@@ -152,6 +153,15 @@ std::string storeMove(Places const& p, Status* cause)
 {
     return cToolBox::hStoreFiles3(p.source.string(), p.destination.string(), cause);
 }
+// The move of a run with its journal, as the bundled commands make it: the journal's records go through the
+// same system calls and fail with them.
+std::string storeMoveJournaled(Places const& p, Status* cause)
+{
+    RunJournal journal((p.source.parent_path().parent_path() / "runs").string(), "quodrix insert -m");
+    std::string const word = cToolBox::hStoreFiles3(p.source.string(), p.destination.string(), cause, &journal);
+    (void)journal.finish();
+    return word;
+}
 std::string listCopy(Places const& p, Status* cause)
 {
     return cNSFileHandling::hCopyFileTo(p.source.string(), p.destination.string(), cause);
@@ -169,6 +179,10 @@ PlacementCase const kCases[] = {
     { "store move of a folder", Effect::Move, true, false, false, storeMove, "successfull" },
     { "store move of a file to another file system", Effect::Move, false, true, false, storeMove, "successfull" },
     { "store move of a folder to another file system", Effect::Move, true, true, false, storeMove, "successfull" },
+    { "journaled store move of a file", Effect::Move, false, false, false, storeMoveJournaled, "successfull" },
+    { "journaled store move of a folder", Effect::Move, true, false, false, storeMoveJournaled, "successfull" },
+    { "journaled store move of a file to another file system", Effect::Move, false, true, false, storeMoveJournaled,
+        "successfull" },
     { "copy of a file over an old one", Effect::Copy, false, false, true, listCopy, "OK" },
     { "copy of a folder over an old file", Effect::Copy, true, false, true, listCopy, "OK" },
     { "move of a file over an old one", Effect::Move, false, false, true, listMove, "OK" },
