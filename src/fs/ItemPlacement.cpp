@@ -304,11 +304,15 @@ Status createFolderTree(std::string const& path)
     return {};
 }
 
-Status renameKept(std::string const& source, std::string const& destination)
+Status renameKept(std::string const& source, std::string const& destination, bool* inOneRename)
 {
+    if (inOneRename)
+        *inOneRename = false;
     if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
         return Status::refused("not a usable path: \"" + (FileStore::isUsablePath(source) ? destination : source) + "\"");
     Status moved = renameNoReplace(source, destination);
+    if (moved && inOneRename)
+        *inOneRename = true;
     if (moved || moved.error() != EXDEV)
         return moved;
     return place(Placement::Move, Existing::Kept, source, destination, nullptr);

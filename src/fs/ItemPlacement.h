@@ -47,7 +47,9 @@ Status placeItem(Placement how, Existing existing, std::string const& source, st
 // "would replace an existing item"); across file systems, the Existing::Kept move of placeItem. It makes
 // no check of its own before the rename, so a run of many renames in one folder takes time in proportion to
 // their number.
-Status renameKept(std::string const& source, std::string const& destination);
+// `inOneRename`, when given, tells whether the item was renamed in place (and so kept its identity) rather
+// than copied across file systems.
+Status renameKept(std::string const& source, std::string const& destination, bool* inOneRename = nullptr);
 
 // What a caller found at the source and at the destination (lstat) just before placing: an item, or
 // nothing (nullopt).

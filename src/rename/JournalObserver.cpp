@@ -1,5 +1,9 @@
 #include "rename/JournalObserver.h"
 
+#include "fs/SystemCalls.h"
+
+#include <sys/stat.h>
+
 namespace quodrix {
 
 JournalObserver::JournalObserver(RunJournal& journal, Operation operation)
@@ -10,15 +14,20 @@ JournalObserver::JournalObserver(RunJournal& journal, Operation operation)
 
 Status JournalObserver::beforeMove(std::string const& source, std::string const& target)
 {
-    RunJournal::Intent const intent { m_change, source, target, ItemIdentity::at(source), std::nullopt, {}, std::nullopt };
+    struct stat info {};
+    m_source = systemCalls().lstat(source.c_str(), &info) == 0 ? std::optional(ItemIdentity::of(info)) : std::nullopt;
+    m_sourceIsFolder = m_source && S_ISDIR(info.st_mode);
+    RunJournal::Intent const intent { m_change, source, target, m_source, std::nullopt, {}, std::nullopt };
     return m_journal.recordIntent(intent, m_sequence);
 }
 
-void JournalObserver::afterMove(std::string const&, std::string const& target, Status const& outcome)
+void JournalObserver::afterMove(std::string const&, std::string const& target, Status const& outcome, bool inOneRename)
 {
     // A record that cannot be written stops the journal: the plan's next intent then fails and ends the run.
+    // A folder renamed into another folder may change with it (its ".." entry), so it is looked at again.
     if (outcome.ok())
-        (void)m_journal.recordDone(m_sequence, ItemIdentity::at(target));
+        (void)m_journal.recordDone(m_sequence,
+            inOneRename && m_source && !m_sourceIsFolder ? m_source : ItemIdentity::at(target));
     else
         (void)m_journal.recordFailed(m_sequence, outcome.message());
 }

@@ -16,12 +16,16 @@ public:
     JournalObserver(RunJournal& journal, Operation operation);
 
     [[nodiscard]] Status beforeMove(std::string const& source, std::string const& target) override;
-    void afterMove(std::string const& source, std::string const& target, Status const& outcome) override;
+    void afterMove(std::string const& source, std::string const& target, Status const& outcome,
+        bool inOneRename) override;
 
 private:
     RunJournal& m_journal;
     JournalChange m_change;
     std::uint64_t m_sequence = 0;
+    // The source of the move under way as beforeMove found it: a file renamed in place keeps this identity.
+    std::optional<ItemIdentity> m_source;
+    bool m_sourceIsFolder = false;
 };
 
 }

@@ -277,10 +277,11 @@ Status RenamePlan::move(std::string const& source, std::string const& target)
             return allowed;
         }
     }
+    bool inOneRename = false;
     Status moved = m_operation == Operation::Copy ? placeItem(Placement::Copy, Existing::Kept, source, target)
-                                                  : renameKept(source, target);
+                                                  : renameKept(source, target, &inOneRename);
     if (m_observer)
-        m_observer->afterMove(source, target, moved);
+        m_observer->afterMove(source, target, moved, inOneRename);
     return moved;
 }
 

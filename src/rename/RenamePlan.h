@@ -41,8 +41,10 @@ public:
     virtual ~ChangeObserver() = default;
     // Before a move; a failure leaves this move unmade and ends the run, its message being the cause.
     [[nodiscard]] virtual Status beforeMove(std::string const& source, std::string const& target) = 0;
-    // After a move was tried, with its outcome.
-    virtual void afterMove(std::string const& source, std::string const& target, Status const& outcome) = 0;
+    // After a move was tried, with its outcome; `inOneRename`: it was one rename within a file system, so the
+    // item at the target is the source's own, with its identity.
+    virtual void afterMove(std::string const& source, std::string const& target, Status const& outcome,
+        bool inOneRename) = 0;
 };
 
 enum class PairState {

@@ -203,7 +203,7 @@ public:
             return Status::refused("the journal cannot be written");
         return {};
     }
-    void afterMove(std::string const&, std::string const&, Status const& outcome) override
+    void afterMove(std::string const&, std::string const&, Status const& outcome, bool) override
     {
         events.push_back(outcome ? "after ok" : "after " + outcome.message());
     }
