@@ -66,7 +66,16 @@ Status writeTemporary(std::string const& temporary, std::string_view bytes, stru
     if (fd < 0)
         return Status::fromErrno("create " + temporary);
     FileDescriptor out(fd);
-    Status written = writeAll(out.get(), bytes, temporary);
+    // A large file goes out in pieces, the disk set to writing each piece as the next one is written, so that
+    // the flush below (and the read-back check before it) waits for little more than the last piece.
+    constexpr std::size_t kPiece = std::size_t(8) << 20;
+    Status written;
+    for (std::size_t offset = 0; written && offset < bytes.size(); offset += kPiece) {
+        std::string_view const piece = bytes.substr(offset, kPiece);
+        written = writeAll(out.get(), piece, temporary);
+        if (written && bytes.size() > kPiece)
+            (void)calls.startWriteback(out.get(), off_t(offset), off_t(piece.size()));
+    }
     if (written && existing) {
         if (calls.fchmod(out.get(), existing->st_mode & 07777) != 0)
             written = Status::fromErrno("set the permissions of " + temporary);
@@ -76,12 +85,13 @@ Status writeTemporary(std::string const& temporary, std::string_view bytes, stru
     } else if (written && mode != 0666 && calls.fchmod(out.get(), mode) != 0) {
         written = Status::fromErrno("set the permissions of " + temporary);
     }
+    // The check reads the file back while the disk is still writing it; then the flush waits for the rest.
+    if (written && readBack == ReadBack::Checked)
+        written = readsBackAs(temporary, bytes);
     if (written && calls.fsync(out.get()) != 0)
         written = Status::fromErrno("flush " + temporary);
     if (!out.close() && written)
         written = Status::fromErrno("close " + temporary);
-    if (written && readBack == ReadBack::Checked)
-        written = readsBackAs(temporary, bytes);
     if (!written)
         (void)calls.unlink(temporary.c_str());
     return written;

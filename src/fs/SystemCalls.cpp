@@ -54,6 +54,10 @@ ssize_t SystemCalls::read(int fd, void* buffer, std::size_t size) { return ::rea
 ssize_t SystemCalls::write(int fd, void const* buffer, std::size_t size) { return ::write(fd, buffer, size); }
 int SystemCalls::close(int fd) { return ::close(fd); }
 int SystemCalls::fsync(int fd) { return ::fsync(fd); }
+int SystemCalls::startWriteback(int fd, off_t offset, off_t length)
+{
+    return ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+}
 int SystemCalls::fstat(int fd, struct stat* info) { return ::fstat(fd, info); }
 int SystemCalls::fstatat(int folder, char const* name, struct stat* info, int flags) { return ::fstatat(folder, name, info, flags); }
 int SystemCalls::lstat(char const* path, struct stat* info) { return ::lstat(path, info); }

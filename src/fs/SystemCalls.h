@@ -24,6 +24,9 @@ public:
     virtual ssize_t write(int fd, void const* buffer, std::size_t size);
     virtual int close(int fd);
     virtual int fsync(int fd);
+    // Starts writing a range of an open file to disk without waiting (sync_file_range(2) with
+    // SYNC_FILE_RANGE_WRITE), so that a later fsync has less to wait for. Only advice: it may fail.
+    virtual int startWriteback(int fd, off_t offset, off_t length);
     virtual int fstat(int fd, struct stat* info);
     virtual int fstatat(int folder, char const* name, struct stat* info, int flags);
     virtual int lstat(char const* path, struct stat* info);

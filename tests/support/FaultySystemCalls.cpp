@@ -73,6 +73,11 @@ int FaultySystemCalls::fsync(int fd)
     QUODRIX_FAULT(Call::Fsync, "fsync")
     return SystemCalls::fsync(fd);
 }
+int FaultySystemCalls::startWriteback(int fd, off_t offset, off_t length)
+{
+    QUODRIX_FAULT(Call::Fsync, "writeback")
+    return SystemCalls::startWriteback(fd, offset, length);
+}
 int FaultySystemCalls::fstat(int fd, struct stat* info)
 {
     QUODRIX_FAULT(Call::Stat, "fstat")

@@ -37,6 +37,7 @@ public:
     ssize_t write(int fd, void const* buffer, std::size_t size) override;
     int close(int fd) override;
     int fsync(int fd) override;
+    int startWriteback(int fd, off_t offset, off_t length) override;
     int fstat(int fd, struct stat* info) override;
     int fstatat(int folder, char const* name, struct stat* info, int flags) override;
     int lstat(char const* path, struct stat* info) override;
