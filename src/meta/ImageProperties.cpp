@@ -2,6 +2,7 @@
 
 #include "core/Runtime.h"
 #include "fs/AtomicFile.h"
+#include "fs/FileBytes.h"
 #include "fs/FileDescriptor.h"
 #include "fs/FileOps.h"
 #include "fs/SystemCalls.h"
@@ -450,9 +451,10 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
     if (original.st_size > kMaxCommentedImageBytes)
         return fail("the file is too large for an image");
     try {
-        std::string bytes;
-        if (Status read = readWholeFile(target, bytes); !read)
+        FileBytes file;
+        if (Status read = file.read(target); !read)
             return fail(read.message());
+        std::string_view const bytes = file.view();
         auto image = openImageInMemory(bytes);
         Exiv2::AccessMode mode = image->checkMode(Exiv2::mdExif);
         if (mode != Exiv2::amWrite && mode != Exiv2::amReadWrite)
