@@ -42,6 +42,8 @@ run_quodrix() {
   fi
 }
 run_loop()    { "$work/renameat_loop" "$work/src" "$(target)" _x 4 2> /dev/null; }
+# The floor of a journaled run: the loop with one lstat and one journal write a file before its rename.
+run_floor()   { "$work/renameat_loop" "$work/src" "$(target)" _x 4 "$work/floor.journal" 2> /dev/null; }
 run_perl()    { (cd "$work/src" && "$perl_rename" "s{^(.{4})}{$(target)/\$1_x}" -- *); }
 
 check() {
@@ -67,19 +69,21 @@ median() { sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2
 
 for mode in $modes; do
   # The tools take turns in every round, so that a change in the machine's load touches all of them alike.
-  loop_times=() quodrix_times=() perl_times=()
+  loop_times=() floor_times=() quodrix_times=() perl_times=()
   for ((round = 0; round < runs; round++)); do
     loop_times+=("$(time_once run_loop)")
+    floor_times+=("$(time_once run_floor)")
     quodrix_times+=("$(time_once run_quodrix)")
     perl_times+=("$(time_once run_perl)")
   done
   loop=$(printf '%s\n' "${loop_times[@]}" | median)
+  floor=$(printf '%s\n' "${floor_times[@]}" | median)
   quodrix=$(printf '%s\n' "${quodrix_times[@]}" | median)
   perl=$(printf '%s\n' "${perl_times[@]}" | median)
   case $mode in inplace) label="in place" ;; list) label="list, in place" ;; *) label=$mode ;; esac
   printf '%s, %d files, median of %d runs:\n' "$label" "$files" "$runs"
   printf '  %-26s %8s us/file  %5s x loop\n' "renameat loop" "$loop" "1.00"
-  for row in "quodrix $([ "$mode" = list ] && echo list || echo insert):$quodrix" "Perl rename:$perl"; do
+  for row in "journaled loop (floor):$floor" "quodrix $([ "$mode" = list ] && echo list || echo insert):$quodrix" "Perl rename:$perl"; do
     name=${row%%:*}; t=${row#*:}
     printf '  %-26s %8s us/file  %5.2f x loop\n' "$name" "$t" "$(awk -v t="$t" -v w="$loop" 'BEGIN { print t / w }')"
   done

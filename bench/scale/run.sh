@@ -8,6 +8,8 @@
 # - Memory: the peak resident size of each collection (/usr/bin/time), less that of the same process whose
 #   script returns before collecting, per collected path, against the mean length of the path texts.
 # - The journal: bench_journal_scale (linked to libquodrixcore.a) records 10,000 and 1,000,000 changes.
+# - The plan: bench_plan_scale renames 10,000 and 1,000,000 files in folders of 50 through a checked rename
+#   plan with its journal, beside a bare renameat loop over the same files (several minutes at a million).
 # usage: bench/scale/run.sh [BUILD_DIR]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -27,6 +29,9 @@ cc -O2 -o "$work/walk" "$here/../collect/walk.c"
 bundle="$work/bundle"
 mkdir -p "$bundle/bin" "$bundle/share/quodrix/Scripts"
 cp "$build/bin/quodrix" "$bundle/bin/quodrix"
+# The native classes that the collection needs come with their module, as in the build's own bundle.
+mkdir -p "$bundle/lib/quodrix"
+cp "$build/lib/quodrix/quodrix-classes.so" "$bundle/lib/quodrix/"
 cat > "$bundle/share/quodrix/Scripts/bench.lua" <<'LUA'
 local tree, action, mode = objc.arguments[2], objc.arguments[3], objc.arguments[4]
 if action == "none" then return end
@@ -86,3 +91,6 @@ done
 
 g++ -std=c++20 -O2 -I"$here/../../src" "$here/bench_journal_scale.cpp" "$build/libquodrixcore.a" -o "$work/bench_journal_scale"
 "$work/bench_journal_scale" "$work" 3
+
+g++ -std=c++20 -O2 -I"$here/../../src" "$here/bench_plan_scale.cpp" "$build/libquodrixcore.a" -o "$work/bench_plan_scale"
+"$work/bench_plan_scale" "$work" 3
