@@ -158,20 +158,11 @@ std::optional<std::string> readWholeFile(std::string const& path)
 Status readWholeFile(std::string const& path, std::string& bytes)
 {
     bytes.clear();
-    if (!FileStore::isUsablePath(path))
-        return Status::refused("not a usable path: \"" + path + "\"");
-    auto& calls = systemCalls();
-    // Opened without waiting, so that a named pipe cannot hold the caller; only regular files are read
-    // (a device could be endless).
-    FileDescriptor in(calls.open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0));
-    if (!in.valid())
-        return Status::fromErrno("open " + path);
+    FileDescriptor in;
     struct stat info {};
-    if (calls.fstat(in.get(), &info) != 0)
-        return Status::fromErrno("read " + path);
-    if (!S_ISREG(info.st_mode))
-        return Status::refused("read " + path + ": not a file");
-    fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
+    if (Status opened = openFileForReading(path, in, info); !opened)
+        return opened;
+    auto& calls = systemCalls();
     if (info.st_size > 0)
         bytes.reserve(std::size_t(info.st_size));
     std::size_t filled = 0;

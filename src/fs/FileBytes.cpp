@@ -1,7 +1,7 @@
 #include "fs/FileBytes.h"
 
 #include "fs/FileDescriptor.h"
-#include "fs/FileStore.h"
+#include "fs/FileOps.h"
 #include "fs/SystemCalls.h"
 
 #include <algorithm>
@@ -76,18 +76,11 @@ bool FileBytes::reserve(std::size_t capacity)
 Status FileBytes::read(std::string const& path)
 {
     release();
-    if (!FileStore::isUsablePath(path))
-        return Status::refused("not a usable path: \"" + path + "\"");
-    auto& calls = systemCalls();
-    FileDescriptor in(calls.open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0));
-    if (!in.valid())
-        return Status::fromErrno("open " + path);
+    FileDescriptor in;
     struct stat info {};
-    if (calls.fstat(in.get(), &info) != 0)
-        return Status::fromErrno("read " + path);
-    if (!S_ISREG(info.st_mode))
-        return Status::refused("read " + path + ": not a file");
-    fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
+    if (Status opened = openFileForReading(path, in, info); !opened)
+        return opened;
+    auto& calls = systemCalls();
     // One byte more than the file holds, so that its end is seen without growing the block.
     std::size_t wanted = std::size_t(std::max<off_t>(info.st_size, 0)) + 1;
     while (true) {

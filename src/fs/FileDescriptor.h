@@ -10,6 +10,7 @@ namespace quodrix {
 
 class FileDescriptor {
 public:
+    FileDescriptor() = default;  // holds no descriptor
     explicit FileDescriptor(int fd) : m_fd(fd) { }
     ~FileDescriptor()
     {
@@ -39,7 +40,7 @@ public:
     }
 
 private:
-    int m_fd;
+    int m_fd = -1;
 };
 
 }

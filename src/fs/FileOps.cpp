@@ -201,6 +201,22 @@ Status readFolderNames(std::string const& folder, std::vector<std::string>& name
     return closeFile(fd, folder);
 }
 
+Status openFileForReading(std::string const& path, FileDescriptor& file, struct stat& info)
+{
+    if (!FileStore::isUsablePath(path))
+        return Status::refused("not a usable path: \"" + path + "\"");
+    auto& calls = systemCalls();
+    file = FileDescriptor(calls.open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0));
+    if (!file.valid())
+        return Status::fromErrno("open " + path);
+    if (calls.fstat(file.get(), &info) != 0)
+        return Status::fromErrno("read " + path);
+    if (!S_ISREG(info.st_mode))
+        return Status::refused("read " + path + ": not a file");
+    fcntl(file.get(), F_SETFL, fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
+    return {};
+}
+
 Status writeAll(int fd, std::string_view bytes, std::string const& path)
 {
     while (!bytes.empty()) {

@@ -6,6 +6,7 @@
 // later run can tell the leftovers of a process that no longer runs (removeStaleTemporaries) from those
 // of one still at work.
 
+#include "fs/FileDescriptor.h"
 #include "fs/Status.h"
 
 #include <optional>
@@ -34,6 +35,10 @@ Status readFolderNames(std::string const& folder, std::vector<std::string>& name
 
 // Writes every byte, going on after short writes.
 Status writeAll(int fd, std::string_view bytes, std::string const& path);
+// Opens a regular file (links followed) for reading, without waiting on the way (so that a named pipe
+// cannot hold the caller), and gives its status; anything but a regular file is refused ("read PATH: not
+// a file"), since a device could be endless.
+Status openFileForReading(std::string const& path, FileDescriptor& file, struct stat& info);
 // Flushes the folder, so that the names it holds reach the disk.
 Status flushFolder(std::string const& folder);
 

@@ -125,18 +125,18 @@ bool isScriptTable(lua_State* L, int index)
     return script;
 }
 
-// [-0, +0] Whether a plain table at an absolute index converts without error, by the rules of tableValue;
-// `isArray` tells which kind it would be.
-bool plainTableCrosses(lua_State* L, int index, int depth, bool& isArray)
+// What a plain table's keys make of it: a sequence is an array, a table with string keys a dictionary; any
+// other key, both kinds of key at once, or a sequence with holes cannot cross the bridge.
+enum class TableShape { Array, Dictionary, OtherKeys, Mixed, Holed };
+
+// [-0, +0] The shape of the plain table at an absolute index.
+TableShape tableShape(lua_State* L, int index)
 {
-    StackCheck check(L, 0, "plainTableCrosses");
-    if (depth >= kMaxDepth)
-        return false;
-    luaL_checkstack(L, 4, "checking a table");
+    StackCheck check(L, 0, "tableShape");
+    luaL_checkstack(L, 4, "looking at a table");
     lua_Integer const length = lua_Integer(lua_rawlen(L, index));
     std::size_t count = 0;
     bool stringKeys = false;
-    bool elementsCross = true;
     lua_pushnil(L);
     while (lua_next(L, index)) {
         ++count;
@@ -144,18 +144,37 @@ bool plainTableCrosses(lua_State* L, int index, int depth, bool& isArray)
             stringKeys = true;
         } else if (!lua_isinteger(L, -2) || lua_tointeger(L, -2) < 1 || lua_tointeger(L, -2) > length) {
             lua_pop(L, 2);
-            return false;
+            return TableShape::OtherKeys;
         }
-        if (elementsCross)
-            elementsCross = crosses(L, lua_gettop(L), depth + 1);
         lua_pop(L, 1);
     }
     if (stringKeys && count != 0 && length != 0)
+        return TableShape::Mixed;
+    if (stringKeys)
+        return TableShape::Dictionary;
+    return std::size_t(length) == count ? TableShape::Array : TableShape::Holed;
+}
+
+// [-0, +0] Whether a plain table at an absolute index converts without error, by the rules of tableValue;
+// `isArray` tells which kind it would be.
+bool plainTableCrosses(lua_State* L, int index, int depth, bool& isArray)
+{
+    StackCheck check(L, 0, "plainTableCrosses");
+    if (depth >= kMaxDepth)
         return false;
-    if (!stringKeys && std::size_t(length) != count)
+    TableShape const shape = tableShape(L, index);
+    if (shape != TableShape::Array && shape != TableShape::Dictionary)
         return false;
-    isArray = !stringKeys;
-    return elementsCross;
+    isArray = shape == TableShape::Array;
+    lua_pushnil(L);
+    while (lua_next(L, index)) {
+        if (!crosses(L, lua_gettop(L), depth + 1)) {
+            lua_pop(L, 2);
+            return false;
+        }
+        lua_pop(L, 1);
+    }
+    return true;
 }
 
 // [-0, +0] Whether the value at an absolute index converts without error, by the rules of toValueAt.
@@ -194,23 +213,14 @@ Value tableValue(lua_State* L, int index, int depth)
     if (depth >= kMaxDepth)
         throw ArgumentError("a table nested too deeply (or holding itself) cannot cross the bridge");
     luaL_checkstack(L, 4, "converting a table");
-    lua_Integer const length = lua_Integer(lua_rawlen(L, index));
-    std::size_t count = 0;
-    bool stringKeys = false;
-    lua_pushnil(L);
-    while (lua_next(L, index)) {
-        ++count;
-        if (lua_type(L, -2) == LUA_TSTRING) {
-            stringKeys = true;
-        } else if (!lua_isinteger(L, -2) || lua_tointeger(L, -2) < 1 || lua_tointeger(L, -2) > length) {
-            lua_pop(L, 2);
-            throw ArgumentError("a table whose keys are neither a sequence nor strings cannot cross the bridge");
-        }
-        lua_pop(L, 1);
-    }
-    if (stringKeys && count != 0 && length != 0)
+    TableShape const shape = tableShape(L, index);
+    if (shape == TableShape::OtherKeys)
+        throw ArgumentError("a table whose keys are neither a sequence nor strings cannot cross the bridge");
+    if (shape == TableShape::Mixed)
         throw ArgumentError("a table is an array or a dictionary, never both");
-    if (stringKeys) {
+    if (shape == TableShape::Holed)
+        throw ArgumentError("an array with holes cannot cross the bridge (use objc.null)");
+    if (shape == TableShape::Dictionary) {
         Dictionary dictionary;
         lua_pushnil(L);
         while (lua_next(L, index)) {
@@ -228,10 +238,9 @@ Value tableValue(lua_State* L, int index, int depth)
         }
         return Value(std::move(dictionary));
     }
-    if (std::size_t(length) != count)
-        throw ArgumentError("an array with holes cannot cross the bridge (use objc.null)");
+    lua_Integer const length = lua_Integer(lua_rawlen(L, index));
     Array array;
-    array.reserve(count);
+    array.reserve(std::size_t(length));
     for (lua_Integer i = 1; i <= length; ++i) {
         lua_rawgeti(L, index, i);
         Value element;
