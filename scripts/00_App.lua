@@ -256,27 +256,15 @@ function App.logFilePath()
   return objc.paths.logFile
 end
 
--- A tab or line end in a field would break the row apart, so it is written as "\t", "\n" or "\r". It is
--- not made a space: a log read back as a rename list must never name another file, and a name holding a
--- space may well exist beside the one that held the tab.
-local lineBreakers = { ["\t"] = "\\t", ["\n"] = "\\n", ["\r"] = "\\r" }
-local function clean(field)
-  local text = type(field) == "string" and field or tostring(field or "")
-  if text:find("\t", 1, true) or text:find("\n", 1, true) or text:find("\r", 1, true) then
-    text = text:gsub("[\t\r\n]", lineBreakers)
-  end
-  return text
-end
-
 -- The log file is appended to: runs that write at the same time (and the runs before) keep their rows.
--- Rows are kept in a block and each block goes to the file with one write(2) (objc.appendLog, which also
--- writes the header when the file is new or empty), so that every write ends on a row boundary and rows
--- of two processes never interleave. Commands call App.flushLog when they finish; a block is written too
--- whenever it grows past kLogBlockBytes.
-local kLogBlockBytes = 65536
+-- The rows are kept natively and go to the file in blocks, each with one write(2) (objc.logRow and
+-- objc.flushLogRows; the header is written when the file is new or empty), so that every write ends on a
+-- row boundary and rows of two processes never interleave. A tab or line end in a field is written as
+-- "\t", "\n" or "\r", not as a space: a name with a tab then stays one field, and no name can be read back
+-- as the name of another file. Commands call App.flushLog when they finish.
 local logPath
-local logBlock, logBlockBytes = {}, 0
 local lastSecond, lastDateText
+local logHeader, logHeaderLine
 
 function App.appendLogLine(entry)
   if logPath == nil then
@@ -288,41 +276,27 @@ function App.appendLogLine(entry)
   if second ~= lastSecond then
     lastSecond, lastDateText = second, os.date("%Y-%m-%d %H:%M:%S", second)
   end
-  local process, inputName, action, outputName = entry.LogProcess, entry.LogI, entry.LogAction, entry.LogO
-  local status, inputPath, outputPath = entry.LogStatus, entry.LogIpath, entry.LogOpath
-  local row
-  -- The common row, seven texts without a tab or line end, is built with one concatenation and checked
-  -- with three plain searches of all its fields at once; any other row goes field by field.
-  if type(process) == "string" and type(inputName) == "string" and type(action) == "string"
-    and type(outputName) == "string" and type(status) == "string" and type(inputPath) == "string"
-    and type(outputPath) == "string" then
-    local fields = process .. inputName .. action .. outputName .. status .. inputPath .. outputPath
-    if not (fields:find("\t", 1, true) or fields:find("\n", 1, true) or fields:find("\r", 1, true)) then
-      row = lastDateText .. "\t" .. process .. "\t" .. inputName .. "\t" .. action .. "\t" .. outputName .. "\t"
-        .. status .. "\t" .. inputPath .. "\t" .. outputPath .. "\n"
-    end
-  end
-  if row == nil then
-    row = table.concat({ lastDateText, clean(process), clean(inputName), clean(action), clean(outputName),
-      clean(status), clean(inputPath), clean(outputPath) }, "\t") .. "\n"
-  end
-  logBlock[#logBlock + 1] = row
-  logBlockBytes = logBlockBytes + #row
-  if logBlockBytes >= kLogBlockBytes then App.flushLog() end
-end
-
-function App.flushLog()
-  if not logPath or #logBlock == 0 then return end
-  local problem = objc.appendLog(logPath, App.logHeader .. "\n", table.concat(logBlock))
-  logBlock, logBlockBytes = {}, 0
+  if App.logHeader ~= logHeader then logHeader, logHeaderLine = App.logHeader, App.logHeader .. "\n" end
+  -- A field that is not a text is written as its text form, nil as nothing.
+  local problem = objc.logRow(logPath, logHeaderLine, lastDateText, entry.LogProcess, entry.LogI, entry.LogAction,
+    entry.LogO, entry.LogStatus, entry.LogIpath, entry.LogOpath)
   if problem then
     App.eprintf("cannot write the log file: %s\n", problem)
     logPath = false
   end
 end
 
--- Rows still in the block when the application ends without App.flushLog (a command that returned early,
--- a script error) are written when the Lua state closes.
+function App.flushLog()
+  if not logPath then return end
+  local problem = objc.flushLogRows()
+  if problem then
+    App.eprintf("cannot write the log file: %s\n", problem)
+    logPath = false
+  end
+end
+
+-- Rows still kept when the application ends without App.flushLog (a command that returned early, a script
+-- error) are written when the Lua state closes.
 App.logFlusher = setmetatable({}, { __gc = function() App.flushLog() end })
 
 -- A log list that prints each row as it arrives; controllers get it as their log array controller.
@@ -349,9 +323,8 @@ function LogPrinter.addObjects_(self, rows)
     elseif row.LogPrediction then
       cause = "\twould fail: " .. App.oneLine(row.LogPrediction)
     end
-    local shown = self.displayNames and App.displayed or tostring
-    io.stdout:write(string.format("%s\t%s\t%s\t%s -> %s%s\n", row.LogAction, row.LogStatus, shown(row.LogI),
-      shown(row.LogIpath), shown(row.LogOpath), cause))
+    -- Names shown as App.displayed shows them, unless the list was told otherwise.
+    objc.printRow(self.displayNames, row.LogAction, row.LogStatus, row.LogI, row.LogIpath, row.LogOpath, cause)
   end
 end
 

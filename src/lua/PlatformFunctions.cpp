@@ -4,13 +4,16 @@
 #include "core/Runtime.h"
 #include "lua/LuaCall.h"
 #include "lua/LuaHost.h"
+#include "platform/ActionLogFile.h"
 #include "platform/DisplayedText.h"
 #include "platform/Paths.h"
 #include "platform/Platform.h"
 #include "platform/SystemLog.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 #include <filesystem>
@@ -205,6 +208,16 @@ int l_journalFinish(lua_State* L)
     return 1;
 }
 
+// [-0, +1] nil, or the text of a problem.
+int pushProblem(lua_State* L, std::optional<std::string> const& problem)
+{
+    if (problem)
+        lua_pushlstring(L, problem->data(), problem->size());
+    else
+        lua_pushnil(L);
+    return 1;
+}
+
 // [-0, +1] objc.appendLog(path, header, rows): appends a block of whole rows to a log file with one write(2)
 // (O_APPEND), so that rows of processes writing at the same time never interleave inside a row; the header
 // goes in front when the file is new or empty, decided under an exclusive lock so that two processes
@@ -215,37 +228,78 @@ int l_appendLog(lua_State* L)
     char const* text = luaL_checklstring(L, 1, &length);
     std::string const path(text, length);
     text = luaL_checklstring(L, 2, &length);
-    std::string const header(text, length);
+    std::string_view const header(text, length);
     text = luaL_checklstring(L, 3, &length);
-    std::string block(text, length);
-    auto const failure = [&](char const* what) {
-        std::string const cause = std::string(what) + " " + path + ": " + std::strerror(errno);
-        lua_pushlstring(L, cause.data(), cause.size());
-        return 1;
+    return pushProblem(L, ActionLogFile::appendBlock(path, header, std::string(text, length)));
+}
+
+// [-0, +0 or +1] The text form of the value at `index` as tostring() gives it; a string is itself, without
+// anything pushed. `emptyForNothing`: nil and false give "" rather than "nil" and "false".
+std::string_view textForm(lua_State* L, int index, bool emptyForNothing)
+{
+    size_t size = 0;
+    if (lua_type(L, index) == LUA_TSTRING) {
+        char const* data = lua_tolstring(L, index, &size);
+        return { data, size };
+    }
+    if (emptyForNothing && !lua_toboolean(L, index))
+        return {};
+    char const* data = luaL_tolstring(L, index, &size);
+    return { data, size };
+}
+
+// [-0, +1] objc.logRow(path, header, date, process, inputName, action, outputName, status, inputPath,
+// outputPath): adds one row of the application log file at `path` (the rows of a run are written a block at a
+// time, see ActionLogFile); nil, else the cause of a block that could not be written. A field that is not a
+// text is written as its text form, nil as nothing. This runs for every file of a run.
+int l_logRow(lua_State* L)
+{
+    size_t length = 0;
+    char const* text = luaL_checklstring(L, 1, &length);
+    std::string const path(text, length);
+    auto checked = [&](int index) {
+        size_t size = 0;
+        char const* data = luaL_checklstring(L, index, &size);
+        return std::string_view(data, size);
     };
-    int const fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return failure("open");
-    struct stat info {};
-    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &info) != 0) {
-        int const error = errno;
-        ::close(fd);
-        errno = error;
-        return failure("lock");
+    std::string_view const header = checked(2), date = checked(3);
+    luaL_checkstack(L, 8, "logging a row");
+    std::array<std::string_view, 7> fields;
+    for (int i = 0; i < 7; ++i)
+        fields[std::size_t(i)] = textForm(L, 4 + i, true);
+    return pushProblem(L, hostOf(L).runtime().platform().actionLogFile().append(path, header, date, fields));
+}
+
+// [-0, +0] objc.printRow(displayNames, action, status, name, inputPath, outputPath, cause): prints one row
+// of a command, "ACTION<tab>STATUS<tab>NAME<tab>INPUT -> OUTPUT" and the cause (with its own leading tab,
+// or "") and a line end, on standard output (the stream of io.stdout). With displayNames the name and the
+// paths are shown as objc.displayed shows them (nil as nothing), else as tostring() gives them.
+int l_printRow(lua_State* L)
+{
+    bool const displayNames = lua_toboolean(L, 1);
+    luaL_checkstack(L, 8, "printing a row");
+    std::string line;
+    line += textForm(L, 2, false);
+    line += '\t';
+    line += textForm(L, 3, false);
+    for (int index : { 4, 5, 6 }) {
+        line += index == 6 ? " -> " : "\t";
+        std::string_view const text = textForm(L, index, displayNames);
+        if (displayNames && !showsAsItIs(text))
+            line += displayedText(text);
+        else
+            line += text;
     }
-    if (info.st_size == 0)
-        block.insert(0, header);
-    ssize_t const written = block.empty() ? 0 : ::write(fd, block.data(), block.size());
-    int const error = written < 0 ? errno : ENOSPC;
-    bool const whole = written == ssize_t(block.size());
-    if (::close(fd) != 0 && whole)
-        return failure("close");
-    if (!whole) {
-        errno = error;
-        return failure("write");
-    }
-    lua_pushnil(L);
-    return 1;
+    line += textForm(L, 7, false);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    return 0;
+}
+
+// [-0, +1] objc.flushLogRows(): writes the rows that objc.logRow kept; nil, else the cause.
+int l_flushLogRows(lua_State* L)
+{
+    return pushProblem(L, hostOf(L).runtime().platform().actionLogFile().flush());
 }
 
 // [-0, +1] objc.displayed(text): the text as a row shows it (platform/DisplayedText.h); the text itself,
@@ -298,6 +352,12 @@ void addPlatformFunctions(lua_State* L)
     lua_setfield(L, -2, "isTerminal");
     lua_pushcfunction(L, guarded<l_appendLog>);
     lua_setfield(L, -2, "appendLog");
+    lua_pushcfunction(L, guarded<l_logRow>);
+    lua_setfield(L, -2, "logRow");
+    lua_pushcfunction(L, guarded<l_printRow>);
+    lua_setfield(L, -2, "printRow");
+    lua_pushcfunction(L, guarded<l_flushLogRows>);
+    lua_setfield(L, -2, "flushLogRows");
     lua_pushcfunction(L, guarded<l_displayed>);
     lua_setfield(L, -2, "displayed");
     lua_pushcfunction(L, guarded<l_absolutePath>);

@@ -5,6 +5,7 @@
 // some of them (panels answered by scripts) and tests may install recording ones.
 
 #include "fs/Status.h"
+#include "platform/ActionLogFile.h"
 #include "platform/Panels.h"
 #include "platform/PrintInfo.h"
 #include "platform/UserDefaults.h"
@@ -98,6 +99,9 @@ public:
     void beginRun(std::string const& commandLine);
     Status finishRun();
 
+    // The application's log file, whose rows scripts append (objc.logRow) and write (objc.flushLogRows).
+    ActionLogFile& actionLogFile() { return m_actionLogFile; }
+
 private:
     std::filesystem::path m_resourcesFolder;
     std::unique_ptr<Panels> m_panels;
@@ -113,6 +117,7 @@ private:
     std::optional<std::string> m_lastFailure;
     std::optional<std::string> m_rowFailure;
     std::unique_ptr<RunJournal> m_journal;
+    ActionLogFile m_actionLogFile;
 };
 
 }

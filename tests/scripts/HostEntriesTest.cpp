@@ -247,6 +247,51 @@ TEST(HostEntries, DisplayedNamesFollowTheRowRuleForEveryByteString)
         "\\xED\\xA0\\x80\n\\xF4\\x90\\x80\\x80\n\xF0\x9F\x98\x80.png\n\\xF5\\x80\n\\xFF\\xFE\n\xC2\xA0\n0\ttrue\n");
 }
 
+// objc.printRow and objc.logRow make the printed row and the log file's row of every command: for fields of
+// every kind (nil, false, numbers, tables, tabs, line ends, bytes that are not UTF-8) they must give exactly
+// what the rows written out in Lua below give.
+TEST(HostEntries, PrintedAndLoggedRowsFollowTheirRulesForFieldsOfEveryKind)
+{
+    ScriptBundle bundle;
+    TempDir dir;
+    auto r = bundle.runScript(R"(
+        local log = objc.arguments[2] .. "/log.txt"
+        local named = { ["\t"] = "\\t", ["\n"] = "\\n", ["\r"] = "\\r" }
+        local function displayed(text) return objc.displayed(tostring(text or "")) end
+        local function clean(field) return (tostring(field or ""):gsub("[\t\r\n]", named)) end
+        local fields = { "a.jpg", "tab\there", "line\nend\r", "caf\xC3\xA9", "\xFF\xFE", 12, 0.5, true, false }
+        local expected, printed = { "head\n" }, {}
+        for i = 1, #fields + 2 do
+          local a, b, c, d, e = fields[i], fields[(i % #fields) + 1], fields[((i + 1) % #fields) + 1], fields[i + 3],
+            fields[((i + 4) % #fields) + 1]
+          for _, shown in ipairs({ true, false }) do
+            local show = shown and displayed or tostring
+            io.stdout:write(string.format("%s\t%s\t%s\t%s -> %s%s\n", a, b, show(c), show(d), show(e), "\tcause " .. i))
+            printed[#printed + 1] = { shown, a, b, c, d, e, "\tcause " .. i }
+          end
+          assert(objc.logRow(log, "head\n", "2026-12-08 01:02:03", a, b, c, d, e, a, b) == nil)
+          expected[#expected + 1] = table.concat({ "2026-12-08 01:02:03", clean(a), clean(b), clean(c), clean(d),
+            clean(e), clean(a), clean(b) }, "\t") .. "\n"
+        end
+        io.stdout:write("@@@\n")
+        for _, row in ipairs(printed) do objc.printRow(table.unpack(row, 1, 7)) end
+        assert(objc.flushLogRows() == nil)
+        local file = io.open(log, "rb")
+        local written = file:read("a")
+        file:close()
+        io.stderr:write(written == table.concat(expected) and "" or "log differs:\n" .. written)
+        io.stdout:flush()
+        objc.NSApp:terminate_(nil)
+    )", { dir.str() });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    auto const separator = r.out.find("@@@\n");
+    ASSERT_NE(separator, std::string::npos) << r.out;
+    std::string const expected = r.out.substr(0, separator), printed = r.out.substr(separator + 4);
+    EXPECT_EQ(printed, expected);
+    EXPECT_NE(expected.find("\ttab\\there\t"), std::string::npos) << expected;
+}
+
 #ifndef NDEBUG
 TEST(HostEntriesDeathTest, AnUnbalancedStackIsCaughtInDebugBuilds)
 {

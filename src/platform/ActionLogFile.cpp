@@ -1,0 +1,100 @@
+#include "platform/ActionLogFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quodrix {
+
+namespace {
+
+bool breaksLines(char c)
+{
+    return c == '\t' || c == '\n' || c == '\r';
+}
+
+// Appends the field with its line breakers named.
+void appendField(std::string& row, std::string_view field)
+{
+    if (std::none_of(field.begin(), field.end(), breaksLines)) {
+        row += field;
+        return;
+    }
+    for (char c : field) {
+        if (c == '\t')
+            row += "\\t";
+        else if (c == '\n')
+            row += "\\n";
+        else if (c == '\r')
+            row += "\\r";
+        else
+            row += c;
+    }
+}
+
+}
+
+std::optional<std::string> ActionLogFile::append(std::string const& path, std::string_view header, std::string_view date,
+    std::array<std::string_view, 7> const& fields)
+{
+    std::optional<std::string> problem;
+    if (path != m_path) {
+        problem = flush();
+        m_path = path;
+    }
+    if (header != m_header)
+        m_header = header;
+    m_block += date;
+    for (std::string_view field : fields) {
+        m_block += '\t';
+        appendField(m_block, field);
+    }
+    m_block += '\n';
+    if (m_block.size() >= kBlockBytes) {
+        if (auto failed = flush())
+            problem = std::move(failed);
+    }
+    return problem;
+}
+
+std::optional<std::string> ActionLogFile::flush()
+{
+    if (m_block.empty())
+        return std::nullopt;
+    std::string block;
+    block.swap(m_block);
+    return appendBlock(m_path, m_header, std::move(block));
+}
+
+std::optional<std::string> ActionLogFile::appendBlock(std::string const& path, std::string_view header, std::string block)
+{
+    auto const failure = [&](char const* what) { return std::string(what) + " " + path + ": " + std::strerror(errno); };
+    int const fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return failure("open");
+    struct stat info {};
+    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &info) != 0) {
+        int const error = errno;
+        ::close(fd);
+        errno = error;
+        return failure("lock");
+    }
+    if (info.st_size == 0)
+        block.insert(0, header);
+    ssize_t const written = block.empty() ? 0 : ::write(fd, block.data(), block.size());
+    int const error = written < 0 ? errno : ENOSPC;
+    bool const whole = written == ssize_t(block.size());
+    if (::close(fd) != 0 && whole)
+        return failure("close");
+    if (!whole) {
+        errno = error;
+        return failure("write");
+    }
+    return std::nullopt;
+}
+
+}
