@@ -263,11 +263,15 @@ int l_logRow(lua_State* L)
         return std::string_view(data, size);
     };
     std::string_view const header = checked(2), date = checked(3);
+    int const top = lua_gettop(L);
     luaL_checkstack(L, 8, "logging a row");
     std::array<std::string_view, 7> fields;
     for (int i = 0; i < 7; ++i)
         fields[std::size_t(i)] = textForm(L, 4 + i, true);
-    return pushProblem(L, hostOf(L).runtime().platform().actionLogFile().append(path, header, date, fields));
+    auto problem = hostOf(L).runtime().platform().actionLogFile().append(path, header, date, fields);
+    // The text forms made for the fields are no longer needed once the row is kept.
+    lua_settop(L, top);
+    return pushProblem(L, problem);
 }
 
 // [-0, +0] objc.printRow(displayNames, action, status, name, inputPath, outputPath, cause): prints one row
@@ -277,6 +281,7 @@ int l_logRow(lua_State* L)
 int l_printRow(lua_State* L)
 {
     bool const displayNames = lua_toboolean(L, 1);
+    int const top = lua_gettop(L);
     luaL_checkstack(L, 8, "printing a row");
     std::string line;
     line += textForm(L, 2, false);
@@ -292,6 +297,7 @@ int l_printRow(lua_State* L)
     }
     line += textForm(L, 7, false);
     line += '\n';
+    lua_settop(L, top);
     std::fwrite(line.data(), 1, line.size(), stdout);
     return 0;
 }
@@ -310,7 +316,7 @@ int l_displayed(lua_State* L)
     char const* text = luaL_checklstring(L, 1, &length);
     std::string_view const view(text, length);
     if (showsAsItIs(view)) {
-        lua_settop(L, 1);
+        lua_pushvalue(L, 1);
         return 1;
     }
     std::string const shown = displayedText(view);
