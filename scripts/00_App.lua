@@ -387,10 +387,28 @@ ProgressLog = objc.defineClass("ProgressLog", "LogPrinter")
 function ProgressLog.init(self)
   LogPrinter.init(self)
   self.total, self.failed, self.simulated, self.progressShown = 0, 0, 0, false
+  self.causes, self.causeKey, self.predicted = false, false, 0
   return self
 end
 
+-- For a run whose plan was worked out first: a simulated row whose input path is in `causes` (after
+-- `key(path)`, when given) says why the plan predicts it to fail (row.LogPrediction), counted in
+-- self.predicted.
+function ProgressLog.predict(self, causes, key)
+  self.causes, self.causeKey = causes or false, key or false
+end
+
 function ProgressLog.addObjects_(self, rows)
+  if self.causes then
+    for _, row in ipairs(rows) do
+      local path = row.LogIpath
+      local cause = self.causes[self.causeKey and self.causeKey(path) or path]
+      if cause and row.LogStatus == "Simulation" then
+        row.LogPrediction = cause
+        self.predicted = self.predicted + 1
+      end
+    end
+  end
   if self.progressShown then
     io.stderr:write("\r\27[K")
     self.progressShown = false

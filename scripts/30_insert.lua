@@ -20,10 +20,11 @@ end
 -- Runs one insert renaming through the controller. `options`: text, positions, destination, simulate,
 -- overwrite, and files (paths, answered to the "rename" panel). Returns a summary:
 -- { rows = n, failed = n, simulated = n, alert = "title: message" or nil, predicted = n or nil (the rows that a
--- PlannedInsertLog marked) }.
+-- log list marked as predicted to fail, see ProgressLog.predict) }.
 function Insert.run(options)
   local controller = objc.ocFileRename:alloc():init()
-  local log = (options.logClass or ProgressLog):alloc():init()
+  local log = ProgressLog:alloc():init()
+  log:predict(options.causes)
   log.total = #options.files
   local alertWindow = objc.NSWindow:new()
   local alertTitle, alertInfo = objc.NSTextField:new(), objc.NSTextField:new()

@@ -29,10 +29,23 @@ local function fileIn(folder)
   return names[1]
 end
 
+-- A path without "." components: the controller's rows keep the spelling of the folder ("pics/./a"), the
+-- plan's rows do not.
+local function withoutDots(path)
+  local previous
+  repeat
+    previous = path
+    path = path:gsub("/%./", "/")
+  until path == previous
+  return (path:gsub("/%.$", ""))
+end
+
 -- Builds the controller with its controls as the interface file does and returns both.
 local function makeController(options)
   local controller = objc.cRenameTextFile:alloc():init()
-  local log = (options.logClass or ProgressLog):alloc():init()
+  local log = ProgressLog:alloc():init()
+  -- The controller's rows keep the spelling of the folder ("pics/./a"), the plan's rows do not.
+  log:predict(options.causes, withoutDots)
   local controls = {
     tfRenameTextFile = App.textField(""),
     tfDestinationOfFiles = App.textField(options.destination),
@@ -70,7 +83,7 @@ end
 -- One renaming run from a list. `options`: list (the rename list or log file), separatorIndex,
 -- source (a file in the folder that holds the files), destination, overwrite, simulate.
 -- Returns { rows = n, failed = n, simulated = n, alert = text or nil, loaded = n, predicted = n or nil (the rows
--- that a PlannedListLog marked) }.
+-- that the log list marked as predicted to fail, see ProgressLog.predict) }.
 function ListRename.run(options)
   local controller, log, controls = makeController(options)
   local alert = withPanels({ { options.list } }, function() controller:hLoadRenameTextFile_(nil) end)
@@ -127,39 +140,6 @@ end
 ListPlanning = {}
 
 local separatorTexts = { [";"] = ";", semicolon = ";", [","] = ",", comma = ",", tab = "\t", ["\t"] = "\t" }
-
--- The log list of a planned simulation: a row whose file the plan predicts to fail says why.
-PlannedListLog = objc.defineClass("PlannedListLog", "ProgressLog")
-
-local pendingListCauses = {}
-
--- A path without "." components: the controller's rows keep the spelling of the folder ("pics/./a"), the
--- plan's rows do not.
-local function withoutDots(path)
-  local previous
-  repeat
-    previous = path
-    path = path:gsub("/%./", "/")
-  until path == previous
-  return (path:gsub("/%.$", ""))
-end
-
-function PlannedListLog.init(self)
-  ProgressLog.init(self)
-  self.causes, self.predicted = pendingListCauses, 0
-  return self
-end
-
-function PlannedListLog.addObjects_(self, rows)
-  for _, row in ipairs(rows) do
-    local cause = self.causes[withoutDots(row.LogIpath)]
-    if cause and row.LogStatus == "Simulation" then
-      row.LogPrediction = cause
-      self.predicted = self.predicted + 1
-    end
-  end
-  ProgressLog.addObjects_(self, rows)
-end
 
 -- A path of a plan row as the controller writes it: a present name that was not found stands in the
 -- folder of the files, its new name in the destination.
@@ -222,9 +202,10 @@ function ListPlanning.run(options, folder)
     local printer = reportListPlan(planned, folder, options.destination)
     return { rows = #printer.rows, failed = summary.failed, simulated = 0, loaded = #printer.rows }
   end
-  options.logClass, pendingListCauses = PlannedListLog, causes
+  -- The controller's log list says which simulated rows the plan predicts to fail.
+  options.causes = causes
   local summary = ListRename.run(options)
-  options.logClass, pendingListCauses = nil, {}
+  options.causes = nil
   summary.predicted = summary.predicted or 0
   return summary
 end

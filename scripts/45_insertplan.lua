@@ -5,28 +5,6 @@
 
 InsertPlanning = {}
 
--- The log list of a planned run: a simulated row whose file the plan predicts to fail says why.
-PlannedInsertLog = objc.defineClass("PlannedInsertLog", "ProgressLog")
-
--- The causes of the run under way, by source path.
-local pendingCauses = {}
-
-function PlannedInsertLog.init(self)
-  ProgressLog.init(self)
-  self.causes, self.predicted = pendingCauses, 0
-  return self
-end
-
-function PlannedInsertLog.addObjects_(self, rows)
-  for _, row in ipairs(rows) do
-    local cause = self.causes[row.LogIpath]
-    if cause and row.LogStatus == "Simulation" then
-      row.LogPrediction = cause
-      self.predicted = self.predicted + 1
-    end
-  end
-  ProgressLog.addObjects_(self, rows)
-end
 
 -- The plan of the run: every target, every predicted failure. Nil when the targets are not known (a
 -- simulation without a destination).
@@ -61,7 +39,8 @@ function InsertPlanning.run(options)
     local printer = App.reportPlanRows(planned, true)
     return { rows = #printer.rows, failed = summary.failed, simulated = 0 }
   end
-  options.logClass, pendingCauses = PlannedInsertLog, causes
+  -- The controller's log list says which simulated rows the plan predicts to fail.
+  options.causes = causes
   -- Kept going, the controller gets every file and each one fails or not by itself, with its own cause.
   local groups = { { destination = options.destination, files = options.files } }
   if options.inPlace then
@@ -88,7 +67,7 @@ function InsertPlanning.run(options)
       if summary.alert then break end
     end
   end
-  options.logClass, pendingCauses = nil, {}
+  options.causes = nil
   return total
 end
 
