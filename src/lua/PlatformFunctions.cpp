@@ -23,7 +23,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,27 +34,27 @@ namespace quodrix::lua {
 
 namespace {
 
-// [-0, +1] objc.lastFailure(): why the last message a script sent failed, or nil when it recorded no failure.
-int l_lastFailure(lua_State* L)
+// [-0, +1] The text, or nil.
+int pushText(lua_State* L, std::optional<std::string> const& text)
 {
-    auto const& failure = hostOf(L).runtime().platform().lastFailure();
-    if (failure)
-        lua_pushlstring(L, failure->data(), failure->size());
+    if (text)
+        lua_pushlstring(L, text->data(), text->size());
     else
         lua_pushnil(L);
     return 1;
+}
+
+// [-0, +1] objc.lastFailure(): why the last message a script sent failed, or nil when it recorded no failure.
+int l_lastFailure(lua_State* L)
+{
+    return pushText(L, hostOf(L).runtime().platform().lastFailure());
 }
 
 // [-0, +1] objc.rowFailure(): inside a log call or a log list's addObjects:, the cause of the failed row being
 // reported; nil for a row that did not fail and outside a report.
 int l_rowFailure(lua_State* L)
 {
-    auto const& failure = hostOf(L).runtime().platform().rowFailure();
-    if (failure)
-        lua_pushlstring(L, failure->data(), failure->size());
-    else
-        lua_pushnil(L);
-    return 1;
+    return pushText(L, hostOf(L).runtime().platform().rowFailure());
 }
 
 // [-0, +1] objc.systemLogTo(path): sends the system log's diagnostic lines into the file at `path`, started
@@ -201,37 +200,9 @@ int l_journalBegin(lua_State* L)
 int l_journalFinish(lua_State* L)
 {
     Status const finished = hostOf(L).runtime().platform().finishRun();
-    if (finished.ok())
-        lua_pushnil(L);
-    else
-        lua_pushlstring(L, finished.message().data(), finished.message().size());
-    return 1;
+    return pushText(L, finished.ok() ? std::nullopt : std::optional(finished.message()));
 }
 
-// [-0, +1] nil, or the text of a problem.
-int pushProblem(lua_State* L, std::optional<std::string> const& problem)
-{
-    if (problem)
-        lua_pushlstring(L, problem->data(), problem->size());
-    else
-        lua_pushnil(L);
-    return 1;
-}
-
-// [-0, +1] objc.appendLog(path, header, rows): appends a block of whole rows to a log file with one write(2)
-// (O_APPEND), so that rows of processes writing at the same time never interleave inside a row; the header
-// goes in front when the file is new or empty, decided under an exclusive lock so that two processes
-// starting together write it once. nil when written, else the cause.
-int l_appendLog(lua_State* L)
-{
-    size_t length = 0;
-    char const* text = luaL_checklstring(L, 1, &length);
-    std::string const path(text, length);
-    text = luaL_checklstring(L, 2, &length);
-    std::string_view const header(text, length);
-    text = luaL_checklstring(L, 3, &length);
-    return pushProblem(L, ActionLogFile::appendBlock(path, header, std::string(text, length)));
-}
 
 // [-0, +0 or +1] The text form of the value at `index` as tostring() gives it; a string is itself, without
 // anything pushed. `emptyForNothing`: nil and false give "" rather than "nil" and "false".
@@ -271,7 +242,7 @@ int l_logRow(lua_State* L)
     auto problem = hostOf(L).runtime().platform().actionLogFile().append(path, header, date, fields);
     // The text forms made for the fields are no longer needed once the row is kept.
     lua_settop(L, top);
-    return pushProblem(L, problem);
+    return pushText(L, problem);
 }
 
 // [-0, +0] objc.printRow(displayNames, action, status, name, inputPath, outputPath, cause): prints one row
@@ -305,7 +276,7 @@ int l_printRow(lua_State* L)
 // [-0, +1] objc.flushLogRows(): writes the rows that objc.logRow kept; nil, else the cause.
 int l_flushLogRows(lua_State* L)
 {
-    return pushProblem(L, hostOf(L).runtime().platform().actionLogFile().flush());
+    return pushText(L, hostOf(L).runtime().platform().actionLogFile().flush());
 }
 
 // [-0, +1] objc.displayed(text): the text as a row shows it (platform/DisplayedText.h); the text itself,
@@ -356,8 +327,6 @@ void addPlatformFunctions(lua_State* L)
     lua_setfield(L, -2, "removeTemporaryFolder");
     lua_pushcfunction(L, guarded<l_isTerminal>);
     lua_setfield(L, -2, "isTerminal");
-    lua_pushcfunction(L, guarded<l_appendLog>);
-    lua_setfield(L, -2, "appendLog");
     lua_pushcfunction(L, guarded<l_logRow>);
     lua_setfield(L, -2, "logRow");
     lua_pushcfunction(L, guarded<l_printRow>);

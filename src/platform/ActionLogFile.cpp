@@ -36,6 +36,35 @@ void appendField(std::string& row, std::string_view field)
     }
 }
 
+// Appends `block` to the file at `path` with one write(2), the header in front when the file is new or empty;
+// the cause of a failure ("open PATH: REASON", "lock ...", "write ...", "close ..."), else nullopt.
+std::optional<std::string> appendBlock(std::string const& path, std::string_view header, std::string block)
+{
+    auto const failure = [&](char const* what) { return std::string(what) + " " + path + ": " + std::strerror(errno); };
+    int const fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return failure("open");
+    struct stat info {};
+    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &info) != 0) {
+        int const error = errno;
+        ::close(fd);
+        errno = error;
+        return failure("lock");
+    }
+    if (info.st_size == 0)
+        block.insert(0, header);
+    ssize_t const written = block.empty() ? 0 : ::write(fd, block.data(), block.size());
+    int const error = written < 0 ? errno : ENOSPC;
+    bool const whole = written == ssize_t(block.size());
+    if (::close(fd) != 0 && whole)
+        return failure("close");
+    if (!whole) {
+        errno = error;
+        return failure("write");
+    }
+    return std::nullopt;
+}
+
 }
 
 std::optional<std::string> ActionLogFile::append(std::string const& path, std::string_view header, std::string_view date,
@@ -70,31 +99,5 @@ std::optional<std::string> ActionLogFile::flush()
     return appendBlock(m_path, m_header, std::move(block));
 }
 
-std::optional<std::string> ActionLogFile::appendBlock(std::string const& path, std::string_view header, std::string block)
-{
-    auto const failure = [&](char const* what) { return std::string(what) + " " + path + ": " + std::strerror(errno); };
-    int const fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return failure("open");
-    struct stat info {};
-    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &info) != 0) {
-        int const error = errno;
-        ::close(fd);
-        errno = error;
-        return failure("lock");
-    }
-    if (info.st_size == 0)
-        block.insert(0, header);
-    ssize_t const written = block.empty() ? 0 : ::write(fd, block.data(), block.size());
-    int const error = written < 0 ? errno : ENOSPC;
-    bool const whole = written == ssize_t(block.size());
-    if (::close(fd) != 0 && whole)
-        return failure("close");
-    if (!whole) {
-        errno = error;
-        return failure("write");
-    }
-    return std::nullopt;
-}
 
 }

@@ -32,10 +32,6 @@ public:
     // Writes the rows kept; the cause of a failed write, else nullopt.
     std::optional<std::string> flush();
 
-    // Appends `block` to the file at `path` with one write(2), the header in front when the file is new or
-    // empty; the cause of a failure ("open PATH: REASON", "lock ...", "write ...", "close ..."), else nullopt.
-    static std::optional<std::string> appendBlock(std::string const& path, std::string_view header, std::string block);
-
 private:
     std::string m_path;
     std::string m_header;
