@@ -14,7 +14,6 @@
 #include <chrono>
 #include <random>
 #include <thread>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,29 +48,6 @@ std::string batchScript(fs::path const& source, fs::path const& copies, fs::path
            "  print(tb:hStoreFiles3__('" + source.string() + "/' .. n, '" + moved.string() + "/' .. n))\nend\n";
 }
 
-// Starts the bundle's executable with its standard output in a pipe.
-pid_t start(ScriptBundle const& bundle, int& output)
-{
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
-    std::string home = "HOME=" + bundle.home().string();
-    std::vector<char*> env { home.data(), const_cast<char*>("LANG=C.UTF-8"), nullptr };
-    std::string executable = bundle.executable().string();
-    char* argv[] = { executable.data(), nullptr };
-    pid_t pid = -1;
-    if (posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv, env.data()) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    output = pipeEnds[0];
-    return pid;
-}
 
 // Reads lines from the child until `lines` have come (or the output ends), waits `delay` more, then kills it.
 int killAfter(pid_t pid, int output, int lines, std::chrono::microseconds delay = {})
@@ -117,7 +93,7 @@ TEST(KillDuringABatch, EveryFileExactlyOnceAndWhole)
             writeFile(source / nameOf(i), contentsOf(i));
 
         int output = -1;
-        pid_t pid = start(bundle, output);
+        pid_t pid = bundle.start({}, output);
         ASSERT_GT(pid, 0);
         int at = point(random);
         int seen = killAfter(pid, output, at);
@@ -210,7 +186,7 @@ TEST(KillDuringABatch, NoFolderIsEverHalfUnderItsName)
         }
 
         int output = -1;
-        pid_t pid = start(bundle, output);
+        pid_t pid = bundle.start({}, output);
         ASSERT_GT(pid, 0);
         int seen = killAfter(pid, output, point(random), std::chrono::microseconds(moment(random)));
         std::string where = "seed " + std::to_string(seed) + ", round " + std::to_string(round) + ", killed after "

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <random>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,31 +29,12 @@ std::string contentsOf(int i)
 // ends) and kills it; the rows seen.
 int runAndKill(ScriptBundle const& bundle, std::vector<std::string> arguments, int lines)
 {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
-    std::string home = "HOME=" + bundle.home().string();
-    std::vector<char*> env { home.data(), const_cast<char*>("LANG=C.UTF-8"), nullptr };
-    std::string executable = bundle.executable().string();
-    arguments.insert(arguments.begin(), executable);
-    std::vector<char*> argv;
-    for (auto& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), env.data()) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
+    int output = -1;
+    pid_t pid = bundle.start(std::move(arguments), output);
     int seen = 0;
     char buffer[4096];
     while (pid > 0 && seen < lines) {
-        ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
+        ssize_t n = read(output, buffer, sizeof buffer);
         if (n <= 0)
             break;
         seen += int(std::count(buffer, buffer + n, '\n'));
@@ -64,7 +44,8 @@ int runAndKill(ScriptBundle const& bundle, std::vector<std::string> arguments, i
         int status = 0;
         waitpid(pid, &status, 0);
     }
-    close(pipeEnds[0]);
+    if (output >= 0)
+        close(output);
     return seen;
 }
 

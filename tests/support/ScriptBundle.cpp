@@ -209,4 +209,31 @@ RunResult runCommand(std::string const& command)
     }(), {});
 }
 
+pid_t ScriptBundle::start(std::vector<std::string> arguments, int& output) const
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    std::string home = "HOME=" + this->home().string();
+    std::vector<char*> env { home.data(), const_cast<char*>("LANG=C.UTF-8"), nullptr };
+    std::string executable = this->executable().string();
+    arguments.insert(arguments.begin(), executable);
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), env.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    output = pipeEnds[0];
+    return pid;
+}
+
 }

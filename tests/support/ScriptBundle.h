@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace quodrix::test {
@@ -46,6 +47,9 @@ public:
     // Runs one script as the whole application: the script is the only one in the bundle besides those
     // added before.
     RunResult runScript(std::string const& source, std::vector<std::string> const& arguments = {});
+    // Starts bin/quodrix with the arguments, HOME in the bundle's home folder, and its standard output in a
+    // pipe whose reading end goes to `output`, for a test that kills it halfway; the process id, or -1.
+    pid_t start(std::vector<std::string> arguments, int& output) const;
 
     // The folder that runs start in (relative paths on the command line are read against it); by default
     // the test's own.
