@@ -1,8 +1,13 @@
 /* The physical limit of the "sortDir" collection: a bare depth-first walk with getdents64 and d_type that
  * skips hidden names, never follows links, and prints the paths whose extension is one of the fourteen of
  * the sort set (compared exactly). No .hidden lists, no package rule: the least work that gives the answer.
- * With "all" after the folder it prints every visible file, as the "renameDir" collection gives them. */
+ * With "all" after the folder it prints every visible file, as the "renameDir" collection gives them.
+ * Built as C++ with -DINTO_LUA (g++ -x c++ ... -llua5.4-c++) it puts the paths into a Lua table of the
+ * library that quodrix uses, instead of printing them, and closes the state: the floor of a collection
+ * whose result a script receives as a table of strings. */
+#ifndef _GNU_SOURCE
 #define _GNU_SOURCE
+#endif
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -10,6 +15,10 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef INTO_LUA
+#include <lua5.4/lua.hpp>
+static lua_State* L;
+#endif
 
 static char const* const kSet[] = { "jpg", "jpeg", "tif", "tiff", "pdf", "png", "gif", "JPG", "JPEG", "TIF",
     "TIFF", "PDF", "PNG", "GIF" };
@@ -38,7 +47,7 @@ static void walk(char* path, size_t length)
     long n;
     /* The entries of one folder are read whole before descending, as a walker holding no fd per level does. */
     size_t cap = 1 << 16, used = 0;
-    char* names = malloc(cap);
+    char* names = (char*)malloc(cap);
     while ((n = getdents64(fd, buffer, sizeof buffer)) > 0) {
         for (long off = 0; off < n;) {
             struct dirent64* e = (struct dirent64*)(buffer + off);
@@ -53,7 +62,7 @@ static void walk(char* path, size_t length)
             size_t len = strlen(e->d_name);
             if (used + len + 2 > cap) {
                 cap *= 2;
-                names = realloc(names, cap);
+                names = (char*)realloc(names, cap);
             }
             names[used++] = (char)type;
             memcpy(names + used, e->d_name, len + 1);
@@ -72,8 +81,13 @@ static void walk(char* path, size_t length)
             walk(path, length + 1 + len);
         else if (collected(name)) {
             ++found;
+#ifdef INTO_LUA
+            lua_pushlstring(L, path, length + 1 + len);
+            lua_rawseti(L, 1, found);
+#else
             fputs(path, stdout);
             fputc('\n', stdout);
+#endif
         }
     }
     path[length] = '\0';
@@ -92,7 +106,14 @@ int main(int argc, char** argv)
     memcpy(path, argv[1], length + 1);
     static char out[1 << 20];
     setvbuf(stdout, out, _IOFBF, sizeof out);
+#ifdef INTO_LUA
+    L = luaL_newstate();
+    lua_newtable(L);
     walk(path, length);
+    lua_close(L);
+#else
+    walk(path, length);
+#endif
     fflush(stdout);
     fprintf(stderr, "%ld\n", found);
     return 0;

@@ -23,6 +23,9 @@ trap cleanup EXIT
 mkdir -p "$work"
 [ -d "$tree" ] || python3 "$here/../collect/make_tree.py" "$tree" 100 200 49
 cc -O2 -o "$work/walk" "$here/../collect/walk.c"
+# The same walk putting the paths into a Lua table instead of printing them: the floor of any collection
+# that a script receives as a table of strings.
+g++ -O2 -x c++ -DINTO_LUA -o "$work/walk_lua" "$here/../collect/walk.c" -llua5.4-c++
 
 # A bundle whose only script answers the folder panel with the tree and collects for the action given;
 # "none" returns before collecting (the baseline of the memory figures); "bytes" sums the path lengths.
@@ -49,6 +52,8 @@ LUA
 q="$bundle/bin/quodrix"
 run_walk_sort() { "$work/walk" "$tree" > /dev/null; }
 run_walk_all()  { "$work/walk" "$tree" all > /dev/null; }
+run_floor_sort() { "$work/walk_lua" "$tree" > /dev/null; }
+run_floor_all()  { "$work/walk_lua" "$tree" all > /dev/null; }
 run_q_sort()    { "$q" "$tree" sortDir > /dev/null; }
 run_q_rename()  { "$q" "$tree" renameDir > /dev/null; }
 
@@ -65,18 +70,21 @@ echo "machine: $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GB", $2 / 104857
 echo "paths: walk sortDir $("$work/walk" "$tree" 2>&1 >/dev/null), quodrix sortDir $("$q" "$tree" sortDir 2>&1 >/dev/null);" \
   "walk all $("$work/walk" "$tree" all 2>&1 >/dev/null), quodrix renameDir $("$q" "$tree" renameDir 2>&1 >/dev/null)"
 
-for f in run_walk_sort run_q_sort run_walk_all run_q_rename; do "$f" 2>/dev/null; done
-ws=() qs=() wa=() qr=()
+for f in run_walk_sort run_floor_sort run_q_sort run_walk_all run_floor_all run_q_rename; do "$f" 2>/dev/null; done
+ws=() fs=() qs=() wa=() fa=() qr=()
 for ((round = 0; round < runs; round++)); do
-  ws+=("$(time_ms run_walk_sort)"); qs+=("$(time_ms run_q_sort)")
-  wa+=("$(time_ms run_walk_all)"); qr+=("$(time_ms run_q_rename)")
+  ws+=("$(time_ms run_walk_sort)"); fs+=("$(time_ms run_floor_sort)"); qs+=("$(time_ms run_q_sort)")
+  wa+=("$(time_ms run_walk_all)"); fa+=("$(time_ms run_floor_all)"); qr+=("$(time_ms run_q_rename)")
 done
-ws=$(printf '%s\n' "${ws[@]}" | median); qs=$(printf '%s\n' "${qs[@]}" | median)
-wa=$(printf '%s\n' "${wa[@]}" | median); qr=$(printf '%s\n' "${qr[@]}" | median)
+ws=$(printf '%s\n' "${ws[@]}" | median); fs=$(printf '%s\n' "${fs[@]}" | median); qs=$(printf '%s\n' "${qs[@]}" | median)
+wa=$(printf '%s\n' "${wa[@]}" | median); fa=$(printf '%s\n' "${fa[@]}" | median); qr=$(printf '%s\n' "${qr[@]}" | median)
+ratio() { awk -v t="$1" -v w="$2" 'BEGIN { printf "%5.2f", t / w }'; }
 printf '%-34s %9s ms\n' "bare walk, sort set" "$ws"
-printf '%-34s %9s ms  %5.2f x walk (target 1.5)\n' "quodrix sortDir" "$qs" "$(awk -v t="$qs" -v w="$ws" 'BEGIN { print t / w }')"
+printf '%-34s %9s ms  %s x walk (floor)\n' "walk into a Lua table, sort set" "$fs" "$(ratio "$fs" "$ws")"
+printf '%-34s %9s ms  %s x walk (target 1.5), %s x floor\n' "quodrix sortDir" "$qs" "$(ratio "$qs" "$ws")" "$(ratio "$qs" "$fs")"
 printf '%-34s %9s ms\n' "bare walk, every file" "$wa"
-printf '%-34s %9s ms  %5.2f x walk (target 1.5)\n' "quodrix renameDir" "$qr" "$(awk -v t="$qr" -v w="$wa" 'BEGIN { print t / w }')"
+printf '%-34s %9s ms  %s x walk (floor)\n' "walk into a Lua table, every file" "$fa" "$(ratio "$fa" "$wa")"
+printf '%-34s %9s ms  %s x walk (target 1.5), %s x floor\n' "quodrix renameDir" "$qr" "$(ratio "$qr" "$wa")" "$(ratio "$qr" "$fa")"
 
 peak_kb() { /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -1; }
 base=$(peak_kb "$q" "$tree" none)

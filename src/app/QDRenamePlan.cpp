@@ -198,8 +198,9 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
             continue;
         }
         Status cause;
-        for (auto& path : collection::collectBelow(renameDirRow(), argument, &cause))
-            files.push_back(cleaned(path));
+        collection::collectBelow(renameDirRow(), argument, &cause).forEach([&](std::string_view path) {
+            files.push_back(cleaned(std::string(path)));
+        });
         if (!cause.ok() && m_missed.empty())
             m_missed = cause.message();
     }

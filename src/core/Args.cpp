@@ -70,6 +70,12 @@ Array Args::array(std::size_t i) const
 {
     if (m_values[i].kind() == Kind::Array)
         return m_values[i].asArray();
+    if (m_values[i].kind() == Kind::PathList) {
+        Array array;
+        array.reserve(m_values[i].asPathList().size());
+        m_values[i].asPathList().forEach([&](std::string_view path) { array.emplace_back(path); });
+        return array;
+    }
     wrongKind(i, "an array");
 }
 

@@ -62,6 +62,7 @@ std::string_view kindName(Kind kind)
     case Kind::MutableString: return "mutable string";
     case Kind::Object: return "object";
     case Kind::Class: return "class";
+    case Kind::PathList: return "array";
     }
     return "unknown";
 }
@@ -214,6 +215,16 @@ std::string Value::description() const
         }
         return out + (first ? ")" : "\n)");
     }
+    case Kind::PathList: {
+        std::string out = "(";
+        bool first = true;
+        asPathList().forEach([&](std::string_view path) {
+            out += first ? "\n    " : ",\n    ";
+            out += path;
+            first = false;
+        });
+        return out + (first ? ")" : "\n)");
+    }
     case Kind::Dictionary: {
         std::string out = "{";
         for (auto const& [k, v] : asDictionary())
@@ -226,8 +237,26 @@ std::string Value::description() const
     return {};
 }
 
+// A path list equals an array of the same strings.
+static bool samePaths(PathList const& paths, Array const& array)
+{
+    if (paths.size() != array.size())
+        return false;
+    std::size_t i = 0;
+    bool same = true;
+    paths.forEach([&](std::string_view path) {
+        same = same && array[i].isString() && array[i].asString() == path;
+        ++i;
+    });
+    return same;
+}
+
 bool Value::operator==(Value const& other) const
 {
+    if (kind() == Kind::PathList && other.kind() == Kind::Array)
+        return samePaths(asPathList(), other.asArray());
+    if (kind() == Kind::Array && other.kind() == Kind::PathList)
+        return samePaths(other.asPathList(), asArray());
     return m_v == other.m_v;
 }
 

@@ -5,6 +5,8 @@
 // bytes), date (seconds since 1970), URL (its absolute text), array, dictionary, mutable string (shared,
 // changed in place) and object (a native or script instance, or a class).
 
+#include "core/PathList.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -52,7 +54,9 @@ using ObjectRef = std::shared_ptr<Object>;
 using Array = std::vector<Value>;
 using Dictionary = std::map<std::string, Value>;
 
-enum class Kind { Null, Bool, Integer, Float, String, Data, Date, Url, Array, Dictionary, MutableString, Object, Class };
+// PathList is an array of strings held compactly (see PathList); scripts receive it as an array.
+enum class Kind { Null, Bool, Integer, Float, String, Data, Date, Url, Array, Dictionary, MutableString, Object, Class,
+    PathList };
 
 std::string_view kindName(Kind);
 
@@ -78,6 +82,7 @@ public:
     Value(Dictionary d) : m_v(std::move(d)) { }
     Value(MutableString s) : m_v(std::move(s)) { }
     Value(ClassRef c) : m_v(c) { }
+    Value(PathList paths) : m_v(std::move(paths)) { }
     template<typename T>
     Value(std::shared_ptr<T> o) : m_v(ObjectRef(std::move(o))) { }
     template<typename T>
@@ -103,6 +108,8 @@ public:
     MutableString const& asMutableString() const { return std::get<MutableString>(m_v); }
     ObjectRef const& asObject() const { return std::get<ObjectRef>(m_v); }
     ClassRef asClass() const { return std::get<ClassRef>(m_v); }
+    PathList const& asPathList() const { return std::get<PathList>(m_v); }
+    PathList& asPathList() { return std::get<PathList>(m_v); }
 
     // A number as a double (booleans count 0 and 1); nullopt for other kinds.
     std::optional<double> number() const;
@@ -118,7 +125,7 @@ public:
 
 private:
     std::variant<Null, bool, std::int64_t, double, std::string, Data, Date, Url, Array, Dictionary, MutableString,
-        ObjectRef, ClassRef>
+        ObjectRef, ClassRef, PathList>
         m_v;
 };
 

@@ -344,11 +344,34 @@ void pushValue(lua_State* L, Value const& value)
     case Kind::Class:
         pushClass(L, value.asClass().cls);
         return;
+    case Kind::PathList: {
+        auto const& paths = value.asPathList();
+        lua_createtable(L, int(paths.size()), 0);
+        lua_Integer i = 1;
+        paths.forEach([&](std::string_view path) {
+            lua_pushlstring(L, path.data(), path.size());
+            lua_rawseti(L, -2, i++);
+        });
+        return;
+    }
     }
 }
 
 void pushValue(lua_State* L, Value&& value)
 {
+    if (value.kind() == Kind::PathList) {
+        // Each block of paths is released as soon as its strings are in Lua, whose strings then take its
+        // memory instead of new pages.
+        auto& paths = value.asPathList();
+        luaL_checkstack(L, 4, "pushing a bridge value");
+        lua_createtable(L, int(paths.size()), 0);
+        lua_Integer i = 1;
+        paths.take([&](std::string_view path) {
+            lua_pushlstring(L, path.data(), path.size());
+            lua_rawseti(L, -2, i++);
+        });
+        return;
+    }
     if (value.kind() != Kind::Array) {
         pushValue(L, std::as_const(value));
         return;

@@ -12,8 +12,9 @@ namespace quodrix::lua {
 
 // [-0, +1] Pushes a value; null becomes nil.
 void pushValue(lua_State* L, Value const& value);
-// [-0, +1] The same for a value that is no longer needed: the strings of an array are released as they go
-// into Lua, so that a result of a million paths is not held in full by both sides at once.
+// [-0, +1] The same for a value that is no longer needed: the strings of an array, and the blocks of a path
+// list, are released as they go into Lua, so that a result of a million paths is not held in full by both
+// sides at once.
 void pushValue(lua_State* L, Value&& value);
 
 // [-0, +0] The value at a stack index. Throws ArgumentError for what cannot cross the bridge (functions,

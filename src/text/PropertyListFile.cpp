@@ -197,6 +197,18 @@ PlistPtr toNode(Value const& value)
         }
         return array;
     }
+    case Kind::PathList: {
+        PlistPtr array(plist_new_array());
+        bool complete = true;
+        value.asPathList().forEach([&](std::string_view path) {
+            PlistPtr node = complete ? toNode(Value(path)) : nullptr;
+            if (node)
+                plist_array_append_item(array.get(), node.release());
+            else
+                complete = false;
+        });
+        return complete ? std::move(array) : nullptr;
+    }
     case Kind::Dictionary: {
         PlistPtr dictionary(plist_new_dict());
         for (auto const& [key, item] : value.asDictionary()) {

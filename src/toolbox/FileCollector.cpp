@@ -110,12 +110,12 @@ OpenPanelRequest panelRequest(ActionRow const& row)
     return request;
 }
 
-std::vector<std::string> collectBelow(ActionRow const& row, std::string const& folder, Status* cause)
+PathList collectBelow(ActionRow const& row, std::string const& folder, Status* cause)
 {
-    std::vector<std::string> paths;
+    PathList paths;
     Status walked = walkFolder(folder, row.packages, [&](WalkItem const& item) {
         if (!item.isFolder && extensionCollected(row.collect, extensionOf(item.name)))
-            paths.emplace_back(item.path);
+            paths.add(item.path);
     });
     if (cause)
         *cause = walked;
@@ -124,7 +124,7 @@ std::vector<std::string> collectBelow(ActionRow const& row, std::string const& f
 
 }
 
-std::optional<std::vector<std::string>> collectFiles(Panels& panels, std::span<collection::ActionRow const> rows,
+std::optional<PathList> collectFiles(Panels& panels, std::span<collection::ActionRow const> rows,
     std::string_view action, Status* cause)
 {
     auto row = std::find_if(rows.begin(), rows.end(), [&](auto const& r) { return r.name == action; });
@@ -133,11 +133,11 @@ std::optional<std::vector<std::string>> collectFiles(Panels& panels, std::span<c
     auto chosen = runOpenPanel(panels, collection::panelRequest(*row));
     if (!chosen) {
         if (row->onCancel == collection::OnCancel::EmptyArray)
-            return std::vector<std::string> {};
+            return PathList();
         return std::nullopt;
     }
     if (row->panel == collection::Panel::Files)
-        return chosen;
+        return PathList(*chosen);
     return collection::collectBelow(*row, chosen->front(), cause);
 }
 

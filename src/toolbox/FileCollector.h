@@ -6,6 +6,7 @@
 // (FolderWalk) and an exact, case-sensitive extension set. A cancelled panel gives the row's own result:
 // null or an empty array. A name without a row gives null and shows no panel.
 
+#include "core/PathList.h"
 #include "fs/FolderWalk.h"
 #include "platform/Panels.h"
 
@@ -48,13 +49,13 @@ OpenPanelRequest panelRequest(ActionRow const& row);
 
 // The paths that the walk below `folder` collects for the row, in walk order. `cause`, when given, says
 // whether the walk could read every folder (the first folder it could not read, and why).
-std::vector<std::string> collectBelow(ActionRow const& row, std::string const& folder, Status* cause = nullptr);
+PathList collectBelow(ActionRow const& row, std::string const& folder, Status* cause = nullptr);
 
 }
 
 // Runs the action's panel and gives the collected paths (nullopt is the null result); `cause` as for
 // collectBelow.
-std::optional<std::vector<std::string>> collectFiles(Panels& panels, std::span<collection::ActionRow const> rows,
+std::optional<PathList> collectFiles(Panels& panels, std::span<collection::ActionRow const> rows,
     std::string_view action, Status* cause = nullptr);
 
 }

@@ -93,14 +93,22 @@ static ChooserPanels chooser(Call const& c)
     return ChooserPanels(c.runtime.platform().panels());
 }
 
+// The collected paths as strings, for the controllers that go through them one by one.
+static std::optional<std::vector<std::string>> strings(std::optional<PathList> const& paths)
+{
+    if (!paths)
+        return std::nullopt;
+    return paths->strings();
+}
+
 std::optional<std::vector<std::string>> cToolBox::hOpenDialogFiles(Panels& panels, std::string const& action)
 {
-    return collectFiles(panels, collection::openDialogFilesRows(), action);
+    return strings(collectFiles(panels, collection::openDialogFilesRows(), action));
 }
 
 std::optional<std::vector<std::string>> cToolBox::hOpenDialogFilesOC(Panels& panels, std::string const& action)
 {
-    return collectFiles(panels, collection::openDialogFilesOCRows(), action);
+    return strings(collectFiles(panels, collection::openDialogFilesOCRows(), action));
 }
 
 std::optional<Array> cToolBox::hGetFilesInDir(std::string const& path)
@@ -140,18 +148,6 @@ static Value stored(Call const& c, char const* what, Store store)
     return Value(word);
 }
 
-// The paths moved into an array value (results reach hundreds of thousands of paths); null for nullopt.
-static Value pathsValue(std::optional<std::vector<std::string>> paths)
-{
-    if (!paths)
-        return {};
-    Array array;
-    array.reserve(paths->size());
-    for (auto& path : *paths)
-        array.emplace_back(std::move(path));
-    return Value(std::move(array));
-}
-
 // An action name or a path given as text; anything else matches no row and no folder.
 static std::string textArgument(Call const& c)
 {
@@ -167,7 +163,8 @@ static Value collected(Call const& c, char const* what, std::span<collection::Ac
     auto paths = collectFiles(c.runtime.platform().panels(), rows, textArgument(c), &cause);
     if (!cause.ok())
         c.runtime.platform().recordFailure(what, cause.message());
-    return pathsValue(std::move(paths));
+    // Results reach hundreds of thousands of paths: they cross as one compact list.
+    return paths ? Value(std::move(*paths)) : Value();
 }
 
 void cToolBox::registerClass(Runtime& runtime)
