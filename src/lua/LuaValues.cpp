@@ -30,6 +30,18 @@ void pushElement(lua_State* L, Value const& value)
         pushValue(L, value);
 }
 
+// [-0, +1] A table of `count` strings, which `each(put)` hands to `put` one by one, in order.
+template<typename Each>
+void pushStrings(lua_State* L, std::size_t count, Each const& each)
+{
+    lua_createtable(L, int(count), 0);
+    lua_Integer i = 1;
+    each([&](std::string_view text) {
+        lua_pushlstring(L, text.data(), text.size());
+        lua_rawseti(L, -2, i++);
+    });
+}
+
 // [-0, +1]
 void pushObject(lua_State* L, ObjectRef const& object)
 {
@@ -346,12 +358,7 @@ void pushValue(lua_State* L, Value const& value)
         return;
     case Kind::PathList: {
         auto const& paths = value.asPathList();
-        lua_createtable(L, int(paths.size()), 0);
-        lua_Integer i = 1;
-        paths.forEach([&](std::string_view path) {
-            lua_pushlstring(L, path.data(), path.size());
-            lua_rawseti(L, -2, i++);
-        });
+        pushStrings(L, paths.size(), [&](auto const& put) { paths.forEach(put); });
         return;
     }
     }
@@ -364,12 +371,7 @@ void pushValue(lua_State* L, Value&& value)
         // memory instead of new pages.
         auto& paths = value.asPathList();
         luaL_checkstack(L, 4, "pushing a bridge value");
-        lua_createtable(L, int(paths.size()), 0);
-        lua_Integer i = 1;
-        paths.take([&](std::string_view path) {
-            lua_pushlstring(L, path.data(), path.size());
-            lua_rawseti(L, -2, i++);
-        });
+        pushStrings(L, paths.size(), [&](auto const& put) { paths.take(put); });
         return;
     }
     if (value.kind() != Kind::Array) {
