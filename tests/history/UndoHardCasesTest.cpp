@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <set>
 #include <unistd.h>
@@ -100,6 +101,54 @@ TEST(UndoHardCases, AnEditedCopyOnAnotherFileSystemStays)
             + ": not the item the run moved there (replaced since)\n"
             "undo " + idOf(journal) + ": 0 restored, 1 failed\n");
     EXPECT_EQ(readFile(t / "P_only.bin"), "edited");
+}
+
+// A planned rename that moves its files onto another file system records each copy as the item it made
+// there, not as the source it came from. An undo takes back every copy, one edited in place since too (it
+// is still the item the run made, which its size and time alone no longer show), and refuses one that
+// another item replaced.
+TEST(UndoHardCases, APlannedMoveOntoAnotherFileSystemRecordsTheCopies)
+{
+    ScriptBundle bundle(true);
+    fs::path a = bundle.root() / "A", t = bundle.root() / "T";
+    fs::create_directories(t);
+    SmallTmpfs tmpfs(t, "8m");
+    if (!tmpfs.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    auto const made = makeFiles(a, 4);
+    auto run = bundle.run({ "rename", "-x", "-d", t.string(), "^", "P_", a.string() });
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.err, "4 renamed\n");
+    ASSERT_TRUE(fs::is_empty(a));
+    std::string const id = idOf(journals(bundle).back());
+
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.err, "undo " + id + ": 4 restored\n");
+    EXPECT_EQ(folderContents(a), made);
+    EXPECT_TRUE(fs::is_empty(t));
+
+    fs::remove_all(a);
+    writeFile(a / "edited.bin", std::string(20000, 'e'));
+    writeFile(a / "replaced.bin", std::string(20000, 'r'));
+    ASSERT_EQ(bundle.run({ "rename", "-x", "-d", t.string(), "^", "P_", a.string() }).status, 0);
+    std::string const second = idOf(journals(bundle).back());
+    {
+        std::ofstream edit(t / "P_edited.bin", std::ios::app);
+        edit << " and more";
+    }
+    writeFile(t / "other.bin", "another item");
+    fs::rename(t / "other.bin", t / "P_replaced.bin");
+
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.out, "restored\t" + (a / "edited.bin").string() + "\n");
+    EXPECT_EQ(undo.err, "quodrix undo: cannot restore " + (t / "P_replaced.bin").string()
+            + ": not the item the run moved there (replaced since)\n"
+            "undo " + second + ": 1 restored, 1 failed\n");
+    EXPECT_EQ(readFile(a / "edited.bin"), std::string(20000, 'e') + " and more");
+    EXPECT_EQ(readFile(t / "P_replaced.bin"), "another item");
+    EXPECT_FALSE(fs::exists(a / "replaced.bin"));
 }
 
 // Across file systems every item that went back is a new item at its source; a second undo passes over
