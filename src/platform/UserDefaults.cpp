@@ -15,7 +15,10 @@ Dictionary& UserDefaults::settings()
 {
     if (!m_settings) {
         auto root = readPropertyListFile(filePath());
-        m_settings = root && root->kind() == Kind::Dictionary ? root->asDictionary() : Dictionary {};
+        if (root && root->kind() == Kind::Dictionary)
+            m_settings = std::move(root->asDictionary());
+        else
+            m_settings.emplace();
     }
     return *m_settings;
 }
