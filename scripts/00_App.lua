@@ -338,8 +338,8 @@ function LogPrinter.reloadData(self) end
 function App.reportPlanRows(plan, executed, shape, rowPath)
   rowPath = rowPath or function(source) return source end
   local causes = {}
-  for _, row in ipairs(plan:rows()) do
-    if row.state == "failed" then causes[rowPath(row.source)] = row.cause end
+  for _, row in ipairs(plan:failedRows()) do
+    causes[rowPath(row.source)] = row.cause
   end
   local log = objc.class("myAppLog")
   local printer = ProgressLog:alloc():init()

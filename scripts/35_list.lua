@@ -158,9 +158,9 @@ function ListPlanning.plan(options, folder)
   if problem then return nil end
   planned:check()
   local causes, failures = {}, 0
-  for _, row in ipairs(planned:rows()) do
+  for _, row in ipairs(planned:failedRows()) do
     -- Copies into another folder replace an item of the new name there, as the controller makes them.
-    if row.state == "failed" and not (copying and row.cause == "would replace an existing item") then
+    if not (copying and row.cause == "would replace an existing item") then
       causes[withoutDots(asControllerPath(row.source, folder .. "/"))] = row.cause
       failures = failures + 1
     end

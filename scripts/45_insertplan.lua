@@ -24,8 +24,8 @@ function InsertPlanning.run(options)
   if planned == nil then return Insert.run(options) end
   local causes = {}
   if failures > 0 then
-    for _, row in ipairs(planned:rows()) do
-      if row.state == "failed" then causes[row.source] = row.cause end
+    for _, row in ipairs(planned:failedRows()) do
+      causes[row.source] = row.cause
     end
   end
   if failures > 0 and not options.simulate and not options.keepGoing then

@@ -336,11 +336,14 @@ Array QDRenamePlan::logValues(bool executed) const
     return values;
 }
 
-Array QDRenamePlan::rows() const
+Array QDRenamePlan::rows(bool onlyFailed) const
 {
     Array rows;
-    rows.reserve(m_plan.pairs().size());
+    if (!onlyFailed)
+        rows.reserve(m_plan.pairs().size());
     for (auto const& pair : m_plan.pairs()) {
+        if (onlyFailed && pair.state != PairState::Failed)
+            continue;
         rows.push_back(Dictionary { { "source", Value(pair.source) }, { "target", Value(pair.target) },
             { "state", Value(stateName(pair.state)) }, { "cause", Value(pair.cause) } });
     }
@@ -408,6 +411,8 @@ void QDRenamePlan::registerClass(Runtime& runtime)
             })
         .method("summary", [](Call const& c) { return summaryValue(c.self<QDRenamePlan>()); })
         .method("rows", [](Call const& c) { return Value(c.self<QDRenamePlan>().rows()); })
+        // The failed rows alone: a run that looks for causes need not bring every row into its script.
+        .method("failedRows", [](Call const& c) { return Value(c.self<QDRenamePlan>().rows(true)); })
         .method("reportText",
             [](Call const& c) {
                 auto& self = c.self<QDRenamePlan>();

@@ -47,7 +47,8 @@ public:
     std::string const& missed() const { return m_missed; }
     // How many names of the files given could not be searched (not valid UTF-8) and were left alone.
     std::size_t unsearchable() const { return m_unsearchable; }
-    Array rows() const;
+    // Each change as { source, target, state, cause }, in row order; `onlyFailed` keeps the failed ones.
+    Array rows(bool onlyFailed = false) const;
 
 private:
     RenamePlan m_plan;

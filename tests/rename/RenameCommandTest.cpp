@@ -328,3 +328,40 @@ TEST_F(RenameCommand, ControlCharactersShowEscaped)
 }
 
 }
+
+// A script sees every row of a checked plan, or the failed ones alone, in the plan's order and alike.
+TEST_F(RenameCommand, ThePlannerAnswersEveryRowOrTheFailedOnes)
+{
+    make({ { "a.jpg", "a" }, { "b.jpg", "b" }, { "c.jpg", "c" }, { "taken.jpg", "t" } });
+    ScriptBundle bare;
+    auto r = bare.runScript(R"(
+        local dir = objc.arguments[2]
+        local plan = objc.QDRenamePlan:new()
+        plan:addPair__(dir .. "/a.jpg", dir .. "/taken.jpg")
+        plan:addPair__(dir .. "/b.jpg", dir .. "/b2.jpg")
+        plan:addPair__(dir .. "/gone.jpg", dir .. "/g.jpg")
+        plan:addPair__(dir .. "/c.jpg", dir .. "/c.jpg")
+        print(plan:check(), #plan:failedRows())
+        local function show(rows)
+          for _, row in ipairs(rows) do
+            print(row.source:sub(#dir + 2), row.target:sub(#dir + 2), row.state, row.cause)
+          end
+        end
+        show(plan:rows())
+        print("--")
+        show(plan:failedRows())
+        local empty = objc.QDRenamePlan:new()
+        print(#empty:failedRows(), #empty:rows())
+    )", { dir().string() });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+        "2\t2\n"
+        "a.jpg\ttaken.jpg\tfailed\twould replace an existing item\n"
+        "b.jpg\tb2.jpg\tplanned\t\n"
+        "gone.jpg\tg.jpg\tfailed\tNo such file or directory\n"
+        "c.jpg\tc.jpg\tunchanged\t\n"
+        "--\n"
+        "a.jpg\ttaken.jpg\tfailed\twould replace an existing item\n"
+        "gone.jpg\tg.jpg\tfailed\tNo such file or directory\n"
+        "0\t0\n");
+}
