@@ -5,6 +5,7 @@
 # usage: bench/collect/run.sh [BUILD_DIR] (default build); needs fd-find (fdfind) installed.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/../lib.sh"
 build="$(cd "${1:-$here/../../build}" && pwd)"
 runs=${RUNS:-9}
 work="${BENCH_DIR:-/tmp/quodrix-bench-collect}"
@@ -35,15 +36,7 @@ run_quodrix() { "$bundle/bin/quodrix" "$tree" > /dev/null; }
 run_find()    { find "$tree" -mindepth 1 -name '.*' -prune -o -type f "${find_filter[@]}" -print > /dev/null; }
 run_fd()      { fdfind -j1 --no-ignore --case-sensitive -t f "$regex" "$tree" > /dev/null; }
 
-time_ms() {
-  local fn=$1 start end
-  start=$EPOCHREALTIME
-  "$fn" 2>/dev/null
-  end=$EPOCHREALTIME
-  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", (e - s) * 1000 }'
-}
 
-median() { sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'; }
 
 echo "matching files: walk $("$work/walk" "$tree" 2>&1 >/dev/null), quodrix $("$bundle/bin/quodrix" "$tree" 2>&1 >/dev/null)," \
   "find $(run_find_count() { find "$tree" -mindepth 1 -name '.*' -prune -o -type f "${find_filter[@]}" -print | wc -l; }; run_find_count)," \

@@ -6,6 +6,7 @@
 # usage: bench/rename/pattern.sh [BUILD_DIR] (default build); needs the Perl rename tool (package rename).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/../lib.sh"
 build="$(cd "${1:-$here/../../build}" && pwd)"
 runs=${RUNS:-5}
 files=${FILES:-10000}
@@ -31,18 +32,7 @@ check() {
   [ "$n" -eq "$files" ] || { echo "$1: $n files renamed, not $files" >&2; exit 1; }
 }
 
-time_once() {
-  local fn=$1 start end
-  prepare
-  sync
-  start=$EPOCHREALTIME
-  "$fn"
-  end=$EPOCHREALTIME
-  check "$fn"
-  awk -v s="$start" -v e="$end" -v n="$files" 'BEGIN { printf "%.3f", (e - s) * 1e6 / n }'
-}
 
-median() { sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'; }
 
 loop_times=() quodrix_times=() perl_times=()
 for ((round = 0; round < runs; round++)); do

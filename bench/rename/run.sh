@@ -13,6 +13,7 @@
 # MODES="move inplace list" by default; RUNS=5, FILES=10000.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/../lib.sh"
 build="$(cd "${1:-$here/../../build}" && pwd)"
 runs=${RUNS:-5}
 files=${FILES:-10000}
@@ -53,19 +54,7 @@ check() {
   [ -f "$(target)/img__x00001.jpg" ] || { echo "$1 ($mode): wrong names" >&2; exit 1; }
 }
 
-# One timed run of a tool on fresh files, in microseconds a file.
-time_once() {
-  local fn=$1 start end
-  prepare
-  sync
-  start=$EPOCHREALTIME
-  "$fn"
-  end=$EPOCHREALTIME
-  check "$fn"
-  awk -v s="$start" -v e="$end" -v n="$files" 'BEGIN { printf "%.3f", (e - s) * 1e6 / n }'
-}
 
-median() { sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'; }
 
 for mode in $modes; do
   # The tools take turns in every round, so that a change in the machine's load touches all of them alike.

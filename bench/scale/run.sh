@@ -13,6 +13,7 @@
 # usage: bench/scale/run.sh [BUILD_DIR]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/../lib.sh"
 build="$(cd "${1:-$here/../../build}" && pwd)"
 runs=${RUNS:-5}
 work="${BENCH_DIR:-/var/tmp/quodrix-bench-scale}"
@@ -57,14 +58,6 @@ run_floor_all()  { "$work/walk_lua" "$tree" all > /dev/null; }
 run_q_sort()    { "$q" "$tree" sortDir > /dev/null; }
 run_q_rename()  { "$q" "$tree" renameDir > /dev/null; }
 
-time_ms() {
-  local fn=$1 start end
-  start=$EPOCHREALTIME
-  "$fn" 2>/dev/null
-  end=$EPOCHREALTIME
-  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", (e - s) * 1000 }'
-}
-median() { sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'; }
 
 echo "machine: $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GB", $2 / 1048576 }' /proc/meminfo), load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "paths: walk sortDir $("$work/walk" "$tree" 2>&1 >/dev/null), quodrix sortDir $("$q" "$tree" sortDir 2>&1 >/dev/null);" \
@@ -78,7 +71,6 @@ for ((round = 0; round < runs; round++)); do
 done
 ws=$(printf '%s\n' "${ws[@]}" | median); fs=$(printf '%s\n' "${fs[@]}" | median); qs=$(printf '%s\n' "${qs[@]}" | median)
 wa=$(printf '%s\n' "${wa[@]}" | median); fa=$(printf '%s\n' "${fa[@]}" | median); qr=$(printf '%s\n' "${qr[@]}" | median)
-ratio() { awk -v t="$1" -v w="$2" 'BEGIN { printf "%5.2f", t / w }'; }
 printf '%-34s %9s ms\n' "bare walk, sort set" "$ws"
 printf '%-34s %9s ms  %s x walk (floor)\n' "walk into a Lua table, sort set" "$fs" "$(ratio "$fs" "$ws")"
 printf '%-34s %9s ms  %s x walk (target 1.5), %s x floor\n' "quodrix sortDir" "$qs" "$(ratio "$qs" "$ws")" "$(ratio "$qs" "$fs")"

@@ -6,6 +6,7 @@
 # usage: bench/startup/run.sh [BUILD_DIR] (default build)
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/../lib.sh"
 build="$(cd "${1:-$here/../../build}" && pwd)"
 runs=${RUNS:-9}
 batch=${BATCH:-100}
@@ -33,7 +34,6 @@ time_batch() {
   awk -v s="$start" -v e="$end" -v n="$batch" 'BEGIN { printf "%.1f", (e - s) * 1e6 / n }'
 }
 
-median() { sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'; }
 
 lua_times=() quodrix_times=() host_times=()
 for ((round = 0; round < runs; round++)); do
