@@ -3,7 +3,9 @@
 //
 // The kinds are those of the bridge contract: null, boolean, integer, float, string (UTF-8), data (raw
 // bytes), date (seconds since 1970), URL (its absolute text), array, dictionary, mutable string (shared,
-// changed in place) and object (a native or script instance, or a class).
+// changed in place) and object (a native or script instance, or a class). A path list is an array of
+// strings held compactly (see PathList), for results of hundreds of thousands of paths: scripts receive it
+// as an array, and a native receiver that asks for an array gets one.
 
 #include "core/PathList.h"
 
@@ -54,7 +56,6 @@ using ObjectRef = std::shared_ptr<Object>;
 using Array = std::vector<Value>;
 using Dictionary = std::map<std::string, Value>;
 
-// PathList is an array of strings held compactly (see PathList); scripts receive it as an array.
 enum class Kind { Null, Bool, Integer, Float, String, Data, Date, Url, Array, Dictionary, MutableString, Object, Class,
     PathList };
 
