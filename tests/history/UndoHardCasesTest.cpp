@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <set>
 #include <unistd.h>
 
@@ -48,18 +49,32 @@ std::map<std::string, std::string> makeFiles(fs::path const& folder, int count)
     return made;
 }
 
+// A bundle whose files go from A, on the disk, to T, a small tmpfs of its own.
+class UndoAcrossFileSystems : public ::testing::Test {
+protected:
+    UndoAcrossFileSystems() : bundle(true), a(bundle.root() / "A"), t(bundle.root() / "T") { }
+
+    // Mounts the tmpfs on T; false when it cannot be mounted (that needs root).
+    bool mountOtherFileSystem()
+    {
+        fs::create_directories(t);
+        tmpfs.emplace(t, "8m");
+        return tmpfs->mounted();
+    }
+
+    ScriptBundle bundle;
+    fs::path const a, t;
+    std::optional<SmallTmpfs> tmpfs;
+};
+
 }
 
 // A kill after the last file's copy was placed on the other file system and its source removed, before
 // its outcome was written (it goes out with the end record): the copy is a new item there, recognised by
 // its size and modification time, and goes back.
-TEST(UndoHardCases, AMoveOntoAnotherFileSystemCutBeforeItsOutcomeGoesBack)
+TEST_F(UndoAcrossFileSystems, AMoveOntoAnotherFileSystemCutBeforeItsOutcomeGoesBack)
 {
-    ScriptBundle bundle(true);
-    fs::path a = bundle.root() / "A", t = bundle.root() / "T";
-    fs::create_directories(t);
-    SmallTmpfs tmpfs(t, "8m");
-    if (!tmpfs.mounted())
+    if (!mountOtherFileSystem())
         GTEST_SKIP() << "mounting a tmpfs needs root";
     auto const made = makeFiles(a, 3);
     auto run = bundle.run({ "insert", "-m", "-d", t.string(), "P_", "0", a.string() });
@@ -80,13 +95,9 @@ TEST(UndoHardCases, AMoveOntoAnotherFileSystemCutBeforeItsOutcomeGoesBack)
 }
 
 // The same cut, but the copy was edited since: it is not the item the run moved there and stays.
-TEST(UndoHardCases, AnEditedCopyOnAnotherFileSystemStays)
+TEST_F(UndoAcrossFileSystems, AnEditedCopyOnAnotherFileSystemStays)
 {
-    ScriptBundle bundle(true);
-    fs::path a = bundle.root() / "A", t = bundle.root() / "T";
-    fs::create_directories(t);
-    SmallTmpfs tmpfs(t, "8m");
-    if (!tmpfs.mounted())
+    if (!mountOtherFileSystem())
         GTEST_SKIP() << "mounting a tmpfs needs root";
     writeFile(a / "only.bin", std::string(20000, 'x'));
     ASSERT_EQ(bundle.run({ "insert", "-m", "-d", t.string(), "P_", "0", a.string() }).status, 0);
@@ -107,13 +118,9 @@ TEST(UndoHardCases, AnEditedCopyOnAnotherFileSystemStays)
 // there, not as the source it came from. An undo takes back every copy, one edited in place since too (it
 // is still the item the run made, which its size and time alone no longer show), and refuses one that
 // another item replaced.
-TEST(UndoHardCases, APlannedMoveOntoAnotherFileSystemRecordsTheCopies)
+TEST_F(UndoAcrossFileSystems, APlannedMoveOntoAnotherFileSystemRecordsTheCopies)
 {
-    ScriptBundle bundle(true);
-    fs::path a = bundle.root() / "A", t = bundle.root() / "T";
-    fs::create_directories(t);
-    SmallTmpfs tmpfs(t, "8m");
-    if (!tmpfs.mounted())
+    if (!mountOtherFileSystem())
         GTEST_SKIP() << "mounting a tmpfs needs root";
     auto const made = makeFiles(a, 4);
     auto run = bundle.run({ "rename", "-x", "-d", t.string(), "^", "P_", a.string() });
@@ -153,13 +160,9 @@ TEST(UndoHardCases, APlannedMoveOntoAnotherFileSystemRecordsTheCopies)
 
 // Across file systems every item that went back is a new item at its source; a second undo passes over
 // what the first put back and names only what is still to do; once mended, a third one finishes.
-TEST(UndoHardCases, ASecondUndoDoesOnlyWhatIsLeft)
+TEST_F(UndoAcrossFileSystems, ASecondUndoDoesOnlyWhatIsLeft)
 {
-    ScriptBundle bundle(true);
-    fs::path a = bundle.root() / "A", t = bundle.root() / "T";
-    fs::create_directories(t);
-    SmallTmpfs tmpfs(t, "8m");
-    if (!tmpfs.mounted())
+    if (!mountOtherFileSystem())
         GTEST_SKIP() << "mounting a tmpfs needs root";
     auto const made = makeFiles(a, 5);
     ASSERT_EQ(bundle.run({ "insert", "-m", "-d", t.string(), "P_", "0", a.string() }).status, 0);
