@@ -7,7 +7,7 @@
 #include "platform/Platform.h"
 
 #include <clocale>
-#include <iostream>
+#include <cstdio>
 
 namespace quodrix {
 
@@ -45,12 +45,13 @@ int Application::run(std::vector<std::string> const& arguments)
         host.setArguments(arguments);
         std::string error;
         if (!host.loadScripts(platform.scriptsFolder(), error)) {
-            std::cerr << error << std::endl;
+            error += '\n';
+            std::fwrite(error.data(), 1, error.size(), stderr);
             return 1;
         }
         return host.runMainLoop();
     } catch (std::exception const& e) {
-        std::cerr << "quodrix: " << e.what() << std::endl;
+        std::fprintf(stderr, "quodrix: %s\n", e.what());
         return 1;
     }
 }

@@ -12,7 +12,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
-#include <iostream>
+#include <cstdio>
 
 namespace quodrix {
 
@@ -157,7 +157,8 @@ int LuaHost::runMainLoop()
 {
     std::string error;
     if (!launchDelegate(error) || !runQueue(error)) {
-        std::cerr << error << std::endl;
+        error += '\n';
+        std::fwrite(error.data(), 1, error.size(), stderr);
         return 1;
     }
     return m_runtime.exitStatus();

@@ -1,7 +1,9 @@
 #include "platform/Panels.h"
 
 #include <cstdio>
-#include <iostream>
+#include <cstdlib>
+#include <memory>
+#include <string_view>
 #include <unistd.h>
 
 namespace quodrix {
@@ -11,11 +13,26 @@ static bool interactive()
     return isatty(STDIN_FILENO) == 1;
 }
 
+// Standard error is unbuffered, and the executable keeps to stdio for it: C++ streams would be set up
+// at every start for these few lines.
+static void writeError(std::string_view text)
+{
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
 static std::optional<std::string> prompt(std::string const& question)
 {
-    std::cerr << question << std::flush;
-    std::string line;
-    if (!std::getline(std::cin, line) || line.empty())
+    writeError(question);
+    char* buffer = nullptr;
+    std::size_t capacity = 0;
+    ssize_t const length = ::getline(&buffer, &capacity, stdin);
+    std::unique_ptr<char, decltype(&std::free)> const owned(buffer, &std::free);
+    if (length <= 0)
+        return std::nullopt;
+    std::string line(buffer, std::size_t(length));
+    if (line.back() == '\n')
+        line.pop_back();
+    if (line.empty())
         return std::nullopt;
     return line;
 }
@@ -60,7 +77,7 @@ std::optional<Dictionary> TerminalPanels::runPrint(Dictionary const& settings)
 
 void TerminalPanels::alert(std::string const& title, std::string const& message)
 {
-    std::cerr << title << ": " << message << std::endl;
+    writeError(title + ": " + message + "\n");
 }
 
 }
