@@ -167,26 +167,67 @@ TableShape tableShape(lua_State* L, int index)
     return std::size_t(length) == count ? TableShape::Array : TableShape::Holed;
 }
 
+// Its address is the registry key of the set of the metatables whose userdata cross the bridge.
+char const kCrossingMetatables = 0;
+
+// [-0, +1] The set (metatable -> true) of the metatables whose userdata cross the bridge. It is kept in the
+// registry once every one of them exists, which is before any script runs.
+void pushCrossingMetatables(lua_State* L)
+{
+    if (lua_rawgetp(L, LUA_REGISTRYINDEX, &kCrossingMetatables) == LUA_TTABLE)
+        return;
+    lua_pop(L, 1);
+    auto const metas = { kObjectMeta, kClassMeta, kDataMeta, kDateMeta, kUrlMeta, kMutableStringMeta };
+    lua_createtable(L, 0, int(metas.size()));
+    bool complete = true;
+    for (char const* meta : metas) {
+        if (luaL_getmetatable(L, meta) != LUA_TTABLE) {
+            lua_pop(L, 1);
+            complete = false;
+            continue;
+        }
+        lua_pushboolean(L, 1);
+        lua_rawset(L, -3);
+    }
+    if (complete) {
+        lua_pushvalue(L, -1);
+        lua_rawsetp(L, LUA_REGISTRYINDEX, &kCrossingMetatables);
+    }
+}
+
 // [-0, +0] Whether a plain table at an absolute index converts without error, by the rules of tableValue;
-// `isArray` tells which kind it would be.
+// `isArray` tells which kind it would be. One pass over the table: this runs for every row that a script
+// answers to a native caller.
 bool plainTableCrosses(lua_State* L, int index, int depth, bool& isArray)
 {
     StackCheck check(L, 0, "plainTableCrosses");
     if (depth >= kMaxDepth)
         return false;
-    TableShape const shape = tableShape(L, index);
-    if (shape != TableShape::Array && shape != TableShape::Dictionary)
-        return false;
-    isArray = shape == TableShape::Array;
+    luaL_checkstack(L, 4, "looking at a table");
+    lua_Integer const length = lua_Integer(lua_rawlen(L, index));
+    std::size_t count = 0;
+    bool stringKeys = false;
     lua_pushnil(L);
     while (lua_next(L, index)) {
-        if (!crosses(L, lua_gettop(L), depth + 1)) {
+        ++count;
+        bool keyFits = true;
+        if (lua_type(L, -2) == LUA_TSTRING)
+            stringKeys = true;
+        else
+            keyFits = lua_isinteger(L, -2) && lua_tointeger(L, -2) >= 1 && lua_tointeger(L, -2) <= length;
+        if (!keyFits || !crosses(L, lua_gettop(L), depth + 1)) {
             lua_pop(L, 2);
             return false;
         }
         lua_pop(L, 1);
     }
-    return true;
+    // The shapes of tableShape: a dictionary has string keys only, an array the keys 1 to its length.
+    if (stringKeys) {
+        isArray = false;
+        return length == 0;
+    }
+    isArray = true;
+    return std::size_t(length) == count;
 }
 
 // [-0, +0] Whether the value at an absolute index converts without error, by the rules of toValueAt.
@@ -199,8 +240,12 @@ bool crosses(lua_State* L, int index, int depth)
     case LUA_TSTRING:
         return true;
     case LUA_TUSERDATA: {
-        for (char const* meta : { kObjectMeta, kClassMeta, kDataMeta, kDateMeta, kUrlMeta, kMutableStringMeta }) {
-            if (luaL_testudata(L, index, meta))
+        if (lua_getmetatable(L, index)) {
+            pushCrossingMetatables(L);
+            lua_pushvalue(L, -2);
+            bool const known = lua_rawget(L, -2) != LUA_TNIL;
+            lua_pop(L, 3);
+            if (known)
                 return true;
         }
         lua_getfield(L, LUA_REGISTRYINDEX, kNullMeta);
