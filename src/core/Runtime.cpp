@@ -166,8 +166,9 @@ std::optional<Value> Runtime::sendToClassForwarding(std::string_view className, 
     if (!cls)
         throw BridgeError("no class named " + std::string(className));
     Object* target = receiver.kind() == Kind::Object ? receiver.asObject().get() : nullptr;
-    if (!target || !target->objectClass() || !target->objectClass()->responds(next, Side::Instance)
-        || selectorArity(next) != 1)
+    // Whether the receiver takes `next` is left to the class: it forwards only to a script method that it
+    // finds, and otherwise answers as send() would.
+    if (!target || !target->objectClass() || selectorArity(next) != 1)
         return send(ClassRef { cls }, selector, args);
     return dispatch<std::optional<Value>>(*cls, nullptr, Side::Class, selector, args,
         [&](Call const& call) { return cls->invokeForwarding(call, Side::Class, *target, next); });
