@@ -161,13 +161,23 @@ void RunJournal::appendEscaped(std::string& out, std::string_view bytes)
         out += '-';
         return;
     }
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
+    // Runs of bytes that stand for themselves are appended whole: paths are mostly such runs, and every
+    // change of a run writes two of them.
+    auto const escaped = [&](std::size_t i) {
         auto const byte = static_cast<unsigned char>(bytes[i]);
-        if (byte < 0x21 || byte >= 0x7f || byte == '\\' || (i == 0 && byte == '-')) {
-            char const escape[4] = { '\\', 'x', kHex[byte >> 4], kHex[byte & 15] };
-            out.append(escape, 4);
-        } else
-            out += char(byte);
+        return byte < 0x21 || byte >= 0x7f || byte == '\\' || (i == 0 && byte == '-');
+    };
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        std::size_t const start = i;
+        while (i < bytes.size() && !escaped(i))
+            ++i;
+        out.append(bytes.data() + start, i - start);
+        if (i == bytes.size())
+            break;
+        auto const byte = static_cast<unsigned char>(bytes[i++]);
+        char const escape[4] = { '\\', 'x', kHex[byte >> 4], kHex[byte & 15] };
+        out.append(escape, 4);
     }
 }
 

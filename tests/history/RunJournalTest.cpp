@@ -44,6 +44,10 @@ TEST(RunJournal, EveryByteOfPathsAndCommentsRoundTrips)
         EXPECT_NE(escaped.substr(0, 2), "--");
         EXPECT_EQ(RunJournal::unescaped(escaped), text) << escaped;
     }
+    // The bytes that journals on disk hold: a run of plain bytes as it is, each other byte as \xHH.
+    std::string escaped = "kept:";
+    RunJournal::appendEscaped(escaped, "-a b\\c-\xff\x7f~/x.jpg");
+    EXPECT_EQ(escaped, "kept:\\x2da\\x20b\\x5cc-\\xff\\x7f~/x.jpg");
     EXPECT_EQ(RunJournal::unescaped("a\\x4"), std::nullopt);
     EXPECT_EQ(RunJournal::unescaped("a\\q41"), std::nullopt);
 
