@@ -344,9 +344,16 @@ function App.reportPlanRows(plan, executed, shape, rowPath)
   local log = objc.class("myAppLog")
   local printer = ProgressLog:alloc():init()
   if log == nil then return printer end
-  for _, values in ipairs(plan:logValues()) do
-    if shape then values = shape(values) end
-    local rows = log:hLogMyActions_______(values[1], values[2], values[3], values[4], values[5], values[6], values[7])
+  -- The values come in one flat table, seven a change: a table for every change cost more than its row.
+  local texts = plan:logTexts()
+  for i = 1, #texts, 7 do
+    local process, action, status, name, newName, path, newPath =
+      texts[i], texts[i + 1], texts[i + 2], texts[i + 3], texts[i + 4], texts[i + 5], texts[i + 6]
+    if shape then
+      process, action, status, name, newName, path, newPath =
+        table.unpack(shape({ process, action, status, name, newName, path, newPath }), 1, 7)
+    end
+    local rows = log:hLogMyActions_______(process, action, status, name, newName, path, newPath)
     for _, row in ipairs(rows) do
       local cause = causes[row.LogIpath]
       if cause and executed then row.LogCause = cause elseif cause then row.LogPrediction = cause end

@@ -336,6 +336,26 @@ Array QDRenamePlan::logValues(bool executed) const
     return values;
 }
 
+PathList QDRenamePlan::logTexts(bool executed) const
+{
+    PathList texts;
+    for (auto const& pair : m_plan.pairs()) {
+        if (pair.state == PairState::Unchanged)
+            continue;
+        // The values of logValues, in the same order.
+        texts.add("File renaming");
+        texts.add(m_action);
+        texts.add(!executed                        ? "Simulation"
+                : pair.state == PairState::Failed ? cToolBox::kFailed
+                                                  : cToolBox::kSuccess);
+        texts.add(FileStore::lastComponent(pair.source));
+        texts.add(pair.target.empty() ? std::string() : FileStore::lastComponent(pair.target));
+        texts.add(pair.source);
+        texts.add(pair.target);
+    }
+    return texts;
+}
+
 Array QDRenamePlan::rows(bool onlyFailed) const
 {
     Array rows;
@@ -421,6 +441,10 @@ void QDRenamePlan::registerClass(Runtime& runtime)
         .method("logValues", [](Call const& c) {
             auto& self = c.self<QDRenamePlan>();
             return Value(self.logValues(self.m_executed));
+        })
+        .method("logTexts", [](Call const& c) {
+            auto& self = c.self<QDRenamePlan>();
+            return Value(self.logTexts(self.m_executed));
         });
 }
 

@@ -8,6 +8,7 @@
 // shows in `rows` with state "unchanged" but not in reportText nor in the log.
 
 #include "core/Object.h"
+#include "core/PathList.h"
 #include "core/Value.h"
 #include "rename/RenamePlan.h"
 
@@ -43,6 +44,9 @@ public:
     std::string reportText(bool executed) const;
     // The seven values of the action-log call (myAppLog hLogMyActions:::::::) for each change, in row order.
     Array logValues(bool executed) const;
+    // The same values one after the other in one flat list, seven a change: a run of many files hands them to
+    // its script as one table of strings instead of a table for every change.
+    PathList logTexts(bool executed) const;
     // Why a folder walk of planPattern missed files (a folder it could not read); empty when it read all.
     std::string const& missed() const { return m_missed; }
     // How many names of the files given could not be searched (not valid UTF-8) and were left alone.

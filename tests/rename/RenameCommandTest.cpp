@@ -350,8 +350,24 @@ TEST_F(RenameCommand, ThePlannerAnswersEveryRowOrTheFailedOnes)
         show(plan:rows())
         print("--")
         show(plan:failedRows())
+        -- The log values flat, seven a change, are the values of every change one after the other.
+        local function flatMatches()
+          local texts, i = plan:logTexts(), 0
+          for _, values in ipairs(plan:logValues()) do
+            for k = 1, 7 do
+              i = i + 1
+              if texts[i] ~= values[k] then return false end
+            end
+          end
+          return i == #texts
+        end
+        local texts = plan:logTexts()
+        print(#texts, flatMatches(), texts[3], texts[4], texts[5], texts[6]:sub(#dir + 2), texts[7]:sub(#dir + 2))
+        plan:execute_(true)
+        texts = plan:logTexts()
+        print(flatMatches(), texts[3], texts[10], texts[17])
         local empty = objc.QDRenamePlan:new()
-        print(#empty:failedRows(), #empty:rows())
+        print(#empty:failedRows(), #empty:rows(), #empty:logTexts())
     )", { dir().string() });
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
@@ -363,5 +379,7 @@ TEST_F(RenameCommand, ThePlannerAnswersEveryRowOrTheFailedOnes)
         "--\n"
         "a.jpg\ttaken.jpg\tfailed\twould replace an existing item\n"
         "gone.jpg\tg.jpg\tfailed\tNo such file or directory\n"
-        "0\t0\n");
+        "21\ttrue\tSimulation\ta.jpg\ttaken.jpg\ta.jpg\ttaken.jpg\n"
+        "true\tFailed\tsuccessfull\tFailed\n"
+        "0\t0\t0\n");
 }
