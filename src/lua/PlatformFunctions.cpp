@@ -225,15 +225,12 @@ std::string_view textForm(lua_State* L, int index, bool emptyForNothing)
 // text is written as its text form, nil as nothing. This runs for every file of a run.
 int l_logRow(lua_State* L)
 {
-    size_t length = 0;
-    char const* text = luaL_checklstring(L, 1, &length);
-    std::string const path(text, length);
     auto checked = [&](int index) {
         size_t size = 0;
         char const* data = luaL_checklstring(L, index, &size);
         return std::string_view(data, size);
     };
-    std::string_view const header = checked(2), date = checked(3);
+    std::string_view const path = checked(1), header = checked(2), date = checked(3);
     int const top = lua_gettop(L);
     luaL_checkstack(L, 8, "logging a row");
     std::array<std::string_view, 7> fields;

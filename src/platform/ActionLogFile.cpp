@@ -12,14 +12,10 @@ namespace quodrix {
 
 namespace {
 
-bool breaksLines(char c)
-{
-    return c == '\t' || c == '\n' || c == '\r';
-}
-
 // Appends the field with its line breakers named.
 void appendField(std::string& row, std::string_view field)
 {
+    auto const breaksLines = [](char c) { return c == '\t' || c == '\n' || c == '\r'; };
     if (std::none_of(field.begin(), field.end(), breaksLines)) {
         row += field;
         return;
@@ -67,7 +63,7 @@ std::optional<std::string> appendBlock(std::string const& path, std::string_view
 
 }
 
-std::optional<std::string> ActionLogFile::append(std::string const& path, std::string_view header, std::string_view date,
+std::optional<std::string> ActionLogFile::append(std::string_view path, std::string_view header, std::string_view date,
     std::array<std::string_view, 7> const& fields)
 {
     std::optional<std::string> problem;

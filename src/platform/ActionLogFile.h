@@ -27,7 +27,7 @@ public:
     // Adds a row to the file at `path`, whose first line is `header` (with its line end). The rows kept for
     // another file are written first. Writes the block once it has grown past kBlockBytes. The cause of a
     // failed write, else nullopt; the rows of a failed block are dropped.
-    std::optional<std::string> append(std::string const& path, std::string_view header, std::string_view date,
+    std::optional<std::string> append(std::string_view path, std::string_view header, std::string_view date,
         std::array<std::string_view, 7> const& fields);
     // Writes the rows kept; the cause of a failed write, else nullopt.
     std::optional<std::string> flush();
