@@ -45,67 +45,84 @@ struct ItemKeyHash {
     }
 };
 
+// Hash and equality of texts that let a table keyed by strings be searched with a view, without a copy.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+};
+
+template<typename Value>
+using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+
 // The folders of a plan, each looked up once by the text of its path. A folder that many pairs use is
 // read once, and the names in it answer whether an item exists; in other folders each item is looked up.
 class FolderCache {
 public:
     static constexpr std::size_t kReadFrom = 32;  // pairs in one folder from which it is read whole
 
-    void use(std::string const& folder) { ++m_uses[folder]; }
+    void use(std::string_view folder)
+    {
+        if (auto found = m_uses.find(folder); found != m_uses.end())
+            ++found->second;
+        else
+            m_uses.emplace(folder, 1);
+    }
 
     // The identity of the folder, links followed; nullopt when it is not a folder.
-    std::optional<FolderIdentity> identity(std::string const& folder)
+    std::optional<FolderIdentity> identity(std::string_view folder)
     {
         auto found = m_folders.find(folder);
         if (found != m_folders.end())
             return found->second;
         std::optional<FolderIdentity> id;
+        std::string const path(folder);
         struct stat info {};
-        if (systemCalls().stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        if (systemCalls().stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
             id = FolderIdentity { info.st_dev, info.st_ino };
-        m_folders.emplace(folder, id);
+        m_folders.emplace(path, id);
         return id;
     }
 
     // Whether an item (a dangling link too) is at folder/name; 0 when there is, else the error number.
-    int lookUp(std::string const& folder, std::string_view name, std::string const& path)
+    int lookUp(std::string_view folder, std::string_view name, std::string const& path)
     {
         if (auto const* names = namesIn(folder); names && name != "." && name != "..")
-            return names->count(std::string(name)) ? 0 : ENOENT;
+            return names->count(name) ? 0 : ENOENT;
         struct stat info {};
         return systemCalls().lstat(path.c_str(), &info) == 0 ? 0 : errno;
     }
 
 private:
-    std::unordered_set<std::string> const* namesIn(std::string const& folder)
+    using Names = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+
+    Names const* namesIn(std::string_view folder)
     {
         auto uses = m_uses.find(folder);
         if (uses == m_uses.end() || uses->second < kReadFrom)
             return nullptr;
         auto found = m_names.find(folder);
         if (found == m_names.end()) {
-            std::optional<std::unordered_set<std::string>> names;
+            std::optional<Names> names;
             std::vector<std::string> listed;
-            if (readFolderNames(folder, listed))
+            if (readFolderNames(std::string(folder), listed))
                 names.emplace(std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
             found = m_names.emplace(folder, std::move(names)).first;
         }
         return found->second ? &*found->second : nullptr;
     }
 
-    std::unordered_map<std::string, std::optional<FolderIdentity>> m_folders;
-    std::unordered_map<std::string, std::size_t> m_uses;
-    std::unordered_map<std::string, std::optional<std::unordered_set<std::string>>> m_names;
+    TextMap<std::optional<FolderIdentity>> m_folders;
+    TextMap<std::size_t> m_uses;
+    TextMap<std::optional<Names>> m_names;
 };
 
 // The folder part and the name part of a path, without touching trailing slashes: "a/" has an empty name.
-std::pair<std::string, std::string_view> splitPath(std::string const& path)
+std::pair<std::string_view, std::string_view> splitPath(std::string_view path)
 {
     auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return { ".", std::string_view(path) };
-    std::string folder = slash == 0 ? "/" : path.substr(0, slash);
-    return { folder, std::string_view(path).substr(slash + 1) };
+    if (slash == std::string_view::npos)
+        return { ".", path };
+    return { slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1) };
 }
 
 // Why a new name cannot be used, or nothing when it can.
@@ -166,7 +183,9 @@ void RenamePlan::check()
     std::vector<std::optional<ItemKey>> sourceKeys(count), targetKeys(count);
     std::vector<std::string> sourceNames(count);
 
-    std::vector<std::string> sourceFolders(count), targetFolders(count);
+    // The target folders are views into the pairs' targets, which stay in place while the plan is checked.
+    std::vector<std::string> sourceFolders(count);
+    std::vector<std::string_view> targetFolders(count);
     for (std::size_t i = 0; i < count; ++i) {
         if (m_pairs[i].state == PairState::Failed)
             continue;
@@ -201,7 +220,7 @@ void RenamePlan::check()
         }
         auto targetId = folders.identity(targetFolder);
         if (!targetId) {
-            fail(i, "the folder " + targetFolder + " does not exist");
+            fail(i, "the folder " + std::string(targetFolder) + " does not exist");
             continue;
         }
         targetKeys[i] = ItemKey { targetId->device, targetId->inode, targetName };
