@@ -8,7 +8,7 @@ Insert = {}
 -- is not a readable folder. The second result is why the walk missed files (a subfolder it could not
 -- read), or nil when it read every folder.
 local function filesBelow(folder)
-  if objc.cToolBox:hGetFilesInDir_(folder) == nil then return nil end
+  if not objc.readsFolder(folder) then return nil end
   local previous = objc.panels.open
   objc.panels.open = function(request) return { folder } end
   local files = objc.cToolBox:hOpenDialogFilesOC_("renameDir")

@@ -10,7 +10,7 @@ local function shellQuote(text)
 end
 
 local function isFolder(path)
-  return objc.cToolBox:hGetFilesInDir_(path) ~= nil
+  return objc.readsFolder(path)
 end
 
 local function folderOf(path)

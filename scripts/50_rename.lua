@@ -63,7 +63,7 @@ local function complete(parsed, operands)
     parsed.folders = {}
     for _, folder in ipairs(operands) do
       local path = App.absolute(folder)
-      if objc.cToolBox:hGetFilesInDir_(path) == nil then return nil, "not a folder: " .. folder end
+      if not objc.readsFolder(path) then return nil, "not a folder: " .. folder end
       parsed.folders[#parsed.folders + 1] = path
     end
   else

@@ -173,4 +173,11 @@ std::optional<std::vector<FolderEntry>> listFolder(std::string const& folder)
     return entries;
 }
 
+bool canListFolder(std::string const& folder)
+{
+    std::vector<char> buffer(kDirentBufferSize);
+    FolderListing listing;
+    return !folder.empty() && readFolder(folder.c_str(), 0, buffer, listing);
+}
+
 }

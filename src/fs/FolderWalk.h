@@ -39,5 +39,7 @@ struct FolderEntry {
 // The direct contents of one folder, hidden items left out, in the file system's order; nullopt when the
 // folder cannot be read (missing, not a folder, access refused). A link to a folder lists the folder.
 std::optional<std::vector<FolderEntry>> listFolder(std::string const& folder);
+// Whether listFolder answers the folder, without copying its names.
+bool canListFolder(std::string const& folder);
 
 }

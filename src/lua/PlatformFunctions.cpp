@@ -87,6 +87,17 @@ int l_itemKind(lua_State* L)
     return 1;
 }
 
+// [-0, +1] objc.readsFolder(path): whether the path is a folder whose entries can be read, as cToolBox
+// hGetFilesInDir: lists it, without making a URL of every entry.
+int l_readsFolder(lua_State* L)
+{
+    size_t length = 0;
+    char const* text = luaL_checklstring(L, 1, &length);
+    std::string const path(text, length);
+    lua_pushboolean(L, path.find('\0') == std::string::npos && Platform::readsFolder(path));
+    return 1;
+}
+
 // Whether `path` lies strictly inside the platform's temporary folder, by its text after lexical
 // normalisation.
 bool insideTemporaryFolder(std::string const& path)
@@ -318,6 +329,8 @@ void addPlatformFunctions(lua_State* L)
     lua_setfield(L, -2, "systemLogTo");
     lua_pushcfunction(L, guarded<l_itemKind>);
     lua_setfield(L, -2, "itemKind");
+    lua_pushcfunction(L, guarded<l_readsFolder>);
+    lua_setfield(L, -2, "readsFolder");
     lua_pushcfunction(L, guarded<l_makeTemporaryFolder>);
     lua_setfield(L, -2, "makeTemporaryFolder");
     lua_pushcfunction(L, guarded<l_removeTemporaryFolder>);

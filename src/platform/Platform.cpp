@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include "fs/FolderWalk.h"
 #include "fs/RunJournal.h"
 #include "platform/DefaultHandler.h"
 #include "platform/Paths.h"
@@ -58,6 +59,11 @@ std::optional<std::string> Platform::takeLastFailure()
     std::optional<std::string> cause = std::move(m_lastFailure);
     m_lastFailure.reset();
     return cause;
+}
+
+bool Platform::readsFolder(std::string const& path)
+{
+    return canListFolder(path);
 }
 
 }

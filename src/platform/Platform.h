@@ -37,6 +37,10 @@ public:
     std::filesystem::path scriptsFolder() const { return m_resourcesFolder / "Scripts"; }
     std::filesystem::path localeFolder() const { return m_resourcesFolder / "locale"; }
 
+    // Whether `path` is a folder whose entries can be read to the end, the folders that cToolBox
+    // hGetFilesInDir: lists (it answers nil for any other path); scripts ask with objc.readsFolder(path).
+    static bool readsFolder(std::string const& path);
+
     Panels& panels() { return *m_panels; }
     void setPanels(std::unique_ptr<Panels> panels) { m_panels = std::move(panels); }
 

@@ -168,10 +168,18 @@ TEST(HostEntries, SystemLogFileItemKindsAndTemporaryFolders)
     ScriptBundle bundle;
     TempDir dir;
     writeFile(dir / "f", "");
+    fs::create_directory_symlink(dir.path(), dir / "link");
     auto r = bundle.runScript(R"(
         local dir = objc.arguments[2]
         print(objc.itemKind(dir), objc.itemKind(dir .. "/f"), objc.itemKind("/dev/null"), objc.itemKind(dir .. "/none"),
           objc.itemKind(""))
+        -- A folder reads as one exactly when cToolBox lists it, also through a link.
+        local kinds = {}
+        for _, path in ipairs({ dir, dir .. "/f", "/dev/null", dir .. "/none", "", dir .. "/link", dir .. "/f/" }) do
+          local listed = objc.cToolBox:hGetFilesInDir_(path) ~= nil
+          kinds[#kinds + 1] = tostring(objc.readsFolder(path)) .. (listed == objc.readsFolder(path) and "" or "!")
+        end
+        print(table.concat(kinds, " "))
         print(objc.systemLogTo(dir .. "/none/x.log"), objc.systemLogTo(dir .. "/system.log"))
         objc.cToolBox:hStoreFiles2__(dir .. "/none", dir .. "/g")
         local t = objc.makeTemporaryFolder("demo-")
@@ -186,7 +194,7 @@ TEST(HostEntries, SystemLogFileItemKindsAndTemporaryFolders)
     EXPECT_EQ(r.err, "");
     std::string const temporary = (bundle.home() / "Temp").string();
     EXPECT_EQ(r.out,
-        "folder\tfile\tother\tnil\tnil\nfalse\ttrue\ntrue\tfolder\ntrue\tnil\nfalse\tobjc.removeTemporaryFolder: "
+        "folder\tfile\tother\tnil\tnil\ntrue false false false false true false\nfalse\ttrue\ntrue\tfolder\ntrue\tnil\nfalse\tobjc.removeTemporaryFolder: "
             + dir.str() + " is not inside " + temporary + "\nfalse\tobjc.removeTemporaryFolder: " + temporary
             + "/../x is not inside " + temporary + "\nfalse\tobjc.makeTemporaryFolder: the prefix is not part of one name\n");
     EXPECT_EQ(readFile(dir / "system.log").rfind("hStoreFiles2::: ", 0), 0u);
