@@ -309,8 +309,11 @@ function LogPrinter.init(self)
   return self
 end
 
+-- The loops over the rows of one file go as ipairs goes (up to the first nil), without its function calls:
+-- they run for every file of a run, where ipairs cost more than the loop's own work.
 function LogPrinter.addObjects_(self, rows)
-  for _, row in ipairs(rows) do
+  local i, row = 1, rows[1]
+  while row ~= nil do
     self.rows[#self.rows + 1] = row
     -- Standard output is line-buffered on a terminal, so each row shows as it arrives there; into a
     -- file or a pipe the rows go out in blocks.
@@ -325,6 +328,8 @@ function LogPrinter.addObjects_(self, rows)
     end
     -- Names shown as App.displayed shows them, unless the list was told otherwise.
     objc.printRow(self.displayNames, row.LogAction, row.LogStatus, row.LogI, row.LogIpath, row.LogOpath, cause)
+    i = i + 1
+    row = rows[i]
   end
 end
 
@@ -354,9 +359,12 @@ function App.reportPlanRows(plan, executed, shape, rowPath)
         table.unpack(shape({ process, action, status, name, newName, path, newPath }), 1, 7)
     end
     local rows = log:hLogMyActions_______(process, action, status, name, newName, path, newPath)
-    for _, row in ipairs(rows) do
+    local k, row = 1, rows[1]
+    while row ~= nil do
       local cause = causes[row.LogIpath]
       if cause and executed then row.LogCause = cause elseif cause then row.LogPrediction = cause end
+      k = k + 1
+      row = rows[k]
     end
     printer:addObjects_(rows)
   end
@@ -407,13 +415,16 @@ end
 
 function ProgressLog.addObjects_(self, rows)
   if self.causes then
-    for _, row in ipairs(rows) do
+    local i, row = 1, rows[1]
+    while row ~= nil do
       local path = row.LogIpath
       local cause = self.causes[self.causeKey and self.causeKey(path) or path]
       if cause and row.LogStatus == "Simulation" then
         row.LogPrediction = cause
         self.predicted = self.predicted + 1
       end
+      i = i + 1
+      row = rows[i]
     end
   end
   if self.progressShown then
@@ -421,9 +432,12 @@ function ProgressLog.addObjects_(self, rows)
     self.progressShown = false
   end
   LogPrinter.addObjects_(self, rows)
-  for _, row in ipairs(rows) do
+  local i, row = 1, rows[1]
+  while row ~= nil do
     if row.LogStatus == "Failed" then self.failed = self.failed + 1
     elseif row.LogStatus == "Simulation" then self.simulated = self.simulated + 1 end
+    i = i + 1
+    row = rows[i]
   end
   if self.total > 1 and App.progressWanted() then
     io.stderr:write(string.format("[%d/%d]", #self.rows, self.total))
