@@ -4,6 +4,7 @@
 #include "fs/ItemPlacement.h"
 
 #include <climits>
+#include <string_view>
 
 namespace quodrix {
 
@@ -38,11 +39,12 @@ std::string FileStore::parentOf(std::string const& path)
 
 std::string FileStore::lastComponent(std::string const& path)
 {
-    std::string trimmed = path;
+    // Looked at in place: only the name is copied out.
+    std::string_view trimmed = path;
     while (trimmed.size() > 1 && trimmed.back() == '/')
-        trimmed.pop_back();
+        trimmed.remove_suffix(1);
     auto slash = trimmed.rfind('/');
-    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+    return std::string(slash == std::string_view::npos ? trimmed : trimmed.substr(slash + 1));
 }
 
 Status FileStore::removeTree(std::string const& path)

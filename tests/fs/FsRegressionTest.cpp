@@ -3,6 +3,7 @@
 #include "core/Runtime.h"
 #include "fs/AtomicFile.h"
 #include "fs/FileOps.h"
+#include "fs/FileStore.h"
 #include "fs/FolderWalk.h"
 #include "fs/FsTestSupport.h"
 #include "fs/ItemPlacement.h"
@@ -378,4 +379,13 @@ TEST(FsRegression, AZombiesTemporariesAreLeftoversARunningProcesssAreNot)
     EXPECT_FALSE(fs::exists(dir / dead));
     EXPECT_TRUE(fs::exists(dir / alive));
     waitpid(child, nullptr, 0);
+}
+
+// A row's name is the path's last component, looked at in place: trailing slashes name the item before them.
+TEST(FsRegression, TheNameOfAPathIsItsLastComponent)
+{
+    for (auto const& [path, name] : std::vector<std::pair<std::string, std::string>> { { "/a/b.jpg", "b.jpg" },
+             { "/a/folder/", "folder" }, { "a//", "a" }, { "name", "name" }, { "/", "" }, { "//", "" }, { "", "" },
+             { "/a/a very long name of more than fifteen bytes.jpg", "a very long name of more than fifteen bytes.jpg" } })
+        EXPECT_EQ(FileStore::lastComponent(path), name) << path;
 }
