@@ -21,13 +21,20 @@ Dictionary ActionLogEntry::record(Date date) const
     };
 }
 
-Array ActionLogEntry::values() const
+Array ActionLogEntry::values() const&
 {
     return Array { Value(process), Value(action), Value(status), Value(inputName), Value(outputName),
         Value(inputPath), Value(outputPath) };
 }
 
-void reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry const& entry)
+Array ActionLogEntry::values() &&
+{
+    return Array { Value(std::move(process)), Value(std::move(action)), Value(std::move(status)),
+        Value(std::move(inputName)), Value(std::move(outputName)), Value(std::move(inputPath)),
+        Value(std::move(outputPath)) };
+}
+
+void reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry entry)
 {
     // The log call and the log list see this row's own cause (objc.rowFailure()).
     RowFailureScope const cause(runtime.platform(), entry.status);
@@ -37,8 +44,8 @@ void reportAction(Runtime& runtime, Value const& logController, Value const& log
             return;
         // A log list of the scripts gets the rows as the log call made them; this runs for every file of a
         // run, and converting a row into a bridge value and back cost more than the rest of its report.
-        answered = runtime.sendToClassForwarding("myAppLog", "hLogMyActions:::::::", entry.values(), logController,
-            "addObjects:");
+        answered = runtime.sendToClassForwarding("myAppLog", "hLogMyActions:::::::", std::move(entry).values(),
+            logController, "addObjects:");
     } catch (std::exception const& e) {
         systemLog(e.what());
         return;

@@ -21,8 +21,9 @@ struct ActionLogEntry {
 
     // The record with the eight keys, "LogDate" set to the given date.
     Dictionary record(Date date) const;
-    // The seven values in the order of the log call.
-    Array values() const;
+    // The seven values in the order of the log call; from an entry that is done with, its texts are moved.
+    Array values() const&;
+    Array values() &&;
 };
 
 // Reports one processed file: looks up the script class "myAppLog" now, sends it hLogMyActions::::::: with
@@ -31,6 +32,6 @@ struct ActionLogEntry {
 // (the error goes to the system log); the caller's work is never stopped by it. During both calls the
 // platform's rowFailure() holds the row's cause (RowFailureScope). A log list of the scripts receives the
 // array as the log call's script made it (Runtime::sendToClassForwarding).
-void reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry const& entry);
+void reportAction(Runtime& runtime, Value const& logController, Value const& logTable, ActionLogEntry entry);
 
 }
