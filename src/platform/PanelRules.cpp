@@ -5,8 +5,9 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
+#include <string_view>
 #include <sys/stat.h>
+#include <unordered_set>
 
 namespace quodrix {
 
@@ -36,7 +37,7 @@ std::string refusal(OpenPanelRequest const& request, std::string const& path)
     struct stat info {};
     if (path.empty() || stat(path.c_str(), &info) != 0)
         return "no such item";
-    std::string name = path == "/" ? path : path.substr(path.rfind('/') + 1);
+    std::string_view const name = path == "/" ? std::string_view(path) : std::string_view(path).substr(path.rfind('/') + 1);
     bool folder = S_ISDIR(info.st_mode) && !isPackageName(name);
     if (folder && !request.canChooseDirectories)
         return "a folder, and the panel chooses files";
@@ -44,7 +45,7 @@ std::string refusal(OpenPanelRequest const& request, std::string const& path)
         return "not a folder, and the panel chooses folders";
     if (!folder && request.allowedFileTypes) {
         auto dot = name.rfind('.');
-        std::string extension = dot == std::string::npos ? std::string() : lowerAscii(name.substr(dot + 1));
+        std::string extension = dot == std::string_view::npos ? std::string() : lowerAscii(std::string(name.substr(dot + 1)));
         bool allowed = std::any_of(request.allowedFileTypes->begin(), request.allowedFileTypes->end(),
             [&](std::string const& type) { return lowerAscii(type) == extension; });
         if (!allowed)
@@ -61,15 +62,20 @@ std::optional<std::vector<std::string>> acceptOpenAnswer(OpenPanelRequest const&
     if (!answer)
         return std::nullopt;
     std::vector<std::string> accepted;
-    std::set<std::string> seen;
+    accepted.reserve(answer->size());
+    // The paths accepted so far, as views of the strings in `accepted`, which its reservation keeps in place.
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(answer->size());
     for (auto const& given : *answer) {
         std::string path = absolutePath(given);
         if (auto why = refusal(request, path); !why.empty()) {
             systemLog("Open panel: refused " + given + ": " + why);
             continue;
         }
-        if (seen.insert(path).second)
-            accepted.push_back(std::move(path));
+        if (seen.contains(path))
+            continue;
+        accepted.push_back(std::move(path));
+        seen.insert(accepted.back());
     }
     if (accepted.empty())
         return std::nullopt;
