@@ -17,8 +17,10 @@ cc -O2 -o "$work/walk" "$here/walk.c"
 
 # A bundle whose only script answers the folder panel with the tree and prints the count.
 bundle="$work/bundle"
-mkdir -p "$bundle/bin" "$bundle/share/quodrix/Scripts"
+mkdir -p "$bundle/bin" "$bundle/share/quodrix/Scripts" "$bundle/lib/quodrix"
 cp "$build/bin/quodrix" "$bundle/bin/quodrix"
+# The native classes that the collection needs come with their module, as in the build's own bundle.
+cp "$build/lib/quodrix/quodrix-classes.so" "$bundle/lib/quodrix/"
 cat > "$bundle/share/quodrix/Scripts/bench.lua" <<'LUA'
 local tree = objc.arguments[2]
 objc.panels.open = function(request) return { tree } end
