@@ -203,7 +203,9 @@ bool plainTableCrosses(lua_State* L, int index, int depth, bool& isArray)
     StackCheck check(L, 0, "plainTableCrosses");
     if (depth >= kMaxDepth)
         return false;
-    luaL_checkstack(L, 4, "looking at a table");
+    // The key and value of lua_next, and below them what crosses() looks at a userdata with (its metatable,
+    // the set of the bridge's metatables and one more while the set is made).
+    luaL_checkstack(L, 6, "looking at a table");
     lua_Integer const length = lua_Integer(lua_rawlen(L, index));
     std::size_t count = 0;
     bool stringKeys = false;
