@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <charconv>
 #include <memory>
+#include <optional>
 #include <signal.h>
 #include <unistd.h>
 
@@ -94,19 +95,31 @@ Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& 
     RunsLock lock(runsFolder());
     if (!lock.status())
         return refuse(lock.status().message());
-    RunHistory history(runsFolder());
-    std::string problem;
-    RunSummary const* run = history.runToUndo(id, problem);
-    if (!run)
-        return refuse(problem);
+    std::optional<RunHistory> history;
+    RunSummary const* run = nullptr;
     // The undo runs of this run made before: what they took back is not done again.
     std::vector<RunRecords> earlier;
-    for (auto const& other : history.runs()) {
-        if (other.records.undoes != run->records.id || other.undone)
-            continue;
-        if (auto pid = liveProcessOf(other.records))
-            return refuse("run " + run->records.id + " is being undone by process " + std::to_string(*pid));
-        earlier.push_back(other.records);
+    for (int reading = 0;; ++reading) {
+        history.emplace(runsFolder());
+        std::string problem;
+        run = history->runToUndo(id, problem);
+        if (!run)
+            return refuse(problem);
+        earlier.clear();
+        // An undo that had not ended when its journal was read and whose process is gone may have ended
+        // in between (its end record written, then its exit): the history is read once more, when nothing
+        // can change those journals any longer, so that a run it took back whole counts as undone.
+        bool unended = false;
+        for (auto const& other : history->runs()) {
+            if (other.records.undoes != run->records.id || other.undone)
+                continue;
+            if (auto pid = liveProcessOf(other.records))
+                return refuse("run " + run->records.id + " is being undone by process " + std::to_string(*pid));
+            unended = unended || !other.records.ended;
+            earlier.push_back(other.records);
+        }
+        if (!unended || reading == 1)
+            break;
     }
 
     Platform& platform = runtime.platform();
