@@ -209,13 +209,14 @@ NewName RenamePattern::apply(std::string const& path, std::int64_t number, FileF
     std::string const fileName = FileStore::lastComponent(path);
     auto [base, extension] = baseAndExtension(fileName);
     std::string const& searched = c.options.ignoreExtension ? base : fileName;
-    if (!unicode::toUtf16(searched, unicode::Malformed::Refuse)) {
+    auto const units = unicode::toUtf16(searched, unicode::Malformed::Refuse);
+    if (!units) {
         // A regular expression cannot search a name that is not text: it is left alone, unmatched, and
         // the cause says why.
         result.cause = "the name is not valid UTF-8";
         return result;
     }
-    icu::UnicodeString const subject = utf16(searched);
+    icu::UnicodeString const subject(units->data(), std::int32_t(units->size()));
     c.matcher->reset(subject);
 
     icu::UnicodeString out;
