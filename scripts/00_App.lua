@@ -263,7 +263,6 @@ end
 -- "\t", "\n" or "\r", not as a space: a name with a tab then stays one field, and no name can be read back
 -- as the name of another file. Commands call App.flushLog when they finish.
 local logPath
-local lastSecond, lastDateText
 local logHeader, logHeaderLine
 
 function App.appendLogLine(entry)
@@ -272,13 +271,10 @@ function App.appendLogLine(entry)
     logPath = App.logFilePath()
   end
   if not logPath then return end
-  local second = math.floor(entry.LogDate:timeIntervalSince1970())
-  if second ~= lastSecond then
-    lastSecond, lastDateText = second, os.date("%Y-%m-%d %H:%M:%S", second)
-  end
   if App.logHeader ~= logHeader then logHeader, logHeaderLine = App.logHeader, App.logHeader .. "\n" end
-  -- A field that is not a text is written as its text form, nil as nothing.
-  local problem = objc.logRow(logPath, logHeaderLine, lastDateText, entry.LogProcess, entry.LogI, entry.LogAction,
+  -- The date is written as the local time of its second; a field that is not a text is written as its text
+  -- form, nil as nothing.
+  local problem = objc.logRow(logPath, logHeaderLine, entry.LogDate, entry.LogProcess, entry.LogI, entry.LogAction,
     entry.LogO, entry.LogStatus, entry.LogIpath, entry.LogOpath)
   if problem then
     App.eprintf("cannot write the log file: %s\n", problem)

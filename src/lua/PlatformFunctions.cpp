@@ -4,6 +4,7 @@
 #include "core/Runtime.h"
 #include "lua/LuaCall.h"
 #include "lua/LuaHost.h"
+#include "lua/LuaNames.h"
 #include "platform/ActionLogFile.h"
 #include "platform/DisplayedText.h"
 #include "platform/Paths.h"
@@ -231,7 +232,7 @@ std::string_view textForm(lua_State* L, int index, bool emptyForNothing)
 }
 
 // [-0, +1] objc.logRow(path, header, date, process, inputName, action, outputName, status, inputPath,
-// outputPath): adds one row of the application log file at `path` (the rows of a run are written a block at a
+// outputPath), the date a text or a date: adds one row of the application log file at `path` (the rows of a run are written a block at a
 // time, see ActionLogFile); nil, else the cause of a block that could not be written. A field that is not a
 // text is written as its text form, nil as nothing. This runs for every file of a run.
 int l_logRow(lua_State* L)
@@ -241,13 +242,24 @@ int l_logRow(lua_State* L)
         char const* data = luaL_checklstring(L, index, &size);
         return std::string_view(data, size);
     };
-    std::string_view const path = checked(1), header = checked(2), date = checked(3);
+    ActionLogFile& file = hostOf(L).runtime().platform().actionLogFile();
+    std::string_view const path = checked(1), header = checked(2);
+    // The date: its text, or a date (objc.date) written as its local time.
+    std::string_view date;
+    if (auto const* when = testUserdata<Date>(L, 3, kDateMeta)) {
+        auto text = file.dateText(when->secondsSince1970);
+        if (!text)
+            return luaL_argerror(L, 3, "a date without a local time");
+        date = *text;
+    } else {
+        date = checked(3);
+    }
     int const top = lua_gettop(L);
     luaL_checkstack(L, 8, "logging a row");
     std::array<std::string_view, 7> fields;
     for (int i = 0; i < 7; ++i)
         fields[std::size_t(i)] = textForm(L, 4 + i, true);
-    auto problem = hostOf(L).runtime().platform().actionLogFile().append(path, header, date, fields);
+    auto problem = file.append(path, header, date, fields);
     // The text forms made for the fields are no longer needed once the row is kept.
     lua_settop(L, top);
     return pushText(L, problem);

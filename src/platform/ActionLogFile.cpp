@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <limits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -95,5 +97,26 @@ std::optional<std::string> ActionLogFile::flush()
     return appendBlock(m_path, m_header, std::move(block));
 }
 
+
+std::optional<std::string_view> ActionLogFile::dateText(double secondsSince1970)
+{
+    double const whole = std::floor(secondsSince1970);
+    if (!std::isfinite(whole) || whole < double(std::numeric_limits<std::time_t>::min())
+        || whole >= double(std::numeric_limits<std::time_t>::max()))
+        return std::nullopt;
+    auto const second = static_cast<std::time_t>(whole);
+    if (m_dateSecond != second) {
+        std::tm local {};
+        char text[64];
+        if (!localtime_r(&second, &local))
+            return std::nullopt;
+        std::size_t const length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+        if (length == 0)
+            return std::nullopt;
+        m_dateText.assign(text, length);
+        m_dateSecond = second;
+    }
+    return std::string_view(m_dateText);
+}
 
 }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,8 +32,13 @@ public:
         std::array<std::string_view, 7> const& fields);
     // Writes the rows kept; the cause of a failed write, else nullopt.
     std::optional<std::string> flush();
+    // A row's date text for a time in seconds since 1970: the local time of its whole second as
+    // "2026-12-08 09:40:37", made once a second; nullopt for a time that has no local date.
+    std::optional<std::string_view> dateText(double secondsSince1970);
 
 private:
+    std::optional<std::time_t> m_dateSecond;
+    std::string m_dateText;
     std::string m_path;
     std::string m_header;
     std::string m_block;

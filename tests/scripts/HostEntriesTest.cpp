@@ -281,13 +281,25 @@ TEST(HostEntries, PrintedAndLoggedRowsFollowTheirRulesForFieldsOfEveryKind)
           expected[#expected + 1] = table.concat({ "2026-12-08 01:02:03", clean(a), clean(b), clean(c), clean(d),
             clean(e), clean(a), clean(b) }, "\t") .. "\n"
         end
+        -- A date is written as the local time of its whole second, as os.date writes it.
+        local dated, datedExpected = objc.arguments[2] .. "/dated.txt", { "head\n" }
+        for _, seconds in ipairs({ 0.5, 86399.25, 1765190399.999, 1765190400, 1765190400, -1.5 }) do
+          assert(objc.logRow(dated, "head\n", objc.date(seconds), "p", "i", "a", "o", "s", "ip", "op") == nil)
+          datedExpected[#datedExpected + 1] = os.date("%Y-%m-%d %H:%M:%S", math.floor(seconds)) .. "\tp\ti\ta\to\ts\tip\top\n"
+        end
+        assert(not pcall(objc.logRow, dated, "head\n", objc.date(1e300), "p"))
         io.stdout:write("@@@\n")
         for _, row in ipairs(printed) do objc.printRow(table.unpack(row, 1, 7)) end
         assert(objc.flushLogRows() == nil)
-        local file = io.open(log, "rb")
-        local written = file:read("a")
-        file:close()
+        local function contents(path)
+          local file = io.open(path, "rb")
+          local text = file:read("a")
+          file:close()
+          return text
+        end
+        local written = contents(log)
         io.stderr:write(written == table.concat(expected) and "" or "log differs:\n" .. written)
+        io.stderr:write(contents(dated) == table.concat(datedExpected) and "" or "dated log differs:\n" .. contents(dated))
         io.stdout:flush()
         objc.NSApp:terminate_(nil)
     )", { dir.str() });
