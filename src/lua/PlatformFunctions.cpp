@@ -232,9 +232,10 @@ std::string_view textForm(lua_State* L, int index, bool emptyForNothing)
 }
 
 // [-0, +1] objc.logRow(path, header, date, process, inputName, action, outputName, status, inputPath,
-// outputPath), the date a text or a date: adds one row of the application log file at `path` (the rows of a run are written a block at a
-// time, see ActionLogFile); nil, else the cause of a block that could not be written. A field that is not a
-// text is written as its text form, nil as nothing. This runs for every file of a run.
+// outputPath): adds one row of the application log file at `path` (the rows of a run are written a block at
+// a time, see ActionLogFile); nil, else the cause of a block that could not be written. The date is a text,
+// or a date written as the local time of its second. A field that is not a text is written as its text form,
+// nil as nothing. This runs for every file of a run.
 int l_logRow(lua_State* L)
 {
     auto checked = [&](int index) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <limits>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -96,7 +96,6 @@ std::optional<std::string> ActionLogFile::flush()
     block.swap(m_block);
     return appendBlock(m_path, m_header, std::move(block));
 }
-
 
 std::optional<std::string_view> ActionLogFile::dateText(double secondsSince1970)
 {
