@@ -37,7 +37,8 @@ std::string refusal(OpenPanelRequest const& request, std::string const& path)
     struct stat info {};
     if (path.empty() || stat(path.c_str(), &info) != 0)
         return "no such item";
-    std::string_view const name = path == "/" ? std::string_view(path) : std::string_view(path).substr(path.rfind('/') + 1);
+    std::string_view const name
+        = path == "/" ? std::string_view(path) : std::string_view(path).substr(path.rfind('/') + 1);
     bool folder = S_ISDIR(info.st_mode) && !isPackageName(name);
     if (folder && !request.canChooseDirectories)
         return "a folder, and the panel chooses files";
@@ -45,7 +46,8 @@ std::string refusal(OpenPanelRequest const& request, std::string const& path)
         return "not a folder, and the panel chooses folders";
     if (!folder && request.allowedFileTypes) {
         auto dot = name.rfind('.');
-        std::string extension = dot == std::string_view::npos ? std::string() : lowerAscii(std::string(name.substr(dot + 1)));
+        std::string extension
+            = dot == std::string_view::npos ? std::string() : lowerAscii(std::string(name.substr(dot + 1)));
         bool allowed = std::any_of(request.allowedFileTypes->begin(), request.allowedFileTypes->end(),
             [&](std::string const& type) { return lowerAscii(type) == extension; });
         if (!allowed)

@@ -194,7 +194,8 @@ TEST(HostEntries, SystemLogFileItemKindsAndTemporaryFolders)
     EXPECT_EQ(r.err, "");
     std::string const temporary = (bundle.home() / "Temp").string();
     EXPECT_EQ(r.out,
-        "folder\tfile\tother\tnil\tnil\ntrue false false false false true false\nfalse\ttrue\ntrue\tfolder\ntrue\tnil\nfalse\tobjc.removeTemporaryFolder: "
+        "folder\tfile\tother\tnil\tnil\ntrue false false false false true false\n"
+        "false\ttrue\ntrue\tfolder\ntrue\tnil\nfalse\tobjc.removeTemporaryFolder: "
             + dir.str() + " is not inside " + temporary + "\nfalse\tobjc.removeTemporaryFolder: " + temporary
             + "/../x is not inside " + temporary + "\nfalse\tobjc.makeTemporaryFolder: the prefix is not part of one name\n");
     EXPECT_EQ(readFile(dir / "system.log").rfind("hStoreFiles2::: ", 0), 0u);
@@ -285,7 +286,8 @@ TEST(HostEntries, PrintedAndLoggedRowsFollowTheirRulesForFieldsOfEveryKind)
         local dated, datedExpected = objc.arguments[2] .. "/dated.txt", { "head\n" }
         for _, seconds in ipairs({ 0.5, 86399.25, 1765190399.999, 1765190400, 1765190400, -1.5 }) do
           assert(objc.logRow(dated, "head\n", objc.date(seconds), "p", "i", "a", "o", "s", "ip", "op") == nil)
-          datedExpected[#datedExpected + 1] = os.date("%Y-%m-%d %H:%M:%S", math.floor(seconds)) .. "\tp\ti\ta\to\ts\tip\top\n"
+          datedExpected[#datedExpected + 1] =
+            os.date("%Y-%m-%d %H:%M:%S", math.floor(seconds)) .. "\tp\ti\ta\to\ts\tip\top\n"
         end
         assert(not pcall(objc.logRow, dated, "head\n", objc.date(1e300), "p"))
         io.stdout:write("@@@\n")
@@ -299,7 +301,8 @@ TEST(HostEntries, PrintedAndLoggedRowsFollowTheirRulesForFieldsOfEveryKind)
         end
         local written = contents(log)
         io.stderr:write(written == table.concat(expected) and "" or "log differs:\n" .. written)
-        io.stderr:write(contents(dated) == table.concat(datedExpected) and "" or "dated log differs:\n" .. contents(dated))
+        local datedWritten = contents(dated)
+        io.stderr:write(datedWritten == table.concat(datedExpected) and "" or "dated log differs:\n" .. datedWritten)
         io.stdout:flush()
         objc.NSApp:terminate_(nil)
     )", { dir.str() });
