@@ -4,6 +4,7 @@
 #include "fs/FileStore.h"
 #include "text/UnicodeText.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <sys/stat.h>
 
@@ -32,21 +33,45 @@ NameParts splitFileName(std::string const& fileName)
     return { fileName.substr(0, dot), fileName.substr(dot + 1) };
 }
 
-std::optional<std::string> insertAtPositions(std::string const& base, std::string const& text,
-    std::vector<std::string> const& positions)
+namespace {
+
+// Inserts `insertion` into `working` at each position, counted in the units of the string: the n-th
+// position (from 0) is moved on by n.
+template<typename Text>
+void insertAt(Text& working, Text const& insertion, std::vector<std::string> const& positions)
 {
-    auto working = unicode::toUtf16(base, unicode::Malformed::Refuse);
-    auto insertion = unicode::toUtf16(text, unicode::Malformed::Refuse);
-    if (!working || !insertion)
-        return std::nullopt;
     std::int64_t j = 0;
     for (auto const& field : positions) {
         std::int64_t q = std::int64_t(intValueOf(field)) + j;
         // 32-bit arithmetic would wrap a sum beyond the range to a negative index: skipped either way.
-        if (q >= 0 && q <= std::int64_t(working->size()))
-            working->insert(std::size_t(q), *insertion);
+        if (q >= 0 && q <= std::int64_t(working.size()))
+            working.insert(std::size_t(q), insertion);
         ++j;
     }
+}
+
+bool isAscii(std::string const& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}
+
+std::optional<std::string> insertAtPositions(std::string const& base, std::string const& text,
+    std::vector<std::string> const& positions)
+{
+    // Names and texts of ASCII alone, the common case: each byte is one UTF-16 unit, so the bytes
+    // themselves take the insertions, with nothing to convert.
+    if (isAscii(base) && isAscii(text)) {
+        std::string working = base;
+        insertAt(working, text, positions);
+        return working;
+    }
+    auto working = unicode::toUtf16(base, unicode::Malformed::Refuse);
+    auto insertion = unicode::toUtf16(text, unicode::Malformed::Refuse);
+    if (!working || !insertion)
+        return std::nullopt;
+    insertAt(*working, *insertion, positions);
     // An insertion between the two halves of a surrogate pair leaves no valid text: refused.
     return unicode::toUtf8(*working, unicode::Malformed::Refuse);
 }

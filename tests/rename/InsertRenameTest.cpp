@@ -95,6 +95,9 @@ TEST(InsertRename, PositionListCases)
         { "\xC3\xA9t\xC3\xA9.png", "X", "1;3", "\xC3\xA9Xt\xC3\xA9X.png" },   // é counts one unit
         { "\xF0\x9F\x98\x80z.jpg", "X", "2", "\xF0\x9F\x98\x80Xz.jpg" },        // the emoji counts two
         { "\xF0\x9F\x98\x80z.jpg", "X", "3", "\xF0\x9F\x98\x80zX.jpg" },
+        // An ASCII name with a text that is not: the positions count units after the first insertion too.
+        { "abcdef.txt", "\xC3\xA9", "2;4", "ab\xC3\xA9" "cd\xC3\xA9" "ef.txt" },
+        { "abcdef.txt", "\xF0\x9F\x98\x80", "1;2", "a\xF0\x9F\x98\x80\xF0\x9F\x98\x80" "bcdef.txt" },
     };
     TempDir root;
     std::string body;
