@@ -6,7 +6,6 @@
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace quodrix {
@@ -14,11 +13,6 @@ namespace quodrix {
 static constexpr std::string_view kAscii("ASCII\0\0\0", 8);
 static constexpr std::string_view kUnicode("UNICODE\0", 8);
 static constexpr std::string_view kJis("JIS\0\0\0\0\0", 8);
-
-static bool isAscii(std::string_view text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x80; });
-}
 
 // Invalid UTF-8 becomes U+FFFD rather than failing the write; a lone surrogate read back, likewise.
 static std::u16string toUtf16(std::string_view utf8)
@@ -33,7 +27,7 @@ static std::string toUtf8(std::u16string_view utf16)
 
 std::string encodeUserComment(std::string_view utf8, ByteOrder order)
 {
-    if (isAscii(utf8))
+    if (unicode::isAscii(utf8))
         return std::string(kAscii) + std::string(utf8);
     std::string out(kUnicode);
     for (char16_t unit : toUtf16(utf8)) {

@@ -4,7 +4,6 @@
 #include "fs/FileStore.h"
 #include "text/UnicodeText.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <sys/stat.h>
 
@@ -50,11 +49,6 @@ void insertAt(Text& working, Text const& insertion, std::vector<std::string> con
     }
 }
 
-bool isAscii(std::string const& text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 }
 
 std::optional<std::string> insertAtPositions(std::string const& base, std::string const& text,
@@ -62,7 +56,7 @@ std::optional<std::string> insertAtPositions(std::string const& base, std::strin
 {
     // Names and texts of ASCII alone, the common case: each byte is one UTF-16 unit, so the bytes
     // themselves take the insertions, with nothing to convert.
-    if (isAscii(base) && isAscii(text)) {
+    if (unicode::isAscii(base) && unicode::isAscii(text)) {
         std::string working = base;
         insertAt(working, text, positions);
         return working;

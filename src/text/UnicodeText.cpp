@@ -1,5 +1,7 @@
 #include "text/UnicodeText.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -50,6 +52,11 @@ bool isWordDelimiter(UChar32 c)
     }
 }
 
+}
+
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 std::optional<std::u16string> toUtf16(std::string_view utf8, Malformed malformed)

@@ -17,6 +17,8 @@ namespace quodrix::unicode {
 // What a conversion does with bytes that are not UTF-8, or code units that are not UTF-16 (a lone half of
 // a surrogate pair): put U+FFFD in their place, or refuse the whole text.
 enum class Malformed { Replace, Refuse };
+// Whether every byte is ASCII: then each byte is one UTF-16 code unit, and the text needs no converting.
+bool isAscii(std::string_view text);
 // The UTF-16 code units of a UTF-8 text; nullopt when refused.
 std::optional<std::u16string> toUtf16(std::string_view utf8, Malformed malformed);
 // The UTF-8 text of UTF-16 code units; nullopt when refused.
