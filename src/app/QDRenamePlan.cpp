@@ -4,7 +4,6 @@
 #include "fs/FileStore.h"
 #include "fs/RunJournal.h"
 #include "meta/ExifTags.h"
-#include "platform/ActionLogEntry.h"
 #include "platform/Platform.h"
 #include "rename/JournalObserver.h"
 #include "rename/InsertName.h"
@@ -319,20 +318,15 @@ std::string QDRenamePlan::reportText(bool executed) const
 
 Array QDRenamePlan::logValues(bool executed) const
 {
-    Array values;
-    values.reserve(m_plan.pairs().size());
-    for (auto const& pair : m_plan.pairs()) {
-        if (pair.state == PairState::Unchanged)
-            continue;
-        // A row of a plan not carried out is a simulation, whether or not it would fail.
-        std::string status = !executed                        ? "Simulation"
-            : pair.state == PairState::Failed ? cToolBox::kFailed
-                                              : cToolBox::kSuccess;
-        values.push_back(ActionLogEntry { "File renaming", m_action, std::move(status),
-            FileStore::lastComponent(pair.source), pair.target.empty() ? std::string() : FileStore::lastComponent(pair.target),
-            pair.source, pair.target }
-                             .values());
-    }
+    // The texts of logTexts, seven to a change.
+    Array values, change;
+    logTexts(executed).forEach([&](std::string_view text) {
+        change.push_back(Value(text));
+        if (change.size() == 7) {
+            values.push_back(Value(std::move(change)));
+            change = Array();
+        }
+    });
     return values;
 }
 
@@ -342,7 +336,8 @@ PathList QDRenamePlan::logTexts(bool executed) const
     for (auto const& pair : m_plan.pairs()) {
         if (pair.state == PairState::Unchanged)
             continue;
-        // The values of logValues, in the same order.
+        // The values of the action-log call, in its order; a row of a plan not carried out is a simulation,
+        // whether or not it would fail.
         texts.add("File renaming");
         texts.add(m_action);
         texts.add(!executed                        ? "Simulation"

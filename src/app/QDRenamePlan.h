@@ -42,11 +42,12 @@ public:
     RenamePlan const& plan() const { return m_plan; }
     // One line per change: "old -> new", then "  would fail: CAUSE" (not executed) or "  failed: CAUSE".
     std::string reportText(bool executed) const;
-    // The seven values of the action-log call (myAppLog hLogMyActions:::::::) for each change, in row order.
-    Array logValues(bool executed) const;
-    // The same values one after the other in one flat list, seven a change: a run of many files hands them to
-    // its script as one table of strings instead of a table for every change.
+    // The seven values of the action-log call (myAppLog hLogMyActions:::::::) for each change, in row order,
+    // one after the other in one flat list: a run of many files hands them to its script as one table of
+    // strings instead of a table for every change.
     PathList logTexts(bool executed) const;
+    // The same values as an array of seven for each change.
+    Array logValues(bool executed) const;
     // Why a folder walk of planPattern missed files (a folder it could not read); empty when it read all.
     std::string const& missed() const { return m_missed; }
     // How many names of the files given could not be searched (not valid UTF-8) and were left alone.

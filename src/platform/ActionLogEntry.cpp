@@ -21,12 +21,6 @@ Dictionary ActionLogEntry::record(Date date) const
     };
 }
 
-Array ActionLogEntry::values() const&
-{
-    return Array { Value(process), Value(action), Value(status), Value(inputName), Value(outputName),
-        Value(inputPath), Value(outputPath) };
-}
-
 Array ActionLogEntry::values() &&
 {
     return Array { Value(std::move(process)), Value(std::move(action)), Value(std::move(status)),

@@ -21,8 +21,7 @@ struct ActionLogEntry {
 
     // The record with the eight keys, "LogDate" set to the given date.
     Dictionary record(Date date) const;
-    // The seven values in the order of the log call; from an entry that is done with, its texts are moved.
-    Array values() const&;
+    // The seven values in the order of the log call, the texts moved out of the entry.
     Array values() &&;
 };
 
