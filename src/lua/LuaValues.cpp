@@ -141,30 +141,57 @@ bool isScriptTable(lua_State* L, int index)
 // other key, both kinds of key at once, or a sequence with holes cannot cross the bridge.
 enum class TableShape { Array, Dictionary, OtherKeys, Mixed, Holed };
 
+// The shape of a plain table, told from its keys as a traversal meets them.
+class KeyShape {
+public:
+    // [-0, +0] For the plain table at an absolute index.
+    KeyShape(lua_State* L, int index) : m_length(lua_Integer(lua_rawlen(L, index))) { }
+
+    // [-0, +0] Takes the key at `keyIndex`; false when that key alone keeps the table from crossing.
+    bool take(lua_State* L, int keyIndex)
+    {
+        ++m_count;
+        if (lua_type(L, keyIndex) == LUA_TSTRING) {
+            m_stringKeys = true;
+            return true;
+        }
+        m_otherKey = !lua_isinteger(L, keyIndex) || lua_tointeger(L, keyIndex) < 1
+            || lua_tointeger(L, keyIndex) > m_length;
+        return !m_otherKey;
+    }
+
+    // The shape of the keys taken so far.
+    TableShape shape() const
+    {
+        if (m_otherKey)
+            return TableShape::OtherKeys;
+        if (m_stringKeys)
+            return m_length != 0 ? TableShape::Mixed : TableShape::Dictionary;
+        return std::size_t(m_length) == m_count ? TableShape::Array : TableShape::Holed;
+    }
+
+private:
+    lua_Integer m_length;
+    std::size_t m_count = 0;
+    bool m_stringKeys = false;
+    bool m_otherKey = false;
+};
+
 // [-0, +0] The shape of the plain table at an absolute index.
 TableShape tableShape(lua_State* L, int index)
 {
     StackCheck check(L, 0, "tableShape");
     luaL_checkstack(L, 4, "looking at a table");
-    lua_Integer const length = lua_Integer(lua_rawlen(L, index));
-    std::size_t count = 0;
-    bool stringKeys = false;
+    KeyShape keys(L, index);
     lua_pushnil(L);
     while (lua_next(L, index)) {
-        ++count;
-        if (lua_type(L, -2) == LUA_TSTRING) {
-            stringKeys = true;
-        } else if (!lua_isinteger(L, -2) || lua_tointeger(L, -2) < 1 || lua_tointeger(L, -2) > length) {
+        if (!keys.take(L, -2)) {
             lua_pop(L, 2);
-            return TableShape::OtherKeys;
+            break;
         }
         lua_pop(L, 1);
     }
-    if (stringKeys && count != 0 && length != 0)
-        return TableShape::Mixed;
-    if (stringKeys)
-        return TableShape::Dictionary;
-    return std::size_t(length) == count ? TableShape::Array : TableShape::Holed;
+    return keys.shape();
 }
 
 // Its address is the registry key of the set of the metatables whose userdata cross the bridge.
@@ -206,30 +233,18 @@ bool plainTableCrosses(lua_State* L, int index, int depth, bool& isArray)
     // The key and value of lua_next, and below them what crosses() looks at a userdata with (its metatable,
     // the set of the bridge's metatables and one more while the set is made).
     luaL_checkstack(L, 6, "looking at a table");
-    lua_Integer const length = lua_Integer(lua_rawlen(L, index));
-    std::size_t count = 0;
-    bool stringKeys = false;
+    KeyShape keys(L, index);
     lua_pushnil(L);
     while (lua_next(L, index)) {
-        ++count;
-        bool keyFits = true;
-        if (lua_type(L, -2) == LUA_TSTRING)
-            stringKeys = true;
-        else
-            keyFits = lua_isinteger(L, -2) && lua_tointeger(L, -2) >= 1 && lua_tointeger(L, -2) <= length;
-        if (!keyFits || !crosses(L, lua_gettop(L), depth + 1)) {
+        if (!keys.take(L, -2) || !crosses(L, lua_gettop(L), depth + 1)) {
             lua_pop(L, 2);
             return false;
         }
         lua_pop(L, 1);
     }
-    // The shapes of tableShape: a dictionary has string keys only, an array the keys 1 to its length.
-    if (stringKeys) {
-        isArray = false;
-        return length == 0;
-    }
-    isArray = true;
-    return std::size_t(length) == count;
+    TableShape const shape = keys.shape();
+    isArray = shape == TableShape::Array;
+    return isArray || shape == TableShape::Dictionary;
 }
 
 // [-0, +0] Whether the value at an absolute index converts without error, by the rules of toValueAt.
