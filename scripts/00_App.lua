@@ -410,31 +410,30 @@ function ProgressLog.predict(self, causes, key)
 end
 
 function ProgressLog.addObjects_(self, rows)
-  if self.causes then
-    local i, row = 1, rows[1]
-    while row ~= nil do
+  -- Each row counted, and a predicted failure put on a simulated row before it is printed.
+  local causes, causeKey = self.causes, self.causeKey
+  local i, row = 1, rows[1]
+  while row ~= nil do
+    local status = row.LogStatus
+    if status == "Failed" then
+      self.failed = self.failed + 1
+    elseif status == "Simulation" then
+      self.simulated = self.simulated + 1
       local path = row.LogIpath
-      local cause = self.causes[self.causeKey and self.causeKey(path) or path]
-      if cause and row.LogStatus == "Simulation" then
+      local cause = causes and causes[causeKey and causeKey(path) or path]
+      if cause then
         row.LogPrediction = cause
         self.predicted = self.predicted + 1
       end
-      i = i + 1
-      row = rows[i]
     end
+    i = i + 1
+    row = rows[i]
   end
   if self.progressShown then
     io.stderr:write("\r\27[K")
     self.progressShown = false
   end
   LogPrinter.addObjects_(self, rows)
-  local i, row = 1, rows[1]
-  while row ~= nil do
-    if row.LogStatus == "Failed" then self.failed = self.failed + 1
-    elseif row.LogStatus == "Simulation" then self.simulated = self.simulated + 1 end
-    i = i + 1
-    row = rows[i]
-  end
   if self.total > 1 and App.progressWanted() then
     io.stderr:write(string.format("[%d/%d]", #self.rows, self.total))
     io.stderr:flush()
