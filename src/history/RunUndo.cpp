@@ -123,9 +123,12 @@ void RunUndo::reverseMove(RecordedChange const& change)
     }
     auto const at = ItemIdentity::at(change.target);
     auto const source = ItemIdentity::at(change.source);
-    // Onto another file system the item at the target is a new one, found by what its copy keeps.
-    bool const movedAcross = at && !source && change.outcome != ChangeOutcome::Failed && change.identity
-        && at->device != change.identity->device && looksLikeCopy(change, *at);
+    // Onto another file system the item at the target is a new one, found by what its copy keeps. Within
+    // one file system a move is one rename and leaves no copy: an item at the target with the same size and
+    // time is another item (with moves recorded in a batch, one that was still to move away).
+    bool const copiedAcross
+        = at && change.identity && at->device != change.identity->device && looksLikeCopy(change, *at);
+    bool const movedAcross = copiedAcross && !source && change.outcome != ChangeOutcome::Failed;
     bool const ours = sameItem(at, change.identity)
         || (change.outcome == ChangeOutcome::Done && sameItem(at, change.made)) || movedAcross;
     if (ours) {
@@ -137,7 +140,7 @@ void RunUndo::reverseMove(RecordedChange const& change)
     } else if (sameItem(source, change.identity)) {
         // Never made. A move across file systems killed between placing its copy and removing the source
         // leaves the whole copy at the target: it goes.
-        if (at && change.outcome == ChangeOutcome::Unknown && looksLikeCopy(change, *at))
+        if (copiedAcross && change.outcome == ChangeOutcome::Unknown)
             removeIfOurs(change, true, "");
     } else if (change.outcome != ChangeOutcome::Failed) {
         add(UndoLine::Word::Failed, change.target,

@@ -180,3 +180,32 @@ TEST(RunJournal, AReplacedItemIsPutAsideAndComesBack)
     EXPECT_EQ(readFile(dir / "old.txt"), "old");
     EXPECT_EQ(readFile(dir / "new.txt"), "new");
 }
+
+// A move whose outcome was never written (the process was killed) and whose source is still in place was
+// not made. The item at its target is left alone, even with the source's size and time: within one file
+// system a move leaves no copy behind, so that item is another one.
+TEST(RunJournal, AnUnmadeMoveLeavesALookAlikeAtItsTargetAlone)
+{
+    TempDir dir;
+    writeFile(dir / "a.jpg", "same");
+    writeFile(dir / "b.jpg", "SAME");
+    auto const time = fs::last_write_time(dir / "a.jpg");
+    fs::last_write_time(dir / "b.jpg", time);
+    {
+        RunJournal journal(runsIn(dir), "quodrix rename");
+        std::string const source = (dir / "a.jpg").string(), target = (dir / "b.jpg").string();
+        RunJournal::Intent const intent { JournalChange::Move, source, target, ItemIdentity::at(source), std::nullopt,
+            {}, std::nullopt };
+        std::uint64_t sequence = 0;
+        ASSERT_TRUE(journal.recordIntent(intent, sequence).ok());
+    }
+    RunRecords const run = onlyRun(dir);
+    ASSERT_EQ(run.changes.size(), 1u);
+    EXPECT_EQ(run.changes[0].outcome, ChangeOutcome::Unknown);
+    RunJournal undoJournal(runsIn(dir), "quodrix undo");
+    UndoReport const report = RunUndo(undoJournal, nullptr).undo(run);
+    ASSERT_TRUE(undoJournal.finish().ok());
+    EXPECT_TRUE(report.lines.empty());
+    EXPECT_EQ(readFile(dir / "a.jpg"), "same");
+    EXPECT_EQ(readFile(dir / "b.jpg"), "SAME");
+}
