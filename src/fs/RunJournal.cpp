@@ -26,7 +26,8 @@ constexpr std::string_view kHeaderText
       "#     WHAT: move, copy, link, remove (the item goes to ASIDE), comment (SOURCE is the file), create\n"
       "#       (a file the run wrote at TARGET; SOURCE is TARGET, SOURCE-IDENTITY the written file)\n"
       "#     ASIDE: where the item replaced at TARGET (or removed) was moved, in the run's own folder\n"
-      "#   O SEQ done IDENTITY-AT-TARGET | O SEQ failed CAUSE\n"
+      "#   O SEQ done IDENTITY-AT-TARGET | O SEQ failed CAUSE | O SEQ untried -\n"
+      "#     untried: the change was recorded with others before them and never tried; it is no change\n"
       "#   end UNIX-NS [incomplete]   (incomplete: an undo that could not put everything back)\n"
       "# A record without its final newline was cut short and does not count.\n";
 
@@ -253,13 +254,8 @@ Status RunJournal::writeLine()
     return m_stopped;
 }
 
-Status RunJournal::recordIntent(Intent const& intent, std::uint64_t& sequence)
+void RunJournal::appendIntent(Intent const& intent, std::uint64_t sequence)
 {
-    if (Status opened = open(); !opened)
-        return opened;
-    sequence = ++m_sequence;
-    // The outcome of the change before goes out with this intent, in the same write.
-    m_line.assign(m_pendingOutcome);
     m_line += "I ";
     appendUnsigned(m_line, sequence);
     m_line += ' ';
@@ -282,6 +278,22 @@ Status RunJournal::recordIntent(Intent const& intent, std::uint64_t& sequence)
     } else
         m_line += '-';
     m_line += '\n';
+}
+
+Status RunJournal::recordIntent(Intent const& intent, std::uint64_t& sequence)
+{
+    return recordIntents(std::span(&intent, 1), sequence);
+}
+
+Status RunJournal::recordIntents(std::span<Intent const> intents, std::uint64_t& first)
+{
+    if (Status opened = open(); !opened)
+        return opened;
+    first = m_sequence + 1;
+    // The outcomes of the changes before go out with these intents, in the same write.
+    m_line.assign(m_pendingOutcome);
+    for (Intent const& intent : intents)
+        appendIntent(intent, ++m_sequence);
     Status written = writeLine();
     if (written)
         m_pendingOutcome.clear();
@@ -298,6 +310,16 @@ Status RunJournal::recordDone(std::uint64_t sequence, std::optional<ItemIdentity
     out += " done ";
     appendIdentity(out, made);
     out += '\n';
+    return {};
+}
+
+Status RunJournal::recordUntried(std::uint64_t sequence)
+{
+    if (!m_stopped.ok())
+        return m_stopped;
+    m_pendingOutcome += "O ";
+    appendUnsigned(m_pendingOutcome, sequence);
+    m_pendingOutcome += " untried -\n";
     return {};
 }
 

@@ -5,15 +5,16 @@
 // One text file per run, `<folder>/<id>.journal`, created at the first record (a run that changes nothing
 // leaves no file), and beside it the run's own folder `<folder>/<id>.items/` that keeps the items the run
 // replaced or removed. The file is opened with O_APPEND and every intent reaches it with one write(2)
-// through SystemCalls before the change it announces is made. An outcome travels in the same write as the
-// next intent (or the end record), so that a change costs one write: a process killed after a change and
-// before its next one loses only that change's outcome, which a reader then learns from the disk (the
-// intent holds the identities it needs). The file is flushed to disk (fsync) when the run finishes, not
-// per record.
+// through SystemCalls before the change it announces is made; the intents of a batch of changes that are to
+// follow one another (a rename plan's moves) go out together in one write. An outcome travels in the same
+// write as the next intent (or the end record), so that a change costs at most one write: a process killed
+// after a change and before the next write loses only the outcomes not yet written, which a reader then
+// learns from the disk (the intent holds the identities it needs), as it does for an intent whose change
+// was never made. The file is flushed to disk (fsync) when the run finishes, not per record.
 //
 // The caller's part is "record intent, then outcome": recordIntent() before a change, recordOutcome() after
 // it. When a record cannot be written the journal stops: that call and every later one fail with the cause,
-// and the caller must not make the change. A journal knows nothing of what the changes are for.
+// and the caller must not make the change (nor any change of the batch). A journal knows nothing of what the changes are for.
 //
 // The format (version 1) is described in the file's own header; see kHeaderText in RunJournal.cpp.
 
@@ -22,6 +23,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -84,10 +86,15 @@ public:
     };
     // Writes the intent of the next change; its number goes to `sequence`.
     [[nodiscard]] Status recordIntent(Intent const& intent, std::uint64_t& sequence);
+    // Writes the intents of the next changes, to be made in this order, in one write; the first one's number
+    // goes to `first`, and the others follow it.
+    [[nodiscard]] Status recordIntents(std::span<Intent const> intents, std::uint64_t& first);
     // Records how change `sequence` ended: done (with the identity of the item now at the target, when
     // there is one) or failed with its cause. It is written with the next intent or at finish().
     [[nodiscard]] Status recordDone(std::uint64_t sequence, std::optional<ItemIdentity> const& made);
     [[nodiscard]] Status recordFailed(std::uint64_t sequence, std::string_view cause);
+    // Records that change `sequence`, recorded in a batch, was never tried: a reader leaves it out.
+    [[nodiscard]] Status recordUntried(std::uint64_t sequence);
 
     // Marks the run as not having done all it was to do (an undo that could not put everything back): the
     // end record says so.
@@ -107,6 +114,7 @@ public:
     static std::optional<std::string> unescaped(std::string_view field);
 
 private:
+    void appendIntent(Intent const& intent, std::uint64_t sequence);
     [[nodiscard]] Status writeLine();
 
     std::string m_folder;

@@ -135,6 +135,8 @@ std::optional<RunRecords> RunRecords::parse(std::string_view text)
                 change.outcome = ChangeOutcome::Failed;
                 change.cause = RunJournal::unescaped(f[3]).value_or(std::string(f[3]));
             }
+            else if (f[2] == "untried")
+                change.outcome = ChangeOutcome::Untried;
         } else if (f.size() == 3 && f[0] == "end") {
             run.ended = true;
             run.incomplete = f[2] == "incomplete";
@@ -156,6 +158,8 @@ std::optional<RunRecords> RunRecords::parse(std::string_view text)
     }
     if (first || run.id.empty())
         return std::nullopt;
+    // A change recorded with its batch and never tried is none of the run's changes.
+    std::erase_if(run.changes, [](RecordedChange const& change) { return change.outcome == ChangeOutcome::Untried; });
     return run;
 }
 

@@ -12,7 +12,8 @@
 
 namespace quodrix {
 
-enum class ChangeOutcome { Unknown, Done, Failed };
+// Untried: recorded with a batch of changes and never tried; such a change is left out when read back.
+enum class ChangeOutcome { Unknown, Done, Failed, Untried };
 
 struct RecordedChange {
     std::uint64_t sequence = 0;

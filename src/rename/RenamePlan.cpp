@@ -6,6 +6,7 @@
 #include "fs/SystemCalls.h"
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 #include <cstring>
 #include <functional>
@@ -21,6 +22,10 @@ namespace quodrix {
 namespace {
 
 constexpr char const* kWouldReplace = "would replace an existing item";
+
+// Moves of chains announced to the observer at a time: one journal write for them all, and a process killed
+// leaves at most this many intents whose outcome the disk tells.
+constexpr std::size_t kMovesInABatch = 128;
 
 struct FolderIdentity {
     dev_t device = 0;
@@ -290,7 +295,11 @@ void RenamePlan::check()
 
 Status RenamePlan::move(std::string const& source, std::string const& target)
 {
-    if (m_observer) {
+    if (m_nextAnnounced < m_announced.size()) {
+        // Told to the observer with its batch.
+        assert(m_announced[m_nextAnnounced].source == &source && m_announced[m_nextAnnounced].target == &target);
+        ++m_nextAnnounced;
+    } else if (m_observer) {
         if (Status allowed = m_observer->beforeMove(source, target); !allowed) {
             m_stopped = true;
             return allowed;
@@ -304,7 +313,14 @@ Status RenamePlan::move(std::string const& source, std::string const& target)
     return moved;
 }
 
-void RenamePlan::markRest(std::vector<std::size_t> const& indices, std::size_t from, std::string const& cause)
+// The next `count` announced moves are not tried.
+void RenamePlan::passOverAnnounced(std::size_t count)
+{
+    for (; count > 0 && m_nextAnnounced < m_announced.size(); --count, ++m_nextAnnounced)
+        m_observer->notMade(*m_announced[m_nextAnnounced].source, *m_announced[m_nextAnnounced].target);
+}
+
+void RenamePlan::markRest(std::span<std::size_t const> indices, std::size_t from, std::string const& cause)
 {
     for (std::size_t k = from; k < indices.size(); ++k) {
         if (m_pairs[indices[k]].state == PairState::Planned)
@@ -313,7 +329,7 @@ void RenamePlan::markRest(std::vector<std::size_t> const& indices, std::size_t f
 }
 
 // The pairs of a chain, in the order of execution (the one whose target is free first).
-bool RenamePlan::runChain(std::vector<std::size_t> const& order)
+bool RenamePlan::runChain(std::span<std::size_t const> order)
 {
     for (std::size_t k = 0; k < order.size(); ++k) {
         PlannedRename& pair = m_pairs[order[k]];
@@ -321,11 +337,48 @@ bool RenamePlan::runChain(std::vector<std::size_t> const& order)
         if (!moved) {
             fail(order[k], shortCause(moved, pair.source, pair.target));
             markRest(order, k + 1, "not done: the rename that frees its new name failed");
+            passOverAnnounced(order.size() - k - 1);
             return false;
         }
         pair.state = PairState::Done;
     }
     return true;
+}
+
+// Chains one after another (`order` holds their pairs, chain after chain, each ending where `chainEnds` says),
+// their moves announced to the observer first as one batch. Returns whether the run stops.
+bool RenamePlan::runChains(std::span<std::size_t const> order, std::span<std::size_t const> chainEnds,
+    OnFailure onFailure)
+{
+    if (m_observer) {
+        m_announced.clear();
+        m_nextAnnounced = 0;
+        for (std::size_t index : order)
+            m_announced.push_back({ &m_pairs[index].source, &m_pairs[index].target });
+        if (Status announced = m_observer->beforeMoves(m_announced); !announced) {
+            // As when the first move is refused: its chain is not done, and the run stops.
+            m_announced.clear();
+            m_stopped = true;
+            PlannedRename const& first = m_pairs[order.front()];
+            fail(order.front(), shortCause(announced, first.source, first.target));
+            markRest(order.first(chainEnds.front()), 1, "not done: the rename that frees its new name failed");
+            return true;
+        }
+    }
+    bool stop = false;
+    std::size_t begin = 0;
+    for (std::size_t end : chainEnds) {
+        if (stop)
+            break;
+        stop = m_stopped || (!runChain(order.subspan(begin, end - begin)) && onFailure == OnFailure::Stop);
+        begin = end;
+    }
+    if (m_observer) {
+        passOverAnnounced(m_announced.size());
+        m_announced.clear();
+        m_nextAnnounced = 0;
+    }
+    return stop || m_stopped;
 }
 
 // A cycle c0 -> c1 -> ... -> c(k-1) -> c0, each pair's target being the next one's source: c0 steps aside
@@ -435,18 +488,27 @@ RenamePlan::Summary RenamePlan::execute(OnFailure onFailure, ChangeObserver* obs
 
     auto stopHere = [&](bool succeeded) { return m_stopped || (!succeeded && onFailure == OnFailure::Stop); };
     bool stop = false;
-    // Chains, each from the pair that nobody waits on... from its end, where the target is free.
+    // Chains, each from the pair that nobody waits on... from its end, where the target is free. They run a
+    // batch at a time: a journal records the intents of a batch's moves in one write.
+    std::vector<std::size_t> chainEnds;
     for (std::size_t head = 0; head < count && !stop; ++head) {
         if (m_pairs[head].state != PairState::Planned || m_previous[head] != kNone)
             continue;
-        group.clear();
+        std::size_t const begin = group.size();
         for (std::size_t i = head; i != kNone; i = m_next[i]) {
             visited[i] = 1;
             group.push_back(i);
         }
-        std::reverse(group.begin(), group.end());
-        stop = stopHere(runChain(group));
+        std::reverse(group.begin() + std::ptrdiff_t(begin), group.end());
+        chainEnds.push_back(group.size());
+        if (group.size() >= kMovesInABatch) {
+            stop = runChains(group, chainEnds, onFailure);
+            group.clear();
+            chainEnds.clear();
+        }
     }
+    if (!stop && !group.empty())
+        stop = runChains(group, chainEnds, onFailure);
     // What is left planned lies on cycles.
     for (std::size_t start = 0; start < count && !stop; ++start) {
         if (m_pairs[start].state != PairState::Planned || visited[start])

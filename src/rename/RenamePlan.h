@@ -14,7 +14,8 @@
 // whose step fails is taken back: a pair is reported undone only when its move back succeeded; a pair whose
 // move could not be taken back (and those it blocks) is done; the first source, should its own name not be
 // free again, leaves the temporary name for "<source>.quodrix-stranded" (or "-2", ...), which its cause names. Every step is a rename that never replaces (renameKept), and every step
-// goes through move(), which tells the ChangeObserver before and after. With OnFailure::Stop a plan with
+// goes through move(), which tells the ChangeObserver before and after; the moves of chains are told before
+// in batches (beforeMoves), so that a journal records a batch in one write. With OnFailure::Stop a plan with
 // any predicted failure moves nothing (its other pairs fail as "not done: the plan has failures"), and
 // the first failure while moving ends the run; with KeepGoing
 // the pairs that are predicted to fail are left alone and the others are carried out.
@@ -28,6 +29,7 @@
 #include "fs/Status.h"
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,15 +38,28 @@ namespace quodrix {
 // Sees every change a plan makes, so that a journal can record each one before and after it happens: each
 // rename (a copy, in a plan of copies), the steps through a cycle's temporary name and the steps that undo
 // a cycle that could not be completed included.
+// A move as the plan announces it: paths that stay valid while the plan executes.
+struct AnnouncedMove {
+    std::string const* source;
+    std::string const* target;
+};
+
 class ChangeObserver {
 public:
     virtual ~ChangeObserver() = default;
     // Before a move; a failure leaves this move unmade and ends the run, its message being the cause.
     [[nodiscard]] virtual Status beforeMove(std::string const& source, std::string const& target) = 0;
+    // Before a batch of moves that are to follow one another in this order, so that they can be recorded
+    // together. Each of them then comes to afterMove without a beforeMove of its own, or, when the run does
+    // not try it (a failure before it), to notMade, in the same order. A failure leaves them all unmade and
+    // ends the run, its message being the cause.
+    [[nodiscard]] virtual Status beforeMoves(std::span<AnnouncedMove const> moves) = 0;
     // After a move was tried, with its outcome; `inOneRename`: it was one rename within a file system, so the
     // item at the target is the source's own, with its identity.
     virtual void afterMove(std::string const& source, std::string const& target, Status const& outcome,
         bool inOneRename) = 0;
+    // An announced move that the run did not try.
+    virtual void notMade(std::string const& source, std::string const& target) = 0;
 };
 
 enum class PairState {
@@ -100,9 +115,11 @@ private:
     Status move(std::string const& source, std::string const& target);
 
     void fail(std::size_t index, std::string cause);
-    bool runChain(std::vector<std::size_t> const& order);
+    bool runChain(std::span<std::size_t const> order);
+    bool runChains(std::span<std::size_t const> order, std::span<std::size_t const> chainEnds, OnFailure onFailure);
+    void passOverAnnounced(std::size_t count);
     bool runCycle(std::vector<std::size_t> const& cycle);
-    void markRest(std::vector<std::size_t> const& indices, std::size_t from, std::string const& cause);
+    void markRest(std::span<std::size_t const> indices, std::size_t from, std::string const& cause);
 
     std::vector<PlannedRename> m_pairs;
     std::vector<std::size_t> m_next;  // the pair that must move first, because its source is this one's target
@@ -111,6 +128,8 @@ private:
     bool m_stopped = false;
     std::size_t m_predictedFailures = 0;
     ChangeObserver* m_observer = nullptr;
+    std::vector<AnnouncedMove> m_announced;  // the batch of moves announced to the observer
+    std::size_t m_nextAnnounced = 0;         // the first of them not yet tried or passed over
     Operation m_operation = Operation::Move;
 };
 

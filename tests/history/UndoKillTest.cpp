@@ -1,14 +1,19 @@
 // A batch of 2,000 files renamed by insert (moved into another folder, moved in place, copied) is killed
 // with SIGKILL at random points; after each kill `quodrix undo` brings every file back to its own path with
-// its contents, removes exactly the copies made, leaves no temporary item and exits 0.
+// its contents, removes exactly the copies made, leaves no temporary item and exits 0. The same holds for
+// rename plans, whose journal takes the intents of many moves at once: killed while they move, by pattern,
+// along one long chain of names, and through cycles.
 
 #include "fs/FsTestSupport.h"
 #include "support/ScriptBundle.h"
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <functional>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,6 +54,118 @@ int runAndKill(ScriptBundle const& bundle, std::vector<std::string> arguments, i
     return seen;
 }
 
+// The size of the journal of the one run in `runs`; 0 while there is none.
+std::uintmax_t journalSize(fs::path const& runs)
+{
+    std::error_code error;
+    for (auto const& entry : fs::directory_iterator(runs, error)) {
+        if (entry.path().extension() == ".journal")
+            return fs::file_size(entry.path(), error);
+    }
+    return 0;
+}
+
+// Starts the bundle's executable and kills it as soon as its journal has grown to `bytes` (or lets it end
+// first); whether it was killed before it ended.
+bool runAndKillAtJournalSize(ScriptBundle const& bundle, std::vector<std::string> arguments, std::uintmax_t bytes)
+{
+    fs::path const runs = bundle.home() / ".local/state/quodrix/runs";
+    int output = -1;
+    pid_t pid = bundle.start(std::move(arguments), output);
+    if (pid <= 0)
+        return false;
+    fcntl(output, F_SETFL, fcntl(output, F_GETFL) | O_NONBLOCK);
+    char buffer[65536];
+    bool killed = false;
+    int status = 0;
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        while (read(output, buffer, sizeof buffer) > 0) { }
+        if (journalSize(runs) >= bytes || std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            killed = true;
+            break;
+        }
+    }
+    close(output);
+    return killed && WIFSIGNALED(status);
+}
+
+}
+
+TEST(UndoAfterKill, ARenamePlanKilledWhileItMovesIsTakenBackWhole)
+{
+    TempDir dir(fastTemporaryFolder());
+    fs::path const folder = dir / "pics";
+    // Pattern: img_N.jpg -> photo_N.jpg. Chain: N.jpg -> (N+1).jpg, each move freeing the name of the one
+    // before. Cycles: the names of pairs of files swapped.
+    struct Mode {
+        char const* name;
+        std::function<std::string(int)> fileName;
+        std::vector<std::string> arguments;
+    };
+    fs::path const list = dir / "swap.txt";
+    {
+        std::string lines;
+        for (int i = 0; i < kFiles; i += 2) {
+            std::string const a = "s" + std::to_string(i) + ".jpg", b = "s" + std::to_string(i + 1) + ".jpg";
+            lines += a + ";" + b + "\n" + b + ";" + a + "\n";
+        }
+        writeFile(list, lines);
+    }
+    std::vector<Mode> const modes {
+        { "pattern", [](int i) { return "img_" + std::to_string(i) + ".jpg"; },
+            { "rename", "-x", "^img_(\\d+)", "photo_$1", folder.string() } },
+        { "one long chain", [](int i) { return std::to_string(i + 1) + ".jpg"; },
+            { "rename", "-x", "--start", "2", "^\\d+", "{n}", folder.string() } },
+        { "cycles", [](int i) { return "s" + std::to_string(i) + ".jpg"; },
+            { "rename", "-x", "--from-list", list.string(), folder.string() } },
+    };
+    unsigned const seed = std::random_device {}();
+    std::mt19937 random(seed);
+    int killedInRuns = 0;
+    for (Mode const& mode : modes) {
+        ScriptBundle bundle(true);
+        std::map<std::string, std::string> original;
+        for (int i = 0; i < kFiles; ++i)
+            original[mode.fileName(i)] = contentsOf(i);
+        auto makeFiles = [&] {
+            fs::remove_all(folder);
+            fs::create_directories(folder);
+            for (auto const& [name, data] : original)
+                writeFile(folder / name, data);
+        };
+        // A whole run first, for the size of its journal; undone, it gives every file back too.
+        makeFiles();
+        auto const whole = bundle.run(mode.arguments);
+        ASSERT_EQ(whole.status, 0) << mode.name << "\n" << whole.err;
+        ASSERT_NE(folderContents(folder), original) << mode.name;
+        std::uintmax_t const size = journalSize(bundle.home() / ".local/state/quodrix/runs");
+        ASSERT_EQ(bundle.run({ "undo" }).status, 0) << mode.name;
+        ASSERT_EQ(folderContents(folder), original) << mode.name;
+        fs::remove_all(bundle.home() / ".local/state/quodrix/runs");
+
+        std::uniform_int_distribution<std::uintmax_t> point(1, size);
+        for (int round = 0; round < 4; ++round) {
+            makeFiles();
+            std::uintmax_t const bytes = point(random);
+            bool const killed = runAndKillAtJournalSize(bundle, mode.arguments, bytes);
+            killedInRuns += killed;
+            std::string const where = std::string(mode.name) + ", seed " + std::to_string(seed) + ", killed at "
+                + std::to_string(bytes) + " of " + std::to_string(size) + " journal bytes";
+            bool const untouched = folderContents(folder) == original;
+            auto undo = bundle.run({ "undo" });
+            // Killed before its first move, the run left no journal or one with nothing done.
+            if (untouched)
+                EXPECT_TRUE(undo.status == 0 || undo.status == 1) << where << "\n" << undo.err;
+            else
+                ASSERT_EQ(undo.status, 0) << where << "\n" << undo.out << undo.err;
+            ASSERT_EQ(folderContents(folder), original) << where << "\n" << undo.out;
+            fs::remove_all(bundle.home() / ".local/state/quodrix/runs");
+        }
+    }
+    std::printf("killed inside the run in %d of 12 rounds\n", killedInRuns);
 }
 
 TEST(UndoAfterKill, EveryFileBackAndEveryCopyGone)

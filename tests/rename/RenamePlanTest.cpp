@@ -203,9 +203,23 @@ public:
             return Status::refused("the journal cannot be written");
         return {};
     }
+    // A batch is seen as its moves one by one; refused as a whole when one of them is.
+    Status beforeMoves(std::span<AnnouncedMove const> batch) override
+    {
+        Status allowed;
+        for (auto const& move : batch) {
+            if (Status one = beforeMove(*move.source, *move.target); !one)
+                allowed = one;
+        }
+        return allowed;
+    }
     void afterMove(std::string const&, std::string const&, Status const& outcome, bool) override
     {
         events.push_back(outcome ? "after ok" : "after " + outcome.message());
+    }
+    void notMade(std::string const& source, std::string const& target) override
+    {
+        events.push_back("not made " + fs::path(source).filename().string() + " " + fs::path(target).filename().string());
     }
     std::vector<std::string> events;
     int moves = 0;

@@ -1,0 +1,188 @@
+// A rename plan carried out with the run's journal: the moves of its chains are recorded a batch at a time,
+// in one write each; a move of a batch that the run never tried is recorded as untried and read back as no
+// change; and whichever system call fails, once or from then on, undo takes the run back to every file
+// at its own name with its contents.
+
+#include "fs/FsTestSupport.h"
+#include "fs/RunJournal.h"
+#include "history/RunRecords.h"
+#include "history/RunUndo.h"
+#include "rename/JournalObserver.h"
+#include "rename/RenamePlan.h"
+#include "support/FaultySystemCalls.h"
+#include "support/ScriptBundle.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace quodrix;
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// 130 files renamed one by one, a chain of three (c0 -> c1 -> c2 -> c3) and a cycle of two: the chains'
+// 133 moves make two batches, the cycle's three steps are recorded one by one.
+constexpr int kSingles = 130;
+
+void makeFiles(fs::path const& folder)
+{
+    fs::create_directories(folder);
+    for (int i = 0; i < kSingles; ++i)
+        std::ofstream(folder / ("img_" + std::to_string(i) + ".jpg")) << "pixels " << i;
+    // Of one size and one time, as copies would be: undo must tell them apart by who they are.
+    auto const time = fs::file_time_type::clock::now();
+    for (char const* name : { "c0", "c1", "c2", "x", "y" }) {
+        std::ofstream(folder / name) << "contents of " << name;
+        fs::last_write_time(folder / name, time);
+    }
+}
+
+RenamePlan planIn(fs::path const& folder)
+{
+    RenamePlan plan;
+    auto at = [&](std::string const& name) { return (folder / name).string(); };
+    for (int i = 0; i < kSingles; ++i)
+        plan.add(at("img_" + std::to_string(i) + ".jpg"), at("photo_" + std::to_string(i) + ".jpg"));
+    plan.add(at("c0"), at("c1"));
+    plan.add(at("c1"), at("c2"));
+    plan.add(at("c2"), at("c3"));
+    plan.add(at("x"), at("y"));
+    plan.add(at("y"), at("x"));
+    return plan;
+}
+
+std::string textOf(std::string const& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}
+
+TEST(JournaledPlan, TheMovesOfChainsAreRecordedABatchAtATime)
+{
+    TempDir dir;
+    fs::path const folder = dir / "pics";
+    makeFiles(folder);
+    RenamePlan plan = planIn(folder);
+    plan.check();
+    RunJournal journal((dir / "runs").string(), "quodrix rename");
+    JournalObserver observer(journal, Operation::Move);
+    FaultySystemCalls counted;
+    {
+        ScopedSystemCalls installed(counted);
+        auto const summary = plan.execute(OnFailure::Stop, &observer);
+        EXPECT_EQ(kSingles + 5u, summary.done);
+        ASSERT_TRUE(journal.finish());
+    }
+    // The header, two batches, the cycle's three steps one by one, the end record.
+    EXPECT_EQ(7, counted.calls(Call::Write));
+    auto const records = RunRecords::read(journal.path());
+    ASSERT_TRUE(records);
+    EXPECT_EQ(kSingles + 3 + 3u, records->changes.size());
+    EXPECT_EQ(records->changes.size(), records->count(ChangeOutcome::Done));
+    EXPECT_TRUE(records->ended);
+}
+
+TEST(JournaledPlan, AMoveOfABatchThatWasNeverTriedIsNoChangeOfTheRun)
+{
+    TempDir dir;
+    fs::path const folder = dir / "pics";
+    fs::create_directories(folder);
+    for (char const* name : { "a", "b", "c" })
+        std::ofstream(folder / name) << name;
+    RenamePlan plan;
+    plan.add((folder / "a").string(), (folder / "A").string());
+    plan.add((folder / "b").string(), (folder / "B").string());
+    plan.add((folder / "c").string(), (folder / "C").string());
+    plan.check();
+    RunJournal journal((dir / "runs").string(), "quodrix rename");
+    JournalObserver observer(journal, Operation::Move);
+    FaultySystemCalls faulty;
+    faulty.fail(Call::Rename, 2, Repeat::Once);
+    {
+        ScopedSystemCalls installed(faulty);
+        (void)plan.execute(OnFailure::Stop, &observer);
+    }
+    ASSERT_TRUE(journal.finish());
+    EXPECT_EQ("not done: the run stopped after a failure", plan.pairs()[2].cause);
+    std::string const text = textOf(journal.path());
+    EXPECT_NE(std::string::npos, text.find("\nO 1 done ")) << text;
+    EXPECT_NE(std::string::npos, text.find("\nO 2 failed ")) << text;
+    EXPECT_NE(std::string::npos, text.find("\nO 3 untried -\n")) << text;
+    auto const records = RunRecords::read(journal.path());
+    ASSERT_TRUE(records);
+    ASSERT_EQ(2u, records->changes.size());
+    EXPECT_EQ(ChangeOutcome::Done, records->changes[0].outcome);
+    EXPECT_EQ(ChangeOutcome::Failed, records->changes[1].outcome);
+}
+
+TEST(JournaledPlan, WhicheverCallFailsUndoBringsEveryFileBack)
+{
+    TempDir dir(fastTemporaryFolder());
+    fs::path const folder = dir / "pics";
+    makeFiles(folder);
+    Tree const original = treeAt(folder);
+
+    // A clean run counts the calls of the execution.
+    int total = 0;
+    {
+        RenamePlan plan = planIn(folder);
+        plan.check();
+        RunJournal journal((dir / "runs").string(), "quodrix rename");
+        JournalObserver observer(journal, Operation::Move);
+        FaultySystemCalls counted;
+        {
+            ScopedSystemCalls installed(counted);
+            (void)plan.execute(OnFailure::Stop, &observer);
+            (void)journal.finish();
+        }
+        total = counted.calls();
+        fs::remove_all(folder);
+        fs::remove_all(dir / "runs");
+    }
+    ASSERT_GT(total, 2 * kSingles);
+
+    struct Way {
+        Repeat repeat;
+        OnFailure onFailure;
+    };
+    for (Way const way : { Way { Repeat::Once, OnFailure::Stop }, Way { Repeat::Once, OnFailure::KeepGoing },
+             Way { Repeat::FromThenOn, OnFailure::KeepGoing } }) {
+        for (int n = 1; n <= total; ++n) {
+            makeFiles(folder);
+            RenamePlan plan = planIn(folder);
+            plan.check();
+            std::string journalPath;
+            {
+                RunJournal journal((dir / "runs").string(), "quodrix rename");
+                JournalObserver observer(journal, Operation::Move);
+                FaultySystemCalls faulty;
+                faulty.fail(Call::Any, n, way.repeat);
+                ScopedSystemCalls installed(faulty);
+                (void)plan.execute(way.onFailure, &observer);
+                (void)journal.finish();
+                journalPath = journal.path();
+            }
+            std::string const where = "call " + std::to_string(n)
+                + (way.repeat == Repeat::Once ? " failed once" : " failed from then on")
+                + (way.onFailure == OnFailure::Stop ? ", stopping" : ", going on");
+            auto const records = RunRecords::read(journalPath);
+            if (records) {
+                RunJournal undoJournal((dir / "runs").string(), "quodrix undo");
+                undoJournal.setUndoes(records->id);
+                RunUndo undo(undoJournal, nullptr);
+                UndoReport const report = undo.undo(*records);
+                EXPECT_TRUE(report.complete()) << where;
+                (void)undoJournal.finish();
+            } else {
+                // No journal at all: the run must not have changed anything.
+                EXPECT_EQ(original, treeAt(folder)) << where << ": changed without a journal";
+            }
+            ASSERT_EQ(original, treeAt(folder)) << where;
+            fs::remove_all(folder);
+            fs::remove_all(dir / "runs");
+        }
+    }
+}
