@@ -8,8 +8,36 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 
 namespace quodrix {
+
+namespace {
+
+// Whether the user's settings ask for messages other than the C locale's. When they name the C locale
+// itself (or nothing) and no LANGUAGE list, setting it would give the very same messages, and loading it
+// costs a good part of a start-up.
+bool messagesNeedTheUsersLocale()
+{
+    auto const set = [](char const* name) {
+        char const* value = std::getenv(name);
+        return value && *value ? value : nullptr;
+    };
+    if (set("LANGUAGE"))
+        return true;
+    char const* locale = set("LC_ALL");
+    if (!locale)
+        locale = set("LC_MESSAGES");
+    if (!locale)
+        locale = set("LANG");
+    if (!locale)
+        return false;
+    std::string_view const name(locale);
+    return name != "C" && name != "POSIX" && name != "C.UTF-8" && name != "C.utf8";
+}
+
+}
 
 std::filesystem::path Application::bundleFolder()
 {
@@ -33,7 +61,8 @@ std::filesystem::path Application::scriptsFolder(std::filesystem::path const& bu
 int Application::run(std::vector<std::string> const& arguments)
 {
     // Messages follow the user's language; numbers and character classes stay those of the C locale.
-    std::setlocale(LC_MESSAGES, "");
+    if (messagesNeedTheUsersLocale())
+        std::setlocale(LC_MESSAGES, "");
     try {
         std::filesystem::path const bundle = bundleFolder();
         Platform platform(resourcesFolder(bundle));
