@@ -52,6 +52,28 @@ RenamePlan planIn(fs::path const& folder)
     return plan;
 }
 
+struct JournaledRun {
+    RenamePlan::Summary summary;
+    Status finished;
+    std::string journal;
+};
+
+// Carries out the plan of `folder` (checked first, outside the calls) with a journal in `runs`, every system
+// call of the execution and of the journal's end going through `calls`.
+JournaledRun runPlan(fs::path const& folder, fs::path const& runs, FaultySystemCalls& calls, OnFailure onFailure)
+{
+    RenamePlan plan = planIn(folder);
+    plan.check();
+    RunJournal journal(runs.string(), "quodrix rename");
+    JournalObserver observer(journal, Operation::Move);
+    ScopedSystemCalls installed(calls);
+    JournaledRun run;
+    run.summary = plan.execute(onFailure, &observer);
+    run.finished = journal.finish();
+    run.journal = journal.path();
+    return run;
+}
+
 std::string textOf(std::string const& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -65,20 +87,13 @@ TEST(JournaledPlan, TheMovesOfChainsAreRecordedABatchAtATime)
     TempDir dir;
     fs::path const folder = dir / "pics";
     makeFiles(folder);
-    RenamePlan plan = planIn(folder);
-    plan.check();
-    RunJournal journal((dir / "runs").string(), "quodrix rename");
-    JournalObserver observer(journal, Operation::Move);
     FaultySystemCalls counted;
-    {
-        ScopedSystemCalls installed(counted);
-        auto const summary = plan.execute(OnFailure::Stop, &observer);
-        EXPECT_EQ(kSingles + 5u, summary.done);
-        ASSERT_TRUE(journal.finish());
-    }
+    JournaledRun const run = runPlan(folder, dir / "runs", counted, OnFailure::Stop);
+    EXPECT_EQ(kSingles + 5u, run.summary.done);
+    ASSERT_TRUE(run.finished.ok());
     // The header, two batches, the cycle's three steps one by one, the end record.
     EXPECT_EQ(7, counted.calls(Call::Write));
-    auto const records = RunRecords::read(journal.path());
+    auto const records = RunRecords::read(run.journal);
     ASSERT_TRUE(records);
     EXPECT_EQ(kSingles + 3 + 3u, records->changes.size());
     EXPECT_EQ(records->changes.size(), records->count(ChangeOutcome::Done));
@@ -126,22 +141,11 @@ TEST(JournaledPlan, WhicheverCallFailsUndoBringsEveryFileBack)
     Tree const original = treeAt(folder);
 
     // A clean run counts the calls of the execution.
-    int total = 0;
-    {
-        RenamePlan plan = planIn(folder);
-        plan.check();
-        RunJournal journal((dir / "runs").string(), "quodrix rename");
-        JournalObserver observer(journal, Operation::Move);
-        FaultySystemCalls counted;
-        {
-            ScopedSystemCalls installed(counted);
-            (void)plan.execute(OnFailure::Stop, &observer);
-            (void)journal.finish();
-        }
-        total = counted.calls();
-        fs::remove_all(folder);
-        fs::remove_all(dir / "runs");
-    }
+    FaultySystemCalls counted;
+    (void)runPlan(folder, dir / "runs", counted, OnFailure::Stop);
+    int const total = counted.calls();
+    fs::remove_all(folder);
+    fs::remove_all(dir / "runs");
     ASSERT_GT(total, 2 * kSingles);
 
     struct Way {
@@ -152,19 +156,9 @@ TEST(JournaledPlan, WhicheverCallFailsUndoBringsEveryFileBack)
              Way { Repeat::FromThenOn, OnFailure::KeepGoing } }) {
         for (int n = 1; n <= total; ++n) {
             makeFiles(folder);
-            RenamePlan plan = planIn(folder);
-            plan.check();
-            std::string journalPath;
-            {
-                RunJournal journal((dir / "runs").string(), "quodrix rename");
-                JournalObserver observer(journal, Operation::Move);
-                FaultySystemCalls faulty;
-                faulty.fail(Call::Any, n, way.repeat);
-                ScopedSystemCalls installed(faulty);
-                (void)plan.execute(way.onFailure, &observer);
-                (void)journal.finish();
-                journalPath = journal.path();
-            }
+            FaultySystemCalls faulty;
+            faulty.fail(Call::Any, n, way.repeat);
+            std::string const journalPath = runPlan(folder, dir / "runs", faulty, way.onFailure).journal;
             std::string const where = "call " + std::to_string(n)
                 + (way.repeat == Repeat::Once ? " failed once" : " failed from then on")
                 + (way.onFailure == OnFailure::Stop ? ", stopping" : ", going on");
