@@ -7,6 +7,7 @@
 #include "fs/SystemCalls.h"
 
 #include <sys/stat.h>
+#include <vector>
 
 namespace quodrix {
 
@@ -66,17 +67,34 @@ Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& 
 // folder on its own). A file keeps its identity through a rename within its file system, so the outcome
 // needs no second look. Anything else, including a rename that failed, goes the way of every placement,
 // whose checks name the cause as they always have; a move across file systems copies there.
-std::optional<Status> moveKeptRecorded(RunJournal& journal, std::string const& source, std::string const& destination)
+// Whether the move of `source` to `destination` may go the short way of moveKeptRecorded, and the source's
+// information when it may.
+std::optional<struct stat> shortMoveSource(std::string const& source, std::string const& destination)
 {
     struct stat info {};
     if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination)
         || systemCalls().lstat(source.c_str(), &info) != 0)
         return std::nullopt;
-    auto const identity = ItemIdentity::of(info);
+    return info;
+}
+
+std::optional<Status> moveKeptRecorded(RunJournal& journal, std::string const& source, std::string const& destination)
+{
+    // Recorded ahead with the moves of its batch, or recorded now.
+    struct stat info {};
     std::uint64_t sequence = 0;
-    RunJournal::Intent const intent { JournalChange::Move, source, destination, identity, std::nullopt, "", std::nullopt };
-    if (Status recorded = journal.recordIntent(intent, sequence); !recorded)
-        return recorded;
+    if (auto ahead = journal.takeAhead(JournalChange::Move, source, destination)) {
+        info = *ahead->sourceInfo;
+        sequence = ahead->sequence;
+    } else if (auto found = shortMoveSource(source, destination)) {
+        info = *found;
+        RunJournal::Intent const intent { JournalChange::Move, source, destination, ItemIdentity::of(info),
+            std::nullopt, "", std::nullopt };
+        if (Status recorded = journal.recordIntent(intent, sequence); !recorded)
+            return recorded;
+    } else
+        return std::nullopt;
+    auto const identity = ItemIdentity::of(info);
     Status placed = renameNoReplace(source, destination);
     if (!placed)
         placed = placeItem(Placement::Move, Existing::Kept, source, destination);
@@ -138,6 +156,26 @@ Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing,
             return *moved;
     }
     return placeRecorded(journal, changeOf(how), how, existing, source, destination, source);
+}
+
+Status journaledMovesAhead(RunJournal* journal, std::span<MoveAhead const> moves)
+{
+    if (!journal || !journal->stopped().ok())
+        return journal ? journal->stopped() : Status();
+    std::vector<RunJournal::Ahead> ahead;
+    ahead.reserve(moves.size());
+    for (MoveAhead const& move : moves) {
+        // A move that cannot go the short way is recorded when it is made, the way of every placement.
+        if (auto info = shortMoveSource(move.source, move.destination))
+            ahead.push_back({ JournalChange::Move, move.source, move.destination, info });
+    }
+    return journal->recordAhead(std::move(ahead));
+}
+
+void journaledEndOfMovesAhead(RunJournal* journal)
+{
+    if (journal)
+        journal->dropAhead();
 }
 
 Status journaledWriteFile(RunJournal* journal, std::string const& path, std::string_view bytes)

@@ -10,6 +10,7 @@
 #include "fs/ItemPlacement.h"
 #include "fs/Status.h"
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,18 @@ class RunJournal;
 
 Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing, std::string const& source,
     std::string const& destination);
+
+// The moves without replacing (Placement::Move, Existing::Kept) that are to follow one another in this
+// order, recorded ahead in one write: each one's journaledPlaceItem then finds its intent written. A move
+// that is not made is recorded untried by journaledEndOfMovesAhead() (or when the journal finishes), and a
+// reader leaves it out. With no journal, nothing is recorded. A failure is the journal's, which then refuses
+// every change of the run as it would have refused the first of these.
+struct MoveAhead {
+    std::string const& source;
+    std::string const& destination;
+};
+Status journaledMovesAhead(RunJournal* journal, std::span<MoveAhead const> moves);
+void journaledEndOfMovesAhead(RunJournal* journal);
 
 // Writes `bytes` as the file at `path`, recorded as a creation: undo removes the file while it is as the run
 // wrote it, keeps it when it changed since, and brings back the item it replaced, which the run's own folder

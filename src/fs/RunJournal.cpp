@@ -300,6 +300,47 @@ Status RunJournal::recordIntents(std::span<Intent const> intents, std::uint64_t&
     return written;
 }
 
+Status RunJournal::recordAhead(std::vector<Ahead> changes)
+{
+    if (changes.empty())
+        return {};
+    std::vector<std::optional<ItemIdentity>> identities;
+    identities.reserve(changes.size());
+    std::vector<Intent> intents;
+    intents.reserve(changes.size());
+    for (Ahead const& change : changes) {
+        identities.push_back(change.sourceInfo ? std::optional(ItemIdentity::of(*change.sourceInfo)) : std::nullopt);
+        intents.push_back({ change.change, change.source, change.target, identities.back(), std::nullopt, {},
+            std::nullopt });
+    }
+    std::uint64_t first = 0;
+    if (Status recorded = recordIntents(intents, first); !recorded)
+        return recorded;
+    for (Ahead& change : changes) {
+        change.sequence = first++;
+        m_ahead.push_back(std::move(change));
+    }
+    return {};
+}
+
+std::optional<RunJournal::Ahead> RunJournal::takeAhead(JournalChange change, std::string_view source,
+    std::string_view target)
+{
+    if (m_ahead.empty() || m_ahead.front().change != change || m_ahead.front().source != source
+        || m_ahead.front().target != target)
+        return std::nullopt;
+    Ahead taken = std::move(m_ahead.front());
+    m_ahead.pop_front();
+    return taken;
+}
+
+void RunJournal::dropAhead()
+{
+    for (Ahead const& change : m_ahead)
+        (void)recordUntried(change.sequence);
+    m_ahead.clear();
+}
+
 Status RunJournal::recordDone(std::uint64_t sequence, std::optional<ItemIdentity> const& made)
 {
     if (!m_stopped.ok())
@@ -341,6 +382,7 @@ Status RunJournal::finish()
     if (m_finished || !m_file.valid())
         return m_stopped;
     m_finished = true;
+    dropAhead();
     if (m_stopped.ok()) {
         m_line.assign(m_pendingOutcome);
         m_line += "end ";

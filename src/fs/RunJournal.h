@@ -6,7 +6,7 @@
 // leaves no file), and beside it the run's own folder `<folder>/<id>.items/` that keeps the items the run
 // replaced or removed. The file is opened with O_APPEND and every intent reaches it with one write(2)
 // through SystemCalls before the change it announces is made; the intents of a batch of changes that are to
-// follow one another (a rename plan's moves) go out together in one write. An outcome travels in the same
+// follow one another (the moves of a rename plan or of an insert run) go out together in one write. An outcome travels in the same
 // write as the next intent (or the end record), so that a change costs at most one write: a process killed
 // after a change and before the next write loses only the outcomes not yet written, which a reader then
 // learns from the disk (the intent holds the identities it needs), as it does for an intent whose change
@@ -22,10 +22,12 @@
 #include "fs/Status.h"
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 #include <sys/stat.h>
 
 namespace quodrix {
@@ -86,9 +88,25 @@ public:
     };
     // Writes the intent of the next change; its number goes to `sequence`.
     [[nodiscard]] Status recordIntent(Intent const& intent, std::uint64_t& sequence);
-    // Writes the intents of the next changes, to be made in this order, in one write; the first one's number
-    // goes to `first`, and the others follow it.
-    [[nodiscard]] Status recordIntents(std::span<Intent const> intents, std::uint64_t& first);
+
+    // Changes recorded ahead: the intents of changes that are to follow one another, written together in
+    // one write. The caller that makes the next of them takes its record with takeAhead() instead of
+    // recording an intent, then records its outcome as usual. Those never taken are recorded untried by
+    // dropAhead() or finish(); a reader leaves them out. Only a change that names its source's identity
+    // (a move or a copy) is recorded ahead.
+    struct Ahead {
+        JournalChange change;
+        std::string source;
+        std::string target;
+        std::optional<struct stat> sourceInfo;  // the source as it was before the record, if it was there
+        std::uint64_t sequence = 0;             // set by recordAhead()
+    };
+    [[nodiscard]] Status recordAhead(std::vector<Ahead> changes);
+    // The record of the next change recorded ahead when it is this change; nullopt otherwise (it is then
+    // recorded as every change is).
+    std::optional<Ahead> takeAhead(JournalChange change, std::string_view source, std::string_view target);
+    // Records the changes recorded ahead and not taken as untried.
+    void dropAhead();
     // Records how change `sequence` ended: done (with the identity of the item now at the target, when
     // there is one) or failed with its cause. It is written with the next intent or at finish().
     [[nodiscard]] Status recordDone(std::uint64_t sequence, std::optional<ItemIdentity> const& made);
@@ -115,6 +133,7 @@ public:
 
 private:
     void appendIntent(Intent const& intent, std::uint64_t sequence);
+    [[nodiscard]] Status recordIntents(std::span<Intent const> intents, std::uint64_t& first);
     [[nodiscard]] Status writeLine();
 
     std::string m_folder;
@@ -129,6 +148,7 @@ private:
     std::uint64_t m_sequence = 0;
     std::string m_line;
     std::string m_pendingOutcome;
+    std::deque<Ahead> m_ahead;
     Status m_stopped;
 };
 

@@ -3,8 +3,26 @@
 #include "fs/SystemCalls.h"
 
 #include <sys/stat.h>
+#include <vector>
 
 namespace quodrix {
+
+namespace {
+
+std::optional<struct stat> lookAt(std::string const& path)
+{
+    struct stat info {};
+    if (systemCalls().lstat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return info;
+}
+
+std::optional<ItemIdentity> identityOf(std::optional<struct stat> const& info)
+{
+    return info ? std::optional(ItemIdentity::of(*info)) : std::nullopt;
+}
+
+}
 
 JournalObserver::JournalObserver(RunJournal& journal, Operation operation)
     : m_journal(journal)
@@ -12,66 +30,44 @@ JournalObserver::JournalObserver(RunJournal& journal, Operation operation)
 {
 }
 
-JournalObserver::Recorded JournalObserver::lookAt(std::string const& source)
-{
-    Recorded recorded;
-    struct stat info {};
-    if (systemCalls().lstat(source.c_str(), &info) == 0) {
-        recorded.source = ItemIdentity::of(info);
-        recorded.sourceIsFolder = S_ISDIR(info.st_mode);
-    }
-    return recorded;
-}
-
 Status JournalObserver::beforeMove(std::string const& source, std::string const& target)
 {
-    m_single = lookAt(source);
-    RunJournal::Intent const intent { m_change, source, target, m_single.source, std::nullopt, {}, std::nullopt };
-    return m_journal.recordIntent(intent, m_single.sequence);
+    m_source = lookAt(source);
+    RunJournal::Intent const intent { m_change, source, target, identityOf(m_source), std::nullopt, {},
+        std::nullopt };
+    return m_journal.recordIntent(intent, m_sequence);
 }
 
 Status JournalObserver::beforeMoves(std::span<AnnouncedMove const> moves)
 {
-    m_announced.clear();
-    m_nextAnnounced = 0;
-    m_intents.clear();
-    for (AnnouncedMove const& move : moves) {
-        m_announced.push_back(lookAt(*move.source));
-        m_intents.push_back({ m_change, *move.source, *move.target, m_announced.back().source, std::nullopt, {},
-            std::nullopt });
-    }
-    std::uint64_t first = 0;
-    Status recorded = m_journal.recordIntents(m_intents, first);
-    m_intents.clear();
-    if (!recorded) {
-        m_announced.clear();
-        return recorded;
-    }
-    for (Recorded& move : m_announced)
-        move.sequence = first++;
-    return recorded;
+    std::vector<RunJournal::Ahead> ahead;
+    ahead.reserve(moves.size());
+    for (AnnouncedMove const& move : moves)
+        ahead.push_back({ m_change, *move.source, *move.target, lookAt(*move.source) });
+    return m_journal.recordAhead(std::move(ahead));
 }
 
-JournalObserver::Recorded const& JournalObserver::next()
+void JournalObserver::afterMove(std::string const& source, std::string const& target, Status const& outcome,
+    bool inOneRename)
 {
-    return m_nextAnnounced < m_announced.size() ? m_announced[m_nextAnnounced++] : m_single;
-}
-
-void JournalObserver::afterMove(std::string const&, std::string const& target, Status const& outcome, bool inOneRename)
-{
+    // A move announced with its batch finds its record ahead in the journal.
+    if (auto ahead = m_journal.takeAhead(m_change, source, target)) {
+        m_sequence = ahead->sequence;
+        m_source = ahead->sourceInfo;
+    }
     // A record that cannot be written stops the journal: the plan's next intent then fails and ends the run.
     // A folder renamed into another folder may change with it (its ".." entry), so it is looked at again.
-    Recorded const& move = next();
     if (outcome.ok())
-        (void)m_journal.recordDone(move.sequence,
-            inOneRename && move.source && !move.sourceIsFolder ? move.source : ItemIdentity::at(target));
+        (void)m_journal.recordDone(m_sequence,
+            inOneRename && m_source && !S_ISDIR(m_source->st_mode) ? identityOf(m_source) : ItemIdentity::at(target));
     else
-        (void)m_journal.recordFailed(move.sequence, outcome.message());
+        (void)m_journal.recordFailed(m_sequence, outcome.message());
 }
 
-void JournalObserver::notMade(std::string const&, std::string const&)
+void JournalObserver::notMade(std::string const& source, std::string const& target)
 {
-    (void)m_journal.recordUntried(next().sequence);
+    if (auto ahead = m_journal.takeAhead(m_change, source, target))
+        (void)m_journal.recordUntried(ahead->sequence);
 }
 
 }

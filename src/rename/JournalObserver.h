@@ -1,15 +1,14 @@
 #pragma once
 // JournalObserver: records each change a rename plan makes in the run's journal, the intent before the
 // change and its outcome after it, so that undo can take back every step, a cycle's steps through its
-// temporary name included. The intents of a batch of moves go into the journal in one write; a move of the
-// batch that the plan does not try is recorded as untried. When the journal cannot take an intent, the
-// plan's run stops before that change.
+// temporary name included. The moves of a batch are recorded ahead, in one write; a move of the batch that
+// the plan does not try is recorded as untried. When the journal cannot take an intent, the plan's run
+// stops before that change.
 
 #include "fs/RunJournal.h"
 #include "rename/RenamePlan.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace quodrix {
 
@@ -24,23 +23,12 @@ public:
     void notMade(std::string const& source, std::string const& target) override;
 
 private:
-    // A recorded move: its number, and its source as it was found before the move. A file renamed within its
-    // file system keeps that identity.
-    struct Recorded {
-        std::uint64_t sequence = 0;
-        std::optional<ItemIdentity> source;
-        bool sourceIsFolder = false;
-    };
-    static Recorded lookAt(std::string const& source);
-    // The move whose outcome comes next: the next announced one, else the one of the last beforeMove.
-    Recorded const& next();
-
     RunJournal& m_journal;
     JournalChange m_change;
-    Recorded m_single;
-    std::vector<Recorded> m_announced;
-    std::size_t m_nextAnnounced = 0;
-    std::vector<RunJournal::Intent> m_intents;
+    // The move under way: its record's number, and its source as it was found before the move. A file
+    // renamed within its file system keeps that identity.
+    std::uint64_t m_sequence = 0;
+    std::optional<struct stat> m_source;
 };
 
 }

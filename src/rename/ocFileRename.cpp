@@ -2,11 +2,15 @@
 
 #include "core/Class.h"
 #include "fs/FileStore.h"
+#include "fs/JournaledChange.h"
 #include "platform/ActionLogEntry.h"
 #include "platform/Outlets.h"
 #include "platform/Platform.h"
 #include "rename/InsertName.h"
 #include "toolbox/cToolBox.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace quodrix {
 
@@ -53,32 +57,62 @@ void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
     auto const positions = splitPositions(settings.positions);
     std::string const destination = destinationPrefix(settings.destination);
 
-    for (auto const& path : *files) {
-        std::string fileName = FileStore::lastComponent(path);
-        NameParts parts = splitFileName(fileName);
-        auto working = insertAtPositions(parts.base, settings.text, positions);
-        std::string newName = working.value_or(parts.base) + "." + parts.extension;
-        std::string outputPath = destination + newName;
-
-        std::string status;
-        if (!working || !FileStore::isSingleComponent(newName)) {
-            status = cToolBox::kFailed;
-            runtime.platform().recordFailure("rename " + path + " to " + newName,
-                working ? "the new name is not one path component" : "the name or the text is not valid text there");
+    // The files go a batch at a time: the moves of a batch are recorded in the run's journal ahead, in one
+    // write, and each file is then renamed and logged before the next one.
+    struct Renaming {
+        std::string fileName;
+        std::string newName;
+        std::string outputPath;
+        char const* problem;  // why the new name cannot be given, or null
+    };
+    constexpr std::size_t kBatch = 128;
+    std::vector<Renaming> batch;
+    std::vector<MoveAhead> moves;
+    for (std::size_t begin = 0; begin < files->size(); begin += kBatch) {
+        std::size_t const end = std::min(files->size(), begin + kBatch);
+        batch.clear();
+        moves.clear();
+        for (std::size_t i = begin; i < end; ++i) {
+            std::string fileName = FileStore::lastComponent((*files)[i]);
+            NameParts parts = splitFileName(fileName);
+            auto working = insertAtPositions(parts.base, settings.text, positions);
+            std::string newName = working.value_or(parts.base) + "." + parts.extension;
+            std::string outputPath = destination + newName;
+            char const* problem = !working                             ? "the name or the text is not valid text there"
+                : !FileStore::isSingleComponent(newName) ? "the new name is not one path component"
+                                                          : nullptr;
+            batch.push_back({ std::move(fileName), std::move(newName), std::move(outputPath), problem });
         }
-        else if (settings.simulation)
-            status = kSimulation;
-        else {
-            Status cause;
-            RunJournal* journal = runtime.platform().journal();
-            status = settings.overwrite ? cToolBox::hStoreFiles3(path, outputPath, &cause, journal)
-                                        : cToolBox::hStoreFiles2(path, outputPath, &cause, journal);
-            if (!cause.ok())
-                runtime.platform().recordFailure("", cause.message());
+        RunJournal* journal = settings.simulation ? nullptr : runtime.platform().journal();
+        if (journal && settings.overwrite) {
+            for (std::size_t i = begin; i < end; ++i) {
+                if (!batch[i - begin].problem)
+                    moves.push_back({ (*files)[i], batch[i - begin].outputPath });
+            }
+            // A journal that cannot take the records refuses each of the moves below with its cause.
+            (void)journaledMovesAhead(journal, moves);
         }
-
-        reportAction(runtime, field("theLogDataArrayController"), field("myLogTableView"),
-            ActionLogEntry { "File renaming", "Insert", status, fileName, newName, path, outputPath });
+        for (std::size_t i = begin; i < end; ++i) {
+            std::string const& path = (*files)[i];
+            Renaming& renaming = batch[i - begin];
+            std::string status;
+            if (renaming.problem) {
+                status = cToolBox::kFailed;
+                runtime.platform().recordFailure("rename " + path + " to " + renaming.newName, renaming.problem);
+            } else if (settings.simulation)
+                status = kSimulation;
+            else {
+                Status cause;
+                status = settings.overwrite ? cToolBox::hStoreFiles3(path, renaming.outputPath, &cause, journal)
+                                            : cToolBox::hStoreFiles2(path, renaming.outputPath, &cause, journal);
+                if (!cause.ok())
+                    runtime.platform().recordFailure("", cause.message());
+            }
+            reportAction(runtime, field("theLogDataArrayController"), field("myLogTableView"),
+                ActionLogEntry { "File renaming", "Insert", status, std::move(renaming.fileName),
+                    std::move(renaming.newName), path, std::move(renaming.outputPath) });
+        }
+        journaledEndOfMovesAhead(journal);
     }
 }
 

@@ -1,6 +1,7 @@
 // The journal of a run read back, and its failure: a journal that cannot be written stops the run before
 // its next change, and undo takes back what the run did.
 
+#include "fs/FsTestSupport.h"
 #include "fs/JournaledChange.h"
 #include "fs/RunJournal.h"
 #include "history/RunHistory.h"
@@ -208,4 +209,109 @@ TEST(RunJournal, AnUnmadeMoveLeavesALookAlikeAtItsTargetAlone)
     EXPECT_TRUE(report.lines.empty());
     EXPECT_EQ(readFile(dir / "a.jpg"), "same");
     EXPECT_EQ(readFile(dir / "b.jpg"), "SAME");
+}
+
+namespace {
+
+// Moves the files of `from` named in `names` into `to` as an insert run does: recorded ahead a batch at a
+// time, each one then made, and the batch ended; `made` of them are made in each batch, the rest not tried.
+// The journal's path.
+std::string movesAhead(TempDir const& dir, fs::path const& from, fs::path const& to,
+    std::vector<std::string> const& names, std::size_t batchSize, std::size_t made)
+{
+    RunJournal journal(runsIn(dir), "quodrix insert -m");
+    for (std::size_t begin = 0; begin < names.size(); begin += batchSize) {
+        std::vector<std::string> sources, targets;
+        for (std::size_t i = begin; i < std::min(names.size(), begin + batchSize); ++i) {
+            sources.push_back((from / names[i]).string());
+            targets.push_back((to / names[i]).string());
+        }
+        std::vector<MoveAhead> moves;
+        for (std::size_t i = 0; i < sources.size(); ++i)
+            moves.push_back({ sources[i], targets[i] });
+        (void)journaledMovesAhead(&journal, moves);
+        for (std::size_t i = 0; i < std::min(made, sources.size()); ++i)
+            (void)journaledPlaceItem(&journal, Placement::Move, Existing::Kept, sources[i], targets[i]);
+        journaledEndOfMovesAhead(&journal);
+    }
+    (void)journal.finish();
+    return journal.path();
+}
+
+}
+
+// Moves recorded ahead cost one write for the batch; a move recorded ahead and never made is recorded
+// untried and read back as no change of the run.
+TEST(RunJournal, MovesRecordedAheadTakeOneWriteAndTheUntriedAreNoChanges)
+{
+    TempDir dir;
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    std::vector<std::string> names;
+    for (int i = 0; i < 10; ++i) {
+        names.push_back("f" + std::to_string(i));
+        writeFile(dir / "a" / names.back(), std::to_string(i));
+    }
+    FaultySystemCalls counted;
+    std::string path;
+    {
+        ScopedSystemCalls installed(counted);
+        path = movesAhead(dir, dir / "a", dir / "b", names, 4, 3);
+    }
+    // The header, one write for each of the three batches, the end record.
+    EXPECT_EQ(counted.calls(Call::Write), 5);
+    std::string const text = readFile(path);
+    EXPECT_NE(text.find("\nO 4 untried -\nI 5 move "), std::string::npos) << text;
+    auto const run = RunRecords::read(path);
+    ASSERT_TRUE(run);
+    ASSERT_EQ(run->changes.size(), 8u);  // 3 + 3 + 2 moves made
+    EXPECT_EQ(run->count(ChangeOutcome::Done), 8u);
+    EXPECT_EQ(run->changes[3].sequence, 5u);
+    EXPECT_EQ(run->changes[3].source, (dir / "a" / "f4").string());
+}
+
+// Whichever system call fails (once, or from then on), undo of the run puts every file back.
+TEST(RunJournal, WhicheverCallFailsMovesRecordedAheadComeBack)
+{
+    TempDir dir(fastTemporaryFolder());
+    std::vector<std::string> names;
+    for (int i = 0; i < 12; ++i)
+        names.push_back("f" + std::to_string(i));
+    auto setUp = [&] {
+        fs::remove_all(dir / "a");
+        fs::remove_all(dir / "b");
+        fs::remove_all(dir / "runs");
+        fs::create_directories(dir / "a");
+        fs::create_directories(dir / "b");
+        for (auto const& name : names)
+            writeFile(dir / "a" / name, "contents of " + name);
+    };
+    setUp();
+    Tree const original = treeAt(dir / "a");
+    FaultySystemCalls counted;
+    {
+        ScopedSystemCalls installed(counted);
+        (void)movesAhead(dir, dir / "a", dir / "b", names, 5, 5);
+    }
+    int const total = counted.calls();
+    for (Repeat repeat : { Repeat::Once, Repeat::FromThenOn }) {
+        for (int n = 1; n <= total; ++n) {
+            setUp();
+            FaultySystemCalls faulty;
+            faulty.fail(Call::Any, n, repeat);
+            std::string path;
+            {
+                ScopedSystemCalls installed(faulty);
+                path = movesAhead(dir, dir / "a", dir / "b", names, 5, 5);
+            }
+            std::string const where = "call " + std::to_string(n) + (repeat == Repeat::Once ? " once" : " on");
+            if (auto run = RunRecords::read(path)) {
+                RunJournal undoJournal(runsIn(dir), "quodrix undo");
+                EXPECT_TRUE(RunUndo(undoJournal, nullptr).undo(*run).complete()) << where;
+                (void)undoJournal.finish();
+            }
+            EXPECT_EQ(treeAt(dir / "a"), original) << where;
+            EXPECT_TRUE(fs::is_empty(dir / "b")) << where;
+        }
+    }
 }
