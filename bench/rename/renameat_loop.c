@@ -2,8 +2,9 @@
  * DEST with TEXT inserted at byte POSITION of its name, one renameat(2) a file. The names are read first,
  * so that DEST may be SOURCE itself (renaming in place) without a renamed file coming round again.
  * With JOURNAL, the loop does the least that a journaled run must do for each file, as a floor: one
- * lstat of the file for its identity, one write(2) of the intent (both paths and the identity) to JOURNAL
- * before the change, and the rename with RENAME_NOREPLACE. */
+ * lstat of the file for its identity, its intent (both paths and the identity) written to JOURNAL before
+ * the change, and the rename with RENAME_NOREPLACE. As quodrix does, the intents of BATCH files go out in
+ * one write(2) before their renames. */
 #define _GNU_SOURCE
 #include <dirent.h>
 #include <fcntl.h>
@@ -51,39 +52,56 @@ int main(int argc, char** argv)
         names[count++] = strdup(e->d_name);
     }
     closedir(dir);
+    enum { BATCH = 128 };
     long moved = 0, failed = 0;
-    char name[4096];
-    for (size_t i = 0; i < count; ++i) {
-        char const* old = names[i];
-        size_t length = strlen(old);
-        size_t at = position < length ? position : length;
-        if (length + textLength + 1 > sizeof name)
-            continue;
-        memcpy(name, old, at);
-        memcpy(name + at, text, textLength);
-        memcpy(name + at + textLength, old + at, length - at + 1);
-        if (journal >= 0) {
-            struct stat info;
-            char record[3 * 4096];
-            if (fstatat(from, old, &info, AT_SYMLINK_NOFOLLOW) != 0)
-                memset(&info, 0, sizeof info);
-            int n = snprintf(record, sizeof record, "I %zu move %s/%s %s/%s %lu:%lu:%lld:%lld\n", i + 1, argv[1], old,
-                argv[2], name, (unsigned long)info.st_dev, (unsigned long)info.st_ino, (long long)info.st_size,
-                (long long)info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec);
-            if (n < 0 || write(journal, record, (size_t)n) != n) {
-                perror("write");
-                return 1;
+    static char newNames[BATCH][4096];
+    char* records = journal >= 0 ? malloc((size_t)BATCH * 3 * 4096) : NULL;
+    for (size_t begin = 0; begin < count; begin += BATCH) {
+        size_t end = begin + BATCH < count ? begin + BATCH : count;
+        size_t used = 0;
+        for (size_t i = begin; i < end; ++i) {
+            char const* old = names[i];
+            char* name = newNames[i - begin];
+            size_t length = strlen(old);
+            size_t at = position < length ? position : length;
+            if (length + textLength + 1 > sizeof newNames[0]) {
+                name[0] = '\0';
+                continue;
             }
-            if (renameat2(from, old, to, name, RENAME_NOREPLACE) == 0)
+            memcpy(name, old, at);
+            memcpy(name + at, text, textLength);
+            memcpy(name + at + textLength, old + at, length - at + 1);
+            if (records) {
+                struct stat info;
+                if (fstatat(from, old, &info, AT_SYMLINK_NOFOLLOW) != 0)
+                    memset(&info, 0, sizeof info);
+                int n = snprintf(records + used, 3 * 4096, "I %zu move %s/%s %s/%s %lu:%lu:%lld:%lld\n", i + 1,
+                    argv[1], old, argv[2], name, (unsigned long)info.st_dev, (unsigned long)info.st_ino,
+                    (long long)info.st_size, (long long)info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec);
+                if (n < 0 || n >= 3 * 4096) {
+                    fprintf(stderr, "a record too long\n");
+                    return 1;
+                }
+                used += (size_t)n;
+            }
+        }
+        if (records && write(journal, records, used) != (ssize_t)used) {
+            perror("write");
+            return 1;
+        }
+        for (size_t i = begin; i < end; ++i) {
+            char const* name = newNames[i - begin];
+            int done = name[0] == '\0' ? -1
+                : records                ? renameat2(from, names[i], to, name, RENAME_NOREPLACE)
+                                         : renameat(from, names[i], to, name);
+            if (done == 0)
                 ++moved;
             else
                 ++failed;
-        } else if (renameat(from, old, to, name) == 0)
-            ++moved;
-        else
-            ++failed;
-        free(names[i]);
+            free(names[i]);
+        }
     }
+    free(records);
     free(names);
     fprintf(stderr, "%ld moved, %ld failed\n", moved, failed);
     return failed ? 1 : 0;
