@@ -62,11 +62,6 @@ Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& 
     return recordOutcome(journal, sequence, change, change.ok() ? ItemIdentity::at(made) : std::nullopt);
 }
 
-// A move that replaces nothing, recorded: one look at the source for its identity, the intent, and one
-// rename (RENAME_NOREPLACE refuses whatever stands at the destination, a missing source and a missing
-// folder on its own). A file keeps its identity through a rename within its file system, so the outcome
-// needs no second look. Anything else, including a rename that failed, goes the way of every placement,
-// whose checks name the cause as they always have; a move across file systems copies there.
 // Whether the move of `source` to `destination` may go the short way of moveKeptRecorded, and the source's
 // information when it may.
 std::optional<struct stat> shortMoveSource(std::string const& source, std::string const& destination)
@@ -78,12 +73,18 @@ std::optional<struct stat> shortMoveSource(std::string const& source, std::strin
     return info;
 }
 
+// A move that replaces nothing, recorded: one look at the source for its identity, the intent (recorded
+// ahead with its batch, or now), and one rename (RENAME_NOREPLACE refuses whatever stands at the
+// destination, a missing source and a missing folder on its own). A file keeps its identity through a
+// rename within its file system, so the outcome needs no second look. Anything else, including a rename
+// that failed, goes the way of every placement, whose checks name the cause as they always have; a move
+// across file systems copies there.
 std::optional<Status> moveKeptRecorded(RunJournal& journal, std::string const& source, std::string const& destination)
 {
-    // Recorded ahead with the moves of its batch, or recorded now.
     struct stat info {};
     std::uint64_t sequence = 0;
-    if (auto ahead = journal.takeAhead(JournalChange::Move, source, destination)) {
+    auto ahead = journal.takeAhead(JournalChange::Move, source, destination);
+    if (ahead && ahead->sourceInfo) {
         info = *ahead->sourceInfo;
         sequence = ahead->sequence;
     } else if (auto found = shortMoveSource(source, destination)) {
@@ -164,9 +165,22 @@ Status journaledMovesAhead(RunJournal* journal, std::span<MoveAhead const> moves
         return journal ? journal->stopped() : Status();
     std::vector<RunJournal::Ahead> ahead;
     ahead.reserve(moves.size());
+    // The device of each destination folder, looked up once for a run of moves into one folder.
+    std::optional<std::string> folder;
+    std::optional<dev_t> folderDevice;
     for (MoveAhead const& move : moves) {
-        // A move that cannot go the short way is recorded when it is made, the way of every placement.
-        if (auto info = shortMoveSource(move.source, move.destination))
+        std::string destinationFolder = FileStore::parentOf(move.destination);
+        if (destinationFolder != folder) {
+            struct stat info {};
+            folderDevice = systemCalls().stat(destinationFolder.c_str(), &info) == 0 ? std::optional(info.st_dev)
+                                                                                      : std::nullopt;
+            folder = std::move(destinationFolder);
+        }
+        // A move that cannot go the short way, or that leaves its file system (a copy, then a removal, that
+        // undo must be able to tell from an item that stood there), is recorded when it is made, the way of
+        // every placement.
+        auto info = shortMoveSource(move.source, move.destination);
+        if (info && folderDevice && info->st_dev == *folderDevice)
             ahead.push_back({ JournalChange::Move, move.source, move.destination, info });
     }
     return journal->recordAhead(std::move(ahead));

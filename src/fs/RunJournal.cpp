@@ -282,6 +282,9 @@ void RunJournal::appendIntent(Intent const& intent, std::uint64_t sequence)
 
 Status RunJournal::recordIntent(Intent const& intent, std::uint64_t& sequence)
 {
+    // A change is made right after it takes its record: records ahead still waiting were not made, and any
+    // change of theirs now comes after this one, recorded anew.
+    dropAhead();
     return recordIntents(std::span(&intent, 1), sequence);
 }
 
@@ -302,6 +305,7 @@ Status RunJournal::recordIntents(std::span<Intent const> intents, std::uint64_t&
 
 Status RunJournal::recordAhead(std::vector<Ahead> changes)
 {
+    dropAhead();
     if (changes.empty())
         return {};
     std::vector<std::optional<ItemIdentity>> identities;

@@ -5,16 +5,18 @@
 // One text file per run, `<folder>/<id>.journal`, created at the first record (a run that changes nothing
 // leaves no file), and beside it the run's own folder `<folder>/<id>.items/` that keeps the items the run
 // replaced or removed. The file is opened with O_APPEND and every intent reaches it with one write(2)
-// through SystemCalls before the change it announces is made; the intents of a batch of changes that are to
-// follow one another (the moves of a rename plan or of an insert run) go out together in one write. An outcome travels in the same
-// write as the next intent (or the end record), so that a change costs at most one write: a process killed
-// after a change and before the next write loses only the outcomes not yet written, which a reader then
-// learns from the disk (the intent holds the identities it needs), as it does for an intent whose change
-// was never made. The file is flushed to disk (fsync) when the run finishes, not per record.
+// through SystemCalls before the change it announces is made; the intents of a batch of changes that are
+// to follow one another (the moves of a rename plan or of an insert run) go out together in one write. An
+// outcome travels in the same write as the next intent (or the end record), so that a change costs at most
+// one write: a process killed after a change and before the next write loses only the outcomes not yet
+// written, which a reader then learns from the disk (the intent holds the identities it needs), as it does
+// for an intent whose change was never made. The file is flushed to disk (fsync) when the run finishes,
+// not per record.
 //
 // The caller's part is "record intent, then outcome": recordIntent() before a change, recordOutcome() after
 // it. When a record cannot be written the journal stops: that call and every later one fail with the cause,
-// and the caller must not make the change (nor any change of the batch). A journal knows nothing of what the changes are for.
+// and the caller must not make the change (nor any change of the batch). A journal knows nothing of what
+// the changes are for.
 //
 // The format (version 1) is described in the file's own header; see kHeaderText in RunJournal.cpp.
 
@@ -90,10 +92,11 @@ public:
     [[nodiscard]] Status recordIntent(Intent const& intent, std::uint64_t& sequence);
 
     // Changes recorded ahead: the intents of changes that are to follow one another, written together in
-    // one write. The caller that makes the next of them takes its record with takeAhead() instead of
-    // recording an intent, then records its outcome as usual. Those never taken are recorded untried by
-    // dropAhead() or finish(); a reader leaves them out. Only a change that names its source's identity
-    // (a move or a copy) is recorded ahead.
+    // one write. The caller that makes the next of them takes its record with takeAhead() right before it
+    // makes it, instead of recording an intent, then records its outcome as usual. Those never taken are
+    // recorded untried by dropAhead(), by finish() and by any other intent recorded while they wait (which
+    // then comes first: a change of theirs made after it is recorded anew); a reader leaves them out. Only
+    // a change that names its source's identity (a move or a copy) is recorded ahead.
     struct Ahead {
         JournalChange change;
         std::string source;

@@ -32,6 +32,7 @@ JournalObserver::JournalObserver(RunJournal& journal, Operation operation)
 
 Status JournalObserver::beforeMove(std::string const& source, std::string const& target)
 {
+    m_recorded = true;
     m_source = lookAt(source);
     RunJournal::Intent const intent { m_change, source, target, identityOf(m_source), std::nullopt, {},
         std::nullopt };
@@ -50,11 +51,14 @@ Status JournalObserver::beforeMoves(std::span<AnnouncedMove const> moves)
 void JournalObserver::afterMove(std::string const& source, std::string const& target, Status const& outcome,
     bool inOneRename)
 {
-    // A move announced with its batch finds its record ahead in the journal.
+    // A move announced with its batch finds its record ahead in the journal; any other was recorded by
+    // beforeMove. A move with neither record has no outcome to record: the disk tells undo what it did.
     if (auto ahead = m_journal.takeAhead(m_change, source, target)) {
         m_sequence = ahead->sequence;
         m_source = ahead->sourceInfo;
-    }
+    } else if (!m_recorded)
+        return;
+    m_recorded = false;
     // A record that cannot be written stops the journal: the plan's next intent then fails and ends the run.
     // A folder renamed into another folder may change with it (its ".." entry), so it is looked at again.
     if (outcome.ok())

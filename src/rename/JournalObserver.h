@@ -29,6 +29,7 @@ private:
     // renamed within its file system keeps that identity.
     std::uint64_t m_sequence = 0;
     std::optional<struct stat> m_source;
+    bool m_recorded = false;  // beforeMove recorded the move under way
 };
 
 }

@@ -6,7 +6,6 @@
 #include "fs/SystemCalls.h"
 
 #include <algorithm>
-#include <cassert>
 #include <climits>
 #include <cstring>
 #include <functional>
@@ -23,8 +22,9 @@ namespace {
 
 constexpr char const* kWouldReplace = "would replace an existing item";
 
-// Moves of chains announced to the observer at a time: one journal write for them all, and a process killed
-// leaves at most this many intents whose outcome the disk tells.
+// Moves of chains announced to the observer at a time, at most: one journal write for them all, and a
+// process killed leaves at most this many intents whose outcome the disk tells. A longer chain goes move by
+// move.
 constexpr std::size_t kMovesInABatch = 128;
 
 struct FolderIdentity {
@@ -186,6 +186,7 @@ void RenamePlan::check()
     std::size_t const count = m_pairs.size();
     FolderCache folders;
     std::vector<std::optional<ItemKey>> sourceKeys(count), targetKeys(count);
+    m_withinOneDevice.assign(count, 0);
     std::vector<std::string> sourceNames(count);
 
     // The target folders are views into the pairs' targets, which stay in place while the plan is checked.
@@ -229,6 +230,7 @@ void RenamePlan::check()
             continue;
         }
         targetKeys[i] = ItemKey { targetId->device, targetId->inode, targetName };
+        m_withinOneDevice[i] = sourceKeys[i] && sourceKeys[i]->device == targetKeys[i]->device;
         if (m_operation == Operation::Move && sourceKeys[i] && *sourceKeys[i] == *targetKeys[i])
             pair.state = PairState::Unchanged;
     }
@@ -295,9 +297,9 @@ void RenamePlan::check()
 
 Status RenamePlan::move(std::string const& source, std::string const& target)
 {
-    if (m_nextAnnounced < m_announced.size()) {
+    if (m_nextAnnounced < m_announced.size() && m_announced[m_nextAnnounced].source == &source
+        && m_announced[m_nextAnnounced].target == &target) {
         // Told to the observer with its batch.
-        assert(m_announced[m_nextAnnounced].source == &source && m_announced[m_nextAnnounced].target == &target);
         ++m_nextAnnounced;
     } else if (m_observer) {
         if (Status allowed = m_observer->beforeMove(source, target); !allowed) {
@@ -489,26 +491,42 @@ RenamePlan::Summary RenamePlan::execute(OnFailure onFailure, ChangeObserver* obs
     auto stopHere = [&](bool succeeded) { return m_stopped || (!succeeded && onFailure == OnFailure::Stop); };
     bool stop = false;
     // Chains, each from the pair that nobody waits on... from its end, where the target is free. They run a
-    // batch at a time: a journal records the intents of a batch's moves in one write.
-    std::vector<std::size_t> chainEnds;
+    // batch at a time: a journal records the intents of a batch's moves in one write. A chain that is longer
+    // than a batch, or that leaves its file system (a move there is a copy, then a removal), goes move by
+    // move, each move recorded just before it is made.
+    std::vector<std::size_t> batch, chainEnds;
+    auto runBatch = [&] {
+        if (!batch.empty())
+            stop = runChains(batch, chainEnds, onFailure);
+        batch.clear();
+        chainEnds.clear();
+    };
     for (std::size_t head = 0; head < count && !stop; ++head) {
         if (m_pairs[head].state != PairState::Planned || m_previous[head] != kNone)
             continue;
-        std::size_t const begin = group.size();
+        group.clear();
+        bool withinOneDevice = true;
         for (std::size_t i = head; i != kNone; i = m_next[i]) {
             visited[i] = 1;
             group.push_back(i);
+            withinOneDevice = withinOneDevice && m_withinOneDevice[i];
         }
-        std::reverse(group.begin() + std::ptrdiff_t(begin), group.end());
-        chainEnds.push_back(group.size());
-        if (group.size() >= kMovesInABatch) {
-            stop = runChains(group, chainEnds, onFailure);
-            group.clear();
-            chainEnds.clear();
+        std::reverse(group.begin(), group.end());
+        if (!withinOneDevice || group.size() > kMovesInABatch) {
+            runBatch();
+            if (!stop)
+                stop = stopHere(runChain(group));
+            continue;
         }
+        if (batch.size() + group.size() > kMovesInABatch)
+            runBatch();
+        if (stop)
+            break;
+        batch.insert(batch.end(), group.begin(), group.end());
+        chainEnds.push_back(batch.size());
     }
-    if (!stop && !group.empty())
-        stop = runChains(group, chainEnds, onFailure);
+    if (!stop)
+        runBatch();
     // What is left planned lies on cycles.
     for (std::size_t start = 0; start < count && !stop; ++start) {
         if (m_pairs[start].state != PairState::Planned || visited[start])

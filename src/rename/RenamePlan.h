@@ -35,15 +35,15 @@
 
 namespace quodrix {
 
-// Sees every change a plan makes, so that a journal can record each one before and after it happens: each
-// rename (a copy, in a plan of copies), the steps through a cycle's temporary name and the steps that undo
-// a cycle that could not be completed included.
 // A move as the plan announces it: paths that stay valid while the plan executes.
 struct AnnouncedMove {
     std::string const* source;
     std::string const* target;
 };
 
+// Sees every change a plan makes, so that a journal can record each one before and after it happens: each
+// rename (a copy, in a plan of copies), the steps through a cycle's temporary name and the steps that undo
+// a cycle that could not be completed included.
 class ChangeObserver {
 public:
     virtual ~ChangeObserver() = default;
@@ -128,6 +128,7 @@ private:
     bool m_stopped = false;
     std::size_t m_predictedFailures = 0;
     ChangeObserver* m_observer = nullptr;
+    std::vector<char> m_withinOneDevice;     // the pair's source and target folders are on one device
     std::vector<AnnouncedMove> m_announced;  // the batch of moves announced to the observer
     std::size_t m_nextAnnounced = 0;         // the first of them not yet tried or passed over
     Operation m_operation = Operation::Move;

@@ -11,6 +11,7 @@
 #include "support/ScriptBundle.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace quodrix;
 using namespace quodrix::test;
@@ -314,4 +315,71 @@ TEST(RunJournal, WhicheverCallFailsMovesRecordedAheadComeBack)
             EXPECT_TRUE(fs::is_empty(dir / "b")) << where;
         }
     }
+}
+
+// A change is made right after it takes its record: an intent recorded while records ahead still wait (a
+// script's own change between the moves of a batch) comes first, the waiting ones are recorded untried, and
+// their moves, made after it, are recorded anew, so that undo takes them back in the order they were made.
+TEST(RunJournal, AnIntentRecordedWhileRecordsAheadWaitComesFirst)
+{
+    TempDir dir;
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    for (char const* name : { "f1", "f2", "f3", "other" })
+        writeFile(dir / "a" / name, name);
+    auto at = [&](char const* folder, char const* name) { return (dir / folder / name).string(); };
+    std::string const s1 = at("a", "f1"), s2 = at("a", "f2"), s3 = at("a", "f3");
+    std::string const t1 = at("b", "f1"), t2 = at("b", "f2"), t3 = at("b", "f3");
+    std::string journalPath;
+    {
+        RunJournal journal(runsIn(dir), "quodrix insert -m");
+        MoveAhead const moves[] = { { s1, t1 }, { s2, t2 }, { s3, t3 } };
+        ASSERT_TRUE(journaledMovesAhead(&journal, moves).ok());
+        ASSERT_TRUE(journaledPlaceItem(&journal, Placement::Move, Existing::Kept, s1, t1).ok());
+        // Between the moves: a change of its own, recorded now.
+        std::string const otherSource = at("a", "other"), otherTarget = at("b", "other");
+        ASSERT_TRUE(journaledPlaceItem(&journal, Placement::Move, Existing::Kept, otherSource, otherTarget).ok());
+        ASSERT_TRUE(journaledPlaceItem(&journal, Placement::Move, Existing::Kept, s2, t2).ok());
+        ASSERT_TRUE(journaledPlaceItem(&journal, Placement::Move, Existing::Kept, s3, t3).ok());
+        journaledEndOfMovesAhead(&journal);
+        ASSERT_TRUE(journal.finish().ok());
+        journalPath = journal.path();
+    }
+    std::string const text = readFile(journalPath);
+    EXPECT_NE(text.find("O 1 done "), std::string::npos) << text;
+    EXPECT_NE(text.find("O 2 untried -\nO 3 untried -\nI 4 move "), std::string::npos) << text;
+    auto const run = RunRecords::read(journalPath);
+    ASSERT_TRUE(run);
+    std::vector<std::string> order;
+    for (auto const& change : run->changes)
+        order.push_back(fs::path(change.source).filename().string() + " " + std::to_string(change.sequence));
+    EXPECT_EQ(order, (std::vector<std::string> { "f1 1", "other 4", "f2 5", "f3 6" }));
+    EXPECT_EQ(run->count(ChangeOutcome::Done), 4u);
+}
+
+// A move out of its file system is a copy and a removal, which undo must be able to tell from an item that
+// stood at the target: such moves are recorded one by one when they are made, never ahead.
+TEST(RunJournal, MovesOntoAnotherFileSystemAreNotRecordedAhead)
+{
+    TempDir dir;
+    TempDir other(fastTemporaryFolder());
+    struct stat here {}, there {};
+    ASSERT_EQ(::stat(dir.str().c_str(), &here), 0);
+    ASSERT_EQ(::stat(other.str().c_str(), &there), 0);
+    if (here.st_dev == there.st_dev)
+        GTEST_SKIP() << "the fast temporary folder is on the same file system";
+    fs::create_directories(dir / "a");
+    std::vector<std::string> names;
+    for (int i = 0; i < 3; ++i) {
+        names.push_back("f" + std::to_string(i));
+        writeFile(dir / "a" / names.back(), std::to_string(i));
+    }
+    std::string const text = readFile(movesAhead(dir, dir / "a", other.path(), names, 3, 3));
+    // Each intent follows the outcome of the move before it.
+    auto const second = text.find("\nI 2 move ");
+    ASSERT_NE(second, std::string::npos) << text;
+    EXPECT_LT(text.find("\nO 1 done "), second) << text;
+    for (auto const& name : names)
+        EXPECT_EQ(readFile(other / name), name.substr(1));
+    EXPECT_TRUE(fs::is_empty(dir / "a"));
 }

@@ -166,6 +166,7 @@ TEST(UndoAfterKill, ARenamePlanKilledWhileItMovesIsTakenBackWhole)
         }
     }
     std::printf("killed inside the run in %d of 12 rounds\n", killedInRuns);
+    EXPECT_GT(killedInRuns, 0) << "seed " << seed << ": no kill landed inside a run";
 }
 
 TEST(UndoAfterKill, EveryFileBackAndEveryCopyGone)

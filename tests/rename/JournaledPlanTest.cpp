@@ -13,6 +13,8 @@
 #include "support/ScriptBundle.h"
 
 #include <fstream>
+#include <map>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 using namespace quodrix;
@@ -54,6 +56,7 @@ RenamePlan planIn(fs::path const& folder)
 
 struct JournaledRun {
     RenamePlan::Summary summary;
+    std::vector<PlannedRename> pairs;
     Status finished;
     std::string journal;
 };
@@ -69,9 +72,37 @@ JournaledRun runPlan(fs::path const& folder, fs::path const& runs, FaultySystemC
     ScopedSystemCalls installed(calls);
     JournaledRun run;
     run.summary = plan.execute(onFailure, &observer);
+    run.pairs = plan.pairs();
     run.finished = journal.finish();
     run.journal = journal.path();
     return run;
+}
+
+// Whether the journal says of each pair of the chains (the cycle left aside) what the plan says: a pair done
+// has its record, done or without an outcome (the write that would have carried it failed), and a record
+// done is of a pair done.
+bool recordsAgree(std::vector<PlannedRename> const& pairs, RunRecords const& records)
+{
+    auto onCycle = [](std::string const& path) {
+        auto const name = fs::path(path).filename().string();
+        return name == "x" || name == "y" || name.starts_with(".quodrix-cycle");
+    };
+    std::map<std::string, ChangeOutcome> recorded;
+    for (auto const& change : records.changes) {
+        if (!onCycle(change.source) && !onCycle(change.target))
+            recorded[change.source + " > " + change.target] = change.outcome;
+    }
+    for (auto const& pair : pairs) {
+        if (onCycle(pair.source))
+            continue;
+        auto found = recorded.find(pair.source + " > " + pair.target);
+        bool const done = pair.state == PairState::Done;
+        if (done && (found == recorded.end() || found->second == ChangeOutcome::Failed))
+            return false;
+        if (!done && found != recorded.end() && found->second == ChangeOutcome::Done)
+            return false;
+    }
+    return true;
 }
 
 std::string textOf(std::string const& path)
@@ -158,11 +189,15 @@ TEST(JournaledPlan, WhicheverCallFailsUndoBringsEveryFileBack)
             makeFiles(folder);
             FaultySystemCalls faulty;
             faulty.fail(Call::Any, n, way.repeat);
-            std::string const journalPath = runPlan(folder, dir / "runs", faulty, way.onFailure).journal;
+            JournaledRun const run = runPlan(folder, dir / "runs", faulty, way.onFailure);
+            std::string const& journalPath = run.journal;
             std::string const where = "call " + std::to_string(n)
                 + (way.repeat == Repeat::Once ? " failed once" : " failed from then on")
                 + (way.onFailure == OnFailure::Stop ? ", stopping" : ", going on");
             auto const records = RunRecords::read(journalPath);
+            if (records && way.repeat == Repeat::Once) {
+                EXPECT_TRUE(recordsAgree(run.pairs, *records)) << where << "\n" << textOf(journalPath);
+            }
             if (records) {
                 RunJournal undoJournal((dir / "runs").string(), "quodrix undo");
                 undoJournal.setUndoes(records->id);
@@ -179,4 +214,55 @@ TEST(JournaledPlan, WhicheverCallFailsUndoBringsEveryFileBack)
             fs::remove_all(dir / "runs");
         }
     }
+}
+
+// A chain longer than a batch, and moves onto another file system, go move by move: one write an intent.
+TEST(JournaledPlan, AChainLongerThanABatchOrLeavingItsFileSystemGoesMoveByMove)
+{
+    TempDir dir;
+    fs::path const folder = dir / "chain";
+    fs::create_directories(folder);
+    constexpr int kLength = 200;
+    RenamePlan chain;
+    for (int i = 0; i < kLength; ++i) {
+        std::ofstream(folder / std::to_string(i)) << i;
+        chain.add((folder / std::to_string(i)).string(), (folder / std::to_string(i + 1)).string());
+    }
+    chain.check();
+    {
+        RunJournal journal((dir / "runs").string(), "quodrix rename");
+        JournalObserver observer(journal, Operation::Move);
+        FaultySystemCalls counted;
+        ScopedSystemCalls installed(counted);
+        EXPECT_EQ(std::size_t(kLength), chain.execute(OnFailure::Stop, &observer).done);
+        ASSERT_TRUE(journal.finish().ok());
+        EXPECT_EQ(kLength + 2, counted.calls(Call::Write));  // the header, each intent, the end
+    }
+    EXPECT_EQ("0", textOf((folder / "1").string()));
+    EXPECT_FALSE(fs::exists(folder / "0"));
+
+    TempDir other(fastTemporaryFolder());
+    struct stat here {}, there {};
+    ASSERT_EQ(::stat(dir.str().c_str(), &here), 0);
+    ASSERT_EQ(::stat(other.str().c_str(), &there), 0);
+    if (here.st_dev == there.st_dev)
+        GTEST_SKIP() << "the fast temporary folder is on the same file system";
+    RenamePlan away;
+    for (char const* name : { "a", "b", "c" }) {
+        std::ofstream(folder / name) << name;
+        away.add((folder / name).string(), (other / name).string());
+    }
+    away.check();
+    RunJournal journal((dir / "runs").string(), "quodrix rename -d");
+    JournalObserver observer(journal, Operation::Move);
+    FaultySystemCalls counted;
+    {
+        ScopedSystemCalls installed(counted);
+        EXPECT_EQ(3u, away.execute(OnFailure::Stop, &observer).done);
+    }
+    ASSERT_TRUE(journal.finish().ok());
+    std::string const text = textOf(journal.path());
+    auto const second = text.find("\nI 2 move ");
+    ASSERT_NE(second, std::string::npos) << text;
+    EXPECT_LT(text.find("\nO 1 done "), second) << text;
 }
