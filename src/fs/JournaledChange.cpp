@@ -62,45 +62,41 @@ Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& 
     return recordOutcome(journal, sequence, change, change.ok() ? ItemIdentity::at(made) : std::nullopt);
 }
 
-// Whether the move of `source` to `destination` may go the short way of moveKeptRecorded, and the source's
-// information when it may.
-std::optional<struct stat> shortMoveSource(std::string const& source, std::string const& destination)
+// Whether the move of `source` to `destination` may be recorded ahead, and the source's information when
+// it may: a usable move within one file system, where it is one rename and leaves no copy, so that undo
+// need not know what stood at the destination to tell an item there from a copy of the source.
+std::optional<struct stat> aheadMoveSource(std::string const& source, std::string const& destination,
+    std::optional<dev_t> destinationDevice)
 {
     struct stat info {};
-    if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination)
-        || systemCalls().lstat(source.c_str(), &info) != 0)
+    if (!destinationDevice || !FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination)
+        || systemCalls().lstat(source.c_str(), &info) != 0 || info.st_dev != *destinationDevice)
         return std::nullopt;
     return info;
 }
 
-// A move that replaces nothing, recorded: one look at the source for its identity, the intent (recorded
-// ahead with its batch, or now), and one rename (RENAME_NOREPLACE refuses whatever stands at the
-// destination, a missing source and a missing folder on its own). A file keeps its identity through a
-// rename within its file system, so the outcome needs no second look. Anything else, including a rename
-// that failed, goes the way of every placement, whose checks name the cause as they always have; a move
-// across file systems copies there.
+// A move that replaces nothing and was recorded ahead with its batch: its record, and one rename
+// (RENAME_NOREPLACE refuses whatever stands at the destination, a missing source and a missing folder on
+// its own). A file keeps its identity through a rename within its file system, so the outcome needs no
+// second look. Anything else, including a rename that failed, goes the way of every placement, whose
+// checks name the cause as they always have. A move not recorded ahead is recorded by placeRecorded, with
+// what stands at its destination.
 std::optional<Status> moveKeptRecorded(RunJournal& journal, std::string const& source, std::string const& destination)
 {
-    struct stat info {};
-    std::uint64_t sequence = 0;
     auto ahead = journal.takeAhead(JournalChange::Move, source, destination);
-    if (ahead && ahead->sourceInfo) {
-        info = *ahead->sourceInfo;
-        sequence = ahead->sequence;
-    } else if (auto found = shortMoveSource(source, destination)) {
-        info = *found;
-        RunJournal::Intent const intent { JournalChange::Move, source, destination, ItemIdentity::of(info),
-            std::nullopt, "", std::nullopt };
-        if (Status recorded = journal.recordIntent(intent, sequence); !recorded)
-            return recorded;
-    } else
+    if (!ahead)
         return std::nullopt;
-    auto const identity = ItemIdentity::of(info);
+    if (!ahead->sourceInfo) {
+        (void)journal.recordUntried(ahead->sequence);
+        return std::nullopt;
+    }
+    struct stat const& info = *ahead->sourceInfo;
+    std::uint64_t const sequence = ahead->sequence;
     Status placed = renameNoReplace(source, destination);
     if (!placed)
         placed = placeItem(Placement::Move, Existing::Kept, source, destination);
     else if (!S_ISDIR(info.st_mode))
-        return recordOutcome(journal, sequence, placed, identity);
+        return recordOutcome(journal, sequence, placed, ItemIdentity::of(info));
     return recordOutcome(journal, sequence, placed, destination);
 }
 
@@ -176,11 +172,8 @@ Status journaledMovesAhead(RunJournal* journal, std::span<MoveAhead const> moves
                                                                                       : std::nullopt;
             folder = std::move(destinationFolder);
         }
-        // A move that cannot go the short way, or that leaves its file system (a copy, then a removal, that
-        // undo must be able to tell from an item that stood there), is recorded when it is made, the way of
-        // every placement.
-        auto info = shortMoveSource(move.source, move.destination);
-        if (info && folderDevice && info->st_dev == *folderDevice)
+        // Any other move is recorded when it is made, the way of every placement.
+        if (auto info = aheadMoveSource(move.source, move.destination, folderDevice))
             ahead.push_back({ JournalChange::Move, move.source, move.destination, info });
     }
     return journal->recordAhead(std::move(ahead));

@@ -22,10 +22,12 @@ Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing,
     std::string const& destination);
 
 // The moves without replacing (Placement::Move, Existing::Kept) that are to follow one another in this
-// order, recorded ahead in one write: each one's journaledPlaceItem then finds its intent written. A move
-// that is not made is recorded untried by journaledEndOfMovesAhead() (or when the journal finishes), and a
-// reader leaves it out. With no journal, nothing is recorded. A failure is the journal's, which then refuses
-// every change of the run as it would have refused the first of these.
+// order, recorded ahead in one write: each one's journaledPlaceItem then finds its intent written and makes
+// it with one rename. Only a move within one file system is recorded ahead (any other is recorded when it is
+// made, with what stands at its destination). A move that is not made is recorded untried by
+// journaledEndOfMovesAhead(), by the journal's finish, or by any other intent recorded first, and a reader
+// leaves it out. With no journal, nothing is recorded. A failure is the journal's, which then refuses every
+// change of the run as it would have refused the first of these.
 struct MoveAhead {
     std::string const& source;
     std::string const& destination;

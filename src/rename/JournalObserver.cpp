@@ -34,8 +34,9 @@ Status JournalObserver::beforeMove(std::string const& source, std::string const&
 {
     m_recorded = true;
     m_source = lookAt(source);
-    RunJournal::Intent const intent { m_change, source, target, identityOf(m_source), std::nullopt, {},
-        std::nullopt };
+    // What stands at the target, so that undo tells it from a copy that this change may leave there.
+    RunJournal::Intent const intent { m_change, source, target, identityOf(m_source), identityOf(lookAt(target)),
+        {}, std::nullopt };
     return m_journal.recordIntent(intent, m_sequence);
 }
 

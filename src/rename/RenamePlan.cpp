@@ -230,7 +230,10 @@ void RenamePlan::check()
             continue;
         }
         targetKeys[i] = ItemKey { targetId->device, targetId->inode, targetName };
-        m_withinOneDevice[i] = sourceKeys[i] && sourceKeys[i]->device == targetKeys[i]->device;
+        // A move within one file system is one rename; a copy, or a move onto another file system, makes a
+        // new item that undo must tell from one that stood at the target, and is recorded on its own.
+        m_withinOneDevice[i]
+            = m_operation == Operation::Move && sourceKeys[i] && sourceKeys[i]->device == targetKeys[i]->device;
         if (m_operation == Operation::Move && sourceKeys[i] && *sourceKeys[i] == *targetKeys[i])
             pair.state = PairState::Unchanged;
     }
@@ -302,6 +305,9 @@ Status RenamePlan::move(std::string const& source, std::string const& target)
         // Told to the observer with its batch.
         ++m_nextAnnounced;
     } else if (m_observer) {
+        // Not the move announced next (never so today): the rest of the batch is passed over, and this one
+        // and every later one are told one by one.
+        passOverAnnounced(m_announced.size());
         if (Status allowed = m_observer->beforeMove(source, target); !allowed) {
             m_stopped = true;
             return allowed;

@@ -14,8 +14,8 @@
 // whose step fails is taken back: a pair is reported undone only when its move back succeeded; a pair whose
 // move could not be taken back (and those it blocks) is done; the first source, should its own name not be
 // free again, leaves the temporary name for "<source>.quodrix-stranded" (or "-2", ...), which its cause names. Every step is a rename that never replaces (renameKept), and every step
-// goes through move(), which tells the ChangeObserver before and after; the moves of chains are told before
-// in batches (beforeMoves), so that a journal records a batch in one write. With OnFailure::Stop a plan with
+// goes through move(), which tells the ChangeObserver before and after; the moves of chains within one file system
+// are told before in batches of up to 128 (beforeMoves), so that a journal records a batch in one write. With OnFailure::Stop a plan with
 // any predicted failure moves nothing (its other pairs fail as "not done: the plan has failures"), and
 // the first failure while moving ends the run; with KeepGoing
 // the pairs that are predicted to fail are left alone and the others are carried out.

@@ -383,3 +383,38 @@ TEST(RunJournal, MovesOntoAnotherFileSystemAreNotRecordedAhead)
         EXPECT_EQ(readFile(other / name), name.substr(1));
     EXPECT_TRUE(fs::is_empty(dir / "a"));
 }
+
+// A move onto another file system, refused because its name is taken, whose outcome never reached the
+// journal (the run was killed, or the disk filled): the item at its target, of the source's size and time,
+// is the user's, not a copy the move left, and undo keeps it.
+TEST(RunJournal, AnUnmadeMoveOntoAnotherFileSystemLeavesALookAlikeAlone)
+{
+    TempDir dir;
+    TempDir other(fastTemporaryFolder());
+    struct stat here {}, there {};
+    ASSERT_EQ(::stat(dir.str().c_str(), &here), 0);
+    ASSERT_EQ(::stat(other.str().c_str(), &there), 0);
+    if (here.st_dev == there.st_dev)
+        GTEST_SKIP() << "the fast temporary folder is on the same file system";
+    writeFile(dir / "a.jpg", "same");
+    writeFile(other / "a.jpg", "SAME");
+    fs::last_write_time(other / "a.jpg", fs::last_write_time(dir / "a.jpg"));
+    std::string const source = (dir / "a.jpg").string(), target = (other / "a.jpg").string();
+    {
+        RunJournal journal(runsIn(dir), "quodrix insert -m");
+        FaultySystemCalls faults;
+        faults.fail(Call::Write, 3, Repeat::FromThenOn, ENOSPC);  // the header, the intent, then nothing
+        ScopedSystemCalls installed(faults);
+        EXPECT_FALSE(journaledPlaceItem(&journal, Placement::Move, Existing::Kept, source, target).ok());
+        EXPECT_FALSE(journal.finish().ok());
+    }
+    RunRecords const run = onlyRun(dir);
+    ASSERT_EQ(run.changes.size(), 1u);
+    EXPECT_EQ(run.changes[0].outcome, ChangeOutcome::Unknown);
+    RunJournal undoJournal(runsIn(dir), "quodrix undo");
+    UndoReport const report = RunUndo(undoJournal, nullptr).undo(run);
+    ASSERT_TRUE(undoJournal.finish().ok());
+    EXPECT_TRUE(report.lines.empty());
+    EXPECT_EQ(readFile(dir / "a.jpg"), "same");
+    EXPECT_EQ(readFile(other / "a.jpg"), "SAME");
+}

@@ -2,7 +2,8 @@
 // with SIGKILL at random points; after each kill `quodrix undo` brings every file back to its own path with
 // its contents, removes exactly the copies made, leaves no temporary item and exits 0. The same holds for
 // rename plans, whose journal takes the intents of many moves at once: killed while they move, by pattern,
-// along one long chain of names, and through cycles.
+// along chains of names (each move freeing the name of the one before), along one chain longer than a
+// batch, and through cycles.
 
 #include "fs/FsTestSupport.h"
 #include "support/ScriptBundle.h"
@@ -98,8 +99,8 @@ TEST(UndoAfterKill, ARenamePlanKilledWhileItMovesIsTakenBackWhole)
 {
     TempDir dir(fastTemporaryFolder());
     fs::path const folder = dir / "pics";
-    // Pattern: img_N.jpg -> photo_N.jpg. Chain: N.jpg -> (N+1).jpg, each move freeing the name of the one
-    // before. Cycles: the names of pairs of files swapped.
+    // Pattern: img_N.jpg -> photo_N.jpg. Chains: N.jpg -> (N+1000).jpg, a thousand chains of two moves. One
+    // long chain: N.jpg -> (N+1).jpg. Cycles: the names of pairs of files swapped.
     struct Mode {
         char const* name;
         std::function<std::string(int)> fileName;
@@ -117,6 +118,8 @@ TEST(UndoAfterKill, ARenamePlanKilledWhileItMovesIsTakenBackWhole)
     std::vector<Mode> const modes {
         { "pattern", [](int i) { return "img_" + std::to_string(i) + ".jpg"; },
             { "rename", "-x", "^img_(\\d+)", "photo_$1", folder.string() } },
+        { "chains of two", [](int i) { return std::to_string(i + 1) + ".jpg"; },
+            { "rename", "-x", "--start", "1001", "^\\d+", "{n}", folder.string() } },
         { "one long chain", [](int i) { return std::to_string(i + 1) + ".jpg"; },
             { "rename", "-x", "--start", "2", "^\\d+", "{n}", folder.string() } },
         { "cycles", [](int i) { return "s" + std::to_string(i) + ".jpg"; },
@@ -165,7 +168,7 @@ TEST(UndoAfterKill, ARenamePlanKilledWhileItMovesIsTakenBackWhole)
             fs::remove_all(bundle.home() / ".local/state/quodrix/runs");
         }
     }
-    std::printf("killed inside the run in %d of 12 rounds\n", killedInRuns);
+    std::printf("killed inside the run in %d of 16 rounds\n", killedInRuns);
     EXPECT_GT(killedInRuns, 0) << "seed " << seed << ": no kill landed inside a run";
 }
 

@@ -37,7 +37,7 @@ TEST(LocalizedStrings, NoticeWordsOfTheMetadataEditorFromTheBundlesCatalog)
         meta:hiDoNothing_(root .. "/plain.txt")
         print(field:stringValue())
     )");
-    auto r = bundle.run({}, { { "LC_ALL", "" }, { "LANG", "C.UTF-8" }, { "LANGUAGE", "xx" } });
+    auto r = bundle.run({}, { { "LC_ALL", "" }, { "LC_MESSAGES", "" }, { "LANG", "C.UTF-8" }, { "LANGUAGE", "xx" } });
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Nicht unterst\xC3\xBCtzt\nNotSupportedOrAvailable\n");
     // The language list counts whichever variable names the C locale.
