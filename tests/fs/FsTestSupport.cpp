@@ -46,6 +46,12 @@ Tree treeAt(fs::path const& path)
     return tree;
 }
 
+bool onOneFileSystem(fs::path const& a, fs::path const& b)
+{
+    struct stat first {}, second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev;
+}
+
 fs::path fastTemporaryFolder()
 {
     std::error_code ec;

@@ -18,6 +18,9 @@ Tree treeAt(std::filesystem::path const& path);
 // where flushing costs nothing) when there is one, else the usual temporary folder.
 std::filesystem::path fastTemporaryFolder();
 
+// Whether two existing folders lie on one file system (one device).
+bool onOneFileSystem(std::filesystem::path const& a, std::filesystem::path const& b);
+
 // The layer's temporary items (".quodrix-<pid>-....partial") anywhere below `root`.
 std::vector<std::string> temporariesBelow(std::filesystem::path const& root);
 

@@ -11,7 +11,6 @@
 #include "support/ScriptBundle.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using namespace quodrix;
 using namespace quodrix::test;
@@ -29,6 +28,18 @@ RunRecords onlyRun(TempDir const& dir)
     RunHistory history(runsIn(dir));
     EXPECT_EQ(history.runs().size(), 1u);
     return history.runs().front().records;
+}
+
+// The only run of `dir` recorded one move and no outcome for it: its undo changes nothing and says nothing.
+void expectOneUnmadeMoveUndoneWithoutALine(TempDir const& dir)
+{
+    RunRecords const run = onlyRun(dir);
+    ASSERT_EQ(run.changes.size(), 1u);
+    EXPECT_EQ(run.changes[0].outcome, ChangeOutcome::Unknown);
+    RunJournal undoJournal(runsIn(dir), "quodrix undo");
+    UndoReport const report = RunUndo(undoJournal, nullptr).undo(run);
+    ASSERT_TRUE(undoJournal.finish().ok());
+    EXPECT_TRUE(report.lines.empty());
 }
 
 }
@@ -201,13 +212,7 @@ TEST(RunJournal, AnUnmadeMoveLeavesALookAlikeAtItsTargetAlone)
         std::uint64_t sequence = 0;
         ASSERT_TRUE(journal.recordIntent(intent, sequence).ok());
     }
-    RunRecords const run = onlyRun(dir);
-    ASSERT_EQ(run.changes.size(), 1u);
-    EXPECT_EQ(run.changes[0].outcome, ChangeOutcome::Unknown);
-    RunJournal undoJournal(runsIn(dir), "quodrix undo");
-    UndoReport const report = RunUndo(undoJournal, nullptr).undo(run);
-    ASSERT_TRUE(undoJournal.finish().ok());
-    EXPECT_TRUE(report.lines.empty());
+    expectOneUnmadeMoveUndoneWithoutALine(dir);
     EXPECT_EQ(readFile(dir / "a.jpg"), "same");
     EXPECT_EQ(readFile(dir / "b.jpg"), "SAME");
 }
@@ -363,10 +368,7 @@ TEST(RunJournal, MovesOntoAnotherFileSystemAreNotRecordedAhead)
 {
     TempDir dir;
     TempDir other(fastTemporaryFolder());
-    struct stat here {}, there {};
-    ASSERT_EQ(::stat(dir.str().c_str(), &here), 0);
-    ASSERT_EQ(::stat(other.str().c_str(), &there), 0);
-    if (here.st_dev == there.st_dev)
+    if (onOneFileSystem(dir.str(), other.str()))
         GTEST_SKIP() << "the fast temporary folder is on the same file system";
     fs::create_directories(dir / "a");
     std::vector<std::string> names;
@@ -391,10 +393,7 @@ TEST(RunJournal, AnUnmadeMoveOntoAnotherFileSystemLeavesALookAlikeAlone)
 {
     TempDir dir;
     TempDir other(fastTemporaryFolder());
-    struct stat here {}, there {};
-    ASSERT_EQ(::stat(dir.str().c_str(), &here), 0);
-    ASSERT_EQ(::stat(other.str().c_str(), &there), 0);
-    if (here.st_dev == there.st_dev)
+    if (onOneFileSystem(dir.str(), other.str()))
         GTEST_SKIP() << "the fast temporary folder is on the same file system";
     writeFile(dir / "a.jpg", "same");
     writeFile(other / "a.jpg", "SAME");
@@ -408,13 +407,7 @@ TEST(RunJournal, AnUnmadeMoveOntoAnotherFileSystemLeavesALookAlikeAlone)
         EXPECT_FALSE(journaledPlaceItem(&journal, Placement::Move, Existing::Kept, source, target).ok());
         EXPECT_FALSE(journal.finish().ok());
     }
-    RunRecords const run = onlyRun(dir);
-    ASSERT_EQ(run.changes.size(), 1u);
-    EXPECT_EQ(run.changes[0].outcome, ChangeOutcome::Unknown);
-    RunJournal undoJournal(runsIn(dir), "quodrix undo");
-    UndoReport const report = RunUndo(undoJournal, nullptr).undo(run);
-    ASSERT_TRUE(undoJournal.finish().ok());
-    EXPECT_TRUE(report.lines.empty());
+    expectOneUnmadeMoveUndoneWithoutALine(dir);
     EXPECT_EQ(readFile(dir / "a.jpg"), "same");
     EXPECT_EQ(readFile(other / "a.jpg"), "SAME");
 }
