@@ -125,16 +125,12 @@ void RunUndo::reverseMove(RecordedChange const& change)
     auto const source = ItemIdentity::at(change.source);
     // Onto another file system the item at the target is a new one, found by what its copy keeps. Within
     // one file system a move is one rename and leaves no copy: an item at the target with the same size and
-    // time is another item (with moves recorded in a batch, one that was still to move away), never to be
-    // removed as a copy.
+    // time is another item (with moves recorded in a batch, one that was still to move away).
     bool const copiedAcross
         = at && change.identity && at->device != change.identity->device && looksLikeCopy(change, *at);
-    // With its source's name free, an item of the moved one's size and time at the target goes back: the
-    // run's own copy onto another file system, or the item that a later undo brought back from one (a new
-    // item, found by what its copy keeps). Moving it back replaces nothing.
-    bool const movedAsCopy = at && !source && change.outcome != ChangeOutcome::Failed && looksLikeCopy(change, *at);
+    bool const movedAcross = copiedAcross && !source && change.outcome != ChangeOutcome::Failed;
     bool const ours = sameItem(at, change.identity)
-        || (change.outcome == ChangeOutcome::Done && sameItem(at, change.made)) || movedAsCopy;
+        || (change.outcome == ChangeOutcome::Done && sameItem(at, change.made)) || movedAcross;
     if (ours) {
         Status moved = journaledPlaceItem(&m_journal, Placement::Move, Existing::Kept, change.target, change.source);
         if (moved)

@@ -137,30 +137,6 @@ TEST(UndoCommands, TwoRunsThenUndoTwiceGiveTheOriginalAndASimulationChangesNoHis
     EXPECT_EQ(undo.err, "quodrix undo: run " + lastUndo + " is undone already\n");
 }
 
-// The second run moves the files onto another file system, so its undo brings them back as new items (the
-// copies keep size and time): undo walks on back through the first run all the same.
-TEST(UndoCommands, UndoWalksBackThroughARunUndoneFromAnotherFileSystem)
-{
-    ScriptBundle bundle(true);
-    TempDir other(fastTemporaryFolder());
-    fs::path const a = bundle.root() / "A";
-    std::map<std::string, std::string> const original { { "one.jpg", "1" }, { "two.jpg", "22" } };
-    for (auto const& [name, data] : original)
-        writeFile(a / name, data);
-    if (onOneFileSystem(a, other.str()))
-        GTEST_SKIP() << "the fast temporary folder is on the same file system";
-    ASSERT_EQ(bundle.run({ "insert", "-m", "-d", a.string(), "X_", "0", a.string() }).status, 0);
-    ASSERT_EQ(bundle.run({ "insert", "-m", "-d", other.str(), "Y_", "0", a.string() }).status, 0);
-    EXPECT_TRUE(fs::is_empty(a));
-    auto undo = bundle.run({ "undo" });
-    ASSERT_EQ(undo.status, 0) << undo.err;
-    EXPECT_EQ(folderContents(a).count("X_one.jpg"), 1u);
-    undo = bundle.run({ "undo" });
-    ASSERT_EQ(undo.status, 0) << undo.out << undo.err;
-    EXPECT_EQ(folderContents(a), original);
-    EXPECT_TRUE(fs::is_empty(other.path()));
-}
-
 TEST(UndoCommands, TwoRunsAtTheSameTimeAreEachUndoneOnTheirOwnAndKeepTheirLogRows)
 {
     ScriptBundle bundle(true);
