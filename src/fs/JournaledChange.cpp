@@ -68,11 +68,10 @@ Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& 
 std::optional<struct stat> aheadMoveSource(std::string const& source, std::string const& destination,
     std::optional<dev_t> destinationDevice)
 {
-    struct stat info {};
-    if (!destinationDevice || !FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination)
-        || systemCalls().lstat(source.c_str(), &info) != 0 || info.st_dev != *destinationDevice)
+    if (!destinationDevice || !FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
         return std::nullopt;
-    return info;
+    auto info = itemStatus(source);
+    return info && info->st_dev == *destinationDevice ? info : std::nullopt;
 }
 
 // A move that replaces nothing and was recorded ahead with its batch: its record, and one rename

@@ -10,6 +10,7 @@
 #include "fs/ItemPlacement.h"
 #include "fs/Status.h"
 
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +29,9 @@ Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing,
 // journaledEndOfMovesAhead(), by the journal's finish, or by any other intent recorded first, and a reader
 // leaves it out. With no journal, nothing is recorded. A failure is the journal's, which then refuses every
 // change of the run as it would have refused the first of these.
+// The moves recorded ahead in one write, at most: a process killed leaves at most this many intents whose
+// outcome the disk tells.
+constexpr std::size_t kMovesAheadAtMost = 128;
 struct MoveAhead {
     std::string const& source;
     std::string const& destination;

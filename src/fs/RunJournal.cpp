@@ -308,14 +308,11 @@ Status RunJournal::recordAhead(std::vector<Ahead> changes)
     dropAhead();
     if (changes.empty())
         return {};
-    std::vector<std::optional<ItemIdentity>> identities;
-    identities.reserve(changes.size());
     std::vector<Intent> intents;
     intents.reserve(changes.size());
     for (Ahead const& change : changes) {
-        identities.push_back(change.sourceInfo ? std::optional(ItemIdentity::of(*change.sourceInfo)) : std::nullopt);
-        intents.push_back({ change.change, change.source, change.target, identities.back(), std::nullopt, {},
-            std::nullopt });
+        auto identity = change.sourceInfo ? std::optional(ItemIdentity::of(*change.sourceInfo)) : std::nullopt;
+        intents.push_back({ change.change, change.source, change.target, identity, std::nullopt, {}, std::nullopt });
     }
     std::uint64_t first = 0;
     if (Status recorded = recordIntents(intents, first); !recorded)

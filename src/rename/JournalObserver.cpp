@@ -1,6 +1,6 @@
 #include "rename/JournalObserver.h"
 
-#include "fs/SystemCalls.h"
+#include "fs/FileOps.h"
 
 #include <sys/stat.h>
 #include <vector>
@@ -8,14 +8,6 @@
 namespace quodrix {
 
 namespace {
-
-std::optional<struct stat> lookAt(std::string const& path)
-{
-    struct stat info {};
-    if (systemCalls().lstat(path.c_str(), &info) != 0)
-        return std::nullopt;
-    return info;
-}
 
 std::optional<ItemIdentity> identityOf(std::optional<struct stat> const& info)
 {
@@ -33,9 +25,9 @@ JournalObserver::JournalObserver(RunJournal& journal, Operation operation)
 Status JournalObserver::beforeMove(std::string const& source, std::string const& target)
 {
     m_recorded = true;
-    m_source = lookAt(source);
+    m_source = itemStatus(source);
     // What stands at the target, so that undo tells it from a copy that this change may leave there.
-    RunJournal::Intent const intent { m_change, source, target, identityOf(m_source), identityOf(lookAt(target)),
+    RunJournal::Intent const intent { m_change, source, target, identityOf(m_source), identityOf(itemStatus(target)),
         {}, std::nullopt };
     return m_journal.recordIntent(intent, m_sequence);
 }
@@ -45,7 +37,7 @@ Status JournalObserver::beforeMoves(std::span<AnnouncedMove const> moves)
     std::vector<RunJournal::Ahead> ahead;
     ahead.reserve(moves.size());
     for (AnnouncedMove const& move : moves)
-        ahead.push_back({ m_change, *move.source, *move.target, lookAt(*move.source) });
+        ahead.push_back({ m_change, *move.source, *move.target, itemStatus(*move.source) });
     return m_journal.recordAhead(std::move(ahead));
 }
 

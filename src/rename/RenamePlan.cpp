@@ -2,6 +2,7 @@
 
 #include "fs/FileOps.h"
 #include "fs/FileStore.h"
+#include "fs/JournaledChange.h"
 #include "fs/ItemPlacement.h"
 #include "fs/SystemCalls.h"
 
@@ -21,11 +22,6 @@ namespace quodrix {
 namespace {
 
 constexpr char const* kWouldReplace = "would replace an existing item";
-
-// Moves of chains announced to the observer at a time, at most: one journal write for them all, and a
-// process killed leaves at most this many intents whose outcome the disk tells. A longer chain goes move by
-// move.
-constexpr std::size_t kMovesInABatch = 128;
 
 struct FolderIdentity {
     dev_t device = 0;
@@ -518,13 +514,13 @@ RenamePlan::Summary RenamePlan::execute(OnFailure onFailure, ChangeObserver* obs
             withinOneDevice = withinOneDevice && m_withinOneDevice[i];
         }
         std::reverse(group.begin(), group.end());
-        if (!withinOneDevice || group.size() > kMovesInABatch) {
+        if (!withinOneDevice || group.size() > kMovesAheadAtMost) {
             runBatch();
             if (!stop)
                 stop = stopHere(runChain(group));
             continue;
         }
-        if (batch.size() + group.size() > kMovesInABatch)
+        if (batch.size() + group.size() > kMovesAheadAtMost)
             runBatch();
         if (stop)
             break;

@@ -65,11 +65,10 @@ void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
         std::string outputPath;
         char const* problem;  // why the new name cannot be given, or null
     };
-    constexpr std::size_t kBatch = 128;
     std::vector<Renaming> batch;
     std::vector<MoveAhead> moves;
-    for (std::size_t begin = 0; begin < files->size(); begin += kBatch) {
-        std::size_t const end = std::min(files->size(), begin + kBatch);
+    for (std::size_t begin = 0; begin < files->size(); begin += kMovesAheadAtMost) {
+        std::size_t const end = std::min(files->size(), begin + kMovesAheadAtMost);
         batch.clear();
         moves.clear();
         for (std::size_t i = begin; i < end; ++i) {
