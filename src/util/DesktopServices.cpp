@@ -1,6 +1,6 @@
 #include "util/DesktopServices.h"
 
-#include "platform/SystemLog.h"
+#include "platform/SharedLibrary.h"
 
 #include <gio/gio.h>
 #include <memory>
@@ -9,8 +9,32 @@ namespace quodrix {
 
 namespace {
 
+// GIO is loaded the first time an item goes to the trash or is asked for its content type: loading it (and
+// GObject, libmount, libblkid and SELinux with it) costs a command about a millisecond, and most commands do
+// neither. GLib itself is linked.
+struct GioFunctions {
+    decltype(&g_file_new_for_path) fileForPath = nullptr;
+    decltype(&g_file_trash) trash = nullptr;
+    decltype(&g_file_query_info) queryInfo = nullptr;
+    decltype(&g_file_info_get_content_type) contentType = nullptr;
+    decltype(&g_object_unref) unref = nullptr;
+};
+
+char const* const kGioLibrary = "libgio-2.0.so.0";
+
+GioFunctions const* gioFunctions()
+{
+    return loadedFunctions<GioFunctions>(kGioLibrary, [](SharedLibrary const& library, GioFunctions& f) {
+        return library.bind(f.fileForPath, "g_file_new_for_path") && library.bind(f.trash, "g_file_trash")
+            && library.bind(f.queryInfo, "g_file_query_info")
+            && library.bind(f.contentType, "g_file_info_get_content_type")
+            && library.bind(f.unref, "g_object_unref");
+    });
+}
+
+// An object of GIO's, released through the loaded library (which is loaded whenever one exists).
 struct ObjectUnref {
-    void operator()(gpointer object) const { g_object_unref(object); }
+    void operator()(gpointer object) const { gioFunctions()->unref(object); }
 };
 struct ErrorFree {
     void operator()(GError* error) const { g_error_free(error); }
@@ -29,9 +53,12 @@ Status moveToTrash(std::string const& path)
 {
     if (path.empty())
         return Status::refused("move to the trash: no item given");
-    GPtr<GFile> file(g_file_new_for_path(path.c_str()));
+    auto const* gio = gioFunctions();
+    if (!gio)
+        return Status::refused("move " + path + " to the trash: " + kGioLibrary + " cannot be loaded");
+    GPtr<GFile> file(gio->fileForPath(path.c_str()));
     GError* raw = nullptr;
-    bool done = g_file_trash(file.get(), nullptr, &raw);
+    bool done = gio->trash(file.get(), nullptr, &raw);
     ErrorPtr error(raw);
     if (done)
         return {};
@@ -42,14 +69,15 @@ Status moveToTrash(std::string const& path)
 
 std::optional<std::string> contentTypeOf(std::string const& path)
 {
-    if (path.empty())
+    auto const* gio = gioFunctions();
+    if (path.empty() || !gio)
         return std::nullopt;
-    GPtr<GFile> file(g_file_new_for_path(path.c_str()));
-    GPtr<GFileInfo> info(
-        g_file_query_info(file.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
+    GPtr<GFile> file(gio->fileForPath(path.c_str()));
+    GPtr<GFileInfo> info(gio->queryInfo(
+        file.get(), G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
     if (!info)
         return std::nullopt;
-    char const* type = g_file_info_get_content_type(info.get());
+    char const* type = gio->contentType(info.get());
     if (!type)
         return std::nullopt;
     return std::string(type);
