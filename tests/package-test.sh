@@ -12,7 +12,8 @@ trap 'rm -rf "$tmp"' EXIT
 deb=$(ls "$tmp"/out/quodrix_*.deb)
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$tmp/files"
-for f in ./usr/bin/quodrix ./usr/lib/quodrix/quodrix-classes.so ./usr/share/quodrix/Scripts/99_AppDelegate.lua \
+for f in ./usr/bin/quodrix ./usr/lib/quodrix/quodrix-classes.so ./usr/lib/quodrix/quodrix-images.so \
+         ./usr/share/quodrix/Scripts/99_AppDelegate.lua \
          ./usr/share/man/man1/quodrix.1.gz ./usr/share/bash-completion/completions/quodrix; do
   grep -qxF "$f" "$tmp/files" || { echo "missing from the package: $f"; cat "$tmp/files"; exit 1; }
 done

@@ -70,6 +70,7 @@ ScriptBundle::ScriptBundle(bool withAppScripts)
     std::filesystem::copy_file(QUODRIX_EXECUTABLE, executable());
     std::filesystem::create_directories(classesModule().parent_path());
     std::filesystem::copy_file(QUODRIX_CLASSES_MODULE, classesModule());
+    std::filesystem::copy_file(QUODRIX_IMAGES_MODULE, imagesModule());
     if (withAppScripts) {
         for (auto const& entry : std::filesystem::directory_iterator(std::string(QUODRIX_SOURCE_DIR) + "/scripts"))
             std::filesystem::copy_file(entry.path(), m_dir.path() / "share" / "quodrix" / "Scripts" / entry.path().filename());

@@ -1,7 +1,7 @@
 #pragma once
 // ScriptBundle: a throw-away bundle in a temporary folder (bin/quodrix, a copy of the built executable,
-// lib/quodrix/quodrix-classes.so, a copy of the built classes module, and share/quodrix/Scripts/ with the
-// test's own scripts), and a way to run it and see what it did.
+// lib/quodrix/quodrix-classes.so and quodrix-images.so, copies of the built modules, and
+// share/quodrix/Scripts/ with the test's own scripts), and a way to run it and see what it did.
 
 #include <filesystem>
 #include <map>
@@ -59,6 +59,7 @@ public:
     std::filesystem::path home() const { return m_dir.path() / "home"; }
     std::filesystem::path executable() const { return m_dir.path() / "bin" / "quodrix"; }
     std::filesystem::path classesModule() const { return m_dir.path() / "lib" / "quodrix" / "quodrix-classes.so"; }
+    std::filesystem::path imagesModule() const { return m_dir.path() / "lib" / "quodrix" / "quodrix-images.so"; }
 
 private:
     TempDir m_dir;
