@@ -18,6 +18,9 @@ for f in ./usr/bin/quodrix ./usr/lib/quodrix/quodrix-classes.so ./usr/lib/quodri
   grep -qxF "$f" "$tmp/files" || { echo "missing from the package: $f"; cat "$tmp/files"; exit 1; }
 done
 if grep -q "quodrix_tests" "$tmp/files"; then echo "the tests are in the package"; exit 1; fi
+if grep -q "compile-scripts" "$tmp/files"; then echo "the build's script compiler is in the package"; exit 1; fi
+# The scripts come compiled for where the package puts them.
+grep -qxF ./usr/share/quodrix/Compiled/99_AppDelegate.luac "$tmp/files" || { echo "no compiled scripts"; exit 1; }
 depends=$(dpkg-deb -f "$deb" Depends)
 if grep -q liblua <<<"$depends"; then echo "a Lua library in Depends: $depends"; exit 1; fi
 # Lua is linked into the executable; the classes module's libraries are shared.
@@ -26,6 +29,8 @@ for lib in libsqlite3 libexiv2 libplist; do
 done
 
 dpkg-deb -x "$deb" "$tmp/root"
+grep -q "@/usr/share/quodrix/Scripts/99_AppDelegate.lua" "$tmp/root/usr/share/quodrix/Compiled/99_AppDelegate.luac" || {
+  echo "the compiled scripts are not named for /usr/share/quodrix/Scripts"; exit 1; }
 version=$(HOME="$tmp" "$tmp/root/usr/bin/quodrix" --version)
 [ "$version" = "quodrix $(dpkg-deb -f "$deb" Version)" ] || { echo "version: $version"; exit 1; }
 help=$(HOME="$tmp" "$tmp/root/usr/bin/quodrix" help)

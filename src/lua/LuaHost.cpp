@@ -3,6 +3,7 @@
 #include "core/BridgeError.h"
 #include "core/Class.h"
 #include "core/Runtime.h"
+#include "lua/CompiledScript.h"
 #include "lua/LuaCall.h"
 #include "lua/LuaNames.h"
 #include "lua/LuaValues.h"
@@ -63,7 +64,7 @@ bool LuaHost::runFile(std::filesystem::path const& file, std::string& error)
 {
     lua_State* L = state();
     StackCheck check(L, 0, "LuaHost::runFile");
-    if (luaL_loadfilex(L, file.c_str(), "t") != LUA_OK) {
+    if (!CompiledScript::load(L, file) && luaL_loadfilex(L, file.c_str(), "t") != LUA_OK) {
         error = errorText(L, -1);
         lua_pop(L, 1);
         return false;
