@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Debian package: built by CPack from the build tree, it holds the executable, the classes module, the
-# scripts, the manual page and the bash completion under /usr, and the unpacked executable finds its
-# scripts and its module there: commands whose classes need Exiv2, Little CMS, SQLite and ICU work.
+# The Debian package: built by CPack from the build tree, it holds the executable, the classes and images
+# modules, the scripts with their compiled forms (named for /usr/share/quodrix/Scripts), the manual page and
+# the bash completion under /usr, and the unpacked executable finds its scripts and its modules there:
+# commands whose classes need Exiv2, Little CMS, SQLite and ICU work.
 set -euo pipefail
 build="$1"
 tmp=$(mktemp -d)
@@ -20,7 +21,10 @@ done
 if grep -q "quodrix_tests" "$tmp/files"; then echo "the tests are in the package"; exit 1; fi
 if grep -q "compile-scripts" "$tmp/files"; then echo "the build's script compiler is in the package"; exit 1; fi
 # The scripts come compiled for where the package puts them.
-grep -qxF ./usr/share/quodrix/Compiled/99_AppDelegate.luac "$tmp/files" || { echo "no compiled scripts"; exit 1; }
+for script in $(grep -E '^\./usr/share/quodrix/Scripts/.*\.lua$' "$tmp/files"); do
+  name=$(basename "$script" .lua)
+  grep -qxF "./usr/share/quodrix/Compiled/$name.luac" "$tmp/files" || { echo "$script is not compiled"; exit 1; }
+done
 depends=$(dpkg-deb -f "$deb" Depends)
 if grep -q liblua <<<"$depends"; then echo "a Lua library in Depends: $depends"; exit 1; fi
 # Lua is linked into the executable; the classes module's libraries are shared.

@@ -40,16 +40,27 @@ int main(int argc, char** argv)
     }
     std::filesystem::path const scripts = argv[1];
     std::filesystem::path const out = argv[2];
-    std::filesystem::path const named = argc == 4 ? std::filesystem::path(argv[3]) : scripts;
     std::error_code ec;
+    // The executable finds its scripts through its own real path, so the names are those of the real folder:
+    // a build folder reached through a symbolic link, a relative install prefix, "//" all come out as the
+    // path the executable will see.
+    std::filesystem::path const named
+        = std::filesystem::weakly_canonical(std::filesystem::absolute(argc == 4 ? argv[3] : argv[1]), ec);
+    if (ec) {
+        std::fprintf(stderr, "quodrix-compile-scripts: cannot resolve %s: %s\n", argc == 4 ? argv[3] : argv[1],
+            ec.message().c_str());
+        return 1;
+    }
     std::filesystem::create_directories(out, ec);
     if (ec) {
         std::fprintf(stderr, "quodrix-compile-scripts: cannot make %s: %s\n", out.c_str(), ec.message().c_str());
         return 1;
     }
-    for (auto const& entry : std::filesystem::directory_iterator(scripts, ec)) {
-        std::filesystem::path const& script = entry.path();
-        if (script.extension() != ".lua" || !entry.is_regular_file())
+    std::filesystem::directory_iterator entries(scripts, ec);
+    for (; !ec && entries != std::filesystem::directory_iterator(); entries.increment(ec)) {
+        std::filesystem::path const& script = entries->path();
+        std::error_code typeError;
+        if (script.extension() != ".lua" || !entries->is_regular_file(typeError))
             continue;
         std::string source;
         if (!readFile(script, source)) {

@@ -15,13 +15,25 @@ namespace quodrix {
 
 namespace {
 
-constexpr std::string_view kMagic = "quodrix compiled script 1\n";
+// The first line names the format and the release of Lua that made the bytecode, whose own header names only
+// its version (5.4).
+constexpr std::string_view kMagic = "quodrix compiled script 1, " LUA_RELEASE "\n";
 constexpr std::size_t kNumbers = 4;
 constexpr std::size_t kHeaderSize = kMagic.size() + kNumbers * 8;
 
-// FNV-1a taken over 64-bit little-endian words (the last one padded with zero bytes) rather than bytes:
-// eight times fewer steps over the hundred kilobytes a start checks.
-std::uint64_t fnv1a(std::string_view bytes, std::uint64_t hash = 0xcbf29ce484222325ull)
+// A checksum over 64-bit little-endian words (the last one padded with zero bytes), each word mixed in with
+// a multiplication and a rotation as xxHash's rounds do, so that every bit of the input reaches every bit of
+// the sum and no two flipped bits cancel out; eight bytes a step over the hundred kilobytes a start checks.
+constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
+constexpr std::uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
+
+std::uint64_t mixed(std::uint64_t sum, std::uint64_t word)
+{
+    sum ^= std::rotl(word * kPrime2, 31) * kPrime1;
+    return std::rotl(sum, 27) * kPrime1 + 0x85EBCA77C2B2AE63ull;
+}
+
+std::uint64_t wordSum(std::string_view bytes, std::uint64_t sum)
 {
     std::size_t i = 0;
     for (; i + 8 <= bytes.size(); i += 8) {
@@ -29,20 +41,23 @@ std::uint64_t fnv1a(std::string_view bytes, std::uint64_t hash = 0xcbf29ce484222
         std::memcpy(&word, bytes.data() + i, 8);
         if constexpr (std::endian::native == std::endian::big)
             word = __builtin_bswap64(word);
-        hash = (hash ^ word) * 0x100000001b3ull;
+        sum = mixed(sum, word);
     }
-    if (i < bytes.size()) {
-        std::uint64_t word = 0;
-        for (std::size_t k = 0; i + k < bytes.size(); ++k)
-            word |= std::uint64_t(static_cast<unsigned char>(bytes[i + k])) << (8 * k);
-        hash = (hash ^ word) * 0x100000001b3ull;
-    }
-    return hash;
+    std::uint64_t last = 0;
+    for (std::size_t k = 0; i + k < bytes.size(); ++k)
+        last |= std::uint64_t(static_cast<unsigned char>(bytes[i + k])) << (8 * k);
+    // The length goes in too, so that zero bytes at the end are not the same as none.
+    return mixed(mixed(sum, last), bytes.size());
 }
 
 std::uint64_t checksum(std::string_view chunkName, std::string_view source, std::string_view bytecode)
 {
-    return fnv1a(bytecode, fnv1a(source, fnv1a(chunkName)));
+    std::uint64_t sum = wordSum(bytecode, wordSum(source, wordSum(chunkName, kPrime2)));
+    // The last steps spread every bit over the whole sum.
+    sum ^= sum >> 33;
+    sum *= kPrime2;
+    sum ^= sum >> 29;
+    return sum;
 }
 
 void appendNumber(std::string& out, std::uint64_t value)
@@ -99,11 +114,9 @@ int appendChunk(lua_State*, void const* data, std::size_t size, void* out)
 
 }
 
-std::filesystem::path CompiledScript::pathFor(std::filesystem::path const& script)
+std::filesystem::path CompiledScript::folderFor(std::filesystem::path const& scriptsFolder)
 {
-    std::filesystem::path compiled = script.parent_path().parent_path() / "Compiled" / script.filename();
-    compiled.replace_extension(".luac");
-    return compiled;
+    return scriptsFolder.parent_path() / "Compiled";
 }
 
 std::optional<std::string> CompiledScript::compile(std::string_view chunkName, std::string_view source,
@@ -172,9 +185,12 @@ std::optional<std::string_view> CompiledScript::bytecodeFor(std::string_view fil
     return bytecode;
 }
 
-bool CompiledScript::load(lua_State* L, std::filesystem::path const& script)
+bool CompiledScript::load(lua_State* L, std::filesystem::path const& script,
+    std::filesystem::path const& compiledFolder)
 {
-    auto const file = readFile(pathFor(script));
+    std::filesystem::path compiledPath = compiledFolder / script.filename();
+    compiledPath.replace_extension(".luac");
+    auto const file = readFile(compiledPath);
     if (!file)
         return false;
     auto const source = readFile(script);
@@ -184,7 +200,7 @@ bool CompiledScript::load(lua_State* L, std::filesystem::path const& script)
     auto const bytecode = bytecodeFor(*file, chunkName, *source);
     if (!bytecode)
         return false;
-    // A Lua of another version or build refuses the bytecode by its header; the script is parsed then.
+    // A Lua of another build refuses the bytecode by its header; the script is parsed then.
     if (luaL_loadbufferx(L, bytecode->data(), bytecode->size(), chunkName.c_str(), "b") != LUA_OK) {
         lua_pop(L, 1);
         return false;

@@ -9,10 +9,11 @@
 // before: an edited script, a copied bundle, a damaged or foreign file all cost only the time they saved.
 //
 // The file, <resources>/Compiled/NAME.luac for <resources>/Scripts/NAME.lua: the line
-// "quodrix compiled script 1", then four little-endian 64-bit numbers (the sizes of the chunk name, the
-// source and the bytecode, and an FNV-1a checksum of the three taken over 64-bit words), then the chunk
-// name, the source and the bytecode (with its debug information, so that errors give lines and names as a
-// parsed script does).
+// "quodrix compiled script 1, Lua 5.4.4" (the release of Lua that made it), then four little-endian 64-bit
+// numbers (the sizes of the chunk name, the source and the bytecode, and a checksum of the three), then the
+// chunk name, the source and the bytecode (with its debug information, so that errors give lines and names
+// as a parsed script does). Only the bundle's own scripts are looked for there: a script that the host runs
+// from anywhere else is always parsed.
 
 #include <filesystem>
 #include <optional>
@@ -25,8 +26,8 @@ namespace quodrix {
 
 class CompiledScript {
 public:
-    // Where the compiled form of the script at `script` (<resources>/Scripts/NAME.lua) is.
-    static std::filesystem::path pathFor(std::filesystem::path const& script);
+    // The folder of the compiled forms of the scripts in `scriptsFolder` (<resources>/Scripts).
+    static std::filesystem::path folderFor(std::filesystem::path const& scriptsFolder);
 
     // The bytecode of `source` under `chunkName`, or nullopt with the reason in `error`: Lua's message for a
     // script that does not parse, or a first line that the host's loader would pass over (a "#" line, a
@@ -41,9 +42,9 @@ public:
     static std::optional<std::string_view> bytecodeFor(std::string_view file, std::string_view chunkName,
         std::string_view source);
 
-    // [-0, +1] Pushes the script at `script`, loaded from its compiled form when that is there and holds the
-    // script as it now is; false (and nothing pushed) otherwise.
-    static bool load(lua_State* L, std::filesystem::path const& script);
+    // [-0, +1] Pushes the script at `script`, loaded from its compiled form in `compiledFolder` when that is
+    // there and holds the script as it now is; false (and nothing pushed) otherwise.
+    static bool load(lua_State* L, std::filesystem::path const& script, std::filesystem::path const& compiledFolder);
 };
 
 }

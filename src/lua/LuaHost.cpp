@@ -62,9 +62,17 @@ void LuaHost::setArguments(std::vector<std::string> const& arguments)
 // [-0, +0]
 bool LuaHost::runFile(std::filesystem::path const& file, std::string& error)
 {
+    return runScript(file, {}, error);
+}
+
+// [-0, +0]
+bool LuaHost::runScript(std::filesystem::path const& file, std::filesystem::path const& compiledFolder,
+    std::string& error)
+{
     lua_State* L = state();
-    StackCheck check(L, 0, "LuaHost::runFile");
-    if (!CompiledScript::load(L, file) && luaL_loadfilex(L, file.c_str(), "t") != LUA_OK) {
+    StackCheck check(L, 0, "LuaHost::runScript");
+    bool const compiled = !compiledFolder.empty() && CompiledScript::load(L, file, compiledFolder);
+    if (!compiled && luaL_loadfilex(L, file.c_str(), "t") != LUA_OK) {
         error = errorText(L, -1);
         lua_pop(L, 1);
         return false;
@@ -91,8 +99,9 @@ bool LuaHost::loadScripts(std::filesystem::path const& folder, std::string& erro
     }
     std::sort(scripts.begin(), scripts.end(),
         [](auto const& a, auto const& b) { return a.filename().native() < b.filename().native(); });
+    std::filesystem::path const compiledFolder = CompiledScript::folderFor(folder);
     for (auto const& script : scripts) {
-        if (!runFile(script, error))
+        if (!runScript(script, compiledFolder, error))
             return false;
     }
     return true;

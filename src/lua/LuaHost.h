@@ -43,9 +43,11 @@ public:
 
     // Sets objc.arguments.
     void setArguments(std::vector<std::string> const& arguments);
-    // Loads and runs one script file. On failure returns false with the message and traceback in error.
+    // Loads and runs one script file, parsed. On failure returns false with the message and traceback in
+    // error.
     bool runFile(std::filesystem::path const& file, std::string& error);
-    // Loads and runs every *.lua file of a folder in byte order of their names.
+    // Loads and runs every *.lua file of the bundle's scripts folder in byte order of their names, each from
+    // its compiled form when that holds it as it is (lua/CompiledScript.h).
     bool loadScripts(std::filesystem::path const& folder, std::string& error);
     // Runs the main loop. Returns the exit status that a script set (0 by default); a script error, or an
     // AppDelegate that cannot be launched, gives 1 after its message was written to standard error.
@@ -60,6 +62,9 @@ public:
     ScriptClass& defineScriptClass(std::string const& name, std::string const& superclass, int tableIndex);
 
 private:
+    // runFile, from the compiled form in `compiledFolder` when it holds the script (empty: always parsed).
+    bool runScript(std::filesystem::path const& file, std::filesystem::path const& compiledFolder, std::string& error);
+
     // [-0, +0] Sends applicationDidFinishLaunching: to AppDelegate; false with the message on failure.
     bool launchDelegate(std::string& error);
     // [-0, +0] Runs the queued functions, first in first out; false with the message on failure.

@@ -16,6 +16,6 @@ std::unique_ptr<quodrix::ImageIO> makeImageIO()
 
 extern "C" quodrix::ImagesEntry const* quodrix_images_entry()
 {
-    static quodrix::ImagesEntry const entry { makeImageIO, quodrix::ExifTags::read };
+    static quodrix::ImagesEntry const entry { quodrix::kImagesEntryVersion, makeImageIO, quodrix::ExifTags::read };
     return &entry;
 }

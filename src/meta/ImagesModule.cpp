@@ -11,18 +11,20 @@
 
 #include <dlfcn.h>
 #include <filesystem>
+#include <optional>
 
 namespace quodrix {
 
 namespace {
 
-// The images module beside the module that holds this code.
-std::string imagesModulePath()
+// The images module beside the module that holds this code; nullopt when the loader cannot say where that
+// is (then no library of that name is looked for on the system's paths instead).
+std::optional<std::string> imagesModulePath()
 {
     Dl_info info {};
     static char const anchor = 0;
-    if (!dladdr(&anchor, &info) || !info.dli_fname)
-        return "quodrix-images.so";
+    if (!dladdr(&anchor, &info) || !info.dli_fname || info.dli_fname[0] != '/')
+        return std::nullopt;
     return (std::filesystem::path(info.dli_fname).parent_path() / "quodrix-images.so").string();
 }
 
@@ -36,17 +38,23 @@ ImagesEntry const& imagesEntry()
     };
     static Loaded const loaded = [] {
         Loaded result;
-        std::string const path = imagesModulePath();
-        std::string const where = "cannot load the image support from " + path + ": ";
+        auto const path = imagesModulePath();
+        if (!path) {
+            result.error = "cannot load the image support: the folder of the classes module is not known";
+            return result;
+        }
+        std::string const where = "cannot load the image support from " + *path + ": ";
         std::string error;
-        result.module = SharedLibrary::load(path, &error);
+        result.module = SharedLibrary::load(*path, &error);
         ImagesEntry const* (*entry)() = nullptr;
         if (!result.module)
             result.error = where + error;
         else if (!result.module->bind(entry, "quodrix_images_entry"))
             result.error = where + "it has no quodrix_images_entry";
+        else if (ImagesEntry const* given = entry(); !given || given->version != kImagesEntryVersion)
+            result.error = where + "it is of another build than the classes module";
         else
-            result.entry = entry();
+            result.entry = given;
         return result;
     }();
     if (!loaded.entry)

@@ -8,10 +8,12 @@
 // module those two come from ImagesModule.cpp, which loads the images module and forwards to its entry,
 // quodrix_images_entry; the static library that tests link holds the image code itself instead. A module
 // that is missing or does not load makes the call that needed it fail with a BridgeError that names the
-// module and the loader's reason.
+// module and the loader's reason. The images module binds its calls to its own functions (it is linked
+// with -Bsymbolic-functions), so that its ExifTags::read can never be taken for the loader's.
 
 #include "meta/ExifTags.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -19,10 +21,13 @@ namespace quodrix {
 
 class ImageIO;
 
-// What the images module gives the classes module.
+// What the images module gives the classes module. The version changes with the entry, so that an images
+// module of another build beside the classes module is refused rather than called the wrong way.
+constexpr std::uint32_t kImagesEntryVersion = 1;
 struct ImagesEntry {
-    std::unique_ptr<ImageIO> (*makeImageIO)();
-    ExifTags::Tags (*readExifTags)(std::string const& path);
+    std::uint32_t version = kImagesEntryVersion;
+    std::unique_ptr<ImageIO> (*makeImageIO)() = nullptr;
+    ExifTags::Tags (*readExifTags)(std::string const& path) = nullptr;
 };
 
 }

@@ -1,7 +1,7 @@
 #pragma once
-// SharedLibrary: a library loaded when it is first needed, for the few that only some commands use (the
-// network client, the print system). Linking them would load them, and the many libraries they bring, at
-// every start of the application, which costs each command about ten milliseconds.
+// SharedLibrary: a library loaded when it is first needed, for those that only some commands use (the
+// network client, the print system, GIO, the classes and images modules). Linking them would load them, and
+// the many libraries they bring, at every start of the application, which costs each command milliseconds.
 //
 // A library once loaded stays loaded for the life of the process; its functions are looked up by name.
 

@@ -55,7 +55,8 @@ Status moveToTrash(std::string const& path)
         return Status::refused("move to the trash: no item given");
     auto const* gio = gioFunctions();
     if (!gio)
-        return Status::refused("move " + path + " to the trash: " + kGioLibrary + " cannot be loaded");
+        return Status::refused(
+            "move " + path + " to the trash: " + kGioLibrary + " cannot be loaded (the system log says why)");
     GPtr<GFile> file(gio->fileForPath(path.c_str()));
     GError* raw = nullptr;
     bool done = gio->trash(file.get(), nullptr, &raw);
@@ -69,8 +70,10 @@ Status moveToTrash(std::string const& path)
 
 std::optional<std::string> contentTypeOf(std::string const& path)
 {
+    if (path.empty())
+        return std::nullopt;
     auto const* gio = gioFunctions();
-    if (path.empty() || !gio)
+    if (!gio)
         return std::nullopt;
     GPtr<GFile> file(gio->fileForPath(path.c_str()));
     GPtr<GFileInfo> info(gio->queryInfo(

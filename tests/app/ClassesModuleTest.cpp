@@ -153,6 +153,23 @@ TEST(ClassesModule, AMissingImagesModuleFailsOnlyWhatNeedsIt)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "inode/directory\nfalse\tcannot load the image support from " + module + ": " + module
         + ": cannot open shared object file: No such file or directory\n");
+
+    // A rename plan that reads Exif tags fails before anything is renamed; one that does not, works.
+    ScriptBundle app(true);
+    std::filesystem::remove(app.imagesModule());
+    std::filesystem::path const folder = app.root() / "pics";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(image, folder / "a.jpg");
+    RunResult const tagged = app.run({ "rename", "-x", "^a", "{exif:Model}", folder.string() });
+    EXPECT_EQ(tagged.status, 1);
+    std::string const appModule = app.imagesModule().string();
+    EXPECT_EQ(tagged.err.substr(0, tagged.err.find('\n')), "+[AppDelegate applicationDidFinishLaunching:]: "
+        "cannot load the image support from " + appModule + ": " + appModule
+        + ": cannot open shared object file: No such file or directory");
+    EXPECT_TRUE(std::filesystem::exists(folder / "a.jpg"));
+    RunResult const plain = app.run({ "rename", "-x", "^a", "b", folder.string() });
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_TRUE(std::filesystem::exists(folder / "b.jpg"));
 }
 
 TEST(ClassesModule, AStartWithoutTheModuleRunsUntilAScriptNeedsIt)
