@@ -1,8 +1,8 @@
 #pragma once
-// ClassesModule: the native classes that need ICU, SQLite, GLib or libplist live in a module of their own,
-// <bundle>/lib/quodrix/quodrix-classes.so, which the runtime loads the first time a script asks for one of
-// them. A start that uses none of them then loads none of those libraries. (The module in turn loads the
-// images module, with Exiv2 and Little CMS, and GIO when they are first needed.)
+// ClassesModule: the native classes live in a module of their own, <bundle>/lib/quodrix/quodrix-classes.so,
+// which links ICU, GLib and libplist and which the runtime loads the first time a script asks for one of
+// them. A start that uses none of them then loads none of those libraries. (The module in turn loads
+// SQLite, GIO and the images module, with Exiv2 and Little CMS, when they are first needed.)
 //
 // The executable knows the module's classes by name only (classNames); the module registers them through
 // its entry, quodrix_register_module_classes. A module that is missing or does not load makes the lookup

@@ -1,5 +1,6 @@
 #pragma once
-// PresetsSql: the one road from the presets store to SQLite.
+// PresetsSql: the one road from the presets store to SQLite, which it loads when a connection is first
+// opened (a library that cannot be loaded fails the open with a message that says so).
 //
 // Connections are opened with the store's safety settings: a double-quoted text is always an identifier
 // (never a string constant), the schema of a file is not trusted to run functions, and the defensive mode
