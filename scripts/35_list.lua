@@ -17,16 +17,11 @@ local function folderOf(path)
   return path:match("^(.*)/[^/]*$") or "."
 end
 
--- A file that stands for the folder in the "rename" panel: the folder's first item that is not a folder.
+-- A file that stands for the folder in the "rename" panel: the folder's first item that is not a folder
+-- (of those that cToolBox hGetFilesInDir: lists, by the bytes of their paths), found without a URL for
+-- every item of the folder.
 local function fileIn(folder)
-  local urls = objc.cToolBox:hGetFilesInDir_(folder) or {}
-  local names = {}
-  for _, url in ipairs(urls) do
-    local text = url:absoluteString()
-    if text:sub(-1) ~= "/" then names[#names + 1] = url:path() end
-  end
-  table.sort(names)
-  return names[1]
+  return objc.firstFileIn(folder)
 end
 
 -- A path without "." components: the controller's rows keep the spelling of the folder ("pics/./a"), the

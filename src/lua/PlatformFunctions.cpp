@@ -99,6 +99,21 @@ int l_readsFolder(lua_State* L)
     return 1;
 }
 
+// [-0, +1] objc.firstFileIn(folder): the path of the folder's first file (Platform::firstFileIn), or nil.
+int l_firstFileIn(lua_State* L)
+{
+    size_t length = 0;
+    char const* text = luaL_checklstring(L, 1, &length);
+    std::string const folder(text, length);
+    auto const first = folder.find('\0') == std::string::npos ? Platform::firstFileIn(folder) : std::nullopt;
+    if (!first) {
+        lua_pushnil(L);
+        return 1;
+    }
+    lua_pushlstring(L, first->data(), first->size());
+    return 1;
+}
+
 // Whether `path` lies strictly inside the platform's temporary folder, by its text after lexical
 // normalisation.
 bool insideTemporaryFolder(std::string const& path)
@@ -344,6 +359,8 @@ void addPlatformFunctions(lua_State* L)
     lua_setfield(L, -2, "itemKind");
     lua_pushcfunction(L, guarded<l_readsFolder>);
     lua_setfield(L, -2, "readsFolder");
+    lua_pushcfunction(L, guarded<l_firstFileIn>);
+    lua_setfield(L, -2, "firstFileIn");
     lua_pushcfunction(L, guarded<l_makeTemporaryFolder>);
     lua_setfield(L, -2, "makeTemporaryFolder");
     lua_pushcfunction(L, guarded<l_removeTemporaryFolder>);

@@ -1,11 +1,15 @@
 #include "platform/Platform.h"
 
+#include "core/Value.h"
+
 #include "fs/FolderWalk.h"
 #include "fs/RunJournal.h"
 #include "platform/DefaultHandler.h"
 #include "platform/Paths.h"
 #include "platform/ImageIO.h"
 #include "platform/SystemLog.h"
+
+#include <algorithm>
 
 #ifndef QUODRIX_VERSION_URL
 #define QUODRIX_VERSION_URL ""
@@ -64,6 +68,32 @@ std::optional<std::string> Platform::takeLastFailure()
 bool Platform::readsFolder(std::string const& path)
 {
     return canListFolder(path);
+}
+
+std::optional<std::string> Platform::firstFileIn(std::string const& folder)
+{
+    if (folder.empty())
+        return std::nullopt;
+    auto entries = listFolder(folder);
+    if (!entries)
+        return std::nullopt;
+    std::erase_if(*entries, [](FolderEntry const& entry) { return entry.isFolder; });
+    auto const byName = [](FolderEntry const& a, FolderEntry const& b) { return a.name < b.name; };
+    // The folder and a name as hGetFilesInDir: puts them into a URL; the first whose URL gives a path back.
+    // That is nearly always the first name, found without sorting them all.
+    std::string const base = Url::fromPath(folder).path().value_or(folder);
+    auto const pathOf = [&](FolderEntry const& entry) { return Url::fromPath(joinPath(base, entry.name)).path(); };
+    auto const first = std::min_element(entries->begin(), entries->end(), byName);
+    if (first == entries->end())
+        return std::nullopt;
+    if (auto path = pathOf(*first))
+        return path;
+    std::sort(entries->begin(), entries->end(), byName);
+    for (auto const& entry : *entries) {
+        if (auto path = pathOf(entry))
+            return path;
+    }
+    return std::nullopt;
 }
 
 }

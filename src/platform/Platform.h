@@ -40,6 +40,10 @@ public:
     // Whether `path` is a folder whose entries can be read to the end, the folders that cToolBox
     // hGetFilesInDir: lists (it answers nil for any other path); scripts ask with objc.readsFolder(path).
     static bool readsFolder(std::string const& path);
+    // The path of the first item, by the bytes of the names, that cToolBox hGetFilesInDir: lists in the
+    // folder as a file (not a folder), as the path of its URL gives it; nullopt when the folder holds none
+    // or is not listed. Scripts ask with objc.firstFileIn(folder), which makes no URL for the other items.
+    static std::optional<std::string> firstFileIn(std::string const& folder);
 
     Panels& panels() { return *m_panels; }
     void setPanels(std::unique_ptr<Panels> panels) { m_panels = std::move(panels); }

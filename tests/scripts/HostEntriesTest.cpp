@@ -202,6 +202,48 @@ TEST(HostEntries, SystemLogFileItemKindsAndTemporaryFolders)
     EXPECT_TRUE(fs::exists(dir.path()));
 }
 
+// objc.firstFileIn gives, without a URL for every item, the file that the URLs of hGetFilesInDir: give
+// first: the way the list command picked its file before, written out in Lua below, is the reference.
+TEST(HostEntries, FirstFileInIsTheFirstFileThatTheFolderListingGives)
+{
+    ScriptBundle bundle;
+    TempDir dir;
+    for (char const* name : { "b.jpg", "B.jpg", "a b%20c.jpg", "\xc3\xa9t\xc3\xa9.png", "\xff raw", "-dash", "10",
+             "9", ".hidden" })
+        writeFile(dir / name, "x");
+    fs::create_directory(dir / "0 folder");
+    fs::create_directory(dir / "only folders");
+    fs::create_directory(dir / "only folders" / "inner");
+    fs::create_directory_symlink(dir / "0 folder", dir / "+ link to a folder");
+    fs::create_directory(dir / "empty");
+    RunResult const r = bundle.runScript(R"(
+        local dir = objc.arguments[2]
+        local function byUrls(folder)
+          local names = {}
+          for _, url in ipairs(objc.cToolBox:hGetFilesInDir_(folder) or {}) do
+            if url:absoluteString():sub(-1) ~= "/" then names[#names + 1] = url:path() end
+          end
+          table.sort(names)
+          return names[1]
+        end
+        for _, folder in ipairs({ dir, dir .. "/", dir .. "/./", dir .. "/only folders", dir .. "/empty",
+            dir .. "/none", dir .. "/b.jpg", "" }) do
+          local first = objc.firstFileIn(folder)
+          print(first == byUrls(folder), first)
+        end
+        objc.NSApp:terminate_(nil)
+    )", { dir.str() });
+    ASSERT_EQ(r.status, 0) << r.err;
+    // A link to a folder is listed as an item that is not a folder ("+" comes before "-").
+    EXPECT_EQ(r.out, "true\t" + dir.str() + "/+ link to a folder\ntrue\t" + dir.str() + "/+ link to a folder\ntrue\t"
+        + dir.str() + "/./+ link to a folder\ntrue\tnil\ntrue\tnil\ntrue\tnil\ntrue\tnil\ntrue\tnil\n");
+    // Without the link, the first plain file.
+    fs::remove(dir / "+ link to a folder");
+    RunResult const plain = bundle.runScript("print(objc.firstFileIn(objc.arguments[2])) objc.NSApp:terminate_(nil)",
+        { dir.str() });
+    EXPECT_EQ(plain.out, dir.str() + "/-dash\n") << plain.err;
+}
+
 // objc.displayed shows names in rows: it must give, byte for byte, what the rule written out in Lua below
 // gives (every valid UTF-8 character that is not a control character as it is, tab and newline named,
 // anything else as \xHH), for chosen cases and for many random byte strings.
