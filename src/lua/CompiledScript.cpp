@@ -74,35 +74,45 @@ std::uint64_t numberAt(std::string_view bytes, std::size_t offset)
     return value;
 }
 
+// An open file, closed when it goes.
+class OpenFile {
+public:
+    explicit OpenFile(std::filesystem::path const& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) { }
+    ~OpenFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    OpenFile(OpenFile const&) = delete;
+    OpenFile& operator=(OpenFile const&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
 std::optional<std::string> readFile(std::filesystem::path const& path)
 {
-    int const fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    std::string bytes;
+    OpenFile const file(path);
     struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (ok) {
-        // Read to the end, whatever the size said: a file that changes meanwhile is read as it then is.
-        bytes.resize(std::size_t(info.st_size) + 1);
-        std::size_t filled = 0;
-        for (;;) {
-            if (filled == bytes.size())
-                bytes.resize(bytes.size() * 2);
-            ssize_t const got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0) {
-                ok = got == 0;
-                break;
-            }
-            filled += std::size_t(got);
-        }
-        bytes.resize(filled);
-    }
-    ::close(fd);
-    if (!ok)
+    if (file.fd() < 0 || ::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
+    // Read to the end, whatever the size said: a file that changes meanwhile is read as it then is.
+    std::string bytes(std::size_t(info.st_size) + 1, '\0');
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        ssize_t const got = ::read(file.fd(), bytes.data() + filled, bytes.size() - filled);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        filled += std::size_t(got);
+    }
+    bytes.resize(filled);
     return bytes;
 }
 
