@@ -241,7 +241,8 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
       return App.usageError(definition, operands[1] .. ": a rename list is a .txt or .csv file")
     end
     local folder = isFolder(source) and source:gsub("/+$", "") or folderOf(source)
-    options.source = isFolder(source) and fileIn(source) or source
+    -- A folder that holds no file has no file to stand for it (an "or" would take the folder instead).
+    if isFolder(source) then options.source = fileIn(source) else options.source = source end
     if not options.source then
       App.eprintf("quodrix list: %s holds no file\n", source)
       return App.FAILED

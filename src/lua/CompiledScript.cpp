@@ -77,7 +77,11 @@ std::uint64_t numberAt(std::string_view bytes, std::size_t offset)
 // An open file, closed when it goes.
 class OpenFile {
 public:
-    explicit OpenFile(std::filesystem::path const& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) { }
+    // Opened without waiting: a named pipe in the bundle must not hold a start (only a regular file is read).
+    explicit OpenFile(std::filesystem::path const& path)
+        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
+    {
+    }
     ~OpenFile()
     {
         if (m_fd >= 0)

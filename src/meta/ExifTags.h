@@ -10,6 +10,7 @@
 
 namespace quodrix {
 
+// The images module is called through this; a change here raises kImagesEntryVersion (meta/ImagesModule.h).
 class ExifTags {
 public:
     using Tags = std::map<std::string, std::string, std::less<>>;

@@ -21,8 +21,9 @@ namespace quodrix {
 
 class ImageIO;
 
-// What the images module gives the classes module. The version changes with the entry, so that an images
-// module of another build beside the classes module is refused rather than called the wrong way.
+// What the images module gives the classes module. The version is raised whenever the entry, ImageIO or
+// ExifTags::Tags changes, so that an images module made with another of them is refused rather than called
+// the wrong way; the two modules are built and installed together.
 constexpr std::uint32_t kImagesEntryVersion = 1;
 struct ImagesEntry {
     std::uint32_t version = kImagesEntryVersion;

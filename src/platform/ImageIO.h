@@ -33,6 +33,7 @@ struct ImageReading {
     std::optional<std::string> userComment;  // the Exif user comment of the first image, when it has one
 };
 
+// The images module is called through this; a change here raises kImagesEntryVersion (meta/ImagesModule.h).
 class ImageIO {
 public:
     virtual ~ImageIO() = default;

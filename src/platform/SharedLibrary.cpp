@@ -17,12 +17,15 @@ std::unique_ptr<SharedLibrary> SharedLibrary::load(std::string const& name, std:
             *error = message;
         return nullptr;
     }
-    return std::make_unique<SharedLibrary>(handle);
+    return std::make_unique<SharedLibrary>(handle, name);
 }
 
 void* SharedLibrary::symbol(char const* name) const
 {
-    return dlsym(m_handle, name);
+    void* found = dlsym(m_handle, name);
+    if (!found)
+        systemLog("cannot load " + m_name + ": it has no " + name);
+    return found;
 }
 
 }

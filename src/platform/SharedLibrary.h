@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace quodrix {
 
@@ -17,7 +18,8 @@ public:
     // when given, then receives the loader's message.
     static std::unique_ptr<SharedLibrary> load(std::string const& name, std::string* error = nullptr);
 
-    // Points `pointer` at the function of that name; false (and null) when the library has none.
+    // Points `pointer` at the function of that name; false (and null) when the library has none, which the
+    // system log then records.
     template<typename Function>
     bool bind(Function*& pointer, char const* name) const
     {
@@ -25,13 +27,14 @@ public:
         return pointer != nullptr;
     }
 
-    // Takes over a handle that dlopen gave.
-    explicit SharedLibrary(void* handle) : m_handle(handle) { }
+    // Takes over a handle that dlopen gave for the library of that name.
+    SharedLibrary(void* handle, std::string name) : m_handle(handle), m_name(std::move(name)) { }
 
 private:
     void* symbol(char const* name) const;
 
     void* m_handle;
+    std::string m_name;
 };
 
 // The functions that a caller needs from one library, as a struct of function pointers that `bind` fills

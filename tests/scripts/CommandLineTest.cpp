@@ -266,6 +266,20 @@ TEST(CommandLine, ExitStatusSaysWhetherAllWasDone)
     r = bundle.run({ "list", (dir / "empty.txt").string(), dir.str() });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "quodrix list: the list holds no usable line\n");
+    // A folder that holds no file (only a folder, or nothing) has none to stand for it: 1, and nothing done.
+    std::filesystem::create_directories(dir / "none" / "inner");
+    for (auto const& folder : { dir / "none", dir / "none" / "inner" }) {
+        for (std::vector<std::string> options : { std::vector<std::string> {}, { "-n" }, { "-k", "-d", dir.str() } }) {
+            std::vector<std::string> arguments { "list" };
+            arguments.insert(arguments.end(), options.begin(), options.end());
+            arguments.push_back((dir / "list.txt").string());
+            arguments.push_back(folder.string());
+            r = bundle.run(arguments);
+            EXPECT_EQ(r.status, 1) << folder;
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.err, "quodrix list: " + folder.string() + " holds no file\n");
+        }
+    }
     // All done: 0, the summary in the command's words.
     r = bundle.run({ "list", (dir / "list.txt").string(), dir.str() });
     EXPECT_EQ(r.status, 0) << r.err;

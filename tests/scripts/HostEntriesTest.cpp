@@ -216,6 +216,7 @@ TEST(HostEntries, FirstFileInIsTheFirstFileThatTheFolderListingGives)
     fs::create_directory(dir / "only folders" / "inner");
     fs::create_directory_symlink(dir / "0 folder", dir / "+ link to a folder");
     fs::create_directory(dir / "empty");
+    bundle.setWorkingFolder(dir.path());
     RunResult const r = bundle.runScript(R"(
         local dir = objc.arguments[2]
         local function byUrls(folder)
@@ -226,8 +227,8 @@ TEST(HostEntries, FirstFileInIsTheFirstFileThatTheFolderListingGives)
           table.sort(names)
           return names[1]
         end
-        for _, folder in ipairs({ dir, dir .. "/", dir .. "/./", dir .. "/only folders", dir .. "/empty",
-            dir .. "/none", dir .. "/b.jpg", "" }) do
+        for _, folder in ipairs({ dir, dir .. "/", dir .. "/./", dir .. "//", dir .. "/0 folder/..", ".", "./",
+            dir .. "/only folders", dir .. "/empty", dir .. "/none", dir .. "/b.jpg", "" }) do
           local first = objc.firstFileIn(folder)
           print(first == byUrls(folder), first)
         end
@@ -235,8 +236,12 @@ TEST(HostEntries, FirstFileInIsTheFirstFileThatTheFolderListingGives)
     )", { dir.str() });
     ASSERT_EQ(r.status, 0) << r.err;
     // A link to a folder is listed as an item that is not a folder ("+" comes before "-").
-    EXPECT_EQ(r.out, "true\t" + dir.str() + "/+ link to a folder\ntrue\t" + dir.str() + "/+ link to a folder\ntrue\t"
-        + dir.str() + "/./+ link to a folder\ntrue\tnil\ntrue\tnil\ntrue\tnil\ntrue\tnil\ntrue\tnil\n");
+    std::string const first = "/+ link to a folder\n";
+    // The folder keeps its spelling, as the URLs keep it; a relative one is made absolute.
+    EXPECT_EQ(r.out, "true\t" + dir.str() + first + "true\t" + dir.str() + first + "true\t" + dir.str() + "/."
+        + first + "true\t" + dir.str() + "/" + first + "true\t" + dir.str() + "/0 folder/.." + first + "true\t"
+        + dir.str() + "/." + first + "true\t" + dir.str() + "/." + first
+        + "true\tnil\ntrue\tnil\ntrue\tnil\ntrue\tnil\ntrue\tnil\n");
     // Without the link, the first plain file.
     fs::remove(dir / "+ link to a folder");
     RunResult const plain = bundle.runScript("print(objc.firstFileIn(objc.arguments[2])) objc.NSApp:terminate_(nil)",
