@@ -163,12 +163,14 @@ Status readWholeFile(std::string const& path, std::string& bytes)
     if (Status opened = openFileForReading(path, in, info); !opened)
         return opened;
     auto& calls = systemCalls();
-    if (info.st_size > 0)
-        bytes.reserve(std::size_t(info.st_size));
+    // Room for the size the file had when it was opened and one byte more, so that the first reads see its
+    // end; a file that grew meanwhile gets 64 KiB more at a time. (Room of 64 KiB from the start cost a
+    // small file more in zero-filling than in reading.)
+    std::size_t const expected = std::size_t(std::max<off_t>(info.st_size, 0)) + 1;
     std::size_t filled = 0;
     while (true) {
-        if (bytes.size() - filled < 65536)
-            bytes.resize(std::max<std::size_t>(filled + 65536, std::size_t(info.st_size) + 1));
+        if (filled == bytes.size())
+            bytes.resize(filled == 0 ? expected : filled + 65536);
         ssize_t n = calls.read(in.get(), bytes.data() + filled, bytes.size() - filled);
         if (n < 0 && errno == EINTR)
             continue;

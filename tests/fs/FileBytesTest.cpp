@@ -2,6 +2,7 @@
 // every size, the end of a file that grows beyond what it said it held, and the refusals of the file
 // reader (a named pipe, a missing file, a failed read), with nothing kept after a failure.
 
+#include "fs/AtomicFile.h"
 #include "fs/FileBytes.h"
 #include "fs/FsTestSupport.h"
 #include "fs/SystemCalls.h"
@@ -61,6 +62,22 @@ TEST(FileBytes, ReadsEveryByteOfFilesOfEverySize)
         FileBytes moved = std::move(grown);
         EXPECT_TRUE(moved.view() == bytes) << size;
         EXPECT_EQ(grown.size(), 0u);
+    }
+}
+
+// readWholeFile takes room for the size a file says it has: every size read whole, and a file longer than
+// it said read to its end too.
+TEST(FileBytes, ReadWholeFileReadsEverySizeAndAFileLongerThanItSaid)
+{
+    TempDir dir;
+    for (std::size_t size : { std::size_t(0), std::size_t(1), std::size_t(65535), std::size_t(65536),
+             (std::size_t(1) << 20) + 3 }) {
+        std::string const bytes = randomBytes(size, unsigned(size) + 1);
+        writeFile(dir / "f", bytes);
+        EXPECT_EQ(readWholeFile((dir / "f").string()), bytes) << size;
+        SizeHidingCalls hiding;
+        ScopedSystemCalls installed(hiding);
+        EXPECT_EQ(readWholeFile((dir / "f").string()), bytes) << size;
     }
 }
 
