@@ -1,15 +1,13 @@
 #include "lua/CompiledScript.h"
 
+#include "fs/AtomicFile.h"
+
 #include <lua5.4/lua.hpp>
 
 #include <bit>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quodrix {
 
@@ -74,58 +72,18 @@ std::uint64_t numberAt(std::string_view bytes, std::size_t offset)
     return value;
 }
 
-// An open file, closed when it goes.
-class OpenFile {
-public:
-    // Opened without waiting: a named pipe in the bundle must not hold a start (only a regular file is read).
-    explicit OpenFile(std::filesystem::path const& path)
-        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
-    {
-    }
-    ~OpenFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    OpenFile(OpenFile const&) = delete;
-    OpenFile& operator=(OpenFile const&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-std::optional<std::string> readFile(std::filesystem::path const& path)
-{
-    OpenFile const file(path);
-    struct stat info {};
-    if (file.fd() < 0 || ::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    // Read to the end, whatever the size said: a file that changes meanwhile is read as it then is.
-    std::string bytes(std::size_t(info.st_size) + 1, '\0');
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        ssize_t const got = ::read(file.fd(), bytes.data() + filled, bytes.size() - filled);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            break;
-        filled += std::size_t(got);
-    }
-    bytes.resize(filled);
-    return bytes;
-}
-
 int appendChunk(lua_State*, void const* data, std::size_t size, void* out)
 {
     static_cast<std::string*>(out)->append(static_cast<char const*>(data), size);
     return 0;
 }
 
+}
+
+bool CompiledScript::isLeftToTheLoader(std::string_view source)
+{
+    // The host's loader passes over a first line that begins with "#" and a byte-order mark.
+    return source.starts_with('#') || source.starts_with("\xEF\xBB\xBF");
 }
 
 std::filesystem::path CompiledScript::folderFor(std::filesystem::path const& scriptsFolder)
@@ -136,9 +94,7 @@ std::filesystem::path CompiledScript::folderFor(std::filesystem::path const& scr
 std::optional<std::string> CompiledScript::compile(std::string_view chunkName, std::string_view source,
     std::string& error)
 {
-    // The host's loader passes over a first line that begins with "#" and a byte-order mark; such a script
-    // is left to it.
-    if (source.starts_with('#') || source.starts_with("\xEF\xBB\xBF")) {
+    if (isLeftToTheLoader(source)) {
         error = "begins with a \"#\" line or a byte-order mark";
         return std::nullopt;
     }
@@ -204,10 +160,11 @@ bool CompiledScript::load(lua_State* L, std::filesystem::path const& script,
 {
     std::filesystem::path compiledPath = compiledFolder / script.filename();
     compiledPath.replace_extension(".luac");
-    auto const file = readFile(compiledPath);
+    // Opened without waiting, only a regular file read: a named pipe in the bundle cannot hold a start.
+    auto const file = readWholeFile(compiledPath.string());
     if (!file)
         return false;
-    auto const source = readFile(script);
+    auto const source = readWholeFile(script.string());
     if (!source)
         return false;
     std::string const chunkName = "@" + script.string();

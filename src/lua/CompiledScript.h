@@ -29,9 +29,12 @@ public:
     // The folder of the compiled forms of the scripts in `scriptsFolder` (<resources>/Scripts).
     static std::filesystem::path folderFor(std::filesystem::path const& scriptsFolder);
 
+    // Whether the script begins with what the host's loader passes over and Lua's parser does not (a "#"
+    // line, a byte-order mark): such a script is not compiled, and is parsed at each start.
+    static bool isLeftToTheLoader(std::string_view source);
+
     // The bytecode of `source` under `chunkName`, or nullopt with the reason in `error`: Lua's message for a
-    // script that does not parse, or a first line that the host's loader would pass over (a "#" line, a
-    // byte-order mark), which is then left to the loader.
+    // script that does not parse, or a script left to the loader.
     static std::optional<std::string> compile(std::string_view chunkName, std::string_view source, std::string& error);
 
     // The contents of a compiled script file.

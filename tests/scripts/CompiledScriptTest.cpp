@@ -36,6 +36,12 @@ std::string compiled(std::string const& chunkName, std::string const& source)
     return bytecode ? *bytecode : std::string();
 }
 
+// The one script of a test's bundle, by its real path (the one the executable finds it at).
+fs::path testScript(ScriptBundle const& bundle)
+{
+    return fs::canonical(bundle.root()) / "share" / "quodrix" / "Scripts" / "50_test.lua";
+}
+
 fs::path compiledPath(fs::path const& script)
 {
     return CompiledScript::folderFor(script.parent_path()) / script.filename().replace_extension(".luac");
@@ -130,7 +136,7 @@ TEST(CompiledScript, HoldsOnlyTheScriptAndTheNameItWasMadeFrom)
 TEST(CompiledScript, AStartRunsTheCompiledScriptOnlyWhileItMatchesTheScript)
 {
     ScriptBundle bundle;
-    fs::path const script = fs::canonical(bundle.root()) / "share" / "quodrix" / "Scripts" / "50_test.lua";
+    fs::path const script = testScript(bundle);
     std::string const source = "print('parsed')\n";
     bundle.addScript("50_test.lua", source);
     // Made from other code than the script's, which only a test would do: it shows which of the two ran.
@@ -157,14 +163,15 @@ TEST(CompiledScript, AStartRunsTheCompiledScriptOnlyWhileItMatchesTheScript)
 TEST(CompiledScript, ErrorsOfACompiledScriptNameItsPathAndLine)
 {
     ScriptBundle bundle;
-    fs::path const script = fs::canonical(bundle.root()) / "share" / "quodrix" / "Scripts" / "50_test.lua";
+    fs::path const script = testScript(bundle);
     std::string const source = "local x = 1\nerror('broken on purpose')\n";
     bundle.addScript("50_test.lua", source);
+    // The bytecode raises its error one line further down than the script does: the line shows which ran.
     std::string const name = "@" + script.string();
-    writeCompiled(script, name, source, compiled(name, source));
+    writeCompiled(script, name, source, compiled(name, "local x = 1\n\nerror('broken on purpose')\n"));
     RunResult const r = bundle.run();
     EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.err.find(script.string() + ":2: broken on purpose"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(script.string() + ":3: broken on purpose"), std::string::npos) << r.err;
 }
 
 TEST(CompiledScript, EveryScriptOfTheBuildTreeBundleHasAUsableCompiledForm)
@@ -217,20 +224,20 @@ TEST(CompiledScript, TheBuildsCompilerNamesScriptsByTheirRealPathsAndStopsAtASyn
     writeFile(real / "res" / "Scripts" / "20_b.lua", "#!/usr/bin/env lua\nreturn 2\n");
     writeFile(real / "res" / "Scripts" / "notes.txt", "not a script\n");
     fs::create_directory_symlink(real / "res", real / "link");
-    RunResult r = runCommand("'" + compiler.string() + "' '" + (real / "link" / "Scripts").string() + "' '"
-        + (real / "out").string() + "'");
+    RunResult r = runCommand("'" + compiler.string() + "' '" + (real / "link" / "Scripts").string() + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    // Named as the executable would find the script, through the real folder.
+    // Into the folder beside the scripts, named as the executable would find the script, through the real
+    // folder.
+    fs::path const out = real / "res" / "Compiled";
     std::string const source = contents(real / "res" / "Scripts" / "10_a.lua");
-    EXPECT_TRUE(CompiledScript::bytecodeFor(contents(real / "out" / "10_a.luac"),
+    EXPECT_TRUE(CompiledScript::bytecodeFor(contents(out / "10_a.luac"),
         "@" + (real / "res" / "Scripts" / "10_a.lua").string(), source));
-    EXPECT_FALSE(fs::exists(real / "out" / "20_b.luac"));
-    EXPECT_FALSE(fs::exists(real / "out" / "notes.luac"));
+    EXPECT_FALSE(fs::exists(out / "20_b.luac"));
+    EXPECT_FALSE(fs::exists(out / "notes.luac"));
 
     writeFile(real / "res" / "Scripts" / "30_c.lua", "local x = (\n");
-    r = runCommand("'" + compiler.string() + "' '" + (real / "res" / "Scripts").string() + "' '"
-        + (real / "out").string() + "'");
+    r = runCommand("'" + compiler.string() + "' '" + (real / "res" / "Scripts").string() + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "quodrix-compile-scripts: " + (real / "res" / "Scripts" / "30_c.lua").string()
         + ":2: unexpected symbol near <eof>\n");
