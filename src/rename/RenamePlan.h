@@ -10,15 +10,16 @@
 //
 // execute() makes the moves in an order in which every one succeeds: in a chain (a->b while b->c) the
 // rename that frees a name goes first; a cycle (a<->b, a->b->c->a) goes through a temporary name in the
-// folder of one of its sources. A cycle
-// whose step fails is taken back: a pair is reported undone only when its move back succeeded; a pair whose
-// move could not be taken back (and those it blocks) is done; the first source, should its own name not be
-// free again, leaves the temporary name for "<source>.quodrix-stranded" (or "-2", ...), which its cause names. Every step is a rename that never replaces (renameKept), and every step
-// goes through move(), which tells the ChangeObserver before and after; the moves of chains within one file system
-// are told before in batches of up to 128 (beforeMoves), so that a journal records a batch in one write. With OnFailure::Stop a plan with
-// any predicted failure moves nothing (its other pairs fail as "not done: the plan has failures"), and
-// the first failure while moving ends the run; with KeepGoing
-// the pairs that are predicted to fail are left alone and the others are carried out.
+// folder of one of its sources. A cycle whose step fails is taken back: a pair is reported undone only when
+// its move back succeeded; a pair whose move could not be taken back (and those it blocks) is done; the
+// first source, should its own name not be free again, leaves the temporary name for
+// "<source>.quodrix-stranded" (or "-2", ...), which its cause names. Every step is a rename that never
+// replaces (renameKept), and every step goes through move(), which tells the ChangeObserver before and
+// after; the moves of chains within one file system are told before in batches of up to kMovesAheadAtMost
+// (beforeMoves), so that a journal records a batch in one write. With OnFailure::Stop a plan with any
+// predicted failure moves nothing (its other pairs fail as "not done: the plan has failures"), and the
+// first failure while moving ends the run; with KeepGoing the pairs that are predicted to fail are left
+// alone and the others are carried out.
 //
 // A plan of copies (Operation::Copy) has no chains: every target must be free, and each step is the
 // Existing::Kept copy of placeItem.
