@@ -165,6 +165,17 @@ std::optional<struct stat> itemStatus(std::string const& path)
     return info;
 }
 
+std::optional<struct stat> itemStatus(std::string const& path, FolderHandles& folders)
+{
+    if (path.empty())
+        return std::nullopt;
+    struct stat info {};
+    auto const place = folders.at(path);
+    if (systemCalls().fstatat(place.folder, place.name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    return info;
+}
+
 bool isFolderPath(std::string const& path)
 {
     struct stat info {};
@@ -186,7 +197,7 @@ std::optional<std::string> resolvedPath(std::string const& path)
     return std::string(real.get());
 }
 
-Status readFolderNames(std::string const& folder, std::vector<std::string>& names)
+Status readFolderNames(std::string const& folder, std::vector<std::string>& names, std::vector<unsigned char>* types)
 {
     FileDescriptor fd(-1);
     if (Status s = openFile(fd, folder, O_RDONLY | O_DIRECTORY, 0); !s)
@@ -194,8 +205,11 @@ Status readFolderNames(std::string const& folder, std::vector<std::string>& name
     std::vector<char> buffer(std::size_t(1) << 15);
     FolderReader reader(fd.get(), buffer);
     FolderReader::Entry entry;
-    while (reader.next(entry))
+    while (reader.next(entry)) {
         names.emplace_back(entry.name);
+        if (types)
+            types->push_back(entry.type);
+    }
     if (reader.error() != 0)
         return Status::fromError(reader.error(), "read the folder " + folder);
     return closeFile(fd, folder);
@@ -285,10 +299,15 @@ Status removeTree(std::string const& path)
     return first;
 }
 
-Status renameNoReplace(std::string const& from, std::string const& to)
+Status renameNoReplace(std::string const& from, std::string const& to, FolderHandles* folders)
 {
     auto& calls = systemCalls();
-    if (calls.renameat2(from.c_str(), to.c_str(), RENAME_NOREPLACE) == 0)
+    FolderHandles::Place source { AT_FDCWD, from.c_str() }, target { AT_FDCWD, to.c_str() };
+    if (folders) {
+        source = folders->at(from);
+        target = folders->at(to);
+    }
+    if (calls.renameat2(source.folder, source.name, target.folder, target.name, RENAME_NOREPLACE) == 0)
         return {};
     if (errno == EEXIST)
         return Status::refused("rename " + from + " to " + to + ": would replace an existing item");

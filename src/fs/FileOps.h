@@ -7,6 +7,7 @@
 // of one still at work.
 
 #include "fs/FileDescriptor.h"
+#include "fs/FolderHandles.h"
 #include "fs/Status.h"
 
 #include <optional>
@@ -23,6 +24,8 @@ enum class Durability { Cached, Flushed };
 
 // The status of the item itself (links not followed); nullopt when there is none (errno tells why).
 std::optional<struct stat> itemStatus(std::string const& path);
+// The same, the item looked at within its folder's handle.
+std::optional<struct stat> itemStatus(std::string const& path, FolderHandles& folders);
 bool isFolderPath(std::string const& path);  // a folder once links are followed
 
 // Whether `path` lies inside the folder `folder` or is it; both already resolved.
@@ -31,7 +34,9 @@ bool liesInside(std::string const& path, std::string const& folder);
 std::optional<std::string> resolvedPath(std::string const& path);
 
 // The names in a folder ("." and ".." left out); fails when any part of the folder cannot be read.
-Status readFolderNames(std::string const& folder, std::vector<std::string>& names);
+// `types`, when given, gets each name's type as the listing tells it (DT_DIR, DT_REG, ..., DT_UNKNOWN).
+Status readFolderNames(std::string const& folder, std::vector<std::string>& names,
+    std::vector<unsigned char>* types = nullptr);
 
 // Writes every byte, going on after short writes.
 Status writeAll(int fd, std::string_view bytes, std::string const& path);
@@ -49,8 +54,8 @@ Status copyTree(std::string const& source, std::string const& target, Durability
 // Removes a file, link or whole folder; fails unless nothing is left at the path.
 Status removeTree(std::string const& path);
 
-// Renames without replacing (EEXIST when something is at `to`).
-Status renameNoReplace(std::string const& from, std::string const& to);
+// Renames without replacing (EEXIST when something is at `to`), through the folders' handles when given.
+Status renameNoReplace(std::string const& from, std::string const& to, FolderHandles* folders = nullptr);
 
 // A hidden temporary name beside `path`: ".quodrix-<pid>-<random>.partial" in the same folder.
 std::string temporaryNameBeside(std::string const& path);

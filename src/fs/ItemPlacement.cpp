@@ -117,7 +117,7 @@ Status replaceWith(std::string const& staged, std::string const& destination)
             return Status::fromErrno("rename " + staged + " to " + destination);
         return {};
     }
-    if (calls.renameat2(staged.c_str(), destination.c_str(), RENAME_EXCHANGE) != 0)
+    if (calls.renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, destination.c_str(), RENAME_EXCHANGE) != 0)
         return Status::fromErrno("exchange " + staged + " with " + destination);
     // The placement is done; the replaced item goes, tried a second time after a passing fault.
     if (!removeTree(staged))
@@ -304,13 +304,13 @@ Status createFolderTree(std::string const& path)
     return {};
 }
 
-Status renameKept(std::string const& source, std::string const& destination, bool* inOneRename)
+Status renameKept(std::string const& source, std::string const& destination, bool* inOneRename, FolderHandles* folders)
 {
     if (inOneRename)
         *inOneRename = false;
     if (!FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
         return Status::refused("not a usable path: \"" + (FileStore::isUsablePath(source) ? destination : source) + "\"");
-    Status moved = renameNoReplace(source, destination);
+    Status moved = renameNoReplace(source, destination, folders);
     if (moved && inOneRename)
         *inOneRename = true;
     if (moved || moved.error() != EXDEV)

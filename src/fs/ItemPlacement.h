@@ -25,6 +25,7 @@
 // removed, the first time the process places an item in that folder (so that many placements into one
 // folder do not read it each time), and in the source's folder before a source folder is put aside.
 
+#include "fs/FolderHandles.h"
 #include "fs/Status.h"
 
 #include <optional>
@@ -49,7 +50,9 @@ Status placeItem(Placement how, Existing existing, std::string const& source, st
 // their number.
 // `inOneRename`, when given, tells whether the item was renamed in place (and so kept its identity) rather
 // than copied across file systems.
-Status renameKept(std::string const& source, std::string const& destination, bool* inOneRename = nullptr);
+// `folders`, when given, are the open folders that the rename goes through (see FolderHandles).
+Status renameKept(std::string const& source, std::string const& destination, bool* inOneRename = nullptr,
+    FolderHandles* folders = nullptr);
 
 // What a caller found at the source and at the destination (lstat) just before placing: an item, or
 // nothing (nullopt).

@@ -66,11 +66,11 @@ Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& 
 // it may: a usable move within one file system, where it is one rename and leaves no copy, so that undo
 // need not know what stood at the destination to tell an item there from a copy of the source.
 std::optional<struct stat> aheadMoveSource(std::string const& source, std::string const& destination,
-    std::optional<dev_t> destinationDevice)
+    std::optional<dev_t> destinationDevice, FolderHandles& folders)
 {
     if (!destinationDevice || !FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
         return std::nullopt;
-    auto info = itemStatus(source);
+    auto info = itemStatus(source, folders);
     return info && info->st_dev == *destinationDevice ? info : std::nullopt;
 }
 
@@ -91,7 +91,10 @@ std::optional<Status> moveKeptRecorded(RunJournal& journal, std::string const& s
     }
     struct stat const& info = *ahead->sourceInfo;
     std::uint64_t const sequence = ahead->sequence;
-    Status placed = renameNoReplace(source, destination);
+    Status placed = renameNoReplace(source, destination, &journal.aheadFolders());
+    // A folder's handle opened before a folder moved may no longer stand for its path.
+    if (S_ISDIR(info.st_mode))
+        journal.aheadFolders().forgetAll();
     if (!placed)
         placed = placeItem(Placement::Move, Existing::Kept, source, destination);
     else if (!S_ISDIR(info.st_mode))
@@ -172,7 +175,7 @@ Status journaledMovesAhead(RunJournal* journal, std::span<MoveAhead const> moves
             folder = std::move(destinationFolder);
         }
         // Any other move is recorded when it is made, the way of every placement.
-        if (auto info = aheadMoveSource(move.source, move.destination, folderDevice))
+        if (auto info = aheadMoveSource(move.source, move.destination, folderDevice, journal->aheadFolders()))
             ahead.push_back({ JournalChange::Move, move.source, move.destination, info });
     }
     return journal->recordAhead(std::move(ahead));
@@ -180,8 +183,10 @@ Status journaledMovesAhead(RunJournal* journal, std::span<MoveAhead const> moves
 
 void journaledEndOfMovesAhead(RunJournal* journal)
 {
-    if (journal)
+    if (journal) {
         journal->dropAhead();
+        journal->aheadFolders().forgetAll();
+    }
 }
 
 Status journaledWriteFile(RunJournal* journal, std::string const& path, std::string_view bytes)

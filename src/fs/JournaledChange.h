@@ -24,11 +24,12 @@ Status journaledPlaceItem(RunJournal* journal, Placement how, Existing existing,
 
 // The moves without replacing (Placement::Move, Existing::Kept) that are to follow one another in this
 // order, recorded ahead in one write: each one's journaledPlaceItem then finds its intent written and makes
-// it with one rename. Only a move within one file system is recorded ahead (any other is recorded when it is
-// made, with what stands at its destination). A move that is not made is recorded untried by
-// journaledEndOfMovesAhead(), by the journal's finish, or by any other intent recorded first, and a reader
-// leaves it out. With no journal, nothing is recorded. A failure is the journal's, which then refuses every
-// change of the run as it would have refused the first of these.
+// it with one rename. The sources are looked at, and the renames made, through the open folders of the
+// journal's aheadFolders(), which journaledEndOfMovesAhead() closes. Only a move within one file system is
+// recorded ahead (any other is recorded when it is made, with what stands at its destination). A move that
+// is not made is recorded untried by journaledEndOfMovesAhead(), by the journal's finish, or by any other
+// intent recorded first, and a reader leaves it out. With no journal, nothing is recorded. A failure is the
+// journal's, which then refuses every change of the run as it would have refused the first of these.
 // The moves recorded ahead in one write, at most: a process killed leaves at most this many intents whose
 // outcome the disk tells.
 constexpr std::size_t kMovesAheadAtMost = 128;

@@ -21,6 +21,7 @@
 // The format (version 1) is described in the file's own header; see kHeaderText in RunJournal.cpp.
 
 #include "fs/FileDescriptor.h"
+#include "fs/FolderHandles.h"
 #include "fs/Status.h"
 
 #include <cstdint>
@@ -110,6 +111,9 @@ public:
     std::optional<Ahead> takeAhead(JournalChange change, std::string_view source, std::string_view target);
     // Records the changes recorded ahead and not taken as untried.
     void dropAhead();
+    // The open folders that the moves recorded ahead go through, from the look at their sources to the
+    // renames (see journaledMovesAhead); closed at the end of a batch of moves.
+    FolderHandles& aheadFolders() { return m_aheadFolders; }
     // Records how change `sequence` ended: done (with the identity of the item now at the target, when
     // there is one) or failed with its cause. It is written with the next intent or at finish().
     [[nodiscard]] Status recordDone(std::uint64_t sequence, std::optional<ItemIdentity> const& made);
@@ -152,6 +156,7 @@ private:
     std::string m_line;
     std::string m_pendingOutcome;
     std::deque<Ahead> m_ahead;
+    FolderHandles m_aheadFolders;
     Status m_stopped;
 };
 

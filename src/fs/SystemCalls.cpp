@@ -65,9 +65,9 @@ int SystemCalls::stat(char const* path, struct stat* info) { return ::stat(path,
 int SystemCalls::access(char const* path, int mode) { return ::access(path, mode); }
 long SystemCalls::readFolder(int fd, void* buffer, std::size_t size) { return ::getdents64(fd, buffer, size); }
 int SystemCalls::rename(char const* from, char const* to) { return std::rename(from, to); }
-int SystemCalls::renameat2(char const* from, char const* to, unsigned flags)
+int SystemCalls::renameat2(int fromFolder, char const* from, int toFolder, char const* to, unsigned flags)
 {
-    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+    return ::renameat2(fromFolder, from, toFolder, to, flags);
 }
 int SystemCalls::link(char const* from, char const* to) { return ::link(from, to); }
 int SystemCalls::symlink(char const* target, char const* path) { return ::symlink(target, path); }

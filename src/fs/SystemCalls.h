@@ -37,7 +37,9 @@ public:
     virtual long readFolder(int fd, void* buffer, std::size_t size);
 
     virtual int rename(char const* from, char const* to);
-    virtual int renameat2(char const* from, char const* to, unsigned flags);
+    // As renameat2(2): `from` and `to` are names within the open folders `fromFolder` and `toFolder`, or
+    // paths when the folder is AT_FDCWD.
+    virtual int renameat2(int fromFolder, char const* from, int toFolder, char const* to, unsigned flags);
     virtual int link(char const* from, char const* to);
     virtual int symlink(char const* target, char const* path);
     virtual ssize_t readlink(char const* path, char* buffer, std::size_t size);

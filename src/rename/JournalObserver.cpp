@@ -32,12 +32,12 @@ Status JournalObserver::beforeMove(std::string const& source, std::string const&
     return m_journal.recordIntent(intent, m_sequence);
 }
 
-Status JournalObserver::beforeMoves(std::span<AnnouncedMove const> moves)
+Status JournalObserver::beforeMoves(std::span<AnnouncedMove const> moves, FolderHandles& folders)
 {
     std::vector<RunJournal::Ahead> ahead;
     ahead.reserve(moves.size());
     for (AnnouncedMove const& move : moves)
-        ahead.push_back({ m_change, *move.source, *move.target, itemStatus(*move.source) });
+        ahead.push_back({ m_change, *move.source, *move.target, itemStatus(*move.source, folders) });
     return m_journal.recordAhead(std::move(ahead));
 }
 

@@ -17,7 +17,7 @@ public:
     JournalObserver(RunJournal& journal, Operation operation);
 
     [[nodiscard]] Status beforeMove(std::string const& source, std::string const& target) override;
-    [[nodiscard]] Status beforeMoves(std::span<AnnouncedMove const> moves) override;
+    [[nodiscard]] Status beforeMoves(std::span<AnnouncedMove const> moves, FolderHandles& folders) override;
     void afterMove(std::string const& source, std::string const& target, Status const& outcome,
         bool inOneRename) override;
     void notMade(std::string const& source, std::string const& target) override;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <dirent.h>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -85,16 +86,28 @@ public:
     }
 
     // Whether an item (a dangling link too) is at folder/name; 0 when there is, else the error number.
-    int lookUp(std::string_view folder, std::string_view name, std::string const& path)
+    // `mayBeFolder`, when given, is set when the item is a folder or its folder's listing does not say.
+    int lookUp(std::string_view folder, std::string_view name, std::string const& path, bool* mayBeFolder = nullptr)
     {
-        if (auto const* names = namesIn(folder); names && name != "." && name != "..")
-            return names->count(name) ? 0 : ENOENT;
+        if (auto const* names = namesIn(folder); names && name != "." && name != "..") {
+            auto found = names->find(name);
+            if (found == names->end())
+                return ENOENT;
+            if (mayBeFolder)
+                *mayBeFolder = found->second == DT_DIR || found->second == DT_UNKNOWN;
+            return 0;
+        }
         struct stat info {};
-        return systemCalls().lstat(path.c_str(), &info) == 0 ? 0 : errno;
+        if (systemCalls().lstat(path.c_str(), &info) != 0)
+            return errno;
+        if (mayBeFolder)
+            *mayBeFolder = S_ISDIR(info.st_mode);
+        return 0;
     }
 
 private:
-    using Names = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+    // Each name with its type as the listing tells it.
+    using Names = std::unordered_map<std::string, unsigned char, TextHash, std::equal_to<>>;
 
     Names const* namesIn(std::string_view folder)
     {
@@ -105,8 +118,13 @@ private:
         if (found == m_names.end()) {
             std::optional<Names> names;
             std::vector<std::string> listed;
-            if (readFolderNames(std::string(folder), listed))
-                names.emplace(std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+            std::vector<unsigned char> types;
+            if (readFolderNames(std::string(folder), listed, &types)) {
+                names.emplace();
+                names->reserve(listed.size());
+                for (std::size_t k = 0; k < listed.size(); ++k)
+                    names->emplace(std::move(listed[k]), types[k]);
+            }
             found = m_names.emplace(folder, std::move(names)).first;
         }
         return found->second ? &*found->second : nullptr;
@@ -183,6 +201,7 @@ void RenamePlan::check()
     FolderCache folders;
     std::vector<std::optional<ItemKey>> sourceKeys(count), targetKeys(count);
     m_withinOneDevice.assign(count, 0);
+    m_mayBeFolder.assign(count, 1);
     std::vector<std::string> sourceNames(count);
 
     // The target folders are views into the pairs' targets, which stay in place while the plan is checked.
@@ -208,10 +227,12 @@ void RenamePlan::check()
             fail(i, "not a usable path");
             continue;
         }
-        if (int error = folders.lookUp(sourceFolders[i], sourceNames[i], pair.source); error != 0) {
+        bool folder = true;
+        if (int error = folders.lookUp(sourceFolders[i], sourceNames[i], pair.source, &folder); error != 0) {
             fail(i, std::strerror(error));
             continue;
         }
+        m_mayBeFolder[i] = folder;
         // Only a source that is there holds its name.
         if (auto id = folders.identity(sourceFolders[i]))
             sourceKeys[i] = ItemKey { id->device, id->inode, sourceNames[i] };
@@ -294,7 +315,7 @@ void RenamePlan::check()
     m_checked = true;
 }
 
-Status RenamePlan::move(std::string const& source, std::string const& target)
+Status RenamePlan::move(std::string const& source, std::string const& target, bool mayBeFolder)
 {
     if (m_nextAnnounced < m_announced.size() && m_announced[m_nextAnnounced].source == &source
         && m_announced[m_nextAnnounced].target == &target) {
@@ -310,8 +331,11 @@ Status RenamePlan::move(std::string const& source, std::string const& target)
         }
     }
     bool inOneRename = false;
-    Status moved = m_operation == Operation::Copy ? placeItem(Placement::Copy, Existing::Kept, source, target)
-                                                  : renameKept(source, target, &inOneRename);
+    Status moved = m_operation == Operation::Copy
+        ? placeItem(Placement::Copy, Existing::Kept, source, target)
+        : renameKept(source, target, &inOneRename, &m_folders);
+    if (mayBeFolder && m_operation == Operation::Move)
+        m_folders.forgetAll();
     if (m_observer)
         m_observer->afterMove(source, target, moved, inOneRename);
     return moved;
@@ -337,7 +361,7 @@ bool RenamePlan::runChain(std::span<std::size_t const> order)
 {
     for (std::size_t k = 0; k < order.size(); ++k) {
         PlannedRename& pair = m_pairs[order[k]];
-        Status moved = move(pair.source, pair.target);
+        Status moved = move(pair.source, pair.target, mayBeFolder(order[k]));
         if (!moved) {
             fail(order[k], shortCause(moved, pair.source, pair.target));
             markRest(order, k + 1, "not done: the rename that frees its new name failed");
@@ -359,7 +383,7 @@ bool RenamePlan::runChains(std::span<std::size_t const> order, std::span<std::si
         m_nextAnnounced = 0;
         for (std::size_t index : order)
             m_announced.push_back({ &m_pairs[index].source, &m_pairs[index].target });
-        if (Status announced = m_observer->beforeMoves(m_announced); !announced) {
+        if (Status announced = m_observer->beforeMoves(m_announced, m_folders); !announced) {
             // As when the first move is refused: its chain is not done, and the run stops.
             m_announced.clear();
             m_stopped = true;
@@ -392,13 +416,14 @@ bool RenamePlan::runChains(std::span<std::size_t const> order, std::span<std::si
 bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
 {
     PlannedRename& first = m_pairs[cycle.front()];
+    bool const firstMayBeFolder = mayBeFolder(cycle.front());
     std::string const folder = FileStore::parentOf(first.source);
     std::string temporary;
     Status aside;
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = (folder == "/" ? "" : folder) + "/.quodrix-cycle-" + std::to_string(getpid()) + "-"
             + std::to_string(cycle.front()) + "-" + std::to_string(attempt);
-        aside = move(first.source, temporary);
+        aside = move(first.source, temporary, firstMayBeFolder);
         if (aside || aside.error() != 0 || m_stopped)
             break;  // done, or a failure other than a taken name
     }
@@ -411,7 +436,7 @@ bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
     std::string failure;
     for (std::size_t k = cycle.size() - 1; k >= 1; --k) {
         PlannedRename& pair = m_pairs[cycle[k]];
-        Status moved = move(pair.source, pair.target);
+        Status moved = move(pair.source, pair.target, mayBeFolder(cycle[k]));
         if (!moved) {
             failure = shortCause(moved, pair.source, pair.target);
             fail(cycle[k], failure);
@@ -420,7 +445,7 @@ bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
         made.push_back(cycle[k]);
     }
     if (failure.empty()) {
-        Status last = move(temporary, first.target);
+        Status last = move(temporary, first.target, firstMayBeFolder);
         if (last) {
             for (std::size_t index : cycle)
                 m_pairs[index].state = PairState::Done;
@@ -436,7 +461,7 @@ bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
     std::size_t kept = 0;  // made[0 .. kept) stay made
     for (std::size_t k = made.size(); k-- > 0;) {
         PlannedRename& pair = m_pairs[made[k]];
-        if (Status back = move(pair.target, pair.source); !back) {
+        if (Status back = move(pair.target, pair.source, mayBeFolder(made[k])); !back) {
             kept = k + 1;
             break;
         }
@@ -450,7 +475,7 @@ bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
     // The first source leaves the temporary name: for its own name when that is free, else for a visible
     // name beside it, so that no item is left under a hidden name alone.
     if (kept == 0) {
-        Status back = move(temporary, first.source);
+        Status back = move(temporary, first.source, firstMayBeFolder);
         if (back) {
             if (first.state == PairState::Planned)
                 fail(cycle.front(), undone);
@@ -462,7 +487,7 @@ bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
     std::string visible;
     for (int attempt = 1; attempt <= 100; ++attempt) {
         visible = attempt == 1 ? stranded : stranded + "-" + std::to_string(attempt);
-        placed = move(temporary, visible);
+        placed = move(temporary, visible, firstMayBeFolder);
         if (placed || !isTaken(placed))
             break;  // placed, or a failure other than a taken name
     }
@@ -549,6 +574,7 @@ RenamePlan::Summary RenamePlan::execute(OnFailure onFailure, ChangeObserver* obs
         }
     }
     m_observer = nullptr;
+    m_folders.forgetAll();
     return summary();
 }
 

@@ -16,7 +16,9 @@
 // "<source>.quodrix-stranded" (or "-2", ...), which its cause names. Every step is a rename that never
 // replaces (renameKept), and every step goes through move(), which tells the ChangeObserver before and
 // after; the moves of chains within one file system are told before in batches of up to kMovesAheadAtMost
-// (beforeMoves), so that a journal records a batch in one write. With OnFailure::Stop a plan with any
+// (beforeMoves), so that a journal records a batch in one write. The moves of a run go through the
+// handles of their folders (FolderHandles), opened once each, and the run forgets them all after moving an
+// item that may be a folder. With OnFailure::Stop a plan with any
 // predicted failure moves nothing (its other pairs fail as "not done: the plan has failures"), and the
 // first failure while moving ends the run; with KeepGoing the pairs that are predicted to fail are left
 // alone and the others are carried out.
@@ -27,6 +29,7 @@
 // Time and memory grow linearly with the number of pairs: names are found through hash maps keyed by
 // (folder identity, name), and each folder is looked up once.
 
+#include "fs/FolderHandles.h"
 #include "fs/Status.h"
 
 #include <cstddef>
@@ -53,8 +56,8 @@ public:
     // Before a batch of moves that are to follow one another in this order, so that they can be recorded
     // together. Each of them then comes to afterMove without a beforeMove of its own, or, when the run does
     // not try it (a failure before it), to notMade, in the same order. A failure leaves them all unmade and
-    // ends the run, its message being the cause.
-    [[nodiscard]] virtual Status beforeMoves(std::span<AnnouncedMove const> moves) = 0;
+    // ends the run, its message being the cause. `folders` are the open folders that the moves go through.
+    [[nodiscard]] virtual Status beforeMoves(std::span<AnnouncedMove const> moves, FolderHandles& folders) = 0;
     // After a move was tried, with its outcome; `inOneRename`: it was one rename within a file system, so the
     // item at the target is the source's own, with its identity.
     virtual void afterMove(std::string const& source, std::string const& target, Status const& outcome,
@@ -112,8 +115,10 @@ public:
 private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-    // The one road by which a plan changes the disk.
-    Status move(std::string const& source, std::string const& target);
+    // The one road by which a plan changes the disk. `mayBeFolder`: the item may be a folder, so that a
+    // folder's handle opened before the move may not stand for the path afterwards.
+    Status move(std::string const& source, std::string const& target, bool mayBeFolder);
+    bool mayBeFolder(std::size_t index) const { return m_mayBeFolder[index] != 0; }
 
     void fail(std::size_t index, std::string cause);
     bool runChain(std::span<std::size_t const> order);
@@ -130,6 +135,8 @@ private:
     std::size_t m_predictedFailures = 0;
     ChangeObserver* m_observer = nullptr;
     std::vector<char> m_withinOneDevice;     // the pair's source and target folders are on one device
+    std::vector<char> m_mayBeFolder;         // the pair's source is a folder, or its type is not known
+    FolderHandles m_folders;                 // the folders that a run's moves go through
     std::vector<AnnouncedMove> m_announced;  // the batch of moves announced to the observer
     std::size_t m_nextAnnounced = 0;         // the first of them not yet tried or passed over
     Operation m_operation = Operation::Move;

@@ -322,6 +322,38 @@ TEST(RunJournal, WhicheverCallFailsMovesRecordedAheadComeBack)
     }
 }
 
+// Moves recorded ahead go through their folders' handles; after a folder moved, a move that names its old
+// path fails as the path says, and undo puts all back.
+TEST(RunJournal, AMoveAheadAfterItsFolderMovedGoesByThePath)
+{
+    TempDir dir;
+    writeFile(dir / "A" / "x1", "1");
+    writeFile(dir / "A" / "x2", "2");
+    Tree const original = treeAt(dir / "A");
+    std::vector<std::string> const sources { (dir / "A" / "x1").string(), (dir / "A").string(),
+        (dir / "A" / "x2").string() };
+    std::vector<std::string> const targets { (dir / "A" / "y1").string(), (dir / "B").string(),
+        (dir / "A" / "y2").string() };
+    RunJournal journal(runsIn(dir), "quodrix insert -m");
+    std::vector<MoveAhead> moves;
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        moves.push_back({ sources[i], targets[i] });
+    ASSERT_TRUE(journaledMovesAhead(&journal, moves).ok());
+    std::vector<bool> done;
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        done.push_back(journaledPlaceItem(&journal, Placement::Move, Existing::Kept, sources[i], targets[i]).ok());
+    journaledEndOfMovesAhead(&journal);
+    ASSERT_TRUE(journal.finish().ok());
+    EXPECT_EQ(done, (std::vector<bool> { true, true, false }));
+    EXPECT_EQ(readFile(dir / "B" / "y1"), "1");
+    EXPECT_EQ(readFile(dir / "B" / "x2"), "2");
+    RunJournal undoJournal(runsIn(dir), "quodrix undo");
+    EXPECT_TRUE(RunUndo(undoJournal, nullptr).undo(onlyRun(dir)).complete());
+    ASSERT_TRUE(undoJournal.finish().ok());
+    EXPECT_EQ(treeAt(dir / "A"), original);
+    EXPECT_FALSE(fs::exists(dir / "B"));
+}
+
 // A change is made right after it takes its record: an intent recorded while records ahead still wait (a
 // script's own change between the moves of a batch) comes first, the waiting ones are recorded untried, and
 // their moves, made after it, are recorded anew, so that undo takes them back in the order they were made.

@@ -204,7 +204,7 @@ public:
         return {};
     }
     // A batch is seen as its moves one by one; refused as a whole when one of them is.
-    Status beforeMoves(std::span<AnnouncedMove const> batch) override
+    Status beforeMoves(std::span<AnnouncedMove const> batch, FolderHandles&) override
     {
         Status allowed;
         for (auto const& move : batch) {
@@ -458,6 +458,38 @@ TEST_F(RenamePlanTest, ACopyPlanFreesNoNameAndKeepsItsSources)
     auto summary = plan.execute(OnFailure::KeepGoing);
     EXPECT_EQ(1u, summary.done);
     EXPECT_EQ((std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "B" } }), contents());
+}
+
+// The moves go through their folders' handles; a folder that the plan moves is not reached through a
+// handle opened before, so that a later pair that names the old path fails as its path says. The folder's
+// type comes from a look at it (few pairs) or from its folder's listing (many).
+TEST_F(RenamePlanTest, APairAfterItsFolderMovedGoesByThePath)
+{
+    for (int fillers : { 0, 40 }) {
+        TempDir dir;
+        auto path = [&](std::string const& name) { return (dir.path() / name).string(); };
+        writeFile(dir.path() / "A" / "x1", "1");
+        writeFile(dir.path() / "A" / "x2", "2");
+        RenamePlan plan;
+        for (int i = 0; i < fillers; ++i) {
+            write(dir.path() / ("f" + std::to_string(i)), "f");
+            plan.add(path("f" + std::to_string(i)), path("g" + std::to_string(i)));
+        }
+        plan.add(path("A/x1"), path("A/y1"));
+        plan.add(path("A"), path("B"));
+        plan.add(path("A/x2"), path("A/y2"));
+        plan.check();
+        EXPECT_EQ(0u, plan.predictedFailures()) << fillers;
+        (void)plan.execute(OnFailure::KeepGoing);
+        auto const all = rows(plan, dir.path());
+        EXPECT_EQ((std::vector<std::string>(all.end() - 3, all.end())),
+            (std::vector<std::string> { "A/x1 -> A/y1: done", "A -> B: done",
+                "A/x2 -> A/y2: failed: No such file or directory" }))
+            << fillers;
+        EXPECT_EQ(readFile(dir.path() / "B" / "y1"), "1");
+        EXPECT_EQ(readFile(dir.path() / "B" / "x2"), "2");
+        EXPECT_FALSE(fs::exists(dir.path() / "A"));
+    }
 }
 
 TEST(RenamePlanScale, AHundredThousandPairsPlanAndRunInOneFolder)

@@ -1,6 +1,8 @@
 #include "support/FaultySystemCalls.h"
 
 #include <algorithm>
+#include <climits>
+#include <unistd.h>
 
 namespace quodrix::test {
 
@@ -32,6 +34,21 @@ bool FaultySystemCalls::fails(Call kind, std::string const& entry)
     m_journal.back() += " (failed)";
     errno = m_error;
     return true;
+}
+
+// A name within an open folder as the path it stands for, so that the journal of calls reads the same
+// whether a call went by path or through a folder's handle.
+std::string FaultySystemCalls::pathOf(int folder, char const* name)
+{
+    if (folder == AT_FDCWD)
+        return name;
+    char target[PATH_MAX];
+    std::string const link = "/proc/self/fd/" + std::to_string(folder);
+    ssize_t const length = ::readlink(link.c_str(), target, sizeof target);
+    if (length <= 0)
+        return link + "/" + name;
+    std::string path(target, std::size_t(length));
+    return (path == "/" ? "" : path) + "/" + name;
 }
 
 #define QUODRIX_FAULT(kind, entry) \
@@ -113,10 +130,10 @@ int FaultySystemCalls::rename(char const* from, char const* to)
     QUODRIX_FAULT(Call::Rename, std::string("rename ") + from + " " + to)
     return SystemCalls::rename(from, to);
 }
-int FaultySystemCalls::renameat2(char const* from, char const* to, unsigned flags)
+int FaultySystemCalls::renameat2(int fromFolder, char const* from, int toFolder, char const* to, unsigned flags)
 {
-    QUODRIX_FAULT(Call::Rename, std::string("rename ") + from + " " + to)
-    return SystemCalls::renameat2(from, to, flags);
+    QUODRIX_FAULT(Call::Rename, "rename " + pathOf(fromFolder, from) + " " + pathOf(toFolder, to))
+    return SystemCalls::renameat2(fromFolder, from, toFolder, to, flags);
 }
 int FaultySystemCalls::link(char const* from, char const* to)
 {

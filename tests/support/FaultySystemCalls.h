@@ -45,7 +45,7 @@ public:
     int access(char const* path, int mode) override;
     long readFolder(int fd, void* buffer, std::size_t size) override;
     int rename(char const* from, char const* to) override;
-    int renameat2(char const* from, char const* to, unsigned flags) override;
+    int renameat2(int fromFolder, char const* from, int toFolder, char const* to, unsigned flags) override;
     int link(char const* from, char const* to) override;
     int symlink(char const* target, char const* path) override;
     ssize_t readlink(char const* path, char* buffer, std::size_t size) override;
@@ -62,6 +62,7 @@ public:
     int fsetxattr(int fd, char const* name, void const* value, std::size_t size, int flags) override;
 
 private:
+    static std::string pathOf(int folder, char const* name);
     // Counts the call and tells whether it is to fail (errno then set).
     bool fails(Call kind, std::string const& entry);
 
