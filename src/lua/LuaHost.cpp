@@ -26,7 +26,7 @@ LuaHost::LuaHost(Runtime& runtime)
     : m_runtime(runtime)
     , m_anchor(std::make_shared<LuaAnchor>())
 {
-    lua_State* L = luaL_newstate();
+    lua_State* L = m_memory.newState();
     if (!L)
         throw std::runtime_error("cannot create the Lua state");
     m_anchor->state = L;

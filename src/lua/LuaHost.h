@@ -10,6 +10,7 @@
 // script side without touching the closed state.
 
 #include "core/Value.h"
+#include "lua/LuaAllocator.h"
 
 #include <filesystem>
 #include <memory>
@@ -71,6 +72,7 @@ private:
     bool runQueue(std::string& error);
 
     Runtime& m_runtime;
+    LuaAllocator m_memory;  // outlives the state, which the destructor closes
     std::shared_ptr<LuaAnchor> m_anchor;
 };
 
