@@ -1,8 +1,9 @@
 #pragma once
 // LuaAllocator: the memory of one Lua state. Lua tells the size of every block it frees or resizes, so
 // small blocks need no header: they are carved from large chunks by size class (kGranule bytes apart, up to
-// kSmallAtMost bytes), and a freed block goes onto its class's free list for the next block of that size. Larger blocks come from malloc. The chunks are given back when the allocator goes, after the
-// state was closed; closing a state with many objects then costs a push onto a list for each of them.
+// kSmallAtMost bytes), and a freed block goes onto its class's free list for the next block of that size.
+// Larger blocks come from malloc. The chunks are given back when the allocator goes, after the state was
+// closed; closing a state with many objects then costs a push onto a list for each of them.
 //
 // A run keeps tens of thousands of small tables and strings alive at once (a row and its texts for every
 // file): through malloc, each cost a header and a search of its bins, and the state's close freed them one
