@@ -203,7 +203,7 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
         if (!cause.ok() && m_missed.empty())
             m_missed = cause.message();
     }
-    std::stable_sort(files.begin(), files.end(), naturalLess);
+    sortNaturally(files);
     // A file named twice (itself and through its folder) is one file of the run.
     files.erase(std::unique(files.begin(), files.end()), files.end());
     std::string destination = textOption(options, "destination");
@@ -281,7 +281,7 @@ void QDRenamePlan::planInsert(Dictionary const& options)
     std::string const destination = destinationPrefix(textOption(options, "destination"));
     std::vector<std::string> files = pathsOption(options, "files");
     if (inPlace)
-        std::stable_sort(files.begin(), files.end(), naturalLess);
+        sortNaturally(files);
     m_plan.reserve(files.size());
     for (auto const& path : files) {
         // The new name as the insert renaming controller makes it.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cstdio>
 #include <ctime>
+#include <numeric>
 #include <sys/stat.h>
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
@@ -351,6 +352,66 @@ bool naturalLess(std::string const& a, std::string const& b)
         ++j;
     }
     return a.size() - i < b.size() - j;
+}
+
+namespace {
+
+void appendLength(std::string& key, std::size_t length)
+{
+    auto const value = static_cast<std::uint32_t>(std::min<std::size_t>(length, UINT32_MAX));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        key += static_cast<char>((value >> shift) & 0xff);
+}
+
+}
+
+std::string naturalKey(std::string_view text)
+{
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    std::string key;
+    key.reserve(text.size() + 16);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t start = i;
+        while (i < text.size() && !isDigit(text[i]))
+            ++i;
+        key.append(text, start, i - start);
+        if (i == text.size())
+            break;
+        start = i;
+        while (i < text.size() && isDigit(text[i]))
+            ++i;
+        std::size_t first = start;  // leading zeros do not count toward the value; a last zero does
+        while (first + 1 < i && text[first] == '0')
+            ++first;
+        // The first byte is a digit, so that the run compares with any other byte as its own first digit did.
+        std::size_t const significant = i - first;
+        if (significant < 9) {
+            key += static_cast<char>('0' + significant);
+        } else {
+            key += '9';
+            appendLength(key, significant);
+        }
+        key.append(text, first, i - first);
+        appendLength(key, i - start);
+    }
+    return key;
+}
+
+void sortNaturally(std::vector<std::string>& paths)
+{
+    std::vector<std::string> keys;
+    keys.reserve(paths.size());
+    for (auto const& path : paths)
+        keys.push_back(naturalKey(path));
+    std::vector<std::size_t> order(paths.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    std::vector<std::string> sorted;
+    sorted.reserve(paths.size());
+    for (std::size_t index : order)
+        sorted.push_back(std::move(paths[index]));
+    paths = std::move(sorted);
 }
 
 std::optional<std::string> formattedCaptureDate(std::string const& path, std::optional<std::string> const& exifDateTime,
