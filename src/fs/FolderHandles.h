@@ -38,6 +38,7 @@ public:
     // path, or of forgetAll(). Two places asked for one after the other are both valid: the folder used
     // last is never the one closed to make room.
     Place at(std::string const& path);
+    Place at(std::string&& path) = delete;  // the place would point into a text about to go
     // Closes every folder: later calls open them anew.
     void forgetAll();
     std::size_t openCount() const;

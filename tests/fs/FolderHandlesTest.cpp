@@ -58,7 +58,8 @@ TEST(FolderHandles, APathWithoutAUsableFolderIsTakenAsItIs)
     EXPECT_EQ(renameNoReplace((dir / "missing" / "a").string(), (dir / "b").string(), &folders).message(),
         renameNoReplace((dir / "missing" / "a").string(), (dir / "b").string()).message());
     // An item at the root is a name in "/".
-    auto const root = folders.at("/etc");
+    std::string const etc = "/etc";
+    auto const root = folders.at(etc);
     EXPECT_NE(root.folder, AT_FDCWD);
     EXPECT_STREQ(root.name, "etc");
     // A name that another move takes is refused as without handles.
@@ -99,7 +100,8 @@ TEST(FolderHandles, MoreFoldersThanTheLimitKeepAtMostTheLimitOpen)
             std::string const to = (folder / (round ? "h" : "g")).string();
             // Two places asked for one after the other stay valid together.
             auto const source = folders.at(from);
-            auto const target = folders.at((dir / ("d" + std::to_string((i + 1) % count)) / "x").string());
+            std::string const other = (dir / ("d" + std::to_string((i + 1) % count)) / "x").string();
+            auto const target = folders.at(other);
             struct stat info {};
             EXPECT_EQ(::fstatat(source.folder, source.name, &info, AT_SYMLINK_NOFOLLOW), 0) << from;
             EXPECT_EQ(::fstatat(target.folder, ".", &info, 0), 0) << from;
