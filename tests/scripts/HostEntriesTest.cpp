@@ -293,6 +293,16 @@ TEST(HostEntries, DisplayedNamesFollowTheRowRuleForEveryByteString)
             if mismatches < 5 then io.stderr:write(string.format("%q\n", text)) end
           end
         end
+        -- Every byte at every place of a longer name, read eight bytes at a time while it is plain.
+        for byte = 0, 255 do
+          for at = 1, 17 do
+            local text = ("abcdefghijklmnopq"):sub(1, at - 1) .. string.char(byte) .. ("rstuvwxyz0123456"):sub(at)
+            if objc.displayed(text) ~= rule(text) then
+              mismatches = mismatches + 1
+              if mismatches < 5 then io.stderr:write(string.format("%q\n", text)) end
+            end
+          end
+        end
         print(mismatches, App == nil)
         objc.NSApp:terminate_(nil)
     )");
