@@ -424,11 +424,15 @@ void QDRenamePlan::registerClass(Runtime& runtime)
             [](Call const& c) {
                 auto& self = c.self<QDRenamePlan>();
                 // In a run, every step goes into the run's journal first, so that undo can take it back.
+                RunJournal* journal = c.runtime.platform().journal();
                 std::optional<JournalObserver> journaled;
-                if (RunJournal* journal = c.runtime.platform().journal())
+                if (journal)
                     journaled.emplace(*journal, self.plan().operation());
                 (void)self.plan().execute(c.args.boolean(0) ? OnFailure::KeepGoing : OnFailure::Stop,
                     journaled ? &*journaled : nullptr);
+                // The disk takes the journal while the script reports the rows.
+                if (journal)
+                    journal->flushInBackground();
                 self.m_executed = true;
                 return summaryValue(self);
             })

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdio>
 #include <ctime>
+#include <system_error>
 #include <unistd.h>
 
 namespace quodrix {
@@ -378,8 +379,22 @@ Status RunJournal::recordFailed(std::uint64_t sequence, std::string_view cause)
     return {};
 }
 
+void RunJournal::flushInBackground()
+{
+    if (m_finished || !m_file.valid() || m_backgroundFlush.joinable())
+        return;
+    int const fd = m_file.get();
+    try {
+        m_backgroundFlush = std::jthread([fd] { (void)SystemCalls::fsyncInBackground(fd); });
+    } catch (std::system_error const&) {
+        // No thread to be had: finish() flushes all.
+    }
+}
+
 Status RunJournal::finish()
 {
+    if (m_backgroundFlush.joinable())
+        m_backgroundFlush.join();
     if (m_finished || !m_file.valid())
         return m_stopped;
     m_finished = true;

@@ -30,6 +30,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 #include <sys/stat.h>
 
@@ -125,6 +126,11 @@ public:
     // end record says so.
     void markIncomplete() { m_incomplete = true; }
 
+    // Starts flushing what is written so far to disk on a thread of its own, while the run goes on with work
+    // that changes no file (printing its rows): finish() then waits for the rest only. Only advice; nothing
+    // when a flush is under way already.
+    void flushInBackground();
+
     // Writes the end record and flushes the file and its folder. Fails with the cause that stopped the run
     // when one did.
     [[nodiscard]] Status finish();
@@ -158,6 +164,7 @@ private:
     std::deque<Ahead> m_ahead;
     FolderHandles m_aheadFolders;
     Status m_stopped;
+    std::jthread m_backgroundFlush;  // declared after m_file, so that it ends before the file closes
 };
 
 }

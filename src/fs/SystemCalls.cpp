@@ -58,6 +58,7 @@ int SystemCalls::startWriteback(int fd, off_t offset, off_t length)
 {
     return ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
 }
+int SystemCalls::fsyncInBackground(int fd) { return ::fsync(fd); }
 int SystemCalls::fstat(int fd, struct stat* info) { return ::fstat(fd, info); }
 int SystemCalls::fstatat(int folder, char const* name, struct stat* info, int flags) { return ::fstatat(folder, name, info, flags); }
 int SystemCalls::lstat(char const* path, struct stat* info) { return ::lstat(path, info); }
