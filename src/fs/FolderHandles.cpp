@@ -3,6 +3,7 @@
 #include "fs/SystemCalls.h"
 
 #include <algorithm>
+#include <climits>
 #include <fcntl.h>
 #include <string_view>
 
@@ -12,7 +13,8 @@ FolderHandles::Place FolderHandles::at(std::string const& path)
 {
     Place const asItIs { AT_FDCWD, path.c_str() };
     auto const slash = path.rfind('/');
-    if (slash == std::string::npos)
+    // A path too long for the system fails by its path, as it would without handles.
+    if (slash == std::string::npos || path.size() >= PATH_MAX)
         return asItIs;
     std::string_view const name = std::string_view(path).substr(slash + 1);
     if (name.empty() || name == "." || name == "..")

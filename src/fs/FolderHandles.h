@@ -6,8 +6,8 @@
 // A handle stands for the folder that was at the path when it was opened. A holder that moves a folder, or
 // an item that may be one, calls forgetAll afterwards, since a path opened again may lead elsewhere then.
 // A folder that another process moves while the run goes on is not seen; the path would have followed
-// it. A path whose folder cannot be opened, or whose last component is no name ("/", "a/", ".", ".."), is
-// used as it is. At most kLimit folders are kept open; the one used longest ago is closed to make room.
+// it. A path whose folder cannot be opened, whose last component is no name ("/", "a/", ".", "..") or that
+// is too long for the system (PATH_MAX) is used as it is. At most kLimit folders are kept open; the one used longest ago is closed to make room.
 
 #include "fs/FileDescriptor.h"
 

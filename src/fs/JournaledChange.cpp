@@ -92,8 +92,9 @@ std::optional<Status> moveKeptRecorded(RunJournal& journal, std::string const& s
     struct stat const& info = *ahead->sourceInfo;
     std::uint64_t const sequence = ahead->sequence;
     Status placed = renameNoReplace(source, destination, &journal.aheadFolders());
-    // A folder's handle opened before a folder moved may no longer stand for its path.
-    if (S_ISDIR(info.st_mode))
+    // A folder's handle opened before a folder (or a link, which may lead to one) moved may no longer stand
+    // for its path.
+    if (!S_ISREG(info.st_mode))
         journal.aheadFolders().forgetAll();
     if (!placed)
         placed = placeItem(Placement::Move, Existing::Kept, source, destination);

@@ -86,7 +86,8 @@ public:
     }
 
     // Whether an item (a dangling link too) is at folder/name; 0 when there is, else the error number.
-    // `mayBeFolder`, when given, is set when the item is a folder or its folder's listing does not say.
+    // `mayBeFolder`, when given, is set unless the item is a regular file: a folder, a link (which may lead
+    // to one), or what its folder's listing does not say.
     int lookUp(std::string_view folder, std::string_view name, std::string const& path, bool* mayBeFolder = nullptr)
     {
         if (auto const* names = namesIn(folder); names && name != "." && name != "..") {
@@ -94,14 +95,14 @@ public:
             if (found == names->end())
                 return ENOENT;
             if (mayBeFolder)
-                *mayBeFolder = found->second == DT_DIR || found->second == DT_UNKNOWN;
+                *mayBeFolder = found->second != DT_REG;
             return 0;
         }
         struct stat info {};
         if (systemCalls().lstat(path.c_str(), &info) != 0)
             return errno;
         if (mayBeFolder)
-            *mayBeFolder = S_ISDIR(info.st_mode);
+            *mayBeFolder = !S_ISREG(info.st_mode);
         return 0;
     }
 

@@ -18,10 +18,10 @@
 // after; the moves of chains within one file system are told before in batches of up to kMovesAheadAtMost
 // (beforeMoves), so that a journal records a batch in one write. The moves of a run go through the
 // handles of their folders (FolderHandles), opened once each, and the run forgets them all after moving an
-// item that may be a folder. With OnFailure::Stop a plan with any
-// predicted failure moves nothing (its other pairs fail as "not done: the plan has failures"), and the
-// first failure while moving ends the run; with KeepGoing the pairs that are predicted to fail are left
-// alone and the others are carried out.
+// item that may be a folder (anything but a regular file: a link may lead to a folder). With
+// OnFailure::Stop a plan with any predicted failure moves nothing (its other pairs fail as "not done: the
+// plan has failures"), and the first failure while moving ends the run; with KeepGoing the pairs that are
+// predicted to fail are left alone and the others are carried out.
 //
 // A plan of copies (Operation::Copy) has no chains: every target must be free, and each step is the
 // Existing::Kept copy of placeItem.
@@ -115,8 +115,8 @@ public:
 private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-    // The one road by which a plan changes the disk. `mayBeFolder`: the item may be a folder, so that a
-    // folder's handle opened before the move may not stand for the path afterwards.
+    // The one road by which a plan changes the disk. `mayBeFolder`: the item may be a folder or a link to
+    // one, so that a folder's handle opened before the move may not stand for the path afterwards.
     Status move(std::string const& source, std::string const& target, bool mayBeFolder);
     bool mayBeFolder(std::size_t index) const { return m_mayBeFolder[index] != 0; }
 
@@ -135,7 +135,7 @@ private:
     std::size_t m_predictedFailures = 0;
     ChangeObserver* m_observer = nullptr;
     std::vector<char> m_withinOneDevice;     // the pair's source and target folders are on one device
-    std::vector<char> m_mayBeFolder;         // the pair's source is a folder, or its type is not known
+    std::vector<char> m_mayBeFolder;         // the pair's source is not known to be a regular file
     FolderHandles m_folders;                 // the folders that a run's moves go through
     std::vector<AnnouncedMove> m_announced;  // the batch of moves announced to the observer
     std::size_t m_nextAnnounced = 0;         // the first of them not yet tried or passed over

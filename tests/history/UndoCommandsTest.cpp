@@ -409,3 +409,31 @@ TEST(UndoCommands, NamesWithLineBreakersNeitherForgeRowsNorNameAnotherFile)
     EXPECT_EQ(readFile(f / "S_t\tab.txt"), "TAB");
     EXPECT_FALSE(fs::exists(f / "t ab.txt"));
 }
+
+// A link to a folder renamed by a run no longer leads to that folder: a later rename that names a file
+// through the link's old path fails as that path says, rather than renaming the file where the link led;
+// undo then gives the link its name back and nothing else has moved.
+TEST(UndoCommands, ALinkToAFolderRenamedInTheRunIsNotFollowedAfterwards)
+{
+    ScriptBundle bundle(true);
+    fs::path const t = bundle.root() / "t", real = bundle.root() / "real";
+    writeFile(real / "a", "A");
+    writeFile(real / "f", "F");
+    fs::create_directory(t);
+    fs::create_directory_symlink("../real", t / "L");
+    Tree const before = treeAt(bundle.root() / "t"), beforeReal = treeAt(real);
+
+    auto run = bundle.run({ "rename", "-x", "^", "z", t.string(), (t / "L").string() });
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.out.find("Failed\ta\t" + (t / "L" / "a").string() + " -> " + (t / "L" / "za").string()
+                  + "\tNo such file or directory"),
+        std::string::npos)
+        << run.out;
+    EXPECT_TRUE(fs::is_symlink(t / "zL"));
+    EXPECT_EQ(treeAt(real), beforeReal);
+
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(treeAt(t), before);
+    EXPECT_EQ(treeAt(real), beforeReal);
+}
