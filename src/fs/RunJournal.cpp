@@ -381,20 +381,31 @@ Status RunJournal::recordFailed(std::uint64_t sequence, std::string_view cause)
 
 void RunJournal::flushInBackground()
 {
-    if (m_finished || !m_file.valid() || m_backgroundFlush.joinable())
+    if (m_finished || !m_file.valid())
         return;
+    // A flush under way (of an earlier batch of changes) ends first; its failure is kept.
+    joinBackgroundFlush();
+    SystemCalls& calls = systemCalls();
     int const fd = m_file.get();
     try {
-        m_backgroundFlush = std::jthread([fd] { (void)SystemCalls::fsyncInBackground(fd); });
-    } catch (std::system_error const&) {
+        m_backgroundFlush = std::jthread([this, &calls, fd] {
+            if (calls.fsyncInBackground(fd) != 0 && m_backgroundFlushError == 0)
+                m_backgroundFlushError = errno != 0 ? errno : EIO;
+        });
+    } catch (std::exception const&) {
         // No thread to be had: finish() flushes all.
     }
 }
 
-Status RunJournal::finish()
+void RunJournal::joinBackgroundFlush()
 {
     if (m_backgroundFlush.joinable())
         m_backgroundFlush.join();
+}
+
+Status RunJournal::finish()
+{
+    joinBackgroundFlush();
     if (m_finished || !m_file.valid())
         return m_stopped;
     m_finished = true;
@@ -408,10 +419,13 @@ Status RunJournal::finish()
         m_line += '\n';
         (void)writeLine();
     }
-    // Whatever was written reaches the disk, also after a failure.
+    // Whatever was written reaches the disk, also after a failure. A failed flush in the background counts
+    // as this one's: the system tells a failed write-back to one flush of the file only.
     Status flushed;
     if (systemCalls().fsync(m_file.get()) != 0)
         flushed = Status::fromErrno("journal " + m_path + ": flush");
+    else if (m_backgroundFlushError != 0)
+        flushed = Status::fromError(m_backgroundFlushError, "journal " + m_path + ": flush");
     if (!m_file.close() && flushed.ok())
         flushed = Status::fromErrno("journal " + m_path + ": close");
     (void)flushFolder(m_folder);

@@ -127,8 +127,8 @@ public:
     void markIncomplete() { m_incomplete = true; }
 
     // Starts flushing what is written so far to disk on a thread of its own, while the run goes on with work
-    // that changes no file (printing its rows): finish() then waits for the rest only. Only advice; nothing
-    // when a flush is under way already.
+    // that changes no file (printing its rows): finish() then waits for the rest only, and fails when this
+    // flush failed. A flush still under way is waited for first.
     void flushInBackground();
 
     // Writes the end record and flushes the file and its folder. Fails with the cause that stopped the run
@@ -148,6 +148,7 @@ private:
     void appendIntent(Intent const& intent, std::uint64_t sequence);
     [[nodiscard]] Status recordIntents(std::span<Intent const> intents, std::uint64_t& first);
     [[nodiscard]] Status writeLine();
+    void joinBackgroundFlush();
 
     std::string m_folder;
     std::string m_commandLine;
@@ -164,6 +165,7 @@ private:
     std::deque<Ahead> m_ahead;
     FolderHandles m_aheadFolders;
     Status m_stopped;
+    int m_backgroundFlushError = 0;  // written by the flush's thread, read after it was joined
     std::jthread m_backgroundFlush;  // declared after m_file, so that it ends before the file closes
 };
 

@@ -27,10 +27,10 @@ public:
     // Starts writing a range of an open file to disk without waiting (sync_file_range(2) with
     // SYNC_FILE_RANGE_WRITE), so that a later fsync has less to wait for. Only advice: it may fail.
     virtual int startWriteback(int fd, off_t offset, off_t length);
-    // fsync(2) on a thread of its own (RunJournal::flushInBackground): only advice, which a later fsync
-    // makes sure of. It never goes through the current instance: a test's instance counts the calls of an
-    // operation at fixed points, and this one comes at none.
-    static int fsyncInBackground(int fd);
+    // fsync(2) on a thread of its own (RunJournal::flushInBackground), while the calling thread goes on. An
+    // instance that counts calls leaves it out of its counts, since it comes at no fixed point of an
+    // operation; it must answer from any thread. The instance must outlive the flush (RunJournal::finish).
+    virtual int fsyncInBackground(int fd);
     virtual int fstat(int fd, struct stat* info);
     virtual int fstatat(int folder, char const* name, struct stat* info, int flags);
     virtual int lstat(char const* path, struct stat* info);

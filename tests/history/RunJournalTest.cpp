@@ -10,6 +10,7 @@
 #include "support/FaultySystemCalls.h"
 #include "support/ScriptBundle.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace quodrix;
@@ -331,12 +332,14 @@ TEST(RunJournal, AFlushInTheBackgroundLosesNoRecord)
     TempDir dir;
     RunJournal journal(runsIn(dir), "quodrix rename -x");
     journal.flushInBackground();  // nothing written yet: no file, nothing to flush
-    std::vector<std::string> paths;
-    for (int i = 0; i < 300; ++i)
+    std::vector<std::string> paths, targets;
+    for (int i = 0; i < 300; ++i) {
         paths.push_back((dir / ("f" + std::to_string(i))).string());
+        targets.push_back(paths.back() + ".x");
+    }
     for (int i = 0; i < 300; ++i) {
         std::uint64_t sequence = 0;
-        RunJournal::Intent const intent { JournalChange::Move, paths[std::size_t(i)], paths[std::size_t(i)] + ".x",
+        RunJournal::Intent const intent { JournalChange::Move, paths[std::size_t(i)], targets[std::size_t(i)],
             ItemIdentity { 1, std::uint64_t(i), 0, 0 }, std::nullopt, {}, std::nullopt };
         ASSERT_TRUE(journal.recordIntent(intent, sequence).ok());
         ASSERT_TRUE(journal.recordDone(sequence, std::nullopt).ok());
@@ -354,36 +357,71 @@ TEST(RunJournal, AFlushInTheBackgroundLosesNoRecord)
     EXPECT_EQ(run->changes.back().source, paths.back());
 }
 
-// Moves recorded ahead go through their folders' handles; after a folder moved, a move that names its old
-// path fails as the path says, and undo puts all back.
+// Moves recorded ahead go through their folders' handles; after a folder (or a link to one) moved, a move
+// that names its old path fails as the path says, and undo puts all back.
 TEST(RunJournal, AMoveAheadAfterItsFolderMovedGoesByThePath)
 {
-    TempDir dir;
-    writeFile(dir / "A" / "x1", "1");
-    writeFile(dir / "A" / "x2", "2");
-    Tree const original = treeAt(dir / "A");
-    std::vector<std::string> const sources { (dir / "A" / "x1").string(), (dir / "A").string(),
-        (dir / "A" / "x2").string() };
-    std::vector<std::string> const targets { (dir / "A" / "y1").string(), (dir / "B").string(),
-        (dir / "A" / "y2").string() };
-    RunJournal journal(runsIn(dir), "quodrix insert -m");
-    std::vector<MoveAhead> moves;
-    for (std::size_t i = 0; i < sources.size(); ++i)
-        moves.push_back({ sources[i], targets[i] });
-    ASSERT_TRUE(journaledMovesAhead(&journal, moves).ok());
-    std::vector<bool> done;
-    for (std::size_t i = 0; i < sources.size(); ++i)
-        done.push_back(journaledPlaceItem(&journal, Placement::Move, Existing::Kept, sources[i], targets[i]).ok());
-    journaledEndOfMovesAhead(&journal);
-    ASSERT_TRUE(journal.finish().ok());
-    EXPECT_EQ(done, (std::vector<bool> { true, true, false }));
-    EXPECT_EQ(readFile(dir / "B" / "y1"), "1");
-    EXPECT_EQ(readFile(dir / "B" / "x2"), "2");
-    RunJournal undoJournal(runsIn(dir), "quodrix undo");
-    EXPECT_TRUE(RunUndo(undoJournal, nullptr).undo(onlyRun(dir)).complete());
-    ASSERT_TRUE(undoJournal.finish().ok());
-    EXPECT_EQ(treeAt(dir / "A"), original);
-    EXPECT_FALSE(fs::exists(dir / "B"));
+    for (bool const link : { false, true }) {
+        TempDir dir;
+        fs::path const folder = link ? dir / "real" : dir / "A";
+        writeFile(folder / "x1", "1");
+        writeFile(folder / "x2", "2");
+        if (link)
+            fs::create_directory_symlink("real", dir / "A");
+        Tree const original = treeAt(dir.path());
+        std::vector<std::string> const sources { (dir / "A" / "x1").string(), (dir / "A").string(),
+            (dir / "A" / "x2").string() };
+        std::vector<std::string> const targets { (dir / "A" / "y1").string(), (dir / "B").string(),
+            (dir / "A" / "y2").string() };
+        {
+            RunJournal journal(runsIn(dir), "quodrix insert -m");
+            std::vector<MoveAhead> moves;
+            for (std::size_t i = 0; i < sources.size(); ++i)
+                moves.push_back({ sources[i], targets[i] });
+            ASSERT_TRUE(journaledMovesAhead(&journal, moves).ok());
+            std::vector<bool> done;
+            for (std::size_t i = 0; i < sources.size(); ++i)
+                done.push_back(
+                    journaledPlaceItem(&journal, Placement::Move, Existing::Kept, sources[i], targets[i]).ok());
+            journaledEndOfMovesAhead(&journal);
+            ASSERT_TRUE(journal.finish().ok());
+            EXPECT_EQ(done, (std::vector<bool> { true, true, false })) << link;
+        }
+        EXPECT_EQ(readFile(dir / "B" / "y1"), "1") << link;
+        EXPECT_EQ(readFile(dir / "B" / "x2"), "2") << link;
+        RunJournal undoJournal(runsIn(dir), "quodrix undo");
+        EXPECT_TRUE(RunUndo(undoJournal, nullptr).undo(onlyRun(dir)).complete()) << link;
+        ASSERT_TRUE(undoJournal.finish().ok());
+        fs::remove_all(dir / "runs");
+        EXPECT_EQ(treeAt(dir.path()), original) << link;
+    }
+}
+
+// A flush in the background that fails fails the journal's end, even when the flush that follows finds
+// nothing to report (the system tells a failed write-back to one flush only); it is no counted call.
+TEST(RunJournal, AFailedFlushInTheBackgroundFailsTheEnd)
+{
+    auto end = [](bool inBackground, int& calls) {
+        TempDir dir;
+        FaultySystemCalls faulty;
+        faulty.failBackgroundFlush(EIO);
+        ScopedSystemCalls installed(faulty);
+        RunJournal journal(runsIn(dir), "quodrix rename -x");
+        std::string const source = (dir / "a").string(), target = (dir / "b").string();
+        std::uint64_t sequence = 0;
+        RunJournal::Intent const intent { JournalChange::Move, source, target, std::nullopt, std::nullopt, {},
+            std::nullopt };
+        EXPECT_TRUE(journal.recordIntent(intent, sequence).ok());
+        if (inBackground)
+            journal.flushInBackground();
+        Status const finished = journal.finish();
+        calls = faulty.calls();
+        return finished.ok() ? std::string("ok") : finished.message().substr(finished.message().rfind(": ") + 2);
+    };
+    int plain = 0, background = 0;
+    EXPECT_EQ(end(false, plain), "ok");
+    EXPECT_EQ(end(true, background), std::strerror(EIO));
+    EXPECT_EQ(plain, background);
 }
 
 // A change is made right after it takes its record: an intent recorded while records ahead still wait (a

@@ -130,6 +130,15 @@ int FaultySystemCalls::rename(char const* from, char const* to)
     QUODRIX_FAULT(Call::Rename, std::string("rename ") + from + " " + to)
     return SystemCalls::rename(from, to);
 }
+int FaultySystemCalls::fsyncInBackground(int fd)
+{
+    if (m_backgroundFlushError != 0) {
+        errno = m_backgroundFlushError;
+        return -1;
+    }
+    return SystemCalls::fsyncInBackground(fd);
+}
+
 int FaultySystemCalls::renameat2(int fromFolder, char const* from, int toFolder, char const* to, unsigned flags)
 {
     QUODRIX_FAULT(Call::Rename, "rename " + pathOf(fromFolder, from) + " " + pathOf(toFolder, to))

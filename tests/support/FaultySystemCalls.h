@@ -38,6 +38,10 @@ public:
     int close(int fd) override;
     int fsync(int fd) override;
     int startWriteback(int fd, off_t offset, off_t length) override;
+    // Not counted (it comes from a thread of its own at no fixed point); fails with `error` once
+    // failBackgroundFlush() was called, else flushes.
+    int fsyncInBackground(int fd) override;
+    void failBackgroundFlush(int error) { m_backgroundFlushError = error; }
     int fstat(int fd, struct stat* info) override;
     int fstatat(int folder, char const* name, struct stat* info, int flags) override;
     int lstat(char const* path, struct stat* info) override;
@@ -72,6 +76,7 @@ private:
     int m_error = EIO;
     int m_failures = 0;
     std::vector<int> m_also;
+    int m_backgroundFlushError = 0;
     std::vector<int> m_counts = std::vector<int>(int(Call::Attributes) + 1, 0);
     std::vector<std::string> m_journal;
 };
