@@ -6,8 +6,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
+// GCC says that AddressSanitizer is on with __SANITIZE_ADDRESS__, Clang with __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
+#define QUODRIX_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUODRIX_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+#if defined(QUODRIX_ADDRESS_SANITIZER)
 #include <sanitizer/asan_interface.h>
 #define QUODRIX_POISON(block, size) ASAN_POISON_MEMORY_REGION(block, size)
 #define QUODRIX_UNPOISON(block, size) ASAN_UNPOISON_MEMORY_REGION(block, size)
@@ -93,7 +103,7 @@ lua_State* LuaAllocator::newState()
     return L;
 }
 
-void* LuaAllocator::take(std::size_t size)
+void* LuaAllocator::take(std::size_t size) noexcept
 {
     std::size_t const sizeClass = classOf(size);
     if (void* block = m_free[sizeClass]) {
@@ -111,13 +121,18 @@ void* LuaAllocator::take(std::size_t size)
             QUODRIX_UNPOISON(block, rest);
             give(block, rest);
         }
-        auto* chunk = static_cast<char*>(std::malloc(kChunkBytes));
+        std::unique_ptr<char, FreeChunk> chunk(static_cast<char*>(std::malloc(kChunkBytes)));
         if (!chunk)
             return nullptr;
-        QUODRIX_POISON(chunk, kChunkBytes);
-        m_chunks.emplace_back(chunk);
-        m_next = chunk;
-        m_end = chunk + kChunkBytes;
+        // Lua's allocator must not throw: a list that cannot grow is memory that is not there.
+        try {
+            m_chunks.push_back(std::move(chunk));
+        } catch (std::bad_alloc const&) {
+            return nullptr;
+        }
+        QUODRIX_POISON(m_chunks.back().get(), kChunkBytes);
+        m_next = m_chunks.back().get();
+        m_end = m_next + kChunkBytes;
     }
     void* block = m_next;
     m_next += bytes;
@@ -125,7 +140,7 @@ void* LuaAllocator::take(std::size_t size)
     return block;
 }
 
-void LuaAllocator::give(void* block, std::size_t size)
+void LuaAllocator::give(void* block, std::size_t size) noexcept
 {
     std::size_t const sizeClass = classOf(size);
     std::memcpy(block, &m_free[sizeClass], sizeof(void*));
@@ -133,7 +148,7 @@ void LuaAllocator::give(void* block, std::size_t size)
     QUODRIX_POISON(block, sizeClass * kGranule);
 }
 
-void* LuaAllocator::allocate(void* self, void* block, std::size_t oldSize, std::size_t newSize)
+void* LuaAllocator::allocate(void* self, void* block, std::size_t oldSize, std::size_t newSize) noexcept
 {
     auto& allocator = *static_cast<LuaAllocator*>(self);
     // A block that Lua frees or resizes has the size it was given (oldSize); for a new block, oldSize tells

@@ -30,7 +30,7 @@ public:
     LuaAllocator& operator=(LuaAllocator const&) = delete;
 
     // The lua_Alloc function: `self` is the allocator.
-    static void* allocate(void* self, void* block, std::size_t oldSize, std::size_t newSize);
+    static void* allocate(void* self, void* block, std::size_t oldSize, std::size_t newSize) noexcept;
 
     // A new state with this allocator, set up as luaL_newstate sets up its own: the panic function writes
     // the error, and warnings are off until a script turns them on ("@on"). Null when there is no memory.
@@ -43,8 +43,8 @@ private:
     static constexpr std::size_t kClasses = kSmallAtMost / kGranule + 1;
     static std::size_t classOf(std::size_t size) { return (size + kGranule - 1) / kGranule; }
 
-    void* take(std::size_t size);
-    void give(void* block, std::size_t size);
+    void* take(std::size_t size) noexcept;
+    void give(void* block, std::size_t size) noexcept;
 
     struct FreeChunk {
         void operator()(char* chunk) const;
