@@ -14,6 +14,7 @@
 #include "util/cNSFileHandling.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <future>
 #include <optional>
@@ -188,25 +189,34 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
     // The expression is compiled on a second thread while the files are gathered and sorted: the first
     // expression of a process sets up ICU's tables of character classes, a few milliseconds of work that
     // needs nothing from the disk. Without a thread to be had, it is compiled when it is needed.
+    // An expression that does not compile ends the gathering at the next folder.
     std::string error;
-    auto compiling = std::async(std::launch::async | std::launch::deferred,
-        [&pattern, &error] { return RenamePattern::compile(pattern, error); });
+    std::atomic<bool> refused { false };
+    auto compiling = std::async(std::launch::async | std::launch::deferred, [&pattern, &error, &refused] {
+        auto compiled = RenamePattern::compile(pattern, error);
+        refused = !compiled;
+        return compiled;
+    });
+    auto const stop = [&refused] { return refused.load(); };
     std::vector<std::string> files;
     std::string missed;
     for (auto& argument : pathsOption(options, "files")) {
+        if (stop())
+            break;
         struct stat info {};
         if (::stat(argument.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
             files.push_back(std::move(argument));
             continue;
         }
         Status cause;
-        collection::collectBelow(renameDirRow(), argument, &cause).forEach([&](std::string_view path) {
+        collection::collectBelow(renameDirRow(), argument, &cause, stop).forEach([&](std::string_view path) {
             files.push_back(cleaned(std::string(path)));
         });
         if (!cause.ok() && missed.empty())
             missed = cause.message();
     }
-    sortNaturally(files);
+    if (!stop())
+        sortNaturally(files);
     // A file named twice (itself and through its folder) is one file of the run.
     files.erase(std::unique(files.begin(), files.end()), files.end());
     auto compiled = compiling.get();

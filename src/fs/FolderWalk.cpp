@@ -118,7 +118,8 @@ Status readFolder(char const* path, int flags, std::vector<char>& buffer, Folder
 
 }
 
-Status walkFolder(std::string const& folder, PackageContents packages, std::function<void(WalkItem const&)> const& visit)
+Status walkFolder(std::string const& folder, PackageContents packages, std::function<void(WalkItem const&)> const& visit,
+    std::function<bool()> const& stop)
 {
     std::vector<char> buffer(kDirentBufferSize);
     std::string root = trimTrailingSlashes(folder);
@@ -150,6 +151,8 @@ Status walkFolder(std::string const& folder, PackageContents packages, std::func
         visit(WalkItem { path, name, entry.isFolder });
         if (!entry.isFolder || (packages == PackageContents::Skipped && isPackageName(name)))
             continue;
+        if (stop && stop())
+            break;
         Frame child { path.size(), {}, 0 };
         Status read = readFolder(path.c_str(), O_NOFOLLOW, buffer, child.listing);
         if (!read && first.ok())

@@ -28,8 +28,10 @@ struct WalkItem {
     bool isFolder;          // a real folder, package folders included; never a link
 };
 
+// `stop`, when given, is asked before each folder below the starting one is read; when it answers true the
+// walk ends there, and its result tells nothing of the folders it did not read.
 Status walkFolder(std::string const& folder, PackageContents packages,
-    std::function<void(WalkItem const&)> const& visit);
+    std::function<void(WalkItem const&)> const& visit, std::function<bool()> const& stop = {});
 
 struct FolderEntry {
     std::string name;

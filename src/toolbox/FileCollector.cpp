@@ -110,13 +110,17 @@ OpenPanelRequest panelRequest(ActionRow const& row)
     return request;
 }
 
-PathList collectBelow(ActionRow const& row, std::string const& folder, Status* cause)
+PathList collectBelow(ActionRow const& row, std::string const& folder, Status* cause,
+    std::function<bool()> const& stop)
 {
     PathList paths;
-    Status walked = walkFolder(folder, row.packages, [&](WalkItem const& item) {
-        if (!item.isFolder && extensionCollected(row.collect, extensionOf(item.name)))
-            paths.add(item.path);
-    });
+    Status walked = walkFolder(
+        folder, row.packages,
+        [&](WalkItem const& item) {
+            if (!item.isFolder && extensionCollected(row.collect, extensionOf(item.name)))
+                paths.add(item.path);
+        },
+        stop);
     if (cause)
         *cause = walked;
     return paths;

@@ -10,6 +10,7 @@
 #include "fs/FolderWalk.h"
 #include "platform/Panels.h"
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -49,7 +50,9 @@ OpenPanelRequest panelRequest(ActionRow const& row);
 
 // The paths that the walk below `folder` collects for the row, in walk order. `cause`, when given, says
 // whether the walk could read every folder (the first folder it could not read, and why).
-PathList collectBelow(ActionRow const& row, std::string const& folder, Status* cause = nullptr);
+// `stop` as walkFolder takes it.
+PathList collectBelow(ActionRow const& row, std::string const& folder, Status* cause = nullptr,
+    std::function<bool()> const& stop = {});
 
 }
 

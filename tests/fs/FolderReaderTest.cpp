@@ -100,3 +100,26 @@ TEST(FolderReader, BothListingsFailWithTheCauseOfAFailedRead)
     EXPECT_EQ(walked.message(), "read the folder " + dir.str() + ": Input/output error");
     EXPECT_EQ(visited, 0);
 }
+
+// A walk told to stop reads no folder after that: it is asked before each folder below the start.
+TEST(FolderWalk, AWalkToldToStopReadsNoFurtherFolder)
+{
+    TempDir dir;
+    for (int i = 0; i < 5; ++i)
+        writeFile(dir / ("d" + std::to_string(i)) / "f.jpg", "f");
+    writeFile(dir / "top.jpg", "t");
+    int asked = 0;
+    std::vector<std::string> files;
+    Status walked = walkFolder(
+        dir.str(), PackageContents::Entered,
+        [&](WalkItem const& item) {
+            if (!item.isFolder)
+                files.emplace_back(item.name);
+        },
+        [&] { return ++asked > 2; });
+    EXPECT_TRUE(walked.ok());
+    EXPECT_EQ(asked, 3);
+    // The files of the two folders read before the walk stopped, and perhaps the top one.
+    EXPECT_EQ(std::count(files.begin(), files.end(), "f.jpg"), 2);
+    EXPECT_LE(files.size(), 3u);
+}
