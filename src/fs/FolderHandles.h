@@ -7,7 +7,8 @@
 // an item that may be one, calls forgetAll afterwards, since a path opened again may lead elsewhere then.
 // A folder that another process moves while the run goes on is not seen; the path would have followed
 // it. A path whose folder cannot be opened, whose last component is no name ("/", "a/", ".", "..") or that
-// is too long for the system (PATH_MAX) is used as it is. At most kLimit folders are kept open; the one used longest ago is closed to make room.
+// is too long for the system (PATH_MAX) is used as it is. At most kLimit folders are kept open; the one
+// used longest ago is closed to make room.
 
 #include "fs/FileDescriptor.h"
 

@@ -118,8 +118,8 @@ Status readFolder(char const* path, int flags, std::vector<char>& buffer, Folder
 
 }
 
-Status walkFolder(std::string const& folder, PackageContents packages, std::function<void(WalkItem const&)> const& visit,
-    std::function<bool()> const& stop)
+Status walkFolder(std::string const& folder, PackageContents packages,
+    std::function<void(WalkItem const&)> const& visit, std::function<bool()> const& stop)
 {
     std::vector<char> buffer(kDirentBufferSize);
     std::string root = trimTrailingSlashes(folder);

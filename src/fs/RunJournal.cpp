@@ -389,7 +389,11 @@ void RunJournal::flushInBackground()
     int const fd = m_file.get();
     try {
         m_backgroundFlush = std::jthread([this, &calls, fd] {
-            if (calls.fsyncInBackground(fd) != 0 && m_backgroundFlushError == 0)
+            int result;
+            do
+                result = calls.fsyncInBackground(fd);
+            while (result != 0 && errno == EINTR);
+            if (result != 0 && m_backgroundFlushError == 0)
                 m_backgroundFlushError = errno != 0 ? errno : EIO;
         });
     } catch (std::exception const&) {

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 // GCC says that AddressSanitizer is on with __SANITIZE_ADDRESS__, Clang with __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
@@ -127,7 +126,7 @@ void* LuaAllocator::take(std::size_t size) noexcept
         // Lua's allocator must not throw: a list that cannot grow is memory that is not there.
         try {
             m_chunks.push_back(std::move(chunk));
-        } catch (std::bad_alloc const&) {
+        } catch (...) {
             return nullptr;
         }
         QUODRIX_POISON(m_chunks.back().get(), kChunkBytes);

@@ -7,6 +7,7 @@
 #include "support/FaultySystemCalls.h"
 #include "support/ScriptBundle.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 
 using namespace quodrix;
@@ -127,4 +128,24 @@ TEST(FolderHandles, AForgottenFolderIsOpenedAnewWhereItsPathLeads)
     ASSERT_TRUE(renameNoReplace((dir / "a" / "f").string(), (dir / "a" / "g").string(), &folders).ok());
     EXPECT_EQ(readFile(dir / "a" / "g"), "new");
     EXPECT_EQ(readFile(dir / "a.old" / "f"), "old");
+}
+
+// A path too long for the system fails as it fails without handles, even where its folder could be
+// opened and the name within it is short enough: undo, which goes by paths, could not take such a move back.
+TEST(FolderHandles, APathTooLongForTheSystemFailsAsItWouldByItsPath)
+{
+    TempDir dir;
+    fs::path folder = dir.path();
+    while (folder.string().size() < 3950)
+        folder /= std::string(std::min<std::size_t>(200, 3950 - folder.string().size()) + 1, 'd');
+    fs::create_directories(folder);
+    writeFile(folder / "a", "A");
+    std::string const source = (folder / "a").string();
+    std::string const target = (folder / std::string(200, 'b')).string();
+    ASSERT_GE(target.size(), std::size_t(PATH_MAX));
+    FolderHandles folders;
+    Status const moved = renameNoReplace(source, target, &folders);
+    EXPECT_EQ(moved.message(), renameNoReplace(source, target).message());
+    EXPECT_EQ(moved.error(), ENAMETOOLONG);
+    EXPECT_EQ(readFile(folder / "a"), "A");
 }

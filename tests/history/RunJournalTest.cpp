@@ -325,8 +325,8 @@ TEST(RunJournal, WhicheverCallFailsMovesRecordedAheadComeBack)
     }
 }
 
-// A flush in the background is advice: records written meanwhile and after it are all read back, a second
-// one while it runs and one after the end do nothing, and the end record is there.
+// Flushes in the background lose nothing: records written meanwhile and after them are all read back, a
+// second one waits for the one under way, one after the end does nothing, and the end record is there.
 TEST(RunJournal, AFlushInTheBackgroundLosesNoRecord)
 {
     TempDir dir;

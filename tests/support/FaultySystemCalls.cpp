@@ -132,8 +132,8 @@ int FaultySystemCalls::rename(char const* from, char const* to)
 }
 int FaultySystemCalls::fsyncInBackground(int fd)
 {
-    if (m_backgroundFlushError != 0) {
-        errno = m_backgroundFlushError;
+    if (int const error = m_backgroundFlushError.load(); error != 0) {
+        errno = error;
         return -1;
     }
     return SystemCalls::fsyncInBackground(fd);

@@ -5,6 +5,7 @@
 
 #include "fs/SystemCalls.h"
 
+#include <atomic>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -76,7 +77,7 @@ private:
     int m_error = EIO;
     int m_failures = 0;
     std::vector<int> m_also;
-    int m_backgroundFlushError = 0;
+    std::atomic<int> m_backgroundFlushError { 0 };
     std::vector<int> m_counts = std::vector<int>(int(Call::Attributes) + 1, 0);
     std::vector<std::string> m_journal;
 };
