@@ -49,8 +49,6 @@ std::size_t characterLength(std::string_view text)
     return length;
 }
 
-}
-
 // Whether eight bytes are all printable ASCII (0x20 to 0x7e): no byte below 0x20, none from 0x7f up.
 bool printableAscii(std::uint64_t bytes)
 {
@@ -59,6 +57,8 @@ bool printableAscii(std::uint64_t bytes)
     std::uint64_t const low = (bytes - kOnes * 0x20) & ~bytes & kHigh;
     std::uint64_t const high = (bytes + kOnes) | bytes;
     return ((low | high) & kHigh) == 0;
+}
+
 }
 
 bool showsAsItIs(std::string_view text)

@@ -4,7 +4,6 @@
 #include "text/UnicodeText.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <cstdio>
@@ -302,28 +301,9 @@ std::pair<std::string, std::string> baseAndExtension(std::string const& fileName
 
 bool naturalLess(std::string const& a, std::string const& b)
 {
+    // The definition of the order; sorting compares naturalKey's keys, which order texts as this does.
     auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    // The common beginning decides nothing, except that a run of digits it ends inside is read whole. It is
-    // found eight bytes at a time: paths sorted together mostly share their folders.
-    std::size_t common = 0;
-    std::size_t const shorter = std::min(a.size(), b.size());
-    while (common + 8 <= shorter) {
-        std::uint64_t x, y;
-        std::memcpy(&x, a.data() + common, 8);
-        std::memcpy(&y, b.data() + common, 8);
-        if (x != y) {
-            std::uint64_t const differing = x ^ y;
-            common += std::size_t(std::endian::native == std::endian::little ? std::countr_zero(differing)
-                                                                             : std::countl_zero(differing)) / 8;
-            break;
-        }
-        common += 8;
-    }
-    while (common < shorter && a[common] == b[common])
-        ++common;
-    while (common > 0 && isDigit(a[common - 1]))
-        --common;
-    std::size_t i = common, j = common;
+    std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         if (isDigit(a[i]) && isDigit(b[j])) {
             std::size_t ei = i, ej = j;

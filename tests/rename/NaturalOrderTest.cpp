@@ -1,5 +1,5 @@
 // The natural order in which planned files are numbered and renamed: digit runs by value wherever the
-// paths first differ, also where that is inside a long shared beginning or across its eight-byte steps;
+// paths first differ, also where that is inside a long shared beginning;
 // and the keys that sorting compares instead, which order every pair of texts as the order does.
 
 #include "rename/RenamePattern.h"
@@ -40,8 +40,8 @@ TEST(NaturalOrder, DigitRunsCompareByValueWhereverThePathsFirstDiffer)
     expectOrder({ "img_2", "img_9", "img_10", "img_10a", "img_11", "img_100" });
     // Equal values: fewer leading zeros first; then the rest of the name decides.
     expectOrder({ "a7", "a07", "a007", "a007b", "a8" });
-    // The first difference inside a run of digits that began before it, at every offset around the eight-byte
-    // steps of the shared beginning.
+    // The first difference inside a run of digits that began before it, at every offset of the shared
+    // beginning.
     std::string const folder = "/var/tmp/some folder/";
     for (std::size_t pad = 0; pad < 17; ++pad) {
         std::string const stem = folder + std::string(pad, 'x') + "img_";
