@@ -2,6 +2,7 @@
 
 #include "fs/FileOps.h"
 #include "fs/FileStore.h"
+#include "fs/FolderListing.h"
 #include "fs/JournaledChange.h"
 #include "fs/ItemPlacement.h"
 #include "fs/SystemCalls.h"
@@ -60,8 +61,6 @@ using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>
 // read once, and the names in it answer whether an item exists; in other folders each item is looked up.
 class FolderCache {
 public:
-    static constexpr std::size_t kReadFrom = 32;  // pairs in one folder from which it is read whole
-
     void use(std::string_view folder)
     {
         if (auto found = m_uses.find(folder); found != m_uses.end())
@@ -90,12 +89,12 @@ public:
     // to one), or what its folder's listing does not say.
     int lookUp(std::string_view folder, std::string_view name, std::string const& path, bool* mayBeFolder = nullptr)
     {
-        if (auto const* names = namesIn(folder); names && name != "." && name != "..") {
-            auto found = names->find(name);
-            if (found == names->end())
+        if (auto const* listing = listingOf(folder); listing && name != "." && name != "..") {
+            auto type = listing->typeOf(name);
+            if (!type)
                 return ENOENT;
             if (mayBeFolder)
-                *mayBeFolder = found->second != DT_REG;
+                *mayBeFolder = *type != DT_REG;
             return 0;
         }
         struct stat info {};
@@ -107,33 +106,20 @@ public:
     }
 
 private:
-    // Each name with its type as the listing tells it.
-    using Names = std::unordered_map<std::string, unsigned char, TextHash, std::equal_to<>>;
-
-    Names const* namesIn(std::string_view folder)
+    FolderListing const* listingOf(std::string_view folder)
     {
         auto uses = m_uses.find(folder);
-        if (uses == m_uses.end() || uses->second < kReadFrom)
+        if (uses == m_uses.end() || uses->second < FolderListing::kWorthReadingFrom)
             return nullptr;
-        auto found = m_names.find(folder);
-        if (found == m_names.end()) {
-            std::optional<Names> names;
-            std::vector<std::string> listed;
-            std::vector<unsigned char> types;
-            if (readFolderNames(std::string(folder), listed, &types)) {
-                names.emplace();
-                names->reserve(listed.size());
-                for (std::size_t k = 0; k < listed.size(); ++k)
-                    names->emplace(std::move(listed[k]), types[k]);
-            }
-            found = m_names.emplace(folder, std::move(names)).first;
-        }
+        auto found = m_listings.find(folder);
+        if (found == m_listings.end())
+            found = m_listings.emplace(folder, FolderListing::read(std::string(folder))).first;
         return found->second ? &*found->second : nullptr;
     }
 
     TextMap<std::optional<FolderIdentity>> m_folders;
     TextMap<std::size_t> m_uses;
-    TextMap<std::optional<Names>> m_names;
+    TextMap<std::optional<FolderListing>> m_listings;
 };
 
 // The folder part and the name part of a path, without touching trailing slashes: "a/" has an empty name.

@@ -1,0 +1,43 @@
+#pragma once
+// FolderListing: the names in one folder with the type that its listing gives each, read at once and looked
+// up by name. Many items of one folder are told apart by one read of the folder, where a look at each item
+// by its path walks every folder from the root again.
+//
+// A name that the listing lacks may still be reachable by a path (a file system that ignores case finds
+// "A.JPG" as "a.jpg"); a caller that must not miss such an item looks at it by its path. A folder that the
+// process may read but not search is not read: its listing would show items that no path reaches.
+
+#include "fs/Status.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace quodrix {
+
+class FolderListing {
+public:
+    // Items of one folder from which reading the folder whole costs less than a look at each item.
+    static constexpr std::size_t kWorthReadingFrom = 32;
+
+    // The listing of `folder` (links followed); nullopt when it cannot be read or searched.
+    static std::optional<FolderListing> read(std::string const& folder);
+
+    // The type that the listing gives `name` (DT_REG, DT_DIR, DT_LNK, ..., DT_UNKNOWN when the file
+    // system does not say); nullopt when the folder did not hold it.
+    std::optional<unsigned char> typeOf(std::string_view name) const;
+
+    std::size_t size() const { return m_types.size(); }
+
+private:
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
+
+    std::unordered_map<std::string, unsigned char, TextHash, std::equal_to<>> m_types;
+};
+
+}

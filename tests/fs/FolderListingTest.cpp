@@ -1,0 +1,57 @@
+// A folder's listing, read once: each name with its type as the listing gives it, nothing for a name the
+// folder does not hold, and no listing at all for a folder that cannot be read or searched.
+
+#include "fs/FolderListing.h"
+#include "support/FaultySystemCalls.h"
+#include "support/ScriptBundle.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+using namespace quodrix;
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+TEST(FolderListing, GivesEachNameItsTypeAndNothingForANameTheFolderLacks)
+{
+    TempDir dir;
+    writeFile(dir / "a file", "a");
+    fs::create_directories(dir / "sub");
+    fs::create_symlink("a file", dir / "link");
+    fs::create_symlink("missing", dir / "dangling");
+    writeFile(dir / "sub" / "deeper", "d");
+
+    auto listing = FolderListing::read(dir.str());
+    ASSERT_TRUE(listing);
+    EXPECT_EQ(listing->size(), 4u);
+    EXPECT_EQ(listing->typeOf("a file"), DT_REG);
+    EXPECT_EQ(listing->typeOf("sub"), DT_DIR);
+    EXPECT_EQ(listing->typeOf("link"), DT_LNK);
+    EXPECT_EQ(listing->typeOf("dangling"), DT_LNK);
+    for (auto name : { "missing", ".", "..", "", "deeper", "sub/deeper", "A FILE" })
+        EXPECT_FALSE(listing->typeOf(name)) << name;
+
+    // A link to a folder is read as the folder.
+    fs::create_directory_symlink("sub", dir / "to sub");
+    auto throughLink = FolderListing::read((dir / "to sub").string());
+    ASSERT_TRUE(throughLink);
+    EXPECT_EQ(throughLink->typeOf("deeper"), DT_REG);
+}
+
+TEST(FolderListing, AFolderThatCannotBeReadOrSearchedHasNoListing)
+{
+    TempDir dir;
+    writeFile(dir / "a", "a");
+    EXPECT_FALSE(FolderListing::read((dir / "missing").string()));
+    EXPECT_FALSE(FolderListing::read((dir / "a").string()));
+
+    // The system refuses the search of the folder (a folder that may be read but not searched), then a
+    // read of its entries.
+    for (Call refused : { Call::Stat, Call::Open, Call::ReadFolder }) {
+        FaultySystemCalls faulty;
+        faulty.fail(refused, 1, Repeat::Once, refused == Call::Stat ? EACCES : EIO);
+        ScopedSystemCalls installed(faulty);
+        EXPECT_FALSE(FolderListing::read(dir.str())) << int(refused);
+    }
+    EXPECT_TRUE(FolderListing::read(dir.str()));
+}
