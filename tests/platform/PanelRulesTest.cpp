@@ -1,0 +1,108 @@
+// What an open panel lets its user choose, for answers of a few items and of many: a folder that holds many
+// items of an answer is read once, and every item is accepted or refused as a look at it would decide.
+
+#include "platform/PanelRules.h"
+#include "support/FaultySystemCalls.h"
+#include "support/ScriptBundle.h"
+
+#include <gtest/gtest.h>
+
+using namespace quodrix;
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every kind of item a panel meets, in `folder`, with `plain` plain files besides.
+std::vector<std::string> itemsOfEveryKind(fs::path const& folder, int plain)
+{
+    fs::create_directories(folder / "sub");
+    fs::create_directories(folder / "Tool.app");
+    writeFile(folder / "p.JPG", "p");
+    writeFile(folder / "q.txt", "q");
+    fs::create_symlink("p.JPG", folder / "to file.jpg");
+    fs::create_directory_symlink("sub", folder / "to sub");
+    fs::create_symlink("missing", folder / "dangling.jpg");
+    std::vector<std::string> answer;
+    for (auto name : { "sub", "Tool.app", "p.JPG", "q.txt", "to file.jpg", "to sub", "dangling.jpg", "missing.jpg",
+             "P.jpg", "p.JPG" })
+        answer.push_back((folder / name).string());
+    for (int i = 0; i < plain; ++i) {
+        writeFile(folder / ("f" + std::to_string(i) + ".jpg"), "f");
+        answer.push_back((folder / ("f" + std::to_string(i) + ".jpg")).string());
+    }
+    answer.push_back(folder.string() + "/./p.JPG");
+    answer.push_back(folder.string() + "/sub/");
+    return answer;
+}
+
+// The accepted items by their names in `folder`, in the answer's order; "cancelled" for none.
+std::string accepted(OpenPanelRequest const& request, std::vector<std::string> const& answer, fs::path const& folder)
+{
+    auto result = acceptOpenAnswer(request, answer);
+    if (!result)
+        return "cancelled";
+    std::string names;
+    for (auto const& path : *result)
+        names += path.substr(folder.string().size() + 1) + ",";
+    return names;
+}
+
+}
+
+TEST(PanelRules, ManyItemsOfOneFolderAreAcceptedAsFewAre)
+{
+    TempDir dir;
+    auto const few = itemsOfEveryKind(dir / "few", 3);
+    auto const many = itemsOfEveryKind(dir / "many", 60);
+    std::string manyFiles;
+    for (int i = 3; i < 60; ++i)
+        manyFiles += "f" + std::to_string(i) + ".jpg,";
+
+    OpenPanelRequest files;
+    files.allowsMultipleSelection = true;
+    OpenPanelRequest both = files;
+    both.canChooseDirectories = true;
+    OpenPanelRequest typed = files;
+    typed.allowedFileTypes = std::vector<std::string> { "jpg" };
+    OpenPanelRequest folders = both;
+    folders.canChooseFiles = false;
+    struct Case {
+        char const* what;
+        OpenPanelRequest const& request;
+        std::string fewAccepted;
+    } const cases[] = {
+        { "files", files, "Tool.app,p.JPG,q.txt,to file.jpg,f0.jpg,f1.jpg,f2.jpg,./p.JPG," },
+        { "files and folders", both,
+            "sub,Tool.app,p.JPG,q.txt,to file.jpg,to sub,f0.jpg,f1.jpg,f2.jpg,./p.JPG," },
+        { "typed", typed, "p.JPG,to file.jpg,f0.jpg,f1.jpg,f2.jpg,./p.JPG," },
+        { "folders", folders, "sub,to sub," },
+    };
+    for (auto const& c : cases) {
+        EXPECT_EQ(accepted(c.request, few, dir / "few"), c.fewAccepted) << c.what;
+        std::string expected = c.fewAccepted;
+        if (c.what != std::string("folders"))
+            expected.insert(expected.find("./p.JPG"), manyFiles);
+        FaultySystemCalls counted;
+        ScopedSystemCalls installed(counted);
+        EXPECT_EQ(accepted(c.request, many, dir / "many"), expected) << c.what;
+        // The folder of the many items was read, once.
+        EXPECT_EQ(counted.calls(Call::ReadFolder) > 0, true) << c.what;
+        EXPECT_EQ(counted.calls(Call::Open), 1) << c.what;
+    }
+}
+
+TEST(PanelRules, AFolderThatCannotBeReadLeavesEachItemToItsOwnLook)
+{
+    TempDir dir;
+    auto const many = itemsOfEveryKind(dir / "many", 40);
+    OpenPanelRequest files;
+    files.allowsMultipleSelection = true;
+    std::string const expected = accepted(files, many, dir / "many");
+    for (Call refused : { Call::Stat, Call::Open, Call::ReadFolder }) {
+        FaultySystemCalls faulty;
+        faulty.fail(refused, 1, Repeat::FromThenOn, EACCES);
+        ScopedSystemCalls installed(faulty);
+        EXPECT_EQ(accepted(files, many, dir / "many"), expected) << int(refused);
+    }
+}
