@@ -2,6 +2,7 @@
 
 #include "core/Class.h"
 #include "fs/FileStore.h"
+#include "fs/FolderListing.h"
 #include "fs/RunJournal.h"
 #include "meta/ExifTags.h"
 #include "platform/Platform.h"
@@ -264,6 +265,13 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
     if (!destination.empty())
         destination = cleaned(destination);
     m_plan.reserve(pairs.size());
+    // A long list is looked up in the listings of its folders; a name that a listing lacks is looked at by
+    // its path all the same.
+    std::vector<std::optional<FolderListing>> listings(folders.size());
+    if (pairs.size() >= FolderListing::kWorthReadingFrom) {
+        for (std::size_t k = 0; k < folders.size(); ++k)
+            listings[k] = FolderListing::read(folders[k]);
+    }
     for (auto const& pair : pairs) {
         std::string const present(pair.present), renamed(pair.renamed);
         if (!FileStore::isSingleComponent(present)) {
@@ -271,10 +279,10 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
             continue;
         }
         std::optional<std::string> found;
-        for (auto const& folder : folders) {
-            std::string candidate = joined(folder, present);
+        for (std::size_t k = 0; k < folders.size(); ++k) {
+            std::string candidate = joined(folders[k], present);
             struct stat info {};
-            if (::lstat(candidate.c_str(), &info) == 0) {
+            if ((listings[k] && listings[k]->typeOf(present)) || ::lstat(candidate.c_str(), &info) == 0) {
                 found = std::move(candidate);
                 break;
             }

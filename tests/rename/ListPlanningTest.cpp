@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
 
 using namespace quodrix::test;
 namespace fs = std::filesystem;
@@ -143,4 +144,60 @@ TEST_F(ListPlanning, CopiesIntoAnotherFolderStillReplaceThere)
     EXPECT_EQ("2 copied\n", r.err);
     EXPECT_EQ((std::map<std::string, std::string> { { "z", "a" }, { "y", "b" } }), folderContents(m_bundle.root() / "out"));
     EXPECT_EQ(m_original, folderContents(dir()));
+}
+
+// A list long enough for its folder to be read whole finds its files as a short one does: a name the
+// folder lacks is not found, a link that leads nowhere and a folder are found.
+TEST_F(ListPlanning, ALongListFindsItsFilesAsAShortOneDoes)
+{
+    std::string text = readFile(list());
+    std::string rows = row("Simulation", "a", "taken", "\twould fail: would replace an existing item")
+        + row("Simulation", "b", "z", "\twould fail: two files would get this name")
+        + row("Simulation", "c", "z", "\twould fail: two files would get this name")
+        + row("Simulation", "missing", "m", "\twould fail: not found in the folders given")
+        + row("Simulation", "d", m_long, "\twould fail: File name too long") + row("Simulation", "e f", "g");
+    for (int i = 0; i < 40; ++i) {
+        std::string const name = "n" + std::to_string(i);
+        writeFile(dir() / name, name);
+        text += name + ";o" + std::to_string(i) + "\n";
+        rows += row("Simulation", name, "o" + std::to_string(i));
+    }
+    fs::create_symlink("nowhere", dir() / "dangling");
+    fs::create_directories(dir() / "sub");
+    text += "dangling;l\nsub;s\nD;x\n";
+    rows += row("Simulation", "dangling", "l") + row("Simulation", "sub", "s")
+        + row("Simulation", "D", "x", "\twould fail: not found in the folders given");
+    writeFile(list(), text);
+    auto r = m_bundle.run({ "list", "-n", list().string(), dir().string() });
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(rows, r.out);
+    EXPECT_EQ("43 would be renamed (simulation), 6 would fail (simulation)\n", r.err);
+}
+
+// The settings keep the loaded list. Loading the list they hold already leaves their file as it is; another
+// list, or a file that cannot be read, is written.
+TEST_F(ListPlanning, TheSettingsFileIsWrittenWhenTheListInItChanges)
+{
+    fs::path const settings = m_bundle.home() / ".config/quodrix/defaults.plist";
+    auto identity = [&] {
+        struct stat info {};
+        EXPECT_EQ(0, ::stat(settings.c_str(), &info));
+        return std::pair(info.st_ino, info.st_size);
+    };
+    writeFile(list(), "a;x\n");
+    ASSERT_EQ(0, m_bundle.run({ "list", "-n", list().string(), dir().string() }).status);
+    auto const first = identity();
+    ASSERT_EQ(0, m_bundle.run({ "list", "-n", list().string(), dir().string() }).status);
+    EXPECT_EQ(first, identity());
+    ASSERT_EQ(0, m_bundle.run({ "list", list().string(), dir().string() }).status);
+    EXPECT_EQ(first, identity());
+
+    writeFile(list(), "x;y\n");
+    ASSERT_EQ(0, m_bundle.run({ "list", "-n", list().string(), dir().string() }).status);
+    EXPECT_NE(first, identity());
+    EXPECT_NE(readFile(settings).find("<string>y</string>"), std::string::npos) << readFile(settings);
+
+    writeFile(settings, "<plist>damaged");
+    ASSERT_EQ(0, m_bundle.run({ "list", "-n", list().string(), dir().string() }).status);
+    EXPECT_NE(readFile(settings).find("<string>y</string>"), std::string::npos) << readFile(settings);
 }
