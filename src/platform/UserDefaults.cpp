@@ -14,11 +14,14 @@ std::string UserDefaults::filePath()
 Dictionary& UserDefaults::settings()
 {
     if (!m_settings) {
-        auto root = readPropertyListFile(filePath());
-        if (root && root->kind() == Kind::Dictionary)
+        std::string path = filePath();
+        auto root = readPropertyListFile(path);
+        if (root && root->kind() == Kind::Dictionary) {
             m_settings = std::move(root->asDictionary());
-        else
+            m_fileHoldingSettings = std::move(path);
+        } else {
             m_settings.emplace();
+        }
     }
     return *m_settings;
 }
@@ -32,18 +35,34 @@ Value UserDefaults::objectForKey(std::string const& key)
 
 void UserDefaults::setObjectForKey(Value value, std::string const& key)
 {
-    if (value.isNull())
-        settings().erase(key);
-    else
-        settings()[key] = std::move(value);
+    auto& all = settings();
+    auto found = all.find(key);
+    if (value.isNull()) {
+        if (found == all.end())
+            return;
+        all.erase(found);
+    } else if (found == all.end()) {
+        all.emplace(key, std::move(value));
+    } else if (found->second == value) {
+        return;
+    } else {
+        found->second = std::move(value);
+    }
+    m_fileHoldingSettings.reset();
 }
 
 Status UserDefaults::synchronize()
 {
+    auto const& all = settings();
     std::string path = filePath();
+    if (m_fileHoldingSettings == path)
+        return {};
     if (Status made = createFolderTree(joinPath(configDirectory(), "quodrix")); !made)
         return made;
-    return writePropertyListFile(path, Value(settings()), PropertyListFormat::Xml);
+    Status written = writePropertyListFile(path, Value(all), PropertyListFormat::Xml);
+    if (written)
+        m_fileHoldingSettings = std::move(path);
+    return written;
 }
 
 }

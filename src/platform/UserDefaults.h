@@ -4,7 +4,8 @@
 //
 // The file is read on first use; synchronize() writes the whole dictionary back atomically, so another run
 // sees every setting made before it. A file that cannot be read counts as no settings; it is replaced at
-// the next synchronize.
+// the next synchronize. A synchronize after which no setting changed (a value set to what it was) leaves
+// the file as it is: it holds those settings already, and the list of a renaming run can be large.
 
 #include "core/Value.h"
 #include "fs/Status.h"
@@ -29,6 +30,8 @@ private:
     Dictionary& settings();
 
     std::optional<Dictionary> m_settings;
+    // The file read or last written, when it holds m_settings as they are.
+    std::optional<std::string> m_fileHoldingSettings;
 };
 
 }
