@@ -110,7 +110,8 @@ local function report(name, summary)
 end
 
 -- How many non-empty lines of a rename list the reader leaves out; 0 for an application log, whose header
--- and short lines are left out by design.
+-- and short lines are left out by design. (A planned run has the plan count them: QDRenamePlan
+-- listLinesLeftOut:.)
 local function linesLeftOut(path, separator)
   local file = io.open(path, "rb")
   if not file then return 0 end
@@ -181,27 +182,30 @@ local function loadList(options)
 end
 
 -- One run of the list command. Returns a summary as ListRename.run does, with `predicted` (failures shown
--- in a simulation) and `refused` (a real run that the plan stopped).
+-- in a simulation), `refused` (a real run that the plan stopped) and `leftOut` (the lines of the list that
+-- are not one pair, as linesLeftOut counts them).
 function ListPlanning.run(options, folder)
   local planned, causes, failures = ListPlanning.plan(options, folder)
   if planned == nil then return ListRename.run(options) end
+  local summary
   if failures > 0 and not options.simulate and not options.keepGoing then
     loadList(options)
-    local summary = planned:execute_(false)
+    local executed = planned:execute_(false)
     local printer = reportListPlan(planned, folder, options.destination)
-    return { rows = #printer.rows, failed = summary.failed, simulated = 0, loaded = #printer.rows, refused = true }
-  end
-  if options.overwrite and not options.simulate then
+    summary = { rows = #printer.rows, failed = executed.failed, simulated = 0, loaded = #printer.rows, refused = true }
+  elseif options.overwrite and not options.simulate then
     loadList(options)
-    local summary = planned:execute_(options.keepGoing or false)
+    local executed = planned:execute_(options.keepGoing or false)
     local printer = reportListPlan(planned, folder, options.destination)
-    return { rows = #printer.rows, failed = summary.failed, simulated = 0, loaded = #printer.rows }
+    summary = { rows = #printer.rows, failed = executed.failed, simulated = 0, loaded = #printer.rows }
+  else
+    -- The controller's log list says which simulated rows the plan predicts to fail.
+    options.causes = causes
+    summary = ListRename.run(options)
+    options.causes = nil
+    summary.predicted = summary.predicted or 0
   end
-  -- The controller's log list says which simulated rows the plan predicts to fail.
-  options.causes = causes
-  local summary = ListRename.run(options)
-  options.causes = nil
-  summary.predicted = summary.predicted or 0
+  summary.leftOut = planned:listLinesLeftOut_(App.logHeader)
   return summary
 end
 
@@ -267,7 +271,7 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
     end
     -- The reader leaves out every line that is not one pair; the command says how many it left out, so
     -- that a mistyped separator does not pass unseen.
-    local leftOut = linesLeftOut(options.list, separatorTexts[parsed.separator or ";"])
+    local leftOut = summary.leftOut or linesLeftOut(options.list, separatorTexts[parsed.separator or ";"])
     if leftOut > 0 then
       App.eprintf("quodrix list: %d line%s of %s %s not one pair (present name, separator, new name): left out\n",
         leftOut, leftOut == 1 and "" or "s", operands[1], leftOut == 1 and "is" or "are")

@@ -1,6 +1,7 @@
 #include "app/QDRenamePlan.h"
 
 #include "core/Class.h"
+#include "fs/AtomicFile.h"
 #include "fs/FileStore.h"
 #include "fs/FolderListing.h"
 #include "fs/RunJournal.h"
@@ -258,6 +259,8 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
             return "cannot read the rename list " + list;
         return "the rename list " + list + " holds no usable line (is the separator right?)";
     }
+    m_list = list;
+    m_listPairs = pairs.size();
     if (flagOption(options, "copy"))
         m_plan.setOperation(Operation::Copy);
     std::vector<std::string> const folders = pathsOption(options, "folders");
@@ -294,6 +297,22 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
         addNamed(m_plan, *found, destination.empty() ? FileStore::parentOf(*found) : destination, renamed);
     }
     return std::nullopt;
+}
+
+std::size_t QDRenamePlan::listLinesLeftOut(std::string_view logHeader) const
+{
+    // The bytes as they are, a byte-order mark included: it counts as part of its line.
+    auto bytes = readWholeFile(m_list);
+    if (!bytes || bytes->find(logHeader) != std::string::npos)
+        return 0;
+    std::size_t lines = 0;
+    bool inLine = false;
+    for (char const c : *bytes) {
+        bool const lineEnd = c == '\r' || c == '\n';
+        lines += !lineEnd && !inLine;
+        inLine = !lineEnd;
+    }
+    return lines > m_listPairs ? lines - m_listPairs : 0;
 }
 
 void QDRenamePlan::planInsert(Dictionary const& options)
@@ -470,6 +489,9 @@ void QDRenamePlan::registerClass(Runtime& runtime)
         .method("logTexts", [](Call const& c) {
             auto& self = c.self<QDRenamePlan>();
             return Value(self.logTexts(self.m_executed));
+        })
+        .method("listLinesLeftOut:", [](Call const& c) {
+            return Value(std::int64_t(c.self<QDRenamePlan>().listLinesLeftOut(c.args.string(0))));
         });
 }
 

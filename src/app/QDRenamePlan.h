@@ -14,6 +14,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quodrix {
 
@@ -54,6 +55,10 @@ public:
     std::size_t unsearchable() const { return m_unsearchable; }
     // Each change as { source, target, state, cause }, in row order; `onlyFailed` keeps the failed ones.
     Array rows(bool onlyFailed = false) const;
+    // How many lines of the list that planList read are not one pair: its runs of characters other than
+    // line ends, less its pairs; 0 for a file holding `logHeader` (an application log, whose header and
+    // short lines are left out by design) and for a list that cannot be read now.
+    std::size_t listLinesLeftOut(std::string_view logHeader) const;
 
 private:
     RenamePlan m_plan;
@@ -61,6 +66,8 @@ private:
     std::string m_missed;
     std::size_t m_unsearchable = 0;
     std::string m_action = "Rename";
+    std::string m_list;  // the rename list of planList
+    std::size_t m_listPairs = 0;
 };
 
 // A path as a row shows it: control characters and bytes that are not UTF-8 as \xHH (\t and \n by name).

@@ -151,3 +151,42 @@ TEST(ListCommands, LinesLeftOutAreCounted)
             + " are not one pair (present name, separator, new name): left out\n1 renamed\n");
     EXPECT_EQ(folderContents(f), (std::map<std::string, std::string> { { "A1.txt", "a" }, { "b.txt", "b" } }));
 }
+
+// Every way of running a list counts the same lines: a byte-order mark on a line of its own is a line that
+// is not one pair, and an application log leaves out its header and short lines without saying so.
+TEST(ListCommands, EveryRunCountsTheLinesLeftOutAlike)
+{
+    ScriptBundle bundle(true);
+    fs::path const f = bundle.root() / "f";
+    fs::path const out = bundle.root() / "out";
+    fs::create_directories(out);
+    fs::path const list = bundle.root() / "bom.txt";
+    std::string const message = "quodrix list: 3 lines of " + list.string()
+        + " are not one pair (present name, separator, new name): left out\n";
+    auto fresh = [&] {
+        fs::remove_all(f);
+        writeFile(f / "a.txt", "a");
+        writeFile(f / "b.txt", "b");
+    };
+    writeFile(list, "\xEF\xBB\xBF\r\na.txt;A1.txt\rb.txt;B1.txt\nno pair\n\n\nc;d;e");
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string summary;
+    } const cases[] = {
+        { { "list", "-n", list.string(), f.string() }, "2 would be renamed (simulation)\n" },
+        { { "list", "-d", out.string(), list.string(), f.string() }, "2 copied\n" },
+        { { "list", list.string(), f.string() }, "2 renamed\n" },
+    };
+    for (auto const& c : cases) {
+        fresh();
+        auto run = bundle.run(c.arguments);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, message + c.summary) << c.arguments[1];
+    }
+
+    // The log of the last run, read back as a list, renames the files back without a word on its lines.
+    fs::path const log = bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt";
+    fs::copy_file(log, bundle.root() / "log.txt");
+    auto back = bundle.run({ "list", "-n", (bundle.root() / "log.txt").string(), f.string() });
+    EXPECT_EQ(back.err.find("left out"), std::string::npos) << back.err;
+}
