@@ -268,13 +268,18 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
     if (!destination.empty())
         destination = cleaned(destination);
     m_plan.reserve(pairs.size());
-    // A long list is looked up in the listings of its folders; a name that a listing lacks is looked at by
-    // its path all the same.
+    // A long list is looked up in the listings of its folders, each read when a name is first looked for
+    // in it; a name that a listing lacks, and a path that the system would refuse, are looked at by their
+    // paths all the same.
     std::vector<std::optional<FolderListing>> listings(folders.size());
-    if (pairs.size() >= FolderListing::kWorthReadingFrom) {
-        for (std::size_t k = 0; k < folders.size(); ++k)
-            listings[k] = FolderListing::read(folders[k]);
-    }
+    std::vector<bool> read(folders.size(), false);
+    auto const listed = [&](std::size_t k, std::string const& candidate, std::string const& name) {
+        if (!read[k]) {
+            listings[k] = FolderListing::readFor(folders[k], pairs.size());
+            read[k] = true;
+        }
+        return listings[k] && FileStore::isUsablePath(candidate) && listings[k]->typeOf(name);
+    };
     for (auto const& pair : pairs) {
         std::string const present(pair.present), renamed(pair.renamed);
         if (!FileStore::isSingleComponent(present)) {
@@ -285,7 +290,7 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
         for (std::size_t k = 0; k < folders.size(); ++k) {
             std::string candidate = joined(folders[k], present);
             struct stat info {};
-            if ((listings[k] && listings[k]->typeOf(present)) || ::lstat(candidate.c_str(), &info) == 0) {
+            if (listed(k, candidate, present) || ::lstat(candidate.c_str(), &info) == 0) {
                 found = std::move(candidate);
                 break;
             }

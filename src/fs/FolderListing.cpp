@@ -1,8 +1,11 @@
 #include "fs/FolderListing.h"
 
 #include "fs/FileOps.h"
+#include "fs/FileStore.h"
 #include "fs/SystemCalls.h"
 
+#include <cstdint>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -10,7 +13,7 @@ namespace quodrix {
 
 std::optional<FolderListing> FolderListing::read(std::string const& folder)
 {
-    if (systemCalls().access(folder.c_str(), X_OK) != 0)
+    if (!FileStore::isUsablePath(folder) || systemCalls().access(folder.c_str(), X_OK) != 0)
         return std::nullopt;
     std::vector<std::string> names;
     std::vector<unsigned char> types;
@@ -21,6 +24,17 @@ std::optional<FolderListing> FolderListing::read(std::string const& folder)
     for (std::size_t k = 0; k < names.size(); ++k)
         listing.m_types.emplace(std::move(names[k]), types[k]);
     return listing;
+}
+
+std::optional<FolderListing> FolderListing::readFor(std::string const& folder, std::size_t items)
+{
+    if (items < kWorthReadingFrom)
+        return std::nullopt;
+    struct stat info {};
+    if (systemCalls().stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)
+        || std::uint64_t(info.st_size) / kFolderBytesAnItemPays > items)
+        return std::nullopt;
+    return read(folder);
 }
 
 std::optional<unsigned char> FolderListing::typeOf(std::string_view name) const

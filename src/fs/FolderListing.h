@@ -19,11 +19,17 @@ namespace quodrix {
 
 class FolderListing {
 public:
-    // Items of one folder from which reading the folder whole costs less than a look at each item.
+    // Items of one folder from which reading the folder whole may cost less than a look at each item.
     static constexpr std::size_t kWorthReadingFrom = 32;
+    // The bytes of a folder's own size that one wanted item pays for: a listing costs a small part of a
+    // look for each entry, and a folder of few hundred bytes an entry is read only for many items.
+    static constexpr std::size_t kFolderBytesAnItemPays = 256;
 
     // The listing of `folder` (links followed); nullopt when it cannot be read or searched.
     static std::optional<FolderListing> read(std::string const& folder);
+    // The same when `items` of the folder are to be looked up and that costs less than looking at each
+    // one (a folder of 200,000 entries is not read for 40 of them); nullopt otherwise.
+    static std::optional<FolderListing> readFor(std::string const& folder, std::size_t items);
 
     // The type that the listing gives `name` (DT_REG, DT_DIR, DT_LNK, ..., DT_UNKNOWN when the file
     // system does not say); nullopt when the folder did not hold it.

@@ -113,7 +113,7 @@ private:
             return nullptr;
         auto found = m_listings.find(folder);
         if (found == m_listings.end())
-            found = m_listings.emplace(folder, FolderListing::read(std::string(folder))).first;
+            found = m_listings.emplace(folder, FolderListing::readFor(std::string(folder), uses->second)).first;
         return found->second ? &*found->second : nullptr;
     }
 

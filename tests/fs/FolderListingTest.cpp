@@ -55,3 +55,19 @@ TEST(FolderListing, AFolderThatCannotBeReadOrSearchedHasNoListing)
     }
     EXPECT_TRUE(FolderListing::read(dir.str()));
 }
+
+// A folder is read for many of its items, not for a few of a large folder.
+TEST(FolderListing, AFolderIsReadOnlyWhenItsItemsAreWorthIt)
+{
+    TempDir dir;
+    for (int i = 0; i < 2000; ++i)
+        writeFile(dir / ("item " + std::to_string(i)), "");
+    EXPECT_FALSE(FolderListing::readFor(dir.str(), FolderListing::kWorthReadingFrom - 1));
+    EXPECT_FALSE(FolderListing::readFor(dir.str(), 40));
+    auto listing = FolderListing::readFor(dir.str(), 1500);
+    ASSERT_TRUE(listing);
+    EXPECT_EQ(listing->size(), 2000u);
+    EXPECT_FALSE(FolderListing::readFor((dir / "item 1").string(), 1500));
+    // A path that the system would refuse is not read as the folder it begins with.
+    EXPECT_FALSE(FolderListing::read(dir.str() + std::string("\0x", 2)));
+}
