@@ -1,5 +1,6 @@
 #include "platform/PanelRules.h"
 
+#include "fs/FileStore.h"
 #include "fs/FolderListing.h"
 #include "fs/ItemNames.h"
 #include "platform/SystemLog.h"
@@ -9,7 +10,6 @@
 #include <filesystem>
 #include <string_view>
 #include <sys/stat.h>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace quodrix {
@@ -43,62 +43,40 @@ std::string_view folderOf(std::string_view path)
     return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
 
-// The listings of the folders that hold many items of one answer: each read at the first of its items and
-// let go after the last, so that an answer that goes folder by folder, as a walk's does, keeps one
-// folder's names at a time.
-class AnswerFolders {
+// The listing of the folder of a run of an answer's items that lie in one folder, one after the other (as a
+// walk gives them), when the run is long enough for a listing to cost less than a look at each item. One
+// run's listing is held at a time; an answer whose folders take turns gets none.
+class RunListing {
 public:
-    explicit AnswerFolders(std::vector<std::string> const& paths)
-    {
-        for (auto const& path : paths) {
-            std::string_view const folder = folderOf(path);
-            if (auto found = m_folders.find(folder); found != m_folders.end())
-                ++found->second.itemsLeft;
-            else
-                m_folders.emplace(std::string(folder), Folder { 1, std::nullopt, false });
-        }
-    }
+    explicit RunListing(std::vector<std::string> const& paths) : m_paths(paths) { }
 
-    // The listing to check the item at `path` against (once for each path, in turn); null when its folder
-    // holds too few of the items to be worth reading, or cannot be read.
-    FolderListing const* listingFor(std::string_view path)
+    // The listing to check the item at m_paths[i] against, asked for with i from 0 up; null when there is none.
+    FolderListing const* at(std::size_t i)
     {
-        auto found = m_folders.find(folderOf(path));
-        if (found == m_folders.end())
-            return nullptr;
-        Folder& folder = found->second;
-        if (folder.itemsLeft >= FolderListing::kWorthReadingFrom && !folder.read) {
-            folder.listing = FolderListing::read(found->first);
-            folder.read = true;
+        if (i >= m_end) {
+            std::string_view const folder = folderOf(m_paths[i]);
+            m_end = i + 1;
+            while (m_end < m_paths.size() && !folder.empty() && folderOf(m_paths[m_end]) == folder)
+                ++m_end;
+            m_listing.reset();
+            if (!folder.empty())
+                m_listing = FolderListing::readFor(std::string(folder), m_end - i);
         }
-        if (--folder.itemsLeft > 0)
-            return folder.listing ? &*folder.listing : nullptr;
-        // The folder's last item: its listing goes with the next folder's last item.
-        m_last = std::move(folder.listing);
-        folder.listing.reset();
-        return m_last ? &*m_last : nullptr;
+        return m_listing ? &*m_listing : nullptr;
     }
 
 private:
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
-    };
-    struct Folder {
-        std::size_t itemsLeft;
-        std::optional<FolderListing> listing;
-        bool read;
-    };
-
-    std::unordered_map<std::string, Folder, TextHash, std::equal_to<>> m_folders;
-    std::optional<FolderListing> m_last;  // the listing of the folder whose last item was asked for last
+    std::vector<std::string> const& m_paths;
+    std::size_t m_end = 0;  // where the run of the item asked for last ends
+    std::optional<FolderListing> m_listing;
 };
 
 // Why the panel would not let its user choose the item; empty when it would. `listing`, when given, is the
 // listing of the item's folder: an item that it shows as a file or a folder needs no look of its own.
 std::string refusal(OpenPanelRequest const& request, std::string const& path, FolderListing const* listing)
 {
-    if (path.empty())
+    // A path that the system refuses (too long, or cut by a NUL) names no item.
+    if (!FileStore::isUsablePath(path))
         return "no such item";
     std::string_view const name
         = path == "/" ? std::string_view(path) : std::string_view(path).substr(path.rfind('/') + 1);
@@ -141,15 +119,16 @@ std::optional<std::vector<std::string>> acceptOpenAnswer(OpenPanelRequest const&
     paths.reserve(answer->size());
     for (auto const& given : *answer)
         paths.push_back(absolutePath(given));
-    AnswerFolders folders(paths);
+    RunListing listings(paths);
     std::vector<std::string> accepted;
     accepted.reserve(answer->size());
     // The paths accepted so far, as views of the strings in `accepted`, which its reservation keeps in place.
     std::unordered_set<std::string_view> seen;
     seen.reserve(answer->size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
+        FolderListing const* listing = listings.at(i);
         std::string& path = paths[i];
-        if (auto why = refusal(request, path, folders.listingFor(path)); !why.empty()) {
+        if (auto why = refusal(request, path, listing); !why.empty()) {
             systemLog("Open panel: refused " + (*answer)[i] + ": " + why);
             continue;
         }

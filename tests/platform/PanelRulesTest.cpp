@@ -5,6 +5,7 @@
 #include "support/FaultySystemCalls.h"
 #include "support/ScriptBundle.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 
 using namespace quodrix;
@@ -30,6 +31,9 @@ std::vector<std::string> itemsOfEveryKind(fs::path const& folder, int plain)
     for (int i = 0; i < plain; ++i) {
         writeFile(folder / ("f" + std::to_string(i) + ".jpg"), "f");
         answer.push_back((folder / ("f" + std::to_string(i) + ".jpg")).string());
+        // A name that no listing holds, among the others: the folder itself.
+        if (i == plain / 2)
+            answer.push_back(folder.string() + "/.");
     }
     answer.push_back(folder.string() + "/./p.JPG");
     answer.push_back(folder.string() + "/sub/");
@@ -74,15 +78,20 @@ TEST(PanelRules, ManyItemsOfOneFolderAreAcceptedAsFewAre)
     } const cases[] = {
         { "files", files, "Tool.app,p.JPG,q.txt,to file.jpg,f0.jpg,f1.jpg,f2.jpg,./p.JPG," },
         { "files and folders", both,
-            "sub,Tool.app,p.JPG,q.txt,to file.jpg,to sub,f0.jpg,f1.jpg,f2.jpg,./p.JPG," },
+            "sub,Tool.app,p.JPG,q.txt,to file.jpg,to sub,f0.jpg,f1.jpg,.,f2.jpg,./p.JPG," },
         { "typed", typed, "p.JPG,to file.jpg,f0.jpg,f1.jpg,f2.jpg,./p.JPG," },
-        { "folders", folders, "sub,to sub," },
+        { "folders", folders, "sub,to sub,.," },
     };
     for (auto const& c : cases) {
         EXPECT_EQ(accepted(c.request, few, dir / "few"), c.fewAccepted) << c.what;
         std::string expected = c.fewAccepted;
+        // The many files come after f2.jpg, and the folder itself after the 30th of them.
+        if (auto dot = expected.find(".,"); dot != std::string::npos)
+            expected.erase(dot, 2);
         if (c.what != std::string("folders"))
             expected.insert(expected.find("./p.JPG"), manyFiles);
+        if (c.request.canChooseDirectories)
+            expected.insert(c.what == std::string("folders") ? expected.size() : expected.find("f31.jpg"), ".,");
         FaultySystemCalls counted;
         ScopedSystemCalls installed(counted);
         EXPECT_EQ(accepted(c.request, many, dir / "many"), expected) << c.what;
@@ -105,4 +114,24 @@ TEST(PanelRules, AFolderThatCannotBeReadLeavesEachItemToItsOwnLook)
         ScopedSystemCalls installed(faulty);
         EXPECT_EQ(accepted(files, many, dir / "many"), expected) << int(refused);
     }
+}
+
+// A path that the system would refuse names no item, even where a folder's listing holds a name like its
+// last one: a NUL cuts it short, and a path of PATH_MAX bytes or more is too long.
+TEST(PanelRules, APathTheSystemRefusesNamesNoItem)
+{
+    TempDir dir;
+    std::vector<std::string> answer;
+    for (int i = 0; i < 40; ++i) {
+        writeFile(dir / "d" / ("f" + std::to_string(i) + ".jpg"), "f");
+        answer.push_back((dir / "d").string() + std::string("\0x/f", 4) + std::to_string(i) + ".jpg");
+    }
+    OpenPanelRequest both;
+    both.allowsMultipleSelection = true;
+    both.canChooseDirectories = true;
+    EXPECT_FALSE(acceptOpenAnswer(both, answer));
+    // The folder of the items, named with a NUL after it, is not the folder.
+    EXPECT_FALSE(acceptOpenAnswer(both, std::vector<std::string> { (dir / "d").string() + std::string("\0x", 2) }));
+    std::string const tooLong = dir.str() + "/" + std::string(PATH_MAX, 'x');
+    EXPECT_FALSE(acceptOpenAnswer(both, std::vector<std::string>(40, tooLong)));
 }
