@@ -4,14 +4,16 @@
 //
 // The file is read on first use; synchronize() writes the whole dictionary back atomically, so another run
 // sees every setting made before it. A file that cannot be read counts as no settings; it is replaced at
-// the next synchronize. A synchronize after which no setting changed (a value set to what it was) leaves
-// the file as it is: it holds those settings already, and the list of a renaming run can be large.
+// the next synchronize. A synchronize when no setting changed (a value set to what it was) leaves the file
+// as it is, if it is still the file that was read or written last (the same item, size and times): it holds
+// those settings already, and the list of a renaming run can be large.
 
 #include "core/Value.h"
 #include "fs/Status.h"
 
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 
 namespace quodrix {
 
@@ -30,8 +32,20 @@ private:
     Dictionary& settings();
 
     std::optional<Dictionary> m_settings;
-    // The file read or last written, when it holds m_settings as they are.
-    std::optional<std::string> m_fileHoldingSettings;
+    // The file that was read or written last, when it holds m_settings as they are: its path and what its
+    // status said then.
+    struct FileStamp {
+        std::string path;
+        dev_t device;
+        ino_t inode;
+        off_t size;
+        timespec modified;
+        timespec changed;
+    };
+    static std::optional<FileStamp> stampOf(std::string path);
+    static bool sameStamp(FileStamp const& a, FileStamp const& b);
+
+    std::optional<FileStamp> m_fileHoldingSettings;
 };
 
 }

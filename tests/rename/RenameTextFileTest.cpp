@@ -325,3 +325,33 @@ TEST_F(RenameFromList, SettingsThatCannotBeWrittenRecordTheirCause)
     EXPECT_EQ(r.out, "1\twrite the user defaults to " + config + "/quodrix/defaults.plist: create the folder " + config
             + ": File exists\n");
 }
+
+// A list loaded again after another process changed the settings file, or removed it, is written again:
+// the file no longer holds it.
+TEST_F(RenameFromList, AListLoadedAgainAfterTheSettingsFileChangedIsWrittenAgain)
+{
+    writeFile(bundle.root() / "semi.txt", "a.jpg;x.jpg\n");
+    std::string const settings = (bundle.home() / ".config/quodrix/defaults.plist").string();
+    auto r = run(R"(
+        local c = makeController()
+        local path = ")" + settings + R"("
+        local function load()
+          answers = { { ROOT .. "/semi.txt" } }
+          c:hLoadRenameTextFile_(nil)
+          local file = io.open(path, "rb")
+          local text = file and file:read("a") or ""
+          if file then file:close() end
+          return text:find("<string>x.jpg</string>", 1, true) ~= nil
+        end
+        print(load())
+        local file = io.open(path, "wb")
+        file:write('<?xml version="1.0"?><plist version="1.0"><dict/></plist>')
+        file:close()
+        print(load())
+        os.remove(path)
+        print(load())
+        print(load())
+    )");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "true\ntrue\ntrue\ntrue\n");
+}
