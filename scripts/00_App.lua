@@ -334,8 +334,9 @@ function LogPrinter.reloadData(self) end
 -- Logs and prints the rows of a rename plan (QDRenamePlan) as the controllers' rows print: one action-log
 -- row per pair through the script class myAppLog, as the controllers send it, then to the printer. A pair
 -- that failed carries its cause: as the row's cause when the plan was carried out or refused (`executed`),
--- as "would fail: CAUSE" in a simulation. `shape(values)`, when given, returns the seven log values as the
--- command logs them, and `rowPath(source)` the input path of a pair's row. Returns the printer.
+-- as "would fail: CAUSE" in a simulation. `shape(...)`, when given, takes the seven log values of a pair and
+-- returns them as the command logs them, and `rowPath(source)` the input path of a pair's row. Returns the
+-- printer.
 function App.reportPlanRows(plan, executed, shape, rowPath)
   rowPath = rowPath or function(source) return source end
   local causes = {}
@@ -351,8 +352,7 @@ function App.reportPlanRows(plan, executed, shape, rowPath)
     local process, action, status, name, newName, path, newPath =
       texts[i], texts[i + 1], texts[i + 2], texts[i + 3], texts[i + 4], texts[i + 5], texts[i + 6]
     if shape then
-      process, action, status, name, newName, path, newPath =
-        table.unpack(shape({ process, action, status, name, newName, path, newPath }), 1, 7)
+      process, action, status, name, newName, path, newPath = shape(process, action, status, name, newName, path, newPath)
     end
     local rows = log:hLogMyActions_______(process, action, status, name, newName, path, newPath)
     local k, row = 1, rows[1]

@@ -140,7 +140,7 @@ local separatorTexts = { [";"] = ";", semicolon = ";", [","] = ",", comma = ",",
 -- A path of a plan row as the controller writes it: a present name that was not found stands in the
 -- folder of the files, its new name in the destination.
 local function asControllerPath(path, folder)
-  if path == "" or path:sub(1, 1) == "/" then return path end
+  if path == "" or path:byte(1) == 47 then return path end  -- 47: "/"
   return folder .. path
 end
 
@@ -167,11 +167,13 @@ end
 -- Logs and prints the rows of a plan that ran (or was refused) as the controller's rows print: paths as the
 -- controller gives them, and the new name as the list gives it. Returns the printer.
 local function reportListPlan(planned, folder, destination)
-  return App.reportPlanRows(planned, true, function(values)
-    local inputPath, outputPath = asControllerPath(values[6], folder .. "/"), asControllerPath(values[7], destination)
-    local newName = outputPath:sub(1, #destination) == destination and outputPath:sub(#destination + 1) or values[5]
-    return { values[1], values[2], values[3], values[4], newName, inputPath, outputPath }
-  end, function(source) return asControllerPath(source, folder .. "/") end)
+  local folderSlash, afterDestination = folder .. "/", #destination + 1
+  -- This runs for every pair: no table and no new text but the new name.
+  return App.reportPlanRows(planned, true, function(process, action, status, name, newName, inputPath, outputPath)
+    inputPath, outputPath = asControllerPath(inputPath, folderSlash), asControllerPath(outputPath, destination)
+    if outputPath:find(destination, 1, true) == 1 then newName = outputPath:sub(afterDestination) end
+    return process, action, status, name, newName, inputPath, outputPath
+  end, function(source) return asControllerPath(source, folderSlash) end)
 end
 
 -- The list loaded by the controller, as every run loads it (its separator line in the system log, the pairs
