@@ -42,19 +42,17 @@ PropertyListShape inspectXml(std::string_view text, std::size_t maxDepth)
         std::size_t open = text.find('<', i);
         if (open == std::string_view::npos)
             break;
-        if (startsWith(text, open, "<!--")) {
-            i = after(text, open + 4, "-->");
-            continue;
-        }
-        if (startsWith(text, open, "<![CDATA[")) {
-            i = after(text, open + 9, "]]>");
-            continue;
-        }
-        if (startsWith(text, open, "<?")) {
-            i = after(text, open + 2, "?>");
-            continue;
-        }
-        if (startsWith(text, open, "<!")) {
+        // What follows the '<' tells the kind of markup; most are tags, told at once.
+        char const second = open + 1 < text.size() ? text[open + 1] : '\0';
+        if (second == '!') {
+            if (startsWith(text, open, "<!--")) {
+                i = after(text, open + 4, "-->");
+                continue;
+            }
+            if (startsWith(text, open, "<![CDATA[")) {
+                i = after(text, open + 9, "]]>");
+                continue;
+            }
             // A declaration; an internal subset in brackets may hold further '>'.
             std::size_t j = open + 2;
             int brackets = 0;
@@ -65,7 +63,11 @@ PropertyListShape inspectXml(std::string_view text, std::size_t maxDepth)
             i = std::min(text.size(), j + 1);
             continue;
         }
-        bool closing = startsWith(text, open, "</");
+        if (second == '?') {
+            i = after(text, open + 2, "?>");
+            continue;
+        }
+        bool closing = second == '/';
         std::size_t nameStart = open + (closing ? 2 : 1);
         std::size_t nameEnd = nameStart;
         while (nameEnd < text.size() && !isNameEnd(text[nameEnd]) && text[nameEnd] != '<')
