@@ -1,5 +1,6 @@
 #include "platform/UserDefaults.h"
 
+#include "fs/AtomicFile.h"
 #include "fs/ItemPlacement.h"
 #include "platform/Paths.h"
 #include "text/PropertyListFile.h"
@@ -15,14 +16,11 @@ Dictionary& UserDefaults::settings()
 {
     if (!m_settings) {
         std::string path = filePath();
-        // The file read is the one whose status was taken just before and after the read.
-        auto before = stampOf(path);
-        auto root = readPropertyListFile(path);
-        auto after = stampOf(path);
+        std::string bytes;
+        auto root = readWholeFile(path, bytes) ? readPropertyList(bytes) : std::nullopt;
         if (root && root->kind() == Kind::Dictionary) {
             m_settings = std::move(root->asDictionary());
-            if (before && after && sameStamp(*before, *after))
-                m_fileHoldingSettings = std::move(after);
+            m_fileHoldingSettings = FileBytes { std::move(path), std::move(bytes) };
         } else {
             m_settings.emplace();
         }
@@ -89,33 +87,20 @@ Status UserDefaults::synchronize()
 {
     auto const& all = settings();
     std::string path = filePath();
-    if (m_fileHoldingSettings) {
-        auto now = stampOf(path);
-        if (now && sameStamp(*now, *m_fileHoldingSettings))
+    if (m_fileHoldingSettings && m_fileHoldingSettings->path == path) {
+        // One read of the file tells whether another process changed it since, which its times need not.
+        std::string now;
+        if (readWholeFile(path, now) && now == m_fileHoldingSettings->bytes)
             return {};
     }
     m_fileHoldingSettings.reset();
     if (Status made = createFolderTree(joinPath(configDirectory(), "quodrix")); !made)
         return made;
-    Status written = writePropertyListFile(path, Value(all), PropertyListFormat::Xml);
-    if (written)
-        m_fileHoldingSettings = stampOf(std::move(path));
-    return written;
-}
-
-std::optional<UserDefaults::FileStamp> UserDefaults::stampOf(std::string path)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return std::nullopt;
-    return FileStamp { std::move(path), info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim };
-}
-
-bool UserDefaults::sameStamp(FileStamp const& a, FileStamp const& b)
-{
-    auto const same = [](timespec const& x, timespec const& y) { return x.tv_sec == y.tv_sec && x.tv_nsec == y.tv_nsec; };
-    return a.path == b.path && a.device == b.device && a.inode == b.inode && a.size == b.size
-        && same(a.modified, b.modified) && same(a.changed, b.changed);
+    std::string written;
+    Status stored = writePropertyListFile(path, Value(all), PropertyListFormat::Xml, &written);
+    if (stored)
+        m_fileHoldingSettings = FileBytes { std::move(path), std::move(written) };
+    return stored;
 }
 
 }

@@ -5,15 +5,15 @@
 // The file is read on first use; synchronize() writes the whole dictionary back atomically, so another run
 // sees every setting made before it. A file that cannot be read counts as no settings; it is replaced at
 // the next synchronize. A synchronize when no setting changed (a value set to what it was) leaves the file
-// as it is, if it is still the file that was read or written last (the same item, size and times): it holds
-// those settings already, and the list of a renaming run can be large.
+// as it is when it still holds the bytes that were read or written last: it holds those settings already,
+// and the list of a renaming run can be large. Another process's change to the file, whatever its times,
+// is written over as before.
 
 #include "core/Value.h"
 #include "fs/Status.h"
 
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 
 namespace quodrix {
 
@@ -32,20 +32,13 @@ private:
     Dictionary& settings();
 
     std::optional<Dictionary> m_settings;
-    // The file that was read or written last, when it holds m_settings as they are: its path and what its
-    // status said then.
-    struct FileStamp {
+    // The file that was read or written last, when its bytes are m_settings as they are.
+    struct FileBytes {
         std::string path;
-        dev_t device;
-        ino_t inode;
-        off_t size;
-        timespec modified;
-        timespec changed;
+        std::string bytes;
     };
-    static std::optional<FileStamp> stampOf(std::string path);
-    static bool sameStamp(FileStamp const& a, FileStamp const& b);
 
-    std::optional<FileStamp> m_fileHoldingSettings;
+    std::optional<FileBytes> m_fileHoldingSettings;
 };
 
 }

@@ -81,12 +81,10 @@ bool nestedTooDeep(plist_t node, std::size_t depth)
     }
 }
 
-std::optional<Loaded> load(std::string const& path)
+std::optional<Loaded> parse(std::string_view view)
 {
-    auto bytes = readWholeFile(path);
-    if (!bytes || bytes->empty() || bytes->size() > UINT32_MAX)
+    if (view.empty() || view.size() > UINT32_MAX)
         return std::nullopt;
-    std::string_view view(*bytes);
     if (view.substr(0, kByteOrderMark.size()) == kByteOrderMark)
         view.remove_prefix(kByteOrderMark.size());
     if (inspectPropertyList(view) != PropertyListShape::Acceptable)
@@ -104,6 +102,14 @@ std::optional<Loaded> load(std::string const& path)
         return std::nullopt;
     }
     return Loaded { PlistPtr(root), binary ? PropertyListFormat::Binary : PropertyListFormat::Xml };
+}
+
+std::optional<Loaded> load(std::string const& path)
+{
+    auto bytes = readWholeFile(path);
+    if (!bytes)
+        return std::nullopt;
+    return parse(*bytes);
 }
 
 Value toValue(plist_t node)
@@ -254,7 +260,7 @@ bool fitsXml(plist_t node)
     }
 }
 
-Status save(std::string const& path, plist_t root, PropertyListFormat format)
+Status save(std::string const& path, plist_t root, PropertyListFormat format, std::string* written = nullptr)
 {
     if (format == PropertyListFormat::Xml && !fitsXml(root))
         format = PropertyListFormat::Binary;
@@ -269,15 +275,18 @@ Status save(std::string const& path, plist_t root, PropertyListFormat format)
         return Status::refused("write " + path + ": the property list could not be encoded");
     // The library can write what it cannot read back (a binary string whose bytes are not the text it
     // claims to be): such a file would replace a readable one, so it is not written.
-    std::string_view written(bytes.get(), length);
-    if (inspectPropertyList(written) != PropertyListShape::Acceptable)
+    std::string_view bytesWritten(bytes.get(), length);
+    if (inspectPropertyList(bytesWritten) != PropertyListShape::Acceptable)
         return Status::refused("write " + path + ": the property list would not read back");
     plist_t check = nullptr;
-    plist_from_memory(written.data(), length, &check);
+    plist_from_memory(bytesWritten.data(), length, &check);
     if (!check)
         return Status::refused("write " + path + ": the property list would not read back");
     plist_free(check);
-    return writeFileAtomically(path, written);
+    Status const stored = writeFileAtomically(path, bytesWritten);
+    if (stored && written)
+        written->assign(bytesWritten);
+    return stored;
 }
 
 }
@@ -290,12 +299,21 @@ std::optional<Value> readPropertyListFile(std::string const& path)
     return toValue(loaded->root.get());
 }
 
-Status writePropertyListFile(std::string const& path, Value const& root, PropertyListFormat format)
+std::optional<Value> readPropertyList(std::string_view bytes)
+{
+    auto loaded = parse(bytes);
+    if (!loaded)
+        return std::nullopt;
+    return toValue(loaded->root.get());
+}
+
+Status writePropertyListFile(std::string const& path, Value const& root, PropertyListFormat format,
+    std::string* written)
 {
     PlistPtr node = toNode(root);
     if (!node)
         return Status::refused("write " + path + ": the value cannot be stored in a property list");
-    return save(path, node.get(), format);
+    return save(path, node.get(), format, written);
 }
 
 Value readPropertyListKey(std::string const& path, std::string const& key)

@@ -12,6 +12,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quodrix {
 
@@ -19,9 +20,13 @@ enum class PropertyListFormat { Xml, Binary };
 
 // The root value of the file; nullopt when it is missing or not a property list.
 std::optional<Value> readPropertyListFile(std::string const& path);
+// The same, of the bytes of a file.
+std::optional<Value> readPropertyList(std::string_view bytes);
 
 // Writes a root value; fails when a value inside is not a property-list value or the write fails.
-Status writePropertyListFile(std::string const& path, Value const& root, PropertyListFormat format);
+// `written`, when given, gets the bytes of the file written.
+Status writePropertyListFile(std::string const& path, Value const& root, PropertyListFormat format,
+    std::string* written = nullptr);
 
 // The value under the key of a file whose root is a dictionary; null when there is none.
 Value readPropertyListKey(std::string const& path, std::string const& key);
