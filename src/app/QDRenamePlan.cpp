@@ -269,16 +269,15 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
         destination = cleaned(destination);
     m_plan.reserve(pairs.size());
     // A long list is looked up in the listings of its folders, each read when a name is first looked for
-    // in it; a name that a listing lacks, and a path that the system would refuse, are looked at by their
-    // paths all the same.
+    // in it; a name that a listing lacks is looked at by its path all the same.
     std::vector<std::optional<FolderListing>> listings(folders.size());
     std::vector<bool> read(folders.size(), false);
-    auto const listed = [&](std::size_t k, std::string const& candidate, std::string const& name) {
+    auto const listed = [&](std::size_t k, std::string const& name) {
         if (!read[k]) {
             listings[k] = FolderListing::readFor(folders[k], pairs.size());
             read[k] = true;
         }
-        return listings[k] && FileStore::isUsablePath(candidate) && listings[k]->typeOf(name);
+        return listings[k] && listings[k]->typeOf(name);
     };
     for (auto const& pair : pairs) {
         std::string const present(pair.present), renamed(pair.renamed);
@@ -289,8 +288,11 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
         std::optional<std::string> found;
         for (std::size_t k = 0; k < folders.size(); ++k) {
             std::string candidate = joined(folders[k], present);
+            // A path that the system would refuse (a folder given with a NUL in it) names no file there.
+            if (!FileStore::isUsablePath(candidate))
+                continue;
             struct stat info {};
-            if (listed(k, candidate, present) || ::lstat(candidate.c_str(), &info) == 0) {
+            if (listed(k, present) || ::lstat(candidate.c_str(), &info) == 0) {
                 found = std::move(candidate);
                 break;
             }

@@ -1,11 +1,12 @@
 #include "fs/FolderListing.h"
 
-#include "fs/FileOps.h"
+#include "fs/FileDescriptor.h"
 #include "fs/FileStore.h"
+#include "fs/FolderReader.h"
 #include "fs/SystemCalls.h"
 
 #include <cstdint>
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -13,28 +14,35 @@ namespace quodrix {
 
 std::optional<FolderListing> FolderListing::read(std::string const& folder)
 {
-    if (!FileStore::isUsablePath(folder) || systemCalls().access(folder.c_str(), X_OK) != 0)
-        return std::nullopt;
-    std::vector<std::string> names;
-    std::vector<unsigned char> types;
-    if (!readFolderNames(folder, names, &types))
-        return std::nullopt;
-    FolderListing listing;
-    listing.m_types.reserve(names.size());
-    for (std::size_t k = 0; k < names.size(); ++k)
-        listing.m_types.emplace(std::move(names[k]), types[k]);
-    return listing;
+    return readAtMost(folder, SIZE_MAX);
 }
 
 std::optional<FolderListing> FolderListing::readFor(std::string const& folder, std::size_t items)
 {
     if (items < kWorthReadingFrom)
         return std::nullopt;
-    struct stat info {};
-    if (systemCalls().stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)
-        || std::uint64_t(info.st_size) / kFolderBytesAnItemPays > items)
+    return readAtMost(folder, items > SIZE_MAX / kEntriesAnItemPays ? SIZE_MAX : items * kEntriesAnItemPays);
+}
+
+std::optional<FolderListing> FolderListing::readAtMost(std::string const& folder, std::size_t entries)
+{
+    if (!FileStore::isUsablePath(folder) || systemCalls().access(folder.c_str(), X_OK) != 0)
         return std::nullopt;
-    return read(folder);
+    FileDescriptor fd(systemCalls().open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    if (!fd.valid())
+        return std::nullopt;
+    std::vector<char> buffer(std::size_t(1) << 15);
+    FolderReader reader(fd.get(), buffer);
+    FolderReader::Entry entry;
+    FolderListing listing;
+    while (reader.next(entry)) {
+        if (listing.m_types.size() >= entries)
+            return std::nullopt;
+        listing.m_types.emplace(entry.name, entry.type);
+    }
+    if (reader.error() != 0 || !fd.close())
+        return std::nullopt;
+    return listing;
 }
 
 std::optional<unsigned char> FolderListing::typeOf(std::string_view name) const

@@ -21,14 +21,16 @@ class FolderListing {
 public:
     // Items of one folder from which reading the folder whole may cost less than a look at each item.
     static constexpr std::size_t kWorthReadingFrom = 32;
-    // The bytes of a folder's own size that one wanted item pays for: a listing costs a small part of a
-    // look for each entry, and a folder of few hundred bytes an entry is read only for many items.
-    static constexpr std::size_t kFolderBytesAnItemPays = 256;
+    // The entries of a folder that one wanted item pays for: reading an entry costs a small part of a look
+    // at an item, so a folder is read for at least an eighth of its entries.
+    static constexpr std::size_t kEntriesAnItemPays = 8;
 
     // The listing of `folder` (links followed); nullopt when it cannot be read or searched.
     static std::optional<FolderListing> read(std::string const& folder);
     // The same when `items` of the folder are to be looked up and that costs less than looking at each
-    // one (a folder of 200,000 entries is not read for 40 of them); nullopt otherwise.
+    // one: the reading stops, with nullopt, at more than kEntriesAnItemPays entries an item (a folder of
+    // 200,000 entries is not read for 40 of them). The count of entries is the only measure that every
+    // file system keeps: a folder's size need not follow its entries.
     static std::optional<FolderListing> readFor(std::string const& folder, std::size_t items);
 
     // The type that the listing gives `name` (DT_REG, DT_DIR, DT_LNK, ..., DT_UNKNOWN when the file
@@ -38,6 +40,8 @@ public:
     std::size_t size() const { return m_types.size(); }
 
 private:
+    static std::optional<FolderListing> readAtMost(std::string const& folder, std::size_t entries);
+
     struct TextHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }

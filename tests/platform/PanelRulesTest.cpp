@@ -6,6 +6,9 @@
 #include "support/ScriptBundle.h"
 
 #include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using namespace quodrix;
@@ -134,4 +137,28 @@ TEST(PanelRules, APathTheSystemRefusesNamesNoItem)
     EXPECT_FALSE(acceptOpenAnswer(both, std::vector<std::string> { (dir / "d").string() + std::string("\0x", 2) }));
     std::string const tooLong = dir.str() + "/" + std::string(PATH_MAX, 'x');
     EXPECT_FALSE(acceptOpenAnswer(both, std::vector<std::string>(40, tooLong)));
+
+    // Files that exist, whose paths are longer than the system takes, in a folder whose path it takes
+    // (made one level at a time through the folders' handles): that folder's listing holds their names.
+    int fd = ::open(dir.str().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    std::string deep = dir.str();
+    std::string const level(200, 'd');
+    while (deep.size() + level.size() + 1 < PATH_MAX - 10) {
+        ASSERT_EQ(::mkdirat(fd, level.c_str(), 0755), 0);
+        int const next = ::openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(fd = next, 0);
+        deep += "/" + level;
+    }
+    std::vector<std::string> deepFiles;
+    for (int i = 0; i < 40; ++i) {
+        std::string const name = std::string(240, 'f') + std::to_string(i) + ".jpg";
+        ::close(::openat(fd, name.c_str(), O_WRONLY | O_CREAT, 0644));
+        deepFiles.push_back(deep + "/" + name);
+    }
+    ::close(fd);
+    ASSERT_GE(deepFiles.front().size(), std::size_t(PATH_MAX));
+    EXPECT_FALSE(acceptOpenAnswer(both, deepFiles));
+    EXPECT_EQ(runCommand("rm -rf '" + (dir / level).string() + "'").status, 0);
 }
