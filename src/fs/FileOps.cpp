@@ -197,7 +197,7 @@ std::optional<std::string> resolvedPath(std::string const& path)
     return std::string(real.get());
 }
 
-Status readFolderNames(std::string const& folder, std::vector<std::string>& names, std::vector<unsigned char>* types)
+Status readFolderNames(std::string const& folder, std::vector<std::string>& names)
 {
     FileDescriptor fd(-1);
     if (Status s = openFile(fd, folder, O_RDONLY | O_DIRECTORY, 0); !s)
@@ -205,11 +205,8 @@ Status readFolderNames(std::string const& folder, std::vector<std::string>& name
     std::vector<char> buffer(std::size_t(1) << 15);
     FolderReader reader(fd.get(), buffer);
     FolderReader::Entry entry;
-    while (reader.next(entry)) {
+    while (reader.next(entry))
         names.emplace_back(entry.name);
-        if (types)
-            types->push_back(entry.type);
-    }
     if (reader.error() != 0)
         return Status::fromError(reader.error(), "read the folder " + folder);
     return closeFile(fd, folder);

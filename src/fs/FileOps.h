@@ -34,9 +34,8 @@ bool liesInside(std::string const& path, std::string const& folder);
 std::optional<std::string> resolvedPath(std::string const& path);
 
 // The names in a folder ("." and ".." left out); fails when any part of the folder cannot be read.
-// `types`, when given, gets each name's type as the listing tells it (DT_DIR, DT_REG, ..., DT_UNKNOWN).
-Status readFolderNames(std::string const& folder, std::vector<std::string>& names,
-    std::vector<unsigned char>* types = nullptr);
+// (FolderListing gives each name's type too, for looking names up.)
+Status readFolderNames(std::string const& folder, std::vector<std::string>& names);
 
 // Writes every byte, going on after short writes.
 Status writeAll(int fd, std::string_view bytes, std::string const& path);

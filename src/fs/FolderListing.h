@@ -7,13 +7,12 @@
 // "A.JPG" as "a.jpg"); a caller that must not miss such an item looks at it by its path. A folder that the
 // process may read but not search is not read: its listing would show items that no path reaches.
 
-#include "fs/Status.h"
+#include "fs/TextMap.h"
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 namespace quodrix {
 
@@ -42,12 +41,7 @@ public:
 private:
     static std::optional<FolderListing> readAtMost(std::string const& folder, std::size_t entries);
 
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
-    };
-
-    std::unordered_map<std::string, unsigned char, TextHash, std::equal_to<>> m_types;
+    TextMap<unsigned char> m_types;
 };
 
 }

@@ -6,6 +6,7 @@
 #include "fs/JournaledChange.h"
 #include "fs/ItemPlacement.h"
 #include "fs/SystemCalls.h"
+#include "fs/TextMap.h"
 
 #include <algorithm>
 #include <climits>
@@ -17,7 +18,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace quodrix {
 
@@ -47,15 +47,6 @@ struct ItemKeyHash {
         return h;
     }
 };
-
-// Hash and equality of texts that let a table keyed by strings be searched with a view, without a copy.
-struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
-};
-
-template<typename Value>
-using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
 
 // The folders of a plan, each looked up once by the text of its path. A folder that many pairs use is
 // read once, and the names in it answer whether an item exists; in other folders each item is looked up.

@@ -293,10 +293,8 @@ Status save(std::string const& path, plist_t root, PropertyListFormat format, st
 
 std::optional<Value> readPropertyListFile(std::string const& path)
 {
-    auto loaded = load(path);
-    if (!loaded)
-        return std::nullopt;
-    return toValue(loaded->root.get());
+    auto bytes = readWholeFile(path);
+    return bytes ? readPropertyList(*bytes) : std::nullopt;
 }
 
 std::optional<Value> readPropertyList(std::string_view bytes)
