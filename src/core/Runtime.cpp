@@ -165,13 +165,19 @@ std::optional<Value> Runtime::sendToClassForwarding(std::string_view className, 
     Class const* cls = findClass(className);
     if (!cls)
         throw BridgeError("no class named " + std::string(className));
+    return sendToClassForwarding(*cls, selector, args, receiver, next);
+}
+
+std::optional<Value> Runtime::sendToClassForwarding(Class const& cls, std::string_view selector, Array const& args,
+    Value const& receiver, std::string_view next)
+{
     Object* target = receiver.kind() == Kind::Object ? receiver.asObject().get() : nullptr;
     // Whether the receiver takes `next` is left to the class: it forwards only to a script method that it
     // finds, and otherwise answers as send() would.
     if (!target || !target->objectClass() || selectorArity(next) != 1)
-        return send(ClassRef { cls }, selector, args);
-    return dispatch<std::optional<Value>>(*cls, nullptr, Side::Class, selector, args,
-        [&](Call const& call) { return cls->invokeForwarding(call, Side::Class, *target, next); });
+        return send(ClassRef { &cls }, selector, args);
+    return dispatch<std::optional<Value>>(cls, nullptr, Side::Class, selector, args,
+        [&](Call const& call) { return cls.invokeForwarding(call, Side::Class, *target, next); });
 }
 
 ObjectRef Runtime::instantiate(std::string_view className)

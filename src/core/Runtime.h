@@ -62,6 +62,9 @@ public:
     // answered, and `receiver` was sent nothing, for the caller to go on the ordinary way.
     std::optional<Value> sendToClassForwarding(std::string_view className, std::string_view selector,
         Array const& args, Value const& receiver, std::string_view next);
+    // The same to a class already looked up.
+    std::optional<Value> sendToClassForwarding(Class const& cls, std::string_view selector, Array const& args,
+        Value const& receiver, std::string_view next);
     // A new instance of the named class, allocated and sent init.
     ObjectRef instantiate(std::string_view className);
     template<typename T>

@@ -34,11 +34,12 @@ void reportAction(Runtime& runtime, Value const& logController, Value const& log
     RowFailureScope const cause(runtime.platform(), entry.status);
     std::optional<Value> answered;
     try {
-        if (!runtime.findClass("myAppLog"))
+        Class const* log = runtime.findClass("myAppLog");
+        if (!log)
             return;
         // A log list of the scripts gets the rows as the log call made them; this runs for every file of a
         // run, and converting a row into a bridge value and back cost more than the rest of its report.
-        answered = runtime.sendToClassForwarding("myAppLog", "hLogMyActions:::::::", std::move(entry).values(),
+        answered = runtime.sendToClassForwarding(*log, "hLogMyActions:::::::", std::move(entry).values(),
             logController, "addObjects:");
     } catch (std::exception const& e) {
         systemLog(e.what());
