@@ -299,18 +299,21 @@ App.logFlusher = setmetatable({}, { __gc = function() App.flushLog() end })
 LogPrinter = objc.defineClass("LogPrinter")
 
 -- displayNames: show names and paths as App.displayed does (control characters escaped), so that no name
--- can break a row apart or forge one; on unless a caller turns it off.
+-- can break a row apart or forge one; on unless a caller turns it off. `rows` keeps every row that came, in
+-- order (false keeps none), `rowCount` counts them.
 function LogPrinter.init(self)
-  self.rows, self.displayNames = {}, true
+  self.rows, self.rowCount, self.displayNames = {}, 0, true
   return self
 end
 
 -- The loops over the rows of one file go as ipairs goes (up to the first nil), without its function calls:
 -- they run for every file of a run, where ipairs cost more than the loop's own work.
 function LogPrinter.addObjects_(self, rows)
+  local kept = self.rows
   local i, row = 1, rows[1]
   while row ~= nil do
-    self.rows[#self.rows + 1] = row
+    if kept then kept[#kept + 1] = row end
+    self.rowCount = self.rowCount + 1
     -- Standard output is line-buffered on a terminal, so each row shows as it arrives there; into a
     -- file or a pipe the rows go out in blocks.
     -- A failed row carries its own cause (the native side's record of why, unless the row came with one),
@@ -395,8 +398,10 @@ end
 ProgressLog = objc.defineClass("ProgressLog", "LogPrinter")
 
 -- Every field is set here: a field missing from an instance would be looked up as a method each time.
+-- The rows of a run are printed and counted, not kept: a run of a million files would keep a million tables.
 function ProgressLog.init(self)
   LogPrinter.init(self)
+  self.rows = false
   self.total, self.failed, self.simulated, self.progressShown = 0, 0, 0, false
   self.causes, self.causeKey, self.predicted = false, false, 0
   return self
@@ -435,7 +440,7 @@ function ProgressLog.addObjects_(self, rows)
   end
   LogPrinter.addObjects_(self, rows)
   if self.total > 1 and App.progressWanted() then
-    io.stderr:write(string.format("[%d/%d]", #self.rows, self.total))
+    io.stderr:write(string.format("[%d/%d]", self.rowCount, self.total))
     io.stderr:flush()
     self.progressShown = true
   end

@@ -60,7 +60,8 @@ function Insert.run(options)
     -- The user reads the alert and closes the sheet with its button.
     controller:closeAlertSheetObjC_(nil)
   end
-  return { rows = #log.rows, failed = log.failed, simulated = log.simulated, alert = alert, predicted = log.predicted }
+  return { rows = log.rowCount, failed = log.failed, simulated = log.simulated, alert = alert,
+    predicted = log.predicted }
 end
 
 -- Completes the parsed command line: the files that the FILE|FOLDER operands stand for, and the destination

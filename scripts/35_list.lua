@@ -89,7 +89,8 @@ function ListRename.run(options)
   end
   log:finish()
   if alert then controller:closeAlertSheetObjC_(nil) end
-  return { rows = #log.rows, failed = log.failed or 0, simulated = log.simulated or 0, alert = alert, loaded = loaded,
+  return { rows = log.rowCount, failed = log.failed or 0, simulated = log.simulated or 0, alert = alert,
+    loaded = loaded,
     predicted = log.predicted }
 end
 
@@ -194,12 +195,13 @@ function ListPlanning.run(options, folder)
     loadList(options)
     local executed = planned:execute_(false)
     local printer = reportListPlan(planned, folder, options.destination)
-    summary = { rows = #printer.rows, failed = executed.failed, simulated = 0, loaded = #printer.rows, refused = true }
+    summary = { rows = printer.rowCount, failed = executed.failed, simulated = 0, loaded = printer.rowCount,
+      refused = true }
   elseif options.overwrite and not options.simulate then
     loadList(options)
     local executed = planned:execute_(options.keepGoing or false)
     local printer = reportListPlan(planned, folder, options.destination)
-    summary = { rows = #printer.rows, failed = executed.failed, simulated = 0, loaded = #printer.rows }
+    summary = { rows = printer.rowCount, failed = executed.failed, simulated = 0, loaded = printer.rowCount }
   else
     -- The controller's log list says which simulated rows the plan predicts to fail.
     options.causes = causes

@@ -32,12 +32,12 @@ function InsertPlanning.run(options)
     -- Nothing is done; every file is reported, the ones that would not fail as "not done".
     local summary = planned:execute_(false)
     local printer = App.reportPlanRows(planned, true)
-    return { rows = #printer.rows, failed = summary.failed, simulated = 0, refused = true }
+    return { rows = printer.rowCount, failed = summary.failed, simulated = 0, refused = true }
   end
   if options.inPlace and options.overwrite and not options.simulate then
     local summary = planned:execute_(true)
     local printer = App.reportPlanRows(planned, true)
-    return { rows = #printer.rows, failed = summary.failed, simulated = 0 }
+    return { rows = printer.rowCount, failed = summary.failed, simulated = 0 }
   end
   -- The controller's log list says which simulated rows the plan predicts to fail.
   options.causes = causes
