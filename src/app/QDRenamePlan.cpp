@@ -5,6 +5,7 @@
 #include "fs/FileStore.h"
 #include "fs/FolderListing.h"
 #include "fs/RunJournal.h"
+#include "fs/SystemCalls.h"
 #include "meta/ExifTags.h"
 #include "platform/Platform.h"
 #include "rename/JournalObserver.h"
@@ -206,7 +207,7 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
         if (stop())
             break;
         struct stat info {};
-        if (::stat(argument.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        if (systemCalls().stat(argument.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
             files.push_back(std::move(argument));
             continue;
         }
@@ -255,7 +256,7 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
     auto pairs = cNSFileHandling::hReadMfrLog(list, textOption(options, "separator", ";"));
     if (pairs.empty()) {
         struct stat info {};
-        if (::stat(list.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        if (systemCalls().stat(list.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
             return "cannot read the rename list " + list;
         return "the rename list " + list + " holds no usable line (is the separator right?)";
     }
@@ -292,7 +293,7 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
             if (!FileStore::isUsablePath(candidate))
                 continue;
             struct stat info {};
-            if (listed(k, present) || ::lstat(candidate.c_str(), &info) == 0) {
+            if (listed(k, present) || systemCalls().lstat(candidate.c_str(), &info) == 0) {
                 found = std::move(candidate);
                 break;
             }

@@ -1,5 +1,8 @@
 #include "platform/ActionLogFile.h"
 
+#include "fs/FileDescriptor.h"
+#include "fs/SystemCalls.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -35,31 +38,29 @@ void appendField(std::string& row, std::string_view field)
 }
 
 // Appends `block` to the file at `path` with one write(2), the header in front when the file is new or empty;
-// the cause of a failure ("open PATH: REASON", "lock ...", "write ...", "close ..."), else nullopt.
+// the cause of a failure ("open PATH: REASON", "lock ...", "write ...", "close ..."), else nullopt. The
+// calls go through the file-system layer, as every write of the application does.
 std::optional<std::string> appendBlock(std::string const& path, std::string_view header, std::string block)
 {
-    auto const failure = [&](char const* what) { return std::string(what) + " " + path + ": " + std::strerror(errno); };
-    int const fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return failure("open");
+    auto const failure = [&](char const* what, int error) {
+        return std::string(what) + " " + path + ": " + std::strerror(error);
+    };
+    SystemCalls& calls = systemCalls();
+    FileDescriptor fd(calls.open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    if (!fd.valid())
+        return failure("open", errno);
     struct stat info {};
-    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &info) != 0) {
-        int const error = errno;
-        ::close(fd);
-        errno = error;
-        return failure("lock");
-    }
+    if (::flock(fd.get(), LOCK_EX) != 0 || calls.fstat(fd.get(), &info) != 0)
+        return failure("lock", errno);
     if (info.st_size == 0)
         block.insert(0, header);
-    ssize_t const written = block.empty() ? 0 : ::write(fd, block.data(), block.size());
+    ssize_t const written = block.empty() ? 0 : calls.write(fd.get(), block.data(), block.size());
     int const error = written < 0 ? errno : ENOSPC;
     bool const whole = written == ssize_t(block.size());
-    if (::close(fd) != 0 && whole)
-        return failure("close");
-    if (!whole) {
-        errno = error;
-        return failure("write");
-    }
+    if (!fd.close() && whole)
+        return failure("close", errno);
+    if (!whole)
+        return failure("write", error);
     return std::nullopt;
 }
 

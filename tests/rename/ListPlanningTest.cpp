@@ -2,6 +2,8 @@
 // predicted failure with its cause in a simulation, a real run that the plan refuses and that changes
 // nothing, --keep-going file by file, a chain renamed in place, and copies into another folder as before.
 
+#include "app/QDRenamePlan.h"
+#include "support/FaultySystemCalls.h"
 #include "support/ScriptBundle.h"
 
 #include <filesystem>
@@ -9,6 +11,7 @@
 #include <map>
 #include <sys/stat.h>
 
+using namespace quodrix;
 using namespace quodrix::test;
 namespace fs = std::filesystem;
 
@@ -200,4 +203,47 @@ TEST_F(ListPlanning, TheSettingsFileIsWrittenWhenTheListInItChanges)
     writeFile(settings, "<plist>damaged");
     ASSERT_EQ(0, m_bundle.run({ "list", "-n", list().string(), dir().string() }).status);
     EXPECT_NE(readFile(settings).find("<string>y</string>"), std::string::npos) << readFile(settings);
+}
+
+// A long list finds its names in one read of their folder, not by a look at each file; only a name that the
+// listing lacks is looked at by its path, and every pair is planned as a look at each would plan it.
+TEST(ListPlan, ALongListIsLookedUpInOneReadOfItsFolder)
+{
+    TempDir dir;
+    fs::create_directories(dir / "pics");
+    std::string text;
+    std::string expected;
+    for (int i = 0; i < 100; ++i) {
+        std::string const name = "n" + std::to_string(i);
+        writeFile(dir / "pics" / name, name);
+        text += name + ";o" + std::to_string(i) + "\n";
+        expected += (dir / "pics" / name).string() + ">" + (dir / "pics").string() + "/o" + std::to_string(i) + "|\n";
+    }
+    fs::create_symlink("nowhere", dir / "pics" / "dangling");
+    text += "dangling;l\nmissing;m\nN1;x\n";
+    expected += (dir / "pics" / "dangling").string() + ">" + (dir / "pics" / "l").string() + "|\n"
+        + "missing>m|not found in the folders given\nN1>x|not found in the folders given\n";
+    writeFile(dir / "list.txt", text);
+
+    FaultySystemCalls counted;
+    ScopedSystemCalls installed(counted);
+    QDRenamePlan plan;
+    EXPECT_EQ(std::nullopt,
+        plan.planList(Dictionary { { "list", Value((dir / "list.txt").string()) },
+            { "folders", Value(Array { Value((dir / "pics").string()) }) } }));
+    std::string planned;
+    for (auto const& pair : plan.plan().pairs())
+        planned += pair.source + ">" + pair.target + "|" + pair.cause + "\n";
+    EXPECT_EQ(expected, planned);
+    // The list read, the folder read once, and the two names that the listing lacks each looked at by its path.
+    std::string const list = (dir / "list.txt").string(), pics = (dir / "pics").string();
+    std::vector<std::string> looks;
+    for (auto const& call : counted.journal()) {
+        if (call.starts_with("open ") || call.starts_with("access ") || call.starts_with("lstat ")
+            || call.starts_with("stat "))
+            looks.push_back(call);
+    }
+    EXPECT_EQ((std::vector<std::string> { "open " + list, "access " + pics, "open " + pics,
+                  "lstat " + pics + "/missing", "lstat " + pics + "/N1" }),
+        looks);
 }
