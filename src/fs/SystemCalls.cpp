@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -63,7 +64,8 @@ int SystemCalls::fstat(int fd, struct stat* info) { return ::fstat(fd, info); }
 int SystemCalls::fstatat(int folder, char const* name, struct stat* info, int flags) { return ::fstatat(folder, name, info, flags); }
 int SystemCalls::lstat(char const* path, struct stat* info) { return ::lstat(path, info); }
 int SystemCalls::stat(char const* path, struct stat* info) { return ::stat(path, info); }
-int SystemCalls::access(char const* path, int mode) { return ::access(path, mode); }
+// By the effective user and group, as the opens and looks that follow are checked.
+int SystemCalls::access(char const* path, int mode) { return ::faccessat(AT_FDCWD, path, mode, AT_EACCESS); }
 long SystemCalls::readFolder(int fd, void* buffer, std::size_t size) { return ::getdents64(fd, buffer, size); }
 int SystemCalls::rename(char const* from, char const* to) { return std::rename(from, to); }
 int SystemCalls::renameat2(int fromFolder, char const* from, int toFolder, char const* to, unsigned flags)

@@ -35,7 +35,8 @@ public:
     virtual int fstatat(int folder, char const* name, struct stat* info, int flags);
     virtual int lstat(char const* path, struct stat* info);
     virtual int stat(char const* path, struct stat* info);
-    // Whether the process may use the item as `mode` asks (R_OK, W_OK, ...), as access(2) answers.
+    // Whether the process may use the item as `mode` asks (R_OK, W_OK, ...), as faccessat(2) answers for its
+    // effective user and group.
     virtual int access(char const* path, int mode);
     // The entries of an open folder, as getdents64(2) gives them.
     virtual long readFolder(int fd, void* buffer, std::size_t size);
