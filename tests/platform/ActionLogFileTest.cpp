@@ -3,6 +3,7 @@
 // in fields named, and the cause of a file that cannot be written.
 
 #include "platform/ActionLogFile.h"
+#include "support/FaultySystemCalls.h"
 #include "support/ScriptBundle.h"
 
 #include <gtest/gtest.h>
@@ -58,4 +59,28 @@ TEST(ActionLogFile, AFileThatCannotBeWrittenGivesItsCause)
     EXPECT_FALSE(log.append(path, "Header\n", "2026-12-08 01:02:03", fields("a.jpg")));
     EXPECT_EQ(log.flush(), "open " + path + ": No such file or directory");
     EXPECT_FALSE(log.flush());  // the rows of the failed block are dropped
+
+    // A full disk at the write leaves the file as it was; a late error at the close is named though the row
+    // reached the file.
+    std::string const kept = (dir / "log.txt").string();
+    std::string const row = "2026-12-08 01:02:03\tFile renaming\ta.jpg\tInsert\tnew\tsuccessfull\t/in\t/out\n";
+    writeFile(kept, "Header\nearlier\n");
+    struct Case {
+        Call call;
+        int error;
+        std::string cause;
+        std::string after;
+    } const cases[] = {
+        { Call::Write, ENOSPC, "write " + kept + ": No space left on device", "Header\nearlier\n" },
+        { Call::Close, EIO, "close " + kept + ": Input/output error", "Header\nearlier\n" + row },
+    };
+    for (auto const& c : cases) {
+        FaultySystemCalls faulty;
+        faulty.fail(c.call, 1, Repeat::Once, c.error);
+        ScopedSystemCalls installed(faulty);
+        EXPECT_FALSE(log.append(kept, "Header\n", "2026-12-08 01:02:03", fields("a.jpg")));
+        EXPECT_EQ(log.flush(), c.cause);
+        EXPECT_EQ(faulty.failures(), 1);
+        EXPECT_EQ(readFile(kept), c.after);
+    }
 }
