@@ -3,6 +3,7 @@
 #include "fs/Status.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -53,6 +54,7 @@ int SystemCalls::open(char const* path, int flags, mode_t mode) { return ::open(
 int SystemCalls::openat(int folder, char const* name, int flags, mode_t mode) { return ::openat(folder, name, flags, mode); }
 ssize_t SystemCalls::read(int fd, void* buffer, std::size_t size) { return ::read(fd, buffer, size); }
 ssize_t SystemCalls::write(int fd, void const* buffer, std::size_t size) { return ::write(fd, buffer, size); }
+int SystemCalls::ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
 int SystemCalls::close(int fd) { return ::close(fd); }
 int SystemCalls::fsync(int fd) { return ::fsync(fd); }
 int SystemCalls::startWriteback(int fd, off_t offset, off_t length)

@@ -22,6 +22,7 @@ public:
     virtual int openat(int folder, char const* name, int flags, mode_t mode);
     virtual ssize_t read(int fd, void* buffer, std::size_t size);
     virtual ssize_t write(int fd, void const* buffer, std::size_t size);
+    virtual int ftruncate(int fd, off_t length);
     virtual int close(int fd);
     virtual int fsync(int fd);
     // Starts writing a range of an open file to disk without waiting (sync_file_range(2) with

@@ -1,6 +1,8 @@
 #include "platform/ActionLogFile.h"
 
 #include "fs/FileDescriptor.h"
+#include "fs/FileOps.h"
+#include "fs/Status.h"
 #include "fs/SystemCalls.h"
 
 #include <algorithm>
@@ -37,9 +39,12 @@ void appendField(std::string& row, std::string_view field)
     }
 }
 
-// Appends `block` to the file at `path` with one write(2), the header in front when the file is new or empty;
-// the cause of a failure ("open PATH: REASON", "lock ...", "write ...", "close ..."), else nullopt. The
-// calls go through the file-system layer, as every write of the application does.
+// Appends `block` to the file at `path`, as a rule with one write(2), the header in front when the file is new
+// or empty; the cause of a failure ("open PATH: REASON", "lock ...", "stat ...", "write ...", "close ..."),
+// else nullopt. A write cut short (a disk filling up) is carried on with the rest; when that fails, the file is
+// cut back to where the block began, so that no torn row is left for the next block to be glued onto. The
+// lock is held all along, so rows of two processes never interleave. The calls go through the file-system
+// layer, as every write of the application does.
 std::optional<std::string> appendBlock(std::string const& path, std::string_view header, std::string block)
 {
     auto const failure = [&](char const* what, int error) {
@@ -49,18 +54,19 @@ std::optional<std::string> appendBlock(std::string const& path, std::string_view
     FileDescriptor fd(calls.open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
     if (!fd.valid())
         return failure("open", errno);
-    struct stat info {};
-    if (::flock(fd.get(), LOCK_EX) != 0 || calls.fstat(fd.get(), &info) != 0)
+    if (::flock(fd.get(), LOCK_EX) != 0)
         return failure("lock", errno);
+    struct stat info {};
+    if (calls.fstat(fd.get(), &info) != 0)
+        return failure("stat", errno);
     if (info.st_size == 0)
         block.insert(0, header);
-    ssize_t const written = block.empty() ? 0 : calls.write(fd.get(), block.data(), block.size());
-    int const error = written < 0 ? errno : ENOSPC;
-    bool const whole = written == ssize_t(block.size());
-    if (!fd.close() && whole)
+    if (Status written = writeAll(fd.get(), block, path); !written) {
+        (void)calls.ftruncate(fd.get(), info.st_size);
+        return written.message();
+    }
+    if (!fd.close())
         return failure("close", errno);
-    if (!whole)
-        return failure("write", error);
     return std::nullopt;
 }
 

@@ -60,27 +60,35 @@ TEST(ActionLogFile, AFileThatCannotBeWrittenGivesItsCause)
     EXPECT_EQ(log.flush(), "open " + path + ": No such file or directory");
     EXPECT_FALSE(log.flush());  // the rows of the failed block are dropped
 
-    // A full disk at the write leaves the file as it was; a late error at the close is named though the row
-    // reached the file.
+    // A full disk at the write leaves the file as it was, also when the disk took a part of the block first;
+    // a write cut short goes on with the rest; a late error at the close is named though the row reached the
+    // file.
     std::string const kept = (dir / "log.txt").string();
     std::string const row = "2026-12-08 01:02:03\tFile renaming\ta.jpg\tInsert\tnew\tsuccessfull\t/in\t/out\n";
-    writeFile(kept, "Header\nearlier\n");
+    std::string const before = "Header\nearlier\n";
     struct Case {
         Call call;
+        int nth;
+        std::size_t writeAtMost;
         int error;
-        std::string cause;
+        std::optional<std::string> cause;
         std::string after;
     } const cases[] = {
-        { Call::Write, ENOSPC, "write " + kept + ": No space left on device", "Header\nearlier\n" },
-        { Call::Close, EIO, "close " + kept + ": Input/output error", "Header\nearlier\n" + row },
+        { Call::Write, 1, SIZE_MAX, ENOSPC, "write " + kept + ": No space left on device", before },
+        { Call::Write, 2, 10, ENOSPC, "write " + kept + ": No space left on device", before },
+        { Call::Any, 0, 10, 0, std::nullopt, before + row },
+        { Call::Stat, 1, SIZE_MAX, EIO, "stat " + kept + ": Input/output error", before },
+        { Call::Close, 1, SIZE_MAX, EIO, "close " + kept + ": Input/output error", before + row },
     };
     for (auto const& c : cases) {
+        writeFile(kept, before);
         FaultySystemCalls faulty;
-        faulty.fail(c.call, 1, Repeat::Once, c.error);
+        faulty.fail(c.call, c.nth, Repeat::Once, c.error);
+        faulty.writeAtMost(c.writeAtMost);
         ScopedSystemCalls installed(faulty);
         EXPECT_FALSE(log.append(kept, "Header\n", "2026-12-08 01:02:03", fields("a.jpg")));
         EXPECT_EQ(log.flush(), c.cause);
-        EXPECT_EQ(faulty.failures(), 1);
+        EXPECT_EQ(faulty.failures(), c.nth > 0 ? 1 : 0);
         EXPECT_EQ(readFile(kept), c.after);
     }
 }

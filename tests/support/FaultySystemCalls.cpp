@@ -73,7 +73,12 @@ ssize_t FaultySystemCalls::read(int fd, void* buffer, std::size_t size)
 ssize_t FaultySystemCalls::write(int fd, void const* buffer, std::size_t size)
 {
     QUODRIX_FAULT(Call::Write, "write")
-    return SystemCalls::write(fd, buffer, size);
+    return SystemCalls::write(fd, buffer, std::min(size, m_writeAtMost));
+}
+int FaultySystemCalls::ftruncate(int fd, off_t length)
+{
+    QUODRIX_FAULT(Call::Write, "ftruncate " + std::to_string(length))
+    return SystemCalls::ftruncate(fd, length);
 }
 int FaultySystemCalls::close(int fd)
 {

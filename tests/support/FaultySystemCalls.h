@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ public:
     // Fails the nth call of the kind chosen by fail() as well (counted the same way), once.
     void failAlso(int nth) { m_also.push_back(nth); }
 
+    // Lets every write put down at most `bytes` of what it is given, as write(2) does on a disk that is
+    // filling up: the caller must write the rest itself.
+    void writeAtMost(std::size_t bytes) { m_writeAtMost = bytes; }
+
     int calls(Call kind = Call::Any) const;
     int failures() const { return m_failures; }
     // The calls so far, one line each: "fsync", "unlink /path", "rename /a /b", ...
@@ -36,6 +41,8 @@ public:
     int openat(int folder, char const* name, int flags, mode_t mode) override;
     ssize_t read(int fd, void* buffer, std::size_t size) override;
     ssize_t write(int fd, void const* buffer, std::size_t size) override;
+    // Counted as a write.
+    int ftruncate(int fd, off_t length) override;
     int close(int fd) override;
     int fsync(int fd) override;
     int startWriteback(int fd, off_t offset, off_t length) override;
@@ -76,6 +83,7 @@ private:
     int m_count = 0;
     int m_error = EIO;
     int m_failures = 0;
+    std::size_t m_writeAtMost = SIZE_MAX;
     std::vector<int> m_also;
     std::atomic<int> m_backgroundFlushError { 0 };
     std::vector<int> m_counts = std::vector<int>(int(Call::Attributes) + 1, 0);
