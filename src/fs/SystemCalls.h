@@ -37,7 +37,7 @@ public:
     virtual int lstat(char const* path, struct stat* info);
     virtual int stat(char const* path, struct stat* info);
     // Whether the process may use the item as `mode` asks (R_OK, W_OK, ...), as faccessat(2) answers for its
-    // effective user and group.
+    // effective user and group (access(2) where a sandbox refuses that call and the two users are one).
     virtual int access(char const* path, int mode);
     // The entries of an open folder, as getdents64(2) gives them.
     virtual long readFolder(int fd, void* buffer, std::size_t size);

@@ -44,7 +44,8 @@ using Profile = std::unique_ptr<void, ProfileCloser>;
 bool isReadableFile(std::string const& path)
 {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), R_OK) == 0;
+    SystemCalls& calls = systemCalls();
+    return calls.stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && calls.access(path.c_str(), R_OK) == 0;
 }
 
 std::unique_ptr<Exiv2::Image> openImage(std::string const& path)
