@@ -68,7 +68,8 @@ void copyExtendedAttributes(int from, int to)
     }
 }
 
-Status copyContents(int from, int to, std::string const& source, std::string const& target)
+// Copies what is left of `from` into `to` by reading and writing.
+Status readAndWrite(int from, int to, std::string const& source, std::string const& target)
 {
     auto& calls = systemCalls();
     std::vector<char> buffer(std::size_t(1) << 16);
@@ -82,6 +83,38 @@ Status copyContents(int from, int to, std::string const& source, std::string con
             return {};
         if (Status written = writeAll(to, std::string_view(buffer.data(), std::size_t(n)), target); !written)
             return written;
+    }
+}
+
+// Whether copy_file_range(2) failing at once with `error` means only that the kernel cannot copy between
+// these two files (other file systems, a file system or kernel without it), so that reading and writing
+// can do the copy.
+bool kernelCannotCopy(int error)
+{
+    return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL || error == EBADF;
+}
+
+// The kernel copies the bytes (as cp does), without them passing through the process; where it cannot,
+// or a file's first range comes back empty (some file systems report no size), they are read and written.
+// A failure names the target when the disk is full or cannot be written, else the source.
+Status copyContents(int from, int to, std::string const& source, std::string const& target)
+{
+    constexpr std::size_t kRangeBytes = std::size_t(1) << 30;
+    auto& calls = systemCalls();
+    bool copiedAny = false;
+    while (true) {
+        ssize_t const n = calls.copyFileRange(from, to, kRangeBytes);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (!copiedAny && (n == 0 || (n < 0 && kernelCannotCopy(errno))))
+            return readAndWrite(from, to, source, target);
+        if (n < 0) {
+            bool const ofTarget = errno == ENOSPC || errno == EDQUOT || errno == EFBIG || errno == EROFS;
+            return Status::fromErrno((ofTarget ? "write " : "read ") + (ofTarget ? target : source));
+        }
+        if (n == 0)
+            return {};
+        copiedAny = true;
     }
 }
 

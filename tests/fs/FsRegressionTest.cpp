@@ -334,6 +334,61 @@ TEST(FsRegression, AShortOrTornWriteNeverReplacesTheFile)
     EXPECT_EQ(readFile(target), "");
 }
 
+// A copy is made by the kernel (copy_file_range), as cp makes it, rather than read into the process and
+// written out again; where the kernel cannot copy between the two files, by reading and writing. Either way
+// the copy holds the same bytes, and a disk that fills up halfway fails the copy with the target named and
+// leaves nothing behind.
+TEST(FsRegression, ACopyIsTheKernelsWhereItCanAndTheSameBytesWhereItCannot)
+{
+    TempDir dir(fastTemporaryFolder());
+    fs::path const source = dir / "big file.bin";
+    std::string bytes(3 * 1024 * 1024 + 5, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = char('a' + i % 23);
+    writeFile(source, bytes);
+    auto const calledAs = [](FaultySystemCalls const& calls, std::string const& name) {
+        auto const& journal = calls.journal();
+        return std::count_if(journal.begin(), journal.end(),
+            [&](std::string const& entry) { return entry.substr(0, entry.find(' ')) == name; });
+    };
+
+    fs::path const byKernel = dir / "by kernel.bin";
+    FaultySystemCalls counted;
+    {
+        ScopedSystemCalls installed(counted);
+        ASSERT_TRUE(placeItem(Placement::Copy, Existing::Kept, source.string(), byKernel.string()).ok());
+    }
+    EXPECT_EQ(readFile(byKernel), bytes);
+    EXPECT_GE(calledAs(counted, "copy_file_range"), 1);
+    EXPECT_EQ(calledAs(counted, "read"), 0);
+
+    fs::path const byHand = dir / "by hand.bin";
+    FaultySystemCalls refusing;
+    refusing.fail(Call::Write, 1, Repeat::Once, EXDEV);
+    {
+        ScopedSystemCalls installed(refusing);
+        ASSERT_TRUE(placeItem(Placement::Copy, Existing::Kept, source.string(), byHand.string()).ok());
+    }
+    EXPECT_EQ(readFile(byHand), bytes);
+    EXPECT_GE(calledAs(refusing, "read"), 1);
+
+    fs::path const full = dir / "full.bin";
+    FaultySystemCalls filling;
+    filling.writeAtMost(1024 * 1024);
+    filling.fail(Call::Write, 2, Repeat::FromThenOn, ENOSPC);
+    Status copied;
+    {
+        ScopedSystemCalls installed(filling);
+        copied = placeItem(Placement::Copy, Existing::Kept, source.string(), full.string());
+    }
+    ASSERT_FALSE(copied.ok());
+    EXPECT_NE(copied.message().find("write "), std::string::npos) << copied.message();
+    EXPECT_NE(copied.message().find(": No space left on device"), std::string::npos) << copied.message();
+    EXPECT_FALSE(fs::exists(full));
+    EXPECT_EQ(readFile(source), bytes);
+    EXPECT_TRUE(temporariesBelow(dir.path()).empty());
+}
+
 // The comment write checks the flushed new image the same way: a torn write leaves the image as it was.
 TEST(FsRegression, ATornCommentWriteKeepsTheImage)
 {

@@ -75,6 +75,11 @@ ssize_t FaultySystemCalls::write(int fd, void const* buffer, std::size_t size)
     QUODRIX_FAULT(Call::Write, "write")
     return SystemCalls::write(fd, buffer, std::min(size, m_writeAtMost));
 }
+ssize_t FaultySystemCalls::copyFileRange(int from, int to, std::size_t size)
+{
+    QUODRIX_FAULT(Call::Write, "copy_file_range")
+    return SystemCalls::copyFileRange(from, to, std::min(size, m_writeAtMost));
+}
 int FaultySystemCalls::ftruncate(int fd, off_t length)
 {
     QUODRIX_FAULT(Call::Write, "ftruncate " + std::to_string(length))

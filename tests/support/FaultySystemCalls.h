@@ -41,8 +41,9 @@ public:
     int openat(int folder, char const* name, int flags, mode_t mode) override;
     ssize_t read(int fd, void* buffer, std::size_t size) override;
     ssize_t write(int fd, void const* buffer, std::size_t size) override;
-    // Counted as a write.
+    // Counted as writes.
     int ftruncate(int fd, off_t length) override;
+    ssize_t copyFileRange(int from, int to, std::size_t size) override;
     int close(int fd) override;
     int fsync(int fd) override;
     int startWriteback(int fd, off_t offset, off_t length) override;
