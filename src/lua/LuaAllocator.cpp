@@ -3,11 +3,9 @@
 #include <lua5.4/lua.hpp>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/mman.h>
 
 // GCC says that AddressSanitizer is on with __SANITIZE_ADDRESS__, Clang with __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
@@ -84,56 +82,12 @@ void warningsOn(void* state, char const* message, int toBeContinued)
     warningContinued(state, message, toBeContinued);
 }
 
-// A region of kRegionBytes that starts at a multiple of its size (a huge page can only map such a range),
-// advised for huge pages; null when there is no memory. More is mapped than needed, and the ends cut off.
-char* mapRegion() noexcept
-{
-    std::size_t const span = 2 * LuaAllocator::kRegionBytes;
-    void* const mapped = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED)
-        return nullptr;
-    auto const start = reinterpret_cast<std::uintptr_t>(mapped);
-    std::uintptr_t const region = (start + LuaAllocator::kRegionBytes - 1) & ~(LuaAllocator::kRegionBytes - 1);
-    std::uintptr_t const end = region + LuaAllocator::kRegionBytes;
-    if (region > start)
-        (void)::munmap(mapped, region - start);
-    if (start + span > end)
-        (void)::munmap(reinterpret_cast<void*>(end), start + span - end);
-    // Only advice: without huge pages the region works the same.
-    (void)::madvise(reinterpret_cast<void*>(region), LuaAllocator::kRegionBytes, MADV_HUGEPAGE);
-    return reinterpret_cast<char*>(region);
-}
-
 }
 
 void LuaAllocator::FreeChunk::operator()(char* chunk) const
 {
-    QUODRIX_UNPOISON(chunk, mapped ? mapped : kChunkBytes);
-    if (mapped)
-        (void)::munmap(chunk, mapped);
-    else
-        std::free(chunk);
-}
-
-bool LuaAllocator::newChunk() noexcept
-{
-    std::size_t const mapped = m_chunks.size() < kMallocChunks ? 0 : kRegionBytes;
-    std::unique_ptr<char, FreeChunk> chunk(mapped ? mapRegion() : static_cast<char*>(std::malloc(kChunkBytes)),
-        FreeChunk { mapped });
-    if (!chunk)
-        return false;
-    // Lua's allocator must not throw: a list that cannot grow is memory that is not there.
-    try {
-        m_chunks.push_back(std::move(chunk));
-    } catch (...) {
-        return false;
-    }
-    std::size_t const bytes = mapped ? mapped : kChunkBytes;
-    m_chunkBytes += bytes;
-    QUODRIX_POISON(m_chunks.back().get(), bytes);
-    m_next = m_chunks.back().get();
-    m_end = m_next + bytes;
-    return true;
+    QUODRIX_UNPOISON(chunk, kChunkBytes);
+    std::free(chunk);
 }
 
 LuaAllocator::~LuaAllocator() = default;
@@ -166,8 +120,18 @@ void* LuaAllocator::take(std::size_t size) noexcept
             QUODRIX_UNPOISON(block, rest);
             give(block, rest);
         }
-        if (!newChunk())
+        std::unique_ptr<char, FreeChunk> chunk(static_cast<char*>(std::malloc(kChunkBytes)));
+        if (!chunk)
             return nullptr;
+        // Lua's allocator must not throw: a list that cannot grow is memory that is not there.
+        try {
+            m_chunks.push_back(std::move(chunk));
+        } catch (...) {
+            return nullptr;
+        }
+        QUODRIX_POISON(m_chunks.back().get(), kChunkBytes);
+        m_next = m_chunks.back().get();
+        m_end = m_next + kChunkBytes;
     }
     void* block = m_next;
     m_next += bytes;

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <lua5.4/lua.hpp>
 
-#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -105,35 +104,6 @@ TEST(LuaAllocator, AFreedBlockServesTheNextOfItsSizeAndAResizeWithinItsClassStay
     for (int i = 0; i < 10000; ++i)
         LuaAllocator::allocate(&memory, many[std::size_t(i)], 24 + std::size_t(i) % 200, 0);
     LuaAllocator::allocate(&memory, b, 40, 0);
-}
-
-TEST(LuaAllocator, AStateThatKeepsGrowingTakesHugePageRegionsAfterItsFirstChunks)
-{
-    LuaAllocator memory;
-    std::size_t const smallChunks = LuaAllocator::kMallocChunks * LuaAllocator::kChunkBytes;
-    std::vector<void*> many;
-    std::vector<unsigned char> fills;
-    auto fillsAt = [](std::size_t i) { return static_cast<unsigned char>(i * 31 + 7); };
-    // 5 MiB of 64-byte blocks: the malloc chunks first, then regions.
-    while (memory.chunkBytes() < smallChunks + LuaAllocator::kRegionBytes + 1) {
-        void* block = LuaAllocator::allocate(&memory, nullptr, 0, 64);
-        ASSERT_NE(block, nullptr);
-        std::memset(block, fillsAt(many.size()), 64);
-        many.push_back(block);
-        if (many.size() * 64 == smallChunks) {
-            EXPECT_EQ(memory.chunkBytes(), smallChunks);
-        }
-    }
-    // Every region is one huge page's range: the last block, the first of the region begun last, is at a
-    // multiple of its size.
-    EXPECT_EQ(memory.chunkBytes(), smallChunks + 2 * LuaAllocator::kRegionBytes);
-    auto const last = reinterpret_cast<std::uintptr_t>(many.back()) & ~(LuaAllocator::kRegionBytes - 1);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(many.back()) - last, 0u);
-    for (std::size_t i = 0; i < many.size(); ++i) {
-        Block const block { many[i], 64, fillsAt(i) };
-        ASSERT_TRUE(holds(block, 64)) << i;
-        LuaAllocator::allocate(&memory, many[i], 64, 0);
-    }
 }
 
 TEST(LuaAllocator, AStateRunsAndCollectsItsGarbage)
