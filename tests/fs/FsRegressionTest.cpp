@@ -387,6 +387,19 @@ TEST(FsRegression, ACopyIsTheKernelsWhereItCanAndTheSameBytesWhereItCannot)
     EXPECT_FALSE(fs::exists(full));
     EXPECT_EQ(readFile(source), bytes);
     EXPECT_TRUE(temporariesBelow(dir.path()).empty());
+
+    // Any other failure of the kernel's copy names the source (a disk that cannot be read).
+    FaultySystemCalls unreadable;
+    unreadable.fail(Call::Write, 1, Repeat::Once, EIO);
+    {
+        ScopedSystemCalls installed(unreadable);
+        copied = placeItem(Placement::Copy, Existing::Kept, source.string(), full.string());
+    }
+    ASSERT_FALSE(copied.ok());
+    EXPECT_NE(copied.message().find("read " + source.string() + ": Input/output error"), std::string::npos)
+        << copied.message();
+    EXPECT_FALSE(fs::exists(full));
+    EXPECT_TRUE(temporariesBelow(dir.path()).empty());
 }
 
 // The comment write checks the flushed new image the same way: a torn write leaves the image as it was.
