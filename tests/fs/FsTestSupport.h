@@ -2,6 +2,7 @@
 // Helpers of the file-system layer's tests: trees as comparable values, temporary items, a small tmpfs
 // as a second file system.
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -17,6 +18,19 @@ Tree treeAt(std::filesystem::path const& path);
 // A folder for temporary folders of tests that run an operation hundreds of times: /dev/shm (a tmpfs,
 // where flushing costs nothing) when there is one, else the usual temporary folder.
 std::filesystem::path fastTemporaryFolder();
+
+// How many times a test kills a real run at a random point: every round starts, kills and checks a whole
+// run of thousands of files. The sanitized build, where a run takes several times as long, kills a third as
+// often; it is there for the memory errors of the same paths, which the plain build kills at every round.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr int kKillRoundsPercent = 34;
+#else
+inline constexpr int kKillRoundsPercent = 100;
+#endif
+constexpr int killRounds(int rounds)
+{
+    return std::max(1, rounds * kKillRoundsPercent / 100);
+}
 
 // Whether two existing folders lie on one file system (one device).
 bool onOneFileSystem(std::filesystem::path const& a, std::filesystem::path const& b);

@@ -84,7 +84,7 @@ TEST(KillDuringABatch, EveryFileExactlyOnceAndWhole)
     unsigned seed = std::random_device {}();
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> point(1, 2 * kFiles - 1);
-    for (int round = 0; round < 10; ++round) {
+    for (int round = 0; round < killRounds(10); ++round) {
         for (auto const& folder : { source, copies, moved }) {
             fs::remove_all(folder);
             fs::create_directories(folder);
@@ -172,7 +172,7 @@ TEST(KillDuringABatch, NoFolderIsEverHalfUnderItsName)
     std::uniform_int_distribution<int> point(1, kFolders - 1);
     // A moment after a folder's line, so that the kill also lands inside the removal of a source.
     std::uniform_int_distribution<int> moment(0, 1500);
-    for (int round = 0; round < 10; ++round) {
+    for (int round = 0; round < killRounds(10); ++round) {
         for (auto const& folder : { source, moved }) {
             fs::remove_all(folder);
             fs::create_directories(folder);

@@ -150,7 +150,7 @@ TEST(UndoAfterKill, ARenamePlanKilledWhileItMovesIsTakenBackWhole)
         fs::remove_all(bundle.home() / ".local/state/quodrix/runs");
 
         std::uniform_int_distribution<std::uintmax_t> point(1, size);
-        for (int round = 0; round < 4; ++round) {
+        for (int round = 0; round < killRounds(4); ++round) {
             makeFiles();
             std::uintmax_t const bytes = point(random);
             bool const killed = runAndKillAtJournalSize(bundle, mode.arguments, bytes);
@@ -168,7 +168,7 @@ TEST(UndoAfterKill, ARenamePlanKilledWhileItMovesIsTakenBackWhole)
             fs::remove_all(bundle.home() / ".local/state/quodrix/runs");
         }
     }
-    std::printf("killed inside the run in %d of 16 rounds\n", killedInRuns);
+    std::printf("killed inside the run in %d of %d rounds\n", killedInRuns, int(modes.size()) * killRounds(4));
     EXPECT_GT(killedInRuns, 0) << "seed " << seed << ": no kill landed inside a run";
 }
 
@@ -193,7 +193,7 @@ TEST(UndoAfterKill, EveryFileBackAndEveryCopyGone)
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> point(1, kFiles - 1);
     int killedInRuns = 0;
-    for (int round = 0; round < 12; ++round) {
+    for (int round = 0; round < killRounds(12); ++round) {
         Mode const& mode = modes[round % modes.size()];
         ScriptBundle bundle(true);
         fs::remove_all(source);
@@ -217,5 +217,5 @@ TEST(UndoAfterKill, EveryFileBackAndEveryCopyGone)
         EXPECT_EQ(bundle.run({ "undo" }).status, 1) << where;
     }
     // Most kills land inside the run (a run may have finished before its killer read the rows it wanted).
-    std::printf("killed inside the run in %d of 12 rounds\n", killedInRuns);
+    std::printf("killed inside the run in %d of %d rounds\n", killedInRuns, killRounds(12));
 }
