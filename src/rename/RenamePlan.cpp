@@ -7,17 +7,17 @@
 #include "fs/ItemPlacement.h"
 #include "fs/SystemCalls.h"
 #include "fs/TextMap.h"
+#include "rename/ItemIndex.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <dirent.h>
-#include <functional>
 #include <optional>
 #include <string_view>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_map>
 
 namespace quodrix {
 
@@ -28,24 +28,6 @@ constexpr char const* kWouldReplace = "would replace an existing item";
 struct FolderIdentity {
     dev_t device = 0;
     ino_t inode = 0;
-};
-
-// An item named by the folder that holds it (resolved, by identity) and its name in it.
-struct ItemKey {
-    dev_t device;
-    ino_t inode;
-    std::string_view name;
-    bool operator==(ItemKey const&) const = default;
-};
-
-struct ItemKeyHash {
-    std::size_t operator()(ItemKey const& key) const
-    {
-        std::size_t h = std::hash<std::string_view>()(key.name);
-        h ^= std::hash<std::uint64_t>()(std::uint64_t(key.inode)) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
-        h ^= std::hash<std::uint64_t>()(std::uint64_t(key.device)) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
-        return h;
-    }
 };
 
 // The folders of a plan, each looked up once by the text of its path. A folder that many pairs use is
@@ -122,6 +104,14 @@ std::pair<std::string_view, std::string_view> splitPath(std::string_view path)
     return { slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1) };
 }
 
+// The folder part and the name part of a source: a path that ends in "/" names the item before it.
+std::pair<std::string_view, std::string_view> sourceParts(std::string_view path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    return splitPath(path);
+}
+
 // Why a new name cannot be used, or nothing when it can.
 std::optional<std::string> nameProblem(std::string_view name, std::string const& target)
 {
@@ -180,15 +170,13 @@ void RenamePlan::check()
     std::vector<std::optional<ItemKey>> sourceKeys(count), targetKeys(count);
     m_withinOneDevice.assign(count, 0);
     m_mayBeFolder.assign(count, 1);
-    std::vector<std::string> sourceNames(count);
 
-    // The target folders are views into the pairs' targets, which stay in place while the plan is checked.
-    std::vector<std::string> sourceFolders(count);
-    std::vector<std::string_view> targetFolders(count);
+    // Folders and names are views into the pairs' paths, which stay in place while the plan is checked.
+    std::vector<std::string_view> sourceFolders(count), sourceNames(count), targetFolders(count);
     for (std::size_t i = 0; i < count; ++i) {
         if (m_pairs[i].state == PairState::Failed)
             continue;
-        sourceFolders[i] = FileStore::parentOf(m_pairs[i].source);
+        std::tie(sourceFolders[i], sourceNames[i]) = sourceParts(m_pairs[i].source);
         targetFolders[i] = splitPath(m_pairs[i].target).first;
         folders.use(sourceFolders[i]);
         folders.use(targetFolders[i]);
@@ -199,8 +187,6 @@ void RenamePlan::check()
         PlannedRename& pair = m_pairs[i];
         if (pair.state == PairState::Failed)
             continue;
-        // The source's own name, in the folder that holds it (a path that ends in "/" names the item before it).
-        sourceNames[i] = FileStore::lastComponent(pair.source);
         if (!FileStore::isUsablePath(pair.source)) {
             fail(i, "not a usable path");
             continue;
@@ -234,18 +220,15 @@ void RenamePlan::check()
     }
 
     // Names that the plan frees: the sources of pairs that move. A file named twice moves at most once.
-    std::unordered_map<ItemKey, std::size_t, ItemKeyHash> bySource, byTarget;
-    bySource.reserve(count);
-    byTarget.reserve(count);
+    ItemIndex bySource(sourceKeys, count), byTarget(targetKeys, count);
     std::vector<std::size_t> twice;
     // A copy frees no name: its source stays.
     for (std::size_t i = 0; i < count && m_operation == Operation::Move; ++i) {
         if (!sourceKeys[i] || m_pairs[i].state == PairState::Unchanged)
             continue;
-        auto [it, added] = bySource.emplace(*sourceKeys[i], i);
-        if (!added) {
+        if (std::size_t const holder = bySource.add(i); holder != ItemIndex::kNone) {
             twice.push_back(i);
-            twice.push_back(it->second);
+            twice.push_back(holder);
         }
     }
     for (std::size_t i : twice)
@@ -254,10 +237,9 @@ void RenamePlan::check()
     for (std::size_t i = 0; i < count; ++i) {
         if (!targetKeys[i] || m_pairs[i].state != PairState::Planned)
             continue;
-        auto [it, added] = byTarget.emplace(*targetKeys[i], i);
-        if (!added) {
+        if (std::size_t const holder = byTarget.add(i); holder != ItemIndex::kNone) {
             twice.push_back(i);
-            twice.push_back(it->second);
+            twice.push_back(holder);
         }
     }
     for (std::size_t i : twice)
@@ -269,10 +251,9 @@ void RenamePlan::check()
     for (std::size_t i = 0; i < count; ++i) {
         if (m_pairs[i].state != PairState::Planned)
             continue;
-        auto holder = bySource.find(*targetKeys[i]);
-        if (holder != bySource.end() && holder->second != i) {
-            m_next[i] = holder->second;
-            m_previous[holder->second] = i;
+        if (std::size_t const holder = bySource.find(*targetKeys[i]); holder != ItemIndex::kNone && holder != i) {
+            m_next[i] = holder;
+            m_previous[holder] = i;
             continue;
         }
         if (folders.lookUp(targetFolders[i], splitPath(m_pairs[i].target).second, m_pairs[i].target) == 0)
