@@ -5,9 +5,11 @@
 // time per file at 10,000 and at 1,000,000 files shows whether planning and recording stay linear. The
 // files are made anew before each run, outside the timing; best of RUNS at 10,000, one run at 1,000,000.
 // The user time is also given alone: it is the planning and recording themselves, while the kernel's part
-// of each rename grows with the files and folders on the disk, as the bare loop's does.
+// of each rename grows with the files and folders on the disk, as the bare loop's does. The heap is advised
+// as the executable's is.
 // Usage: bench_plan_scale WORK_DIR [RUNS]
 
+#include "app/HeapAdvice.h"
 #include "fs/RunJournal.h"
 #include "rename/JournalObserver.h"
 #include "rename/RenamePlan.h"
@@ -115,6 +117,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: bench_plan_scale WORK_DIR [RUNS]\n");
         return 2;
     }
+    adviseHugePagesForHeap();
     fs::path work = argv[1];
     int runs = argc > 2 ? std::atoi(argv[2]) : 3;
     Timing small;
