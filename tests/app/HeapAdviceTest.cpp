@@ -77,6 +77,8 @@ TEST(HeapAdvice, AStartAdvisesTheHeapBeyondItsFirstMegabytesForHugePages)
             EXPECT_EQ(part.from % (2ul << 20), 0u) << run.out;
             EXPECT_GE(part.from - heap.front().from, quodrix::kSmallHeapBytes) << run.out;
         }
-        EXPECT_GE(advisedBytes, quodrix::kHeapPadBytes - quodrix::kSmallHeapBytes - (2ul << 20)) << run.out;
+        // Most of the pad is advised: less the small part, up to a huge page lost to the rounding, and the
+        // free end of the heap before the start, which the pad's growth counted in (malloc's trim threshold).
+        EXPECT_GE(advisedBytes, quodrix::kHeapPadBytes - quodrix::kSmallHeapBytes - 2 * (2ul << 20)) << run.out;
     }
 }
