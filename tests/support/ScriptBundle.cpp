@@ -72,8 +72,10 @@ ScriptBundle::ScriptBundle(bool withAppScripts)
     std::filesystem::copy_file(QUODRIX_CLASSES_MODULE, classesModule());
     std::filesystem::copy_file(QUODRIX_IMAGES_MODULE, imagesModule());
     if (withAppScripts) {
-        for (auto const& entry : std::filesystem::directory_iterator(std::string(QUODRIX_SOURCE_DIR) + "/scripts"))
-            std::filesystem::copy_file(entry.path(), m_dir.path() / "share" / "quodrix" / "Scripts" / entry.path().filename());
+        std::filesystem::path const scripts = std::filesystem::path(QUODRIX_SOURCE_DIR) / "scripts";
+        std::filesystem::path const bundled = m_dir.path() / "share" / "quodrix" / "Scripts";
+        for (auto const& entry : std::filesystem::directory_iterator(scripts))
+            std::filesystem::copy_file(entry.path(), bundled / entry.path().filename());
     }
 }
 
