@@ -24,27 +24,24 @@ bool FileStore::isSingleComponent(std::string const& name)
         && name.find('\0') == std::string::npos;
 }
 
+std::pair<std::string_view, std::string_view> FileStore::splitItemPath(std::string_view path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    auto slash = path.rfind('/');
+    if (slash == std::string_view::npos)
+        return { ".", path };
+    return { slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1) };
+}
+
 std::string FileStore::parentOf(std::string const& path)
 {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/')
-        trimmed.pop_back();
-    auto slash = trimmed.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return trimmed.substr(0, slash);
+    return std::string(splitItemPath(path).first);
 }
 
 std::string FileStore::lastComponent(std::string const& path)
 {
-    // Looked at in place: only the name is copied out.
-    std::string_view trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/')
-        trimmed.remove_suffix(1);
-    auto slash = trimmed.rfind('/');
-    return std::string(slash == std::string_view::npos ? trimmed : trimmed.substr(slash + 1));
+    return std::string(splitItemPath(path).second);
 }
 
 Status FileStore::removeTree(std::string const& path)

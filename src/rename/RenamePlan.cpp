@@ -104,14 +104,6 @@ std::pair<std::string_view, std::string_view> splitPath(std::string_view path)
     return { slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1) };
 }
 
-// The folder part and the name part of a source: a path that ends in "/" names the item before it.
-std::pair<std::string_view, std::string_view> sourceParts(std::string_view path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.remove_suffix(1);
-    return splitPath(path);
-}
-
 // Why a new name cannot be used, or nothing when it can.
 std::optional<std::string> nameProblem(std::string_view name, std::string const& target)
 {
@@ -176,7 +168,7 @@ void RenamePlan::check()
     for (std::size_t i = 0; i < count; ++i) {
         if (m_pairs[i].state == PairState::Failed)
             continue;
-        std::tie(sourceFolders[i], sourceNames[i]) = sourceParts(m_pairs[i].source);
+        std::tie(sourceFolders[i], sourceNames[i]) = FileStore::splitItemPath(m_pairs[i].source);
         targetFolders[i] = splitPath(m_pairs[i].target).first;
         folders.use(sourceFolders[i]);
         folders.use(targetFolders[i]);

@@ -6,6 +6,7 @@
 #include "support/FaultySystemCalls.h"
 #include "support/ScriptBundle.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -99,6 +100,35 @@ TEST_F(RenamePlanTest, ChainsGoFromTheirFreeEndAndCyclesThroughATemporaryName)
     std::map<std::string, std::string> expected { { "img_2", "one" }, { "img_3", "two" }, { "img_4", "three" },
         { "b", "A" }, { "a", "B" }, { "y", "X" }, { "z", "Y" }, { "x", "Z" } };
     EXPECT_EQ(expected, contents());
+}
+
+// A folder named with trailing slashes is the folder before them: its name is looked for in its parent, it
+// swaps with another folder like any item, and its files go with it.
+TEST_F(RenamePlanTest, AFolderGivenWithATrailingSlashIsRenamedAsTheFolder)
+{
+    fs::create_directory(m_dir.path() / "one");
+    fs::create_directory(m_dir.path() / "two");
+    fs::create_directory(m_dir.path() / "three");
+    make({ { "one/a", "in one" }, { "two/b", "in two" }, { "three/c", "in three" } });
+    RenamePlan plan;
+    plan.add(at("one/"), at("two"));
+    plan.add(at("two//"), at("one"));
+    plan.add(at("three/"), at("four"));
+    plan.add(at("missing/"), at("five"));
+    plan.check();
+    EXPECT_EQ(1u, plan.predictedFailures());
+    plan.execute(OnFailure::KeepGoing);
+    EXPECT_EQ((std::vector<std::string> { "one/ -> two: done", "two// -> one: done", "three/ -> four: done",
+                  "missing/ -> five: failed: " + std::string(std::strerror(ENOENT)) }),
+        rowsOf(plan));
+    auto inside = [&](char const* path) {
+        std::ifstream in(m_dir.path() / path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ("in one", inside("two/a"));
+    EXPECT_EQ("in two", inside("one/b"));
+    EXPECT_EQ("in three", inside("four/c"));
+    EXPECT_FALSE(fs::exists(m_dir.path() / "three"));
 }
 
 TEST_F(RenamePlanTest, PredictedFailuresCarryTheirCauseAndStopTheWholePlan)
