@@ -171,9 +171,12 @@ function History.undo(id)
     App.eprintf("quodrix undo: %s\n", result.problem)
     return 1
   end
+  -- The rows go out in blocks (one write a row cost as much as the rest of a row's undo); a message on
+  -- standard error flushes them first, so the two keep their order.
+  local out = io.stdout
   for _, line in ipairs(result.lines) do
     if line.word == "restored" or line.word == "removed" then
-      App.printf("%s\t%s\n", line.word, visible(line.path))
+      out:write(line.word, "\t", visible(line.path), "\n")
     elseif line.word == "kept" then
       App.eprintf("quodrix undo: kept %s: %s\n", visible(line.path), visible(line.detail))
     else
