@@ -6,7 +6,10 @@
 #include "fs/RunJournal.h"
 #include "fs/SystemCalls.h"
 
+#include <cerrno>
 #include <climits>
+#include <string_view>
+#include <unordered_set>
 #include <sys/stat.h>
 
 namespace quodrix {
@@ -84,9 +87,14 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
         add(UndoLine::Word::Failed, m_journal.path(), opened.message());
         return m_report;
     }
-    for (auto it = run.changes.rbegin(); it != run.changes.rend(); ++it) {
+    for (std::size_t left = run.changes.size(); left > 0; --left) {
+        auto const it = run.changes.begin() + std::ptrdiff_t(left - 1);
         if (!m_journal.stopped().ok()) {
             add(UndoLine::Word::Failed, it->target, m_journal.stopped().message());
+            continue;
+        }
+        if (std::size_t const together = reverseMovesTogether(run.changes, left); together > 0) {
+            left -= together - 1;
             continue;
         }
         m_folders.insert(FileStore::parentOf(it->target));
@@ -113,6 +121,55 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
     if (m_report.count(UndoLine::Word::Failed) > 0)
         m_journal.markIncomplete();
     return m_report;
+}
+
+// A move whose item is a plain file that stands at its target, with its source free, goes back with one
+// rename; moves of that kind one after the other (newest first) are decided before any of them is made and
+// recorded ahead in one write, as a run records its moves. Deciding first holds because no two of them
+// touch one path and none moves a folder (which would carry other paths with it); the batch ends before
+// the first change that is not of that kind, which goes the way of every change. A rename that then fails
+// (something took the source's name meanwhile) falls back to the placement, which names the cause.
+std::size_t RunUndo::reverseMovesTogether(std::vector<RecordedChange> const& changes, std::size_t end)
+{
+    std::vector<RecordedChange const*> batch;
+    std::unordered_set<std::string_view> touched;
+    for (std::size_t i = end; i > 0 && batch.size() < kMovesAheadAtMost; --i) {
+        RecordedChange const& change = changes[i - 1];
+        if (change.change != JournalChange::Move || !change.aside.empty() || !change.identity
+            || touched.contains(change.target) || touched.contains(change.source)
+            || takenBack(change.target, change.source))
+            break;
+        auto const info = itemStatus(change.target);
+        if (!info || !S_ISREG(info->st_mode))
+            break;
+        auto const at = std::optional(ItemIdentity::of(*info));
+        bool const ours
+            = sameItem(at, change.identity) || (change.outcome == ChangeOutcome::Done && sameItem(at, change.made));
+        if (!ours || itemStatus(change.source) || errno != ENOENT)
+            break;
+        touched.insert(change.target);
+        touched.insert(change.source);
+        batch.push_back(&change);
+    }
+    if (batch.size() < 2)
+        return 0;
+    std::vector<MoveAhead> moves;
+    moves.reserve(batch.size());
+    for (RecordedChange const* change : batch)
+        moves.push_back({ change->target, change->source });
+    // A journal that cannot take the records has stopped: every move below then names its failure.
+    (void)journaledMovesAhead(&m_journal, moves);
+    for (RecordedChange const* change : batch) {
+        m_folders.insert(FileStore::parentOf(change->target));
+        Status moved
+            = journaledPlaceItem(&m_journal, Placement::Move, Existing::Kept, change->target, change->source);
+        if (moved)
+            add(UndoLine::Word::Restored, change->source, change->target);
+        else
+            add(UndoLine::Word::Failed, change->target, moved.message());
+    }
+    journaledEndOfMovesAhead(&m_journal);
+    return batch.size();
 }
 
 void RunUndo::reverseMove(RecordedChange const& change)

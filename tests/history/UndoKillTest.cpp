@@ -3,7 +3,7 @@
 // its contents, removes exactly the copies made, leaves no temporary item and exits 0. The same holds for
 // rename plans, whose journal takes the intents of many moves at once: killed while they move, by pattern,
 // along chains of names (each move freeing the name of the one before), along one chain longer than a
-// batch, and through cycles.
+// batch, and through cycles. An undo killed while it moves the files back leaves the rest to the next undo.
 
 #include "fs/FsTestSupport.h"
 #include "support/ScriptBundle.h"
@@ -55,18 +55,19 @@ int runAndKill(ScriptBundle const& bundle, std::vector<std::string> arguments, i
     return seen;
 }
 
-// The size of the journal of the one run in `runs`; 0 while there is none.
+// The size of the journals of the runs in `runs` together; 0 while there is none.
 std::uintmax_t journalSize(fs::path const& runs)
 {
     std::error_code error;
+    std::uintmax_t size = 0;
     for (auto const& entry : fs::directory_iterator(runs, error)) {
         if (entry.path().extension() == ".journal")
-            return fs::file_size(entry.path(), error);
+            size += fs::file_size(entry.path(), error);
     }
-    return 0;
+    return size;
 }
 
-// Starts the bundle's executable and kills it as soon as its journal has grown to `bytes` (or lets it end
+// Starts the bundle's executable and kills it as soon as the journals have grown to `bytes` (or lets it end
 // first); whether it was killed before it ended.
 bool runAndKillAtJournalSize(ScriptBundle const& bundle, std::vector<std::string> arguments, std::uintmax_t bytes)
 {
@@ -218,4 +219,66 @@ TEST(UndoAfterKill, EveryFileBackAndEveryCopyGone)
     }
     // Most kills land inside the run (a run may have finished before its killer read the rows it wanted).
     std::printf("killed inside the run in %d of %d rounds\n", killedInRuns, killRounds(12));
+}
+
+// An undo killed while it moves the files back (a batch of moves at a time, through chains and cycles) has
+// done part of its work; the next undo does the rest, and every file is back at its own name.
+TEST(UndoAfterKill, AnUndoKilledHalfwayLeavesTheRestToTheNextOne)
+{
+    TempDir dir(fastTemporaryFolder());
+    fs::path const folder = dir / "pics";
+    struct Mode {
+        char const* name;
+        std::function<std::string(int)> fileName;
+        std::vector<std::string> arguments;
+    };
+    std::vector<Mode> const modes {
+        { "pattern", [](int i) { return "img_" + std::to_string(i) + ".jpg"; },
+            { "rename", "-x", "^img_(\\d+)", "photo_$1", folder.string() } },
+        { "chains of two", [](int i) { return std::to_string(i + 1) + ".jpg"; },
+            { "rename", "-x", "--start", "1001", "^\\d+", "{n}", folder.string() } },
+    };
+    unsigned const seed = std::random_device {}();
+    std::mt19937 random(seed);
+    int killedInUndos = 0;
+    for (Mode const& mode : modes) {
+        ScriptBundle bundle(true);
+        fs::path const runs = bundle.home() / ".local/state/quodrix/runs";
+        std::map<std::string, std::string> original;
+        for (int i = 0; i < kFiles; ++i)
+            original[mode.fileName(i)] = contentsOf(i);
+        auto makeRun = [&] {
+            fs::remove_all(runs);
+            fs::remove_all(folder);
+            fs::create_directories(folder);
+            for (auto const& [name, data] : original)
+                writeFile(folder / name, data);
+            auto const run = bundle.run(mode.arguments);
+            EXPECT_EQ(run.status, 0) << mode.name << "\n" << run.err;
+            return journalSize(runs);
+        };
+        // A whole undo first, for the size of its journal.
+        std::uintmax_t const runSize = makeRun();
+        ASSERT_EQ(bundle.run({ "undo" }).status, 0) << mode.name;
+        ASSERT_EQ(folderContents(folder), original) << mode.name;
+        std::uintmax_t const undoSize = journalSize(runs) - runSize;
+
+        std::uniform_int_distribution<std::uintmax_t> point(1, undoSize);
+        for (int round = 0; round < killRounds(4); ++round) {
+            std::uintmax_t const before = makeRun();
+            std::uintmax_t const bytes = point(random);
+            bool const killed = runAndKillAtJournalSize(bundle, { "undo" }, before + bytes);
+            killedInUndos += killed;
+            std::string const where = std::string(mode.name) + ", seed " + std::to_string(seed) + ", killed at "
+                + std::to_string(bytes) + " of " + std::to_string(undoSize) + " journal bytes";
+            auto const next = bundle.run({ "undo" });
+            if (killed) {
+                EXPECT_EQ(next.status, 0) << where << "\n" << next.out << next.err;
+            }
+            ASSERT_EQ(folderContents(folder), original) << where << "\n" << next.err;
+            EXPECT_EQ(temporariesBelow(dir.path()), std::vector<std::string> {}) << where;
+        }
+    }
+    std::printf("killed inside the undo in %d of %d rounds\n", killedInUndos, int(modes.size()) * killRounds(4));
+    EXPECT_GT(killedInUndos, 0) << "seed " << seed << ": no kill landed inside an undo";
 }

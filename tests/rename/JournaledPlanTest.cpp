@@ -215,6 +215,67 @@ TEST(JournaledPlan, WhicheverCallFailsUndoBringsEveryFileBack)
     }
 }
 
+// An undo takes back a batch of plain moves with one write, as the run made them; whichever call of the
+// undo fails, once or from then on, a second undo, told of the first, does what is left and every file is
+// back at its own name with its contents.
+TEST(JournaledPlan, AnUndoFailingAtAnyCallLeavesTheRestToASecondUndo)
+{
+    TempDir dir(fastTemporaryFolder());
+    fs::path const folder = dir / "pics";
+    fs::path const runs = dir / "runs";
+    makeFiles(folder);
+    Tree const original = treeAt(folder);
+    auto runClean = [&] {
+        FaultySystemCalls none;
+        JournaledRun const run = runPlan(folder, runs, none, OnFailure::Stop);
+        EXPECT_EQ(kSingles + 5u, run.summary.done);
+        auto records = RunRecords::read(run.journal);
+        EXPECT_TRUE(records);
+        return records.value_or(RunRecords {});
+    };
+    auto undo = [&](RunRecords const& run, std::vector<RunRecords> const& earlier, FaultySystemCalls& calls) {
+        RunJournal journal(runs.string(), "quodrix undo");
+        UndoReport report;
+        {
+            ScopedSystemCalls installed(calls);
+            report = RunUndo(journal, nullptr).undo(run, earlier);
+            (void)journal.finish();
+        }
+        return std::pair(report, journal.path());
+    };
+
+    RunRecords const run = runClean();
+    FaultySystemCalls counted;
+    UndoReport const clean = undo(run, {}, counted).first;
+    EXPECT_TRUE(clean.complete());
+    EXPECT_EQ(kSingles + 6u, clean.count(UndoLine::Word::Restored));
+    EXPECT_EQ(original, treeAt(folder));
+    // The header, a write a batch, the end record: the 130 single moves go in two batches, and the steps of
+    // the cycle and the chain in small ones, each ending where a step touches a name of the step before
+    // (one move at a time would take 138 writes).
+    EXPECT_LE(counted.calls(Call::Write), 10);
+    int const total = counted.calls();
+    fs::remove_all(runs);
+
+    for (Repeat const repeat : { Repeat::Once, Repeat::FromThenOn }) {
+        for (int n = 1; n <= total; ++n) {
+            std::string const where = "call " + std::to_string(n) + (repeat == Repeat::Once ? " once" : " on");
+            RunRecords const done = runClean();
+            FaultySystemCalls faulty;
+            faulty.fail(Call::Any, n, repeat);
+            auto const [first, firstJournal] = undo(done, {}, faulty);
+            std::vector<RunRecords> earlier;
+            if (auto records = RunRecords::read(firstJournal))
+                earlier.push_back(std::move(*records));
+            FaultySystemCalls none;
+            UndoReport const second = undo(done, earlier, none).first;
+            EXPECT_TRUE(second.complete()) << where;
+            ASSERT_EQ(original, treeAt(folder)) << where;
+            fs::remove_all(runs);
+        }
+    }
+}
+
 // A chain longer than a batch, and moves onto another file system, go move by move: one write an intent.
 TEST(JournaledPlan, AChainLongerThanABatchOrLeavingItsFileSystemGoesMoveByMove)
 {
