@@ -173,14 +173,16 @@ function History.undo(id)
   end
   -- The rows go out in blocks (one write a row cost as much as the rest of a row's undo); a message on
   -- standard error flushes them first, so the two keep their order.
-  local out = io.stdout
-  for _, line in ipairs(result.lines) do
-    if line.word == "restored" or line.word == "removed" then
-      out:write(line.word, "\t", visible(line.path), "\n")
-    elseif line.word == "kept" then
-      App.eprintf("quodrix undo: kept %s: %s\n", visible(line.path), visible(line.detail))
+  -- The lines come as three texts each: the word, the path, the detail.
+  local out, lines = io.stdout, result.lines
+  for i = 1, #lines, 3 do
+    local word, path, detail = lines[i], lines[i + 1], lines[i + 2]
+    if word == "restored" or word == "removed" then
+      out:write(word, "\t", visible(path), "\n")
+    elseif word == "kept" then
+      App.eprintf("quodrix undo: kept %s: %s\n", visible(path), visible(detail))
     else
-      App.eprintf("quodrix undo: cannot restore %s: %s\n", visible(line.path), visible(line.detail))
+      App.eprintf("quodrix undo: cannot restore %s: %s\n", visible(path), visible(detail))
     end
   end
   local parts = { string.format("%d restored", result.restored) }

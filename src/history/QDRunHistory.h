@@ -8,8 +8,9 @@
 //   undoRun:  undoes the run of that id, or with null the newest run not undone (undo runs left out),
 //             recording the undo in the journal of the run in progress (Platform::journal(); one of its
 //             own when none is open). Answers a dictionary: run (the id, or null when there was nothing to
-//             undo), problem (why not, or null), lines (an array of {word, path, detail}, word being
-//             "restored", "removed", "kept" or "failed"), and the counts restored, removed, kept, failed.
+//             undo), problem (why not, or null), lines (three texts a line, flat: word, path, detail, the
+//             word being "restored", "removed", "kept" or "failed"), and the counts restored, removed,
+//             kept, failed.
 
 #include "core/Object.h"
 
