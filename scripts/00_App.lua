@@ -349,23 +349,28 @@ function App.reportPlanRows(plan, executed, shape, rowPath)
   local log = objc.class("myAppLog")
   local printer = ProgressLog:alloc():init()
   if log == nil then return printer end
-  -- The values come in one flat table, seven a change: a table for every change cost more than its row.
-  local texts = plan:logTexts()
-  for i = 1, #texts, 7 do
-    local process, action, status, name, newName, path, newPath =
-      texts[i], texts[i + 1], texts[i + 2], texts[i + 3], texts[i + 4], texts[i + 5], texts[i + 6]
-    if shape then
-      process, action, status, name, newName, path, newPath = shape(process, action, status, name, newName, path, newPath)
+  -- The values come in flat tables, seven a change: a table for every change cost more than its row. They
+  -- come a part of the plan at a time: all at once, a plan of a million changes held seven million texts.
+  local pairCount, part = plan:pairCount(), 4096
+  for first = 0, pairCount - 1, part do
+    local texts = plan:logTextsFrom_count_(first, part)
+    for i = 1, #texts, 7 do
+      local process, action, status, name, newName, path, newPath =
+        texts[i], texts[i + 1], texts[i + 2], texts[i + 3], texts[i + 4], texts[i + 5], texts[i + 6]
+      if shape then
+        process, action, status, name, newName, path, newPath =
+          shape(process, action, status, name, newName, path, newPath)
+      end
+      local rows = log:hLogMyActions_______(process, action, status, name, newName, path, newPath)
+      local k, row = 1, rows[1]
+      while row ~= nil do
+        local cause = causes[row.LogIpath]
+        if cause and executed then row.LogCause = cause elseif cause then row.LogPrediction = cause end
+        k = k + 1
+        row = rows[k]
+      end
+      printer:addObjects_(rows)
     end
-    local rows = log:hLogMyActions_______(process, action, status, name, newName, path, newPath)
-    local k, row = 1, rows[1]
-    while row ~= nil do
-      local cause = causes[row.LogIpath]
-      if cause and executed then row.LogCause = cause elseif cause then row.LogPrediction = cause end
-      k = k + 1
-      row = rows[k]
-    end
-    printer:addObjects_(rows)
   end
   printer:finish()
   return printer

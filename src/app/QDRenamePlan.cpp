@@ -1,5 +1,6 @@
 #include "app/QDRenamePlan.h"
 
+#include "core/BridgeError.h"
 #include "core/Class.h"
 #include "fs/AtomicFile.h"
 #include "fs/FileStore.h"
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <future>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -385,8 +387,15 @@ Array QDRenamePlan::logValues(bool executed) const
 
 PathList QDRenamePlan::logTexts(bool executed) const
 {
+    return logTexts(executed, 0, m_plan.pairs().size());
+}
+
+PathList QDRenamePlan::logTexts(bool executed, std::size_t first, std::size_t count) const
+{
     PathList texts;
-    for (auto const& pair : m_plan.pairs()) {
+    std::span<PlannedRename const> const pairs(m_plan.pairs());
+    first = std::min(first, pairs.size());
+    for (auto const& pair : pairs.subspan(first, std::min(count, pairs.size() - first))) {
         if (pair.state == PairState::Unchanged)
             continue;
         // The values of the action-log call, in its order; a row of a plan not carried out is a simulation,
@@ -497,6 +506,15 @@ void QDRenamePlan::registerClass(Runtime& runtime)
         .method("logTexts", [](Call const& c) {
             auto& self = c.self<QDRenamePlan>();
             return Value(self.logTexts(self.m_executed));
+        })
+        .method("pairCount",
+            [](Call const& c) { return Value(std::int64_t(c.self<QDRenamePlan>().plan().pairs().size())); })
+        .method("logTextsFrom:count:", [](Call const& c) {
+            auto& self = c.self<QDRenamePlan>();
+            std::int64_t const first = c.args.integer(0), count = c.args.integer(1);
+            if (first < 0 || count < 0)
+                throw ArgumentError("logTextsFrom:count: takes a first pair and a count of at least 0");
+            return Value(self.logTexts(self.m_executed, std::size_t(first), std::size_t(count)));
         })
         .method("listLinesLeftOut:", [](Call const& c) {
             return Value(std::int64_t(c.self<QDRenamePlan>().listLinesLeftOut(c.args.string(0))));

@@ -47,6 +47,9 @@ public:
     // one after the other in one flat list: a run of many files hands them to its script as one table of
     // strings instead of a table for every change.
     PathList logTexts(bool executed) const;
+    // The same for the pairs [first, first + count) of the plan (pairs without a change give none), so that
+    // a script can take the rows of a plan of a million files a part at a time.
+    PathList logTexts(bool executed, std::size_t first, std::size_t count) const;
     // The same values as an array of seven for each change.
     Array logValues(bool executed) const;
     // Why a folder walk of planPattern missed files (a folder it could not read); empty when it read all.

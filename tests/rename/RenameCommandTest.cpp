@@ -361,6 +361,19 @@ TEST_F(RenameCommand, ThePlannerAnswersEveryRowOrTheFailedOnes)
         print(texts[3], texts[10], texts[17], values[1][3], values[2][3], values[3][3])
         local empty = objc.QDRenamePlan:new()
         print(#empty:failedRows(), #empty:rows(), #empty:logTexts())
+        -- The same texts a part of the plan at a time: parts of every size give the whole list in order, the
+        -- unchanged pair giving none, and a part beyond the end gives nothing.
+        local whole = table.concat(plan:logTexts(), "|")
+        for part = 1, 5 do
+          local texts = {}
+          for first = 0, plan:pairCount() - 1, part do
+            for _, text in ipairs(plan:logTextsFrom_count_(first, part)) do texts[#texts + 1] = text end
+          end
+          assert(table.concat(texts, "|") == whole, part)
+        end
+        print(plan:pairCount(), #plan:logTextsFrom_count_(3, 1), #plan:logTextsFrom_count_(9, 4),
+          #plan:logTextsFrom_count_(1, 2), empty:pairCount(), #empty:logTextsFrom_count_(0, 10))
+        print(pcall(function() return plan:logTextsFrom_count_(-1, 2) end))
     )", { dir().string() });
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
@@ -375,5 +388,8 @@ TEST_F(RenameCommand, ThePlannerAnswersEveryRowOrTheFailedOnes)
         "21\tFile renaming\tRename\tSimulation\ta.jpg\ttaken.jpg\ta.jpg\ttaken.jpg\n"
         "3\t7\tFile renaming\tSimulation\tb.jpg\tb2.jpg\tgone.jpg\tg.jpg\n"
         "Failed\tsuccessfull\tFailed\tFailed\tsuccessfull\tFailed\n"
-        "0\t0\t0\n");
+        "0\t0\t0\n"
+        "4\t0\t0\t14\t0\t0\n"
+        "false\t-[QDRenamePlan logTextsFrom:count:]: logTextsFrom:count: takes a first pair and a count of at "
+        "least 0\n");
 }
