@@ -64,7 +64,7 @@ std::optional<long> liveProcessOf(RunRecords const& records)
 
 Value QDRunHistory::runs()
 {
-    RunHistory history(runsFolder());
+    RunHistory history(runsFolder(), RunRecords::Reading::Counts);
     Array runs;
     runs.reserve(history.runs().size());
     for (auto const& run : history.runs()) {
@@ -95,17 +95,17 @@ Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& 
     RunsLock lock(runsFolder());
     if (!lock.status())
         return refuse(lock.status().message());
+    // The runs are listed by their counts; only the run to undo and its undo runs are read whole.
     std::optional<RunHistory> history;
     RunSummary const* run = nullptr;
-    // The undo runs of this run made before: what they took back is not done again.
-    std::vector<RunRecords> earlier;
+    std::vector<std::string> earlierPaths;
     for (int reading = 0;; ++reading) {
-        history.emplace(runsFolder());
+        history.emplace(runsFolder(), RunRecords::Reading::Counts);
         std::string problem;
         run = history->runToUndo(id, problem);
         if (!run)
             return refuse(problem);
-        earlier.clear();
+        earlierPaths.clear();
         // An undo that had not ended when its journal was read and whose process is gone may have ended
         // in between (its end record written, then its exit): the history is read once more, when nothing
         // can change those journals any longer, so that a run it took back whole counts as undone.
@@ -116,10 +116,21 @@ Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& 
             if (auto pid = liveProcessOf(other.records))
                 return refuse("run " + run->records.id + " is being undone by process " + std::to_string(*pid));
             unended = unended || !other.records.ended;
-            earlier.push_back(other.records);
+            earlierPaths.push_back(other.path);
         }
         if (!unended || reading == 1)
             break;
+    }
+    std::optional<RunRecords> whole = RunRecords::read(run->path);
+    if (!whole)
+        return refuse("cannot read the journal of run " + run->records.id + ": " + run->path);
+    // The undo runs of this run made before: what they took back is not done again.
+    std::vector<RunRecords> earlier;
+    for (auto const& path : earlierPaths) {
+        auto records = RunRecords::read(path);
+        if (!records)
+            return refuse("cannot read the journal of an undo of run " + run->records.id + ": " + path);
+        earlier.push_back(std::move(*records));
     }
 
     Platform& platform = runtime.platform();
@@ -140,12 +151,13 @@ Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& 
             return Status();
         return Status::refused(runtime.platform().lastFailure().value_or("the comment could not be written"));
     });
-    UndoReport report = undo.undo(run->records, earlier);
+    UndoReport report = undo.undo(*whole, earlier);
     // The records of the runs are let go before the lines are handed over: at a million changes each holds
     // hundreds of megabytes.
     std::string const runId = run->records.id;
     run = nullptr;
     history.reset();
+    whole.reset();
     earlier = {};
     if (own) {
         if (Status finished = own->finish(); !finished)

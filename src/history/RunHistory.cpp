@@ -13,7 +13,7 @@ constexpr std::string_view kJournalSuffix = ".journal";
 
 }
 
-RunHistory::RunHistory(std::string folder)
+RunHistory::RunHistory(std::string folder, RunRecords::Reading reading)
     : m_folder(std::move(folder))
 {
     std::vector<std::string> names;
@@ -23,7 +23,7 @@ RunHistory::RunHistory(std::string folder)
         if (!name.ends_with(kJournalSuffix))
             continue;
         std::string path = m_folder + "/" + name;
-        if (auto records = RunRecords::read(path))
+        if (auto records = RunRecords::read(path, reading))
             m_runs.push_back({ std::move(*records), false, std::move(path) });
     }
     // Oldest first to work out what is undone: a finished undo undoes its run and puts back what that run
@@ -67,8 +67,8 @@ RunSummary const* RunHistory::runToUndo(std::optional<std::string> const& id, st
     // A run whose every change failed changed nothing: there is nothing of it to take back, so the newest
     // run that may have changed something is taken (a change without an outcome may have been made).
     for (auto const& run : m_runs) {
-        bool const changedNothing = !run.records.changes.empty()
-            && run.records.count(ChangeOutcome::Failed) == run.records.changes.size();
+        bool const changedNothing = run.records.changeCount() > 0
+            && run.records.count(ChangeOutcome::Failed) == run.records.changeCount();
         if (!run.undone && run.records.undoes.empty() && !changedNothing)
             return &run;
     }

@@ -21,8 +21,8 @@ struct RunSummary {
 
 class RunHistory {
 public:
-    // Reads every journal of the folder; a missing folder has no runs.
-    explicit RunHistory(std::string folder);
+    // Reads every journal of the folder, each as `reading` says; a missing folder has no runs.
+    explicit RunHistory(std::string folder, RunRecords::Reading reading = RunRecords::Reading::Changes);
 
     std::vector<RunSummary> const& runs() const { return m_runs; }  // newest first
     std::string const& folder() const { return m_folder; }

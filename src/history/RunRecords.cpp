@@ -78,32 +78,48 @@ bool intentFrom(std::vector<std::string_view> const& f, RecordedChange& change)
 
 }
 
+std::size_t RunRecords::changeCount() const
+{
+    if (m_counts)
+        return (*m_counts)[std::size_t(ChangeOutcome::Unknown)] + (*m_counts)[std::size_t(ChangeOutcome::Done)]
+            + (*m_counts)[std::size_t(ChangeOutcome::Failed)];
+    return changes.size();
+}
+
 std::size_t RunRecords::count(ChangeOutcome outcome) const
 {
+    if (m_counts)
+        return outcome == ChangeOutcome::Untried ? 0 : (*m_counts)[std::size_t(outcome)];
     std::size_t n = 0;
     for (auto const& change : changes)
         n += change.outcome == outcome;
     return n;
 }
 
-std::optional<RunRecords> RunRecords::read(std::string const& path)
+std::optional<RunRecords> RunRecords::read(std::string const& path, Reading reading)
 {
     // Read in one block of the file's size: a run of a million changes has a journal of about 200 MB.
     FileBytes text;
     if (!text.read(path))
         return std::nullopt;
-    return parse(text.view());
+    return parse(text.view(), reading);
 }
 
-std::optional<RunRecords> RunRecords::parse(std::string_view text)
+std::optional<RunRecords> RunRecords::parse(std::string_view text, Reading reading)
 {
     RunRecords run;
+    bool const whole = reading == Reading::Changes;
     // Room for every intent at once: a vector grown by doubling would hold up to three times its changes
     // while it grows.
     std::size_t intents = 0;
     for (std::size_t at = text.find("\nI "); at != std::string_view::npos; at = text.find("\nI ", at + 3))
         ++intents;
-    run.changes.reserve(intents);
+    if (whole)
+        run.changes.reserve(intents);
+    // Read as counts, each change is read as it would be and only its outcome kept.
+    std::vector<ChangeOutcome> outcomes;
+    if (!whole)
+        outcomes.reserve(intents);
     std::unordered_map<std::uint64_t, std::size_t> bySequence;
     bySequence.reserve(intents);
     bool first = true;
@@ -125,22 +141,29 @@ std::optional<RunRecords> RunRecords::parse(std::string_view text)
         if (f[0] == "I") {
             RecordedChange change;
             if (intentFrom(f, change) && !bySequence.contains(change.sequence)) {
-                bySequence[change.sequence] = run.changes.size();
-                run.changes.push_back(std::move(change));
+                bySequence[change.sequence] = whole ? run.changes.size() : outcomes.size();
+                if (whole)
+                    run.changes.push_back(std::move(change));
+                else
+                    outcomes.push_back(ChangeOutcome::Unknown);
             }
         } else if (f[0] == "O" && f.size() == 4) {
             std::uint64_t sequence = 0;
             if (!numberFrom(f[1], sequence) || !bySequence.contains(sequence))
                 continue;
-            RecordedChange& change = run.changes[bySequence[sequence]];
+            std::size_t const index = bySequence[sequence];
+            RecordedChange counted;
+            RecordedChange& change = whole ? run.changes[index] : counted;
+            ChangeOutcome& outcome = whole ? change.outcome : outcomes[index];
             if (f[2] == "done" && identityFrom(f[3], change.made))
-                change.outcome = ChangeOutcome::Done;
+                outcome = ChangeOutcome::Done;
             else if (f[2] == "failed") {
-                change.outcome = ChangeOutcome::Failed;
-                change.cause = RunJournal::unescaped(f[3]).value_or(std::string(f[3]));
+                outcome = ChangeOutcome::Failed;
+                if (whole)
+                    change.cause = RunJournal::unescaped(f[3]).value_or(std::string(f[3]));
             }
             else if (f[2] == "untried")
-                change.outcome = ChangeOutcome::Untried;
+                outcome = ChangeOutcome::Untried;
         } else if (f.size() == 3 && f[0] == "end") {
             run.ended = true;
             run.incomplete = f[2] == "incomplete";
@@ -164,6 +187,11 @@ std::optional<RunRecords> RunRecords::parse(std::string_view text)
         return std::nullopt;
     // A change recorded with its batch and never tried is none of the run's changes.
     std::erase_if(run.changes, [](RecordedChange const& change) { return change.outcome == ChangeOutcome::Untried; });
+    if (!whole) {
+        run.m_counts.emplace();
+        for (ChangeOutcome outcome : outcomes)
+            ++(*run.m_counts)[std::size_t(outcome)];
+    }
     return run;
 }
 

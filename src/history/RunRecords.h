@@ -5,6 +5,7 @@
 
 #include "fs/RunJournal.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,20 +31,30 @@ struct RecordedChange {
 };
 
 struct RunRecords {
+    // How much of a journal is read: every change, or who the run was and how many changes of each outcome
+    // it has, so that runs of a million changes are listed without holding their changes.
+    enum class Reading { Changes, Counts };
+
     std::string id;
     std::int64_t startedNs = 0;
     std::string command;
     std::string undoes;   // the run this one reversed, empty for others
     bool ended = false;   // the end record was written: the run finished
     bool incomplete = false;  // the end record says the run could not do all it was to do
-    std::vector<RecordedChange> changes;
+    std::vector<RecordedChange> changes;  // empty when read as counts
 
+    // How many changes the run has, and of them how many with the outcome; alike however it was read.
+    std::size_t changeCount() const;
     std::size_t count(ChangeOutcome outcome) const;
 
     // Reads the journal at `path`; nullopt when it cannot be read or is no journal.
-    static std::optional<RunRecords> read(std::string const& path);
+    static std::optional<RunRecords> read(std::string const& path, Reading reading = Reading::Changes);
     // Reads journal text.
-    static std::optional<RunRecords> parse(std::string_view text);
+    static std::optional<RunRecords> parse(std::string_view text, Reading reading = Reading::Changes);
+
+private:
+    // Read as counts: how many changes have each outcome (indexed by ChangeOutcome).
+    std::optional<std::array<std::size_t, 4>> m_counts;
 };
 
 }

@@ -249,6 +249,41 @@ std::string movesAhead(TempDir const& dir, fs::path const& from, fs::path const&
 
 }
 
+// A journal read as counts lists what reading its changes finds: a change without an outcome, one done, one
+// failed, one never tried (none of the run's changes), an intent recorded twice under one number (the
+// first counts), an outcome of no intent, and a record cut short.
+TEST(RunJournal, AJournalReadAsCountsCountsWhatItsChangesSay)
+{
+    std::string const text = "quodrix-journal 1\n"
+                             "run 20261209-101010.000001-42\n"
+                             "started 1796848489411484475\n"
+                             "command quodrix\\x20insert\n"
+                             "I 1 move /p/a /p/A 1:11:3:5 - - -\n"
+                             "I 2 move /p/b /p/B 1:12:3:5 - - -\n"
+                             "I 3 move /p/c /p/C 1:13:3:5 - - -\n"
+                             "I 4 move /p/d /p/D 1:14:3:5 - - -\n"
+                             "I 2 move /p/x /p/X 1:15:3:5 - - -\n"
+                             "O 1 done 1:11:3:5\n"
+                             "O 2 failed File\\x20exists\n"
+                             "O 3 untried -\n"
+                             "O 9 done 1:19:3:5\n"
+                             "O 4 done 1:1";
+    auto const whole = RunRecords::parse(text);
+    auto const counted = RunRecords::parse(text, RunRecords::Reading::Counts);
+    ASSERT_TRUE(whole && counted);
+    EXPECT_TRUE(counted->changes.empty());
+    EXPECT_EQ(3u, whole->changeCount());
+    EXPECT_EQ(3u, counted->changeCount());
+    for (auto const& [outcome, expected] : { std::pair(ChangeOutcome::Unknown, 1u), std::pair(ChangeOutcome::Done, 1u),
+             std::pair(ChangeOutcome::Failed, 1u), std::pair(ChangeOutcome::Untried, 0u) }) {
+        EXPECT_EQ(expected, whole->count(outcome));
+        EXPECT_EQ(expected, counted->count(outcome));
+    }
+    EXPECT_EQ("/p/b", whole->changes[1].source);
+    EXPECT_EQ("quodrix insert", counted->command);
+    EXPECT_FALSE(counted->ended);
+}
+
 // Moves recorded ahead cost one write for the batch; a move recorded ahead and never made is recorded
 // untried and read back as no change of the run.
 TEST(RunJournal, MovesRecordedAheadTakeOneWriteAndTheUntriedAreNoChanges)
