@@ -10,6 +10,7 @@
 #include <climits>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <sys/stat.h>
 
 namespace quodrix {
@@ -85,7 +86,7 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
     m_journal.setUndoes(run.id);
     if (Status opened = m_journal.open(); !opened) {
         add(UndoLine::Word::Failed, m_journal.path(), opened.message());
-        return m_report;
+        return std::exchange(m_report, {});
     }
     for (std::size_t left = run.changes.size(); left > 0; --left) {
         auto const it = run.changes.begin() + std::ptrdiff_t(left - 1);
@@ -120,15 +121,16 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
         removeStaleTemporaries(folder);
     if (m_report.count(UndoLine::Word::Failed) > 0)
         m_journal.markIncomplete();
-    return m_report;
+    return std::exchange(m_report, {});
 }
 
-// A move whose item is a plain file that stands at its target, with its source free, goes back with one
-// rename; moves of that kind one after the other (newest first) are decided before any of them is made and
-// recorded ahead in one write, as a run records its moves. Deciding first holds because no two of them
-// touch one path and none moves a folder (which would carry other paths with it); the batch ends before
-// the first change that is not of that kind, which goes the way of every change. A rename that then fails
-// (something took the source's name meanwhile) falls back to the placement, which names the cause.
+// A move whose item is a plain file that stands at its target as the item it moved, with its source free,
+// goes back with one rename; moves of that kind one after the other (newest first) are decided before any
+// of them is made and recorded ahead in one write, as a run records its moves. Deciding first holds because
+// no two of them touch one path and none moves a folder (which would carry other paths with it); the batch
+// ends before the first change that is not of that kind, which goes the way of every change. A rename that
+// then fails (something took the source's name meanwhile) falls back to the placement, which names the
+// cause.
 std::size_t RunUndo::reverseMovesTogether(std::vector<RecordedChange> const& changes, std::size_t end)
 {
     std::vector<RecordedChange const*> batch;
@@ -142,16 +144,18 @@ std::size_t RunUndo::reverseMovesTogether(std::vector<RecordedChange> const& cha
         auto const info = itemStatus(change.target);
         if (!info || !S_ISREG(info->st_mode))
             break;
-        auto const at = std::optional(ItemIdentity::of(*info));
-        bool const ours
-            = sameItem(at, change.identity) || (change.outcome == ChangeOutcome::Done && sameItem(at, change.made));
-        if (!ours || itemStatus(change.source) || errno != ENOENT)
+        // The item the run moved, by its own identity: a move within one file system keeps it. (An item that
+        // is the run's only by what a move onto another file system made goes back by a copy, on its own.)
+        if (!ItemIdentity::of(*info).sameItem(*change.identity))
+            break;
+        errno = 0;
+        if (itemStatus(change.source) || errno != ENOENT)
             break;
         touched.insert(change.target);
         touched.insert(change.source);
         batch.push_back(&change);
     }
-    if (batch.size() < 2)
+    if (batch.empty())
         return 0;
     std::vector<MoveAhead> moves;
     moves.reserve(batch.size());

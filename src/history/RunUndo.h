@@ -53,8 +53,8 @@ public:
 
 private:
     // Takes back, with their intents recorded in one write, the moves of plain files that end
-    // `changes[0, end)` and each need only one rename (see the definition); how many it took, or 0 when
-    // fewer than two could go together.
+    // `changes[0, end)` and each need only one rename (see the definition); how many it took, 0 when the
+    // last change is not of that kind.
     std::size_t reverseMovesTogether(std::vector<RecordedChange> const& changes, std::size_t end);
     void reverseMove(RecordedChange const& change);
     void reverseCopy(RecordedChange const& change);
