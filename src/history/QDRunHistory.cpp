@@ -105,6 +105,9 @@ Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& 
         run = history->runToUndo(id, problem);
         if (!run)
             return refuse(problem);
+        // A run whose process still makes its changes is not taken back under its feet.
+        if (auto pid = liveProcessOf(run->records))
+            return refuse("run " + run->records.id + " is still running in process " + std::to_string(*pid));
         earlierPaths.clear();
         // An undo that had not ended when its journal was read and whose process is gone may have ended
         // in between (its end record written, then its exit): the history is read once more, when nothing

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace quodrix::test;
@@ -223,6 +224,44 @@ TEST(UndoHardCases, ARunBeingUndoneByALiveProcessIsNotTakenAgain)
     EXPECT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(undo.err, "undo " + id + ": 1 restored\n");
     EXPECT_EQ(readFile(a / "a.jpg"), "1");
+}
+
+// A run whose process still lives and has not ended is not taken back while it makes its changes; once its
+// process is gone, it is.
+TEST(UndoHardCases, ARunStillRunningIsNotTakenBack)
+{
+    ScriptBundle bundle(true);
+    fs::path const folder = bundle.root() / "A";
+    writeFile(folder / "b.jpg", "1");
+    fs::create_directories(runsFolder(bundle));
+    struct stat info {};
+    ASSERT_EQ(lstat((folder / "b.jpg").c_str(), &info), 0);
+    std::string const identity = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":1:"
+        + std::to_string(std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec);
+    // A run that moved a.jpg to b.jpg, as the journal of a run in progress reads.
+    auto runJournal = [&](std::string const& pid) {
+        std::string const runId = "20000101-000000.000000-" + pid;
+        writeFile(runsFolder(bundle) / (runId + ".journal"),
+            "quodrix-journal 1\nrun " + runId + "\nstarted 1\ncommand insert\nI 1 move " + (folder / "a.jpg").string()
+                + " " + (folder / "b.jpg").string() + " " + identity + " - - -\nO 1 done " + identity + "\n");
+        return std::pair(runId, runsFolder(bundle) / (runId + ".journal"));
+    };
+
+    auto const [live, livePath] = runJournal(std::to_string(getpid()));
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    std::string const refused
+        = "quodrix undo: run " + live + " is still running in process " + std::to_string(getpid()) + "\n";
+    EXPECT_EQ(undo.err, refused);
+    EXPECT_EQ(bundle.run({ "undo", live }).err, refused);
+    EXPECT_EQ(readFile(folder / "b.jpg"), "1");
+
+    fs::remove(livePath);
+    auto const [dead, deadPath] = runJournal("999999999");
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.err, "undo " + dead + ": 1 restored\n");
+    EXPECT_EQ(readFile(folder / "a.jpg"), "1");
 }
 
 // Two undo processes started together on one run: one takes it back, the other is refused (the run is
