@@ -257,8 +257,11 @@ TEST(JournaledPlan, AnUndoFailingAtAnyCallLeavesTheRestToASecondUndo)
     int const total = counted.calls();
     fs::remove_all(runs);
 
+    // Every call in the plain build; the sanitized build, several times slower and there for the memory
+    // errors of the same paths, takes every third, each pass from another start.
+    int const stride = kKillRoundsPercent == 100 ? 1 : 3;
     for (Repeat const repeat : { Repeat::Once, Repeat::FromThenOn }) {
-        for (int n = 1; n <= total; ++n) {
+        for (int n = repeat == Repeat::Once ? 1 : stride; n <= total; n += stride) {
             std::string const where = "call " + std::to_string(n) + (repeat == Repeat::Once ? " once" : " on");
             RunRecords const done = runClean();
             FaultySystemCalls faulty;
