@@ -19,8 +19,12 @@ benchmarks=(
   "list reader and copy|sh $here/files/run.sh $build"
   "action-type query|python3 $here/presets/checkForActionType.py $build"
 )
-# The million-file benchmark (bench/scale/run.sh) makes its tree for several minutes: SCALE=1 adds it.
-if [ "${SCALE:-0}" = 1 ]; then benchmarks+=("a million files|bash $here/scale/run.sh $build"); fi
+# The million-file benchmarks (bench/scale/run.sh, bench/scale/commands.sh) make their trees and run for
+# several minutes: SCALE=1 adds them.
+if [ "${SCALE:-0}" = 1 ]; then
+  benchmarks+=("a million files|bash $here/scale/run.sh $build")
+  benchmarks+=("a million by command|bash $here/scale/commands.sh $build")
+fi
 
 for entry in "${benchmarks[@]}"; do
   name=${entry%%|*}; command=${entry#*|}
@@ -38,9 +42,10 @@ printf '%-22s %s\n' "benchmark" "result"
 for entry in "${benchmarks[@]}"; do
   name=${entry%%|*}
   file="$out/$(echo "$name" | tr ' ' '-').txt"
-  # The lines that compare: "x loop", "x walk", "x lua", "x shell", "quodrix / exiv2", and the files
-  # benchmark's per-tool lines.
-  grep -E ' x [a-z]+|[0-9.]+ *x|ratio|quodrix / |^  (awk|bare|ours|cp|hCopyFileTo|hReadMfrLog)' "$file" 2>/dev/null \
+  # The lines that compare: "x loop", "x walk", "x lua", "x shell", "quodrix / exiv2", the files
+  # benchmark's per-tool lines, and the commands' times, peaks and checks at a million files.
+  compare=' x [a-z]+|[0-9.]+ *x|ratio|quodrix / |^  (awk|bare|ours|cp|hCopyFileTo|hReadMfrLog)'
+  grep -E "$compare|, peak [0-9]+ KB|not at their own" "$file" 2>/dev/null \
     | sed "s/^ *//; s/^/$(printf '%-22s ' "$name")/" || printf '%-22s %s\n' "$name" "(no result)"
 done
 echo "(whole outputs in $out)"
