@@ -8,8 +8,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <sys/stat.h>
 
@@ -126,19 +124,18 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
 
 // A move whose item is a plain file that stands at its target as the item it moved, with its source free,
 // goes back with one rename; moves of that kind one after the other (newest first) are decided before any
-// of them is made and recorded ahead in one write, as a run records its moves. Deciding first holds because
-// no two of them touch one path and none moves a folder (which would carry other paths with it); the batch
-// ends before the first change that is not of that kind, which goes the way of every change. A rename that
-// then fails (something took the source's name meanwhile) falls back to the placement, which names the
-// cause.
+// of them is made and recorded ahead in one write, as a run records its moves. Deciding first holds: a
+// path that an earlier member of the batch will vacate is taken when a later one is looked at, and a path
+// it will fill is free, so a later member that needs either is not of that kind and ends the batch; no
+// member moves a folder (which would carry other paths with it). The change that ends the batch goes the
+// way of every change. A rename that then fails (something took the source's name meanwhile) falls back
+// to the placement, which names the cause.
 std::size_t RunUndo::reverseMovesTogether(std::vector<RecordedChange> const& changes, std::size_t end)
 {
     std::vector<RecordedChange const*> batch;
-    std::unordered_set<std::string_view> touched;
     for (std::size_t i = end; i > 0 && batch.size() < kMovesAheadAtMost; --i) {
         RecordedChange const& change = changes[i - 1];
         if (change.change != JournalChange::Move || !change.aside.empty() || !change.identity
-            || touched.contains(change.target) || touched.contains(change.source)
             || takenBack(change.target, change.source))
             break;
         auto const info = itemStatus(change.target);
@@ -151,8 +148,6 @@ std::size_t RunUndo::reverseMovesTogether(std::vector<RecordedChange> const& cha
         errno = 0;
         if (itemStatus(change.source) || errno != ENOENT)
             break;
-        touched.insert(change.target);
-        touched.insert(change.source);
         batch.push_back(&change);
     }
     if (batch.empty())
