@@ -24,14 +24,19 @@ bool FileStore::isSingleComponent(std::string const& name)
         && name.find('\0') == std::string::npos;
 }
 
-std::pair<std::string_view, std::string_view> FileStore::splitItemPath(std::string_view path)
+std::pair<std::string_view, std::string_view> FileStore::splitPath(std::string_view path)
 {
-    while (path.size() > 1 && path.back() == '/')
-        path.remove_suffix(1);
     auto slash = path.rfind('/');
     if (slash == std::string_view::npos)
         return { ".", path };
     return { slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1) };
+}
+
+std::pair<std::string_view, std::string_view> FileStore::splitItemPath(std::string_view path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    return splitPath(path);
 }
 
 std::string FileStore::parentOf(std::string const& path)

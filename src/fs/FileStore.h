@@ -31,9 +31,12 @@ public:
     static bool isUsablePath(std::string const& path);
     // Whether a name is one path component: not empty, not "." or "..", no "/" and no NUL.
     static bool isSingleComponent(std::string const& name);
-    // The folder and the name of the item a path names, as views into it: "/a/b/x.jpg" gives "/a/b" and
-    // "x.jpg", "x" gives "." and "x", "/x" gives "/" and "x"; trailing slashes name the item before them
-    // ("a/b/" gives "a" and "b").
+    // The folder part and the name part of a path, as views into it: "/a/b/x.jpg" gives "/a/b" and "x.jpg",
+    // "x" gives "." and "x", "/x" gives "/" and "x"; trailing slashes are left as they are ("a/" has an
+    // empty name), as a new name must be one.
+    static std::pair<std::string_view, std::string_view> splitPath(std::string_view path);
+    // The same for the item a path names: trailing slashes name the item before them ("a/b/" gives "a" and
+    // "b").
     static std::pair<std::string_view, std::string_view> splitItemPath(std::string_view path);
     // The path with its last component removed ("/a/b/x.jpg" gives "/a/b"; "x" gives ".").
     static std::string parentOf(std::string const& path);

@@ -95,15 +95,6 @@ private:
     TextMap<std::optional<FolderListing>> m_listings;
 };
 
-// The folder part and the name part of a path, without touching trailing slashes: "a/" has an empty name.
-std::pair<std::string_view, std::string_view> splitPath(std::string_view path)
-{
-    auto slash = path.rfind('/');
-    if (slash == std::string_view::npos)
-        return { ".", path };
-    return { slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1) };
-}
-
 // Why a new name cannot be used, or nothing when it can.
 std::optional<std::string> nameProblem(std::string_view name, std::string const& target)
 {
@@ -169,7 +160,7 @@ void RenamePlan::check()
         if (m_pairs[i].state == PairState::Failed)
             continue;
         std::tie(sourceFolders[i], sourceNames[i]) = FileStore::splitItemPath(m_pairs[i].source);
-        targetFolders[i] = splitPath(m_pairs[i].target).first;
+        targetFolders[i] = FileStore::splitPath(m_pairs[i].target).first;
         folders.use(sourceFolders[i]);
         folders.use(targetFolders[i]);
     }
@@ -192,7 +183,7 @@ void RenamePlan::check()
         // Only a source that is there holds its name.
         if (auto id = folders.identity(sourceFolders[i]))
             sourceKeys[i] = ItemKey { id->device, id->inode, sourceNames[i] };
-        auto [targetFolder, targetName] = splitPath(pair.target);
+        auto [targetFolder, targetName] = FileStore::splitPath(pair.target);
         if (auto problem = nameProblem(targetName, pair.target)) {
             fail(i, *problem);
             continue;
@@ -248,7 +239,7 @@ void RenamePlan::check()
             m_previous[holder] = i;
             continue;
         }
-        if (folders.lookUp(targetFolders[i], splitPath(m_pairs[i].target).second, m_pairs[i].target) == 0)
+        if (folders.lookUp(targetFolders[i], FileStore::splitPath(m_pairs[i].target).second, m_pairs[i].target) == 0)
             fail(i, kWouldReplace);
     }
     // A pair whose target is freed by a failing pair fails too, and so on up the chain.

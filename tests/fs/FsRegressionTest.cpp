@@ -471,4 +471,9 @@ TEST(FsRegression, APathSplitsIntoTheFolderAndTheNameOfItsItem)
         EXPECT_EQ(FileStore::parentOf(path), split.first) << path;
         EXPECT_EQ(FileStore::lastComponent(path), split.second) << path;
     }
+    // A new name's path keeps its trailing slashes: its name part is then empty.
+    EXPECT_EQ(FileStore::splitPath("a/b/"), Split("a/b", ""));
+    EXPECT_EQ(FileStore::splitPath("/"), Split("/", ""));
+    EXPECT_EQ(FileStore::splitPath("/a/x.jpg"), Split("/a", "x.jpg"));
+    EXPECT_EQ(FileStore::splitPath("x"), Split(".", "x"));
 }
