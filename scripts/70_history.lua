@@ -171,9 +171,8 @@ function History.undo(id)
     App.eprintf("quodrix undo: %s\n", result.problem)
     return 1
   end
-  -- The rows go out in blocks (one write a row cost as much as the rest of a row's undo); a message on
-  -- standard error flushes them first, so the two keep their order.
-  -- The lines come as three texts each: the word, the path, the detail.
+  -- The lines come as three texts each: the word, the path, the detail. The rows go out in blocks (one
+  -- write a row cost as much as the rest of a row's undo); a message on standard error flushes them first.
   local out, lines = io.stdout, result.lines
   for i = 1, #lines, 3 do
     local word, path, detail = lines[i], lines[i + 1], lines[i + 2]

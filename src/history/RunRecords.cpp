@@ -152,17 +152,17 @@ std::optional<RunRecords> RunRecords::parse(std::string_view text, Reading readi
             if (!numberFrom(f[1], sequence) || !bySequence.contains(sequence))
                 continue;
             std::size_t const index = bySequence[sequence];
-            RecordedChange counted;
-            RecordedChange& change = whole ? run.changes[index] : counted;
-            ChangeOutcome& outcome = whole ? change.outcome : outcomes[index];
-            if (f[2] == "done" && identityFrom(f[3], change.made))
+            ChangeOutcome& outcome = whole ? run.changes[index].outcome : outcomes[index];
+            std::optional<ItemIdentity> made;
+            if (f[2] == "done" && identityFrom(f[3], made)) {
                 outcome = ChangeOutcome::Done;
-            else if (f[2] == "failed") {
+                if (whole)
+                    run.changes[index].made = made;
+            } else if (f[2] == "failed") {
                 outcome = ChangeOutcome::Failed;
                 if (whole)
-                    change.cause = RunJournal::unescaped(f[3]).value_or(std::string(f[3]));
-            }
-            else if (f[2] == "untried")
+                    run.changes[index].cause = RunJournal::unescaped(f[3]).value_or(std::string(f[3]));
+            } else if (f[2] == "untried")
                 outcome = ChangeOutcome::Untried;
         } else if (f.size() == 3 && f[0] == "end") {
             run.ended = true;
