@@ -4,6 +4,8 @@
 #include "meta/ImageFixtures.h"
 #include "support/ScriptBundle.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -383,6 +385,36 @@ TEST(UndoCommands, PlannedRenamesAndTheirCyclesAreUndone)
         EXPECT_EQ(readFile(p / name), data) << name;
     EXPECT_EQ(folderContents(p / "sub"), (std::map<std::string, std::string> { { "s.txt", "S" } }));
     EXPECT_EQ(bundle.run({ "undo" }).status, 1);
+}
+
+// A plan's rows reach the script a part of the plan at a time (4,096 pairs): a run of more than one part
+// prints every row once, in order, and its undo restores every file once.
+TEST(UndoCommands, ARunOfSeveralPartsPrintsEveryRowOnceAndIsUndoneWhole)
+{
+    ScriptBundle bundle(true);
+    fs::path const p = bundle.root() / "p";
+    constexpr int kCount = 2 * 4096 + 3;
+    std::map<std::string, std::string> original;
+    for (int i = 0; i < kCount; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "img_%05d.jpg", i);
+        original[name] = std::to_string(i);
+        writeFile(p / name, original[name]);
+    }
+    auto const run = bundle.run({ "rename", "-x", "^img_", "photo_", p.string() });
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> expected, printed;
+    for (auto const& [name, data] : original)
+        expected.push_back((p / name).string() + " -> " + (p / ("photo_" + name.substr(4))).string());
+    std::istringstream rows(run.out);
+    for (std::string row; std::getline(rows, row);)
+        printed.push_back(row.substr(row.find('\t', row.find('\t', row.find('\t') + 1) + 1) + 1));
+    EXPECT_EQ(printed, expected);
+
+    auto const undo = bundle.run({ "undo" });
+    ASSERT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(std::count(undo.out.begin(), undo.out.end(), '\n'), kCount);
+    EXPECT_EQ(folderContents(p), original);
 }
 
 // A name holding a tab or a line end never shows as another name: the rows print it escaped, so no name can
