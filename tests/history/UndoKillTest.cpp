@@ -55,6 +55,27 @@ int runAndKill(ScriptBundle const& bundle, std::vector<std::string> arguments, i
     return seen;
 }
 
+// A rename run over the files of `folder`, with the name of each file before it.
+struct Mode {
+    char const* name;
+    std::function<std::string(int)> fileName;
+    std::vector<std::string> arguments;
+};
+
+// Pattern: img_N.jpg -> photo_N.jpg.
+Mode patternMode(fs::path const& folder)
+{
+    return { "pattern", [](int i) { return "img_" + std::to_string(i) + ".jpg"; },
+        { "rename", "-x", "^img_(\\d+)", "photo_$1", folder.string() } };
+}
+
+// Chains: N.jpg -> (N+1000).jpg, a thousand chains of two moves.
+Mode chainsOfTwoMode(fs::path const& folder)
+{
+    return { "chains of two", [](int i) { return std::to_string(i + 1) + ".jpg"; },
+        { "rename", "-x", "--start", "1001", "^\\d+", "{n}", folder.string() } };
+}
+
 // The size of the journals of the runs in `runs` together; 0 while there is none.
 std::uintmax_t journalSize(fs::path const& runs)
 {
@@ -100,13 +121,8 @@ TEST(UndoAfterKill, ARenamePlanKilledWhileItMovesIsTakenBackWhole)
 {
     TempDir dir(fastTemporaryFolder());
     fs::path const folder = dir / "pics";
-    // Pattern: img_N.jpg -> photo_N.jpg. Chains: N.jpg -> (N+1000).jpg, a thousand chains of two moves. One
-    // long chain: N.jpg -> (N+1).jpg. Cycles: the names of pairs of files swapped.
-    struct Mode {
-        char const* name;
-        std::function<std::string(int)> fileName;
-        std::vector<std::string> arguments;
-    };
+    // Besides the pattern and the chains of two: one long chain, N.jpg -> (N+1).jpg, and cycles, the names of
+    // pairs of files swapped.
     fs::path const list = dir / "swap.txt";
     {
         std::string lines;
@@ -116,11 +132,7 @@ TEST(UndoAfterKill, ARenamePlanKilledWhileItMovesIsTakenBackWhole)
         }
         writeFile(list, lines);
     }
-    std::vector<Mode> const modes {
-        { "pattern", [](int i) { return "img_" + std::to_string(i) + ".jpg"; },
-            { "rename", "-x", "^img_(\\d+)", "photo_$1", folder.string() } },
-        { "chains of two", [](int i) { return std::to_string(i + 1) + ".jpg"; },
-            { "rename", "-x", "--start", "1001", "^\\d+", "{n}", folder.string() } },
+    std::vector<Mode> const modes { patternMode(folder), chainsOfTwoMode(folder),
         { "one long chain", [](int i) { return std::to_string(i + 1) + ".jpg"; },
             { "rename", "-x", "--start", "2", "^\\d+", "{n}", folder.string() } },
         { "cycles", [](int i) { return "s" + std::to_string(i) + ".jpg"; },
@@ -227,17 +239,7 @@ TEST(UndoAfterKill, AnUndoKilledHalfwayLeavesTheRestToTheNextOne)
 {
     TempDir dir(fastTemporaryFolder());
     fs::path const folder = dir / "pics";
-    struct Mode {
-        char const* name;
-        std::function<std::string(int)> fileName;
-        std::vector<std::string> arguments;
-    };
-    std::vector<Mode> const modes {
-        { "pattern", [](int i) { return "img_" + std::to_string(i) + ".jpg"; },
-            { "rename", "-x", "^img_(\\d+)", "photo_$1", folder.string() } },
-        { "chains of two", [](int i) { return std::to_string(i + 1) + ".jpg"; },
-            { "rename", "-x", "--start", "1001", "^\\d+", "{n}", folder.string() } },
-    };
+    std::vector<Mode> const modes { patternMode(folder), chainsOfTwoMode(folder) };
     unsigned const seed = std::random_device {}();
     std::mt19937 random(seed);
     int killedInUndos = 0;
