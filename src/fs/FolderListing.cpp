@@ -36,21 +36,29 @@ std::optional<FolderListing> FolderListing::readAtMost(std::string const& folder
     FolderReader::Entry entry;
     FolderListing listing;
     while (reader.next(entry)) {
-        if (listing.m_types.size() >= entries)
+        std::size_t const position = listing.m_entries.size();
+        if (position >= entries)
             return std::nullopt;
-        listing.m_types.emplace(entry.name, entry.type);
+        listing.m_entries.emplace(entry.name, Entry { entry.type, position });
     }
     if (reader.error() != 0 || !fd.close())
         return std::nullopt;
     return listing;
 }
 
-std::optional<unsigned char> FolderListing::typeOf(std::string_view name) const
+std::optional<FolderListing::Entry> FolderListing::find(std::string_view name) const
 {
-    auto found = m_types.find(name);
-    if (found == m_types.end())
+    auto found = m_entries.find(name);
+    if (found == m_entries.end())
         return std::nullopt;
     return found->second;
+}
+
+std::optional<unsigned char> FolderListing::typeOf(std::string_view name) const
+{
+    if (auto entry = find(name))
+        return entry->type;
+    return std::nullopt;
 }
 
 }

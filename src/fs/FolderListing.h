@@ -32,16 +32,22 @@ public:
     // file system keeps: a folder's size need not follow its entries.
     static std::optional<FolderListing> readFor(std::string const& folder, std::size_t items);
 
-    // The type that the listing gives `name` (DT_REG, DT_DIR, DT_LNK, ..., DT_UNKNOWN when the file
-    // system does not say); nullopt when the folder did not hold it.
+    struct Entry {
+        unsigned char type;    // DT_REG, DT_DIR, DT_LNK, ..., DT_UNKNOWN when the file system does not say
+        std::size_t position;  // where the folder's listing gave the name, counted from 0
+    };
+
+    // The entry of `name`; nullopt when the folder did not hold it.
+    std::optional<Entry> find(std::string_view name) const;
+    // The type that the listing gives `name`; nullopt when the folder did not hold it.
     std::optional<unsigned char> typeOf(std::string_view name) const;
 
-    std::size_t size() const { return m_types.size(); }
+    std::size_t size() const { return m_entries.size(); }
 
 private:
     static std::optional<FolderListing> readAtMost(std::string const& folder, std::size_t entries);
 
-    TextMap<unsigned char> m_types;
+    TextMap<Entry> m_entries;
 };
 
 }

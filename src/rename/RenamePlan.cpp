@@ -59,15 +59,22 @@ public:
 
     // Whether an item (a dangling link too) is at folder/name; 0 when there is, else the error number.
     // `mayBeFolder`, when given, is set unless the item is a regular file: a folder, a link (which may lead
-    // to one), or what its folder's listing does not say.
-    int lookUp(std::string_view folder, std::string_view name, std::string const& path, bool* mayBeFolder = nullptr)
+    // to one), or what its folder's listing does not say. `position`, when given, is set to where the
+    // folder's listing gave the name, or to kNoPosition when the folder was not read.
+    static constexpr std::size_t kNoPosition = static_cast<std::size_t>(-1);
+    int lookUp(std::string_view folder, std::string_view name, std::string const& path, bool* mayBeFolder = nullptr,
+        std::size_t* position = nullptr)
     {
+        if (position)
+            *position = kNoPosition;
         if (auto const* listing = listingOf(folder); listing && name != "." && name != "..") {
-            auto type = listing->typeOf(name);
-            if (!type)
+            auto entry = listing->find(name);
+            if (!entry)
                 return ENOENT;
             if (mayBeFolder)
-                *mayBeFolder = *type != DT_REG;
+                *mayBeFolder = entry->type != DT_REG;
+            if (position)
+                *position = entry->position;
             return 0;
         }
         struct stat info {};
@@ -156,6 +163,8 @@ void RenamePlan::check()
 
     // Folders and names are views into the pairs' paths, which stay in place while the plan is checked.
     std::vector<std::string_view> sourceFolders(count), sourceNames(count), targetFolders(count);
+    // Where the listing of its folder gave each source (FolderCache::kNoPosition: not read).
+    std::vector<std::size_t> listed(count, FolderCache::kNoPosition);
     for (std::size_t i = 0; i < count; ++i) {
         if (m_pairs[i].state == PairState::Failed)
             continue;
@@ -175,7 +184,8 @@ void RenamePlan::check()
             continue;
         }
         bool folder = true;
-        if (int error = folders.lookUp(sourceFolders[i], sourceNames[i], pair.source, &folder); error != 0) {
+        if (int error = folders.lookUp(sourceFolders[i], sourceNames[i], pair.source, &folder, &listed[i]);
+            error != 0) {
             fail(i, std::strerror(error));
             continue;
         }
@@ -254,7 +264,36 @@ void RenamePlan::check()
     m_predictedFailures = 0;
     for (auto const& pair : m_pairs)
         m_predictedFailures += pair.state == PairState::Failed;
+    orderRun(sourceFolders, listed);
     m_checked = true;
+}
+
+void RenamePlan::orderRun(std::span<std::string_view const> sourceFolders, std::span<std::size_t const> listed)
+{
+    // Folder by folder, in the order in which the plan first names each folder; within a folder whose
+    // listing was read, in the order of the listing, else in the plan's order. An item that may be a folder
+    // keeps its place in the plan's order, before and after every other pair: moving it changes the paths
+    // of what lies below it.
+    std::size_t const count = m_pairs.size();
+    TextMap<std::size_t> ranks;
+    std::vector<std::pair<std::size_t, std::size_t>> keys(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string_view const folder = sourceFolders[i];
+        auto found = ranks.find(folder);
+        if (found == ranks.end())
+            found = ranks.emplace(std::string(folder), ranks.size()).first;
+        keys[i] = { found->second, listed[i] == FolderCache::kNoPosition ? i : listed[i] };
+    }
+    m_order.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        m_order[i] = i;
+    auto const keeps = [&](std::size_t i) { return m_pairs[i].state == PairState::Planned && mayBeFolder(i); };
+    auto const before = [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; };
+    for (auto begin = m_order.begin(); begin != m_order.end();) {
+        auto const end = std::find_if(begin, m_order.end(), keeps);
+        std::sort(begin, end, before);
+        begin = end == m_order.end() ? end : end + 1;
+    }
 }
 
 Status RenamePlan::move(std::string const& source, std::string const& target, bool mayBeFolder)
@@ -470,7 +509,9 @@ RenamePlan::Summary RenamePlan::execute(OnFailure onFailure, ChangeObserver* obs
         batch.clear();
         chainEnds.clear();
     };
-    for (std::size_t head = 0; head < count && !stop; ++head) {
+    for (std::size_t head : m_order) {
+        if (stop)
+            break;
         if (m_pairs[head].state != PairState::Planned || m_previous[head] != kNone)
             continue;
         group.clear();

@@ -284,6 +284,73 @@ TEST_F(RenamePlanTest, TheObserverSeesEveryStepAndCanStopTheRun)
     EXPECT_TRUE(fs::exists(m_dir.path() / "d"));
 }
 
+TEST_F(RenamePlanTest, MovesGoInTheOrderOfTheFolderListingAndAFolderKeepsItsPlace)
+{
+    // 40 files before a folder that moves and 40 after it, each part given in a shuffled order, and a
+    // chain (c1 -> c2 while c2 -> c3) among the first part.
+    std::vector<std::string> first, second;
+    for (int i = 0; i < 40; ++i) {
+        first.push_back("a" + std::to_string(100 + i * 17 % 40));
+        second.push_back("b" + std::to_string(100 + i * 23 % 40));
+    }
+    for (auto const& name : first)
+        write(m_dir.path() / name, name);
+    for (auto const& name : second)
+        write(m_dir.path() / name, name);
+    make({ { "c1", "1" }, { "c2", "2" } });
+    fs::create_directory(m_dir.path() / "dir");
+    std::map<std::string, std::size_t> listed;
+    for (auto const& item : fs::directory_iterator(m_dir.path()))
+        listed.emplace(item.path().filename().string(), listed.size());
+
+    RenamePlan plan;
+    for (auto const& name : first)
+        plan.add(at(name), at("x" + name));
+    plan.add(at("c1"), at("c2"));
+    plan.add(at("c2"), at("c3"));
+    plan.add(at("dir"), at("dir2"));
+    for (auto const& name : second)
+        plan.add(at(name), at("x" + name));
+    Recorder recorder;
+    EXPECT_EQ(83u, plan.execute(OnFailure::Stop, &recorder).done);
+
+    // The chains of each part by where the listing gave their first source; a chain from its free end.
+    auto byListing = [&](std::vector<std::string> names) {
+        std::sort(names.begin(), names.end(), [&](auto const& a, auto const& b) { return listed[a] < listed[b]; });
+        std::vector<std::string> moves;
+        for (auto const& name : names) {
+            if (name == "c1") {
+                moves.push_back("before c2 c3");
+                moves.push_back("before c1 c2");
+            } else {
+                moves.push_back("before " + name + " x" + name);
+            }
+        }
+        return moves;
+    };
+    std::vector<std::string> firstHeads = first;
+    firstHeads.push_back("c1");
+    std::vector<std::string> expected = byListing(firstHeads);
+    expected.push_back("before dir dir2");
+    for (auto const& move : byListing(second))
+        expected.push_back(move);
+    std::vector<std::string> seen;
+    for (auto const& event : recorder.events) {
+        if (event.rfind("before ", 0) == 0)
+            seen.push_back(event);
+    }
+    EXPECT_EQ(expected, seen);
+
+    // The rows keep the plan's order.
+    auto const all = rowsOf(plan);
+    ASSERT_EQ(83u, all.size());
+    EXPECT_EQ(first.front() + " -> x" + first.front() + ": done", all.front());
+    EXPECT_EQ("dir -> dir2: done", all[42]);
+    EXPECT_EQ(second.back() + " -> x" + second.back() + ": done", all.back());
+    EXPECT_EQ("2", readFile(m_dir.path() / "c3"));
+    EXPECT_EQ("1", readFile(m_dir.path() / "c2"));
+}
+
 TEST_F(RenamePlanTest, AFailedStepOfACycleIsUndone)
 {
     make({ { "a", "A" }, { "b", "B" }, { "c", "C" } });
