@@ -33,6 +33,8 @@ struct FolderListing {
 };
 
 constexpr std::size_t kDirentBufferSize = 64 * 1024;
+// What canListFolder reads: room for one batch of entries.
+constexpr std::size_t kFirstBatchSize = 4 * 1024;
 constexpr off_t kHiddenFileLimit = 1 << 20;
 
 // The names listed in the folder's ".hidden" file: one a line, empty lines ignored.
@@ -178,9 +180,18 @@ std::optional<std::vector<FolderEntry>> listFolder(std::string const& folder)
 
 bool canListFolder(std::string const& folder)
 {
-    std::vector<char> buffer(kDirentBufferSize);
-    FolderListing listing;
-    return !folder.empty() && readFolder(folder.c_str(), 0, buffer, listing);
+    if (folder.empty())
+        return false;
+    FileDescriptor opened(systemCalls().open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    if (!opened.valid())
+        return false;
+    // One batch of entries, not the whole folder: a caller asks before it reads the folder itself.
+    std::vector<char> buffer(kFirstBatchSize);
+    FolderReader reader(opened.get(), buffer);
+    FolderReader::Entry entry;
+    if (!reader.next(entry) && reader.error() != 0)
+        return false;
+    return opened.close();
 }
 
 }

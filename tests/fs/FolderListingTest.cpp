@@ -30,6 +30,14 @@ TEST(FolderListing, GivesEachNameItsTypeAndNothingForANameTheFolderLacks)
     EXPECT_EQ(listing->typeOf("dangling"), DT_LNK);
     for (auto name : { "missing", ".", "..", "", "deeper", "sub/deeper", "A FILE" })
         EXPECT_FALSE(listing->typeOf(name)) << name;
+    // Each name where the system lists it.
+    std::size_t place = 0;
+    for (auto const& item : fs::directory_iterator(dir.path())) {
+        auto entry = listing->find(item.path().filename().string());
+        ASSERT_TRUE(entry) << item.path();
+        EXPECT_EQ(entry->position, place++) << item.path();
+    }
+    EXPECT_FALSE(listing->find("missing"));
 
     // A link to a folder is read as the folder.
     fs::create_directory_symlink("sub", dir / "to sub");

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace quodrix;
@@ -99,6 +100,39 @@ TEST(FolderReader, BothListingsFailWithTheCauseOfAFailedRead)
     Status walked = walkFolder(dir.str(), PackageContents::Entered, [&](WalkItem const&) { ++visited; });
     EXPECT_EQ(walked.message(), "read the folder " + dir.str() + ": Input/output error");
     EXPECT_EQ(visited, 0);
+}
+
+// Whether a folder can be listed is told from its first batch of entries: a large folder is not read
+// whole for it, and a read that fails further on is left to whoever lists the folder.
+TEST(FolderWalk, WhetherAFolderCanBeListedReadsOneBatch)
+{
+    TempDir dir;
+    for (int i = 0; i < 1000; ++i)
+        std::ofstream(dir / ("item " + std::to_string(i)));
+    EXPECT_FALSE(canListFolder((dir / "missing").string()));
+    EXPECT_FALSE(canListFolder((dir / "item 1").string()));
+    EXPECT_FALSE(canListFolder(""));
+    {
+        FaultySystemCalls counted;
+        ScopedSystemCalls installed(counted);
+        EXPECT_TRUE(canListFolder(dir.str()));
+        EXPECT_EQ(counted.calls(Call::ReadFolder), 1);
+        EXPECT_EQ(counted.calls(Call::Close), 1);
+    }
+    for (int failing : { 1, 2 }) {
+        for (bool whole : { false, true }) {
+            FaultySystemCalls faulty;
+            faulty.fail(Call::ReadFolder, failing, Repeat::Once, EIO);
+            ScopedSystemCalls installed(faulty);
+            if (whole)
+                EXPECT_FALSE(listFolder(dir.str())) << failing;
+            else
+                EXPECT_EQ(canListFolder(dir.str()), failing == 2) << failing;
+        }
+    }
+    // An empty folder can be listed.
+    fs::create_directory(dir / "empty");
+    EXPECT_TRUE(canListFolder((dir / "empty").string()));
 }
 
 // A walk told to stop reads no folder after that: it is asked before each folder below the start.
