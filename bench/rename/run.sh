@@ -2,8 +2,8 @@
 # Insert renaming of 10,000 files by `quodrix insert` (with the bundled action log, its log file and the
 # run's journal), against a plain loop of renameat(2) and the Perl `rename` tool doing the same insertion
 # ("_x" after the fourth character), in two settings:
-#   move      the files are moved into another folder (-m -d DEST);
-#   in place  the files are renamed where they are (-m -d with their own folder);
+#   move      the files are moved into another folder (-m -d DEST), by the insert renaming controller;
+#   in place  the files are renamed where they are (-m --in-place), by the command's plan;
 #   list      the list controller renames them in place (`quodrix list LIST SRC`, LIST holding
 #             "img_00001.jpg;img__x00001.jpg" lines, made outside the timing), against the same loop and
 #             Perl rename in place.
@@ -38,6 +38,8 @@ prepare() {
 run_quodrix() {
   if [ "$mode" = list ]; then
     HOME="$work/home" XDG_DATA_HOME= "$build/bin/quodrix" list "$work/list.txt" "$work/src" > /dev/null 2>&1
+  elif [ "$mode" = inplace ]; then
+    HOME="$work/home" XDG_DATA_HOME= "$build/bin/quodrix" insert -m --in-place _x 4 "$work/src" > /dev/null 2>&1
   else
     HOME="$work/home" XDG_DATA_HOME= "$build/bin/quodrix" insert -m -d "$(target)" _x 4 "$work/src" > /dev/null 2>&1
   fi
