@@ -354,6 +354,9 @@ function App.reportPlanRows(plan, executed, shape, rowPath)
   local pairCount, part = plan:pairCount(), 4096
   for first = 0, pairCount - 1, part do
     local texts = plan:logTextsFrom_count_(first, part)
+    -- The rows of a part go to the printer together: a call of the printer for every row cost more than
+    -- printing it.
+    local partRows, count = {}, 0
     for i = 1, #texts, 7 do
       local process, action, status, name, newName, path, newPath =
         texts[i], texts[i + 1], texts[i + 2], texts[i + 3], texts[i + 4], texts[i + 5], texts[i + 6]
@@ -366,11 +369,13 @@ function App.reportPlanRows(plan, executed, shape, rowPath)
       while row ~= nil do
         local cause = causes[row.LogIpath]
         if cause and executed then row.LogCause = cause elseif cause then row.LogPrediction = cause end
+        count = count + 1
+        partRows[count] = row
         k = k + 1
         row = rows[k]
       end
-      printer:addObjects_(rows)
     end
+    if count > 0 then printer:addObjects_(partRows) end
   end
   printer:finish()
   return printer
