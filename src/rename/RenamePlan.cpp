@@ -274,26 +274,36 @@ void RenamePlan::orderRun(std::span<std::string_view const> sourceFolders, std::
     // listing was read, in the order of the listing, else in the plan's order. An item that may be a folder
     // keeps its place in the plan's order, before and after every other pair: moving it changes the paths
     // of what lies below it.
+    struct Placed {
+        std::size_t folder;  // the rank of the source's folder
+        std::size_t place;   // where the listing gave the source, else the pair's index
+        std::size_t index;
+        bool operator<(Placed const& other) const
+        {
+            return folder != other.folder ? folder < other.folder : place < other.place;
+        }
+    };
     std::size_t const count = m_pairs.size();
     TextMap<std::size_t> ranks;
-    std::vector<std::pair<std::size_t, std::size_t>> keys(count);
+    std::vector<Placed> placed(count);
     for (std::size_t i = 0; i < count; ++i) {
         std::string_view const folder = sourceFolders[i];
         auto found = ranks.find(folder);
         if (found == ranks.end())
             found = ranks.emplace(std::string(folder), ranks.size()).first;
-        keys[i] = { found->second, listed[i] == FolderCache::kNoPosition ? i : listed[i] };
+        placed[i] = { found->second, listed[i] == FolderCache::kNoPosition ? i : listed[i], i };
+    }
+    auto const keeps = [&](Placed const& pair) {
+        return m_pairs[pair.index].state == PairState::Planned && mayBeFolder(pair.index);
+    };
+    for (auto begin = placed.begin(); begin != placed.end();) {
+        auto const end = std::find_if(begin, placed.end(), keeps);
+        std::sort(begin, end);
+        begin = end == placed.end() ? end : end + 1;
     }
     m_order.resize(count);
-    for (std::size_t i = 0; i < count; ++i)
-        m_order[i] = i;
-    auto const keeps = [&](std::size_t i) { return m_pairs[i].state == PairState::Planned && mayBeFolder(i); };
-    auto const before = [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; };
-    for (auto begin = m_order.begin(); begin != m_order.end();) {
-        auto const end = std::find_if(begin, m_order.end(), keeps);
-        std::sort(begin, end, before);
-        begin = end == m_order.end() ? end : end + 1;
-    }
+    for (std::size_t k = 0; k < count; ++k)
+        m_order[k] = placed[k].index;
 }
 
 Status RenamePlan::move(std::string const& source, std::string const& target, bool mayBeFolder)
