@@ -66,11 +66,11 @@ Status recordOutcome(RunJournal& journal, std::uint64_t sequence, Status const& 
 // it may: a usable move within one file system, where it is one rename and leaves no copy, so that undo
 // need not know what stood at the destination to tell an item there from a copy of the source.
 std::optional<struct stat> aheadMoveSource(std::string const& source, std::string const& destination,
-    std::optional<dev_t> destinationDevice, FolderHandles& folders)
+    std::optional<dev_t> destinationDevice, FolderHandles& folders, struct stat const* seen)
 {
     if (!destinationDevice || !FileStore::isUsablePath(source) || !FileStore::isUsablePath(destination))
         return std::nullopt;
-    auto info = itemStatus(source, folders);
+    auto info = seen ? std::optional(*seen) : itemStatus(source, folders);
     return info && info->st_dev == *destinationDevice ? info : std::nullopt;
 }
 
@@ -176,7 +176,8 @@ Status journaledMovesAhead(RunJournal* journal, std::span<MoveAhead const> moves
             folder = std::move(destinationFolder);
         }
         // Any other move is recorded when it is made, the way of every placement.
-        if (auto info = aheadMoveSource(move.source, move.destination, folderDevice, journal->aheadFolders()))
+        auto info = aheadMoveSource(move.source, move.destination, folderDevice, journal->aheadFolders(), move.seen);
+        if (info)
             ahead.push_back({ JournalChange::Move, move.source, move.destination, info });
     }
     return journal->recordAhead(std::move(ahead));

@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace quodrix {
 
@@ -36,6 +37,9 @@ constexpr std::size_t kMovesAheadAtMost = 128;
 struct MoveAhead {
     std::string const& source;
     std::string const& destination;
+    // The source as the caller looked at it through the journal's aheadFolders() right before, if it did:
+    // it is recorded as it was then and not looked at again.
+    struct stat const* seen = nullptr;
 };
 Status journaledMovesAhead(RunJournal* journal, std::span<MoveAhead const> moves);
 void journaledEndOfMovesAhead(RunJournal* journal);

@@ -132,13 +132,17 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
 // to the placement, which names the cause.
 std::size_t RunUndo::reverseMovesTogether(std::vector<RecordedChange> const& changes, std::size_t end)
 {
+    // Each item is looked at through the folders that its move back goes through, and once: its record
+    // takes what was seen here.
+    FolderHandles& folders = m_journal.aheadFolders();
     std::vector<RecordedChange const*> batch;
+    std::vector<struct stat> seen;
     for (std::size_t i = end; i > 0 && batch.size() < kMovesAheadAtMost; --i) {
         RecordedChange const& change = changes[i - 1];
         if (change.change != JournalChange::Move || !change.aside.empty() || !change.identity
             || takenBack(change.target, change.source))
             break;
-        auto const info = itemStatus(change.target);
+        auto const info = itemStatus(change.target, folders);
         if (!info || !S_ISREG(info->st_mode))
             break;
         // The item the run moved, by its own identity: a move within one file system keeps it. (An item that
@@ -146,16 +150,20 @@ std::size_t RunUndo::reverseMovesTogether(std::vector<RecordedChange> const& cha
         if (!ItemIdentity::of(*info).sameItem(*change.identity))
             break;
         errno = 0;
-        if (itemStatus(change.source) || errno != ENOENT)
+        if (itemStatus(change.source, folders) || errno != ENOENT)
             break;
         batch.push_back(&change);
+        seen.push_back(*info);
     }
-    if (batch.empty())
+    if (batch.empty()) {
+        // The change goes the way of every change, by its paths: no folder stays open past this look.
+        folders.forgetAll();
         return 0;
+    }
     std::vector<MoveAhead> moves;
     moves.reserve(batch.size());
-    for (RecordedChange const* change : batch)
-        moves.push_back({ change->target, change->source });
+    for (std::size_t k = 0; k < batch.size(); ++k)
+        moves.push_back({ batch[k]->target, batch[k]->source, &seen[k] });
     // A journal that cannot take the records has stopped: every move below then names its failure.
     (void)journaledMovesAhead(&m_journal, moves);
     for (RecordedChange const* change : batch) {

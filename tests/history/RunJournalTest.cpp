@@ -360,6 +360,70 @@ TEST(RunJournal, WhicheverCallFailsMovesRecordedAheadComeBack)
     }
 }
 
+// An undo of plain moves looks at each item and at its free name once, through the folders' handles, and
+// whichever of its system calls fails (once, or from then on), a second undo puts every file back.
+TEST(RunJournal, AnUndoOfMovesLooksAtEachItemOnceAndAnyFailedCallLosesNothing)
+{
+    TempDir dir(fastTemporaryFolder());
+    std::vector<std::string> names;
+    for (int i = 0; i < 12; ++i)
+        names.push_back("f" + std::to_string(i));
+    auto setUp = [&] {
+        fs::remove_all(dir / "a");
+        fs::remove_all(dir / "b");
+        fs::remove_all(dir / "runs");
+        fs::create_directories(dir / "a");
+        fs::create_directories(dir / "b");
+        for (auto const& name : names)
+            writeFile(dir / "a" / name, "contents of " + name);
+        return RunRecords::read(movesAhead(dir, dir / "a", dir / "b", names, 5, 5));
+    };
+    auto run = setUp();
+    ASSERT_TRUE(run);
+    Tree const original = treeAt(dir / "b");
+    int total = 0;
+    {
+        FaultySystemCalls counted;
+        {
+            ScopedSystemCalls installed(counted);
+            RunJournal undoJournal(runsIn(dir), "quodrix undo");
+            EXPECT_TRUE(RunUndo(undoJournal, nullptr).undo(*run).complete());
+            (void)undoJournal.finish();
+        }
+        total = counted.calls();
+        EXPECT_EQ(counted.calls(Call::Rename), 12);
+        // Two looks a file (the item, its free name) and three for the undo as a whole.
+        EXPECT_EQ(counted.calls(Call::Stat), 2 * 12 + 3);
+    }
+    EXPECT_EQ(treeAt(dir / "a"), original);
+    for (Repeat repeat : { Repeat::Once, Repeat::FromThenOn }) {
+        for (int n = 1; n <= total; ++n) {
+            run = setUp();
+            ASSERT_TRUE(run);
+            std::string const where = "call " + std::to_string(n) + (repeat == Repeat::Once ? " once" : " on");
+            {
+                FaultySystemCalls faulty;
+                faulty.fail(Call::Any, n, repeat);
+                ScopedSystemCalls installed(faulty);
+                RunJournal undoJournal(runsIn(dir), "quodrix undo");
+                (void)RunUndo(undoJournal, nullptr).undo(*run);
+                (void)undoJournal.finish();
+            }
+            // Every file is at one of its two names with its contents; the next undo does the rest.
+            for (auto const& name : names) {
+                bool const back = fs::exists(dir / "a" / name), left = fs::exists(dir / "b" / name);
+                EXPECT_NE(back, left) << where << " " << name;
+                EXPECT_EQ(readFile((back ? dir / "a" : dir / "b") / name), "contents of " + name) << where;
+            }
+            RunJournal undoJournal(runsIn(dir), "quodrix undo");
+            (void)RunUndo(undoJournal, nullptr).undo(*run);
+            (void)undoJournal.finish();
+            EXPECT_EQ(treeAt(dir / "a"), original) << where;
+            EXPECT_TRUE(fs::is_empty(dir / "b")) << where;
+        }
+    }
+}
+
 // Flushes in the background lose nothing: records written meanwhile and after them are all read back, a
 // second one waits for the one under way, one after the end does nothing, and the end record is there.
 TEST(RunJournal, AFlushInTheBackgroundLosesNoRecord)
