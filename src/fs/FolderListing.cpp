@@ -36,10 +36,11 @@ std::optional<FolderListing> FolderListing::readAtMost(std::string const& folder
     FolderReader::Entry entry;
     FolderListing listing;
     while (reader.next(entry)) {
+        // A position takes 32 bits, so that an entry takes no more room in the map than its type did alone.
         std::size_t const position = listing.m_entries.size();
-        if (position >= entries)
+        if (position >= entries || position > UINT32_MAX)
             return std::nullopt;
-        listing.m_entries.emplace(entry.name, Entry { entry.type, position });
+        listing.m_entries.emplace(entry.name, Entry { entry.type, std::uint32_t(position) });
     }
     if (reader.error() != 0 || !fd.close())
         return std::nullopt;

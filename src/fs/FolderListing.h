@@ -10,6 +10,7 @@
 #include "fs/TextMap.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,8 +34,8 @@ public:
     static std::optional<FolderListing> readFor(std::string const& folder, std::size_t items);
 
     struct Entry {
-        unsigned char type;    // DT_REG, DT_DIR, DT_LNK, ..., DT_UNKNOWN when the file system does not say
-        std::size_t position;  // where the folder's listing gave the name, counted from 0
+        unsigned char type;      // DT_REG, DT_DIR, DT_LNK, ..., DT_UNKNOWN when the file system does not say
+        std::uint32_t position;  // where the folder's listing gave the name, counted from 0
     };
 
     // The entry of `name`; nullopt when the folder did not hold it.
