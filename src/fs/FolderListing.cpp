@@ -36,7 +36,6 @@ std::optional<FolderListing> FolderListing::readAtMost(std::string const& folder
     FolderReader::Entry entry;
     FolderListing listing;
     while (reader.next(entry)) {
-        // A position takes 32 bits, so that an entry takes no more room in the map than its type did alone.
         std::size_t const position = listing.m_entries.size();
         if (position >= entries || position > UINT32_MAX)
             return std::nullopt;

@@ -33,6 +33,8 @@ public:
     // file system keeps: a folder's size need not follow its entries.
     static std::optional<FolderListing> readFor(std::string const& folder, std::size_t items);
 
+    // 32 bits of position keep an entry of the map as small as its type alone made it; a folder of more
+    // entries is not read.
     struct Entry {
         unsigned char type;      // DT_REG, DT_DIR, DT_LNK, ..., DT_UNKNOWN when the file system does not say
         std::uint32_t position;  // where the folder's listing gave the name, counted from 0

@@ -13,9 +13,9 @@
 // check() read whole in the order of its listing: a file system finds names that lie near in its listing
 // near in its index too, and renames them faster than in the plan's order (with 10,000 names, by a tenth).
 // The pairs and their rows keep the plan's order. A cycle (a<->b, a->b->c->a) goes through a temporary
-// name in the folder of one of its sources. A cycle whose step fails is taken back: a pair is reported undone only when
-// its move back succeeded; a pair whose move could not be taken back (and those it blocks) is done; the
-// first source, should its own name not be free again, leaves the temporary name for
+// name in the folder of one of its sources. A cycle whose step fails is taken back: a pair is reported
+// undone only when its move back succeeded; a pair whose move could not be taken back (and those it
+// blocks) is done; the first source, should its own name not be free again, leaves the temporary name for
 // "<source>.quodrix-stranded" (or "-2", ...), which its cause names. Every step is a rename that never
 // replaces (renameKept), and every step goes through move(), which tells the ChangeObserver before and
 // after; the moves of chains within one file system are told before in batches of up to kMovesAheadAtMost

@@ -247,6 +247,26 @@ std::string movesAhead(TempDir const& dir, fs::path const& from, fs::path const&
     return journal.path();
 }
 
+std::vector<std::string> twelveNames()
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < 12; ++i)
+        names.push_back("f" + std::to_string(i));
+    return names;
+}
+
+// The folder `a` holding a file for each name ("contents of NAME"), an empty `b`, and no runs.
+void freshFolders(TempDir const& dir, std::vector<std::string> const& names)
+{
+    fs::remove_all(dir / "a");
+    fs::remove_all(dir / "b");
+    fs::remove_all(dir / "runs");
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    for (auto const& name : names)
+        writeFile(dir / "a" / name, "contents of " + name);
+}
+
 }
 
 // A journal read as counts lists what reading its changes finds: a change without an outcome, one done, one
@@ -318,18 +338,8 @@ TEST(RunJournal, MovesRecordedAheadTakeOneWriteAndTheUntriedAreNoChanges)
 TEST(RunJournal, WhicheverCallFailsMovesRecordedAheadComeBack)
 {
     TempDir dir(fastTemporaryFolder());
-    std::vector<std::string> names;
-    for (int i = 0; i < 12; ++i)
-        names.push_back("f" + std::to_string(i));
-    auto setUp = [&] {
-        fs::remove_all(dir / "a");
-        fs::remove_all(dir / "b");
-        fs::remove_all(dir / "runs");
-        fs::create_directories(dir / "a");
-        fs::create_directories(dir / "b");
-        for (auto const& name : names)
-            writeFile(dir / "a" / name, "contents of " + name);
-    };
+    std::vector<std::string> const names = twelveNames();
+    auto setUp = [&] { freshFolders(dir, names); };
     setUp();
     Tree const original = treeAt(dir / "a");
     FaultySystemCalls counted;
@@ -365,17 +375,9 @@ TEST(RunJournal, WhicheverCallFailsMovesRecordedAheadComeBack)
 TEST(RunJournal, AnUndoOfMovesLooksAtEachItemOnceAndAnyFailedCallLosesNothing)
 {
     TempDir dir(fastTemporaryFolder());
-    std::vector<std::string> names;
-    for (int i = 0; i < 12; ++i)
-        names.push_back("f" + std::to_string(i));
+    std::vector<std::string> const names = twelveNames();
     auto setUp = [&] {
-        fs::remove_all(dir / "a");
-        fs::remove_all(dir / "b");
-        fs::remove_all(dir / "runs");
-        fs::create_directories(dir / "a");
-        fs::create_directories(dir / "b");
-        for (auto const& name : names)
-            writeFile(dir / "a" / name, "contents of " + name);
+        freshFolders(dir, names);
         return RunRecords::read(movesAhead(dir, dir / "a", dir / "b", names, 5, 5));
     };
     auto run = setUp();
