@@ -54,6 +54,23 @@ private:
 // {parent} read as a person expects. ".." stays: what it names depends on links.
 std::string cleaned(std::string const& path)
 {
+    // Most paths are clean already: they are then taken as they are, without being put together anew.
+    auto const clean = [&] {
+        std::size_t i = !path.empty() && path[0] == '/' ? 1 : 0;
+        if (path.empty() || i == path.size())
+            return !path.empty();
+        for (;;) {
+            std::size_t const slash = path.find('/', i);
+            std::string_view const part(path.data() + i, (slash == std::string::npos ? path.size() : slash) - i);
+            if (part.empty() || part == ".")
+                return false;
+            if (slash == std::string::npos)
+                return true;
+            i = slash + 1;
+        }
+    };
+    if (clean())
+        return path;
     std::string out;
     out.reserve(path.size());
     bool const absolute = !path.empty() && path[0] == '/';
@@ -105,8 +122,11 @@ std::vector<std::string> pathsOption(Dictionary const& options, char const* key)
 {
     std::vector<std::string> paths;
     if (Value const* value = entry(options, key); value && value->kind() == Kind::Array) {
+        paths.reserve(value->asArray().size());
         for (auto const& element : value->asArray()) {
-            if (auto text = element.text())
+            if (element.isString())
+                paths.push_back(cleaned(element.asString()));
+            else if (auto text = element.text())
                 paths.push_back(cleaned(*text));
         }
     }
