@@ -32,29 +32,35 @@ struct FolderIdentity {
 
 // The folders of a plan, each looked up once by the text of its path. A folder that many pairs use is
 // read once, and the names in it answer whether an item exists; in other folders each item is looked up.
+// The pairs of a plan come folder by folder: the entry asked for last is tried before the map is searched.
 class FolderCache {
 public:
     void use(std::string_view folder)
     {
-        if (auto found = m_uses.find(folder); found != m_uses.end())
-            ++found->second;
+        if (m_lastUse && m_lastUse->first == folder)
+            ++m_lastUse->second;
+        else if (auto found = m_uses.find(folder); found != m_uses.end())
+            m_lastUse = &*found, ++found->second;
         else
-            m_uses.emplace(folder, 1);
+            m_lastUse = &*m_uses.emplace(folder, 1).first;
     }
 
     // The identity of the folder, links followed; nullopt when it is not a folder.
     std::optional<FolderIdentity> identity(std::string_view folder)
     {
+        if (m_lastFolder && m_lastFolder->first == folder)
+            return m_lastFolder->second;
         auto found = m_folders.find(folder);
-        if (found != m_folders.end())
-            return found->second;
-        std::optional<FolderIdentity> id;
-        std::string const path(folder);
-        struct stat info {};
-        if (systemCalls().stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-            id = FolderIdentity { info.st_dev, info.st_ino };
-        m_folders.emplace(path, id);
-        return id;
+        if (found == m_folders.end()) {
+            std::optional<FolderIdentity> id;
+            std::string path(folder);
+            struct stat info {};
+            if (systemCalls().stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+                id = FolderIdentity { info.st_dev, info.st_ino };
+            found = m_folders.emplace(std::move(path), id).first;
+        }
+        m_lastFolder = &*found;
+        return found->second;
     }
 
     // Whether an item (a dangling link too) is at folder/name; 0 when there is, else the error number.
@@ -88,18 +94,25 @@ public:
 private:
     FolderListing const* listingOf(std::string_view folder)
     {
+        if (m_lastListing && m_lastListing->first == folder)
+            return m_lastListing->second ? &*m_lastListing->second : nullptr;
         auto uses = m_uses.find(folder);
         if (uses == m_uses.end() || uses->second < FolderListing::kWorthReadingFrom)
             return nullptr;
         auto found = m_listings.find(folder);
         if (found == m_listings.end())
             found = m_listings.emplace(folder, FolderListing::readFor(std::string(folder), uses->second)).first;
+        m_lastListing = &*found;
         return found->second ? &*found->second : nullptr;
     }
 
+    // Entries of the maps below, whose nodes stay where they are while others are added.
     TextMap<std::optional<FolderIdentity>> m_folders;
     TextMap<std::size_t> m_uses;
     TextMap<std::optional<FolderListing>> m_listings;
+    TextMap<std::size_t>::value_type* m_lastUse = nullptr;
+    TextMap<std::optional<FolderIdentity>>::value_type const* m_lastFolder = nullptr;
+    TextMap<std::optional<FolderListing>>::value_type const* m_lastListing = nullptr;
 };
 
 // Why a new name cannot be used, or nothing when it can.
