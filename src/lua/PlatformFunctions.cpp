@@ -290,20 +290,22 @@ int l_printRow(lua_State* L)
     bool const displayNames = lua_toboolean(L, 1);
     int const top = lua_gettop(L);
     luaL_checkstack(L, 8, "printing a row");
-    std::string line;
-    line += textForm(L, 2, false);
-    line += '\t';
-    line += textForm(L, 3, false);
-    for (int index : { 4, 5, 6 }) {
-        line += index == 6 ? " -> " : "\t";
-        std::string_view const text = textForm(L, index, displayNames);
-        if (displayNames && !showsAsItIs(text))
-            line += displayedText(text);
-        else
-            line += text;
+    // The pieces first, then the line at its full size: a line grown piece by piece was allocated again
+    // two or three times, for every row of a run.
+    std::string_view const action = textForm(L, 2, false), status = textForm(L, 3, false);
+    std::array<std::string, 3> shown;
+    std::array<std::string_view, 3> names;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        names[i] = textForm(L, 4 + int(i), displayNames);
+        if (displayNames && !showsAsItIs(names[i]))
+            names[i] = shown[i] = displayedText(names[i]);
     }
-    line += textForm(L, 7, false);
-    line += '\n';
+    std::string_view const cause = textForm(L, 7, false);
+    std::string line;
+    line.reserve(action.size() + status.size() + names[0].size() + names[1].size() + names[2].size() + cause.size()
+        + 8);
+    line.append(action).append(1, '\t').append(status).append(1, '\t').append(names[0]).append(1, '\t');
+    line.append(names[1]).append(" -> ").append(names[2]).append(cause).append(1, '\n');
     lua_settop(L, top);
     std::fwrite(line.data(), 1, line.size(), stdout);
     return 0;

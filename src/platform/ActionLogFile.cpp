@@ -45,7 +45,7 @@ void appendField(std::string& row, std::string_view field)
 // cut back to where the block began, so that no torn row is left for the next block to be glued onto. The
 // lock is held all along, so rows of two processes never interleave. The calls go through the file-system
 // layer, as every write of the application does.
-std::optional<std::string> appendBlock(std::string const& path, std::string_view header, std::string block)
+std::optional<std::string> appendBlock(std::string const& path, std::string_view header, std::string_view block)
 {
     auto const failure = [&](char const* what, int error) {
         return std::string(what) + " " + path + ": " + std::strerror(error);
@@ -59,8 +59,10 @@ std::optional<std::string> appendBlock(std::string const& path, std::string_view
     struct stat info {};
     if (calls.fstat(fd.get(), &info) != 0)
         return failure("stat", errno);
+    // A new file gets its header in the same write as the block.
+    std::string headed;
     if (info.st_size == 0)
-        block.insert(0, header);
+        block = headed.append(header).append(block);
     if (Status written = writeAll(fd.get(), block, path); !written) {
         (void)calls.ftruncate(fd.get(), info.st_size);
         return written.message();
@@ -99,9 +101,10 @@ std::optional<std::string> ActionLogFile::flush()
 {
     if (m_block.empty())
         return std::nullopt;
-    std::string block;
-    block.swap(m_block);
-    return appendBlock(m_path, m_header, std::move(block));
+    // The block keeps its memory for the rows that follow; the rows of a failed block are dropped too.
+    auto problem = appendBlock(m_path, m_header, m_block);
+    m_block.clear();
+    return problem;
 }
 
 std::optional<std::string_view> ActionLogFile::dateText(double secondsSince1970)
