@@ -130,3 +130,40 @@ TEST(InsertPlanning, InPlaceKeepsEachFileInItsFolderInNaturalOrder)
     EXPECT_EQ(2, both.status);
     EXPECT_EQ(0u, both.err.find("quodrix insert: --in-place and --dest exclude each other\n"));
 }
+
+// A run of more files than the rows go to the printer at once: every row printed once, in natural order,
+// with the cause of a failure on its own row, and every row in the log file.
+TEST(InsertPlanning, ARunOfThousandsPrintsAndLogsEveryRowOnceInOrder)
+{
+    TempDir root;
+    constexpr int kFiles = 2600;
+    for (int i = 1; i <= kFiles; ++i)
+        writeFile(root / "in" / ("f" + std::to_string(i) + ".jpg"), std::to_string(i));
+    // An empty folder holds one file's new name: it gives no file to rename, and nothing frees its name.
+    fs::create_directories(root / "in/_f1500.jpg");
+    ScriptBundle bundle(true);
+    std::string const in = (root / "in").string();
+
+    auto run = bundle.run({ "insert", "-i", "-m", "-k", "_", "0", in });
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(std::to_string(kFiles - 1) + " renamed, 1 failed\n", run.err);
+    std::string expected;
+    for (int i = 1; i <= kFiles; ++i) {
+        std::string const name = "f" + std::to_string(i) + ".jpg";
+        if (i == 1500) {
+            expected += "Insert\tFailed\t" + name + "\t" + in + "/" + name + " -> " + in + "/_" + name
+                + "\twould replace an existing item\n";
+            continue;
+        }
+        expected += "Insert\tsuccessfull\t" + name + "\t" + in + "/" + name + " -> " + in + "/_" + name + "\n";
+    }
+    EXPECT_EQ(expected, run.out);
+
+    std::string const log = readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
+    // The header and a row a file.
+    EXPECT_EQ(std::size_t(kFiles + 1), std::size_t(std::count(log.begin(), log.end(), '\n')));
+    EXPECT_NE(log.find("\tFile renaming\tf2600.jpg\tInsert\t_f2600.jpg\tsuccessfull\t" + in + "/f2600.jpg\t"),
+        std::string::npos);
+    EXPECT_EQ("2600", readFile(root / "in/_f2600.jpg"));
+    EXPECT_EQ("1500", readFile(root / "in/f1500.jpg"));
+}
