@@ -498,6 +498,45 @@ TEST(RunJournal, AMoveAheadAfterItsFolderMovedGoesByThePath)
     }
 }
 
+// Folders looked at for a batch of moves back that none joined are not kept open: a folder that the undo then
+// moves back by its path would leave such a handle on the folder that its path no longer names. Here the
+// newest move (A/g to A/h, inside the folder W that the run had renamed A) no longer finds its file; A is
+// then moved back to W, Z back to A, and the oldest move must bring x back into that A, not into W.
+TEST(RunJournal, AFolderLookedAtForNoBatchIsNotKeptForALaterOne)
+{
+    TempDir dir;
+    writeFile(dir / "A" / "x", "x");
+    writeFile(dir / "W" / "g", "g");
+    fs::create_directories(dir / "B");
+    std::string const path[] = { (dir / "A").string(), (dir / "B").string(), (dir / "W").string(),
+        (dir / "Z").string() };
+    {
+        RunJournal journal(runsIn(dir), "quodrix store");
+        auto const move = [&](std::string const& source, std::string const& target) {
+            ASSERT_TRUE(journaledPlaceItem(&journal, Placement::Move, Existing::Kept, source, target).ok()) << source;
+        };
+        move(path[0] + "/x", path[1] + "/x");
+        move(path[0], path[3]);
+        move(path[2], path[0]);
+        move(path[0] + "/g", path[0] + "/h");
+        ASSERT_TRUE(journal.finish().ok());
+    }
+    // Another file now stands at A/h.
+    writeFile(dir / "other", "other");
+    fs::rename(dir / "other", dir / "A" / "h");
+
+    RunJournal undoJournal(runsIn(dir), "quodrix undo");
+    UndoReport const report = RunUndo(undoJournal, nullptr).undo(onlyRun(dir));
+    ASSERT_TRUE(undoJournal.finish().ok());
+    EXPECT_EQ(readFile(dir / "A" / "x"), "x");
+    EXPECT_FALSE(fs::exists(dir / "W" / "x"));
+    EXPECT_EQ(readFile(dir / "W" / "h"), "other");
+    EXPECT_TRUE(fs::is_empty(dir / "B"));
+    EXPECT_FALSE(fs::exists(dir / "Z"));
+    EXPECT_FALSE(report.complete());
+    EXPECT_EQ(report.count(UndoLine::Word::Restored), 3u);
+}
+
 // A flush in the background that fails fails the journal's end, even when the flush that follows finds
 // nothing to report (the system tells a failed write-back to one flush only); it is no counted call.
 TEST(RunJournal, AFailedFlushInTheBackgroundFailsTheEnd)
