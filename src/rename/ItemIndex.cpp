@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <functional>
+#include <stdexcept>
+#include <string>
 
 namespace quodrix {
 
@@ -10,7 +12,9 @@ namespace quodrix {
 ItemIndex::ItemIndex(std::span<std::optional<ItemKey> const> keys, std::size_t expected)
     : m_keys(keys)
 {
-    makeSlots(std::bit_ceil(std::max<std::size_t>(16, expected * 2)));
+    if (keys.size() > kMostPairs)
+        throw std::length_error("a plan of more than " + std::to_string(kMostPairs) + " items");
+    makeSlots(std::bit_ceil(std::clamp<std::size_t>(expected * 2, 16, kMostPairs * 2)));
 }
 
 // Empty slots, `count` of them (a power of two), the pairs added so far placed again.
@@ -18,7 +22,7 @@ void ItemIndex::makeSlots(std::size_t count)
 {
     std::vector<Slot> old(count);
     old.swap(m_slots);
-    m_shift = 64 - unsigned(std::countr_zero(count));
+    m_shift = 32 - unsigned(std::countr_zero(count));
     std::size_t const mask = count - 1;
     for (Slot const& s : old) {
         if (s.pairPlusOne == 0)
@@ -30,24 +34,24 @@ void ItemIndex::makeSlots(std::size_t count)
     }
 }
 
-std::uint64_t ItemIndex::hashOf(ItemKey const& key)
+std::uint32_t ItemIndex::hashOf(ItemKey const& key)
 {
     std::uint64_t h = std::hash<std::string_view>()(key.name);
     h ^= std::uint64_t(key.inode) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
     h ^= std::uint64_t(key.device) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
     // Spread every bit into the top ones, which choose the slot.
-    return h * 0x9e3779b97f4a7c15ULL;
+    return std::uint32_t((h * 0x9e3779b97f4a7c15ULL) >> 32);
 }
 
 std::size_t ItemIndex::add(std::size_t index)
 {
     ItemKey const& key = *m_keys[index];
-    std::uint64_t const hash = hashOf(key);
+    std::uint32_t const hash = hashOf(key);
     std::size_t const mask = m_slots.size() - 1;
     for (std::size_t slot = firstSlot(hash);; slot = (slot + 1) & mask) {
         Slot& s = m_slots[slot];
         if (s.pairPlusOne == 0) {
-            s = { hash, index + 1 };
+            s = { hash, std::uint32_t(index + 1) };
             if (++m_size * 2 > m_slots.size())
                 makeSlots(m_slots.size() * 2);
             return kNone;
@@ -59,7 +63,7 @@ std::size_t ItemIndex::add(std::size_t index)
 
 std::size_t ItemIndex::find(ItemKey const& key) const
 {
-    std::uint64_t const hash = hashOf(key);
+    std::uint32_t const hash = hashOf(key);
     std::size_t const mask = m_slots.size() - 1;
     for (std::size_t slot = firstSlot(hash);; slot = (slot + 1) & mask) {
         Slot const& s = m_slots[slot];

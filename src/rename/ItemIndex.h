@@ -4,8 +4,10 @@
 //
 // A plan of a million pairs looks each of them up two or three times in random order, so the index is one flat
 // table of (hash, pair) slots searched in line: a look-up that finds nothing touches one cache line, and one
-// that finds its pair touches that pair's key besides; building the index allocates once. The keys are the
-// caller's, one for each pair (none for a pair without an item), and must outlive the index.
+// that finds its pair touches that pair's key besides; building the index allocates once. A slot takes eight
+// bytes (the top half of the hash and the pair's number), so a million pairs take 32 MB of slots, not 64,
+// and the index takes at most kMostPairs pairs. The keys are the caller's, one for each pair (none for a pair
+// without an item), and must outlive the index.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,8 +29,11 @@ struct ItemKey {
 class ItemIndex {
 public:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    // More pairs than any plan that fits in memory; the slots' numbers and hashes are 32 bits.
+    static constexpr std::size_t kMostPairs = std::size_t(1) << 30;
 
     // An empty index, made for about `expected` pairs (it grows beyond); `keys` holds the key of every pair.
+    // Throws std::length_error for more than kMostPairs keys.
     ItemIndex(std::span<std::optional<ItemKey> const> keys, std::size_t expected);
 
     // Adds pair `index` (which has a key) unless a pair with an equal key is there already: returns that
@@ -39,12 +44,13 @@ public:
 
 private:
     struct Slot {
-        std::uint64_t hash;
-        std::size_t pairPlusOne;  // 0: an empty slot
+        std::uint32_t hash;         // the top half of the key's hash
+        std::uint32_t pairPlusOne;  // 0: an empty slot
     };
 
-    static std::uint64_t hashOf(ItemKey const& key);
-    std::size_t firstSlot(std::uint64_t hash) const { return std::size_t(hash >> m_shift); }
+    // The top half of the key's hash, in which every bit of the key counts.
+    static std::uint32_t hashOf(ItemKey const& key);
+    std::size_t firstSlot(std::uint32_t hash) const { return std::size_t(hash >> m_shift); }
     void makeSlots(std::size_t count);
 
     std::span<std::optional<ItemKey> const> m_keys;
