@@ -101,7 +101,8 @@ std::optional<std::string> ActionLogFile::flush()
 {
     if (m_block.empty())
         return std::nullopt;
-    // The block keeps its memory for the rows that follow; the rows of a failed block are dropped too.
+    // The block is emptied whether it was written or not (the rows of a failed block are dropped), and
+    // keeps its memory for the rows that follow.
     auto problem = appendBlock(m_path, m_header, m_block);
     m_block.clear();
     return problem;
