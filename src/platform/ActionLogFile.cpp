@@ -22,7 +22,10 @@ namespace {
 // Appends the field with its line breakers named.
 void appendField(std::string& row, std::string_view field)
 {
-    auto const breaksLines = [](char c) { return c == '\t' || c == '\n' || c == '\r'; };
+    // The three are below every printable byte: most bytes are told apart by the first comparison.
+    auto const breaksLines = [](char c) {
+        return static_cast<unsigned char>(c) <= '\r' && (c == '\t' || c == '\n' || c == '\r');
+    };
     if (std::none_of(field.begin(), field.end(), breaksLines)) {
         row += field;
         return;
