@@ -172,22 +172,24 @@ void RunJournal::appendEscaped(std::string& out, std::string_view bytes)
         return;
     }
     // Runs of bytes that stand for themselves are appended whole: paths are mostly such runs, and every
-    // change of a run writes two of them.
-    auto const escaped = [&](std::size_t i) {
-        auto const byte = static_cast<unsigned char>(bytes[i]);
-        return byte < 0x21 || byte >= 0x7f || byte == '\\' || (i == 0 && byte == '-');
+    // change of a run writes two of them. The bytes from '!' to '~' stand for themselves but the backslash,
+    // and a '-' that begins the field (which alone means an empty one).
+    auto const plain = [](unsigned char byte) { return unsigned(byte) - 0x21u < 0x7fu - 0x21u && byte != '\\'; };
+    auto const appendEscape = [&](unsigned char byte) {
+        char const escape[4] = { '\\', 'x', kHex[byte >> 4], kHex[byte & 15] };
+        out.append(escape, 4);
     };
     std::size_t i = 0;
+    if (bytes[0] == '-')
+        appendEscape(static_cast<unsigned char>(bytes[i++]));
     while (i < bytes.size()) {
         std::size_t const start = i;
-        while (i < bytes.size() && !escaped(i))
+        while (i < bytes.size() && plain(static_cast<unsigned char>(bytes[i])))
             ++i;
         out.append(bytes.data() + start, i - start);
         if (i == bytes.size())
             break;
-        auto const byte = static_cast<unsigned char>(bytes[i++]);
-        char const escape[4] = { '\\', 'x', kHex[byte >> 4], kHex[byte & 15] };
-        out.append(escape, 4);
+        appendEscape(static_cast<unsigned char>(bytes[i++]));
     }
 }
 
