@@ -298,13 +298,18 @@ void RenamePlan::orderRun(std::span<std::string_view const> sourceFolders, std::
     };
     std::size_t const count = m_pairs.size();
     TextMap<std::size_t> ranks;
+    // The pairs come folder by folder: the folder of the pair before is compared first.
+    TextMap<std::size_t>::value_type const* last = nullptr;
     std::vector<Placed> placed(count);
     for (std::size_t i = 0; i < count; ++i) {
         std::string_view const folder = sourceFolders[i];
-        auto found = ranks.find(folder);
-        if (found == ranks.end())
-            found = ranks.emplace(std::string(folder), ranks.size()).first;
-        placed[i] = { found->second, listed[i] == FolderCache::kNoPosition ? i : listed[i], i };
+        if (!last || last->first != folder) {
+            auto found = ranks.find(folder);
+            if (found == ranks.end())
+                found = ranks.emplace(std::string(folder), ranks.size()).first;
+            last = &*found;
+        }
+        placed[i] = { last->second, listed[i] == FolderCache::kNoPosition ? i : listed[i], i };
     }
     auto const keeps = [&](Placed const& pair) {
         return m_pairs[pair.index].state == PairState::Planned && mayBeFolder(pair.index);
