@@ -25,6 +25,7 @@
 #include <span>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <unordered_set>
 
 namespace quodrix {
 
@@ -116,6 +117,28 @@ std::int64_t integerOption(Dictionary const& options, char const* key, std::int6
 {
     Value const* value = entry(options, key);
     return value ? value->integer().value_or(fallback) : fallback;
+}
+
+// Keeps the first of paths given more than once, in their order: a file named itself and through its folder
+// is one file of the run, as the open panel answers it to the controllers.
+void dropRepeated(std::vector<std::string>& paths)
+{
+    std::vector<char> repeated(paths.size());
+    {
+        std::unordered_set<std::string_view> seen;
+        seen.reserve(paths.size());
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            repeated[i] = !seen.insert(paths[i]).second;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (repeated[i])
+            continue;
+        if (kept != i)
+            paths[kept] = std::move(paths[i]);
+        ++kept;
+    }
+    paths.resize(kept);
 }
 
 std::vector<std::string> pathsOption(Dictionary const& options, char const* key)
@@ -355,8 +378,13 @@ void QDRenamePlan::planInsert(Dictionary const& options)
     bool const inPlace = flagOption(options, "inPlace");
     std::string const destination = destinationPrefix(textOption(options, "destination"));
     std::vector<std::string> files = pathsOption(options, "files");
-    if (inPlace)
+    if (inPlace) {
+        // Sorted, a path given twice stands next to itself.
         sortNaturally(files);
+        files.erase(std::unique(files.begin(), files.end()), files.end());
+    } else {
+        dropRepeated(files);
+    }
     m_plan.reserve(files.size());
     for (auto const& path : files) {
         // The new name as the insert renaming controller makes it.

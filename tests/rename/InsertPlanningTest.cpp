@@ -167,3 +167,23 @@ TEST(InsertPlanning, ARunOfThousandsPrintsAndLogsEveryRowOnceInOrder)
     EXPECT_EQ("2600", readFile(root / "in/_f2600.jpg"));
     EXPECT_EQ("1500", readFile(root / "in/f1500.jpg"));
 }
+
+// A file named itself and through its folder is one file of the run, moved once, in place and into a
+// destination alike; the plan refused both runs before ("the file is renamed twice in this plan").
+TEST(InsertPlanning, AFileNamedTwiceIsOneFileOfTheRun)
+{
+    TempDir root;
+    writeFile(root / "in/c.jpg", "c");
+    fs::create_directories(root / "out");
+    ScriptBundle bundle(true);
+    std::string const in = (root / "in").string(), out = (root / "out").string();
+
+    auto inPlace = bundle.run({ "insert", "-m", "-i", "_", "0", in, in + "/c.jpg" });
+    EXPECT_EQ(0, inPlace.status) << inPlace.err;
+    EXPECT_EQ("Insert\tsuccessfull\tc.jpg\t" + in + "/c.jpg -> " + in + "/_c.jpg\n", inPlace.out);
+    auto moved = bundle.run({ "insert", "-m", "-d", out, "x", "0", in + "/_c.jpg", in });
+    EXPECT_EQ(0, moved.status) << moved.err;
+    EXPECT_EQ("Insert\tsuccessfull\t_c.jpg\t" + in + "/_c.jpg -> " + out + "/x_c.jpg\n", moved.out);
+    EXPECT_EQ((std::map<std::string, std::string> { { "x_c.jpg", "c" } }), contents(root / "out"));
+    EXPECT_TRUE(fs::is_empty(root / "in"));
+}
