@@ -5,6 +5,7 @@
 #include "fs/AtomicFile.h"
 #include "fs/FileStore.h"
 #include "fs/FolderListing.h"
+#include "fs/ItemNames.h"
 #include "fs/RunJournal.h"
 #include "fs/SystemCalls.h"
 #include "meta/ExifTags.h"
@@ -50,48 +51,6 @@ private:
     std::string m_path;
     ExifTags::Tags m_tags;
 };
-
-// The path without "." components and repeated slashes ("/a/./b//c" gives "/a/b/c"), so that rows and
-// {parent} read as a person expects. ".." stays: what it names depends on links.
-std::string cleaned(std::string const& path)
-{
-    // Most paths are clean already: they are then taken as they are, without being put together anew.
-    auto const clean = [&] {
-        std::size_t i = !path.empty() && path[0] == '/' ? 1 : 0;
-        if (path.empty() || i == path.size())
-            return !path.empty();
-        for (;;) {
-            std::size_t const slash = path.find('/', i);
-            std::string_view const part(path.data() + i, (slash == std::string::npos ? path.size() : slash) - i);
-            if (part.empty() || part == ".")
-                return false;
-            if (slash == std::string::npos)
-                return true;
-            i = slash + 1;
-        }
-    };
-    if (clean())
-        return path;
-    std::string out;
-    out.reserve(path.size());
-    bool const absolute = !path.empty() && path[0] == '/';
-    std::size_t i = 0;
-    while (i <= path.size()) {
-        std::size_t slash = path.find('/', i);
-        if (slash == std::string::npos)
-            slash = path.size();
-        std::string_view part(path.data() + i, slash - i);
-        if (!part.empty() && part != ".") {
-            if (!out.empty() || absolute)
-                out += '/';
-            out += part;
-        }
-        i = slash + 1;
-    }
-    if (out.empty())
-        return absolute ? "/" : ".";
-    return out;
-}
 
 Value const* entry(Dictionary const& options, char const* key)
 {
@@ -148,9 +107,9 @@ std::vector<std::string> pathsOption(Dictionary const& options, char const* key)
         paths.reserve(value->asArray().size());
         for (auto const& element : value->asArray()) {
             if (element.isString())
-                paths.push_back(cleaned(element.asString()));
+                paths.push_back(cleanedPath(element.asString()));
             else if (auto text = element.text())
-                paths.push_back(cleaned(*text));
+                paths.push_back(cleanedPath(*text));
         }
     }
     return paths;
@@ -258,7 +217,7 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
         }
         Status cause;
         collection::collectBelow(renameDirRow(), argument, &cause, stop).forEach([&](std::string_view path) {
-            files.push_back(cleaned(std::string(path)));
+            files.push_back(cleanedPath(std::string(path)));
         });
         if (!cause.ok() && missed.empty())
             missed = cause.message();
@@ -274,7 +233,7 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
         m_missed = std::move(missed);
     std::string destination = textOption(options, "destination");
     if (!destination.empty())
-        destination = cleaned(destination);
+        destination = cleanedPath(destination);
     std::int64_t number = integerOption(options, "start", 1);
     std::int64_t const step = integerOption(options, "step", 1);
     ExifFacts facts;
@@ -312,7 +271,7 @@ std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
     std::vector<std::string> const folders = pathsOption(options, "folders");
     std::string destination = textOption(options, "destination");
     if (!destination.empty())
-        destination = cleaned(destination);
+        destination = cleanedPath(destination);
     m_plan.reserve(pairs.size());
     // A long list is looked up in the listings of its folders, each read when a name is first looked for
     // in it; a name that a listing lacks is looked at by its path all the same.

@@ -23,4 +23,12 @@ std::string_view extensionOf(std::string_view name);
 // The path without trailing "/" ("/" itself stays "/").
 std::string trimTrailingSlashes(std::string path);
 
+// The path without "." components, repeated slashes and trailing slashes ("/a/./b//c/" gives "/a/b/c"), so
+// that one item has one spelling and rows read as a person expects. ".." stays: what it names depends on
+// links. "" and a path of only "." components give ".".
+std::string cleanedPath(std::string const& path);
+
+// Whether cleanedPath would give the path as it is.
+bool isCleanPath(std::string_view path);
+
 }

@@ -6,6 +6,7 @@
 #include "platform/SystemLog.h"
 
 #include <algorithm>
+#include <deque>
 #include <dirent.h>
 #include <filesystem>
 #include <string_view>
@@ -122,9 +123,12 @@ std::optional<std::vector<std::string>> acceptOpenAnswer(OpenPanelRequest const&
     RunListing listings(paths);
     std::vector<std::string> accepted;
     accepted.reserve(answer->size());
-    // The paths accepted so far, as views of the strings in `accepted`, which its reservation keeps in place.
+    // The items accepted so far, by their paths in a plain spelling, so that an item named again as
+    // "DIR/./a.jpg" or "DIR//a.jpg" is taken once, as it was first named. They are views of the strings in
+    // `accepted`, which its reservation keeps in place, or, for a path spelled otherwise, in `respelled`.
     std::unordered_set<std::string_view> seen;
     seen.reserve(answer->size());
+    std::deque<std::string> respelled;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         FolderListing const* listing = listings.at(i);
         std::string& path = paths[i];
@@ -132,10 +136,12 @@ std::optional<std::vector<std::string>> acceptOpenAnswer(OpenPanelRequest const&
             systemLog("Open panel: refused " + (*answer)[i] + ": " + why);
             continue;
         }
-        if (seen.contains(path))
+        bool const plain = isCleanPath(path);
+        std::string_view const key = plain ? std::string_view(path) : respelled.emplace_back(cleanedPath(path));
+        if (seen.contains(key))
             continue;
         accepted.push_back(std::move(path));
-        seen.insert(accepted.back());
+        seen.insert(plain ? std::string_view(accepted.back()) : key);
     }
     if (accepted.empty())
         return std::nullopt;

@@ -5,6 +5,7 @@
 #include "fs/FileOps.h"
 #include "fs/FileStore.h"
 #include "fs/FolderWalk.h"
+#include "fs/ItemNames.h"
 #include "fs/FsTestSupport.h"
 #include "fs/ItemPlacement.h"
 #include "fs/Status.h"
@@ -476,4 +477,30 @@ TEST(FsRegression, APathSplitsIntoTheFolderAndTheNameOfItsItem)
     EXPECT_EQ(FileStore::splitPath("/"), Split("/", ""));
     EXPECT_EQ(FileStore::splitPath("/a/x.jpg"), Split("/a", "x.jpg"));
     EXPECT_EQ(FileStore::splitPath("x"), Split(".", "x"));
+}
+
+// One spelling of a path: "." components and repeated or trailing slashes go, ".." stays. A path is taken as
+// clean exactly when cleaning leaves it as it is, for every path of up to seven bytes of "/", "." and "a".
+TEST(FsRegression, APathHasOnePlainSpelling)
+{
+    for (auto const& [path, plain] : std::vector<std::pair<std::string, std::string>> { { "/a/./b//c/", "/a/b/c" },
+             { "a/b", "a/b" }, { "./a", "a" }, { "/./", "/" }, { "//", "/" }, { ".", "." }, { "./.", "." },
+             { "", "." }, { "a/../b", "a/../b" }, { "/a/.b/..", "/a/.b/.." } })
+        EXPECT_EQ(cleanedPath(path), plain) << path;
+    std::vector<std::string> paths { "" };
+    for (std::size_t from = 0; paths.back().size() < 7; ) {
+        std::size_t const to = paths.size();
+        for (std::size_t i = from; i < to; ++i) {
+            for (char c : { '/', '.', 'a' })
+                paths.push_back(paths[i] + c);
+        }
+        from = to;
+    }
+    for (auto const& path : paths) {
+        std::string const plain = cleanedPath(path);
+        EXPECT_EQ(isCleanPath(path), plain == path) << path;
+        EXPECT_EQ(cleanedPath(plain), plain) << path;
+        EXPECT_EQ(plain.find("//"), std::string::npos) << path;
+        EXPECT_EQ(("/" + plain + "/").find("/./"), plain == "." ? 0u : std::string::npos) << path;
+    }
 }

@@ -38,8 +38,11 @@ std::vector<std::string> itemsOfEveryKind(fs::path const& folder, int plain)
         if (i == plain / 2)
             answer.push_back(folder.string() + "/.");
     }
+    // Items named again in other spellings: each is taken once, as it was first named.
     answer.push_back(folder.string() + "/./p.JPG");
+    answer.push_back(folder.string() + "//q.txt");
     answer.push_back(folder.string() + "/sub/");
+    answer.push_back(folder.string() + "/./sub/.");
     return answer;
 }
 
@@ -79,10 +82,9 @@ TEST(PanelRules, ManyItemsOfOneFolderAreAcceptedAsFewAre)
         OpenPanelRequest const& request;
         std::string fewAccepted;
     } const cases[] = {
-        { "files", files, "Tool.app,p.JPG,q.txt,to file.jpg,f0.jpg,f1.jpg,f2.jpg,./p.JPG," },
-        { "files and folders", both,
-            "sub,Tool.app,p.JPG,q.txt,to file.jpg,to sub,f0.jpg,f1.jpg,.,f2.jpg,./p.JPG," },
-        { "typed", typed, "p.JPG,to file.jpg,f0.jpg,f1.jpg,f2.jpg,./p.JPG," },
+        { "files", files, "Tool.app,p.JPG,q.txt,to file.jpg,f0.jpg,f1.jpg,f2.jpg," },
+        { "files and folders", both, "sub,Tool.app,p.JPG,q.txt,to file.jpg,to sub,f0.jpg,f1.jpg,.,f2.jpg," },
+        { "typed", typed, "p.JPG,to file.jpg,f0.jpg,f1.jpg,f2.jpg," },
         { "folders", folders, "sub,to sub,.," },
     };
     for (auto const& c : cases) {
@@ -92,7 +94,7 @@ TEST(PanelRules, ManyItemsOfOneFolderAreAcceptedAsFewAre)
         if (auto dot = expected.find(".,"); dot != std::string::npos)
             expected.erase(dot, 2);
         if (c.what != std::string("folders"))
-            expected.insert(expected.find("./p.JPG"), manyFiles);
+            expected += manyFiles;
         if (c.request.canChooseDirectories)
             expected.insert(c.what == std::string("folders") ? expected.size() : expected.find("f31.jpg"), ".,");
         FaultySystemCalls counted;

@@ -169,7 +169,8 @@ TEST(InsertPlanning, ARunOfThousandsPrintsAndLogsEveryRowOnceInOrder)
 }
 
 // A file named itself and through its folder is one file of the run, moved once, in place and into a
-// destination alike; the plan refused both runs before ("the file is renamed twice in this plan").
+// destination alike; the plan refused both runs before ("the file is renamed twice in this plan"). So is a
+// file named again in other spellings ("DIR/./c.jpg", "DIR//c.jpg"), as it was first named.
 TEST(InsertPlanning, AFileNamedTwiceIsOneFileOfTheRun)
 {
     TempDir root;
@@ -186,4 +187,9 @@ TEST(InsertPlanning, AFileNamedTwiceIsOneFileOfTheRun)
     EXPECT_EQ("Insert\tsuccessfull\t_c.jpg\t" + in + "/_c.jpg -> " + out + "/x_c.jpg\n", moved.out);
     EXPECT_EQ((std::map<std::string, std::string> { { "x_c.jpg", "c" } }), contents(root / "out"));
     EXPECT_TRUE(fs::is_empty(root / "in"));
+
+    auto copied = bundle.run({ "insert", "-d", in, "y", "0", out, out + "/./x_c.jpg", out + "//x_c.jpg" });
+    EXPECT_EQ(0, copied.status) << copied.err;
+    EXPECT_EQ("Insert\tsuccessfull\tx_c.jpg\t" + out + "/x_c.jpg -> " + in + "/yx_c.jpg\n", copied.out);
+    EXPECT_EQ((std::map<std::string, std::string> { { "yx_c.jpg", "c" } }), contents(root / "in"));
 }
