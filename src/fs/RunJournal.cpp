@@ -246,7 +246,14 @@ Status RunJournal::open()
         appendEscaped(m_line, m_undoes);
         m_line += '\n';
     }
-    return writeLine();
+    if (Status written = writeLine(); !written) {
+        // Nothing has been changed under a journal whose header did not reach the file: it goes, so that
+        // tries on a full disk do not leave an empty journal each.
+        (void)m_file.close();
+        (void)systemCalls().unlink(m_path.c_str());
+        return written;
+    }
+    return {};
 }
 
 Status RunJournal::writeLine()

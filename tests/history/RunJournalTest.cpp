@@ -107,6 +107,32 @@ TEST(RunJournal, ARecordCutShortDoesNotCountAndARunWithoutChangesLeavesNoFile)
     EXPECT_FALSE(fs::exists(dir / "runs"));
 }
 
+// The journal's header cannot be written, the disk being full: the change is
+// refused with the cause, nothing is touched, and no journal is left behind, however often it is tried.
+TEST(RunJournal, AJournalWhoseHeaderFailsIsNotLeftBehind)
+{
+    TempDir dir;
+    writeFile(dir / "a", "a");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        Status moved, finished;
+        {
+            RunJournal journal(runsIn(dir), "quodrix insert -m");
+            FaultySystemCalls faults;
+            faults.fail(Call::Write, 1, Repeat::FromThenOn, ENOSPC);
+            ScopedSystemCalls installed(faults);
+            moved = journaledPlaceItem(&journal, Placement::Move, Existing::Kept, (dir / "a").string(),
+                (dir / "b").string());
+            finished = journal.finish();
+        }
+        EXPECT_FALSE(moved.ok());
+        EXPECT_TRUE(moved.message().ends_with(".journal: No space left on device")) << moved.message();
+        EXPECT_EQ(finished.message(), moved.message());
+        EXPECT_EQ(readFile(dir / "a"), "a");
+        EXPECT_FALSE(fs::exists(dir / "b"));
+        EXPECT_TRUE(fs::is_empty(dir / "runs")) << attempt;
+    }
+}
+
 // The journal's write for the third file fails with ENOSPC: that file and the ones after are not touched,
 // every later change is refused with the cause, and undo restores the two that were moved (the second
 // one's outcome was to go out with the failed write: undo learns it from the disk).
