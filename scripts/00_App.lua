@@ -226,10 +226,13 @@ function App.printf(fmt, ...)
   io.stdout:flush()
 end
 
+-- App.lastError keeps the text last written, so that a cause already told is not told twice.
 function App.eprintf(fmt, ...)
+  local text = string.format(fmt, ...)
   io.stdout:flush()
-  io.stderr:write(string.format(fmt, ...))
+  io.stderr:write(text)
   io.stderr:flush()
+  App.lastError = text
 end
 
 -- Whether standard output is a terminal (for progress lines).

@@ -65,7 +65,10 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
   local status = command.run(args) or 0
   local journalProblem = objc.journal.finish()
   if journalProblem then
-    App.eprintf("quodrix %s: %s\n", name, journalProblem)
+    -- A command that was refused for the journal's failure (an undo that could not begin its own) has
+    -- told it already.
+    local line = string.format("quodrix %s: %s\n", name, journalProblem)
+    if line ~= App.lastError then App.eprintf("%s", line) end
     if status == 0 then status = 1 end
   end
   App.flushLog()

@@ -292,6 +292,23 @@ TEST(UndoCommands, AJournalOnAFullFileSystemStopsTheRun)
     std::size_t moved = std::distance(fs::directory_iterator(b), fs::directory_iterator {});
     EXPECT_LT(moved, 2000u);
 
+    // An undo that cannot begin its own journal says so once, changes nothing and leaves no journal.
+    fs::path const runs = state / "quodrix" / "runs";
+    auto const journalCount = [&runs] {
+        return std::count_if(fs::directory_iterator(runs), fs::directory_iterator {},
+            [](fs::directory_entry const& entry) { return entry.path().extension() == ".journal"; });
+    };
+    auto const journals = journalCount();
+    runCommand("dd if=/dev/zero of='" + (state / "more").string() + "' bs=1024 2>/dev/null");
+    auto refused = bundle.run({ "undo" }, env);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err.rfind("quodrix undo: journal " + runs.string() + "/", 0), 0u) << refused.err;
+    EXPECT_TRUE(refused.err.ends_with(".journal: No space left on device\n")) << refused.err;
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(b), fs::directory_iterator {}), std::ptrdiff_t(moved));
+    EXPECT_EQ(journalCount(), journals);
+    fs::remove(state / "more");
+
     fs::remove(state / "filler");
     auto undo = bundle.run({ "undo" }, env);
     ASSERT_EQ(undo.status, 0) << undo.err;
