@@ -61,7 +61,7 @@ A name that does not exist answers "no preset named NAME" on standard error and 
 fields of `presets save` (a field left out gets its default):
 ]] .. table.concat(fieldHelp) .. [[
   fieldN      the value of the store's column StrFieldN, N from 3 to 61 (default "", or "0" for 21 to 41)
-Values hold no "|" (it separates the values in `presets list`).
+Values hold no "|" (it separates the values in `presets list`) and no line break.
 ]]
 
 -- The pieces of a line between "|" characters, empty pieces kept.
@@ -131,9 +131,14 @@ local function presetValues(name, assignments)
     end
     values[column] = value
   end
+  -- A line break would split a preset's line of `presets list` (and a KEY=VALUE line of `show`) in two,
+  -- the second read as a preset or a field of its own.
   for column, value in ipairs(values) do
+    local what = column == 1 and "the name" or keyOf(column)
     if value:find("|", 1, true) then
-      return nil, string.format("%s holds \"|\"", column == 1 and "the name" or keyOf(column))
+      return nil, string.format("%s holds \"|\"", what)
+    elseif value:find("[\n\r]") then
+      return nil, string.format("%s holds a line break", what)
     end
   end
   return values

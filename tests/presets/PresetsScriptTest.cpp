@@ -211,6 +211,8 @@ TEST(PresetsCommand, BadInputAndFailures)
         { { "presets", "save", "P", "field25=x" }, "quodrix presets: field25=x: not a whole number\n" },
         { { "presets", "save", "P", "field62=x" }, "quodrix presets: unknown field field62\n" },
         { { "presets", "save", "P", "text=a|b" }, "quodrix presets: text holds \"|\"\n" },
+        { { "presets", "save", "P\nQ" }, "quodrix presets: the name holds a line break\n" },
+        { { "presets", "save", "P", "dest=/a\r" }, "quodrix presets: dest holds a line break\n" },
         { { "presets", "save", "" }, "quodrix presets: a preset needs a name\n" },
         { { "presets", "show", "--replace", "P" }, "quodrix presets: --replace is for save\n" },
     };
