@@ -57,12 +57,15 @@ Status checkKept(Placement how, std::string const& source, std::string const& de
     std::string parent = FileStore::parentOf(destination);
     if (!isFolderPath(parent))
         return refusal(source, destination, "the folder " + parent + " does not exist");
-    if (how == Placement::Copy && S_ISDIR(sourceInfo->st_mode)) {
-        // A folder copied into itself would never end.
+    if (how != Placement::Link && S_ISDIR(sourceInfo->st_mode)) {
+        // A folder copied into itself would never end; the system refuses to move one into itself, with a
+        // cause ("Invalid argument") that does not say why.
         auto folder = resolvedPath(source);
         auto target = resolvedPath(parent);
-        if (!folder || !target || liesInside(*target, *folder))
-            return refusal(source, destination, "a folder cannot be copied into itself");
+        if (!folder || !target || liesInside(*target, *folder)) {
+            return refusal(source, destination,
+                std::string("a folder cannot be ") + (how == Placement::Copy ? "copied" : "moved") + " into itself");
+        }
     }
     return {};
 }

@@ -75,6 +75,15 @@ TEST(CommandFaults, StoreBesideTakesANameNotAPath)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Failed\t" + (dir / "moved.jpg").string() + " to " + (bundle.home() / "Temp/t.jpg").string()
             + ": would replace an existing item\n");
+    // A folder is neither copied nor moved into itself, and the row says why.
+    fs::create_directories(dir / "img/sub");
+    for (std::string mode : { "copy", "move" }) {
+        r = bundle.run({ "store", mode, "img", "img/sub/img2" });
+        EXPECT_EQ(r.status, 1) << mode;
+        EXPECT_EQ(r.out, "Failed\t" + (dir / "img").string() + " to " + (dir / "img/sub/img2").string()
+                + ": a folder cannot be " + (mode == "copy" ? "copied" : "moved") + " into itself\n");
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "img/sub"));
 }
 
 // The demo works in a folder of its own under ~/Temp and removes it; --keep keeps it and says where.
