@@ -34,6 +34,9 @@ namespace {
 
 constexpr char const* kUserCommentKey = "Exif.Photo.UserComment";
 constexpr off_t kMaxCommentedImageBytes = off_t(1) << 30;
+// What a JPEG's Exif segment holds after its "Exif" and TIFF headers: a segment is at most 65,535 bytes,
+// its length field included. Exiv2 leaves out a tag that does not fit, without an error.
+constexpr std::size_t kJpegExifRoom = 65535 - 2 - 6 - 8;
 
 struct ProfileCloser {
     void operator()(void* profile) const { cmsCloseProfile(profile); }
@@ -492,8 +495,11 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
         if (before && tiffImageCount(written).value_or(0) < *before)
             return fail("the rewritten image would lose one of its images");
         auto check = openImageInMemory(written);
-        if (userCommentOf(*check) != decodeUserComment(stored, commentOrder))
+        if (userCommentOf(*check) != decodeUserComment(stored, commentOrder)) {
+            if (image->imageType() == Exiv2::ImageType::jpeg && stored.size() > kJpegExifRoom)
+                return fail("the comment is too long for the Exif data of a JPEG image");
             return fail("the comment does not read back as written");
+        }
         // Replaced in one rename, after the new file reads back from the disk as it was built.
         Status const status = writeFileAtomically(target, written, ReadBack::Checked);
         if (!status.ok())

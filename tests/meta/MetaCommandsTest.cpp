@@ -74,6 +74,15 @@ TEST(MetaCommands, FailuresHaveTheirNoticesAndStatus)
             + ": Failed to read input data\n");
     EXPECT_EQ(r.err, "1 failed\n");
     EXPECT_EQ(readFile(dir / "notes.txt"), "text");
+    // A comment longer than a JPEG's Exif data can hold: the image stays as it was, and the row says why.
+    std::string const image = (dir / "photo.jpg").string();
+    ASSERT_TRUE(convert("-size 64x48 gradient:red-blue " + shellQuoted(image)));
+    std::string const before = readFile(image);
+    r = bundle.run({ "comment", image, std::string(70000, 'x') });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Edit meta data\tFailed\tphoto.jpg\t" + image + " -> " + image + "\twrite the comment of " + image
+            + ": the comment is too long for the Exif data of a JPEG image\n");
+    EXPECT_EQ(readFile(image), before);
     r = bundle.run({ "print", (dir / "notes.txt").string() });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "quodrix print: Print: \"notes.txt\" is not an image that can be printed.\n");
