@@ -345,9 +345,12 @@ function LogPrinter.reloadData(self) end
 -- printer.
 function App.reportPlanRows(plan, executed, shape, rowPath)
   rowPath = rowPath or function(source) return source end
-  local causes = {}
+  -- A row's cause is looked up by its path only when some pair failed: a look-up hashes the whole path,
+  -- a new text for every row.
+  local causes, anyCause = {}, false
   for _, row in ipairs(plan:failedRows()) do
     causes[rowPath(row.source)] = row.cause
+    anyCause = true
   end
   local log = objc.class("myAppLog")
   local printer = ProgressLog:alloc():init()
@@ -372,7 +375,7 @@ function App.reportPlanRows(plan, executed, shape, rowPath)
       local rows = log:hLogMyActions_______(process, action, status, name, newName, path, newPath)
       local k, row = 1, rows[1]
       while row ~= nil do
-        local cause = causes[row.LogIpath]
+        local cause = anyCause and causes[row.LogIpath]
         if cause and executed then row.LogCause = cause elseif cause then row.LogPrediction = cause end
         count = count + 1
         partRows[count] = row
