@@ -397,13 +397,26 @@ void sortNaturally(std::vector<std::string>& paths)
     keys.reserve(paths.size());
     for (auto const& path : paths)
         keys.push_back(naturalKey(std::string_view(path).substr(skipped)));
-    std::vector<std::size_t> order(paths.size());
-    std::iota(order.begin(), order.end(), std::size_t(0));
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    // Each key's first eight bytes, as one number that orders as they do (missing bytes as zeros), decide
+    // most comparisons; the keys themselves are compared only when those bytes are equal.
+    struct Ranked {
+        std::uint64_t head;
+        std::size_t index;
+    };
+    std::vector<Ranked> order(paths.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        std::uint64_t head = 0;
+        for (std::size_t b = 0; b < 8; ++b)
+            head = head << 8 | (b < keys[i].size() ? static_cast<unsigned char>(keys[i][b]) : 0u);
+        order[i] = { head, i };
+    }
+    std::sort(order.begin(), order.end(), [&](Ranked const& a, Ranked const& b) {
+        return a.head != b.head ? a.head < b.head : keys[a.index] < keys[b.index];
+    });
     std::vector<std::string> sorted;
     sorted.reserve(paths.size());
-    for (std::size_t index : order)
-        sorted.push_back(std::move(paths[index]));
+    for (Ranked const& ranked : order)
+        sorted.push_back(std::move(paths[ranked.index]));
     paths = std::move(sorted);
 }
 
