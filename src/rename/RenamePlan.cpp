@@ -287,14 +287,13 @@ void RenamePlan::orderRun(std::span<std::string_view const> sourceFolders, std::
     // listing was read, in the order of the listing, else in the plan's order. An item that may be a folder
     // keeps its place in the plan's order, before and after every other pair: moving it changes the paths
     // of what lies below it.
+    // The rank of the source's folder in the high half of `order`, where the listing gave the source (else
+    // the pair's index) in the low half: one comparison of two numbers orders two pairs. Both are below
+    // 2^32 for any plan that fits in memory.
     struct Placed {
-        std::size_t folder;  // the rank of the source's folder
-        std::size_t place;   // where the listing gave the source, else the pair's index
+        std::uint64_t order;
         std::size_t index;
-        bool operator<(Placed const& other) const
-        {
-            return folder != other.folder ? folder < other.folder : place < other.place;
-        }
+        bool operator<(Placed const& other) const { return order < other.order; }
     };
     std::size_t const count = m_pairs.size();
     TextMap<std::size_t> ranks;
@@ -309,7 +308,8 @@ void RenamePlan::orderRun(std::span<std::string_view const> sourceFolders, std::
                 found = ranks.emplace(std::string(folder), ranks.size()).first;
             last = &*found;
         }
-        placed[i] = { last->second, listed[i] == FolderCache::kNoPosition ? i : listed[i], i };
+        std::uint64_t const place = listed[i] == FolderCache::kNoPosition ? i : listed[i];
+        placed[i] = { std::uint64_t(last->second) << 32 | place, i };
     }
     auto const keeps = [&](Placed const& pair) {
         return m_pairs[pair.index].state == PairState::Planned && mayBeFolder(pair.index);
