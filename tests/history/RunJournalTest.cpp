@@ -11,6 +11,7 @@
 #include "support/ScriptBundle.h"
 
 #include <cstring>
+#include <random>
 #include <gtest/gtest.h>
 
 using namespace quodrix;
@@ -64,6 +65,28 @@ TEST(RunJournal, EveryByteOfPathsAndCommentsRoundTrips)
     EXPECT_EQ(escaped, "kept:\\x2da\\x20b\\x5cc-\\xff\\x7f~/x.jpg");
     EXPECT_EQ(RunJournal::unescaped("a\\x4"), std::nullopt);
     EXPECT_EQ(RunJournal::unescaped("a\\q41"), std::nullopt);
+    // Random texts of plain bytes with a few others at every offset: each byte escaped as a byte-by-byte
+    // reading of the rule above escapes it.
+    std::mt19937 random(5);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text(random() % 40, 'a');
+        for (char& c : text)
+            c = random() % 6 == 0 ? char(random() % 256) : char(0x21 + random() % 94);
+        std::string expected;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            auto const byte = static_cast<unsigned char>(text[i]);
+            if (byte > 0x20 && byte < 0x7f && byte != '\\' && !(i == 0 && byte == '-')) {
+                expected += char(byte);
+            } else {
+                char hex[5];
+                std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+                expected += hex;
+            }
+        }
+        escaped.clear();
+        RunJournal::appendEscaped(escaped, text);
+        ASSERT_EQ(escaped, text.empty() ? "-" : expected) << text;
+    }
 
     TempDir dir;
     {
