@@ -4,6 +4,7 @@
 #include "fs/ItemPlacement.h"
 
 #include <climits>
+#include <cstring>
 #include <string_view>
 
 namespace quodrix {
@@ -26,9 +27,12 @@ bool FileStore::isSingleComponent(std::string const& name)
 
 std::pair<std::string_view, std::string_view> FileStore::splitPath(std::string_view path)
 {
-    auto slash = path.rfind('/');
-    if (slash == std::string_view::npos)
+    // The C library's search from the end looks at many bytes at a time; a plan splits every path a few
+    // times.
+    auto const* found = path.empty() ? nullptr : static_cast<char const*>(memrchr(path.data(), '/', path.size()));
+    if (!found)
         return { ".", path };
+    std::size_t const slash = std::size_t(found - path.data());
     return { slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1) };
 }
 
