@@ -5,8 +5,8 @@
 #include "fs/SystemCalls.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
