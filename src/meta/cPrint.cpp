@@ -86,8 +86,20 @@ cPrint::Result cPrint::printService(Runtime& runtime, std::string const& path)
         printer = info.printer ? info.printer : PrintService::defaultPrinter();
     auto known = PrintService::printers();
     if (!printer || std::find(known.begin(), known.end(), *printer) == known.end()) {
-        panels.alert(kAlertTitle,
-            printer ? "The printer \"" + *printer + "\" is not available." : std::string("No printer is available."));
+        std::string why;
+        if (printer) {
+            why = "The printer \"" + *printer + "\" is not available.";
+        } else if (known.empty()) {
+            why = "No printer is available.";
+        } else {
+            // Printers there are, but none was chosen and none is the default: they are named, so that one
+            // can be chosen.
+            why = "No printer was chosen, and there is no default printer (printers: ";
+            for (std::size_t i = 0; i < known.size(); ++i)
+                why += (i == 0 ? "" : ", ") + known[i];
+            why += ").";
+        }
+        panels.alert(kAlertTitle, why);
         return { PrintOutcome::NoPrinter, 0 };
     }
     info.printer = printer;

@@ -152,6 +152,26 @@ TEST_F(PrintTest, UnknownPrinterIsToldNotSubmitted)
     EXPECT_EQ(panels->alerts, (std::vector<std::string> { "Print: The printer \"NoSuchPrinter\" is not available." }));
 }
 
+// Printers there are, but none was chosen and none is the default: the alert names them.
+TEST_F(PrintTest, WithoutADefaultPrinterTheAlertNamesThePrinters)
+{
+    std::string why;
+    if (!cupsAvailable(why))
+        GTEST_SKIP() << "a local CUPS server cannot run here: " << why;
+    if (PrintService::defaultPrinter())
+        GTEST_SKIP() << "the CUPS server here has a default printer";
+    auto const known = PrintService::printers();
+    ASSERT_NE(std::find(known.begin(), known.end(), "PDF"), known.end());
+    ASSERT_TRUE(convert("-size 30x20 xc:red " + shellQuoted((dir / "a.png").string())));
+    panels->answer = Dictionary {};
+    auto result = cPrint::printService(runtime, (dir / "a.png").string());
+    EXPECT_EQ(result.outcome, PrintOutcome::NoPrinter);
+    ASSERT_EQ(panels->alerts.size(), 1u);
+    std::string const start = "Print: No printer was chosen, and there is no default printer (printers: ";
+    EXPECT_EQ(panels->alerts[0].rfind(start, 0), 0u) << panels->alerts[0];
+    EXPECT_NE(panels->alerts[0].find("PDF"), std::string::npos) << panels->alerts[0];
+}
+
 TEST_F(PrintTest, LargeImagePrintsOnOnePageOfARealPdfPrinter)
 {
     std::string why;
