@@ -459,6 +459,10 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
         if (Status read = file.read(target); !read)
             return fail(read.message());
         std::string_view const bytes = file.view();
+        // The metadata library does not open GIF images, which hold no Exif data: said as for any image
+        // format without room for a comment, not as data of an unknown type.
+        if (bytes.starts_with("GIF87a") || bytes.starts_with("GIF89a"))
+            return fail("comments cannot be written into this image format");
         auto image = openImageInMemory(bytes);
         Exiv2::AccessMode mode = image->checkMode(Exiv2::mdExif);
         if (mode != Exiv2::amWrite && mode != Exiv2::amReadWrite)

@@ -189,7 +189,7 @@ TEST(MetaCommands, AFailedCommentWriteRecordsItsCause)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
         "Failed\twrite the comment of " + dir.str() + "/missing.jpg: No such file or directory\n"
-        "Failed\twrite the comment of " + gif + ": The memory contains data of an unknown image type\n"
+        "Failed\twrite the comment of " + gif + ": comments cannot be written into this image format\n"
         "Failed\twrite the comment of " + dir.str() + ": not a regular file\n");
     EXPECT_EQ(readFile(gif), before);
 }
