@@ -1,14 +1,13 @@
 #include "fs/RunJournal.h"
 
+#include "fs/ByteWords.h"
 #include "fs/FileOps.h"
 #include "fs/ItemPlacement.h"
 #include "fs/SystemCalls.h"
 
 #include <cerrno>
 #include <charconv>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <system_error>
 #include <unistd.h>
@@ -166,23 +165,6 @@ Status RunJournal::asidePath(std::uint64_t sequence, std::string& path)
     return {};
 }
 
-namespace {
-
-// Whether eight bytes all stand for themselves in a journal: none below '!', none from 0x7f up, no
-// backslash. Each test below tells whether any byte fails it (a borrow or carry only ever spreads from a
-// byte that fails one).
-bool plainBytes(std::uint64_t bytes)
-{
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
-    std::uint64_t const low = (bytes - kOnes * 0x21) & ~bytes;
-    std::uint64_t const high = (bytes + kOnes) | bytes;
-    std::uint64_t const others = bytes ^ (kOnes * '\\');
-    std::uint64_t const backslash = (others - kOnes) & ~others;
-    return ((low | high | backslash) & kHigh) == 0;
-}
-
-}
-
 void RunJournal::appendEscaped(std::string& out, std::string_view bytes)
 {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -204,9 +186,9 @@ void RunJournal::appendEscaped(std::string& out, std::string_view bytes)
     while (i < bytes.size()) {
         std::size_t const start = i;
         // Eight bytes at a time while they all stand for themselves, then byte by byte.
-        for (std::uint64_t word; i + 8 <= bytes.size(); i += 8) {
-            std::memcpy(&word, bytes.data() + i, 8);
-            if (!plainBytes(word))
+        for (; i + 8 <= bytes.size(); i += 8) {
+            std::uint64_t const word = byteWordAt(bytes, i);
+            if (!allBytesBetween(word, 0x21, 0x7e) || anyByteIs(word, '\\'))
                 break;
         }
         while (i < bytes.size() && plain(static_cast<unsigned char>(bytes[i])))

@@ -1,8 +1,8 @@
 #include "platform/DisplayedText.h"
 
-#include <cstdint>
+#include "fs/ByteWords.h"
+
 #include <cstdio>
-#include <cstring>
 
 namespace quodrix {
 
@@ -49,16 +49,6 @@ std::size_t characterLength(std::string_view text)
     return length;
 }
 
-// Whether eight bytes are all printable ASCII (0x20 to 0x7e): no byte below 0x20, none from 0x7f up.
-bool printableAscii(std::uint64_t bytes)
-{
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
-    // A byte below 0x20 borrows when 0x20 is taken away; 0x7f and up reach the high bit when one is added.
-    std::uint64_t const low = (bytes - kOnes * 0x20) & ~bytes & kHigh;
-    std::uint64_t const high = (bytes + kOnes) | bytes;
-    return ((low | high) & kHigh) == 0;
-}
-
 }
 
 bool showsAsItIs(std::string_view text)
@@ -66,9 +56,7 @@ bool showsAsItIs(std::string_view text)
     // Names and paths are mostly printable ASCII: eight bytes at a time while they are.
     std::size_t i = 0;
     for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t bytes;
-        std::memcpy(&bytes, text.data() + i, 8);
-        if (!printableAscii(bytes))
+        if (!allBytesBetween(byteWordAt(text, i), 0x20, 0x7e))
             break;
     }
     while (i < text.size()) {
