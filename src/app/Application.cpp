@@ -67,9 +67,8 @@ int Application::run(std::vector<std::string> const& arguments)
         std::filesystem::path const bundle = bundleFolder();
         Platform platform(resourcesFolder(bundle));
         Runtime runtime(platform);
-        registerBaseClasses(runtime);
+        provideBaseClasses(runtime);
         ClassesModule::install(runtime, ClassesModule::path(bundle));
-        runtime.checkClasses();
         LuaHost host(runtime);
         host.setArguments(arguments);
         std::string error;

@@ -50,31 +50,55 @@ static void registerRoot(Runtime& runtime)
             return Value();
         })
         .method("valueForKey:", [](Call const& c) { return c.receiver->valueForKey(c.args.string(0)); });
+}
 
-    // An empty class, registered under its name like the others.
+// An empty class, registered under its name like the others.
+static void registerEmptyClass(Runtime& runtime)
+{
     ClassBuilder<Object>(runtime, "ASSuperclass");
 }
 
+namespace {
+
+struct BaseClass {
+    char const* name;
+    void (*registerClass)(Runtime&);
+};
+
 // Each class names its superclass, so the order of this list is free: alphabetical.
+constexpr BaseClass kBaseClasses[] {
+    { "ASSuperclass", registerEmptyClass },
+    { "CoreFoundation", CoreFoundation::registerClass },
+    { "NSApp", NSApplication::registerClass },
+    { "NSArrayController", NSArrayController::registerClass },
+    { "NSButton", NSButton::registerClass },
+    { "NSControl", NSControl::registerClass },
+    { "NSMenu", NSMenu::registerClass },
+    { "NSObject", registerRoot },
+    { "NSObjectController", NSObjectController::registerClass },
+    { "NSPathControl", NSPathControl::registerClass },
+    { "NSPopUpButton", NSPopUpButton::registerClass },
+    { "NSPrintInfo", NSPrintInfo::registerClass },
+    { "NSSavePanel", NSSavePanel::registerClass },
+    { "NSScreen", NSScreen::registerClass },
+    { "NSTableView", NSTableView::registerClass },
+    { "NSTextField", NSTextField::registerClass },
+    { "NSTreeController", NSTreeController::registerClass },
+    { "NSWindow", NSWindow::registerClass },
+};
+
+}
+
 void registerBaseClasses(Runtime& runtime)
 {
-    registerRoot(runtime);
-    CoreFoundation::registerClass(runtime);
-    NSApplication::registerClass(runtime);
-    NSArrayController::registerClass(runtime);
-    NSButton::registerClass(runtime);
-    NSControl::registerClass(runtime);
-    NSMenu::registerClass(runtime);
-    NSObjectController::registerClass(runtime);
-    NSPathControl::registerClass(runtime);
-    NSPopUpButton::registerClass(runtime);
-    NSPrintInfo::registerClass(runtime);
-    NSSavePanel::registerClass(runtime);
-    NSScreen::registerClass(runtime);
-    NSTableView::registerClass(runtime);
-    NSTextField::registerClass(runtime);
-    NSTreeController::registerClass(runtime);
-    NSWindow::registerClass(runtime);
+    for (BaseClass const& base : kBaseClasses)
+        base.registerClass(runtime);
+}
+
+void provideBaseClasses(Runtime& runtime)
+{
+    for (BaseClass const& base : kBaseClasses)
+        runtime.addClassProvider({ base.name }, base.registerClass);
 }
 
 }

@@ -26,7 +26,7 @@ std::set<std::string, std::less<>> const& ClassesModule::classNames()
 
 void ClassesModule::install(Runtime& runtime, std::filesystem::path modulePath)
 {
-    runtime.setClassProvider(classNames(), [modulePath = std::move(modulePath)](Runtime& r) {
+    runtime.addClassProvider(classNames(), [modulePath = std::move(modulePath)](Runtime& r) {
         // Loaded once and never unloaded: the classes' code stays in use for the life of the process.
         static std::unique_ptr<SharedLibrary> module;
         std::string const where = "cannot load the native classes from " + modulePath.string() + ": ";

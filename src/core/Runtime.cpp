@@ -5,6 +5,7 @@
 #include "core/Object.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quodrix {
 
@@ -26,11 +27,14 @@ void Runtime::registerClass(std::unique_ptr<Class> cls)
         // A loop would make every method lookup of its classes endless.
         if (cls->superclassName() == name)
             throw BridgeError("class " + name + " cannot be its own superclass");
-        for (Class const* c = registeredClass(cls->superclassName()); c; c = c->superclass())
+        Class const* superclass = findClass(cls->superclassName());
+        if (m_classes.contains(name))
+            throw BridgeError("class " + name + " is already defined");
+        for (Class const* c = superclass; c; c = c->superclass())
             if (c->name() == name || c->superclassName() == name)
                 throw BridgeError("class " + name + " cannot be a subclass of " + cls->superclassName()
                     + ", which descends from it");
-        cls->m_superclass = registeredClass(cls->superclassName());
+        cls->m_superclass = superclass;
     }
     Class* added = cls.get();
     m_classes.emplace(std::move(name), std::move(cls));
@@ -60,19 +64,21 @@ Class const* Runtime::findClass(std::string_view name)
 {
     if (Class const* cls = registeredClass(name))
         return cls;
-    if (!m_provider || !m_providedNames.contains(name))
+    auto const promised = std::find_if(m_providers.begin(), m_providers.end(),
+        [name](std::unique_ptr<Provider> const& p) { return p->provide && p->names.contains(name); });
+    if (promised == m_providers.end())
         return nullptr;
-    // Forgotten before it runs, so that its own registrations and lookups do not call it again; kept for
-    // the next lookup when it fails.
-    ClassProvider provide = std::move(m_provider);
-    m_provider = nullptr;
+    // Emptied while it runs, so that its own registrations and lookups do not call it again; given back
+    // for the next lookup when it fails.
+    Provider* const provider = promised->get();
+    ClassProvider provide = std::exchange(provider->provide, nullptr);
     try {
         provide(*this);
     } catch (...) {
-        m_provider = std::move(provide);
+        provider->provide = std::move(provide);
         throw;
     }
-    m_providedNames.clear();
+    std::erase_if(m_providers, [provider](std::unique_ptr<Provider> const& p) { return p.get() == provider; });
     return registeredClass(name);
 }
 
@@ -84,10 +90,9 @@ std::vector<std::string> Runtime::classNames() const
     return names;
 }
 
-void Runtime::setClassProvider(std::set<std::string, std::less<>> names, ClassProvider provide)
+void Runtime::addClassProvider(std::set<std::string, std::less<>> names, ClassProvider provide)
 {
-    m_providedNames = std::move(names);
-    m_provider = std::move(provide);
+    m_providers.push_back(std::make_unique<Provider>(Provider { std::move(names), std::move(provide) }));
 }
 
 static std::string callName(Class const& cls, Side side, std::string_view selector)

@@ -3,7 +3,8 @@
 //
 // Native classes are registered once, in any order: at start, or by a class provider the first time one of
 // them is looked up. Script classes join when a script defines them. A class is linked to its superclass as
-// soon as both are registered; checkClasses() reports a superclass that never came. Every lookup happens at
+// soon as both are registered (registering a class looks its superclass up, which runs the provider that
+// promises it); checkClasses() reports a superclass that never came. Every lookup happens at
 // the moment of the call. send() checks the receiver, the selector and the argument count, and reports every
 // failure as a BridgeError that names class and selector. A message to null does nothing and answers null, as
 // a message to nothing does on the original platform.
@@ -35,7 +36,8 @@ public:
     Runtime& operator=(Runtime const&) = delete;
 
     // Adds a class and links it with its superclass and its subclasses already registered. Throws
-    // BridgeError when a class of the same name exists or when the link would make a loop.
+    // BridgeError when a class of the same name exists, when the link would make a loop, or when the
+    // provider of the superclass fails.
     void registerClass(std::unique_ptr<Class> cls);
     // Throws BridgeError naming every class whose superclass is not registered.
     void checkClasses() const;
@@ -44,10 +46,11 @@ public:
     Class const* findClass(std::string_view name);
 
     // Classes registered on demand: the first lookup of one of `names` calls `provide`, which registers
-    // them (and may register others). A provider that throws is asked again at the next such lookup; one
-    // that returns has done its work and is forgotten.
+    // them (and may register others). Lookups made while a provider runs do not call it again; they may
+    // call other providers. A provider that throws is asked again at the next such lookup; one that
+    // returns has done its work and is forgotten.
     using ClassProvider = std::function<void(Runtime&)>;
-    void setClassProvider(std::set<std::string, std::less<>> names, ClassProvider provide);
+    void addClassProvider(std::set<std::string, std::less<>> names, ClassProvider provide);
     // The names of the classes registered so far, in order; a provider's classes only once it has run.
     std::vector<std::string> classNames() const;
 
@@ -90,9 +93,14 @@ private:
         Invoke const& invoke);
     Class const* registeredClass(std::string_view name) const;
 
+    struct Provider {
+        std::set<std::string, std::less<>> names;
+        ClassProvider provide; // empty while it runs
+    };
+
     std::map<std::string, std::unique_ptr<Class>, std::less<>> m_classes;
-    std::set<std::string, std::less<>> m_providedNames;
-    ClassProvider m_provider;
+    // Held by pointer: a provider that runs may add others.
+    std::vector<std::unique_ptr<Provider>> m_providers;
     Platform* m_platform;
     bool m_terminateRequested = false;
     int m_exitStatus = 0;

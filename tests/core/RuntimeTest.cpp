@@ -85,33 +85,55 @@ TEST(Runtime, AClassProviderRunsAtTheFirstLookupOfAClassItPromises)
     registerBaseClasses(runtime);
     int calls = 0;
     bool fail = true;
-    runtime.setClassProvider({ "Late", "Later" }, [&](Runtime& r) {
+    runtime.addClassProvider({ "Late", "Later" }, [&](Runtime& r) {
         ++calls;
         if (fail)
             throw BridgeError("not this time");
-        // Lookups from inside the provider do not call it again.
+        // Lookups from inside the provider do not call it again, but do call another provider.
         EXPECT_EQ(r.findClass("Later"), nullptr);
-        ClassBuilder<Object>(r, "Late", "NSObject").method("who", [](Call const&) { return Value("late"); });
+        ClassBuilder<Object>(r, "Late", "Base").method("who", [](Call const&) { return Value("late"); });
         ClassBuilder<Object>(r, "Later", "Late");
     });
-    // Names it does not promise, and a class whose superclass it promises, leave it alone.
+    runtime.addClassProvider({ "Base" }, [](Runtime& r) { ClassBuilder<Object>(r, "Base", "NSObject"); });
+    // Names it does not promise leave it alone.
     EXPECT_EQ(runtime.findClass("Unknown"), nullptr);
-    ClassBuilder<Object>(runtime, "Early", "Late");
     EXPECT_EQ(calls, 0);
-    EXPECT_EQ(checkMessage(runtime), "classes whose superclass is not registered: Early (superclass Late)");
 
-    // A provider that fails fails the lookup, and is asked again at the next one.
+    // A provider that fails fails the lookup, and is asked again at the next one. A class whose superclass
+    // it promises looks that up, and does not register while the provider fails.
     EXPECT_THROW(runtime.findClass("Later"), BridgeError);
-    EXPECT_EQ(calls, 1);
-    fail = false;
-    Class const* later = runtime.findClass("Later");
-    ASSERT_NE(later, nullptr);
+    EXPECT_THROW(ClassBuilder<Object>(runtime, "Early", "Late"), BridgeError);
     EXPECT_EQ(calls, 2);
+    EXPECT_EQ(runtime.findClass("Early"), nullptr);
+    fail = false;
+    ClassBuilder<Object>(runtime, "Early", "Late");
+    EXPECT_EQ(calls, 3);
     EXPECT_EQ(checkMessage(runtime), "complete");
     EXPECT_EQ(runtime.send(Value(runtime.instantiate("Early")), "who").asString(), "late");
+    ASSERT_NE(runtime.findClass("Later"), nullptr);
+    EXPECT_TRUE(runtime.findClass("Later")->isKindOf(*runtime.findClass("Base")));
 
     // Once it has run it is forgotten.
     EXPECT_EQ(runtime.findClass("Unknown"), nullptr);
-    EXPECT_NE(runtime.findClass("Late"), nullptr);
-    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(calls, 3);
+}
+
+TEST(Runtime, BaseClassesRegisterAtTheirFirstLookupWithTheirSuperclasses)
+{
+    Platform platform;
+    Runtime all { platform };
+    registerBaseClasses(all);
+    Runtime runtime { platform };
+    provideBaseClasses(runtime);
+    EXPECT_EQ(runtime.classNames(), std::vector<std::string> {});
+
+    ASSERT_NE(runtime.findClass("NSButton"), nullptr);
+    EXPECT_EQ(runtime.classNames(), (std::vector<std::string> { "NSButton", "NSControl", "NSObject" }));
+    EXPECT_EQ(runtime.instantiate("NSButton")->objectClass(), runtime.findClass("NSButton"));
+
+    // Every name promised is the name of the class registered.
+    for (std::string const& name : all.classNames())
+        EXPECT_NE(runtime.findClass(name), nullptr) << name;
+    EXPECT_EQ(runtime.classNames(), all.classNames());
+    EXPECT_EQ(checkMessage(runtime), "complete");
 }
