@@ -328,7 +328,7 @@ Prints the path of the list written on standard output, and a summary line on st
     if check then check:close() end
     if text ~= table.concat(names, "\r") then
       App.eprintf("quodrix names: %s was not written%s\n", written,
-        (alert and (": " .. alert)) or (failure and (": " .. failure)) or "")
+        (alert and (": " .. alert)) or (failure and (": " .. App.displayed(failure))) or "")
       return App.FAILED
     end
     App.printf("%s\n", written)

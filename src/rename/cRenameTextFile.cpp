@@ -28,6 +28,7 @@ char const* const kNoOverwriteMessage
     = "Destination folders is the same as the original folder. If you allow overwrite file names of original "
       "files, please apply check box: \"Allow overwrite\".";
 char const* const kFolderPanelTitle = "Choose where to store Quodrix_filenamelist.txt";
+char const* const kLineBreakInName = "the name holds a line break, which the list takes as the end of a name";
 
 std::string separatorForIndex(std::int64_t index)
 {
@@ -166,6 +167,14 @@ void cRenameTextFile::hCreateFileNameList(Runtime& runtime)
     std::vector<std::string> files = chosenPaths(runtime);
     if (files.empty())
         return;
+    // A line break inside a name would read back as the end of it: the list would name files that are not
+    // there. Such a list is not written.
+    for (std::string const& file : files) {
+        if (FileStore::lastComponent(file).find_first_of("\r\n") != std::string_view::npos) {
+            runtime.platform().recordFailure(file, kLineBreakInName);
+            return;
+        }
+    }
     std::string text;
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (i)

@@ -30,6 +30,8 @@ public:
 
     void hLoadRenameTextFile(Runtime& runtime);
     void hChooseFilesToRename(Runtime& runtime);
+    // Writes the names of the chosen files, divided by CR, into the list in a chosen folder. A name that holds a
+    // line break is refused (recorded as the failure), and nothing is written.
     void hCreateFileNameList(Runtime& runtime);
 };
 

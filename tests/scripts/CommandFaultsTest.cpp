@@ -43,6 +43,20 @@ TEST(CommandFaults, NamesIntoAFolderThatCannotTakeTheListFails)
     r = bundle.run({ "names", (dir / "C").string(), (dir / "A/none.jpg").string() });
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(readFile(dir / "C/Quodrix_filenamelist.txt"), "a.jpg");
+
+    // A name with a line break would read back as two names: no list is written, and the name is shown
+    // with its break escaped.
+    for (std::string const name : { "c\rd.jpg", "e\nf.jpg" }) {
+        writeFile(dir / "A" / name, "");
+        r = bundle.run({ "names", (dir / "C").string(), a, (dir / "A" / name).string() });
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        std::string const shown = name[1] == '\r' ? "c\\x0Dd.jpg" : "e\\nf.jpg";
+        EXPECT_EQ(r.err, "quodrix names: " + (dir / "C/Quodrix_filenamelist.txt").string() + " was not written: "
+            + (dir / "A").string() + "/" + shown + ": the name holds a line break, which the list takes as the end "
+            "of a name\n");
+        EXPECT_EQ(readFile(dir / "C/Quodrix_filenamelist.txt"), "a.jpg");
+    }
 }
 
 TEST(CommandFaults, StoreBesideTakesANameNotAPath)
