@@ -352,7 +352,7 @@ void QDRenamePlan::planInsert(Dictionary const& options)
         std::string const newName = working.value_or(parts.base) + "." + parts.extension;
         std::string const prefix = inPlace ? joined(FileStore::parentOf(path), "") : destination;
         if (!working)
-            m_plan.addFailed(path, prefix + newName, "the name or the text is not valid text there");
+            m_plan.addFailed(path, prefix + newName, whyNotInserted(parts.base, text));
         else if (newName.find('/') != std::string::npos)
             m_plan.addFailed(path, prefix + newName, "not one path component");
         else

@@ -70,6 +70,15 @@ std::optional<std::string> insertAtPositions(std::string const& base, std::strin
     return unicode::toUtf8(*working, unicode::Malformed::Refuse);
 }
 
+char const* whyNotInserted(std::string const& base, std::string const& text)
+{
+    if (!unicode::toUtf16(base, unicode::Malformed::Refuse))
+        return "the name is not valid UTF-8";
+    if (!unicode::toUtf16(text, unicode::Malformed::Refuse))
+        return "the text to insert is not valid UTF-8";
+    return "a position falls inside a character (between its two UTF-16 units)";
+}
+
 std::string destinationPrefix(std::string const& destination)
 {
     if (destination.empty() || destination.back() == '/' || !FileStore::isUsablePath(destination))

@@ -25,6 +25,8 @@ NameParts splitFileName(std::string const& fileName);
 // outside the Basic Multilingual Plane.
 std::optional<std::string> insertAtPositions(std::string const& base, std::string const& text,
     std::vector<std::string> const& positions);
+// Why insertAtPositions gave no name for this base name and text, as a failure's cause.
+char const* whyNotInserted(std::string const& base, std::string const& text);
 
 // The text that each new name is appended to, to make its output path. The destination text normally ends
 // with "/", as the folder chooser fills it. A text without the final "/" that names an existing folder (or a

@@ -64,6 +64,7 @@ void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
         std::string newName;
         std::string outputPath;
         char const* problem;  // why the new name cannot be given, or null
+        bool made;            // whether the new name was made (else it is the present one, for the row)
     };
     std::vector<Renaming> batch;
     std::vector<MoveAhead> moves;
@@ -77,10 +78,11 @@ void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
             auto working = insertAtPositions(parts.base, settings.text, positions);
             std::string newName = working.value_or(parts.base) + "." + parts.extension;
             std::string outputPath = destination + newName;
-            char const* problem = !working                             ? "the name or the text is not valid text there"
+            char const* problem = !working                             ? whyNotInserted(parts.base, settings.text)
                 : !FileStore::isSingleComponent(newName) ? "the new name is not one path component"
                                                           : nullptr;
-            batch.push_back({ std::move(fileName), std::move(newName), std::move(outputPath), problem });
+            batch.push_back({ std::move(fileName), std::move(newName), std::move(outputPath), problem,
+                working.has_value() });
         }
         RunJournal* journal = settings.simulation ? nullptr : runtime.platform().journal();
         if (journal && settings.overwrite) {
@@ -97,7 +99,8 @@ void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
             std::string status;
             if (renaming.problem) {
                 status = cToolBox::kFailed;
-                runtime.platform().recordFailure("rename " + path + " to " + renaming.newName, renaming.problem);
+                runtime.platform().recordFailure(
+                    "rename " + path + (renaming.made ? " to " + renaming.newName : ""), renaming.problem);
             } else if (settings.simulation)
                 status = kSimulation;
             else {
