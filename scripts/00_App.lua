@@ -216,9 +216,10 @@ function App.displayed(text)
   return objc.displayed(text)
 end
 
--- The cause of a failed row as one line of text.
+-- The cause of a failed row as one line of text, shown as names are (App.displayed): a name in it that holds
+-- a line break or a terminal's escape cannot break the row or act on the terminal.
 function App.oneLine(text)
-  return (tostring(text):gsub("[\t\r\n]", " "))
+  return objc.displayed(tostring(text))
 end
 
 function App.printf(fmt, ...)

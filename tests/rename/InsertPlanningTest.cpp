@@ -193,3 +193,36 @@ TEST(InsertPlanning, AFileNamedTwiceIsOneFileOfTheRun)
     EXPECT_EQ("Insert\tsuccessfull\tx_c.jpg\t" + out + "/x_c.jpg -> " + in + "/yx_c.jpg\n", copied.out);
     EXPECT_EQ((std::map<std::string, std::string> { { "yx_c.jpg", "c" } }), contents(root / "in"));
 }
+
+// A new name that cannot be made says why, and the cause shows names as the row does: a line break or a
+// terminal's escape in a name cannot break the row apart or act on the terminal.
+TEST(InsertPlanning, ANameThatCannotBeMadeSaysWhyInOneLine)
+{
+    TempDir root;
+    std::string const smile = "\xF0\x9F\x98\x80.jpg", odd = "n\nl\x1B[2J.jpg";
+    writeFile(root / "in" / smile, "s");
+    writeFile(root / "in" / odd, "o");
+    ScriptBundle bundle(true);
+    std::string const in = (root / "in").string();
+
+    auto split = bundle.run({ "insert", "-n", "-i", "X", "1", in + "/" + smile });
+    EXPECT_EQ(1, split.status);
+    EXPECT_EQ("Insert\tFailed\t" + smile + "\t" + in + "/" + smile + " -> " + in + "/" + smile + "\trename " + in
+            + "/" + smile + ": a position falls inside a character (between its two UTF-16 units)\n",
+        split.out);
+
+    auto invalid = bundle.run({ "insert", "-m", "-d", in, "\xFE", "0", in + "/" + odd });
+    EXPECT_EQ(1, invalid.status);
+    std::string const shown = in + "/n\\nl\\x1B[2J.jpg";
+    EXPECT_EQ("Insert\tFailed\tn\\nl\\x1B[2J.jpg\t" + shown + " -> " + shown
+            + "\tthe text to insert is not valid UTF-8\n",
+        invalid.out);
+    // Without a plan the controller says it, naming the file.
+    invalid = bundle.run({ "insert", "-n", "\xFE", "0", in + "/" + odd });
+    EXPECT_EQ(1, invalid.status);
+    EXPECT_EQ("Insert\tFailed\tn\\nl\\x1B[2J.jpg\t" + shown + " -> n\\nl\\x1B[2J.jpg\trename " + shown
+            + ": the text to insert is not valid UTF-8\n",
+        invalid.out);
+    EXPECT_EQ((std::map<std::string, std::string> { { "in/" + smile, "s" }, { "in/" + odd, "o" } }),
+        contents(root.path()));
+}
