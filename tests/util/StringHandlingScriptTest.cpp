@@ -1,5 +1,6 @@
-// The string operations called from a Lua script through the built executable, including the mutable
-// string changed in place and the localized date in the process's locale and time zone.
+// The string operations called from a Lua script through the built executable: arguments of the kinds only a
+// script passes, and the localized date in the process's locale and time zone. What each operation gives is
+// in cNSStringHandlingTest.cpp, and arguments as the runtime sends them in StringHandlingArgumentsTest.cpp.
 
 #include "support/ScriptBundle.h"
 
@@ -16,80 +17,6 @@ RunResult runLua(std::string const& body, std::map<std::string, std::string> con
     return bundle.run({}, environment);
 }
 
-}
-
-TEST(StringHandlingScript, TextOperations)
-{
-    auto r = runLua(R"lua(
-        print(s:hChangeCaseFiles__("two words", 3), s:hChangeCaseFiles__("two words", "3"),
-              s:send("hChangeCaseFiles::", "stra\195\159e", 2), s:hChangeCaseFiles__("MiXeD", 4))
-        local parts = s:hSplitString__("/a//b", "/")
-        print(#parts, "[" .. table.concat(parts, "|") .. "]")
-        print(s:hReplaceStringInString___("aaa", "aa", "b"), s:hRemoveNonLetters__("IMG_2024.jpg", "NA"),
-              s:hRemoveNonLetters__("IMG_2024.jpg", "OL"), s:hRemoveNonLetters__("IMG_2024.jpg", "na"))
-        print(s:hStripString___("photo.jpg", "fRight", 4), s:hStripString___("photo.jpg", "fLeft", 6),
-              s:hStripString___("photo.jpg", "fRight", 10), "[" .. s:hStripString___("", "x", 3) .. "]")
-        print(s:hSubsectionString___("a\240\159\152\128b", 1, 2) == "\240\159\152\128",
-              s:hSubsectionString___("photo.jpg", 0, 10))
-        print(s:hConcatString___("photo", "_01", ".jpg"), s:hRemoveWhiteSpace_("a b\tc"))
-        print(s:hStringContainsString__("hello", "ELL"), s:hStringBeginsWith__("hello", "HE"),
-              s:hStringEndWith__("hello", "LO"), s:hStringBeginsWith__("hello", ""), s:hStringEndWith__("hello", ""))
-        print(s:hConvertAccentLetters_("\195\129rv\195\173zt\197\177r\197\145"), s:hNSStringToNSData_("caf\195\169"))
-    )lua");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-        "Two Words\tTwo Words\tSTRASSE\tMiXeD\n"
-        "4\t[|a||b]\n"
-        "ba\tIMG2024jpg\tIMGjpg\tIMG_2024.jpg\n"
-        "photo\tjpg\tphoto.jpg\t[]\n"
-        "true\tphoto.jpg\n"
-        "photo_01.jpg\tab\tc\n"
-        "YES\tNO\tNO\tNO\tYES\n"
-        "Arvizturo\tnil\n");
-}
-
-TEST(StringHandlingScript, InsertChangesTheScriptsMutableString)
-{
-    auto r = runLua(R"lua(
-        local m = objc.mutableString("photo.jpg")
-        print(s:hInsertStringInString___(m, "_01", 5), m:string())
-        print(s:hInsertStringInString___(m, "!", 12), m:string())
-        print(s:hInsertStringInString___(m, "?", 14), s:hInsertStringInString___(m, "?", -1), m:string())
-        local plain = "photo.jpg"
-        print(s:hInsertStringInString___(plain, "X", 0), plain)
-        print(s:hInsertStringInString___(nil, "X", 0))
-    )lua");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-        "photo_01.jpg\tphoto_01.jpg\n"
-        "photo_01.jpg!\tphoto_01.jpg!\n"
-        "photo_01.jpg!\tphoto_01.jpg!\tphoto_01.jpg!\n"
-        "photo.jpg\tphoto.jpg\n"
-        "nil\n");
-}
-
-TEST(StringHandlingScript, DataAndBase64)
-{
-    auto r = runLua(R"lua(
-        local bytes = {}
-        for i = 0, 99 do bytes[#bytes + 1] = string.char((i * 37 + 11) % 256) end
-        local data = objc.data(table.concat(bytes))
-        local line = s:hConvertNSdToNSstr_(data)
-        print(#line, line:find("\n") == nil)
-        local broken = line:gsub("(.......)", "%1\r\n")
-        local back = s:hConvertNSstrToNSd_(broken)
-        print(back:length(), back:bytes() == data:bytes())
-        print(s:hConvertNSstrToNSd_("TQ=a"), s:hConvertNSstrToNSd_("TWFu"):bytes())
-        print(s:hNSDataToNSString_(objc.data("caf\195\169")), s:hNSDataToNSString_(objc.data("\255")))
-        print(s:hNSStringToNSData_("abc"):bytes(), s:hConvertNSdToNSstr_("Man"))
-    )lua");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-        "136\ttrue\n"
-        "100\ttrue\n"
-        "nil\tMan\n"
-        "caf\xC3\xA9\tnil\n"
-        "abc\tTWFu\n");
 }
 
 TEST(StringHandlingScript, WrongKindsNeverRaise)
