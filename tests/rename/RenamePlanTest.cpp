@@ -19,11 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void write(fs::path const& path, std::string const& contents)
-{
-    std::ofstream(path, std::ios::binary) << contents;
-}
-
 std::string stateText(PairState state)
 {
     switch (state) {
@@ -58,19 +53,11 @@ protected:
     void make(std::initializer_list<std::pair<char const*, char const*>> files)
     {
         for (auto const& [name, contents] : files)
-            write(m_dir.path() / name, contents);
+            writeFile(m_dir.path() / name, contents);
     }
     Tree tree() const { return treeAt(m_dir.path()); }
     // Every file of the folder by name, with its contents.
-    std::map<std::string, std::string> contents() const
-    {
-        std::map<std::string, std::string> files;
-        for (auto const& item : fs::directory_iterator(m_dir.path())) {
-            std::ifstream in(item.path(), std::ios::binary);
-            files[item.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
-        }
-        return files;
-    }
+    std::map<std::string, std::string> contents() const { return folderContents(m_dir.path()); }
     std::vector<std::string> rowsOf(RenamePlan const& plan) const { return rows(plan, m_dir.path()); }
 
     TempDir m_dir;
@@ -121,13 +108,9 @@ TEST_F(RenamePlanTest, AFolderGivenWithATrailingSlashIsRenamedAsTheFolder)
     EXPECT_EQ((std::vector<std::string> { "one/ -> two: done", "two// -> one: done", "three/ -> four: done",
                   "missing/ -> five: failed: " + std::string(std::strerror(ENOENT)) }),
         rowsOf(plan));
-    auto inside = [&](char const* path) {
-        std::ifstream in(m_dir.path() / path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    EXPECT_EQ("in one", inside("two/a"));
-    EXPECT_EQ("in two", inside("one/b"));
-    EXPECT_EQ("in three", inside("four/c"));
+    EXPECT_EQ("in one", readFile(m_dir.path() / "two/a"));
+    EXPECT_EQ("in two", readFile(m_dir.path() / "one/b"));
+    EXPECT_EQ("in three", readFile(m_dir.path() / "four/c"));
     EXPECT_FALSE(fs::exists(m_dir.path() / "three"));
 }
 
@@ -219,9 +202,8 @@ TEST_F(RenamePlanTest, ATargetThatOnlyLooksFreeUnderAnotherSpellingIsTaken)
     plan.add(at("linked/b"), at("c"));
     auto summary = plan.execute(OnFailure::Stop);
     EXPECT_EQ(2u, summary.done) << ::testing::PrintToString(rowsOf(plan));
-    std::ifstream b(m_dir.path() / "b"), c(m_dir.path() / "c");
-    EXPECT_EQ("A", std::string(std::istreambuf_iterator<char>(b), {}));
-    EXPECT_EQ("B", std::string(std::istreambuf_iterator<char>(c), {}));
+    EXPECT_EQ("A", readFile(m_dir.path() / "b"));
+    EXPECT_EQ("B", readFile(m_dir.path() / "c"));
 }
 
 class Recorder final : public ChangeObserver {
@@ -294,9 +276,9 @@ TEST_F(RenamePlanTest, MovesGoInTheOrderOfTheFolderListingAndAFolderKeepsItsPlac
         second.push_back("b" + std::to_string(100 + i * 23 % 40));
     }
     for (auto const& name : first)
-        write(m_dir.path() / name, name);
+        writeFile(m_dir.path() / name, name);
     for (auto const& name : second)
-        write(m_dir.path() / name, name);
+        writeFile(m_dir.path() / name, name);
     make({ { "c1", "1" }, { "c2", "2" } });
     fs::create_directory(m_dir.path() / "dir");
     std::map<std::string, std::size_t> listed;
@@ -374,7 +356,7 @@ TEST_F(RenamePlanTest, ARenameFailingAtAnyStepLosesNothingAndLeavesACycleWhole)
     for (int failing = 1; failing <= 5; ++failing) {
         TempDir dir;
         for (auto const& [name, data] : std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" } })
-            write(dir.path() / name, data);
+            writeFile(dir.path() / name, data);
         auto path = [&](char const* name) { return (dir.path() / name).string(); };
         RenamePlan plan;
         plan.add(path("a"), path("b"));
@@ -388,11 +370,7 @@ TEST_F(RenamePlanTest, ARenameFailingAtAnyStepLosesNothingAndLeavesACycleWhole)
             (void)plan.execute(OnFailure::KeepGoing);
         }
         EXPECT_EQ(1, faulty.failures()) << failing;
-        std::map<std::string, std::string> files;
-        for (auto const& item : fs::directory_iterator(dir.path())) {
-            std::ifstream in(item.path(), std::ios::binary);
-            files[item.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
-        }
+        auto files = folderContents(dir.path());
         EXPECT_EQ(4u, files.size()) << failing;  // a, b, c, and d or e: no temporary left behind
         std::map<std::string, std::string> cycle { { "a", files["a"] }, { "b", files["b"] }, { "c", files["c"] } };
         bool const untouched = cycle == std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "C" } };
@@ -418,7 +396,7 @@ TEST_F(RenamePlanTest, EveryRowOfACycleWhoseStepAndStepBackFailSaysWhereItsFileI
             std::string const label = "step " + std::to_string(failing) + ", back " + ::testing::PrintToString(also);
             TempDir dir;
             for (auto const& [name, data] : original)
-                write(dir.path() / name, data);
+                writeFile(dir.path() / name, data);
             auto path = [&](std::string const& name) { return (dir.path() / name).string(); };
             RenamePlan plan;
             plan.add(path("a"), path("b"));
@@ -511,7 +489,7 @@ TEST_F(RenamePlanTest, AStepBackThatFailsLeavesItsPairDoneAndTheFirstFileBesideI
     // Taken back whole, every pair that moved is undone and the one that never moved is not.
     TempDir dir;
     for (auto const& [name, data] : std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" } })
-        write(dir.path() / name, data);
+        writeFile(dir.path() / name, data);
     RenamePlan whole;
     for (auto const& [from, to] : { std::pair { "a", "b" }, { "b", "c" }, { "c", "d" }, { "d", "a" } })
         whole.add((dir.path() / from).string(), (dir.path() / to).string());
@@ -531,7 +509,7 @@ TEST_F(RenamePlanTest, AStepBackThatFailsLeavesItsPairDoneAndTheFirstFileBesideI
 TEST_F(RenamePlanTest, AMoveIntoAnotherFileSystemCopiesThenRemoves)
 {
     TempDir fast(fastTemporaryFolder());
-    write(fast.path() / "x.jpg", "X");
+    writeFile(fast.path() / "x.jpg", "X");
     RenamePlan plan;
     plan.add((fast.path() / "x.jpg").string(), at("y.jpg"));
     auto summary = plan.execute(OnFailure::Stop);
@@ -569,7 +547,7 @@ TEST_F(RenamePlanTest, APairAfterItsFolderMovedGoesByThePath)
         writeFile(dir.path() / "A" / "x2", "2");
         RenamePlan plan;
         for (int i = 0; i < fillers; ++i) {
-            write(dir.path() / ("f" + std::to_string(i)), "f");
+            writeFile(dir.path() / ("f" + std::to_string(i)), "f");
             plan.add(path("f" + std::to_string(i)), path("g" + std::to_string(i)));
         }
         plan.add(path("A/x1"), path("A/y1"));
