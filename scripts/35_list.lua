@@ -256,9 +256,11 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
       return App.FAILED
     end
     if parsed.destination then
-      options.destination = withSlash(App.absolute(parsed.destination))
-      problem = App.missing(options.destination, "folder")
+      -- Checked as given: a file named with a "/" after it is "no such file" to the system.
+      local destination = App.absolute(parsed.destination)
+      problem = App.missing(destination, "folder")
       if problem then return App.usageError(definition, "the destination " .. problem) end
+      options.destination = withSlash(destination)
     else
       options.destination, options.overwrite = folder .. "/", true
     end

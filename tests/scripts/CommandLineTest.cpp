@@ -127,6 +127,8 @@ TEST(CommandLine, RefusedCommandLinesExitTwoWithTheUsage)
         { { "list", a, a, a }, "quodrix list: too many arguments: " + a + "\n" },
         { { "list", "-s", "|", a, dir.str() }, "quodrix list: --separator |: not one of ;, ,, tab, semicolon, comma\n" },
         { { "list", dir.str() + "/pairs.lst", dir.str() }, "quodrix list: " + dir.str() + "/pairs.lst: a rename list is a .txt or .csv file\n" },
+        { { "list", "-d", a, a, dir.str() }, "quodrix list: the destination " + a + ": not a folder\n" },
+        { { "insert", "-d", a, "X", "0", a }, "quodrix insert: the destination " + a + ": not a folder\n" },
         { { "names", dir.str() }, "quodrix names: missing arguments\n" },
         { { "store", "copy", a }, "quodrix store: missing arguments\n" },
         { { "store", "swap", a, "b" }, "quodrix store: the first argument is copy, move, beside or temp, not swap\n" },
