@@ -9,7 +9,7 @@ usage: quodrix rename [options] FIND REPLACE FILE|FOLDER...
        quodrix rename [options] --from-list FILE [--separator S] FOLDER...
   FIND         an ICU regular expression, searched in each file name (extension included)
   REPLACE      the replacement: $0..$9 and ${name} for groups, \x for a literal x, and variables:
-               {n} {n:W} the file's number (natural order of the paths; W digits, zero-padded),
+               {n} {n:W} the file's number (natural order of the paths; W digits up to 99, zero-padded),
                {name} the base name, {ext} the extension, {parent} the parent folder's name,
                {date} {date:FORMAT} the capture date (Exif, else modification time; strftime FORMAT),
                {exif:TAG} an Exif tag by its short name ({exif:Model}); {{ and }} for braces

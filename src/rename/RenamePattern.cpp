@@ -67,7 +67,7 @@ std::optional<Token> variable(std::string const& text, std::string& error)
         token.kind = Token::Kind::Number;
         if (hasArgument) {
             if (!allDigits(argument) || argument.size() > 2) {
-                error = "the width in {" + text + "} is not a number of digits";
+                error = "the width in {" + text + "} is not a number of digits from 0 to 99";
                 return std::nullopt;
             }
             token.width = std::stoi(argument);

@@ -264,6 +264,7 @@ TEST_F(RenameCommand, CommandLineConventions)
         { { "(", "b", at("a.jpg") }, "FIND is not a regular expression (U_REGEX_MISMATCHED_PAREN at offset 1)" },
         { { "a", "$2", at("a.jpg") }, "FIND has no group 2" },
         { { "a", "{size}", at("a.jpg") }, "unknown variable {size}" },
+        { { "a", "{n:100}", at("a.jpg") }, "the width in {n:100} is not a number of digits from 0 to 99" },
         { { "--from-list", at("a.jpg"), at("a.jpg") }, "not a folder: " + at("a.jpg") },
         { { "--execute=yes", "a", "b", at("a.jpg") }, "--execute takes no value" },
         { { "--separator", ",", "a", "b", at("a.jpg") }, "--separator goes with --from-list" },
