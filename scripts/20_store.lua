@@ -41,8 +41,7 @@ a summary line ("1 copied", "1 failed") on standard error.
       App.summary({ { 1, how[mode].done } })
       return App.OK
     end
-    -- The cause as the toolbox records it, without the name of its operation.
-    local cause = (objc.lastFailure() or "unknown cause"):gsub("^h%w+:*: ", "")
+    local cause = App.lastCause() or "unknown cause"
     App.printf("%s\t%s\n", status, App.oneLine(cause))
     App.summary({ { 0, how[mode].done }, { 1, "failed" } })
     return App.FAILED

@@ -12,7 +12,7 @@ local function filesBelow(folder)
   local previous = objc.panels.open
   objc.panels.open = function(request) return { folder } end
   local files = objc.cToolBox:hOpenDialogFilesOC_("renameDir")
-  local missed = objc.lastFailure()
+  local missed = App.lastCause()
   objc.panels.open = previous
   return files or {}, missed
 end

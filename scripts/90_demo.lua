@@ -58,7 +58,7 @@ usage: quodrix demo [--keep]
     for _, path in ipairs(samplesFound) do
       local copy = work .. path:match("[^/]*$")
       if objc.cToolBox:hStoreFiles2__(path, copy) ~= "successfull" then
-        App.eprintf("quodrix demo: cannot copy %s into %s: %s\n", path, work, objc.lastFailure() or "unknown cause")
+        App.eprintf("quodrix demo: cannot copy %s into %s: %s\n", path, work, App.lastCause() or "unknown cause")
         local _ = objc.removeTemporaryFolder(root)
         return App.FAILED
       end
