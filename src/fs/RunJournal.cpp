@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <system_error>
 #include <unistd.h>
@@ -206,20 +207,21 @@ std::optional<std::string> RunJournal::unescaped(std::string_view field)
         return std::string();
     std::string bytes;
     bytes.reserve(field.size());
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\') {
-            bytes += field[i];
-            continue;
-        }
-        if (i + 3 >= field.size())
+    // Runs of bytes up to the next backslash are taken whole: most fields have no escape at all.
+    while (!field.empty()) {
+        auto const* escape = static_cast<char const*>(std::memchr(field.data(), '\\', field.size()));
+        std::size_t const run = escape ? std::size_t(escape - field.data()) : field.size();
+        bytes.append(field.data(), run);
+        field.remove_prefix(run);
+        if (field.empty())
+            break;
+        if (field.size() < 4 || field[1] != 'x')
             return std::nullopt;
-        if (field[i + 1] != 'x')
-            return std::nullopt;
-        int high = hexValue(field[i + 2]), low = hexValue(field[i + 3]);
+        int const high = hexValue(field[2]), low = hexValue(field[3]);
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes += char(high * 16 + low);
-        i += 3;
+        field.remove_prefix(4);
     }
     return bytes;
 }

@@ -9,14 +9,16 @@ namespace quodrix {
 
 namespace {
 
-std::vector<std::string_view> fieldsOf(std::string_view line)
+// The fields of a line, separated by single spaces, into `fields` (kept from line to line, so that its room
+// is made once).
+void fieldsOf(std::string_view line, std::vector<std::string_view>& fields)
 {
-    std::vector<std::string_view> fields;
+    fields.clear();
     while (true) {
         auto space = line.find(' ');
         fields.push_back(line.substr(0, space));
         if (space == std::string_view::npos)
-            return fields;
+            return;
         line.remove_prefix(space + 1);
     }
 }
@@ -35,17 +37,17 @@ bool identityFrom(std::string_view text, std::optional<ItemIdentity>& identity)
         identity.reset();
         return true;
     }
-    auto parts = std::vector<std::string_view> {};
-    while (true) {
-        auto colon = text.find(':');
-        parts.push_back(text.substr(0, colon));
-        if (colon == std::string_view::npos)
-            break;
-        text.remove_prefix(colon + 1);
-    }
+    // Exactly four numbers, each ended by a colon but the last.
     ItemIdentity id;
-    if (parts.size() != 4 || !numberFrom(parts[0], id.device) || !numberFrom(parts[1], id.inode)
-        || !numberFrom(parts[2], id.size) || !numberFrom(parts[3], id.modifiedNs))
+    auto const next = [&text](auto& number, bool last) {
+        auto colon = text.find(':');
+        if (last != (colon == std::string_view::npos))
+            return false;
+        bool const read = numberFrom(text.substr(0, colon), number);
+        text.remove_prefix(last ? text.size() : colon + 1);
+        return read;
+    };
+    if (!next(id.device, false) || !next(id.inode, false) || !next(id.size, false) || !next(id.modifiedNs, true))
         return false;
     identity = id;
     return true;
@@ -123,6 +125,7 @@ std::optional<RunRecords> RunRecords::parse(std::string_view text, Reading readi
     std::unordered_map<std::uint64_t, std::size_t> bySequence;
     bySequence.reserve(intents);
     bool first = true;
+    std::vector<std::string_view> f;
     while (!text.empty()) {
         auto newline = text.find('\n');
         if (newline == std::string_view::npos)
@@ -137,7 +140,7 @@ std::optional<RunRecords> RunRecords::parse(std::string_view text, Reading readi
         }
         if (line.empty() || line[0] == '#')
             continue;
-        auto f = fieldsOf(line);
+        fieldsOf(line, f);
         if (f[0] == "I") {
             RecordedChange change;
             if (intentFrom(f, change) && !bySequence.contains(change.sequence)) {

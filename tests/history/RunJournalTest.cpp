@@ -63,8 +63,11 @@ TEST(RunJournal, EveryByteOfPathsAndCommentsRoundTrips)
     std::string escaped = "kept:";
     RunJournal::appendEscaped(escaped, "-a b\\c-\xff\x7f~/x.jpg");
     EXPECT_EQ(escaped, "kept:\\x2da\\x20b\\x5cc-\\xff\\x7f~/x.jpg");
-    EXPECT_EQ(RunJournal::unescaped("a\\x4"), std::nullopt);
-    EXPECT_EQ(RunJournal::unescaped("a\\q41"), std::nullopt);
+    for (std::string_view const bad : { "a\\x4", "a\\q41", "\\", "a\\x", "\\xg1", "ab\\x41\\", "\\x41\\x4" })
+        EXPECT_EQ(RunJournal::unescaped(bad), std::nullopt) << bad;
+    EXPECT_EQ(RunJournal::unescaped("\\x41b\\x5cx41\\x2d"), "Ab\\x41-");
+    // An escape cut short by the end of the field, with hex digits just beyond it.
+    EXPECT_EQ(RunJournal::unescaped(std::string_view("a\\x41", 4)), std::nullopt);
     // Random texts of plain bytes with a few others at every offset: each byte escaped as a byte-by-byte
     // reading of the rule above escapes it.
     std::mt19937 random(5);
@@ -86,6 +89,7 @@ TEST(RunJournal, EveryByteOfPathsAndCommentsRoundTrips)
         escaped.clear();
         RunJournal::appendEscaped(escaped, text);
         ASSERT_EQ(escaped, text.empty() ? "-" : expected) << text;
+        ASSERT_EQ(RunJournal::unescaped(escaped), text) << escaped;
     }
 
     TempDir dir;
@@ -321,6 +325,12 @@ TEST(RunJournal, AJournalReadAsCountsCountsWhatItsChangesSay)
                              "I 3 move /p/c /p/C 1:13:3:5 - - -\n"
                              "I 4 move /p/d /p/D 1:14:3:5 - - -\n"
                              "I 2 move /p/x /p/X 1:15:3:5 - - -\n"
+                             // Not well formed: an identity of three, five or empty numbers, a bad escape.
+                             "I 5 move /p/e /p/E 1:16:3 - - -\n"
+                             "I 6 move /p/f /p/F 1:17:3:5:6 - - -\n"
+                             "I 7 move /p/g /p/G 1::3:5 - - -\n"
+                             "I 8 move /p/h\\x4 /p/H 1:18:3:5 - - -\n"
+                             "I 10 move /p/i /p/I 1:19:3:5 1:20:3:5: - -\n"
                              "O 1 done 1:11:3:5\n"
                              "O 2 failed File\\x20exists\n"
                              "O 3 untried -\n"
