@@ -12,13 +12,15 @@ local function render(value)
   return tostring(value)
 end
 
+-- Keys and values come from the image, as names do from the file system: shown as App.displayed shows them,
+-- so that a line break in a value cannot break the tree and no escape sequence reaches the terminal.
 local function printTree(tree, indent)
   for _, node in ipairs(tree) do
     if node.children then
-      App.printf("%s%s\n", indent, node.key)
+      App.printf("%s%s\n", indent, App.displayed(node.key))
       printTree(node.children, indent .. "  ")
     else
-      App.printf("%s%s: %s\n", indent, node.key, render(node.val))
+      App.printf("%s%s: %s\n", indent, App.displayed(node.key), App.displayed(render(node.val)))
     end
   end
 end

@@ -20,6 +20,10 @@ TEST(MetaCommands, MetaPrintsTheTreeAndCommentReadsAndWrites)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, 49), "ColorModel: RGB\nPixelHeight: 480\nPixelWidth: 640\n");
     EXPECT_NE(r.out.find("\n{TIFF}\n  Manufacturer: Maker\n"), std::string::npos) << r.out;
+    // A value with a line break and a terminal's escape stays on its line of the tree, escaped.
+    ASSERT_TRUE(exiftool(shellQuoted("-Model=two\nlines \x1B[2J"), image));
+    r = bundle.run({ "meta", image });
+    EXPECT_NE(r.out.find("\n  Model: two\\nlines \\x1B[2J\n"), std::string::npos) << r.out;
 
     // No comment yet: a clear answer on standard error beside the editor's notice word.
     r = bundle.run({ "comment", image });
