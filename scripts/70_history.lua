@@ -16,10 +16,8 @@ function App.commandLine(name, args)
   return table.concat(words, " ")
 end
 
--- Control bytes made visible, so that a name cannot move the terminal's cursor.
-local function visible(text)
-  return (text:gsub("[%c]", function(c) return string.format("\\x%02x", c:byte()) end))
-end
+-- Paths and causes shown as rows show them (App.displayed), so that a name cannot move the terminal's cursor.
+local visible = App.displayed
 
 local historyUsage = [[
 usage: quodrix history
