@@ -107,8 +107,10 @@ actions.list = { operands = 1, run = function(store, operands)
     App.eprintf("quodrix presets: %s\n", failure)
     return App.FAILED
   end
+  -- A preset saved by the application itself may hold a line break or other control characters: shown as
+  -- names are (App.displayed), each preset stays on its line.
   for _, line in ipairs(lines) do
-    App.printf("%s\n", line)
+    App.printf("%s\n", App.displayed(line))
   end
   return App.OK
 end }
@@ -179,11 +181,15 @@ actions.show = { operands = 1, run = function(store, operands)
   if #rows == 0 then return noPreset(operands[1]) end
   for i, values in ipairs(rows) do
     if i > 1 then App.printf("\n") end
-    App.printf("name=%s\n", values[1])
-    for _, field in ipairs(fields) do App.printf("%s=%s\n", field.key, values[field.column] or "") end
+    -- Values shown as `list` shows them, each on its line.
+    local shown = App.displayed
+    App.printf("name=%s\n", shown(values[1]))
+    for _, field in ipairs(fields) do App.printf("%s=%s\n", field.key, shown(values[field.column] or "")) end
     for column = 4, #values do
       local key = keyOf(column)
-      if not byKey[key] and values[column] ~= defaultOf(column) then App.printf("%s=%s\n", key, values[column]) end
+      if not byKey[key] and values[column] ~= defaultOf(column) then
+        App.printf("%s=%s\n", key, shown(values[column]))
+      end
     end
   end
   return App.OK

@@ -3,6 +3,7 @@
 
 #include "presets/PresetsTestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace quodrix::test;
@@ -195,6 +196,22 @@ TEST(PresetsCommand, SaveShowCheckRemoveByNameAndField)
     auto help = bundle.run({ "presets", "--help" });
     EXPECT_NE(help.out.find("  positions   the positions, separated by \";\" (insert) (default \"0\")\n"), std::string::npos)
         << help.out;
+}
+
+// The application itself may save a text with a line break or an escape: list and show keep each preset and
+// each field on its line, and nothing reaches the terminal as a control.
+TEST(PresetsCommand, StoredControlCharactersAreShownEscaped)
+{
+    ScriptBundle bundle(true);
+    ASSERT_EQ(bundle.run({ "presets", "save", "Odd", "text=a" }).status, 0);
+    execute(bundle.home() / ".local/share/BriskloCom/QuodrixPresets.sql",
+        "update Presets set StrField3 = 'two' || char(10) || 'lines' || char(27) || '[2J' where NameOfPreset = 'Odd'");
+    auto listed = bundle.run({ "presets", "list", "Insert" });
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out.rfind("Odd|File renaming|Insert|two\\nlines\\x1B[2J|0|", 0), 0u) << listed.out;
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 1);
+    auto show = bundle.run({ "presets", "show", "Odd" });
+    EXPECT_EQ(show.out.substr(0, 68), "name=Odd\nprocess=File renaming\naction=Insert\ntext=two\\nlines\\x1B[2J\n");
 }
 
 TEST(PresetsCommand, BadInputAndFailures)
