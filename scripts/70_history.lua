@@ -70,18 +70,20 @@ App.command("history", {
   end,
 })
 
--- The lines of an application log whose files were really renamed, as a log file of their own, with the
--- folders they went from and to.
+-- The renames of an application log that were really made, as log files of their own: one for each pair of
+-- folders they went from and to, in the order the log first names them. The list controller renames the
+-- files of one folder into one folder, and a log holds the runs of many folders (a run over a tree renames
+-- in each of its folders). Lines of other processes (a comment written) rename nothing.
 local function folderOf(path)
   return path:match("^(.*)/[^/]*$") or "."
 end
 
-local function successfulRun(logPath)
+local function successfulRuns(logPath)
   local file = io.open(logPath, "rb")
   if not file then return nil, "cannot read " .. logPath end
   local text = file:read("a")
   file:close()
-  local lines, from, to = {}, nil, nil
+  local runs, byFolders = {}, {}
   local inLog = false
   for line in text:gmatch("[^\r\n]+") do
     if line == App.logHeader then
@@ -90,34 +92,28 @@ local function successfulRun(logPath)
       local f = {}
       for field in (line .. "\t"):gmatch("([^\t]*)\t") do f[#f + 1] = field end
       local status = f[6]
-      if #f >= 8 and (status == "successfull" or status == "OK") then
-        lines[#lines + 1] = line
-        from = from or folderOf(f[7])
-        to = to or folderOf(f[8])
+      if #f >= 8 and f[2] == "File renaming" and (status == "successfull" or status == "OK") then
+        local from, to = folderOf(f[7]), folderOf(f[8])
+        local key = from .. "\0" .. to
+        local run = byFolders[key]
+        if not run then
+          run = { lines = {}, inputFolder = from, outputFolder = to }
+          byFolders[key] = run
+          runs[#runs + 1] = run
+        end
+        run.lines[#run.lines + 1] = line
       end
     end
   end
-  if #lines == 0 then return nil, "the log names no file that was renamed" end
-  return { lines = lines, inputFolder = from, outputFolder = to }
+  if #runs == 0 then return nil, "the log names no file that was renamed" end
+  return runs
 end
 
--- The reversal of a log's run through the list controller: the log read back as a rename list.
-local function undoFromLog(logPath)
-  local run, problem = successfulRun(logPath)
-  if not run then
-    App.eprintf("quodrix undo: %s\n", problem)
-    return 1
-  end
-  -- The rename list is written into a folder of its own in the temporary folder, removed at the end.
-  local made, folder = pcall(objc.makeTemporaryFolder, "quodrix-undo-")
-  if not made then
-    App.eprintf("quodrix undo: %s\n", tostring(folder))
-    return 1
-  end
-  local temp = folder .. "/reversal.txt"
+-- The reversal of the renames of one pair of folders through the list controller, the log's lines read back
+-- as a rename list from `temp`; nil, or the exit status of a failure (told on standard error).
+local function undoFolders(run, temp)
   local out = io.open(temp, "wb")
   if not out then
-    objc.removeTemporaryFolder(folder)
     App.eprintf("quodrix undo: cannot write %s\n", temp)
     return 1
   end
@@ -135,8 +131,8 @@ local function undoFromLog(logPath)
     end
   end
   if not source then
-    objc.removeTemporaryFolder(folder)
-    App.eprintf("quodrix undo: none of the renamed files is where the log left it\n")
+    App.eprintf("quodrix undo: none of the files renamed into %s is where the log left it\n",
+      App.displayed(run.outputFolder))
     return 1
   end
   local summary = ListRename.run({
@@ -146,7 +142,6 @@ local function undoFromLog(logPath)
     destination = run.inputFolder .. "/",
     overwrite = run.inputFolder == run.outputFolder,
   })
-  objc.removeTemporaryFolder(folder)
   if summary.alert then
     App.eprintf("quodrix undo: %s\n", summary.alert)
     return 2
@@ -159,7 +154,30 @@ local function undoFromLog(logPath)
     App.eprintf("quodrix undo: %d of %d files failed\n", summary.failed, summary.rows)
     return 1
   end
-  return 0
+  return nil
+end
+
+-- The reversal of a log's renames, folder by folder.
+local function undoFromLog(logPath)
+  local runs, problem = successfulRuns(logPath)
+  if not runs then
+    App.eprintf("quodrix undo: %s\n", problem)
+    return 1
+  end
+  -- The rename lists are written into a folder of their own in the temporary folder, removed at the end.
+  local made, folder = pcall(objc.makeTemporaryFolder, "quodrix-undo-")
+  if not made then
+    App.eprintf("quodrix undo: %s\n", tostring(folder))
+    return 1
+  end
+  local status = 0
+  for _, run in ipairs(runs) do
+    local failed = undoFolders(run, folder .. "/reversal.txt")
+    if failed then status = math.max(status, failed) end
+    if failed == 2 then break end
+  end
+  objc.removeTemporaryFolder(folder)
+  return status
 end
 
 -- Undoes one recorded run and reports each item; the exit status of the command.

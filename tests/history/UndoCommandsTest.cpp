@@ -487,3 +487,26 @@ TEST(UndoCommands, ALinkToAFolderRenamedInTheRunIsNotFollowedAfterwards)
     EXPECT_EQ(treeAt(t), before);
     EXPECT_EQ(treeAt(real), beforeReal);
 }
+
+// An application log holds the runs of many folders: `undo --log` reverses each folder's renames into that
+// folder, and a line of another process (a comment written) is no rename to reverse.
+TEST(UndoCommands, UndoFromALogGoesFolderByFolder)
+{
+    ScriptBundle bundle(true);
+    fs::path const a = bundle.root() / "A", b = bundle.root() / "B";
+    writeFile(a / "a.jpg", "a");
+    writeFile(a / "b.jpg", "b");
+    writeFile(b / "c.jpg", "c");
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-i", "X", "0", a.string() }).status, 0);
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-i", "Y", "0", b.string() }).status, 0);
+    fs::path const log = bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt";
+    std::string const yc = (b / "Yc.jpg").string();
+    writeFile(log, readFile(log) + "2026-12-10 17:31:47\tFile Editing\tYc.jpg\tEdit meta data\tYc.jpg\tOK\t" + yc + "\t"
+            + yc + "\n");
+
+    auto undo = bundle.run({ "undo", "--log", log.string() });
+    EXPECT_EQ(undo.status, 0) << undo.out << undo.err;
+    EXPECT_EQ(folderContents(a), (std::map<std::string, std::string> { { "a.jpg", "a" }, { "b.jpg", "b" } }));
+    EXPECT_EQ(folderContents(b), (std::map<std::string, std::string> { { "c.jpg", "c" } }));
+    EXPECT_EQ(linesOf(undo.out).size(), 3u) << undo.out;
+}
