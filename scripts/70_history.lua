@@ -35,7 +35,7 @@ usage: quodrix undo [RUN]
   RUN         the id of a run (quodrix history); without it, the newest run not yet undone
 options:
   --log FILE  reverse the renaming that an application log (or rename list) records, through the
-              list-renaming controller
+              list-renaming controller, once for each folder the files were renamed in
   -h, --help  this text
 exit status: 0 when everything was put back, 1 when something could not be or there was nothing to undo
 ]]
