@@ -1,6 +1,7 @@
 // `quodrix insert` with its plan worked out first: predicted failures shown in a simulation, a real run
 // with failures refused whole unless told to keep going, and renaming in place, folder by folder.
 
+#include "meta/ImageFixtures.h"
 #include "support/ScriptBundle.h"
 
 #include <filesystem>
@@ -225,4 +226,29 @@ TEST(InsertPlanning, ANameThatCannotBeMadeSaysWhyInOneLine)
         invalid.out);
     EXPECT_EQ((std::map<std::string, std::string> { { "in/" + smile, "s" }, { "in/" + odd, "o" } }),
         contents(root.path()));
+}
+
+// A reader that stops reading the rows (`quodrix insert ... | head`) does not end the run: every file is
+// renamed, the journal ends, and the application log holds every row.
+TEST(InsertPlanning, AReaderThatGoesAwayDoesNotCutTheRunShort)
+{
+    TempDir root;
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i)
+        writeFile(root / "in" / ("f" + std::to_string(i) + ".jpg"), std::to_string(i));
+    ScriptBundle bundle(true);
+    fs::path const status = root / "status";
+    auto r = runCommand("(HOME=" + shellQuoted(bundle.home().string()) + " XDG_DATA_HOME= XDG_STATE_HOME= "
+        + shellQuoted(bundle.executable().string()) + " insert -m -i _ 0 " + shellQuoted((root / "in").string())
+        + "; echo $? > " + shellQuoted(status.string()) + ") | head -c 10 > /dev/null");
+    EXPECT_EQ(readFile(status), "0\n") << r.err;
+    fs::remove(status);
+    auto const files = contents(root.path());
+    ASSERT_EQ(files.size(), std::size_t(kFiles));
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_EQ(files.at("in/_f" + std::to_string(i) + ".jpg"), std::to_string(i));
+    auto history = bundle.run({ "history" });
+    EXPECT_NE(history.out.find("  3000 done, 0 failed  quodrix insert"), std::string::npos) << history.out;
+    std::string const log = readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), kFiles + 1);
 }
