@@ -1,8 +1,13 @@
 #include "history/RunRecords.h"
 
-#include "fs/FileBytes.h"
+#include "fs/FileDescriptor.h"
+#include "fs/FileOps.h"
+#include "fs/SystemCalls.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <sys/stat.h>
 #include <unordered_map>
 
 namespace quodrix {
@@ -98,104 +103,192 @@ std::size_t RunRecords::count(ChangeOutcome outcome) const
     return n;
 }
 
+// Reads a journal a line at a time: the records of a run of a million changes are read as they come,
+// without the 200 MB of its text held at once.
+class RunRecords::Reader {
+public:
+    // `intents`: how many changes the journal records, or an estimate, for room made once.
+    Reader(Reading reading, std::size_t intents)
+        : m_whole(reading == Reading::Changes)
+    {
+        // Room for every intent at once: a vector grown by doubling would hold up to three times its changes
+        // while it grows.
+        if (m_whole)
+            m_run.changes.reserve(intents);
+        else
+            m_outcomes.reserve(intents);
+        m_bySequence.reserve(intents);
+    }
+
+    // Takes one line, without its line end. False when the journal's first line is not its header: the text
+    // is no journal.
+    bool take(std::string_view line);
+    std::optional<RunRecords> finish();
+
+private:
+    bool m_whole;
+    bool m_first = true;
+    RunRecords m_run;
+    // Read as counts, each change is read as it would be and only its outcome kept.
+    std::vector<ChangeOutcome> m_outcomes;
+    std::unordered_map<std::uint64_t, std::size_t> m_bySequence;
+    std::vector<std::string_view> m_fields;
+};
+
+bool RunRecords::Reader::take(std::string_view line)
+{
+    if (m_first) {
+        m_first = false;
+        return line == "quodrix-journal 1";
+    }
+    if (line.empty() || line[0] == '#')
+        return true;
+    auto& f = m_fields;
+    fieldsOf(line, f);
+    RunRecords& run = m_run;
+    if (f[0] == "I") {
+        RecordedChange change;
+        if (intentFrom(f, change) && !m_bySequence.contains(change.sequence)) {
+            m_bySequence[change.sequence] = m_whole ? run.changes.size() : m_outcomes.size();
+            if (m_whole)
+                run.changes.push_back(std::move(change));
+            else
+                m_outcomes.push_back(ChangeOutcome::Unknown);
+        }
+    } else if (f[0] == "O" && f.size() == 4) {
+        std::uint64_t sequence = 0;
+        auto const found = numberFrom(f[1], sequence) ? m_bySequence.find(sequence) : m_bySequence.end();
+        if (found == m_bySequence.end())
+            return true;
+        std::size_t const index = found->second;
+        ChangeOutcome& outcome = m_whole ? run.changes[index].outcome : m_outcomes[index];
+        std::optional<ItemIdentity> made;
+        if (f[2] == "done" && identityFrom(f[3], made)) {
+            outcome = ChangeOutcome::Done;
+            if (m_whole)
+                run.changes[index].made = made;
+        } else if (f[2] == "failed") {
+            outcome = ChangeOutcome::Failed;
+            if (m_whole)
+                run.changes[index].cause = RunJournal::unescaped(f[3]).value_or(std::string(f[3]));
+        } else if (f[2] == "untried")
+            outcome = ChangeOutcome::Untried;
+    } else if (f.size() == 3 && f[0] == "end") {
+        run.ended = true;
+        run.incomplete = f[2] == "incomplete";
+    } else if (f.size() == 2) {
+        auto value = RunJournal::unescaped(f[1]);
+        if (!value)
+            return true;
+        if (f[0] == "run")
+            run.id = *value;
+        else if (f[0] == "command")
+            run.command = *value;
+        else if (f[0] == "undoes")
+            run.undoes = *value;
+        else if (f[0] == "started")
+            (void)numberFrom(f[1], run.startedNs);
+        else if (f[0] == "end")
+            run.ended = true;
+    }
+    return true;
+}
+
+std::optional<RunRecords> RunRecords::Reader::finish()
+{
+    RunRecords& run = m_run;
+    if (m_first || run.id.empty())
+        return std::nullopt;
+    // A change recorded with its batch and never tried is none of the run's changes.
+    std::erase_if(run.changes, [](RecordedChange const& change) { return change.outcome == ChangeOutcome::Untried; });
+    if (!m_whole) {
+        run.m_counts.emplace();
+        for (ChangeOutcome outcome : m_outcomes)
+            ++(*run.m_counts)[std::size_t(outcome)];
+    }
+    return std::move(run);
+}
+
+namespace {
+
+// Calls `visit` with each line of the file open as `fd` (without its line end), reading it a block at a time;
+// a last line without its line end is a line cut short and is not visited. False when a read fails or when
+// `visit` answers false.
+template<typename Visit>
+bool forEachLine(int fd, Visit&& visit)
+{
+    constexpr std::size_t kBlockBytes = 1 << 20;
+    std::string block(kBlockBytes, '\0');
+    // block[0, filled) holds what was read and not yet visited: the start of a line, then what follows.
+    std::size_t filled = 0;
+    auto& calls = systemCalls();
+    while (true) {
+        if (filled == block.size())
+            block.resize(block.size() * 2);  // a line longer than the block
+        ssize_t const n = calls.read(fd, block.data() + filled, block.size() - filled);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        std::string_view const text(block.data(), filled + std::size_t(n));
+        // The bytes kept from the last read hold no line end.
+        std::size_t lineStart = 0;
+        for (std::size_t end = text.find('\n', filled); end != std::string_view::npos; end = text.find('\n', end + 1)) {
+            if (!visit(text.substr(lineStart, end - lineStart)))
+                return false;
+            lineStart = end + 1;
+        }
+        filled = text.size() - lineStart;
+        std::memmove(block.data(), block.data() + lineStart, filled);
+    }
+}
+
+}
+
 std::optional<RunRecords> RunRecords::read(std::string const& path, Reading reading)
 {
-    // Read in one block of the file's size: a run of a million changes has a journal of about 200 MB.
-    FileBytes text;
-    if (!text.read(path))
+    auto const open = [&path](FileDescriptor& in) {
+        struct stat info {};
+        return openFileForReading(path, in, info).ok();
+    };
+    // Read as changes, the changes are counted first (a read of the file that keeps nothing), so that their
+    // room is made once.
+    std::size_t intents = 0;
+    if (reading == Reading::Changes) {
+        FileDescriptor in;
+        if (!open(in) || !forEachLine(in.get(), [&intents](std::string_view line) {
+                intents += line.starts_with("I ");
+                return true;
+            }))
+            return std::nullopt;
+    }
+    FileDescriptor in;
+    if (!open(in))
         return std::nullopt;
-    return parse(text.view(), reading);
+    Reader reader(reading, intents);
+    bool journal = true;
+    if (!forEachLine(in.get(), [&](std::string_view line) { return journal = reader.take(line); }) || !journal)
+        return std::nullopt;
+    return reader.finish();
 }
 
 std::optional<RunRecords> RunRecords::parse(std::string_view text, Reading reading)
 {
-    RunRecords run;
-    bool const whole = reading == Reading::Changes;
-    // Room for every intent at once: a vector grown by doubling would hold up to three times its changes
-    // while it grows.
     std::size_t intents = 0;
     for (std::size_t at = text.find("\nI "); at != std::string_view::npos; at = text.find("\nI ", at + 3))
         ++intents;
-    if (whole)
-        run.changes.reserve(intents);
-    // Read as counts, each change is read as it would be and only its outcome kept.
-    std::vector<ChangeOutcome> outcomes;
-    if (!whole)
-        outcomes.reserve(intents);
-    std::unordered_map<std::uint64_t, std::size_t> bySequence;
-    bySequence.reserve(intents);
-    bool first = true;
-    std::vector<std::string_view> f;
+    Reader reader(reading, intents);
     while (!text.empty()) {
         auto newline = text.find('\n');
         if (newline == std::string_view::npos)
             break;  // cut short
-        std::string_view line = text.substr(0, newline);
+        if (!reader.take(text.substr(0, newline)))
+            return std::nullopt;
         text.remove_prefix(newline + 1);
-        if (first) {
-            if (line != "quodrix-journal 1")
-                return std::nullopt;
-            first = false;
-            continue;
-        }
-        if (line.empty() || line[0] == '#')
-            continue;
-        fieldsOf(line, f);
-        if (f[0] == "I") {
-            RecordedChange change;
-            if (intentFrom(f, change) && !bySequence.contains(change.sequence)) {
-                bySequence[change.sequence] = whole ? run.changes.size() : outcomes.size();
-                if (whole)
-                    run.changes.push_back(std::move(change));
-                else
-                    outcomes.push_back(ChangeOutcome::Unknown);
-            }
-        } else if (f[0] == "O" && f.size() == 4) {
-            std::uint64_t sequence = 0;
-            if (!numberFrom(f[1], sequence) || !bySequence.contains(sequence))
-                continue;
-            std::size_t const index = bySequence[sequence];
-            ChangeOutcome& outcome = whole ? run.changes[index].outcome : outcomes[index];
-            std::optional<ItemIdentity> made;
-            if (f[2] == "done" && identityFrom(f[3], made)) {
-                outcome = ChangeOutcome::Done;
-                if (whole)
-                    run.changes[index].made = made;
-            } else if (f[2] == "failed") {
-                outcome = ChangeOutcome::Failed;
-                if (whole)
-                    run.changes[index].cause = RunJournal::unescaped(f[3]).value_or(std::string(f[3]));
-            } else if (f[2] == "untried")
-                outcome = ChangeOutcome::Untried;
-        } else if (f.size() == 3 && f[0] == "end") {
-            run.ended = true;
-            run.incomplete = f[2] == "incomplete";
-        } else if (f.size() == 2) {
-            auto value = RunJournal::unescaped(f[1]);
-            if (!value)
-                continue;
-            if (f[0] == "run")
-                run.id = *value;
-            else if (f[0] == "command")
-                run.command = *value;
-            else if (f[0] == "undoes")
-                run.undoes = *value;
-            else if (f[0] == "started")
-                (void)numberFrom(f[1], run.startedNs);
-            else if (f[0] == "end")
-                run.ended = true;
-        }
     }
-    if (first || run.id.empty())
-        return std::nullopt;
-    // A change recorded with its batch and never tried is none of the run's changes.
-    std::erase_if(run.changes, [](RecordedChange const& change) { return change.outcome == ChangeOutcome::Untried; });
-    if (!whole) {
-        run.m_counts.emplace();
-        for (ChangeOutcome outcome : outcomes)
-            ++(*run.m_counts)[std::size_t(outcome)];
-    }
-    return run;
+    return reader.finish();
 }
 
 }

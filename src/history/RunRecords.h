@@ -1,7 +1,8 @@
 #pragma once
 // RunRecords: one run's journal read back (see fs/RunJournal.h for the format): who the run was and its
 // changes in the order they were recorded, each with its outcome when one was recorded. A record cut short
-// (no final newline) or not well formed is left out; a file that is not a journal reads as nothing.
+// (no final newline) or not well formed is left out; a file that is not a journal reads as nothing. A file
+// is read a block at a time, never held whole.
 
 #include "fs/RunJournal.h"
 
@@ -53,6 +54,8 @@ struct RunRecords {
     static std::optional<RunRecords> parse(std::string_view text, Reading reading = Reading::Changes);
 
 private:
+    class Reader;
+
     // Read as counts: how many changes have each outcome (indexed by ChangeOutcome).
     std::optional<std::array<std::size_t, 4>> m_counts;
 };

@@ -354,6 +354,49 @@ TEST(RunJournal, AJournalReadAsCountsCountsWhatItsChangesSay)
     EXPECT_FALSE(RunRecords::parse("I 1 move /a /b - - - -\n"));
 }
 
+// A journal file is read a block at a time: records that straddle two blocks, a record longer than a block
+// and a last record cut short read as the same text does.
+TEST(RunJournal, AJournalFileReadsAsItsTextDoes)
+{
+    std::string text = "quodrix-journal 1\nrun 20261210-101010.000001-7\nstarted 1\ncommand quodrix\n";
+    for (int i = 1; i <= 30000; ++i) {
+        std::string const n = std::to_string(i);
+        text += "I " + n + " move /p/" + n + ".jpg /p/_" + n + ".jpg 1:" + n + ":0:5 - - -\n";
+        if (i % 3 != 0)
+            text += "O " + n + (i % 3 == 1 ? " done 1:" + n + ":0:5\n" : " failed No\\x20space\n");
+    }
+    text += "I 30001 move /p/" + std::string(1500000, 'l') + " /p/x 1:1:0:5 - - -\nO 30001 done 1:1:0:5\n";
+    TempDir dir;
+    auto const expectSame = [&](std::string const& content) {
+        writeFile(dir / "run.journal", content);
+        for (auto reading : { RunRecords::Reading::Changes, RunRecords::Reading::Counts }) {
+            auto const fromFile = RunRecords::read((dir / "run.journal").string(), reading);
+            auto const fromText = RunRecords::parse(content, reading);
+            ASSERT_TRUE(fromFile && fromText);
+            EXPECT_EQ(fromFile->changeCount(), fromText->changeCount());
+            for (auto outcome : { ChangeOutcome::Unknown, ChangeOutcome::Done, ChangeOutcome::Failed })
+                EXPECT_EQ(fromFile->count(outcome), fromText->count(outcome));
+            ASSERT_EQ(fromFile->changes.size(), fromText->changes.size());
+            for (std::size_t i = 0; i < fromFile->changes.size(); ++i) {
+                EXPECT_EQ(fromFile->changes[i].source, fromText->changes[i].source);
+                EXPECT_EQ(fromFile->changes[i].cause, fromText->changes[i].cause);
+            }
+        }
+    };
+    expectSame(text);
+    auto const whole = RunRecords::read((dir / "run.journal").string());
+    ASSERT_EQ(whole->changeCount(), 30001u);
+    EXPECT_EQ(whole->count(ChangeOutcome::Done), 10001u);
+    EXPECT_EQ(whole->changes.back().source.size(), 1500003u);
+    EXPECT_EQ(whole->changes[1].cause, "No space");
+    // Cut short inside the long record, and inside its outcome.
+    expectSame(text.substr(0, text.size() - 700000));
+    expectSame(text.substr(0, text.size() - 5));
+    // A file whose first line is not the header is no journal.
+    writeFile(dir / "run.journal", "quodrix-journal 2\n" + text.substr(18));
+    EXPECT_FALSE(RunRecords::read((dir / "run.journal").string()));
+}
+
 // Moves recorded ahead cost one write for the batch; a move recorded ahead and never made is recorded
 // untried and read back as no change of the run.
 TEST(RunJournal, MovesRecordedAheadTakeOneWriteAndTheUntriedAreNoChanges)
