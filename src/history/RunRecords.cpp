@@ -4,6 +4,7 @@
 #include "fs/FileOps.h"
 #include "fs/SystemCalls.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -213,12 +214,13 @@ namespace {
 
 // Calls `visit` with each line of the file open as `fd` (without its line end), reading it a block at a time;
 // a last line without its line end is a line cut short and is not visited. False when a read fails or when
-// `visit` answers false.
+// `visit` answers false. `fileBytes`: the file's size when it was opened, so that a small journal (most runs
+// change a few files) takes a block of its own size.
 template<typename Visit>
-bool forEachLine(int fd, Visit&& visit)
+bool forEachLine(int fd, off_t fileBytes, Visit&& visit)
 {
     constexpr std::size_t kBlockBytes = 1 << 20;
-    std::string block(kBlockBytes, '\0');
+    std::string block(std::min(std::size_t(std::max<off_t>(fileBytes, 0)) + 1, kBlockBytes), '\0');
     // block[0, filled) holds what was read and not yet visited: the start of a line, then what follows.
     std::size_t filled = 0;
     auto& calls = systemCalls();
@@ -249,16 +251,14 @@ bool forEachLine(int fd, Visit&& visit)
 
 std::optional<RunRecords> RunRecords::read(std::string const& path, Reading reading)
 {
-    auto const open = [&path](FileDescriptor& in) {
-        struct stat info {};
-        return openFileForReading(path, in, info).ok();
-    };
+    struct stat info {};
+    auto const open = [&path, &info](FileDescriptor& in) { return openFileForReading(path, in, info).ok(); };
     // Read as changes, the changes are counted first (a read of the file that keeps nothing), so that their
     // room is made once.
     std::size_t intents = 0;
     if (reading == Reading::Changes) {
         FileDescriptor in;
-        if (!open(in) || !forEachLine(in.get(), [&intents](std::string_view line) {
+        if (!open(in) || !forEachLine(in.get(), info.st_size, [&intents](std::string_view line) {
                 intents += line.starts_with("I ");
                 return true;
             }))
@@ -269,7 +269,10 @@ std::optional<RunRecords> RunRecords::read(std::string const& path, Reading read
         return std::nullopt;
     Reader reader(reading, intents);
     bool journal = true;
-    if (!forEachLine(in.get(), [&](std::string_view line) { return journal = reader.take(line); }) || !journal)
+    bool const whole = forEachLine(in.get(), info.st_size, [&](std::string_view line) {
+        return journal = reader.take(line);
+    });
+    if (!whole || !journal)
         return std::nullopt;
     return reader.finish();
 }
