@@ -216,11 +216,10 @@ function App.displayed(text)
   return objc.displayed(text)
 end
 
--- Why the last message a script sent failed, as the native side recorded it but without the name of its
--- operation ("hStoreFiles2::: "), which means nothing to the user; nil when it recorded nothing.
+-- Why the last message a script sent failed, without the operation the native side named with it (often
+-- only the message's name, "hStoreFiles2::", which means nothing to the user); nil when it recorded nothing.
 function App.lastCause()
-  local failure = objc.lastFailure()
-  return failure and (failure:gsub("^h%w+:*: ", ""))
+  return objc.lastCause()
 end
 
 -- The cause of a failed row as one line of text, shown as names are (App.displayed): a name in it that holds

@@ -45,10 +45,17 @@ int pushText(lua_State* L, std::optional<std::string> const& text)
     return 1;
 }
 
-// [-0, +1] objc.lastFailure(): why the last message a script sent failed, or nil when it recorded no failure.
+// [-0, +1] objc.lastFailure(): why the last message a script sent failed ("<what>: <cause>"), or nil when it
+// recorded no failure.
 int l_lastFailure(lua_State* L)
 {
     return pushText(L, hostOf(L).runtime().platform().lastFailure());
+}
+
+// [-0, +1] objc.lastCause(): the cause of that failure without the operation named with it, or nil.
+int l_lastCause(lua_State* L)
+{
+    return pushText(L, hostOf(L).runtime().platform().lastCause());
 }
 
 // [-0, +1] objc.rowFailure(): inside a log call or a log list's addObjects:, the cause of the failed row being
@@ -353,6 +360,8 @@ void addPlatformFunctions(lua_State* L)
     lua_setfield(L, -2, "version");
     lua_pushcfunction(L, guarded<l_lastFailure>);
     lua_setfield(L, -2, "lastFailure");
+    lua_pushcfunction(L, guarded<l_lastCause>);
+    lua_setfield(L, -2, "lastCause");
     lua_pushcfunction(L, guarded<l_rowFailure>);
     lua_setfield(L, -2, "rowFailure");
     lua_pushcfunction(L, guarded<l_systemLogTo>);

@@ -55,13 +55,14 @@ Status Platform::finishRun()
 void Platform::recordFailure(std::string const& what, std::string const& cause)
 {
     m_lastFailure = what.empty() ? cause : what + ": " + cause;
+    m_lastCause = cause;
     systemLog(*m_lastFailure);
 }
 
 std::optional<std::string> Platform::takeLastFailure()
 {
     std::optional<std::string> cause = std::move(m_lastFailure);
-    m_lastFailure.reset();
+    clearLastFailure();
     return cause;
 }
 

@@ -90,7 +90,14 @@ public:
     // log. Scripts read it with objc.lastFailure(), which answers for the last message a script sent.
     void recordFailure(std::string const& what, std::string const& cause);
     std::optional<std::string> const& lastFailure() const { return m_lastFailure; }
-    void clearLastFailure() { m_lastFailure.reset(); }
+    // The cause of the last failure without its operation ("No space left on device" above): what a script
+    // tells its user when the operation is only the name of a message.
+    std::optional<std::string> const& lastCause() const { return m_lastCause; }
+    void clearLastFailure()
+    {
+        m_lastFailure.reset();
+        m_lastCause.reset();
+    }
     // The recorded cause, which is then forgotten, so that it cannot be read for a later operation.
     [[nodiscard]] std::optional<std::string> takeLastFailure();
 
@@ -123,6 +130,7 @@ private:
     std::unique_ptr<ImageIO> m_imageIO;
     PrintInfo m_printInfo;
     std::optional<std::string> m_lastFailure;
+    std::optional<std::string> m_lastCause;
     std::optional<std::string> m_rowFailure;
     std::unique_ptr<RunJournal> m_journal;
     ActionLogFile m_actionLogFile;

@@ -1,5 +1,6 @@
 // Every failing file operation records "<what>: <cause>" with the system's own error text, for scripts
-// (objc.lastFailure()) and the system log, while its status word or result stays what it always was.
+// (objc.lastFailure(), and objc.lastCause() without the operation) and the system log, while its status
+// word or result stays what it always was.
 
 #include "app/NativeClasses.h"
 #include "core/Runtime.h"
@@ -33,7 +34,7 @@ TEST(FailureCauses, ScriptsReadTheCauseOfEveryFailedFileOperation)
     auto r = bundle.runScript("local d = '" + dir.str() + R"('
         local fh = objc.cNSFileHandling:new()
         print(fh:hCreateDirectory_(d .. "/file.txt/sub"), objc.lastFailure())
-        print(fh:hCreateDirectory_(d .. "/new/deeper"), objc.lastFailure())
+        print(fh:hCreateDirectory_(d .. "/new/deeper"), objc.lastFailure(), objc.lastCause())
         print(fh:hRenameFile__("file://" .. d .. "/missing.jpg", "other.jpg"), objc.lastFailure())
         print(fh:hRenameFile__(d .. "/file.txt", "a/b"), objc.lastFailure())
         print(fh:hRenameFile__("http://example.com/x", "y"), objc.lastFailure())
@@ -50,12 +51,13 @@ TEST(FailureCauses, ScriptsReadTheCauseOfEveryFailedFileOperation)
         print(tb:hSaveWriteDialogFile2__("text", "y") == d .. "/pipe.c-action", objc.lastFailure())
         answers = { { d .. "/bad.c-action" } }
         print(tb:hReadNSDataInFile(), objc.lastFailure())
+        print(objc.lastCause())
     )");
     ASSERT_EQ(r.status, 0) << r.err;
     std::string const d = dir.str();
     EXPECT_EQ(r.out,
         "FAILED\thCreateDirectory:: create the folder " + d + "/file.txt: File exists\n"
-        "OK\tnil\n"
+        "OK\tnil\tnil\n"
         "nil\thRenameFile::: read " + d + "/missing.jpg: No such file or directory\n"
         "nil\thRenameFile::: rename " + d + "/file.txt to \"a/b\": not one path component\n"
         "nil\thRenameFile::: rename http://example.com/x: not a file URL or absolute path\n"
@@ -67,7 +69,8 @@ TEST(FailureCauses, ScriptsReadTheCauseOfEveryFailedFileOperation)
         "0\thReadMfrLog::: read " + d + "/bad.c-action: not UTF-8 text\n"
         "\thSaveNSDataWriteDialogFile::: write " + d + "/pipe.c-action: not a file\n"
         "true\thSaveWriteDialogFile2::: write " + d + "/pipe.c-action: not a file\n"
-        "nil\thReadNSDataInFile: read " + d + "/bad.c-action: not UTF-8 text\n");
+        "nil\thReadNSDataInFile: read " + d + "/bad.c-action: not UTF-8 text\n"
+        "read " + d + "/bad.c-action: not UTF-8 text\n");
     EXPECT_TRUE(fs::is_directory(dir / "new" / "deeper"));
     EXPECT_EQ(readFile(dir / "renamed.txt"), "x");
 }
