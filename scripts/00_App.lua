@@ -222,12 +222,6 @@ function App.lastCause()
   return objc.lastCause()
 end
 
--- The cause of a failed row as one line of text, shown as names are (App.displayed): a name in it that holds
--- a line break or a terminal's escape cannot break the row or act on the terminal.
-function App.oneLine(text)
-  return objc.displayed(tostring(text))
-end
-
 function App.printf(fmt, ...)
   io.stdout:write(string.format(fmt, ...))
   io.stdout:flush()
@@ -327,13 +321,14 @@ function LogPrinter.addObjects_(self, rows)
     -- Standard output is line-buffered on a terminal, so each row shows as it arrives there; into a
     -- file or a pipe the rows go out in blocks.
     -- A failed row carries its own cause (the native side's record of why, unless the row came with one),
-    -- after a tab; a simulated row that a plan predicts to fail says so in the same place.
+    -- after a tab; a simulated row that a plan predicts to fail says so in the same place. Causes are shown
+    -- as names are (App.displayed): a name in one cannot break the row or act on the terminal.
     local cause = ""
     if row.LogStatus == "Failed" then
       row.LogCause = row.LogCause or objc.rowFailure() or "unknown cause"
-      cause = "\t" .. App.oneLine(row.LogCause)
+      cause = "\t" .. App.displayed(row.LogCause)
     elseif row.LogPrediction then
-      cause = "\twould fail: " .. App.oneLine(row.LogPrediction)
+      cause = "\twould fail: " .. App.displayed(row.LogPrediction)
     end
     -- Names shown as App.displayed shows them, unless the list was told otherwise.
     objc.printRow(self.displayNames, row.LogAction, row.LogStatus, row.LogI, row.LogIpath, row.LogOpath, cause)

@@ -42,7 +42,7 @@ a summary line ("1 copied", "1 failed") on standard error.
       return App.OK
     end
     local cause = App.lastCause() or "unknown cause"
-    App.printf("%s\t%s\n", status, App.oneLine(cause))
+    App.printf("%s\t%s\n", status, App.displayed(cause))
     App.summary({ { 0, how[mode].done }, { 1, "failed" } })
     return App.FAILED
   end,

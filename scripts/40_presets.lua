@@ -234,7 +234,7 @@ App.command("presets", {
     if not ok then
       -- The store's error, and the cause it recorded (SQLite's message) when there is one.
       local cause = objc.lastFailure()
-      App.eprintf("quodrix presets: %s%s\n", tostring(result), cause and (" (" .. App.oneLine(cause) .. ")") or "")
+      App.eprintf("quodrix presets: %s%s\n", tostring(result), cause and (" (" .. App.displayed(cause) .. ")") or "")
       return App.FAILED
     end
     return result
