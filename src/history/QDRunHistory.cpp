@@ -78,6 +78,7 @@ Value QDRunHistory::runs()
             { "undone", Value(run.undone) },
             { "undoes", records.undoes.empty() ? Value() : Value(records.undoes) },
             { "finished", Value(records.ended) },
+            { "incomplete", Value(records.incomplete) },
         }));
     }
     return Value(std::move(runs));

@@ -356,6 +356,10 @@ TEST(UndoCommands, WhatCannotGoBackIsNamedAndTheRunStaysToBeUndone)
             "undo " + id + ": 1 restored, 1 failed\n");
     EXPECT_EQ(readFile(a / "a.jpg"), "someone else's");
     EXPECT_EQ(readFile(a / "b.jpg"), "2");
+    // The history says so: the undo did not put everything back, and the run is not undone.
+    std::string const history = bundle.run({ "history" }).out;
+    EXPECT_NE(history.find("  1 done, 1 failed, incomplete  quodrix undo\n"), std::string::npos) << history;
+    EXPECT_NE(history.find("  2 done, 0 failed  quodrix insert"), std::string::npos) << history;
 
     fs::remove(a / "a.jpg");
     undo = bundle.run({ "undo" });
