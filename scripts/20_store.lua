@@ -27,9 +27,13 @@ a summary line ("1 copied", "1 failed") on standard error.
     if not how[mode] then
       return App.usageError(definition, "the first argument is copy, move, beside or temp, not " .. mode)
     end
-    if (mode == "beside" or mode == "temp") and (destination == "" or destination:find("/", 1, true)
+    if (mode == "beside" or mode == "temp") and destination == "" then
+      return App.usageError(definition, string.format("%s takes a new name, and NEWNAME is empty", mode))
+    end
+    if (mode == "beside" or mode == "temp") and (destination:find("/", 1, true)
         or destination == "." or destination == "..") then
-      return App.usageError(definition, string.format("%s takes a new name, not a path: %s", mode, destination))
+      return App.usageError(definition, string.format("%s takes a new name, not a path: %s", mode,
+        App.displayed(destination)))
     end
     source = App.absolute(source)
     if mode == "copy" or mode == "move" then destination = App.absolute(destination) end

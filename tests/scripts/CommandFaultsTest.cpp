@@ -65,14 +65,18 @@ TEST(CommandFaults, StoreBesideTakesANameNotAPath)
     TempDir dir;
     writeFile(dir / "img/x.jpg", "x");
     bundle.setWorkingFolder(dir.path());
-    for (auto const& name : { "st/x.jpg", "img/st", "..", "" }) {
+    for (auto const& [name, shown] : std::initializer_list<std::pair<std::string, std::string>> {
+             { "st/x.jpg", "st/x.jpg" }, { "img/st", "img/st" }, { "..", ".." }, { "a/\x1b[2J", "a/\\x1B[2J" } }) {
         auto r = bundle.run({ "store", "beside", "img/x.jpg", name });
         EXPECT_EQ(r.status, 2) << name;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
-            std::string("quodrix store: beside takes a new name, not a path: ") + name + "\n");
+            "quodrix store: beside takes a new name, not a path: " + shown + "\n");
     }
+    auto r = bundle.run({ "store", "temp", "img/x.jpg", "" });
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), "quodrix store: temp takes a new name, and NEWNAME is empty\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "img"), fs::directory_iterator()), 1);
-    auto r = bundle.run({ "store", "beside", "img/x.jpg", "st.jpg" });
+    r = bundle.run({ "store", "beside", "img/x.jpg", "st.jpg" });
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(dir / "img/st.jpg"), "x");
     // copy and move take relative paths from the working folder.
