@@ -53,9 +53,10 @@ function App.helpText(definition)
   return table.concat(lines)
 end
 
--- Refuses a command line: the problem and the usage on standard error; returns App.USAGE.
+-- Refuses a command line: the problem and the usage on standard error; returns App.USAGE. The problem
+-- quotes what was typed, shown as names are (App.displayed), so that no argument acts on the terminal.
 function App.usageError(definition, problem)
-  App.eprintf("quodrix %s: %s\n%s", definition.name, problem, App.helpText(definition))
+  App.eprintf("quodrix %s: %s\n%s", definition.name, App.displayed(problem), App.helpText(definition))
   return App.USAGE
 end
 

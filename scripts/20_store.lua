@@ -32,8 +32,7 @@ a summary line ("1 copied", "1 failed") on standard error.
     end
     if (mode == "beside" or mode == "temp") and (destination:find("/", 1, true)
         or destination == "." or destination == "..") then
-      return App.usageError(definition, string.format("%s takes a new name, not a path: %s", mode,
-        App.displayed(destination)))
+      return App.usageError(definition, string.format("%s takes a new name, not a path: %s", mode, destination))
     end
     source = App.absolute(source)
     if mode == "copy" or mode == "move" then destination = App.absolute(destination) end

@@ -133,11 +133,11 @@ tab to a row that would fail, and a real run whose plan has failures changes not
     end
     if options.missed then
       -- The files that could be collected are still renamed; the run as a whole has failed.
-      App.eprintf("quodrix insert: not every folder could be read: %s\n", options.missed)
+      App.eprintf("quodrix insert: not every folder could be read: %s\n", App.displayed(options.missed))
     end
     local summary = InsertPlanning.run(options)
     if summary.alert then
-      App.eprintf("quodrix insert: %s\n", summary.alert)
+      App.eprintf("quodrix insert: %s\n", App.displayed(summary.alert))
       return App.USAGE
     end
     if summary.rows == 0 then

@@ -96,7 +96,7 @@ end
 
 local function report(name, summary)
   if summary.alert then
-    App.eprintf("quodrix %s: %s\n", name, summary.alert)
+    App.eprintf("quodrix %s: %s\n", name, App.displayed(summary.alert))
     return 2
   end
   if summary.loaded == 0 then
@@ -252,7 +252,7 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
     -- A folder that holds no file has no file to stand for it (an "or" would take the folder instead).
     if isFolder(source) then options.source = fileIn(source) else options.source = source end
     if not options.source then
-      App.eprintf("quodrix list: %s holds no file\n", source)
+      App.eprintf("quodrix list: %s holds no file\n", App.displayed(source))
       return App.FAILED
     end
     if parsed.destination then
@@ -268,7 +268,7 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
     local summary = (options.overwrite or withSlash(folder) ~= options.destination) and ListPlanning.run(options, folder)
       or ListRename.run(options)
     if summary.alert then
-      App.eprintf("quodrix list: %s\n", summary.alert)
+      App.eprintf("quodrix list: %s\n", App.displayed(summary.alert))
       return App.USAGE
     end
     if summary.loaded == 0 then
@@ -280,7 +280,7 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
     local leftOut = summary.leftOut or linesLeftOut(options.list, separatorTexts[parsed.separator or ";"])
     if leftOut > 0 then
       App.eprintf("quodrix list: %d line%s of %s %s not one pair (present name, separator, new name): left out\n",
-        leftOut, leftOut == 1 and "" or "s", operands[1], leftOut == 1 and "is" or "are")
+        leftOut, leftOut == 1 and "" or "s", App.displayed(operands[1]), leftOut == 1 and "is" or "are")
     end
     local predicted = summary.predicted or 0
     App.summary({ { summary.rows - summary.failed - summary.simulated, options.overwrite and "renamed" or "copied" },

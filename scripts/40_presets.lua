@@ -79,7 +79,7 @@ local function split(line)
 end
 
 local function noPreset(name)
-  App.eprintf("quodrix presets: no preset named %s\n", name)
+  App.eprintf("quodrix presets: no preset named %s\n", App.displayed(name))
   return App.FAILED
 end
 
@@ -104,7 +104,7 @@ actions.list = { operands = 1, run = function(store, operands)
   local lines = store:checkForActionType___("Presets", "Action", operands[1])
   local failure = objc.lastFailure()
   if failure then
-    App.eprintf("quodrix presets: %s\n", failure)
+    App.eprintf("quodrix presets: %s\n", App.displayed(failure))
     return App.FAILED
   end
   -- A preset saved by the application itself may hold a line break or other control characters: shown as
@@ -155,13 +155,14 @@ actions.save = { operands = "many", run = function(store, operands, options)
   local previous = {}
   if exists(store, name) then
     if not options.replace then
-      App.eprintf("quodrix presets: a preset named %s exists; nothing changed (--replace replaces it)\n", name)
+      App.eprintf("quodrix presets: a preset named %s exists; nothing changed (--replace replaces it)\n",
+        App.displayed(name))
       return App.FAILED
     end
     previous = rowsNamed(store, name)
     local status = store:removePresetFromDatabase___("Presets", "NameOfPreset", name)
     if status ~= "preset removed" then
-      App.eprintf("quodrix presets: %s: %s\n", name, tostring(status))
+      App.eprintf("quodrix presets: %s: %s\n", App.displayed(name), App.displayed(status))
       return App.FAILED
     end
   end

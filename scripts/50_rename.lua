@@ -107,7 +107,7 @@ function Rename.run(options)
       summary.unsearchable, summary.unsearchable == 1 and "" or "s", summary.unsearchable == 1 and "it" or "them")
   end
   if options.missed then
-    App.eprintf("quodrix rename: not every folder could be read: %s\n", options.missed)
+    App.eprintf("quodrix rename: not every folder could be read: %s\n", App.displayed(options.missed))
   end
   if summary.pairs == summary.unchanged then
     App.eprintf("quodrix rename: nothing to rename\n")

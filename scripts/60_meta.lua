@@ -61,11 +61,12 @@ usage: quodrix meta FILE
     local tree = meta:hiDoNothing_(path)
     if tree == nil then
       -- The editor's notice word, and what it means.
-      App.eprintf("quodrix meta: %s: %s: not an image that can be read\n", path, fields.tfExifUserComment:stringValue())
+      App.eprintf("quodrix meta: %s: %s: not an image that can be read\n", App.displayed(path),
+        fields.tfExifUserComment:stringValue())
       return App.FAILED
     end
     if #tree == 0 then
-      App.eprintf("quodrix meta: %s: no image properties\n", path)
+      App.eprintf("quodrix meta: %s: no image properties\n", App.displayed(path))
       return App.FAILED
     end
     printTree(tree, "")
@@ -95,7 +96,7 @@ cause after a tab) and a summary line on standard error. The write is logged in 
         -- The field holds the controller's notice, or nothing when the comment is there but empty.
         local why = notice == "NotSupported" and "not an image that can be read"
           or (notice == "" and "the image's user comment is empty" or "the image has no user comment")
-        App.eprintf("quodrix comment: %s: %s%s\n", path, notice ~= "" and notice .. ": " or "", why)
+        App.eprintf("quodrix comment: %s: %s%s\n", App.displayed(path), notice ~= "" and notice .. ": " or "", why)
         return App.FAILED
       end
       App.printf("%s\n", notice)
@@ -160,7 +161,7 @@ usage: quodrix print [options] FILE
       return answer
     end
     objc.panels.alert = function(title, message)
-      App.eprintf("quodrix print: %s: %s\n", title, message)
+      App.eprintf("quodrix print: %s: %s\n", title, App.displayed(message))
       status = App.FAILED
     end
     objc.cPrint:new():printService_(path)

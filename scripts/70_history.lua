@@ -42,7 +42,7 @@ exit status: 0 when everything was put back, 1 when something could not be or th
 ]]
 
 local function refuse(name, usage, problem)
-  App.eprintf("quodrix %s: %s\n%s", name, problem, usage)
+  App.eprintf("quodrix %s: %s\n%s", name, App.displayed(problem), usage)
   return 2
 end
 
@@ -145,7 +145,7 @@ local function undoFolders(run, temp)
     overwrite = run.inputFolder == run.outputFolder,
   })
   if summary.alert then
-    App.eprintf("quodrix undo: %s\n", summary.alert)
+    App.eprintf("quodrix undo: %s\n", App.displayed(summary.alert))
     return 2
   end
   if summary.loaded == 0 then
@@ -163,13 +163,13 @@ end
 local function undoFromLog(logPath)
   local runs, problem = successfulRuns(logPath)
   if not runs then
-    App.eprintf("quodrix undo: %s\n", problem)
+    App.eprintf("quodrix undo: %s\n", App.displayed(problem))
     return 1
   end
   -- The rename lists are written into a folder of their own in the temporary folder, removed at the end.
   local made, folder = pcall(objc.makeTemporaryFolder, "quodrix-undo-")
   if not made then
-    App.eprintf("quodrix undo: %s\n", tostring(folder))
+    App.eprintf("quodrix undo: %s\n", App.displayed(folder))
     return 1
   end
   local status = 0
@@ -186,7 +186,7 @@ end
 function History.undo(id)
   local result = objc.QDRunHistory:undoRun_(id)
   if result.problem then
-    App.eprintf("quodrix undo: %s\n", result.problem)
+    App.eprintf("quodrix undo: %s\n", App.displayed(result.problem))
     return 1
   end
   -- The lines come as three texts each: the word, the path, the detail. The rows go out in blocks (one

@@ -35,7 +35,8 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
   end
   if (name == "help" and args[1] ~= nil) or ((name == "--version" or name == "version") and #args > 0) then
     -- help names a command that does not exist, or version is given something it does not take.
-    App.eprintf("quodrix: %s\n", name == "help" and "unknown command '" .. args[1] .. "'" or name .. " takes no argument")
+    App.eprintf("quodrix: %s\n", App.displayed(name == "help" and "unknown command '" .. args[1] .. "'"
+      or name .. " takes no argument"))
     usage(io.stderr)
     objc.NSApp:setExitStatus_(2)
     objc.NSApp:terminate_(nil)
@@ -53,7 +54,7 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
   end
   local command = App.commands[name]
   if not command then
-    App.eprintf("quodrix: unknown command '%s'\n", name)
+    App.eprintf("quodrix: unknown command '%s'\n", App.displayed(name))
     usage(io.stderr)
     objc.NSApp:setExitStatus_(2)
     objc.NSApp:terminate_(nil)

@@ -4,6 +4,8 @@
 #include "support/ScriptBundle.h"
 
 #include <filesystem>
+#include <string>
+#include <vector>
 #include <gtest/gtest.h>
 
 using namespace quodrix::test;
@@ -105,6 +107,35 @@ TEST(CommandFaults, StoreBesideTakesANameNotAPath)
 }
 
 // The demo works in a folder of its own under ~/Temp and removes it; --keep keeps it and says where.
+// A message that quotes what was typed (a command, an option, a name, a path) shows it escaped: an argument
+// holding a terminal's escape sequence cannot clear the screen or retitle the window.
+TEST(CommandFaults, NoTypedArgumentReachesTheTerminalRaw)
+{
+    ScriptBundle bundle(true);
+    TempDir dir;
+    std::string const odd = "x\x1b[2J\x1b]0;t\x07";
+    std::string const path = (dir / odd).string();
+    std::vector<std::vector<std::string>> const commands {
+        { odd },
+        { "help", odd },
+        { "store", odd, "a", "b" },
+        { "insert", "--" + odd },
+        { "presets", "show", odd },
+        { "presets", odd, "n" },
+        { "comment", path + ".jpg" },
+        { "meta", path + ".jpg" },
+        { "list", path + ".txt", dir.str() },
+        { "undo", odd },
+        { "rename", "-x", "a", "b", path },
+    };
+    for (auto const& command : commands) {
+        auto r = bundle.run(command);
+        EXPECT_NE(r.status, 0) << command.front();
+        EXPECT_EQ(r.err.find_first_of("\x1b\x07"), std::string::npos) << command.front() << ": " << r.err;
+        EXPECT_NE(r.err.find("x\\x1B[2J\\x1B]0;t\\x07"), std::string::npos) << command.front() << ": " << r.err;
+    }
+}
+
 TEST(CommandFaults, TheDemoLeavesNothingBehind)
 {
     TempDir home;
