@@ -94,20 +94,11 @@ function ListRename.run(options)
     predicted = log.predicted }
 end
 
-local function report(name, summary)
-  if summary.alert then
-    App.eprintf("quodrix %s: %s\n", name, App.displayed(summary.alert))
-    return 2
-  end
-  if summary.loaded == 0 then
-    App.eprintf("quodrix %s: the list holds no usable line\n", name)
-    return 1
-  end
-  if summary.failed > 0 then
-    App.eprintf("quodrix %s: %d of %d files failed\n", name, summary.failed, summary.rows)
-    return 1
-  end
-  return 0
+-- The list read no pair: why, when the file cannot be read as text (the reader's cause: not UTF-8, or
+-- UTF-16), else the list's lines are what is wrong.
+local function noPairs(list)
+  objc.cNSFileHandling:new():hReadMfrLog__(list, ";")
+  return App.lastCause() or "the list holds no usable line"
 end
 
 -- How many non-empty lines of a rename list the reader leaves out; 0 for an application log, whose header
@@ -272,7 +263,7 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
       return App.USAGE
     end
     if summary.loaded == 0 then
-      App.eprintf("quodrix list: the list holds no usable line\n")
+      App.eprintf("quodrix list: %s\n", App.displayed(noPairs(options.list)))
       return App.FAILED
     end
     -- The reader leaves out every line that is not one pair; the command says how many it left out, so

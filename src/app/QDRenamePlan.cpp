@@ -257,11 +257,14 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
 std::optional<std::string> QDRenamePlan::planList(Dictionary const& options)
 {
     std::string const list = textOption(options, "list");
-    auto pairs = cNSFileHandling::hReadMfrLog(list, textOption(options, "separator", ";"));
+    Status readList;
+    auto pairs = cNSFileHandling::hReadMfrLog(list, textOption(options, "separator", ";"), &readList);
     if (pairs.empty()) {
         struct stat info {};
         if (systemCalls().stat(list.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
             return "cannot read the rename list " + list;
+        if (!readList)
+            return readList.message();
         return "the rename list " + list + " holds no usable line (is the separator right?)";
     }
     m_list = list;

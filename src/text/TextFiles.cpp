@@ -139,8 +139,12 @@ Status readUtf8TextFile(std::string const& path, std::string& text)
     if (std::string_view(text).substr(0, kByteOrderMark.size()) == kByteOrderMark)
         text.erase(0, kByteOrderMark.size());
     if (!isValidUtf8(text)) {
+        // A text saved as UTF-16 (as some editors do) begins with its byte-order mark: said so, the cause
+        // tells the user what to do.
+        std::string_view const head = std::string_view(text).substr(0, 2);
+        bool const utf16 = head == "\xFF\xFE" || head == "\xFE\xFF";
         text.clear();
-        return Status::refused("read " + path + ": not UTF-8 text");
+        return Status::refused("read " + path + (utf16 ? ": UTF-16 text, not UTF-8" : ": not UTF-8 text"));
     }
     return {};
 }

@@ -47,7 +47,8 @@ bool isValidUtf8(std::string_view bytes);
 
 // The file's text without a leading byte-order mark; nullopt when it cannot be read or is not UTF-8.
 std::optional<std::string> readUtf8TextFile(std::string const& path);
-// The same, with the cause of a failure ("read /a/list.txt: not UTF-8 text").
+// The same, with the cause of a failure ("read /a/list.txt: not UTF-8 text", or "...: UTF-16 text, not
+// UTF-8" for a text that begins with a UTF-16 byte-order mark).
 Status readUtf8TextFile(std::string const& path, std::string& text);
 
 // Rename pairs from the text of a rename list or application log, in line order, as views into the text. Lines end at CR or LF;

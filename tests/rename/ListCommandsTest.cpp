@@ -29,6 +29,17 @@ TEST(ListCommands, ListRenamesInPlaceOrIntoAFolder)
     auto wrongSeparator = bundle.run({ "list", (bundle.root() / "list.csv").string(), a.string() });
     EXPECT_EQ(wrongSeparator.status, 1);
     EXPECT_NE(wrongSeparator.err.find("the list holds no usable line"), std::string::npos) << wrongSeparator.err;
+    // A list saved as UTF-16 is named as such, whichever way the list is run.
+    fs::path const utf16 = bundle.root() / "utf16.csv";
+    writeFile(utf16, std::string("\xFF\xFE" "a\0.\0j\0p\0g\0,\0x\0.\0j\0p\0g\0\n\0", 22));
+    for (std::vector<std::string> const& options : { std::vector<std::string> {}, { "-d", b.string() } }) {
+        std::vector<std::string> arguments { "list", "-s", "," };
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        arguments.insert(arguments.end(), { utf16.string(), a.string() });
+        auto r = bundle.run(arguments);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "quodrix list: read " + utf16.string() + ": UTF-16 text, not UTF-8\n");
+    }
 
     auto inPlace = bundle.run({ "list", "--separator", ",", (bundle.root() / "list.csv").string(), (a / "b.jpg").string() });
     EXPECT_EQ(inPlace.status, 0) << inPlace.err;

@@ -247,7 +247,7 @@ TEST_F(RenameCommand, CaptureDatesAndTagsFromRealImages)
 
 TEST_F(RenameCommand, CommandLineConventions)
 {
-    make({ { "a.jpg", "" } });
+    make({ { "a.jpg", "" }, { "u16.txt", std::string("\xFF\xFE" "a\0;\0b\0\n\0", 10) }, { "bad.txt", "a;\xE9\n" } });
     auto help = rename({ "-h" });
     EXPECT_EQ(0, help.status);
     EXPECT_EQ(0u, help.out.find("usage: quodrix rename [options] FIND REPLACE FILE|FOLDER...\n"));
@@ -272,6 +272,8 @@ TEST_F(RenameCommand, CommandLineConventions)
         { { "--separator=", "--from-list", at("a.jpg"), dir().string() }, "--separator : an empty separator" },
         { { "--from-list", at("a.jpg"), dir().string() }, "the rename list " + at("a.jpg") + " holds no usable line (is the separator right?)" },
         { { "--from-list", at("none.txt"), dir().string() }, "cannot read the rename list " + at("none.txt") },
+        { { "--from-list", at("u16.txt"), dir().string() }, "read " + at("u16.txt") + ": UTF-16 text, not UTF-8" },
+        { { "--from-list", at("bad.txt"), dir().string() }, "read " + at("bad.txt") + ": not UTF-8 text" },
     };
     for (auto const& r : refused) {
         auto run = rename(r.arguments);

@@ -26,7 +26,7 @@ TEST(FailureCauses, ScriptsReadTheCauseOfEveryFailedFileOperation)
     ScriptBundle bundle;
     TempDir dir;
     writeFile(dir / "file.txt", "x");
-    writeFile(dir / "bad.c-action", "\xff\xfe broken");
+    writeFile(dir / "bad.c-action", "\xfe broken");
     ASSERT_EQ(::mkfifo((dir / "pipe.c-action").c_str(), 0600), 0);
     bundle.addScript("10_panels.lua", "answers = {}\n"
                                       "objc.panels.save = function() return table.remove(answers, 1) end\n"
