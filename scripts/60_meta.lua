@@ -79,7 +79,8 @@ App.command("comment", {
   usage = [[
 usage: quodrix comment FILE [TEXT]
   FILE  an image (JPEG, PNG, TIFF)
-  TEXT  the new user comment; without it the present comment is printed
+  TEXT  the new user comment (UTF-8 text); without it the present comment is printed on one line, its
+        line breaks, tabs and other control characters shown as \n, \t, \xHH
 A write gives one row on standard output (action, status, name, path -> path, and for a failed write the
 cause after a tab) and a summary line on standard error. The write is logged in the application log.
 ]],
@@ -88,6 +89,8 @@ cause after a tab) and a summary line on standard error. The write is logged in 
     local path, text = App.absolute(operands[1]), operands[2]
     local refused = refusedImage(App.commands.comment, path)
     if refused then return refused end
+    -- Exif keeps a user comment as Unicode text: bytes that are not UTF-8 cannot be written as they are.
+    if text and not utf8.len(text) then return App.usageError(App.commands.comment, "TEXT is not UTF-8 text") end
     local meta, fields = editor()
     if text == nil then
       meta:hiDoNothing_(path)
@@ -99,7 +102,8 @@ cause after a tab) and a summary line on standard error. The write is logged in 
         App.eprintf("quodrix comment: %s: %s%s\n", App.displayed(path), notice ~= "" and notice .. ": " or "", why)
         return App.FAILED
       end
-      App.printf("%s\n", notice)
+      -- A comment comes with the image, from anywhere: shown as names are, it cannot act on the terminal.
+      App.printf("%s\n", App.displayed(notice))
       return App.OK
     end
     fields.tfActiveFilePath:setStringValue_(path)

@@ -39,6 +39,17 @@ TEST(MetaCommands, MetaPrintsTheTreeAndCommentReadsAndWrites)
     r = bundle.run({ "comment", image });
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x91\x8B\n");
+    // A comment written by another tool with line breaks and a terminal's escape is read on one line,
+    // escaped; a TEXT that is not UTF-8 is refused and the comment stays.
+    std::string const other = (dir / "other.jpg").string();
+    std::filesystem::copy_file(image, other);
+    ASSERT_TRUE(exiftool(shellQuoted("-UserComment=two\nlines \x1B[2J"), other));
+    r = bundle.run({ "comment", other });
+    EXPECT_EQ(r.out, "two\\nlines \\x1B[2J\n");
+    r = bundle.run({ "comment", other, "bad \xFF\xFE" });
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), "quodrix comment: TEXT is not UTF-8 text\n");
+    EXPECT_EQ(bundle.run({ "comment", other }).out, "two\\nlines \\x1B[2J\n");
     // An empty comment is there but says nothing: told as such, with no empty notice word.
     std::string const empty = (dir / "empty.jpg").string();
     std::filesystem::copy_file(image, empty);
