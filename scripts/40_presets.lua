@@ -141,6 +141,9 @@ local function presetValues(name, assignments)
       return nil, string.format("%s holds \"|\"", what)
     elseif value:find("[\n\r]") then
       return nil, string.format("%s holds a line break", what)
+    elseif not utf8.len(value) then
+      -- The store keeps text, which the application reads as UTF-8.
+      return nil, string.format("%s is not UTF-8 text", what)
     end
   end
   return values
@@ -173,7 +176,7 @@ actions.save = { operands = "many", run = function(store, operands, options)
     for _, row in ipairs(previous) do pcall(function() store:send(insert, table.unpack(row, 1, 62)) end) end
     error(tostring(problem) .. (cause and (" (" .. cause .. ")") or ""), 0)
   end
-  App.printf("saved %s\n", name)
+  App.printf("saved %s\n", App.displayed(name))
   return App.OK
 end }
 

@@ -69,6 +69,9 @@ local function complete(parsed, operands)
   else
     if #operands < 3 then return nil, "FIND, REPLACE and at least one file are needed" end
     parsed.find, parsed.replace = operands[1], operands[2]
+    -- The expression and the new names are Unicode text: bytes that are not UTF-8 would become U+FFFD.
+    if not utf8.len(parsed.find) then return nil, "FIND is not UTF-8 text" end
+    if not utf8.len(parsed.replace) then return nil, "REPLACE is not UTF-8 text" end
     parsed.arguments = {}
     for j = 3, #operands do
       local argument = App.absolute(operands[j])

@@ -230,6 +230,8 @@ TEST(PresetsCommand, BadInputAndFailures)
         { { "presets", "save", "P", "text=a|b" }, "quodrix presets: text holds \"|\"\n" },
         { { "presets", "save", "P\nQ" }, "quodrix presets: the name holds a line break\n" },
         { { "presets", "save", "P", "dest=/a\r" }, "quodrix presets: dest holds a line break\n" },
+        { { "presets", "save", "P\xFF" }, "quodrix presets: the name is not UTF-8 text\n" },
+        { { "presets", "save", "P", "text=\xC3(" }, "quodrix presets: text is not UTF-8 text\n" },
         { { "presets", "save", "" }, "quodrix presets: a preset needs a name\n" },
         { { "presets", "show", "--replace", "P" }, "quodrix presets: --replace is for save\n" },
     };

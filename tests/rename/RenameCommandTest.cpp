@@ -262,6 +262,8 @@ TEST_F(RenameCommand, CommandLineConventions)
         { { "--start", "x", "a", "b", at("a.jpg") }, "--start x: not a whole number" },
         { { "--case", "shout", "a", "b", at("a.jpg") }, "--case shout: not one of upper, lower, title" },
         { { "(", "b", at("a.jpg") }, "FIND is not a regular expression (U_REGEX_MISMATCHED_PAREN at offset 1)" },
+        { { "a\xFF", "b", at("a.jpg") }, "FIND is not UTF-8 text" },
+        { { "a", "b\xED\xA0\x80", at("a.jpg") }, "REPLACE is not UTF-8 text" },
         { { "a", "$2", at("a.jpg") }, "FIND has no group 2" },
         { { "a", "{size}", at("a.jpg") }, "unknown variable {size}" },
         { { "a", "{n:100}", at("a.jpg") }, "the width in {n:100} is not a number of digits from 0 to 99" },
