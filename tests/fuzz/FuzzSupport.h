@@ -14,13 +14,17 @@ namespace quodrix::fuzz {
 
 inline std::filesystem::path const& scratchFolder()
 {
+    // The name is also kept in a plain array, which is never destroyed: the removal at exit runs after the
+    // path object's destructor (registered when its construction completed, after the handler).
+    static char name[4096];
     static std::filesystem::path const folder = [] {
         std::string pattern = (std::filesystem::temp_directory_path() / "quodrix-fuzz-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
+        if (pattern.size() >= sizeof name || !::mkdtemp(pattern.data()))
             std::abort();
+        pattern.copy(name, pattern.size());
         std::atexit([] {
             std::error_code ignored;
-            std::filesystem::remove_all(scratchFolder(), ignored);
+            std::filesystem::remove_all(name, ignored);
         });
         return std::filesystem::path(pattern);
     }();
