@@ -4,17 +4,14 @@
 
 Insert = {}
 
--- The files that a folder argument stands for, collected by the "renameDir" walk; nil when the argument
+-- The files that a folder argument stands for (the "renameDir" walk, less the links that lead to no item or
+-- to a folder, which the "rename" panel would not take: QDRenamePlan filesBelow:); nil when the argument
 -- is not a readable folder. The second result is why the walk missed files (a subfolder it could not
 -- read), or nil when it read every folder.
 local function filesBelow(folder)
   if not objc.readsFolder(folder) then return nil end
-  local previous = objc.panels.open
-  objc.panels.open = function(request) return { folder } end
-  local files = objc.cToolBox:hOpenDialogFilesOC_("renameDir")
-  local missed = App.lastCause()
-  objc.panels.open = previous
-  return files or {}, missed
+  local files = objc.QDRenamePlan:filesBelow_(folder)
+  return files or {}, App.lastCause()
 end
 
 -- Runs one insert renaming through the controller. `options`: text, positions, destination, simulate,

@@ -216,9 +216,8 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
             continue;
         }
         Status cause;
-        collection::collectBelow(renameDirRow(), argument, &cause, stop).forEach([&](std::string_view path) {
-            files.push_back(cleanedPath(std::string(path)));
-        });
+        collection::collectBelow(renameDirRow(), argument, &cause, stop, collection::Links::ToFilesOnly)
+            .forEach([&](std::string_view path) { files.push_back(cleanedPath(std::string(path))); });
         if (!cause.ok() && missed.empty())
             missed = cause.message();
     }
@@ -528,7 +527,19 @@ void QDRenamePlan::registerClass(Runtime& runtime)
         })
         .method("listLinesLeftOut:", [](Call const& c) {
             return Value(std::int64_t(c.self<QDRenamePlan>().listLinesLeftOut(c.args.string(0))));
+        })
+        .classMethod("filesBelow:", [](Call const& c) {
+            Status cause;
+            PathList files = filesBelow(c.args.string(0), &cause);
+            if (!cause.ok())
+                c.runtime.platform().recordFailure("filesBelow:", cause.message());
+            return Value(std::move(files));
         });
+}
+
+PathList QDRenamePlan::filesBelow(std::string const& folder, Status* cause)
+{
+    return collection::collectBelow(renameDirRow(), folder, cause, {}, collection::Links::ToFilesOnly);
 }
 
 }

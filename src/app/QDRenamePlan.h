@@ -10,6 +10,7 @@
 #include "core/Object.h"
 #include "core/PathList.h"
 #include "core/Value.h"
+#include "fs/Status.h"
 #include "rename/RenamePlan.h"
 
 #include <optional>
@@ -24,9 +25,14 @@ class QDRenamePlan : public Object {
 public:
     static void registerClass(Runtime& runtime);
 
+    // The files that a folder given to a command stands for: the "renameDir" walk (hidden items left out),
+    // less the links that lead to no item or to a folder, which a file panel would not let its user choose
+    // as files. `cause` as the walk gives it. Scripts ask for it with the class method filesBelow:.
+    static PathList filesBelow(std::string const& folder, Status* cause);
+
     // The pairs of pattern renaming of the files (dictionary keys: find, replace, files, once, ignoreExt,
-    // start, step, case, caseExt, flatten, destination). A folder among the files stands for every file below
-    // it, hidden items left out (the "renameDir" walk). The files are numbered in natural order of their
+    // start, step, case, caseExt, flatten, destination). A folder among the files stands for its files
+    // (filesBelow). The files are numbered in natural order of their
     // paths, matching files only. nullopt when planned; otherwise what is wrong with FIND or REPLACE.
     [[nodiscard]] std::optional<std::string> planPattern(Dictionary const& options);
     // The pairs of a rename list (keys: list, separator, folders, destination, copy): each present name is

@@ -25,6 +25,7 @@ struct FolderListing {
         std::uint32_t offset;
         std::uint32_t length;
         bool isFolder;
+        bool isLink;
     };
     std::string names;
     std::vector<Entry> entries;
@@ -86,10 +87,11 @@ int readListing(int folder, std::vector<char>& buffer, FolderListing& listing)
         if (type == DT_UNKNOWN) {
             struct stat info {};
             // The name ends in the reader's buffer with its NUL, as the kernel wrote it.
-            if (systemCalls().fstatat(folder, name.data(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
-                type = DT_DIR;
+            if (systemCalls().fstatat(folder, name.data(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+                type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISLNK(info.st_mode) ? DT_LNK : DT_UNKNOWN;
         }
-        listing.entries.push_back({ std::uint32_t(listing.names.size()), std::uint32_t(name.size()), type == DT_DIR });
+        listing.entries.push_back(
+            { std::uint32_t(listing.names.size()), std::uint32_t(name.size()), type == DT_DIR, type == DT_LNK });
         listing.names.append(name);
     }
     if (reader.error() != 0)
@@ -150,7 +152,7 @@ Status walkFolder(std::string const& folder, PackageContents packages,
         std::size_t nameStart = path.size();
         path.append(frame.listing.name(entry));
         std::string_view name(path.data() + nameStart, entry.length);
-        visit(WalkItem { path, name, entry.isFolder });
+        visit(WalkItem { path, name, entry.isFolder, entry.isLink });
         if (!entry.isFolder || (packages == PackageContents::Skipped && isPackageName(name)))
             continue;
         if (stop && stop())

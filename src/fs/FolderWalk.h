@@ -26,6 +26,7 @@ struct WalkItem {
     std::string_view path;  // the starting path, "/", then the names down to this item
     std::string_view name;
     bool isFolder;          // a real folder, package folders included; never a link
+    bool isLink;            // a symbolic link, whatever it leads to
 };
 
 // `stop`, when given, is asked before each folder below the starting one is read; when it answers true the

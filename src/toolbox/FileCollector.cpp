@@ -1,10 +1,12 @@
 #include "toolbox/FileCollector.h"
 
 #include "fs/ItemNames.h"
+#include "fs/SystemCalls.h"
 #include "platform/PanelRules.h"
 
 #include <algorithm>
 #include <array>
+#include <sys/stat.h>
 
 namespace quodrix {
 
@@ -111,14 +113,22 @@ OpenPanelRequest panelRequest(ActionRow const& row)
 }
 
 PathList collectBelow(ActionRow const& row, std::string const& folder, Status* cause,
-    std::function<bool()> const& stop)
+    std::function<bool()> const& stop, Links links)
 {
     PathList paths;
+    // Only a link needs a look of its own: the walk knows every other item's type from its listing.
+    auto const leadsToAFile = [](WalkItem const& item) {
+        struct stat info {};
+        return systemCalls().stat(std::string(item.path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+    };
     Status walked = walkFolder(
         folder, row.packages,
         [&](WalkItem const& item) {
-            if (!item.isFolder && extensionCollected(row.collect, extensionOf(item.name)))
-                paths.add(item.path);
+            if (item.isFolder || !extensionCollected(row.collect, extensionOf(item.name)))
+                return;
+            if (item.isLink && links == Links::ToFilesOnly && !leadsToAFile(item))
+                return;
+            paths.add(item.path);
         },
         stop);
     if (cause)

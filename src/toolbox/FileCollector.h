@@ -48,11 +48,15 @@ bool extensionCollected(Collect collect, std::string_view extension);
 // The request for the row's panel.
 OpenPanelRequest panelRequest(ActionRow const& row);
 
+// Which symbolic links a walk collects: every one, as the row says (a link is not a folder), or only those
+// that lead to an item that is not a folder, as a file panel would let its user choose them.
+enum class Links { Collected, ToFilesOnly };
+
 // The paths that the walk below `folder` collects for the row, in walk order. `cause`, when given, says
 // whether the walk could read every folder (the first folder it could not read, and why).
 // `stop` as walkFolder takes it.
 PathList collectBelow(ActionRow const& row, std::string const& folder, Status* cause = nullptr,
-    std::function<bool()> const& stop = {});
+    std::function<bool()> const& stop = {}, Links links = Links::Collected);
 
 }
 

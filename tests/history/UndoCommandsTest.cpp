@@ -464,32 +464,43 @@ TEST(UndoCommands, NamesWithLineBreakersNeitherForgeRowsNorNameAnotherFile)
     EXPECT_FALSE(fs::exists(f / "t ab.txt"));
 }
 
-// A link to a folder renamed by a run no longer leads to that folder: a later rename that names a file
-// through the link's old path fails as that path says, rather than renaming the file where the link led;
-// undo then gives the link its name back and nothing else has moved.
-TEST(UndoCommands, ALinkToAFolderRenamedInTheRunIsNotFollowedAfterwards)
+// A link to a folder or to nothing is no file of a folder given to a command: a run over the folder leaves
+// both links alone, as its simulation shows; the files reached through the link given as a folder are
+// renamed where they are, and undo puts them back.
+TEST(UndoCommands, LinksToFoldersOrToNothingAreNoFilesOfARun)
 {
     ScriptBundle bundle(true);
     fs::path const t = bundle.root() / "t", real = bundle.root() / "real";
-    writeFile(real / "a", "A");
-    writeFile(real / "f", "F");
-    fs::create_directory(t);
+    writeFile(real / "a.txt", "A");
+    writeFile(real / "f.txt", "F");
+    writeFile(t / "b.txt", "B");
     fs::create_directory_symlink("../real", t / "L");
-    Tree const before = treeAt(bundle.root() / "t"), beforeReal = treeAt(real);
+    fs::create_symlink("nowhere", t / "N");
+    fs::create_symlink("b.txt", t / "toB.txt");
+    Tree const before = treeAt(t), beforeReal = treeAt(real);
 
-    auto run = bundle.run({ "rename", "-x", "^", "z", t.string(), (t / "L").string() });
-    EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_NE(run.out.find("Failed\ta\t" + (t / "L" / "a").string() + " -> " + (t / "L" / "za").string()
-                  + "\tNo such file or directory"),
-        std::string::npos)
-        << run.out;
-    EXPECT_TRUE(fs::is_symlink(t / "zL"));
-    EXPECT_EQ(treeAt(real), beforeReal);
-
-    auto undo = bundle.run({ "undo" });
-    EXPECT_EQ(undo.status, 0) << undo.err;
-    EXPECT_EQ(treeAt(t), before);
-    EXPECT_EQ(treeAt(real), beforeReal);
+    for (auto const& arguments : std::vector<std::vector<std::string>> {
+             { "rename", "-x", "^", "z", t.string(), (t / "L").string() },
+             { "insert", "-i", "-m", "z", "0", t.string(), (t / "L").string() },
+             { "insert", "-n", "-i", "-m", "z", "0", t.string(), (t / "L").string() },
+             { "rename", "^", "z", t.string(), (t / "L").string() } }) {
+        auto run = bundle.run(arguments);
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        // One row for each file; the two links are not among them.
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 4) << arguments[0] << run.out;
+        EXPECT_EQ(run.out.find((t / "N").string() + "\t"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find((t / "L").string() + "\t"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find((t / "toB.txt").string()), std::string::npos) << run.out;
+        if (arguments[1] == "-x" || arguments[1] == "-i") {
+            EXPECT_TRUE(fs::is_symlink(t / "L"));
+            EXPECT_TRUE(fs::is_symlink(t / "N"));
+            EXPECT_EQ(readFile(real / "za.txt"), "A");
+            auto undo = bundle.run({ "undo" });
+            EXPECT_EQ(undo.status, 0) << undo.err;
+        }
+        EXPECT_EQ(treeAt(t), before);
+        EXPECT_EQ(treeAt(real), beforeReal);
+    }
 }
 
 // An application log holds the runs of many folders: `undo --log` reverses each folder's renames into that
