@@ -172,8 +172,10 @@ end
 function App.oneOf(...)
   local allowed = { ... }
   return function(text)
+    -- Letters in any case ("a4", "TAB", "Upper") name the word as it is written here.
+    local lower = text:lower()
     for _, word in ipairs(allowed) do
-      if word == text then return text end
+      if word:lower() == lower then return word end
     end
     return nil, "not one of " .. table.concat(allowed, ", ")
   end

@@ -128,6 +128,7 @@ local function presetValues(name, assignments)
     if field and field.check then
       local checked, why = field.check(value)
       if not checked then return nil, string.format("%s=%s: %s", key, value, why) end
+      value = checked
     elseif isIntegerColumn(column) and not value:match("^%-?%d+$") then
       return nil, string.format("%s=%s: not a whole number", key, value)
     end

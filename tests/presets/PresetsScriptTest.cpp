@@ -214,6 +214,14 @@ TEST(PresetsCommand, StoredControlCharactersAreShownEscaped)
     EXPECT_EQ(show.out.substr(0, 68), "name=Odd\nprocess=File renaming\naction=Insert\ntext=two\\nlines\\x1B[2J\n");
 }
 
+// A word of a fixed set typed in another case is stored as the set writes it, which the application reads.
+TEST(PresetsCommand, AFixedWordInAnotherCaseIsStoredAsTheSetWritesIt)
+{
+    ScriptBundle bundle(true);
+    ASSERT_EQ(bundle.run({ "presets", "save", "Tabbed", "separator=TAB" }).status, 0);
+    EXPECT_NE(bundle.run({ "presets", "show", "Tabbed" }).out.find("\nseparator=tab\n"), std::string::npos);
+}
+
 TEST(PresetsCommand, BadInputAndFailures)
 {
     ScriptBundle bundle(true);

@@ -284,6 +284,11 @@ TEST_F(RenameCommand, CommandLineConventions)
         EXPECT_EQ("", run.out);
     }
 
+    // A word from a fixed set is taken in any case, as the set writes it.
+    auto upper = rename({ "--case", "UPPER", "a", "b", at("a.jpg") });
+    EXPECT_EQ(0, upper.status) << upper.err;
+    EXPECT_NE(upper.out.find(" -> " + at("B.jpg") + "\n"), std::string::npos) << upper.out;
+
     // Short options combine, and one that takes a value takes the rest of its word.
     fs::create_directories(m_bundle.root() / "out");
     auto combined = rename({ "-xed" + (m_bundle.root() / "out").string(), "a", "b", at("a.jpg") });
