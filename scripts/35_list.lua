@@ -260,6 +260,10 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
       or ListRename.run(options)
     if summary.alert then
       App.eprintf("quodrix list: %s\n", App.displayed(summary.alert))
+      -- The controller's words name its window's check box; on the command line that is leaving out --dest.
+      if withSlash(folder) == options.destination then
+        App.eprintf("quodrix list: without --dest the files are renamed in place\n")
+      end
       return App.USAGE
     end
     if summary.loaded == 0 then

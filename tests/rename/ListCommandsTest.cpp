@@ -41,6 +41,15 @@ TEST(ListCommands, ListRenamesInPlaceOrIntoAFolder)
         EXPECT_EQ(r.err, "quodrix list: read " + utf16.string() + ": UTF-16 text, not UTF-8\n");
     }
 
+    // Copies into the files' own folder are refused with the controller's words, and the command says what
+    // to do instead.
+    auto intoItself
+        = bundle.run({ "list", "-s", ",", "-d", a.string(), (bundle.root() / "list.csv").string(), a.string() });
+    EXPECT_EQ(intoItself.status, 2);
+    EXPECT_EQ(intoItself.err, "quodrix list: No overwrite allowed. Destination folders is the same as the original "
+                              "folder. If you allow overwrite file names of original files, please apply check box: "
+                              "\"Allow overwrite\".\nquodrix list: without --dest the files are renamed in place\n");
+
     auto inPlace = bundle.run({ "list", "--separator", ",", (bundle.root() / "list.csv").string(), (a / "b.jpg").string() });
     EXPECT_EQ(inPlace.status, 0) << inPlace.err;
     EXPECT_EQ(folderContents(a), (std::map<std::string, std::string> { { "x.jpg", "A" }, { "y.jpg", "B" } }));
