@@ -136,6 +136,30 @@ TEST(CommandFaults, NoTypedArgumentReachesTheTerminalRaw)
     }
 }
 
+// Standard output closed: the rows go nowhere, never into a file the run opens in its place (the system log
+// here, a journal or the log file as well). Standard output that cannot take the rows (a full disk): the
+// run does its work and says that its rows were not all written.
+TEST(CommandFaults, RowsNeverGoIntoAnotherFileAndAFailedOutputIsTold)
+{
+    ScriptBundle bundle(true);
+    TempDir dir;
+    writeFile(dir / "a.jpg", "a");
+    writeFile(dir / "b.jpg", "b");
+    std::string const run = "HOME='" + bundle.home().string() + "' '" + bundle.executable().string() + "' ";
+    auto closed = runCommand(run + "insert -i -m X 0 '" + dir.str() + "' >&-");
+    EXPECT_EQ(closed.status, 0) << closed.err;
+    EXPECT_EQ(closed.err, "2 renamed\n");
+    std::string const systemLog = readFile(bundle.home() / ".local/state/quodrix/system.log");
+    EXPECT_EQ(systemLog.find("Insert\t"), std::string::npos) << systemLog;
+    EXPECT_NE(bundle.run({ "history" }).out.find("  2 done, 0 failed  quodrix insert"), std::string::npos);
+
+    auto full = runCommand(run + "undo > /dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("quodrix: not every row could be written to standard output"), std::string::npos)
+        << full.err;
+    EXPECT_EQ(folderContents(dir.path()), (std::map<std::string, std::string> { { "a.jpg", "a" }, { "b.jpg", "b" } }));
+}
+
 TEST(CommandFaults, TheDemoLeavesNothingBehind)
 {
     TempDir home;
