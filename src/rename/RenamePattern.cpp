@@ -35,6 +35,9 @@ namespace {
 
 using Token = RenamePattern::Token;
 
+// The time limit of one search, in ICU's units of the engine's steps (each about 10,000 steps).
+constexpr std::int32_t kMatchTimeLimit = 300;
+
 icu::UnicodeString utf16(std::string const& text)
 {
     return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), std::int32_t(text.size())));
@@ -191,6 +194,11 @@ std::unique_ptr<RenamePattern> RenamePattern::compile(PatternOptions const& opti
     }
     status = U_ZERO_ERROR;
     compiled->matcher.reset(compiled->pattern->matcher(status));
+    // Some expressions take time exponential in the name on some names ("(a+)+$" on forty "a"s and a "b"):
+    // such a search is given up, and the file fails with that cause, rather than the run hanging. A name of
+    // 255 bytes takes a sound expression a few thousand steps of the engine; the limit is millions.
+    if (U_SUCCESS(status) && compiled->matcher)
+        compiled->matcher->setTimeLimit(kMatchTimeLimit, status);
     if (U_FAILURE(status) || !compiled->matcher) {
         error = "FIND cannot be used (" + std::string(u_errorName(status)) + ")";
         return nullptr;
@@ -265,7 +273,9 @@ NewName RenamePattern::apply(std::string const& path, std::int64_t number, FileF
     }
     if (U_FAILURE(status)) {
         result.matched = true;
-        result.cause = std::string("the regular expression failed: ") + u_errorName(status);
+        result.cause = status == U_REGEX_TIME_OUT
+            ? "FIND takes too long on this name (the expression backtracks without end)"
+            : std::string("the regular expression failed: ") + u_errorName(status);
         return result;
     }
     if (!result.matched)

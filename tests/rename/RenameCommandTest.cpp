@@ -391,3 +391,18 @@ TEST_F(RenameCommand, ThePlannerAnswersEveryRowOrTheFailedOnes)
         "false\t-[QDRenamePlan logTextsFrom:count:]: logTextsFrom:count: takes a first pair and a count of at "
         "least 0\n");
 }
+
+// An expression that backtracks without end on some name ("(a+)+$" on forty "a"s and a "b" takes 2^40
+// steps) fails that file with its cause instead of hanging the run; the other files are renamed.
+TEST_F(RenameCommand, AnExpressionThatBacktracksWithoutEndFailsTheFileNotTheRun)
+{
+    std::string const slow = std::string(40, 'a') + "b";
+    make({ { slow, "slow" }, { "aaa", "fast" } });
+    auto run = rename({ "-x", "-k", "(a+)+$", "x", dir().string() });
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ(run.out, "Rename\tsuccessfull\taaa\t" + at("aaa") + " -> " + at("x") + "\n"
+            + "Rename\tFailed\t" + slow + "\t" + at(slow) + " -> \t"
+            + "FIND takes too long on this name (the expression backtracks without end)\n");
+    EXPECT_EQ(readFile(dir() / slow), "slow");
+    EXPECT_EQ(readFile(dir() / "x"), "fast");
+}
