@@ -284,17 +284,22 @@ function App.appendLogLine(entry)
   local problem = objc.logRow(logPath, logHeaderLine, entry.LogDate, entry.LogProcess, entry.LogI, entry.LogAction,
     entry.LogO, entry.LogStatus, entry.LogIpath, entry.LogOpath)
   if problem then
-    App.eprintf("cannot write the log file: %s\n", problem)
-    logPath = false
+    App.logFailure(problem)
   end
+end
+
+-- A log file that cannot be written is told once, and the run has failed: its rows are its account.
+function App.logFailure(problem)
+  App.eprintf("quodrix: cannot write the log file: %s\n", App.displayed(problem))
+  App.logFailed = true
+  logPath = false
 end
 
 function App.flushLog()
   if not logPath then return end
   local problem = objc.flushLogRows()
   if problem then
-    App.eprintf("cannot write the log file: %s\n", problem)
-    logPath = false
+    App.logFailure(problem)
   end
 end
 

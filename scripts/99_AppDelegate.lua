@@ -73,6 +73,7 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
     if status == 0 then status = 1 end
   end
   App.flushLog()
+  if App.logFailed and status == 0 then status = 1 end
   objc.NSApp:setExitStatus_(status)
   objc.NSApp:terminate_(nil)
 end

@@ -160,6 +160,22 @@ TEST(CommandFaults, RowsNeverGoIntoAnotherFileAndAFailedOutputIsTold)
     EXPECT_EQ(folderContents(dir.path()), (std::map<std::string, std::string> { { "a.jpg", "a" }, { "b.jpg", "b" } }));
 }
 
+// The log file is the account of every file a run changed: when it cannot be written the files are still
+// renamed, but the run says so and has failed.
+TEST(CommandFaults, ALogFileThatCannotBeWrittenFailsTheRun)
+{
+    ScriptBundle bundle(true);
+    TempDir dir;
+    writeFile(dir / "a.jpg", "a");
+    writeFile(dir / "data", "a file where the data folder must be");
+    auto r = bundle.run({ "insert", "-i", "-m", "X", "0", (dir / "a.jpg").string() },
+        { { "XDG_DATA_HOME", (dir / "data").string() } });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "1 renamed\nquodrix: cannot write the log file: open " + (dir / "data").string()
+            + "/BriskloCom/Quodrix Log.txt: Not a directory\n");
+    EXPECT_EQ(readFile(dir / "Xa.jpg"), "a");
+}
+
 TEST(CommandFaults, TheDemoLeavesNothingBehind)
 {
     TempDir home;
