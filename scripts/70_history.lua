@@ -22,8 +22,8 @@ local visible = App.displayed
 local historyUsage = [[
 usage: quodrix history
   the runs that changed files, newest first: id, date, counts of changes done and failed, whether the run
-  was undone (or did not finish, or as an undo could not put everything back: "incomplete"), and its
-  command line
+  was undone, is still running, did not finish ("unfinished": its process ended before the run did), or
+  as an undo could not put everything back ("incomplete"), and its command line
   the counts are of the changes recorded in the run's journal: an undo counts the items it moved back or
   removed, not the items it found it could not touch (those it printed as failed without trying a change)
 options:
@@ -62,7 +62,11 @@ App.command("history", {
     for _, run in ipairs(runs) do
       local flags = ""
       if run.undone then flags = flags .. ", undone" end
-      if not run.finished then flags = flags .. ", unfinished" end
+      if run.running then
+        flags = flags .. ", running"
+      elseif not run.finished then
+        flags = flags .. ", unfinished"
+      end
       if run.incomplete then flags = flags .. ", incomplete" end
       App.printf("%s  %s  %d done, %d failed%s  %s\n", run.id, os.date("%Y-%m-%d %H:%M:%S", math.floor(run.started)),
         run.done, run.failed, flags, visible(run.command))

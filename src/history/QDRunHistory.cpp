@@ -79,6 +79,7 @@ Value QDRunHistory::runs()
             { "undoes", records.undoes.empty() ? Value() : Value(records.undoes) },
             { "finished", Value(records.ended) },
             { "incomplete", Value(records.incomplete) },
+            { "running", Value(liveProcessOf(records).has_value()) },
         }));
     }
     return Value(std::move(runs));

@@ -255,9 +255,12 @@ TEST(UndoHardCases, ARunStillRunningIsNotTakenBack)
     EXPECT_EQ(undo.err, refused);
     EXPECT_EQ(bundle.run({ "undo", live }).err, refused);
     EXPECT_EQ(readFile(folder / "b.jpg"), "1");
+    // The history says that it is running, not that it did not finish.
+    EXPECT_NE(bundle.run({ "history" }).out.find("  1 done, 0 failed, running  insert\n"), std::string::npos);
 
     fs::remove(livePath);
     auto const [dead, deadPath] = runJournal("999999999");
+    EXPECT_NE(bundle.run({ "history" }).out.find("  1 done, 0 failed, unfinished  insert\n"), std::string::npos);
     undo = bundle.run({ "undo" });
     EXPECT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(undo.err, "undo " + dead + ": 1 restored\n");
