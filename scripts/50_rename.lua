@@ -42,7 +42,7 @@ local options = {
   { long = "case", key = "case", value = "C", check = App.oneOf("upper", "lower", "title"),
     help = "upper, lower or title: the case of the new base name" },
   { long = "case-ext", key = "caseExt", help = "change the case of the extension too" },
-  { long = "flatten", key = "flatten", help = "accented letters to ASCII" },
+  { long = "flatten", key = "flatten", help = "accented Latin letters to ASCII (other scripts stay)" },
   { short = "d", long = "dest", key = "destination", value = "DIR",
     help = "move the files into DIR instead of renaming them in place" },
   { short = "k", long = "keep-going", key = "keepGoing",

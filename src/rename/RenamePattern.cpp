@@ -1,6 +1,7 @@
 #include "rename/RenamePattern.h"
 
 #include "fs/FileStore.h"
+#include "text/AccentFlattener.h"
 #include "text/UnicodeText.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <numeric>
+#include <optional>
 #include <sys/stat.h>
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
@@ -29,6 +31,7 @@ struct RenamePattern::Compiled {
     std::unique_ptr<icu::RegexPattern> pattern;
     std::unique_ptr<icu::RegexMatcher> matcher;  // reset for each name
     std::vector<Token> tokens;
+    std::optional<AccentFlattener> flattener;  // with options.flatten
 };
 
 namespace {
@@ -205,6 +208,8 @@ std::unique_ptr<RenamePattern> RenamePattern::compile(PatternOptions const& opti
     }
     if (!parseTemplate(options.replace, *compiled->pattern, compiled->matcher->groupCount(), compiled->tokens, error))
         return nullptr;
+    if (options.flatten)
+        compiled->flattener.emplace();
     std::unique_ptr<RenamePattern> result(new RenamePattern());
     result->m_compiled = std::move(compiled);
     return result;
@@ -285,8 +290,8 @@ NewName RenamePattern::apply(std::string const& path, std::int64_t number, FileF
     std::string name = utf8(out);
     if (c.options.ignoreExtension && !extension.empty())
         name += "." + extension;
-    if (c.options.flatten)
-        name = unicode::flattenedToAscii(name);
+    if (c.flattener)
+        name = c.flattener->flattened(name);
     if (c.options.caseChange != CaseChange::None) {
         auto dot = name.rfind('.');
         if (dot == std::string::npos || dot == 0) {

@@ -40,7 +40,7 @@ struct PatternOptions {
     bool ignoreExtension = false;  // search the base name only and keep the extension
     CaseChange caseChange = CaseChange::None;
     bool caseExtension = false;    // the case change applies to the extension too
-    bool flatten = false;          // accented letters to ASCII
+    bool flatten = false;          // accented Latin letters to ASCII (AccentFlattener)
 };
 
 struct NewName {

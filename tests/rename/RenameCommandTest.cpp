@@ -143,6 +143,21 @@ TEST_F(RenameCommand, FlattenIgnoreExtensionAndAnotherFolder)
             + (m_bundle.root() / "out/cafe_creme.jpeg").string() + "\n",
         run.out);
     EXPECT_EQ((std::map<std::string, std::string> { { "cafe_creme.jpeg", "c" } }), folderContents(m_bundle.root() / "out"));
+
+    // Only Latin letters are flattened: names in other scripts keep their letters, their marks included
+    // (a Japanese voicing mark, Greek and Devanagari signs), so no two of them become one name of "?"s.
+    std::string const kept[] = { "\xE4\xB8\xAD\xE6\x96\x87.jpg", "\xE4\xB8\xAD\xE5\x9B\xBD.jpg",
+        "\xE3\x81\x8C.jpg", "\xCE\xAC\xCE\xBB\xCF\x86\xCE\xB1.jpg", "\xE0\xA4\xB9\xE0\xA4\xBF.jpg" };
+    for (auto const& name : kept)
+        make({ { name, name } });
+    make({ { "\xC3\x86" "ble\xC3\x9F \xC3\xB8re.jpg", "ae" } });
+    auto flattened = rename({ "-x", "--flatten", "$", "", dir().string() });
+    EXPECT_EQ(0, flattened.status) << flattened.err;
+    std::string const latin = "\xC3\x86" "ble\xC3\x9F \xC3\xB8re.jpg";
+    EXPECT_EQ("Rename\tsuccessfull\t" + latin + "\t" + at(latin) + " -> " + at("AEbless ore.jpg") + "\n",
+        flattened.out);
+    for (auto const& name : kept)
+        EXPECT_EQ(readFile(dir() / name), name);
 }
 
 TEST_F(RenameCommand, SwapAndThreeCycleFromAList)
