@@ -237,13 +237,22 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
     std::int64_t const step = integerOption(options, "step", 1);
     ExifFacts facts;
     m_plan.reserve(files.size());
+    // The numbers go up by `step` from `start`, each file that matches taking one. Past the range of 64-bit
+    // whole numbers there is no number: a file whose new name needs one fails, rather than taking a number
+    // wrapped around to the other end.
+    bool const numbered = compiled->usesNumber();
+    bool numberPassed = false;
     for (auto const& path : files) {
         NewName made = compiled->apply(path, number, facts);
         if (!made.matched) {
             m_unsearchable += !made.cause.empty();
             continue;
         }
-        number += step;
+        if (numberPassed && numbered) {
+            m_plan.addFailed(path, std::string(), "the file's number is beyond 64-bit whole numbers (--start, --step)");
+            continue;
+        }
+        numberPassed = numberPassed || __builtin_add_overflow(number, step, &number);
         std::string const folder = destination.empty() ? FileStore::parentOf(path) : destination;
         if (!made.cause.empty())
             m_plan.addFailed(path, std::string(), made.cause);

@@ -215,6 +215,12 @@ std::unique_ptr<RenamePattern> RenamePattern::compile(PatternOptions const& opti
     return result;
 }
 
+bool RenamePattern::usesNumber() const
+{
+    return std::any_of(m_compiled->tokens.begin(), m_compiled->tokens.end(),
+        [](Token const& token) { return token.kind == Token::Kind::Number; });
+}
+
 NewName RenamePattern::apply(std::string const& path, std::int64_t number, FileFacts& facts) const
 {
     Compiled& c = *m_compiled;

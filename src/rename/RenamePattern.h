@@ -57,6 +57,8 @@ public:
 
     // The new name of the file at `path`, which is file number `number` of the run.
     [[nodiscard]] NewName apply(std::string const& path, std::int64_t number, FileFacts& facts) const;
+    // Whether REPLACE holds {n}: whether a file's number is part of its new name.
+    [[nodiscard]] bool usesNumber() const;
 
     struct Token;
     struct Compiled;

@@ -421,3 +421,21 @@ TEST_F(RenameCommand, AnExpressionThatBacktracksWithoutEndFailsTheFileNotTheRun)
     EXPECT_EQ(readFile(dir() / slow), "slow");
     EXPECT_EQ(readFile(dir() / "x"), "fast");
 }
+
+// The numbers of a run stop at the end of 64-bit whole numbers: a file past it fails (it never takes a
+// number wrapped around to the other end), and a REPLACE without {n} needs no number.
+TEST_F(RenameCommand, AFileNumberedPastTheWholeNumbersFails)
+{
+    make({ { "a.jpg", "" }, { "b.jpg", "" }, { "c.jpg", "" } });
+    auto numbered = rename({ "--start", "9223372036854775806", "^", "{n}_", dir().string() });
+    EXPECT_EQ(1, numbered.status);
+    EXPECT_EQ(row("a.jpg", "9223372036854775806_a.jpg") + row("b.jpg", "9223372036854775807_b.jpg")
+            + "Rename\tSimulation\tc.jpg\t" + at("c.jpg")
+            + " -> \twould fail: the file's number is beyond 64-bit whole numbers (--start, --step)\n",
+        numbered.out);
+    auto down = rename({ "--start", "-9223372036854775807", "--step", "-1", "^", "{n}_", dir().string() });
+    EXPECT_NE(down.out.find("-9223372036854775808_b.jpg\n"), std::string::npos) << down.out;
+    EXPECT_NE(down.out.find("c.jpg -> \twould fail"), std::string::npos) << down.out;
+    auto unnumbered = rename({ "--start", "9223372036854775807", "^", "x", dir().string() });
+    EXPECT_EQ(0, unnumbered.status) << unnumbered.out;
+}
