@@ -76,6 +76,9 @@ usage: quodrix demo [--keep]
     -- copying of the samples.
     local journalProblem = objc.journal.finish()
     objc.journal.begin("quodrix demo: insert _ 1;3")
+    -- The reversal takes back this run by its id: the newest run not yet undone may be another process's,
+    -- a rename of the user's own made in another terminal meanwhile.
+    local realRun = objc.journal.id()
     local real = Insert.run({ text = "_", positions = "1;3", destination = destination, overwrite = true,
       files = files })
     journalProblem = objc.journal.finish() or journalProblem
@@ -84,7 +87,7 @@ usage: quodrix demo [--keep]
 
     App.printf("\n3. Reversal: the run taken back from its journal (quodrix undo)\n")
     App.flushLog()
-    local undone = History.undo(nil)
+    local undone = History.undo(realRun)
     listFolder(string.format("\n%s holds the original names again:", work), work)
     App.printf("\nThe action log is in %s\n", App.logFilePath())
     if options.keep then

@@ -2,6 +2,7 @@
 
 #include "core/BridgeError.h"
 #include "core/Runtime.h"
+#include "fs/RunJournal.h"
 #include "lua/LuaCall.h"
 #include "lua/LuaHost.h"
 #include "lua/LuaNames.h"
@@ -229,6 +230,13 @@ int l_journalBegin(lua_State* L)
     return 0;
 }
 
+// [-0, +1] objc.journal.id(): the id of the run open now (as the history and undo name it), or nil.
+int l_journalId(lua_State* L)
+{
+    RunJournal const* journal = hostOf(L).runtime().platform().journal();
+    return pushText(L, journal ? std::optional(journal->id()) : std::nullopt);
+}
+
 // [-0, +1] objc.journal.finish(): closes the run's journal, flushed to disk; nil when every record was
 // written, else the cause that stopped the run.
 int l_journalFinish(lua_State* L)
@@ -394,6 +402,8 @@ void addPlatformFunctions(lua_State* L)
     lua_setfield(L, -2, "begin");
     lua_pushcfunction(L, guarded<l_journalFinish>);
     lua_setfield(L, -2, "finish");
+    lua_pushcfunction(L, guarded<l_journalId>);
+    lua_setfield(L, -2, "id");
     lua_setfield(L, -2, "journal");
 }
 

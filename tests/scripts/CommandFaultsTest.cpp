@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace quodrix::test;
 namespace fs = std::filesystem;
@@ -190,4 +191,14 @@ TEST(CommandFaults, TheDemoLeavesNothingBehind)
     auto kept = r.out.find("The demo's files are in " + (home / "Temp").string() + "/quodrix-demo-");
     EXPECT_NE(kept, std::string::npos) << r.out;
     EXPECT_EQ(std::distance(fs::directory_iterator(home / "Temp"), fs::directory_iterator()), 1);
+
+    // Another process's run, newer than the demo's and still running (this test's process records it):
+    // the demo takes back its own run, never the newest one.
+    std::string const other = "99991231-000000.000000-" + std::to_string(::getpid());
+    writeFile(home / ".local/state/quodrix/runs" / (other + ".journal"),
+        "quodrix-journal 1\nrun " + other + "\nstarted 9000000000000000000\ncommand quodrix insert\n"
+        "I 1 move /nowhere/a /nowhere/b 1:1:1:1 - - -\nO 1 done 1:1:1:1\n");
+    r = runCommand(run);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("still running"), std::string::npos) << r.err;
 }
