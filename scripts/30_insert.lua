@@ -142,9 +142,12 @@ tab to a row that would fail, and a real run whose plan has failures changes not
       return App.FAILED
     end
     local done = summary.rows - summary.failed - (summary.simulated or 0)
+    -- In a simulation nothing failed on disk: a row the controller refused ("Failed", a name it would not
+    -- make) is one that would fail.
+    local failed = options.simulate and 0 or summary.failed
     App.summary({ { done, options.overwrite and "renamed" or "copied" },
       { (summary.simulated or 0) - (summary.predicted or 0), "would be renamed (simulation)" },
-      { summary.predicted or 0, "would fail (simulation)" }, { summary.failed, "failed" } })
+      { (summary.predicted or 0) + summary.failed - failed, "would fail (simulation)" }, { failed, "failed" } })
     if summary.refused then
       App.eprintf("quodrix insert: the plan has failures; nothing was done (--keep-going does the rest)\n")
     end

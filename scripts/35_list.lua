@@ -278,9 +278,11 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
         leftOut, leftOut == 1 and "" or "s", App.displayed(operands[1]), leftOut == 1 and "is" or "are")
     end
     local predicted = summary.predicted or 0
+    -- In a simulation nothing failed on disk: a row the controller refused would fail.
+    local failed = options.simulate and 0 or summary.failed
     App.summary({ { summary.rows - summary.failed - summary.simulated, options.overwrite and "renamed" or "copied" },
-      { summary.simulated - predicted, "would be renamed (simulation)" }, { predicted, "would fail (simulation)" },
-      { summary.failed, "failed" } })
+      { summary.simulated - predicted, "would be renamed (simulation)" },
+      { predicted + summary.failed - failed, "would fail (simulation)" }, { failed, "failed" } })
     if summary.refused then
       App.eprintf("quodrix list: the plan has failures; nothing was done (--keep-going does the rest)\n")
     end

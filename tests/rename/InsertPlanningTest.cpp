@@ -211,6 +211,8 @@ TEST(InsertPlanning, ANameThatCannotBeMadeSaysWhyInOneLine)
     EXPECT_EQ("Insert\tFailed\t" + smile + "\t" + in + "/" + smile + " -> " + in + "/" + smile + "\trename " + in
             + "/" + smile + ": a position falls inside a character (between its two UTF-16 units)\n",
         split.out);
+    // Nothing failed on disk in a simulation: the summary says what would.
+    EXPECT_EQ("1 would fail (simulation)\n", split.err);
 
     auto invalid = bundle.run({ "insert", "-m", "-d", in, "\xFE", "0", in + "/" + odd });
     EXPECT_EQ(1, invalid.status);
@@ -224,6 +226,7 @@ TEST(InsertPlanning, ANameThatCannotBeMadeSaysWhyInOneLine)
     EXPECT_EQ("Insert\tFailed\tn\\nl\\x1B[2J.jpg\t" + shown + " -> n\\nl\\x1B[2J.jpg\trename " + shown
             + ": the text to insert is not valid UTF-8\n",
         invalid.out);
+    EXPECT_EQ("1 would fail (simulation)\n", invalid.err);
     EXPECT_EQ((std::map<std::string, std::string> { { "in/" + smile, "s" }, { "in/" + odd, "o" } }),
         contents(root.path()));
 }

@@ -29,6 +29,13 @@ TEST(ListCommands, ListRenamesInPlaceOrIntoAFolder)
     auto wrongSeparator = bundle.run({ "list", (bundle.root() / "list.csv").string(), a.string() });
     EXPECT_EQ(wrongSeparator.status, 1);
     EXPECT_NE(wrongSeparator.err.find("the list holds no usable line"), std::string::npos) << wrongSeparator.err;
+    // A name the controller refuses fails its row; in a simulation the summary says it would fail.
+    writeFile(bundle.root() / "slash.csv", "a.jpg,sub/x.jpg\n");
+    auto refused = bundle.run({ "list", "-n", "-s", ",", (bundle.root() / "slash.csv").string(), a.string() });
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("\tFailed\t"), std::string::npos) << refused.out;
+    EXPECT_EQ(refused.err, "1 would fail (simulation)\n");
+
     // A list saved as UTF-16 is named as such, whichever way the list is run.
     fs::path const utf16 = bundle.root() / "utf16.csv";
     writeFile(utf16, std::string("\xFF\xFE" "a\0.\0j\0p\0g\0,\0x\0.\0j\0p\0g\0\n\0", 22));
