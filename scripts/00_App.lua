@@ -272,6 +272,13 @@ end
 local logPath
 local logHeader, logHeaderLine
 
+-- A log file that cannot be written is told once, and the run has failed: its rows are its account.
+local function logFailure(problem)
+  App.eprintf("quodrix: cannot write the log file: %s\n", App.displayed(problem))
+  App.logFailed = true
+  logPath = false
+end
+
 function App.appendLogLine(entry)
   if logPath == nil then
     objc.cNSFileHandling:new():hCreateDirectory_(App.supportFolder())
@@ -284,22 +291,15 @@ function App.appendLogLine(entry)
   local problem = objc.logRow(logPath, logHeaderLine, entry.LogDate, entry.LogProcess, entry.LogI, entry.LogAction,
     entry.LogO, entry.LogStatus, entry.LogIpath, entry.LogOpath)
   if problem then
-    App.logFailure(problem)
+    logFailure(problem)
   end
-end
-
--- A log file that cannot be written is told once, and the run has failed: its rows are its account.
-function App.logFailure(problem)
-  App.eprintf("quodrix: cannot write the log file: %s\n", App.displayed(problem))
-  App.logFailed = true
-  logPath = false
 end
 
 function App.flushLog()
   if not logPath then return end
   local problem = objc.flushLogRows()
   if problem then
-    App.logFailure(problem)
+    logFailure(problem)
   end
 end
 

@@ -216,8 +216,9 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
             continue;
         }
         Status cause;
-        collection::collectBelow(renameDirRow(), argument, &cause, stop, collection::Links::ToFilesOnly)
-            .forEach([&](std::string_view path) { files.push_back(cleanedPath(std::string(path))); });
+        filesBelow(argument, &cause, stop).forEach([&](std::string_view path) {
+            files.push_back(cleanedPath(std::string(path)));
+        });
         if (!cause.ok() && missed.empty())
             missed = cause.message();
     }
@@ -546,9 +547,9 @@ void QDRenamePlan::registerClass(Runtime& runtime)
         });
 }
 
-PathList QDRenamePlan::filesBelow(std::string const& folder, Status* cause)
+PathList QDRenamePlan::filesBelow(std::string const& folder, Status* cause, std::function<bool()> const& stop)
 {
-    return collection::collectBelow(renameDirRow(), folder, cause, {}, collection::Links::ToFilesOnly);
+    return collection::collectBelow(renameDirRow(), folder, cause, stop, collection::Links::ToFilesOnly);
 }
 
 }

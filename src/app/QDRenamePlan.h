@@ -13,6 +13,7 @@
 #include "fs/Status.h"
 #include "rename/RenamePlan.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,13 +28,13 @@ public:
 
     // The files that a folder given to a command stands for: the "renameDir" walk (hidden items left out),
     // less the links that lead to no item or to a folder, which a file panel would not let its user choose
-    // as files. `cause` as the walk gives it. Scripts ask for it with the class method filesBelow:.
-    static PathList filesBelow(std::string const& folder, Status* cause);
+    // as files. `cause` and `stop` as the walk takes them. Scripts ask for it with the class method filesBelow:.
+    static PathList filesBelow(std::string const& folder, Status* cause, std::function<bool()> const& stop = {});
 
     // The pairs of pattern renaming of the files (dictionary keys: find, replace, files, once, ignoreExt,
     // start, step, case, caseExt, flatten, destination). A folder among the files stands for its files
-    // (filesBelow). The files are numbered in natural order of their
-    // paths, matching files only. nullopt when planned; otherwise what is wrong with FIND or REPLACE.
+    // (filesBelow). The files are numbered in natural order of their paths, matching files only. nullopt
+    // when planned; otherwise what is wrong with FIND or REPLACE.
     [[nodiscard]] std::optional<std::string> planPattern(Dictionary const& options);
     // The pairs of a rename list (keys: list, separator, folders, destination, copy): each present name is
     // looked for in the folders in turn; with copy the plan copies. nullopt when planned; otherwise why the list cannot be read or gives no pair.
