@@ -49,6 +49,14 @@ std::size_t characterLength(std::string_view text)
     return length;
 }
 
+// Whether the one valid character `character` is a C1 control (U+0080 to U+009F): as much a control as
+// the C0 ones, and some terminals act on U+009B as they do on ESC [.
+bool isC1Control(std::string_view character)
+{
+    return character.size() == 2 && static_cast<unsigned char>(character[0]) == 0xC2
+        && static_cast<unsigned char>(character[1]) < 0xA0;
+}
+
 }
 
 bool showsAsItIs(std::string_view text)
@@ -68,7 +76,7 @@ bool showsAsItIs(std::string_view text)
             continue;
         }
         std::size_t const length = characterLength(text.substr(i));
-        if (length == 0)
+        if (length == 0 || isC1Control(text.substr(i, length)))
             return false;
         i += length;
     }
@@ -83,12 +91,12 @@ std::string displayedText(std::string_view text)
         auto const c = static_cast<unsigned char>(text[i]);
         if (c >= 0xC2 && c <= 0xF4) {
             // A lead byte with all the continuation bytes that follow it: shown as it is only when that is
-            // exactly one valid character, else byte by byte.
+            // exactly one valid character and not a control, else byte by byte.
             std::size_t end = i + 1;
             while (end < text.size() && isContinuation(static_cast<unsigned char>(text[end])))
                 ++end;
             std::string_view const run = text.substr(i, end - i);
-            if (characterLength(run) == run.size()) {
+            if (characterLength(run) == run.size() && !isC1Control(run)) {
                 shown += run;
                 i = end;
                 continue;

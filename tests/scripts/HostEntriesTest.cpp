@@ -261,7 +261,8 @@ TEST(HostEntries, DisplayedNamesFollowTheRowRuleForEveryByteString)
           local parts, i = {}, 1
           while i <= #text do
             local char = text:match("^[\xC2-\xF4][\x80-\xBF]*", i)
-            if char and utf8.len(char) == 1 then
+            local code = char and utf8.len(char) == 1 and utf8.codepoint(char)
+            if code and (code < 0x80 or code > 0x9F) then
               parts[#parts + 1] = char
               i = i + #char
             else
@@ -277,7 +278,8 @@ TEST(HostEntries, DisplayedNamesFollowTheRowRuleForEveryByteString)
           return table.concat(parts)
         end
         local chosen = { "", "plain.jpg", "a\tb\nc\rd\0e\127f", "caf\xC3\xA9", "caf\xC3\xA9\x80", "\xC3", "\xC0\x80",
-          "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF0\x9F\x98\x80.png", "\xF5\x80", "\xFF\xFE", "\xC2\xA0" }
+          "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF0\x9F\x98\x80.png", "\xF5\x80", "\xFF\xFE", "\xC2\xA0",
+          "\xC2\x9B" .. "2J\xC2\x85" }
         for _, text in ipairs(chosen) do print(objc.displayed(text)) end
         math.randomseed(7)
         local pieces = { "a", "\t", "\n", "\x7F", "\xC3", "\xA9", "\x80", "\xE2\x82\xAC", "\xF0\x9F", "\x98\x80", "\xED", "\xF4" }
@@ -310,7 +312,8 @@ TEST(HostEntries, DisplayedNamesFollowTheRowRuleForEveryByteString)
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out,
         "\nplain.jpg\na\\tb\\nc\\x0Dd\\x00e\\x7Ff\ncaf\xC3\xA9\ncaf\\xC3\\xA9\\x80\n\\xC3\n\\xC0\\x80\n\\xE0\\x80\\xAF\n"
-        "\\xED\\xA0\\x80\n\\xF4\\x90\\x80\\x80\n\xF0\x9F\x98\x80.png\n\\xF5\\x80\n\\xFF\\xFE\n\xC2\xA0\n0\ttrue\n");
+        "\\xED\\xA0\\x80\n\\xF4\\x90\\x80\\x80\n\xF0\x9F\x98\x80.png\n\\xF5\\x80\n\\xFF\\xFE\n\xC2\xA0\n"
+        "\\xC2\\x9B2J\\xC2\\x85\n0\ttrue\n");
 }
 
 // objc.printRow and objc.logRow make the printed row and the log file's row of every command: for fields of
