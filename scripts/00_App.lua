@@ -230,9 +230,18 @@ function App.printf(fmt, ...)
   io.stdout:flush()
 end
 
+-- Callers show the names and texts a message quotes as rows show them (App.displayed), which also keeps a
+-- line break in a name from splitting the message. Whatever a caller leaves raw, no control character but
+-- the message's own line ends and tabs reaches the terminal: the others show as \xHH.
+local function withoutControls(text)
+  if not text:find("[\0-\8\11-\31\127\194]") then return text end
+  text = text:gsub("[\0-\8\11-\31\127]", function(c) return string.format("\\x%02X", c:byte()) end)
+  return (text:gsub("\194([\128-\159])", function(c) return string.format("\\xC2\\x%02X", c:byte()) end))
+end
+
 -- App.lastError keeps the text last written, so that a cause already told is not told twice.
 function App.eprintf(fmt, ...)
-  local text = string.format(fmt, ...)
+  local text = withoutControls(string.format(fmt, ...))
   io.stdout:flush()
   io.stderr:write(text)
   io.stderr:flush()

@@ -163,6 +163,23 @@ TEST(CommandFaults, RowsNeverGoIntoAnotherFileAndAFailedOutputIsTold)
 
 // The log file is the account of every file a run changed: when it cannot be written the files are still
 // renamed, but the run says so and has failed.
+// A message that quotes a text its caller left raw still shows its control characters escaped; its own
+// line ends and tabs stay.
+TEST(CommandFaults, NoMessageWritesAControlCharacterRaw)
+{
+    ScriptBundle bundle(true);
+    bundle.addScript("95_probe.lua", R"(
+        App.command("probe", { summary = "a probe", usage = "usage: quodrix probe\n", operands = { min = 0, max = 0 },
+          main = function()
+            App.eprintf("quodrix probe:\t%s\n", "a\27[2J b\7 c\194\155" .. "2J d\194\160e")
+            return App.OK
+          end })
+    )");
+    auto r = bundle.run({ "probe" });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "quodrix probe:\ta\\x1B[2J b\\x07 c\\xC2\\x9B2J d\xC2\xA0" "e\n");
+}
+
 TEST(CommandFaults, ALogFileThatCannotBeWrittenFailsTheRun)
 {
     ScriptBundle bundle(true);
