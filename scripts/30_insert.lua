@@ -137,17 +137,23 @@ tab to a row that would fail, and a real run whose plan has failures changes not
       App.eprintf("quodrix insert: %s\n", App.displayed(summary.alert))
       return App.USAGE
     end
+    local unchanged = summary.unchanged or 0
     if summary.rows == 0 then
-      App.eprintf("quodrix insert: no file to rename\n")
+      App.eprintf(unchanged > 0 and "quodrix insert: nothing to rename: no position falls within a file's name\n"
+        or "quodrix insert: no file to rename\n")
       return App.FAILED
     end
+    -- A simulation shows the files that keep their names as rows, as the controller logs them; a rename in
+    -- place leaves them alone and shows no row.
+    local simulated = (summary.simulated or 0) - (options.simulate and unchanged or 0)
     local done = summary.rows - summary.failed - (summary.simulated or 0)
     -- In a simulation nothing failed on disk: a row the controller refused ("Failed", a name it would not
     -- make) is one that would fail.
     local failed = options.simulate and 0 or summary.failed
     App.summary({ { done, options.overwrite and "renamed" or "copied" },
-      { (summary.simulated or 0) - (summary.predicted or 0), "would be renamed (simulation)" },
-      { (summary.predicted or 0) + summary.failed - failed, "would fail (simulation)" }, { failed, "failed" } })
+      { simulated - (summary.predicted or 0), "would be renamed (simulation)" },
+      { (summary.predicted or 0) + summary.failed - failed, "would fail (simulation)" }, { failed, "failed" },
+      { unchanged, "unchanged" } })
     if summary.refused then
       App.eprintf("quodrix insert: the plan has failures; nothing was done (--keep-going does the rest)\n")
     end

@@ -181,25 +181,35 @@ end
 function ListPlanning.run(options, folder)
   local planned, causes, failures = ListPlanning.plan(options, folder)
   if planned == nil then return ListRename.run(options) end
+  -- Pairs whose new name is the present name: a rename in place leaves them alone and shows no row.
+  local unchanged = planned:summary().unchanged
   local summary
-  if failures > 0 and not options.simulate and not options.keepGoing then
+  if unchanged > 0 and unchanged == planned:pairCount() then
+    if not options.simulate then loadList(options) end
+    summary = { rows = 0, failed = 0, simulated = 0, loaded = unchanged }
+  elseif failures > 0 and not options.simulate and not options.keepGoing then
     loadList(options)
     local executed = planned:execute_(false)
     local printer = reportListPlan(planned, folder, options.destination)
-    summary = { rows = printer.rowCount, failed = executed.failed, simulated = 0, loaded = printer.rowCount,
-      refused = true }
+    summary = { rows = printer.rowCount, failed = executed.failed, simulated = 0,
+      loaded = printer.rowCount + unchanged, refused = true }
   elseif options.overwrite and not options.simulate then
     loadList(options)
     local executed = planned:execute_(options.keepGoing or false)
     local printer = reportListPlan(planned, folder, options.destination)
-    summary = { rows = printer.rowCount, failed = executed.failed, simulated = 0, loaded = printer.rowCount }
+    summary = { rows = printer.rowCount, failed = executed.failed, simulated = 0,
+      loaded = printer.rowCount + unchanged }
   else
     -- The controller's log list says which simulated rows the plan predicts to fail.
     options.causes = causes
     summary = ListRename.run(options)
     options.causes = nil
     summary.predicted = summary.predicted or 0
+    -- The controller shows them as it shows the others.
+    summary.simulated = summary.simulated - unchanged
+    summary.rows = summary.rows - unchanged
   end
+  summary.unchanged = unchanged
   summary.leftOut = planned:listLinesLeftOut_(App.logHeader)
   return summary
 end
@@ -277,12 +287,18 @@ and a real run whose plan has failures changes nothing unless --keep-going. Rena
       App.eprintf("quodrix list: %d line%s of %s %s not one pair (present name, separator, new name): left out\n",
         leftOut, leftOut == 1 and "" or "s", App.displayed(operands[1]), leftOut == 1 and "is" or "are")
     end
+    local unchanged = summary.unchanged or 0
+    if summary.rows == 0 and unchanged > 0 then
+      App.eprintf("quodrix list: nothing to rename: every new name of the list is the present name\n")
+      return App.FAILED
+    end
     local predicted = summary.predicted or 0
     -- In a simulation nothing failed on disk: a row the controller refused would fail.
     local failed = options.simulate and 0 or summary.failed
     App.summary({ { summary.rows - summary.failed - summary.simulated, options.overwrite and "renamed" or "copied" },
       { summary.simulated - predicted, "would be renamed (simulation)" },
-      { predicted + summary.failed - failed, "would fail (simulation)" }, { failed, "failed" } })
+      { predicted + summary.failed - failed, "would fail (simulation)" }, { failed, "failed" },
+      { unchanged, "unchanged" } })
     if summary.refused then
       App.eprintf("quodrix list: the plan has failures; nothing was done (--keep-going does the rest)\n")
     end

@@ -28,16 +28,23 @@ function InsertPlanning.run(options)
       causes[row.source] = row.cause
     end
   end
+  -- Files whose new name is their own (no position falls within the name) are left alone by a rename in
+  -- place; into a destination the plan counts them as failures, as the controller's store fails them.
+  local inPlaceMoves = options.inPlace and options.overwrite
+  local unchanged = planned:summary().unchanged
+  if unchanged > 0 and unchanged == planned:pairCount() then
+    return { rows = 0, failed = 0, simulated = 0, unchanged = unchanged }
+  end
   if failures > 0 and not options.simulate and not options.keepGoing then
     -- Nothing is done; every file is reported, the ones that would not fail as "not done".
     local summary = planned:execute_(false)
     local printer = App.reportPlanRows(planned, true)
     return { rows = printer.rowCount, failed = summary.failed, simulated = 0, refused = true }
   end
-  if options.inPlace and options.overwrite and not options.simulate then
+  if inPlaceMoves and not options.simulate then
     local summary = planned:execute_(true)
     local printer = App.reportPlanRows(planned, true)
-    return { rows = printer.rowCount, failed = summary.failed, simulated = 0 }
+    return { rows = printer.rowCount, failed = summary.failed, simulated = 0, unchanged = unchanged }
   end
   -- The controller's log list says which simulated rows the plan predicts to fail.
   options.causes = causes
@@ -56,7 +63,8 @@ function InsertPlanning.run(options)
       group.files[#group.files + 1] = row.source
     end
   end
-  local total = { rows = 0, failed = 0, simulated = 0 }
+  -- The controller shows the files that keep their names as it shows the others.
+  local total = { rows = 0, failed = 0, simulated = 0, unchanged = unchanged }
   for _, group in ipairs(groups) do
     if #group.files > 0 then
       options.destination, options.files = group.destination, group.files

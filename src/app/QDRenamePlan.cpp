@@ -347,6 +347,8 @@ void QDRenamePlan::planInsert(Dictionary const& options)
     std::string const text = textOption(options, "text");
     auto const positions = splitPositions(textOption(options, "positions"));
     bool const inPlace = flagOption(options, "inPlace");
+    // Into a destination the controller stores each file, and a file stored onto itself fails.
+    m_plan.setSameItemFails(!inPlace);
     std::string const destination = destinationPrefix(textOption(options, "destination"));
     std::vector<std::string> files = pathsOption(options, "files");
     if (inPlace) {

@@ -221,8 +221,12 @@ void RenamePlan::check()
         // new item that undo must tell from one that stood at the target, and is recorded on its own.
         m_withinOneDevice[i]
             = m_operation == Operation::Move && sourceKeys[i] && sourceKeys[i]->device == targetKeys[i]->device;
-        if (m_operation == Operation::Move && sourceKeys[i] && *sourceKeys[i] == *targetKeys[i])
-            pair.state = PairState::Unchanged;
+        if (m_operation == Operation::Move && sourceKeys[i] && *sourceKeys[i] == *targetKeys[i]) {
+            if (m_sameItemFails)
+                fail(i, kWouldReplace);
+            else
+                pair.state = PairState::Unchanged;
+        }
     }
 
     // Names that the plan frees: the sources of pairs that move. A file named twice moves at most once.

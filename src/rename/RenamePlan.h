@@ -101,6 +101,10 @@ public:
     void reserve(std::size_t count) { m_pairs.reserve(count); }
     void setOperation(Operation operation) { m_operation = operation; m_checked = false; }
     Operation operation() const { return m_operation; }
+    // For a plan that only predicts a run which stores each file anew under its new name (and never
+    // replaces): a move whose source and target are one item fails there, as a copy's does, instead of
+    // being no change.
+    void setSameItemFails(bool fails) { m_sameItemFails = fails; m_checked = false; }
     // A pair given as two paths; the target's last component is its new name.
     void add(std::string source, std::string target);
     // A pair that is known to fail already (its new name could not be made); it is reported, never moved.
@@ -148,6 +152,7 @@ private:
     std::vector<AnnouncedMove> m_announced;  // the batch of moves announced to the observer
     std::size_t m_nextAnnounced = 0;         // the first of them not yet tried or passed over
     Operation m_operation = Operation::Move;
+    bool m_sameItemFails = false;
 };
 
 }

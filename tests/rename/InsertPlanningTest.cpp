@@ -255,3 +255,46 @@ TEST(InsertPlanning, AReaderThatGoesAwayDoesNotCutTheRunShort)
     std::string const log = readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), kFiles + 1);
 }
+
+// A file whose new name is its own (no position falls within its name): renamed in place it stays as it is,
+// and the simulation counts it as the run does; stored into its own folder it fails, and the simulation says so.
+TEST(InsertPlanning, AFileThatKeepsItsNameIsCountedAlikeInASimulationAndARun)
+{
+    TempDir root;
+    writeFile(root / "in/ab.txt", "short");
+    writeFile(root / "in/abcd.txt", "long");
+    ScriptBundle bundle(true);
+    std::string const in = (root / "in").string();
+
+    auto simulated = bundle.run({ "insert", "-n", "-m", "-i", "X", "3", in });
+    EXPECT_EQ(0, simulated.status);
+    EXPECT_EQ("1 would be renamed (simulation), 1 unchanged\n", simulated.err);
+    auto renamed = bundle.run({ "insert", "-m", "-i", "X", "3", in });
+    EXPECT_EQ(0, renamed.status);
+    EXPECT_EQ("Insert\tsuccessfull\tabcd.txt\t" + in + "/abcd.txt -> " + in + "/abcXd.txt\n", renamed.out);
+    EXPECT_EQ("1 renamed, 1 unchanged\n", renamed.err);
+
+    for (bool simulate : { true, false }) {
+        std::vector<std::string> args { "insert", "-m", "-i", "X", "9", in };
+        if (simulate)
+            args.insert(args.begin() + 1, "-n");
+        auto nothing = bundle.run(args);
+        EXPECT_EQ(1, nothing.status);
+        EXPECT_EQ("", nothing.out);
+        EXPECT_EQ("quodrix insert: nothing to rename: no position falls within a file's name\n", nothing.err);
+    }
+
+    auto intoItsFolder = bundle.run({ "insert", "-n", "-m", "-d", in, "X", "3", in + "/ab.txt" });
+    EXPECT_EQ(1, intoItsFolder.status);
+    EXPECT_EQ("Insert\tSimulation\tab.txt\t" + in + "/ab.txt -> " + in
+            + "/ab.txt\twould fail: would replace an existing item\n",
+        intoItsFolder.out);
+    auto refused = bundle.run({ "insert", "-m", "-d", in, "X", "3", in + "/ab.txt", in + "/abcXd.txt" });
+    EXPECT_EQ(1, refused.status);
+    EXPECT_EQ("Insert\tFailed\tab.txt\t" + in + "/ab.txt -> " + in + "/ab.txt\twould replace an existing item\n"
+              "Insert\tFailed\tabcXd.txt\t" + in + "/abcXd.txt -> " + in
+            + "/abcXXd.txt\tnot done: the plan has failures\n",
+        refused.out);
+    EXPECT_EQ((std::map<std::string, std::string> { { "ab.txt", "short" }, { "abcXd.txt", "long" } }),
+        contents(root / "in"));
+}

@@ -137,6 +137,31 @@ TEST_F(ListPlanning, AChainAndASwapRunInPlace)
         folderContents(dir()));
 }
 
+// A pair whose new name is the present name changes nothing in place: the simulation counts it as the run
+// does, and a list of nothing else has nothing to rename.
+TEST_F(ListPlanning, APairThatKeepsItsNameIsCountedAlikeInASimulationAndARun)
+{
+    writeFile(list(), "a;a\nb;y\n");
+    auto simulated = m_bundle.run({ "list", "-n", list().string(), dir().string() });
+    EXPECT_EQ(0, simulated.status);
+    EXPECT_EQ("1 would be renamed (simulation), 1 unchanged\n", simulated.err);
+    auto renamed = m_bundle.run({ "list", list().string(), dir().string() });
+    EXPECT_EQ(0, renamed.status);
+    EXPECT_EQ(row("successfull", "b", "y"), renamed.out);
+    EXPECT_EQ("1 renamed, 1 unchanged\n", renamed.err);
+
+    writeFile(list(), "a;a\n");
+    for (bool simulate : { true, false }) {
+        std::vector<std::string> args { "list", list().string(), dir().string() };
+        if (simulate)
+            args.insert(args.begin() + 1, "-n");
+        auto nothing = m_bundle.run(args);
+        EXPECT_EQ(1, nothing.status);
+        EXPECT_EQ("", nothing.out);
+        EXPECT_EQ("quodrix list: nothing to rename: every new name of the list is the present name\n", nothing.err);
+    }
+}
+
 TEST_F(ListPlanning, CopiesIntoAnotherFolderStillReplaceThere)
 {
     fs::create_directories(m_bundle.root() / "out");
