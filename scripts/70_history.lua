@@ -22,8 +22,9 @@ local visible = App.displayed
 local historyUsage = [[
 usage: quodrix history
   the runs that changed files, newest first: id, date, counts of changes done and failed, whether the run
-  was undone, is still running, did not finish ("unfinished": its process ended before the run did), or
-  as an undo could not put everything back ("incomplete"), and its command line
+  was undone, is still running, did not finish ("unfinished": its process ended before the run did), was
+  interrupted (Ctrl-C) before it made all its changes ("interrupted"), or as an undo could not put
+  everything back ("incomplete"), and its command line
   the counts are of the changes recorded in the run's journal: an undo counts the items it moved back or
   removed, not the items it found it could not touch (those it printed as failed without trying a change)
 options:
@@ -68,6 +69,7 @@ App.command("history", {
         flags = flags .. ", unfinished"
       end
       if run.incomplete then flags = flags .. ", incomplete" end
+      if run.interrupted then flags = flags .. ", interrupted" end
       App.printf("%s  %s  %d done, %d failed%s  %s\n", run.id, os.date("%Y-%m-%d %H:%M:%S", math.floor(run.started)),
         run.done, run.failed, flags, visible(run.command))
     end
@@ -196,12 +198,16 @@ function History.undo(id)
   -- The lines come as three texts each: the word, the path, the detail. The rows go out in blocks (one
   -- write a row cost as much as the rest of a row's undo); a message on standard error flushes them first.
   local out, lines = io.stdout, result.lines
+  -- Interrupted, the undo leaves the rest for the next one: those items are counted, not named one by one.
+  local interrupted, notDone = objc.journal.interrupted(), 0
   for i = 1, #lines, 3 do
     local word, path, detail = lines[i], lines[i + 1], lines[i + 2]
     if word == "restored" or word == "removed" then
       out:write(word, "\t", visible(path), "\n")
     elseif word == "kept" then
       App.eprintf("quodrix undo: kept %s: %s\n", visible(path), visible(detail))
+    elseif interrupted and detail == interrupted then
+      notDone = notDone + 1
     else
       App.eprintf("quodrix undo: cannot restore %s: %s\n", visible(path), visible(detail))
     end
@@ -209,7 +215,8 @@ function History.undo(id)
   local parts = { string.format("%d restored", result.restored) }
   if result.removed > 0 then parts[#parts + 1] = string.format("%d removed", result.removed) end
   if result.kept > 0 then parts[#parts + 1] = string.format("%d kept", result.kept) end
-  if result.failed > 0 then parts[#parts + 1] = string.format("%d failed", result.failed) end
+  if result.failed > notDone then parts[#parts + 1] = string.format("%d failed", result.failed - notDone) end
+  if notDone > 0 then parts[#parts + 1] = string.format("%d not done (interrupted)", notDone) end
   App.eprintf("undo %s: %s\n", result.run, table.concat(parts, ", "))
   return (result.kept > 0 or result.failed > 0) and 1 or 0
 end

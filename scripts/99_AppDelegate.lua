@@ -72,6 +72,12 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
     if line ~= App.lastError then App.eprintf("%s", line) end
     if status == 0 then status = 1 end
   end
+  -- An interrupted run made no change after the signal; undo takes back the ones it made.
+  local interrupted = objc.journal.interrupted()
+  if interrupted then
+    App.eprintf("quodrix %s: %s; the files not done are as they were\n", name, interrupted)
+    if status == 0 then status = 1 end
+  end
   App.flushLog()
   if App.logFailed and status == 0 then status = 1 end
   objc.NSApp:setExitStatus_(status)

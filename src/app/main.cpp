@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/HeapAdvice.h"
+#include "fs/Interruption.h"
 
 #include <cerrno>
 #include <csignal>
@@ -50,9 +51,13 @@ int main(int argc, char** argv)
     // A reader that goes away (`quodrix insert ... | head`) must not end a run halfway through its changes,
     // its journal or its log: the rows it no longer takes are dropped, and the run finishes.
     std::signal(SIGPIPE, SIG_IGN);
+    quodrix::Interruption::catchSignals();
     quodrix::adviseHugePagesForHeap();
     int status = quodrix::Application::run(std::vector<std::string>(argv, argv + argc));
     if (!outputWasWritten() && status == 0)
         status = 1;
+    // A run interrupted halfway has made, recorded and reported what it did; the process now ends as the
+    // signal would have ended it.
+    quodrix::Interruption::endByNotedSignal();
     return status;
 }

@@ -2,6 +2,7 @@
 
 #include "fs/ByteWords.h"
 #include "fs/FileOps.h"
+#include "fs/Interruption.h"
 #include "fs/ItemPlacement.h"
 #include "fs/SystemCalls.h"
 
@@ -31,7 +32,8 @@ constexpr std::string_view kHeaderText
       "#     ASIDE: where the item replaced at TARGET (or removed) was moved, in the run's own folder\n"
       "#   O SEQ done IDENTITY-AT-TARGET | O SEQ failed CAUSE | O SEQ untried -\n"
       "#     untried: the change was recorded with others before them and never tried; it is no change\n"
-      "#   end UNIX-NS [incomplete]   (incomplete: an undo that could not put everything back)\n"
+      "#   end UNIX-NS [incomplete|interrupted]   (incomplete: an undo that could not put everything back;\n"
+      "#     interrupted: the run was interrupted before it made all its changes)\n"
       "# A record without its final newline was cut short and does not count.\n";
 
 char const* const kChangeNames[] = { "move", "copy", "link", "remove", "comment", "create" };
@@ -262,6 +264,9 @@ Status RunJournal::open()
         (void)systemCalls().unlink(m_path.c_str());
         return written;
     }
+    // From here on an interruption ends the run between two changes.
+    m_changesUnderWay = true;
+    Interruption::setChangesUnderWay(true);
     return {};
 }
 
@@ -315,10 +320,21 @@ Status RunJournal::recordIntent(Intent const& intent, std::uint64_t& sequence)
     return recordIntents(std::span(&intent, 1), sequence);
 }
 
+Status const& RunJournal::stopped() const
+{
+    if (!m_stopped.ok())
+        return m_stopped;
+    if (m_changesUnderWay && m_interrupted.ok() && Interruption::noted() != 0)
+        m_interrupted = Status::refused(Interruption::cause());
+    return m_interrupted;
+}
+
 Status RunJournal::recordIntents(std::span<Intent const> intents, std::uint64_t& first)
 {
     if (Status opened = open(); !opened)
         return opened;
+    if (Status const& halted = stopped(); !halted.ok())
+        return halted;
     first = m_sequence + 1;
     // The outcomes of the changes before go out with these intents, in the same write.
     m_line.assign(m_pendingOutcome);
@@ -439,6 +455,8 @@ Status RunJournal::finish()
     if (m_finished || !m_file.valid())
         return m_stopped;
     m_finished = true;
+    if (m_changesUnderWay)
+        Interruption::setChangesUnderWay(false);
     dropAhead();
     if (m_stopped.ok()) {
         m_line.assign(m_pendingOutcome);
@@ -446,6 +464,8 @@ Status RunJournal::finish()
         appendNumber(m_line, nowNs());
         if (m_incomplete)
             m_line += " incomplete";
+        else if (!m_interrupted.ok())
+            m_line += " interrupted";
         m_line += '\n';
         (void)writeLine();
     }

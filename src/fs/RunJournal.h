@@ -135,8 +135,10 @@ public:
     // when one did.
     [[nodiscard]] Status finish();
 
-    // The failure that stopped the journal; success while records can be written.
-    Status const& stopped() const { return m_stopped; }
+    // Why the journal takes no further change: the failure that stopped it, or the interruption of the run
+    // (Interruption) once its changes were under way; success while changes can be recorded. The outcomes
+    // of changes made are still recorded after an interruption.
+    Status const& stopped() const;
 
     // The text escaping of the format: every byte below 0x21, 0x7f, every byte from 0x80 up, "\" and a
     // leading "-" become "\xHH"; an empty text is "-".
@@ -165,6 +167,8 @@ private:
     std::deque<Ahead> m_ahead;
     FolderHandles m_aheadFolders;
     Status m_stopped;
+    mutable Status m_interrupted;
+    bool m_changesUnderWay = false;
     int m_backgroundFlushError = 0;  // written by the flush's thread, read after it was joined
     std::jthread m_backgroundFlush;  // declared after m_file, so that it ends before the file closes
 };

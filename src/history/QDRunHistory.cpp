@@ -79,6 +79,7 @@ Value QDRunHistory::runs()
             { "undoes", records.undoes.empty() ? Value() : Value(records.undoes) },
             { "finished", Value(records.ended) },
             { "incomplete", Value(records.incomplete) },
+            { "interrupted", Value(records.interrupted) },
             { "running", Value(liveProcessOf(records).has_value()) },
         }));
     }

@@ -177,6 +177,7 @@ bool RunRecords::Reader::take(std::string_view line)
     } else if (f.size() == 3 && f[0] == "end") {
         run.ended = true;
         run.incomplete = f[2] == "incomplete";
+        run.interrupted = f[2] == "interrupted";
     } else if (f.size() == 2) {
         auto value = RunJournal::unescaped(f[1]);
         if (!value)

@@ -2,6 +2,7 @@
 
 #include "core/BridgeError.h"
 #include "core/Runtime.h"
+#include "fs/Interruption.h"
 #include "fs/RunJournal.h"
 #include "lua/LuaCall.h"
 #include "lua/LuaHost.h"
@@ -245,6 +246,13 @@ int l_journalFinish(lua_State* L)
     return pushText(L, finished.ok() ? std::nullopt : std::optional(finished.message()));
 }
 
+// [-0, +1] objc.journal.interrupted(): why the run was interrupted ("the run was interrupted (SIGINT)") when
+// it was, else nil; the process ends by that signal once the command is done.
+int l_journalInterrupted(lua_State* L)
+{
+    return pushText(L, Interruption::noted() != 0 ? std::optional(std::string(Interruption::cause())) : std::nullopt);
+}
+
 
 // [-0, +0 or +1] The text form of the value at `index` as tostring() gives it; a string is itself, without
 // anything pushed. `emptyForNothing`: nil and false give "" rather than "nil" and "false".
@@ -404,6 +412,8 @@ void addPlatformFunctions(lua_State* L)
     lua_setfield(L, -2, "finish");
     lua_pushcfunction(L, guarded<l_journalId>);
     lua_setfield(L, -2, "id");
+    lua_pushcfunction(L, guarded<l_journalInterrupted>);
+    lua_setfield(L, -2, "interrupted");
     lua_setfield(L, -2, "journal");
 }
 

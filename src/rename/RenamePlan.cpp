@@ -3,6 +3,7 @@
 #include "fs/FileOps.h"
 #include "fs/FileStore.h"
 #include "fs/FolderListing.h"
+#include "fs/Interruption.h"
 #include "fs/JournaledChange.h"
 #include "fs/ItemPlacement.h"
 #include "fs/SystemCalls.h"
@@ -582,10 +583,13 @@ RenamePlan::Summary RenamePlan::execute(OnFailure onFailure, ChangeObserver* obs
         } while (i != start && i != kNone);
         stop = stopHere(runCycle(group));
     }
+    // A run is stopped by an interruption (Interruption) as by a failure: the journal takes no further move.
+    std::string const notDone = Interruption::noted() != 0 ? std::string("not done: ") + Interruption::cause()
+                                                           : "not done: the run stopped after a failure";
     for (auto& pair : m_pairs) {
         if (pair.state == PairState::Planned) {
             pair.state = PairState::Failed;
-            pair.cause = "not done: the run stopped after a failure";
+            pair.cause = notDone;
         }
     }
     m_observer = nullptr;

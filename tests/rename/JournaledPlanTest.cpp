@@ -4,6 +4,7 @@
 // at its own name with its contents.
 
 #include "fs/FsTestSupport.h"
+#include "fs/Interruption.h"
 #include "fs/RunJournal.h"
 #include "history/RunRecords.h"
 #include "history/RunUndo.h"
@@ -12,9 +13,12 @@
 #include "support/FaultySystemCalls.h"
 #include "support/ScriptBundle.h"
 
+#include <csignal>
 #include <fstream>
 #include <map>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quodrix;
 using namespace quodrix::test;
@@ -325,4 +329,80 @@ TEST(JournaledPlan, AChainLongerThanABatchOrLeavingItsFileSystemGoesMoveByMove)
     auto const second = text.find("\nI 2 move ");
     ASSERT_NE(second, std::string::npos) << text;
     EXPECT_LT(text.find("\nO 1 done "), second) << text;
+}
+
+namespace {
+
+// The system's calls, with SIGINT sent to the process at the nth rename, as a user's Ctrl-C comes in the
+// middle of a run.
+class InterruptingCalls : public SystemCalls {
+public:
+    explicit InterruptingCalls(int nth) : m_nth(nth) { }
+    int renameat2(int fromFolder, char const* from, int toFolder, char const* to, unsigned flags) override
+    {
+        if (++m_renames == m_nth)
+            ::raise(SIGINT);
+        return SystemCalls::renameat2(fromFolder, from, toFolder, to, flags);
+    }
+
+private:
+    int m_nth;
+    int m_renames = 0;
+};
+
+}
+
+// Interrupted while its first batch of moves is made, a plan makes the rest of that batch (already
+// recorded), then no further move: each of the rest is "not done" with the interruption as its cause, and
+// the journal ends "interrupted", with an outcome for every move made. The process's signal handling is
+// its own, so the run goes in a child process.
+TEST(JournaledPlan, AnInterruptedPlanMakesNoFurtherMove)
+{
+    TempDir dir;
+    fs::path const folder = dir / "pics", results = dir / "results";
+    makeFiles(folder);
+    RenamePlan plan = planIn(folder);
+    plan.check();
+    pid_t const child = fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        Interruption::catchSignals();
+        RunJournal journal((dir / "runs").string(), "quodrix rename");
+        JournalObserver observer(journal, Operation::Move);
+        InterruptingCalls calls(3);
+        RenamePlan::Summary summary;
+        {
+            ScopedSystemCalls installed(calls);
+            summary = plan.execute(OnFailure::KeepGoing, &observer);
+        }
+        bool const finished = journal.finish().ok();
+        std::ofstream(results) << summary.done << "\n"
+                               << summary.failed << "\n"
+                               << plan.pairs().back().cause << "\n"
+                               << finished << "\n"
+                               << journal.path() << "\n";
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::ifstream in(results);
+    std::string done, failed, cause, finished, journal;
+    std::getline(in, done);
+    std::getline(in, failed);
+    std::getline(in, cause);
+    std::getline(in, finished);
+    std::getline(in, journal);
+    EXPECT_EQ("128", done);
+    EXPECT_EQ(std::to_string(kSingles + 5 - 128), failed);
+    EXPECT_EQ("not done: the run was interrupted (SIGINT)", cause);
+    EXPECT_EQ("1", finished);
+    std::string const text = textOf(journal);
+    EXPECT_NE(std::string::npos, text.find("\nO 128 done ")) << text;
+    EXPECT_EQ(std::string::npos, text.find("\nI 129 ")) << text;
+    EXPECT_NE(std::string::npos, text.find(" interrupted\n", text.rfind("\nend "))) << text;
+    int renamed = 0;
+    for (auto const& entry : fs::directory_iterator(folder))
+        renamed += entry.path().filename().string().rfind("photo_", 0) == 0;
+    EXPECT_EQ(128, renamed);
 }

@@ -212,16 +212,27 @@ RunResult runCommand(std::string const& command)
     }(), {});
 }
 
-pid_t ScriptBundle::start(std::vector<std::string> arguments, int& output) const
+pid_t ScriptBundle::start(std::vector<std::string> arguments, int& output, int* errors) const
 {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0)
         return -1;
+    int errorEnds[2] = { -1, -1 };
+    if (errors && pipe(errorEnds) != 0) {
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        return -1;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
     posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
     posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    if (errors) {
+        posix_spawn_file_actions_adddup2(&actions, errorEnds[1], 2);
+        posix_spawn_file_actions_addclose(&actions, errorEnds[0]);
+        posix_spawn_file_actions_addclose(&actions, errorEnds[1]);
+    }
     std::string home = "HOME=" + this->home().string();
     std::vector<char*> env { home.data(), const_cast<char*>("LANG=C.UTF-8"), nullptr };
     std::string executable = this->executable().string();
@@ -236,6 +247,10 @@ pid_t ScriptBundle::start(std::vector<std::string> arguments, int& output) const
     posix_spawn_file_actions_destroy(&actions);
     close(pipeEnds[1]);
     output = pipeEnds[0];
+    if (errors) {
+        close(errorEnds[1]);
+        *errors = errorEnds[0];
+    }
     return pid;
 }
 

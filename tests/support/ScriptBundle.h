@@ -48,8 +48,9 @@ public:
     // added before.
     RunResult runScript(std::string const& source, std::vector<std::string> const& arguments = {});
     // Starts bin/quodrix with the arguments, HOME in the bundle's home folder, and its standard output in a
-    // pipe whose reading end goes to `output`, for a test that kills it halfway; the process id, or -1.
-    pid_t start(std::vector<std::string> arguments, int& output) const;
+    // pipe whose reading end goes to `output` (and, when `errors` is given, its standard error in another),
+    // for a test that kills or interrupts it halfway; the process id, or -1.
+    pid_t start(std::vector<std::string> arguments, int& output, int* errors = nullptr) const;
 
     // The folder that runs start in (relative paths on the command line are read against it); by default
     // the test's own.

@@ -1,0 +1,157 @@
+// Runs interrupted as a user interrupts them (SIGINT, Ctrl-C), through the built executable over real files.
+// Nobody reads a run's rows at first, so that it blocks on its full standard output with part of its
+// copies made; the signal comes there. Once changes are under way the run makes no further change,
+// reports every file, records its end as interrupted and then ends by the signal, and undo takes back
+// exactly what it made. A second signal ends it at once, and a run that changes nothing ends at the first.
+
+#include "support/ScriptBundle.h"
+
+#include <chrono>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace quodrix::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kFiles = 3000;
+
+std::size_t itemCount(fs::path const& folder)
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] auto const& entry : fs::directory_iterator(folder))
+        ++count;
+    return count;
+}
+
+// Waits until the process is blocked writing into its full standard output and no longer adds items to
+// `folder`; the count of items there then.
+std::size_t countWhenBlocked(pid_t pid, fs::path const& folder)
+{
+    std::size_t count = itemCount(folder);
+    for (int tries = 0; tries < 600; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::string const waitingIn = readFile("/proc/" + std::to_string(pid) + "/wchan");
+        std::size_t const now = itemCount(folder);
+        if (now == count && waitingIn.find("pipe_write") != std::string::npos)
+            return now;
+        count = now;
+    }
+    return count;
+}
+
+std::string readAll(int fd)
+{
+    std::string text;
+    char buffer[65536];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, std::size_t(n));
+    close(fd);
+    return text;
+}
+
+std::size_t occurrences(std::string const& text, std::string const& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+class Interruption : public ::testing::Test {
+protected:
+    Interruption() : m_bundle(true)
+    {
+        for (int i = 0; i < kFiles; ++i)
+            writeFile(src() / ("f_" + std::to_string(i) + ".txt"), "contents " + std::to_string(i));
+        fs::create_directories(dst());
+    }
+    fs::path src() const { return m_bundle.root() / "src"; }
+    fs::path dst() const { return m_bundle.root() / "dst"; }
+
+    ScriptBundle m_bundle;
+};
+
+}
+
+TEST_F(Interruption, ARunMakesNoChangeAfterTheSignalAndEndsByIt)
+{
+    int output = -1, errors = -1;
+    pid_t const pid = m_bundle.start({ "insert", "-d", dst().string(), "X", "0", src().string() }, output, &errors);
+    ASSERT_GT(pid, 0);
+    std::size_t const before = countWhenBlocked(pid, dst());
+    ASSERT_GT(before, 0u);
+    ASSERT_LT(before, std::size_t(kFiles));
+    ASSERT_EQ(0, kill(pid, SIGINT));
+    std::string const out = readAll(output), err = readAll(errors);
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status << "\n" << err;
+
+    // The change under way when the signal came was finished; none was made after it.
+    std::size_t const copied = itemCount(dst());
+    EXPECT_EQ(before, copied);
+    for (auto const& entry : fs::directory_iterator(dst())) {
+        std::string const name = entry.path().filename().string();
+        ASSERT_EQ('X', name[0]) << name;
+        EXPECT_EQ(readFile(src() / name.substr(1)), readFile(entry.path())) << name;
+    }
+    EXPECT_EQ(copied, occurrences(out, "\tsuccessfull\t"));
+    EXPECT_EQ(kFiles - copied, occurrences(out, "\tthe run was interrupted (SIGINT)\n"));
+    EXPECT_EQ(std::size_t(kFiles), occurrences(out, "\n"));
+    EXPECT_EQ("\nquodrix: interrupted: no further change is made (interrupt again to end at once)\n"
+            + std::to_string(copied) + " copied, " + std::to_string(kFiles - copied) + " failed\n"
+            + "quodrix insert: the run was interrupted (SIGINT); the files not done are as they were\n",
+        err);
+
+    auto history = m_bundle.run({ "history" });
+    EXPECT_NE(std::string::npos,
+        history.out.find(std::to_string(copied) + " done, 0 failed, interrupted  quodrix insert -d "))
+        << history.out;
+    auto undo = m_bundle.run({ "undo" });
+    EXPECT_EQ(0, undo.status) << undo.err;
+    EXPECT_TRUE(fs::is_empty(dst()));
+    EXPECT_EQ(std::size_t(kFiles), itemCount(src()));
+}
+
+TEST_F(Interruption, ASecondSignalEndsTheRunAtOnceAndUndoTakesBackWhatItMade)
+{
+    int output = -1, errors = -1;
+    pid_t const pid = m_bundle.start({ "insert", "-d", dst().string(), "X", "0", src().string() }, output, &errors);
+    ASSERT_GT(pid, 0);
+    std::size_t const before = countWhenBlocked(pid, dst());
+    ASSERT_GT(before, 0u);
+    ASSERT_EQ(0, kill(pid, SIGINT));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(0, kill(pid, SIGINT));
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    close(output);
+    close(errors);
+    EXPECT_EQ(before, itemCount(dst()));
+
+    auto undo = m_bundle.run({ "undo" });
+    EXPECT_EQ(0, undo.status) << undo.err;
+    EXPECT_TRUE(fs::is_empty(dst()));
+    EXPECT_EQ(std::size_t(kFiles), itemCount(src()));
+}
+
+TEST_F(Interruption, ARunThatChangesNothingEndsAtTheFirstSignal)
+{
+    int output = -1, errors = -1;
+    pid_t const pid = m_bundle.start({ "insert", "-n", "X", "0", src().string() }, output, &errors);
+    ASSERT_GT(pid, 0);
+    (void)countWhenBlocked(pid, dst());
+    ASSERT_EQ(0, kill(pid, SIGINT));
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    close(output);
+    EXPECT_EQ("", readAll(errors));
+    EXPECT_TRUE(fs::is_empty(dst()));
+}
