@@ -23,7 +23,7 @@ local historyUsage = [[
 usage: quodrix history
   the runs that changed files, newest first: id, date, counts of changes done and failed, whether the run
   was undone, is still running, did not finish ("unfinished": its process ended before the run did), was
-  interrupted (Ctrl-C) before it made all its changes ("interrupted"), or as an undo could not put
+  interrupted (Ctrl-C: it made no change after that, "interrupted"), or as an undo could not put
   everything back ("incomplete"), and its command line
   the counts are of the changes recorded in the run's journal: an undo counts the items it moved back or
   removed, not the items it found it could not touch (those it printed as failed without trying a change)

@@ -3,6 +3,7 @@
 #include "fs/FileDescriptor.h"
 #include "fs/FileStore.h"
 #include "fs/FolderReader.h"
+#include "fs/Interruption.h"
 #include "fs/SystemCalls.h"
 
 #include <cerrno>
@@ -74,6 +75,8 @@ Status readAndWrite(int from, int to, std::string const& source, std::string con
     auto& calls = systemCalls();
     std::vector<char> buffer(std::size_t(1) << 16);
     while (true) {
+        if (Interruption::noted() != 0)
+            return Status::refused(Interruption::cause());
         ssize_t n = calls.read(from, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
             continue;
@@ -96,13 +99,17 @@ bool kernelCannotCopy(int error)
 
 // The kernel copies the bytes (as cp does), without them passing through the process; where it cannot,
 // or a file's first range comes back empty (some file systems report no size), they are read and written.
-// A failure names the target when the disk is full or cannot be written, else the source.
+// A failure names the target when the disk is full or cannot be written, else the source. An interrupted
+// run (Interruption) ends the copy of a large file between two ranges, which the kernel copies in well
+// under a second each.
 Status copyContents(int from, int to, std::string const& source, std::string const& target)
 {
-    constexpr std::size_t kRangeBytes = std::size_t(1) << 30;
+    constexpr std::size_t kRangeBytes = std::size_t(1) << 26;
     auto& calls = systemCalls();
     bool copiedAny = false;
     while (true) {
+        if (Interruption::noted() != 0)
+            return Status::refused(Interruption::cause());
         ssize_t const n = calls.copyFileRange(from, to, kRangeBytes);
         if (n < 0 && errno == EINTR)
             continue;

@@ -33,7 +33,7 @@ constexpr std::string_view kHeaderText
       "#   O SEQ done IDENTITY-AT-TARGET | O SEQ failed CAUSE | O SEQ untried -\n"
       "#     untried: the change was recorded with others before them and never tried; it is no change\n"
       "#   end UNIX-NS [incomplete|interrupted]   (incomplete: an undo that could not put everything back;\n"
-      "#     interrupted: the run was interrupted before it made all its changes)\n"
+      "#     interrupted: the run was interrupted, and made no change after that)\n"
       "# A record without its final newline was cut short and does not count.\n";
 
 char const* const kChangeNames[] = { "move", "copy", "link", "remove", "comment", "create" };
@@ -464,7 +464,7 @@ Status RunJournal::finish()
         appendNumber(m_line, nowNs());
         if (m_incomplete)
             m_line += " incomplete";
-        else if (!m_interrupted.ok())
+        else if (!stopped().ok())
             m_line += " interrupted";
         m_line += '\n';
         (void)writeLine();

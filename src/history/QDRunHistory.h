@@ -6,7 +6,7 @@
 //             since 1970), command, done, failed (counts of changes), undone (bool), undoes (the id of the
 //             run an undo run reversed, or null), finished (whether the run recorded its end), incomplete
 //             (whether its end says that, as an undo, it could not put everything back), interrupted
-//             (whether its end says it was interrupted before it made all its changes), running (not
+//             (whether its end says it was interrupted, making no change after that), running (not
 //             finished, and the process that records it still lives).
 //   undoRun:  undoes the run of that id, or with null the newest run not undone (undo runs left out),
 //             recording the undo in the journal of the run in progress (Platform::journal(); one of its

@@ -42,7 +42,7 @@ struct RunRecords {
     std::string undoes;   // the run this one reversed, empty for others
     bool ended = false;   // the end record was written: the run finished
     bool incomplete = false;  // the end record says the run could not do all it was to do
-    bool interrupted = false;  // the end record says the run was interrupted before all its changes
+    bool interrupted = false;  // the end record says the run was interrupted (no change made after that)
     std::vector<RecordedChange> changes;  // empty when read as counts
 
     // How many changes the run has, and of them how many with the outcome; alike however it was read.

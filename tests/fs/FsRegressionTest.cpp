@@ -5,6 +5,7 @@
 #include "fs/FileOps.h"
 #include "fs/FileStore.h"
 #include "fs/FolderWalk.h"
+#include "fs/Interruption.h"
 #include "fs/ItemNames.h"
 #include "fs/FsTestSupport.h"
 #include "fs/ItemPlacement.h"
@@ -18,6 +19,8 @@
 #include "util/cNSFileHandling.h"
 
 #include <algorithm>
+#include <csignal>
+#include <fstream>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -495,4 +498,63 @@ TEST(FsRegression, APathHasOnePlainSpelling)
         EXPECT_EQ(plain.find("//"), std::string::npos) << path;
         EXPECT_EQ(("/" + plain + "/").find("/./"), plain == "." ? 0u : std::string::npos) << path;
     }
+}
+
+namespace {
+
+// The system's calls, with SIGINT sent to the process as the kernel starts copying a file's first range.
+class InterruptingCopy : public SystemCalls {
+public:
+    ssize_t copyFileRange(int from, int to, std::size_t size) override
+    {
+        if (++m_ranges == 1)
+            ::raise(SIGINT);
+        return SystemCalls::copyFileRange(from, to, size);
+    }
+
+private:
+    int m_ranges = 0;
+};
+
+}
+
+// A copy of a large file that its run's interruption overtakes stops between two ranges: the copy fails
+// with the interruption as its cause and leaves nothing at the destination, not even its temporary item.
+// The process's signal handling is its own, so the copy goes in a child process.
+TEST(FsRegression, AnInterruptedRunStopsCopyingALargeFile)
+{
+    TempDir dir;
+    fs::path const source = dir / "large.bin", destination = dir / "out" / "large.bin", results = dir / "results";
+    fs::create_directories(dir / "out");
+    {
+        std::ofstream out(source, std::ios::binary);
+        std::string const block(std::size_t(1) << 20, 'q');
+        for (int i = 0; i < 160; ++i)
+            out << block;
+    }
+    pid_t const child = fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        Interruption::catchSignals();
+        Interruption::setChangesUnderWay(true);
+        InterruptingCopy calls;
+        Status copied;
+        {
+            ScopedSystemCalls installed(calls);
+            copied = placeItem(Placement::Copy, Existing::Kept, source.string(), destination.string());
+        }
+        std::ofstream(results) << copied.ok() << "\n" << copied.message() << "\n";
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::ifstream in(results);
+    std::string ok, message;
+    std::getline(in, ok);
+    std::getline(in, message);
+    EXPECT_EQ("0", ok);
+    EXPECT_NE(std::string::npos, message.find("the run was interrupted (SIGINT)")) << message;
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+    EXPECT_EQ(fs::file_size(source), std::uintmax_t(160) << 20);
 }
