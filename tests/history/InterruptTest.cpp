@@ -28,17 +28,19 @@ std::size_t itemCount(fs::path const& folder)
     return count;
 }
 
-// Waits until the process is blocked writing into its full standard output and no longer adds items to
-// `folder`; the count of items there then.
+// Waits until the process is blocked writing into its full standard output (as the kernel says where it
+// waits, or else as it adds no item to `folder` for a second); the count of items there then.
 std::size_t countWhenBlocked(pid_t pid, fs::path const& folder)
 {
     std::size_t count = itemCount(folder);
-    for (int tries = 0; tries < 600; ++tries) {
+    int unchanged = 0;
+    for (int tries = 0; tries < 600 && unchanged < 20; ++tries) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         std::string const waitingIn = readFile("/proc/" + std::to_string(pid) + "/wchan");
         std::size_t const now = itemCount(folder);
-        if (now == count && waitingIn.find("pipe_write") != std::string::npos)
-            return now;
+        unchanged = now == count ? unchanged + 1 : 0;
+        if (unchanged > 0 && waitingIn.find("pipe_write") != std::string::npos)
+            break;
         count = now;
     }
     return count;
