@@ -203,11 +203,18 @@ end
 
 -- The summary line at the end of a run, on standard error: counts in the command's words, those that are
 -- 0 left out after the first ("3 renamed, 1 failed"; "nothing renamed" for none at all).
+-- The rows that an interrupted run printed as failed because it made no change after the signal: the
+-- summary counts them as not done rather than failed.
+App.notDone = 0
+
 function App.summary(parts)
   local words = {}
   for _, part in ipairs(parts) do
-    if part[1] > 0 then words[#words + 1] = string.format("%d %s", part[1], part[2]) end
+    local count = part[1]
+    if part[2] == "failed" and App.notDone > 0 then count = count - App.notDone end
+    if count > 0 then words[#words + 1] = string.format("%d %s", count, part[2]) end
   end
+  if App.notDone > 0 then words[#words + 1] = string.format("%d not done (interrupted)", App.notDone) end
   if #words == 0 then words[1] = string.format("0 %s", parts[1][2]) end
   App.eprintf("%s\n", table.concat(words, ", "))
 end
@@ -342,8 +349,15 @@ function LogPrinter.addObjects_(self, rows)
     -- as names are (App.displayed): a name in one cannot break the row or act on the terminal.
     local cause = ""
     if row.LogStatus == "Failed" then
-      row.LogCause = row.LogCause or objc.rowFailure() or "unknown cause"
-      cause = "\t" .. App.displayed(row.LogCause)
+      local why = row.LogCause or objc.rowFailure() or "unknown cause"
+      row.LogCause = why
+      cause = "\t" .. App.displayed(why)
+      if why:find("interrupted", 1, true) then
+        local interrupted = objc.journal.interrupted()
+        if interrupted and (why == interrupted or why == "not done: " .. interrupted) then
+          App.notDone = App.notDone + 1
+        end
+      end
     elseif row.LogPrediction then
       cause = "\twould fail: " .. App.displayed(row.LogPrediction)
     end
