@@ -324,7 +324,7 @@ Status const& RunJournal::stopped() const
 {
     if (!m_stopped.ok())
         return m_stopped;
-    if (m_changesUnderWay && m_interrupted.ok() && Interruption::noted() != 0)
+    if (m_changesUnderWay && !m_interruptionHeld && m_interrupted.ok() && Interruption::noted() != 0)
         m_interrupted = Status::refused(Interruption::cause());
     return m_interrupted;
 }

@@ -139,6 +139,9 @@ public:
     // (Interruption) once its changes were under way; success while changes can be recorded. The outcomes
     // of changes made are still recorded after an interruption.
     Status const& stopped() const;
+    // While held, an interruption does not stop the journal (the steps of a cycle, which must not be cut
+    // in two); one that stopped it before stays.
+    void holdInterruption(bool held) { m_interruptionHeld = held; }
 
     // The text escaping of the format: every byte below 0x21, 0x7f, every byte from 0x80 up, "\" and a
     // leading "-" become "\xHH"; an empty text is "-".
@@ -169,6 +172,7 @@ private:
     Status m_stopped;
     mutable Status m_interrupted;
     bool m_changesUnderWay = false;
+    bool m_interruptionHeld = false;
     int m_backgroundFlushError = 0;  // written by the flush's thread, read after it was joined
     std::jthread m_backgroundFlush;  // declared after m_file, so that it ends before the file closes
 };

@@ -21,6 +21,7 @@ public:
     void afterMove(std::string const& source, std::string const& target, Status const& outcome,
         bool inOneRename) override;
     void notMade(std::string const& source, std::string const& target) override;
+    void holdInterruption(bool held) override { m_journal.holdInterruption(held); }
 
 private:
     RunJournal& m_journal;

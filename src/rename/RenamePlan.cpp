@@ -427,6 +427,30 @@ bool RenamePlan::runChains(std::span<std::size_t const> order, std::span<std::si
 // to a temporary name, c(k-1) ... c1 follow, then c0 leaves the temporary name for its target. Should a
 // step fail, the steps made are reversed, so the cycle ends as it began; should a step back fail too, the
 // pairs still moved are done, and the first source is given its own name or a visible one beside it.
+namespace {
+
+// Holds off an interruption of the run for the life of the object.
+class InterruptionHold {
+public:
+    explicit InterruptionHold(ChangeObserver* observer) : m_observer(observer)
+    {
+        if (m_observer)
+            m_observer->holdInterruption(true);
+    }
+    ~InterruptionHold()
+    {
+        if (m_observer)
+            m_observer->holdInterruption(false);
+    }
+    InterruptionHold(InterruptionHold const&) = delete;
+    InterruptionHold& operator=(InterruptionHold const&) = delete;
+
+private:
+    ChangeObserver* m_observer;
+};
+
+}
+
 bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
 {
     PlannedRename& first = m_pairs[cycle.front()];
@@ -446,6 +470,8 @@ bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
         markRest(cycle, 1, "not done: a rename of its cycle failed");
         return false;
     }
+    // From here on the cycle is made whole or taken back: an interruption waits for its end.
+    InterruptionHold const held(m_observer);
     std::vector<std::size_t> made;  // in the order made
     std::string failure;
     for (std::size_t k = cycle.size() - 1; k >= 1; --k) {

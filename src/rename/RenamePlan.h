@@ -68,6 +68,9 @@ public:
         bool inOneRename) = 0;
     // An announced move that the run did not try.
     virtual void notMade(std::string const& source, std::string const& target) = 0;
+    // Around the steps of a cycle after its first one, which must all be made (or all taken back): a run
+    // that is interrupted (Interruption) stops before a cycle or after it, never inside it.
+    virtual void holdInterruption(bool held) { (void)held; }
 };
 
 enum class PairState {

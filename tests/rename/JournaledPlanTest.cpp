@@ -344,6 +344,12 @@ public:
             ::raise(SIGINT);
         return SystemCalls::renameat2(fromFolder, from, toFolder, to, flags);
     }
+    int rename(char const* from, char const* to) override
+    {
+        if (++m_renames == m_nth)
+            ::raise(SIGINT);
+        return SystemCalls::rename(from, to);
+    }
 
 private:
     int m_nth;
@@ -405,4 +411,46 @@ TEST(JournaledPlan, AnInterruptedPlanMakesNoFurtherMove)
     for (auto const& entry : fs::directory_iterator(folder))
         renamed += entry.path().filename().string().rfind("photo_", 0) == 0;
     EXPECT_EQ(128, renamed);
+}
+
+// Interrupted after the first step of a cycle (x to its temporary name), the plan makes the cycle whole
+// before it stops: x and y trade names, and no item is left under a temporary or stranded name.
+TEST(JournaledPlan, AnInterruptionWaitsForTheEndOfACycle)
+{
+    TempDir dir;
+    fs::path const folder = dir / "pics", results = dir / "results";
+    makeFiles(folder);
+    RenamePlan plan;
+    plan.add((folder / "x").string(), (folder / "y").string());
+    plan.add((folder / "y").string(), (folder / "x").string());
+    plan.check();
+    pid_t const child = fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        Interruption::catchSignals();
+        RunJournal journal((dir / "runs").string(), "quodrix rename");
+        JournalObserver observer(journal, Operation::Move);
+        InterruptingCalls calls(1);
+        RenamePlan::Summary summary;
+        {
+            ScopedSystemCalls installed(calls);
+            summary = plan.execute(OnFailure::Stop, &observer);
+        }
+        (void)journal.finish();
+        std::ofstream(results) << summary.done << "\n" << Interruption::noted() << "\n";
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::ifstream in(results);
+    std::string done, noted;
+    std::getline(in, done);
+    std::getline(in, noted);
+    EXPECT_EQ("2", done);
+    EXPECT_EQ(std::to_string(SIGINT), noted);
+    EXPECT_EQ("contents of y", textOf((folder / "x").string()));
+    EXPECT_EQ("contents of x", textOf((folder / "y").string()));
+    for (auto const& entry : fs::directory_iterator(folder))
+        EXPECT_EQ(std::string::npos, entry.path().filename().string().find("quodrix")) << entry.path();
 }
