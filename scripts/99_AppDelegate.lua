@@ -64,6 +64,8 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
   if not command.main then App.startSystemLog() end
   objc.journal.begin(App.commandLine(name, args))
   local status = command.run(args) or 0
+  -- The log's last rows go out while the journal is open, so that an interruption cannot cut them off.
+  App.flushLog()
   local journalProblem = objc.journal.finish()
   if journalProblem then
     -- A command that was refused for the journal's failure (an undo that could not begin its own) has
@@ -78,7 +80,6 @@ function AppDelegate.applicationDidFinishLaunching_(cls, notification)
     App.eprintf("quodrix %s: %s; the files not done are as they were\n", name, interrupted)
     if status == 0 then status = 1 end
   end
-  App.flushLog()
   if App.logFailed and status == 0 then status = 1 end
   objc.NSApp:setExitStatus_(status)
   objc.NSApp:terminate_(nil)
