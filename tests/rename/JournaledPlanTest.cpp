@@ -356,54 +356,57 @@ private:
     int m_renames = 0;
 };
 
-}
-
-// Interrupted while its first batch of moves is made, a plan makes the rest of that batch (already
-// recorded), then no further move: each of the rest is "not done" with the interruption as its cause, and
-// the journal ends "interrupted", with an outcome for every move made. The process's signal handling is
-// its own, so the run goes in a child process.
-TEST(JournaledPlan, AnInterruptedPlanMakesNoFurtherMove)
+// Carries out the checked plan with a journal in `dir`/runs and SIGINT sent at its nth rename, in a child
+// process, since a process's signal handling is its own. The lines the child tells: the pairs done and
+// failed, the last pair's cause, whether the journal ended well, the journal's path.
+std::vector<std::string> runInterrupted(RenamePlan& plan, fs::path const& dir, int nth, OnFailure onFailure)
 {
-    TempDir dir;
-    fs::path const folder = dir / "pics", results = dir / "results";
-    makeFiles(folder);
-    RenamePlan plan = planIn(folder);
-    plan.check();
+    fs::path const results = dir / "results";
     pid_t const child = fork();
-    ASSERT_NE(-1, child);
     if (child == 0) {
         Interruption::catchSignals();
         RunJournal journal((dir / "runs").string(), "quodrix rename");
         JournalObserver observer(journal, Operation::Move);
-        InterruptingCalls calls(3);
+        InterruptingCalls calls(nth);
         RenamePlan::Summary summary;
         {
             ScopedSystemCalls installed(calls);
-            summary = plan.execute(OnFailure::KeepGoing, &observer);
+            summary = plan.execute(onFailure, &observer);
         }
         bool const finished = journal.finish().ok();
-        std::ofstream(results) << summary.done << "\n"
-                               << summary.failed << "\n"
-                               << plan.pairs().back().cause << "\n"
-                               << finished << "\n"
-                               << journal.path() << "\n";
+        std::ofstream(results) << summary.done << "\n" << summary.failed << "\n" << plan.pairs().back().cause
+                               << "\n" << finished << "\n" << journal.path() << "\n";
         ::_exit(0);
     }
     int status = 0;
-    ASSERT_EQ(child, ::waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << status;
+    std::vector<std::string> lines;
     std::ifstream in(results);
-    std::string done, failed, cause, finished, journal;
-    std::getline(in, done);
-    std::getline(in, failed);
-    std::getline(in, cause);
-    std::getline(in, finished);
-    std::getline(in, journal);
-    EXPECT_EQ("128", done);
-    EXPECT_EQ(std::to_string(kSingles + 5 - 128), failed);
-    EXPECT_EQ("not done: the run was interrupted (SIGINT)", cause);
-    EXPECT_EQ("1", finished);
-    std::string const text = textOf(journal);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    lines.resize(5);
+    return lines;
+}
+
+}
+
+// Interrupted while its first batch of moves is made, a plan makes the rest of that batch (already
+// recorded), then no further move: each of the rest is "not done" with the interruption as its cause, and
+// the journal ends "interrupted", with an outcome for every move made.
+TEST(JournaledPlan, AnInterruptedPlanMakesNoFurtherMove)
+{
+    TempDir dir;
+    fs::path const folder = dir / "pics";
+    makeFiles(folder);
+    RenamePlan plan = planIn(folder);
+    plan.check();
+    auto const told = runInterrupted(plan, dir.path(), 3, OnFailure::KeepGoing);
+    EXPECT_EQ("128", told[0]);
+    EXPECT_EQ(std::to_string(kSingles + 5 - 128), told[1]);
+    EXPECT_EQ("not done: the run was interrupted (SIGINT)", told[2]);
+    EXPECT_EQ("1", told[3]);
+    std::string const text = textOf(told[4]);
     EXPECT_NE(std::string::npos, text.find("\nO 128 done ")) << text;
     EXPECT_EQ(std::string::npos, text.find("\nI 129 ")) << text;
     EXPECT_NE(std::string::npos, text.find(" interrupted\n", text.rfind("\nend "))) << text;
@@ -418,37 +421,16 @@ TEST(JournaledPlan, AnInterruptedPlanMakesNoFurtherMove)
 TEST(JournaledPlan, AnInterruptionWaitsForTheEndOfACycle)
 {
     TempDir dir;
-    fs::path const folder = dir / "pics", results = dir / "results";
+    fs::path const folder = dir / "pics";
     makeFiles(folder);
     RenamePlan plan;
     plan.add((folder / "x").string(), (folder / "y").string());
     plan.add((folder / "y").string(), (folder / "x").string());
     plan.check();
-    pid_t const child = fork();
-    ASSERT_NE(-1, child);
-    if (child == 0) {
-        Interruption::catchSignals();
-        RunJournal journal((dir / "runs").string(), "quodrix rename");
-        JournalObserver observer(journal, Operation::Move);
-        InterruptingCalls calls(1);
-        RenamePlan::Summary summary;
-        {
-            ScopedSystemCalls installed(calls);
-            summary = plan.execute(OnFailure::Stop, &observer);
-        }
-        (void)journal.finish();
-        std::ofstream(results) << summary.done << "\n" << Interruption::noted() << "\n";
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(child, ::waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    std::ifstream in(results);
-    std::string done, noted;
-    std::getline(in, done);
-    std::getline(in, noted);
-    EXPECT_EQ("2", done);
-    EXPECT_EQ(std::to_string(SIGINT), noted);
+    auto const told = runInterrupted(plan, dir.path(), 1, OnFailure::Stop);
+    EXPECT_EQ("2", told[0]);
+    EXPECT_EQ("1", told[3]);
+    EXPECT_NE(std::string::npos, textOf(told[4]).find(" interrupted\n")) << textOf(told[4]);
     EXPECT_EQ("contents of y", textOf((folder / "x").string()));
     EXPECT_EQ("contents of x", textOf((folder / "y").string()));
     for (auto const& entry : fs::directory_iterator(folder))
