@@ -31,4 +31,12 @@ std::string cleanedPath(std::string const& path);
 // Whether cleanedPath would give the path as it is.
 bool isCleanPath(std::string_view path);
 
+// The name that the first item of a cycle of renames (x to y while y to x) takes while the others move:
+// ".quodrix-cycle-<pid>-<index>-<attempt>", beside its own. Undo knows such a step by it.
+constexpr std::string_view kCycleNamePrefix = ".quodrix-cycle-";
+inline bool isCycleTemporaryName(std::string_view name)
+{
+    return name.starts_with(kCycleNamePrefix);
+}
+
 }

@@ -2,6 +2,7 @@
 
 #include "fs/FileOps.h"
 #include "fs/FileStore.h"
+#include "fs/ItemNames.h"
 #include "fs/JournaledChange.h"
 #include "fs/RunJournal.h"
 #include "fs/SystemCalls.h"
@@ -86,6 +87,11 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
         add(UndoLine::Word::Failed, m_journal.path(), opened.message());
         return std::exchange(m_report, {});
     }
+    // A cycle of renames is taken back whole: from before the step back that puts its first item under the
+    // cycle's temporary name to after the one that takes it out, an interruption waits.
+    auto const isCycleStep = [](RecordedChange const& change, std::string const& path) {
+        return change.change == JournalChange::Move && isCycleTemporaryName(FileStore::lastComponent(path));
+    };
     for (std::size_t left = run.changes.size(); left > 0; --left) {
         auto const it = run.changes.begin() + std::ptrdiff_t(left - 1);
         if (!m_journal.stopped().ok()) {
@@ -93,9 +99,15 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
             continue;
         }
         if (std::size_t const together = reverseMovesTogether(run.changes, left); together > 0) {
+            for (std::size_t k = left - together; k < left; ++k) {
+                if (isCycleStep(run.changes[k], run.changes[k].target))
+                    m_journal.holdInterruption(false);
+            }
             left -= together - 1;
             continue;
         }
+        if (isCycleStep(*it, it->source))
+            m_journal.holdInterruption(true);
         m_folders.insert(FileStore::parentOf(it->target));
         switch (it->change) {
         case JournalChange::Move:
@@ -113,7 +125,10 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
             reverseComment(*it);
             break;
         }
+        if (isCycleStep(*it, it->target))
+            m_journal.holdInterruption(false);
     }
+    m_journal.holdInterruption(false);
     // Half-made copies of the run's (dead) process.
     for (auto const& folder : m_folders)
         removeStaleTemporaries(folder);
@@ -139,8 +154,10 @@ std::size_t RunUndo::reverseMovesTogether(std::vector<RecordedChange> const& cha
     std::vector<struct stat> seen;
     for (std::size_t i = end; i > 0 && batch.size() < kMovesAheadAtMost; --i) {
         RecordedChange const& change = changes[i - 1];
+        // The step back that puts a cycle's item under its temporary name goes on its own, so that an
+        // interruption is held off from before it (see undo).
         if (change.change != JournalChange::Move || !change.aside.empty() || !change.identity
-            || takenBack(change.target, change.source))
+            || takenBack(change.target, change.source) || isCycleTemporaryName(FileStore::lastComponent(change.source)))
             break;
         auto const info = itemStatus(change.target, folders);
         if (!info || !S_ISREG(info->st_mode))

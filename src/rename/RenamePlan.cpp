@@ -4,6 +4,7 @@
 #include "fs/FileStore.h"
 #include "fs/FolderListing.h"
 #include "fs/Interruption.h"
+#include "fs/ItemNames.h"
 #include "fs/JournaledChange.h"
 #include "fs/ItemPlacement.h"
 #include "fs/SystemCalls.h"
@@ -459,8 +460,8 @@ bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
     std::string temporary;
     Status aside;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = (folder == "/" ? "" : folder) + "/.quodrix-cycle-" + std::to_string(getpid()) + "-"
-            + std::to_string(cycle.front()) + "-" + std::to_string(attempt);
+        temporary = (folder == "/" ? "" : folder) + "/" + std::string(kCycleNamePrefix) + std::to_string(getpid())
+            + "-" + std::to_string(cycle.front()) + "-" + std::to_string(attempt);
         aside = move(first.source, temporary, firstMayBeFolder);
         if (aside || aside.error() != 0 || m_stopped)
             break;  // done, or a failure other than a taken name

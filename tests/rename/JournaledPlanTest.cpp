@@ -436,3 +436,48 @@ TEST(JournaledPlan, AnInterruptionWaitsForTheEndOfACycle)
     for (auto const& entry : fs::directory_iterator(folder))
         EXPECT_EQ(std::string::npos, entry.path().filename().string().find("quodrix")) << entry.path();
 }
+
+// An undo interrupted as it takes back a cycle (its first step back puts an item under the cycle's
+// temporary name) takes the whole cycle back before it stops: no item is left under that name.
+TEST(JournaledPlan, AnInterruptedUndoTakesACycleBackWhole)
+{
+    TempDir dir;
+    fs::path const folder = dir / "pics", runs = dir / "runs", results = dir / "results";
+    makeFiles(folder);
+    RenamePlan plan;
+    plan.add((folder / "x").string(), (folder / "y").string());
+    plan.add((folder / "y").string(), (folder / "x").string());
+    std::string journalPath;
+    {
+        RunJournal journal(runs.string(), "quodrix rename");
+        JournalObserver observer(journal, Operation::Move);
+        ASSERT_EQ(2u, plan.execute(OnFailure::Stop, &observer).done);
+        ASSERT_TRUE(journal.finish().ok());
+        journalPath = journal.path();
+    }
+    auto const records = RunRecords::read(journalPath);
+    ASSERT_TRUE(records);
+    pid_t const child = fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        Interruption::catchSignals();
+        RunJournal journal(runs.string(), "quodrix undo");
+        InterruptingCalls calls(1);
+        UndoReport report;
+        {
+            ScopedSystemCalls installed(calls);
+            report = RunUndo(journal, nullptr).undo(*records, {});
+        }
+        (void)journal.finish();
+        std::ofstream(results) << report.count(UndoLine::Word::Restored) << "\n" << Interruption::noted() << "\n";
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ("3\n" + std::to_string(SIGINT) + "\n", textOf(results.string()));
+    EXPECT_EQ("contents of x", textOf((folder / "x").string()));
+    EXPECT_EQ("contents of y", textOf((folder / "y").string()));
+    for (auto const& entry : fs::directory_iterator(folder))
+        EXPECT_EQ(std::string::npos, entry.path().filename().string().find("quodrix")) << entry.path();
+}
