@@ -201,12 +201,12 @@ function App.missing(path, kind)
   return nil
 end
 
--- The summary line at the end of a run, on standard error: counts in the command's words, those that are
--- 0 left out after the first ("3 renamed, 1 failed"; "nothing renamed" for none at all).
 -- The rows that an interrupted run printed as failed because it made no change after the signal: the
 -- summary counts them as not done rather than failed.
 App.notDone = 0
 
+-- The summary line at the end of a run, on standard error: counts in the command's words, those that are
+-- 0 left out after the first ("3 renamed, 1 failed"; "nothing renamed" for none at all).
 function App.summary(parts)
   local words = {}
   for _, part in ipairs(parts) do
