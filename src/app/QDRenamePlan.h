@@ -43,7 +43,8 @@ public:
     // The pairs of insert renaming (keys: text, positions, files, destination, inPlace, copy): each new name
     // as the insert renaming controller makes it, in the destination (the controller's destination text) or,
     // with inPlace, in the file's own folder, the files then in natural order of their paths. With copy the
-    // plan copies. Log rows then carry the action "Insert".
+    // plan copies. Into a destination a file whose new name is its own fails ("would replace an existing
+    // item"), as the controller's store fails it; in place it is unchanged. Log rows carry the action "Insert".
     void planInsert(Dictionary const& options);
 
     RenamePlan& plan() { return m_plan; }
