@@ -468,7 +468,8 @@ bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
     }
     if (!aside) {
         fail(cycle.front(), shortCause(aside, first.source, temporary));
-        markRest(cycle, 1, "not done: a rename of its cycle failed");
+        bool const interrupted = Interruption::noted() != 0 && aside.message() == Interruption::cause();
+        markRest(cycle, 1, interrupted ? "not done: " + aside.message() : "not done: a rename of its cycle failed");
         return false;
     }
     // From here on the cycle is made whole or taken back: an interruption waits for its end.

@@ -416,23 +416,30 @@ TEST(JournaledPlan, AnInterruptedPlanMakesNoFurtherMove)
     EXPECT_EQ(128, renamed);
 }
 
-// Interrupted after the first step of a cycle (x to its temporary name), the plan makes the cycle whole
-// before it stops: x and y trade names, and no item is left under a temporary or stranded name.
+// Interrupted inside a cycle (at its last step), the plan makes the cycle whole before it stops: c0 and c1
+// trade names, and no item is left under a temporary or stranded name. The next cycle is not begun, and
+// its pairs say why.
 TEST(JournaledPlan, AnInterruptionWaitsForTheEndOfACycle)
 {
     TempDir dir;
     fs::path const folder = dir / "pics";
     makeFiles(folder);
     RenamePlan plan;
+    plan.add((folder / "c0").string(), (folder / "c1").string());
+    plan.add((folder / "c1").string(), (folder / "c0").string());
     plan.add((folder / "x").string(), (folder / "y").string());
     plan.add((folder / "y").string(), (folder / "x").string());
     plan.check();
-    auto const told = runInterrupted(plan, dir.path(), 1, OnFailure::Stop);
+    auto const told = runInterrupted(plan, dir.path(), 3, OnFailure::KeepGoing);
     EXPECT_EQ("2", told[0]);
+    EXPECT_EQ("2", told[1]);
+    EXPECT_EQ("not done: the run was interrupted (SIGINT)", told[2]);
     EXPECT_EQ("1", told[3]);
     EXPECT_NE(std::string::npos, textOf(told[4]).find(" interrupted\n")) << textOf(told[4]);
-    EXPECT_EQ("contents of y", textOf((folder / "x").string()));
-    EXPECT_EQ("contents of x", textOf((folder / "y").string()));
+    EXPECT_EQ("contents of c1", textOf((folder / "c0").string()));
+    EXPECT_EQ("contents of c0", textOf((folder / "c1").string()));
+    EXPECT_EQ("contents of x", textOf((folder / "x").string()));
+    EXPECT_EQ("contents of y", textOf((folder / "y").string()));
     for (auto const& entry : fs::directory_iterator(folder))
         EXPECT_EQ(std::string::npos, entry.path().filename().string().find("quodrix")) << entry.path();
 }
