@@ -253,7 +253,6 @@ int l_journalInterrupted(lua_State* L)
     return pushText(L, Interruption::noted() != 0 ? std::optional(std::string(Interruption::cause())) : std::nullopt);
 }
 
-
 // [-0, +0 or +1] The text form of the value at `index` as tostring() gives it; a string is itself, without
 // anything pushed. `emptyForNothing`: nil and false give "" rather than "nil" and "false".
 std::string_view textForm(lua_State* L, int index, bool emptyForNothing)

@@ -424,11 +424,14 @@ bool RenamePlan::runChains(std::span<std::size_t const> order, std::span<std::si
     return stop || m_stopped;
 }
 
-// A cycle c0 -> c1 -> ... -> c(k-1) -> c0, each pair's target being the next one's source: c0 steps aside
-// to a temporary name, c(k-1) ... c1 follow, then c0 leaves the temporary name for its target. Should a
-// step fail, the steps made are reversed, so the cycle ends as it began; should a step back fail too, the
-// pairs still moved are done, and the first source is given its own name or a visible one beside it.
 namespace {
+
+// The cause of a pair that a stopped run leaves: the interruption (Interruption), when it is what stopped
+// the journal, else `otherwise`.
+std::string notDoneCause(char const* otherwise)
+{
+    return Interruption::noted() != 0 ? std::string("not done: ") + Interruption::cause() : otherwise;
+}
 
 // Holds off an interruption of the run for the life of the object.
 class InterruptionHold {
@@ -452,6 +455,10 @@ private:
 
 }
 
+// A cycle c0 -> c1 -> ... -> c(k-1) -> c0, each pair's target being the next one's source: c0 steps aside
+// to a temporary name, c(k-1) ... c1 follow, then c0 leaves the temporary name for its target. Should a
+// step fail, the steps made are reversed, so the cycle ends as it began; should a step back fail too, the
+// pairs still moved are done, and the first source is given its own name or a visible one beside it.
 bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
 {
     PlannedRename& first = m_pairs[cycle.front()];
@@ -468,8 +475,7 @@ bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
     }
     if (!aside) {
         fail(cycle.front(), shortCause(aside, first.source, temporary));
-        bool const interrupted = Interruption::noted() != 0 && aside.message() == Interruption::cause();
-        markRest(cycle, 1, interrupted ? "not done: " + aside.message() : "not done: a rename of its cycle failed");
+        markRest(cycle, 1, notDoneCause("not done: a rename of its cycle failed"));
         return false;
     }
     // From here on the cycle is made whole or taken back: an interruption waits for its end.
@@ -611,9 +617,8 @@ RenamePlan::Summary RenamePlan::execute(OnFailure onFailure, ChangeObserver* obs
         } while (i != start && i != kNone);
         stop = stopHere(runCycle(group));
     }
-    // A run is stopped by an interruption (Interruption) as by a failure: the journal takes no further move.
-    std::string const notDone = Interruption::noted() != 0 ? std::string("not done: ") + Interruption::cause()
-                                                           : "not done: the run stopped after a failure";
+    // A run is stopped by an interruption as by a failure: the journal takes no further move.
+    std::string const notDone = notDoneCause("not done: the run stopped after a failure");
     for (auto& pair : m_pairs) {
         if (pair.state == PairState::Planned) {
             pair.state = PairState::Failed;
