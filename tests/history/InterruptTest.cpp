@@ -75,24 +75,47 @@ protected:
     fs::path src() const { return m_bundle.root() / "src"; }
     fs::path dst() const { return m_bundle.root() / "dst"; }
 
+    // Starts the executable and sends SIGINT once it is blocked on its full standard output; the items in
+    // dst() then.
+    std::size_t startAndInterrupt(std::vector<std::string> arguments)
+    {
+        m_pid = m_bundle.start(std::move(arguments), m_output, &m_errors);
+        EXPECT_GT(m_pid, 0);
+        std::size_t const before = countWhenBlocked(m_pid, dst());
+        EXPECT_EQ(0, kill(m_pid, SIGINT));
+        return before;
+    }
+    // Waits for the run to end; whether the signal ended it.
+    bool endedBySigint()
+    {
+        int status = 0;
+        return waitpid(m_pid, &status, 0) == m_pid && WIFSIGNALED(status) && WTERMSIG(status) == SIGINT;
+    }
+    // Undo takes back every copy the run made, and only those.
+    void expectUndoneWhole()
+    {
+        auto undo = m_bundle.run({ "undo" });
+        EXPECT_EQ(0, undo.status) << undo.err;
+        EXPECT_TRUE(fs::is_empty(dst()));
+        EXPECT_EQ(std::size_t(kFiles), itemCount(src()));
+    }
+    std::vector<std::string> copyAll() const { return { "insert", "-d", dst().string(), "X", "0", src().string() }; }
+
     ScriptBundle m_bundle;
+    pid_t m_pid = -1;
+    int m_output = -1;
+    int m_errors = -1;
 };
 
 }
 
 TEST_F(Interruption, ARunMakesNoChangeAfterTheSignalAndEndsByIt)
 {
-    int output = -1, errors = -1;
-    pid_t const pid = m_bundle.start({ "insert", "-d", dst().string(), "X", "0", src().string() }, output, &errors);
-    ASSERT_GT(pid, 0);
-    std::size_t const before = countWhenBlocked(pid, dst());
+    std::size_t const before = startAndInterrupt(copyAll());
     ASSERT_GT(before, 0u);
     ASSERT_LT(before, std::size_t(kFiles));
-    ASSERT_EQ(0, kill(pid, SIGINT));
-    std::string const out = readAll(output), err = readAll(errors);
-    int status = 0;
-    ASSERT_EQ(pid, waitpid(pid, &status, 0));
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status << "\n" << err;
+    std::string const out = readAll(m_output), err = readAll(m_errors);
+    EXPECT_TRUE(endedBySigint()) << err;
 
     // The change under way when the signal came was finished; none was made after it.
     std::size_t const copied = itemCount(dst());
@@ -109,51 +132,31 @@ TEST_F(Interruption, ARunMakesNoChangeAfterTheSignalAndEndsByIt)
             + std::to_string(copied) + " copied, " + std::to_string(kFiles - copied) + " not done (interrupted)\n"
             + "quodrix insert: the run was interrupted (SIGINT); the files not done are as they were\n",
         err);
-
     auto history = m_bundle.run({ "history" });
     EXPECT_NE(std::string::npos,
         history.out.find(std::to_string(copied) + " done, 0 failed, interrupted  quodrix insert -d "))
         << history.out;
-    auto undo = m_bundle.run({ "undo" });
-    EXPECT_EQ(0, undo.status) << undo.err;
-    EXPECT_TRUE(fs::is_empty(dst()));
-    EXPECT_EQ(std::size_t(kFiles), itemCount(src()));
+    expectUndoneWhole();
 }
 
 TEST_F(Interruption, ASecondSignalEndsTheRunAtOnceAndUndoTakesBackWhatItMade)
 {
-    int output = -1, errors = -1;
-    pid_t const pid = m_bundle.start({ "insert", "-d", dst().string(), "X", "0", src().string() }, output, &errors);
-    ASSERT_GT(pid, 0);
-    std::size_t const before = countWhenBlocked(pid, dst());
+    std::size_t const before = startAndInterrupt(copyAll());
     ASSERT_GT(before, 0u);
-    ASSERT_EQ(0, kill(pid, SIGINT));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ASSERT_EQ(0, kill(pid, SIGINT));
-    int status = 0;
-    ASSERT_EQ(pid, waitpid(pid, &status, 0));
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
-    close(output);
-    close(errors);
+    ASSERT_EQ(0, kill(m_pid, SIGINT));
+    EXPECT_TRUE(endedBySigint());
+    close(m_output);
+    close(m_errors);
     EXPECT_EQ(before, itemCount(dst()));
-
-    auto undo = m_bundle.run({ "undo" });
-    EXPECT_EQ(0, undo.status) << undo.err;
-    EXPECT_TRUE(fs::is_empty(dst()));
-    EXPECT_EQ(std::size_t(kFiles), itemCount(src()));
+    expectUndoneWhole();
 }
 
 TEST_F(Interruption, ARunThatChangesNothingEndsAtTheFirstSignal)
 {
-    int output = -1, errors = -1;
-    pid_t const pid = m_bundle.start({ "insert", "-n", "X", "0", src().string() }, output, &errors);
-    ASSERT_GT(pid, 0);
-    (void)countWhenBlocked(pid, dst());
-    ASSERT_EQ(0, kill(pid, SIGINT));
-    int status = 0;
-    ASSERT_EQ(pid, waitpid(pid, &status, 0));
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
-    close(output);
-    EXPECT_EQ("", readAll(errors));
+    (void)startAndInterrupt({ "insert", "-n", "X", "0", src().string() });
+    EXPECT_TRUE(endedBySigint());
+    close(m_output);
+    EXPECT_EQ("", readAll(m_errors));
     EXPECT_TRUE(fs::is_empty(dst()));
 }
