@@ -450,7 +450,8 @@ Array QDRenamePlan::rows(bool onlyFailed) const
 
 namespace {
 
-Dictionary dictionaryArgument(Call const& c)
+// The dictionary of a plan's options, as the call holds it: a plan of many files is not given a copy of them.
+Dictionary const& dictionaryArgument(Call const& c)
 {
     if (c.args[0].kind() != Kind::Dictionary)
         c.args.wrongKind(0, "a dictionary");
