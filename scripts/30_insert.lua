@@ -75,16 +75,22 @@ local function complete(options, operands)
         field)
     end
   end
+  options.folders = {}
   for j = 3, #operands do
     local argument = App.absolute(operands[j])
     local missing = App.missing(argument)
     if missing then return nil, missing end
-    local below, missed = filesBelow(argument)
-    if missed then options.missed = options.missed or missed end
-    if below then
-      for _, path in ipairs(below) do options.files[#options.files + 1] = path end
+    -- Renamed in place, the files of a folder are gathered by the plan (InsertPlanning), which sorts them.
+    if options.inPlace and objc.readsFolder(argument) then
+      options.folders[#options.folders + 1] = argument
     else
-      options.files[#options.files + 1] = argument
+      local below, missed = filesBelow(argument)
+      if missed then options.missed = options.missed or missed end
+      if below then
+        for _, path in ipairs(below) do options.files[#options.files + 1] = path end
+      else
+        options.files[#options.files + 1] = argument
+      end
     end
   end
   if options.destination and options.destination ~= "" then
@@ -127,10 +133,6 @@ tab to a row that would fail, and a real run whose plan has failures changes not
     if not options then return App.usageError(App.commands.insert, problem) end
     if options.inPlace and options.destination then
       return App.usageError(App.commands.insert, "--in-place and --dest exclude each other")
-    end
-    if options.missed then
-      -- The files that could be collected are still renamed; the run as a whole has failed.
-      App.eprintf("quodrix insert: not every folder could be read: %s\n", App.displayed(options.missed))
     end
     local summary = InsertPlanning.run(options)
     if summary.alert then

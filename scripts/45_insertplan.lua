@@ -12,7 +12,8 @@ local function plan(options)
   if not options.inPlace and (options.destination == nil or options.destination == "") then return nil end
   local planned = objc.QDRenamePlan:new()
   planned:planInsert_({ text = options.text, positions = options.positions, files = options.files,
-    destination = options.destination or "", inPlace = options.inPlace or false, copy = not options.overwrite })
+    folders = options.folders, destination = options.destination or "", inPlace = options.inPlace or false,
+    copy = not options.overwrite })
   return planned, planned:check()
 end
 
@@ -21,6 +22,12 @@ end
 -- folder by folder when in place.
 function InsertPlanning.run(options)
   local planned, failures = plan(options)
+  local planSummary = planned and planned:summary()
+  if planSummary and planSummary.missed then options.missed = options.missed or planSummary.missed end
+  if options.missed then
+    -- The files that could be collected are still renamed; the run as a whole has failed.
+    App.eprintf("quodrix insert: not every folder could be read: %s\n", App.displayed(options.missed))
+  end
   if planned == nil then return Insert.run(options) end
   local causes = {}
   if failures > 0 then
@@ -31,7 +38,7 @@ function InsertPlanning.run(options)
   -- Files whose new name is their own (no position falls within the name) are left alone by a rename in
   -- place; into a destination the plan counts them as failures, as the controller's store fails them.
   local inPlaceMoves = options.inPlace and options.overwrite
-  local unchanged = planned:summary().unchanged
+  local unchanged = planSummary.unchanged
   if unchanged > 0 and unchanged == planned:pairCount() then
     return { rows = 0, failed = 0, simulated = 0, unchanged = unchanged }
   end

@@ -351,6 +351,16 @@ void QDRenamePlan::planInsert(Dictionary const& options)
     m_plan.setSameItemFails(!inPlace);
     std::string const destination = destinationPrefix(textOption(options, "destination"));
     std::vector<std::string> files = pathsOption(options, "files");
+    // A folder stands for its files, gathered here rather than by the script: a list of many files then
+    // crosses the bridge once, as the plan's rows, instead of three times more on its way here.
+    for (auto const& folder : pathsOption(options, "folders")) {
+        Status cause;
+        filesBelow(folder, &cause).forEach([&](std::string_view path) {
+            files.push_back(cleanedPath(std::string(path)));
+        });
+        if (!cause.ok() && m_missed.empty())
+            m_missed = cause.message();
+    }
     if (inPlace) {
         // Sorted, a path given twice stands next to itself.
         sortNaturally(files);

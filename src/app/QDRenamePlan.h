@@ -40,9 +40,11 @@ public:
     // looked for in the folders in turn; with copy the plan copies. nullopt when planned; otherwise why the list cannot be read or gives no pair.
     [[nodiscard]] std::optional<std::string> planList(Dictionary const& options);
 
-    // The pairs of insert renaming (keys: text, positions, files, destination, inPlace, copy): each new name
-    // as the insert renaming controller makes it, in the destination (the controller's destination text) or,
-    // with inPlace, in the file's own folder, the files then in natural order of their paths. With copy the
+    // The pairs of insert renaming (keys: text, positions, files, folders, destination, inPlace, copy): each
+    // new name as the insert renaming controller makes it, in the destination (the controller's destination
+    // text) or, with inPlace, in the file's own folder, the files then in natural order of their paths. Each
+    // of the folders stands for its files (filesBelow), after the files; missed() says why a walk missed
+    // some. With copy the
     // plan copies. Into a destination a file whose new name is its own fails ("would replace an existing
     // item"), as the controller's store fails it; in place it is unchanged. Log rows carry the action "Insert".
     void planInsert(Dictionary const& options);
@@ -60,7 +62,8 @@ public:
     PathList logTexts(bool executed, std::size_t first, std::size_t count) const;
     // The same values as an array of seven for each change.
     Array logValues(bool executed) const;
-    // Why a folder walk of planPattern missed files (a folder it could not read); empty when it read all.
+    // Why a folder walk of planPattern or planInsert missed files (a folder it could not read); empty when
+    // it read all.
     std::string const& missed() const { return m_missed; }
     // How many names of the files given could not be searched (not valid UTF-8) and were left alone.
     std::size_t unsearchable() const { return m_unsearchable; }

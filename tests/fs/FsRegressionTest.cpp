@@ -228,32 +228,39 @@ TEST(FsRegression, AWalkThatCannotReadASubfolderSaysSo)
 }
 
 // `quodrix insert FOLDER` on a tree with an unreadable subfolder used to exit 0 as if every file had
-// been renamed. Root reads every folder, so the run is an unprivileged user's.
+// been renamed; so would a rename in place, whose plan gathers the files itself. Root reads every folder, so
+// the runs are an unprivileged user's.
 TEST(FsRegression, InsertOnATreeWithAnUnreadableSubfolderFails)
 {
     if (geteuid() != 0 || runCommand("command -v setpriv >/dev/null").status != 0)
         GTEST_SKIP() << "needs root and setpriv to run as another user";
-    TempDir root;
-    writeFile(root / "in" / "a.txt", "a");
-    writeFile(root / "in" / "locked" / "b.txt", "b");
-    writeFile(root / "in" / "z" / "c.txt", "c");
-    fs::create_directories(root / "out");
-    fs::create_directories(root / "home");
-    ScriptBundle bundle(true);
-    fs::permissions(root / "in" / "locked", fs::perms::none);
-    for (auto const& open : { root.path(), root / "in", root / "in" / "z", bundle.root(), bundle.root() / "bin",
-             bundle.root() / "share", bundle.root() / "share/quodrix", bundle.root() / "share/quodrix/Scripts" })
-        fs::permissions(open, fs::perms(0755));
-    for (auto const& open : { root / "out", root / "home" })
-        fs::permissions(open, fs::perms(0777));
-    auto r = runCommand("cd / && HOME=" + (root / "home").string() + " setpriv --reuid=nobody --regid=nogroup --clear-groups '"
-        + bundle.executable().string() + "' insert -d " + (root / "out").string() + " X 0 " + (root / "in").string());
-    EXPECT_EQ(r.status, 1) << r.out << r.err;
-    EXPECT_NE(r.err.find("quodrix insert: not every folder could be read: read the folder "
-                  + (root / "in" / "locked").string() + ": Permission denied\n"), std::string::npos) << r.err;
-    // What could be collected was renamed all the same.
-    EXPECT_EQ(readFile(root / "out" / "Xa.txt"), "a");
-    EXPECT_EQ(readFile(root / "out" / "Xc.txt"), "c");
+    for (bool const inPlace : { false, true }) {
+        SCOPED_TRACE(inPlace ? "in place" : "into a destination");
+        TempDir root;
+        writeFile(root / "in" / "a.txt", "a");
+        writeFile(root / "in" / "locked" / "b.txt", "b");
+        writeFile(root / "in" / "z" / "c.txt", "c");
+        fs::create_directories(root / "out");
+        fs::create_directories(root / "home");
+        ScriptBundle bundle(true);
+        fs::permissions(root / "in" / "locked", fs::perms::none);
+        for (auto const& open : { root.path(), bundle.root(), bundle.root() / "bin", bundle.root() / "share",
+                 bundle.root() / "share/quodrix", bundle.root() / "share/quodrix/Scripts" })
+            fs::permissions(open, fs::perms(0755));
+        for (auto const& open : { root / "in", root / "in" / "z", root / "out", root / "home" })
+            fs::permissions(open, fs::perms(0777));
+        std::string const where = inPlace ? "-m -i" : "-d " + (root / "out").string();
+        auto r = runCommand("cd / && HOME=" + (root / "home").string()
+            + " setpriv --reuid=nobody --regid=nogroup --clear-groups '" + bundle.executable().string() + "' insert "
+            + where + " X 0 " + (root / "in").string());
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_NE(r.err.find("quodrix insert: not every folder could be read: read the folder "
+                      + (root / "in" / "locked").string() + ": Permission denied\n"), std::string::npos) << r.err;
+        // What could be collected was renamed all the same.
+        fs::path const out = inPlace ? root / "in" : root / "out";
+        EXPECT_EQ(readFile(out / "Xa.txt"), "a");
+        EXPECT_EQ(readFile((inPlace ? out / "z" : out) / "Xc.txt"), "c");
+    }
 }
 
 // Scripts see the cause of a failed storing or placing.
