@@ -366,11 +366,12 @@ void appendLength(std::string& key, std::size_t length)
 
 }
 
-std::string naturalKey(std::string_view text)
+namespace {
+
+// Appends the natural key of `text` (see naturalKey) to `key`.
+void appendNaturalKey(std::string& key, std::string_view text)
 {
     auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    std::string key;
-    key.reserve(text.size() + 16);
     std::size_t i = 0;
     while (i < text.size()) {
         std::size_t start = i;
@@ -396,6 +397,15 @@ std::string naturalKey(std::string_view text)
         key.append(text, first, i - first);
         appendLength(key, i - start);
     }
+}
+
+}
+
+std::string naturalKey(std::string_view text)
+{
+    std::string key;
+    key.reserve(text.size() + 16);
+    appendNaturalKey(key, text);
     return key;
 }
 
@@ -414,10 +424,19 @@ void sortNaturally(std::vector<std::string>& paths)
     std::size_t skipped = shared.size();
     while (skipped > 0 && shared[skipped - 1] >= '0' && shared[skipped - 1] <= '9')
         --skipped;
-    std::vector<std::string> keys;
-    keys.reserve(paths.size());
-    for (auto const& path : paths)
-        keys.push_back(naturalKey(std::string_view(path).substr(skipped)));
+    // The keys one after another in one text, each found by where it ends: a text of its own for each key
+    // cost an allocation a path, and their pages.
+    std::string keyText;
+    std::vector<std::size_t> keyEnds;
+    keyEnds.reserve(paths.size());
+    for (auto const& path : paths) {
+        appendNaturalKey(keyText, std::string_view(path).substr(skipped));
+        keyEnds.push_back(keyText.size());
+    }
+    auto const key = [&](std::size_t i) {
+        std::size_t const begin = i == 0 ? 0 : keyEnds[i - 1];
+        return std::string_view(keyText).substr(begin, keyEnds[i] - begin);
+    };
     // Each key's first eight bytes, as one number that orders as they do (missing bytes as zeros), decide
     // most comparisons; the keys themselves are compared only when those bytes are equal.
     struct Ranked {
@@ -425,14 +444,15 @@ void sortNaturally(std::vector<std::string>& paths)
         std::size_t index;
     };
     std::vector<Ranked> order(paths.size());
-    for (std::size_t i = 0; i < keys.size(); ++i) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        std::string_view const k = key(i);
         std::uint64_t head = 0;
         for (std::size_t b = 0; b < 8; ++b)
-            head = head << 8 | (b < keys[i].size() ? static_cast<unsigned char>(keys[i][b]) : 0u);
+            head = head << 8 | (b < k.size() ? static_cast<unsigned char>(k[b]) : 0u);
         order[i] = { head, i };
     }
     std::sort(order.begin(), order.end(), [&](Ranked const& a, Ranked const& b) {
-        return a.head != b.head ? a.head < b.head : keys[a.index] < keys[b.index];
+        return a.head != b.head ? a.head < b.head : key(a.index) < key(b.index);
     });
     std::vector<std::string> sorted;
     sorted.reserve(paths.size());
