@@ -370,17 +370,26 @@ void QDRenamePlan::planInsert(Dictionary const& options)
     }
     m_plan.reserve(files.size());
     for (auto const& path : files) {
-        // The new name as the insert renaming controller makes it.
+        // The new name as the insert renaming controller makes it, after its folder's path (made in place,
+        // with its room taken at once: a text for each part of it cost more than the rest of the planning).
         NameParts parts = splitFileName(FileStore::lastComponent(path));
         auto working = insertAtPositions(parts.base, text, positions);
-        std::string const newName = working.value_or(parts.base) + "." + parts.extension;
-        std::string const prefix = inPlace ? joined(FileStore::parentOf(path), "") : destination;
-        if (!working)
-            m_plan.addFailed(path, prefix + newName, whyNotInserted(parts.base, text));
-        else if (newName.find('/') != std::string::npos)
-            m_plan.addFailed(path, prefix + newName, "not one path component");
+        std::string_view const base = working ? std::string_view(*working) : std::string_view(parts.base);
+        std::string const folder = inPlace ? FileStore::parentOf(path) : std::string();
+        std::string target;
+        target.reserve(folder.size() + destination.size() + base.size() + parts.extension.size() + 2);
+        if (inPlace)
+            target.append(folder == "/" ? "" : folder).append("/");
         else
-            m_plan.add(path, prefix + newName);
+            target.append(destination);
+        std::size_t const nameStart = target.size();
+        target.append(base).append(".").append(parts.extension);
+        if (!working)
+            m_plan.addFailed(path, std::move(target), whyNotInserted(parts.base, text));
+        else if (std::string_view(target).substr(nameStart).find('/') != std::string_view::npos)
+            m_plan.addFailed(path, std::move(target), "not one path component");
+        else
+            m_plan.add(path, std::move(target));
     }
 }
 
