@@ -115,9 +115,16 @@ std::vector<std::string> pathsOption(Dictionary const& options, char const* key)
     return paths;
 }
 
-std::string joined(std::string const& folder, std::string const& name)
+std::string joined(std::string const& folder, std::string_view name)
 {
-    return (folder == "/" ? "" : folder) + "/" + name;
+    // Written once into a text of its final size: a run joins a path for every file.
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    if (folder != "/")
+        path += folder;
+    path += '/';
+    path += name;
+    return path;
 }
 
 // Adds the pair (source, folder/name), refusing a name that would name an item in another folder.
