@@ -377,8 +377,8 @@ void QDRenamePlan::planInsert(Dictionary const& options)
     }
     m_plan.reserve(files.size());
     for (auto const& path : files) {
-        // The new name as the insert renaming controller makes it, after its folder's path (made in place,
-        // with its room taken at once: a text for each part of it cost more than the rest of the planning).
+        // The new name as the insert renaming controller makes it, after its folder's path, written once
+        // into a text of its final size (a text for each of its parts cost a sixth of the planning).
         NameParts parts = splitFileName(FileStore::lastComponent(path));
         auto working = insertAtPositions(parts.base, text, positions);
         std::string_view const base = working ? std::string_view(*working) : std::string_view(parts.base);

@@ -44,9 +44,9 @@ public:
     // new name as the insert renaming controller makes it, in the destination (the controller's destination
     // text) or, with inPlace, in the file's own folder, the files then in natural order of their paths. Each
     // of the folders stands for its files (filesBelow), after the files; missed() says why a walk missed
-    // some. With copy the
-    // plan copies. Into a destination a file whose new name is its own fails ("would replace an existing
-    // item"), as the controller's store fails it; in place it is unchanged. Log rows carry the action "Insert".
+    // some. With copy the plan copies. Into a destination a file whose new name is its own fails ("would
+    // replace an existing item"), as the controller's store fails it; in place it is unchanged. Log rows
+    // carry the action "Insert".
     void planInsert(Dictionary const& options);
 
     RenamePlan& plan() { return m_plan; }
