@@ -55,6 +55,7 @@ int SystemCalls::openat(int folder, char const* name, int flags, mode_t mode) { 
 ssize_t SystemCalls::read(int fd, void* buffer, std::size_t size) { return ::read(fd, buffer, size); }
 ssize_t SystemCalls::write(int fd, void const* buffer, std::size_t size) { return ::write(fd, buffer, size); }
 int SystemCalls::ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
+off_t SystemCalls::seek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
 ssize_t SystemCalls::copyFileRange(int from, int to, std::size_t size)
 {
     return ::copy_file_range(from, nullptr, to, nullptr, size, 0);

@@ -23,6 +23,8 @@ public:
     virtual ssize_t read(int fd, void* buffer, std::size_t size);
     virtual ssize_t write(int fd, void const* buffer, std::size_t size);
     virtual int ftruncate(int fd, off_t length);
+    // As lseek(2); SEEK_DATA and SEEK_HOLE find where a file with holes holds data.
+    virtual off_t seek(int fd, off_t offset, int whence);
     // As copy_file_range(2) from and to the files' own offsets: the kernel copies up to `size` bytes (or
     // shares them, where the file system can) without them passing through the process.
     virtual ssize_t copyFileRange(int from, int to, std::size_t size);

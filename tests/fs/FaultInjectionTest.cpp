@@ -16,6 +16,7 @@
 #include "toolbox/cToolBox.h"
 #include "util/cNSFileHandling.h"
 
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -40,10 +41,23 @@ struct PlacementCase {
     bool destinationTaken;  // an item stands at the destination (only the replacing methods replace it)
     std::function<std::string(Places const&, Status*)> run;
     char const* success;
+    bool holes = false;     // the source file has holes, copied part by part
 };
 
-void makeSource(fs::path const& source, bool folder)
+void makeSource(fs::path const& source, bool folder, bool holes)
 {
+    if (holes) {
+        // 3 MiB in three parts of data and the holes between them.
+        std::ofstream out(source, std::ios::binary);
+        out << "pixels at the start";
+        out.seekp(1 << 20);
+        out << std::string(70000, 'm');
+        out.seekp((3 << 20) - 10);
+        out << "the end";
+        out.close();
+        fs::resize_file(source, std::uintmax_t(3) << 20);
+        return;
+    }
     if (!folder) {
         writeFile(source, "pixels of the source");
         return;
@@ -80,7 +94,7 @@ void everyFault(PlacementCase const& c)
             fs::remove_all(entry.path());
         fs::create_directories(dir / "src");
         fs::create_directories(destination.parent_path());
-        makeSource(source, c.folder);
+        makeSource(source, c.folder, c.holes);
         if (c.destinationTaken)
             writeFile(destination, "the old item at the destination");
     };
@@ -189,6 +203,9 @@ PlacementCase const kCases[] = {
     { "move of a folder over an old file", Effect::Move, true, false, true, listMove, "OK" },
     { "move of a folder over an old file on another file system", Effect::Move, true, true, true, listMove, "OK" },
     { "move of a file to a free name", Effect::Move, false, false, false, listMove, "OK" },
+    { "store copy of a file with holes", Effect::Copy, false, false, false, storeCopy, "successfull", true },
+    { "store move of a file with holes to another file system", Effect::Move, false, true, false, storeMove,
+        "successfull", true },
 };
 
 }

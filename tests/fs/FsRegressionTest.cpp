@@ -565,3 +565,62 @@ TEST(FsRegression, AnInterruptedRunStopsCopyingALargeFile)
     EXPECT_TRUE(fs::is_empty(dir / "out"));
     EXPECT_EQ(fs::file_size(source), std::uintmax_t(160) << 20);
 }
+
+namespace {
+
+// A file of `size` bytes that holds only a few words, at its start, in its middle and near its end; the
+// rest are holes.
+void writeFileWithHoles(fs::path const& path, off_t size)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << "head";
+    out.seekp(size / 2);
+    out << "middle";
+    out.seekp(size - 100);
+    out << "tail";
+    out.close();
+    fs::resize_file(path, std::uintmax_t(size));
+}
+
+std::string firstBytes(fs::path const& path, std::size_t count)
+{
+    std::string bytes(count, '\0');
+    std::ifstream in(path, std::ios::binary);
+    in.read(bytes.data(), std::streamsize(count));
+    bytes.resize(std::size_t(in.gcount()));
+    return bytes;
+}
+
+std::uintmax_t bytesOnDisk(fs::path const& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? std::uintmax_t(info.st_blocks) * 512 : 0;
+}
+
+}
+
+// A copy wrote every hole of a file as zeros: a disk image of 256 MiB that held a few bytes took 256 MiB
+// again, and did not fit on a small disk at all. Copied, and moved onto another file system, it now keeps
+// its holes and every byte of its data.
+TEST(FsRegression, ACopyOfAFileWithHolesKeepsItsHoles)
+{
+    TempDir dir;
+    SmallTmpfs small(dir / "small");  // 8 MiB
+    fs::path const source = dir / "disk.img";
+    constexpr off_t kSize = off_t(1) << 28;
+    writeFileWithHoles(source, kSize);
+    ASSERT_LT(bytesOnDisk(source), std::uintmax_t(1) << 20) << "the file system keeps no holes";
+    ScriptBundle bundle(true);
+    auto copied = bundle.run({ "store", "copy", source.string(), (dir / "copy.img").string() });
+    ASSERT_EQ(0, copied.status) << copied.err;
+    EXPECT_EQ(kSize, off_t(fs::file_size(dir / "copy.img")));
+    EXPECT_LT(bytesOnDisk(dir / "copy.img"), std::uintmax_t(1) << 20);
+    EXPECT_EQ(0, runCommand("cmp " + source.string() + " " + (dir / "copy.img").string()).status);
+    if (!small.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    auto moved = bundle.run({ "store", "move", (dir / "copy.img").string(), (dir / "small" / "disk.img").string() });
+    ASSERT_EQ(0, moved.status) << moved.err;
+    EXPECT_FALSE(fs::exists(dir / "copy.img"));
+    EXPECT_EQ(0, runCommand("cmp " + source.string() + " " + (dir / "small" / "disk.img").string()).status);
+    EXPECT_EQ("head", firstBytes(dir / "small" / "disk.img", 4));
+}

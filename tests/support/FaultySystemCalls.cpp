@@ -80,6 +80,11 @@ ssize_t FaultySystemCalls::copyFileRange(int from, int to, std::size_t size)
     QUODRIX_FAULT(Call::Write, "copy_file_range")
     return SystemCalls::copyFileRange(from, to, std::min(size, m_writeAtMost));
 }
+off_t FaultySystemCalls::seek(int fd, off_t offset, int whence)
+{
+    QUODRIX_FAULT(Call::Read, "lseek " + std::to_string(offset) + " " + std::to_string(whence))
+    return SystemCalls::seek(fd, offset, whence);
+}
 int FaultySystemCalls::ftruncate(int fd, off_t length)
 {
     QUODRIX_FAULT(Call::Write, "ftruncate " + std::to_string(length))

@@ -43,6 +43,8 @@ public:
     ssize_t write(int fd, void const* buffer, std::size_t size) override;
     // Counted as writes.
     int ftruncate(int fd, off_t length) override;
+    // Counted as reads.
+    off_t seek(int fd, off_t offset, int whence) override;
     ssize_t copyFileRange(int from, int to, std::size_t size) override;
     int close(int fd) override;
     int fsync(int fd) override;
