@@ -188,17 +188,20 @@ Status removeMovedSource(std::string const& source, std::string const& destinati
     return {};
 }
 
-Status build(Placement how, std::string const& source, std::string const& staged, Durability durability)
+// Makes the item at `staged`, the temporary name of `destination`. A failure names the destination, not the
+// temporary item, which is gone: "write /media/card/a.jpg: No space left on device".
+Status build(Placement how, std::string const& source, std::string const& staged, std::string const& destination,
+    Durability durability)
 {
     if (how == Placement::Link) {
         if (systemCalls().symlink(source.c_str(), staged.c_str()) != 0)
-            return Status::fromErrno("create the link " + staged);
+            return Status::fromErrno("create the link " + destination);
         return {};
     }
     Status copied = copyTree(source, staged, durability);
     if (!copied)
         (void)removeTree(staged);
-    return copied;
+    return copied.naming(staged, destination);
 }
 
 // Clears the temporaries of dead processes from a folder the first time this process stages an item there:
@@ -258,7 +261,7 @@ Status place(Placement how, Existing existing, std::string const& source, std::s
     }
 
     Durability durability = acrossFileSystems ? Durability::Flushed : Durability::Cached;
-    if (Status built = build(how, source, staged, durability); !built)
+    if (Status built = build(how, source, staged, destination, durability); !built)
         return built;
     Status committed = existing == Existing::Kept ? renameNoReplace(staged, destination) : replaceWith(staged, destination);
     if (!committed) {

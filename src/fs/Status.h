@@ -27,6 +27,9 @@ public:
 
     // The same failure with more context in front: "copy /a to /b: " + message.
     Status within(std::string const& context) const;
+    // The same failure with the path `stand` (a temporary item that stood in for `path` and is gone)
+    // named as `path`, also where it begins a longer path.
+    Status naming(std::string const& stand, std::string const& path) const;
 
 private:
     Status(int error, std::string message) : m_failed(true), m_error(error), m_message(std::move(message)) { }

@@ -37,6 +37,20 @@ Status Status::within(std::string const& context) const
     return Status(m_error, context + ": " + m_message);
 }
 
+Status Status::naming(std::string const& stand, std::string const& path) const
+{
+    if (ok() || stand.empty())
+        return *this;
+    std::string message;
+    std::size_t from = 0;
+    for (std::size_t at = m_message.find(stand); at != std::string::npos; at = m_message.find(stand, from)) {
+        message.append(m_message, from, at - from).append(path);
+        from = at + stand.size();
+    }
+    message.append(m_message, from);
+    return Status(m_error, std::move(message));
+}
+
 SystemCalls& systemCalls()
 {
     SystemCalls* calls = current.load();

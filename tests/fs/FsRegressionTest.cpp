@@ -624,3 +624,25 @@ TEST(FsRegression, ACopyOfAFileWithHolesKeepsItsHoles)
     EXPECT_EQ(0, runCommand("cmp " + source.string() + " " + (dir / "small" / "disk.img").string()).status);
     EXPECT_EQ("head", firstBytes(dir / "small" / "disk.img", 4));
 }
+
+// A copy onto a disk that fills up named its temporary item as what could not be written
+// (".quodrix-4711-9f3a0c1e.partial"), a name the user never gave and that is gone afterwards; it now names
+// the destination, and for a folder the path of the file within it.
+TEST(FsRegression, ACopyOntoAFullDiskNamesTheDestination)
+{
+    TempDir dir;
+    SmallTmpfs small(dir / "small");  // 8 MiB
+    if (!small.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    writeFile(dir / "big.bin", std::string(std::size_t(10) << 20, 'x'));
+    writeFile(dir / "tree" / "sub" / "big.bin", std::string(std::size_t(10) << 20, 'y'));
+    ScriptBundle bundle(true);
+    auto file = bundle.run({ "store", "copy", (dir / "big.bin").string(), (dir / "small" / "big.bin").string() });
+    EXPECT_EQ(1, file.status);
+    EXPECT_EQ("Failed\twrite " + (dir / "small" / "big.bin").string() + ": No space left on device\n", file.out);
+    auto tree = bundle.run({ "store", "copy", (dir / "tree").string(), (dir / "small" / "tree").string() });
+    EXPECT_EQ(1, tree.status);
+    EXPECT_EQ("Failed\twrite " + (dir / "small" / "tree" / "sub" / "big.bin").string() + ": No space left on device\n",
+        tree.out);
+    EXPECT_TRUE(fs::is_empty(dir / "small"));
+}
