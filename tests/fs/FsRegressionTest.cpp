@@ -646,3 +646,26 @@ TEST(FsRegression, ACopyOntoAFullDiskNamesTheDestination)
         tree.out);
     EXPECT_TRUE(fs::is_empty(dir / "small"));
 }
+
+// A file system that cannot tell data from holes (SEEK_DATA refused with EINVAL) gets the file copied
+// whole, as before holes were kept: every byte, nothing missing.
+TEST(FsRegression, AFileSystemThatCannotFindHolesGetsTheWholeFile)
+{
+    TempDir dir;
+    fs::path const source = dir / "disk.img", copy = dir / "copy.img";
+    writeFileWithHoles(source, off_t(4) << 20);
+    FaultySystemCalls calls;
+    calls.fail(Call::Read, 1, Repeat::Once, EINVAL);
+    Status copied;
+    {
+        ScopedSystemCalls installed(calls);
+        copied = placeItem(Placement::Copy, Existing::Kept, source.string(), copy.string());
+    }
+    ASSERT_TRUE(copied.ok()) << copied.message();
+    // The one call failed was the look for the first data (SEEK_DATA is 3).
+    auto const& journal = calls.journal();
+    EXPECT_EQ(1, std::count_if(journal.begin(), journal.end(),
+                     [](std::string const& line) { return line == "lseek 0 3 (failed)"; }));
+    EXPECT_EQ(1, calls.failures());
+    EXPECT_EQ(readFile(source), readFile(copy));
+}
