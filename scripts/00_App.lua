@@ -205,6 +205,14 @@ end
 -- summary counts them as not done rather than failed.
 App.notDone = 0
 
+-- Whether `cause` (of a failed row, a store or an undo line) is the run's interruption, as it is or as
+-- "not done: " and it: such an item was left as it was, and nothing failed.
+function App.causedByInterruption(cause)
+  if type(cause) ~= "string" or not cause:find("interrupted", 1, true) then return false end
+  local interrupted = objc.journal.interrupted()
+  return interrupted ~= nil and (cause == interrupted or cause == "not done: " .. interrupted)
+end
+
 -- The summary line at the end of a run, on standard error: counts in the command's words, those that are
 -- 0 left out after the first ("3 renamed, 1 failed"; "nothing renamed" for none at all).
 function App.summary(parts)
@@ -352,12 +360,7 @@ function LogPrinter.addObjects_(self, rows)
       local why = row.LogCause or objc.rowFailure() or "unknown cause"
       row.LogCause = why
       cause = "\t" .. App.displayed(why)
-      if why:find("interrupted", 1, true) then
-        local interrupted = objc.journal.interrupted()
-        if interrupted and (why == interrupted or why == "not done: " .. interrupted) then
-          App.notDone = App.notDone + 1
-        end
-      end
+      if App.causedByInterruption(why) then App.notDone = App.notDone + 1 end
     elseif row.LogPrediction then
       cause = "\twould fail: " .. App.displayed(row.LogPrediction)
     end

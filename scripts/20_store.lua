@@ -47,7 +47,7 @@ a summary line ("1 copied", "1 failed") on standard error.
     local cause = App.lastCause() or "unknown cause"
     App.printf("%s\t%s\n", status, App.displayed(cause))
     -- Stopped by an interruption, the item was not stored, and nothing failed.
-    if cause == objc.journal.interrupted() then App.notDone = 1 end
+    if App.causedByInterruption(cause) then App.notDone = 1 end
     App.summary({ { 0, how[mode].done }, { 1, "failed" } })
     return App.FAILED
   end,

@@ -199,14 +199,14 @@ function History.undo(id)
   -- write a row cost as much as the rest of a row's undo); a message on standard error flushes them first.
   local out, lines = io.stdout, result.lines
   -- Interrupted, the undo leaves the rest for the next one: those items are counted, not named one by one.
-  local interrupted, notDone = objc.journal.interrupted(), 0
+  local notDone = 0
   for i = 1, #lines, 3 do
     local word, path, detail = lines[i], lines[i + 1], lines[i + 2]
     if word == "restored" or word == "removed" then
       out:write(word, "\t", visible(path), "\n")
     elseif word == "kept" then
       App.eprintf("quodrix undo: kept %s: %s\n", visible(path), visible(detail))
-    elseif interrupted and detail == interrupted then
+    elseif App.causedByInterruption(detail) then
       notDone = notDone + 1
     else
       App.eprintf("quodrix undo: cannot restore %s: %s\n", visible(path), visible(detail))
