@@ -26,7 +26,8 @@ usage: quodrix history
   interrupted (Ctrl-C: it made no change after that, "interrupted"), or as an undo could not put
   everything back ("incomplete"), and its command line
   the counts are of the changes recorded in the run's journal: an undo counts the items it moved back or
-  removed, not the items it found it could not touch (those it printed as failed without trying a change)
+  removed, not the items it found it could not touch (those it printed as failed without trying a change);
+  a file that a swap or cycle of renames took through a temporary name counts once
 options:
   -h, --help  this text
 ]]

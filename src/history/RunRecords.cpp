@@ -2,6 +2,8 @@
 
 #include "fs/FileDescriptor.h"
 #include "fs/FileOps.h"
+#include "fs/FileStore.h"
+#include "fs/ItemNames.h"
 #include "fs/SystemCalls.h"
 
 #include <algorithm>
@@ -84,6 +86,18 @@ bool intentFrom(std::vector<std::string_view> const& f, RecordedChange& change)
     return true;
 }
 
+bool movesIntoCycleName(RecordedChange const& change)
+{
+    return change.change == JournalChange::Move && isCycleTemporaryName(FileStore::lastComponent(change.target));
+}
+
+// A move into a cycle's temporary name, done, is a step on the way: its item's change is the move that
+// takes it out under its new name, counted there. (A step that failed stays counted: the cycle failed there.)
+bool countedOnItsOwn(bool intoCycleName, ChangeOutcome outcome)
+{
+    return !intoCycleName || outcome != ChangeOutcome::Done;
+}
+
 }
 
 std::size_t RunRecords::changeCount() const
@@ -91,7 +105,9 @@ std::size_t RunRecords::changeCount() const
     if (m_counts)
         return (*m_counts)[std::size_t(ChangeOutcome::Unknown)] + (*m_counts)[std::size_t(ChangeOutcome::Done)]
             + (*m_counts)[std::size_t(ChangeOutcome::Failed)];
-    return changes.size();
+    return std::size_t(std::count_if(changes.begin(), changes.end(), [](RecordedChange const& change) {
+        return countedOnItsOwn(movesIntoCycleName(change), change.outcome);
+    }));
 }
 
 std::size_t RunRecords::count(ChangeOutcome outcome) const
@@ -100,7 +116,7 @@ std::size_t RunRecords::count(ChangeOutcome outcome) const
         return outcome == ChangeOutcome::Untried ? 0 : (*m_counts)[std::size_t(outcome)];
     std::size_t n = 0;
     for (auto const& change : changes)
-        n += change.outcome == outcome;
+        n += change.outcome == outcome && countedOnItsOwn(movesIntoCycleName(change), outcome);
     return n;
 }
 
@@ -117,7 +133,7 @@ public:
         if (m_whole)
             m_run.changes.reserve(intents);
         else
-            m_outcomes.reserve(intents);
+            m_outcomes.reserve(intents), m_intoCycleName.reserve(intents);
         m_bySequence.reserve(intents);
     }
 
@@ -132,6 +148,8 @@ private:
     RunRecords m_run;
     // Read as counts, each change is read as it would be and only its outcome kept.
     std::vector<ChangeOutcome> m_outcomes;
+    // Read as counts: whether each change moves its item into a cycle's temporary name.
+    std::vector<bool> m_intoCycleName;
     std::unordered_map<std::uint64_t, std::size_t> m_bySequence;
     std::vector<std::string_view> m_fields;
 };
@@ -153,8 +171,10 @@ bool RunRecords::Reader::take(std::string_view line)
             m_bySequence[change.sequence] = m_whole ? run.changes.size() : m_outcomes.size();
             if (m_whole)
                 run.changes.push_back(std::move(change));
-            else
+            else {
                 m_outcomes.push_back(ChangeOutcome::Unknown);
+                m_intoCycleName.push_back(movesIntoCycleName(change));
+            }
         }
     } else if (f[0] == "O" && f.size() == 4) {
         std::uint64_t sequence = 0;
@@ -205,8 +225,10 @@ std::optional<RunRecords> RunRecords::Reader::finish()
     std::erase_if(run.changes, [](RecordedChange const& change) { return change.outcome == ChangeOutcome::Untried; });
     if (!m_whole) {
         run.m_counts.emplace();
-        for (ChangeOutcome outcome : m_outcomes)
-            ++(*run.m_counts)[std::size_t(outcome)];
+        for (std::size_t i = 0; i < m_outcomes.size(); ++i) {
+            if (countedOnItsOwn(m_intoCycleName[i], m_outcomes[i]))
+                ++(*run.m_counts)[std::size_t(m_outcomes[i])];
+        }
     }
     return std::move(run);
 }

@@ -45,7 +45,8 @@ struct RunRecords {
     bool interrupted = false;  // the end record says the run was interrupted (no change made after that)
     std::vector<RecordedChange> changes;  // empty when read as counts
 
-    // How many changes the run has, and of them how many with the outcome; alike however it was read.
+    // How many changes the run has, and of them how many with the outcome; alike however it was read. An
+    // item that a cycle of renames moved through a temporary name counts once.
     std::size_t changeCount() const;
     std::size_t count(ChangeOutcome outcome) const;
 

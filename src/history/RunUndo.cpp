@@ -214,9 +214,11 @@ void RunUndo::reverseMove(RecordedChange const& change)
         || (change.outcome == ChangeOutcome::Done && sameItem(at, change.made)) || movedAcross;
     if (ours) {
         Status moved = journaledPlaceItem(&m_journal, Placement::Move, Existing::Kept, change.target, change.source);
-        if (moved)
+        // Under a cycle's temporary name the item is on its way back, not restored: the step back out of
+        // that name restores it, under the name it had.
+        if (moved && !isCycleTemporaryName(FileStore::lastComponent(change.source)))
             add(UndoLine::Word::Restored, change.source, change.target);
-        else
+        else if (!moved)
             add(UndoLine::Word::Failed, change.target, moved.message());
     } else if (sameItem(source, change.identity)) {
         // Never made. A move across file systems killed between placing its copy and removing the source

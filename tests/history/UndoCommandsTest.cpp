@@ -409,6 +409,36 @@ TEST(UndoCommands, PlannedRenamesAndTheirCyclesAreUndone)
     EXPECT_EQ(bundle.run({ "undo" }).status, 1);
 }
 
+// A swap goes through a temporary name; the item is counted and reported once, under the names the user
+// knows: the run and its undo each list two changes, and the undo names the two files it restored. So does
+// the undo of the undo.
+TEST(UndoCommands, ASwapIsReportedAndCountedByItsTwoFiles)
+{
+    ScriptBundle bundle(true);
+    fs::path const p = bundle.root() / "p";
+    writeFile(p / "a.jpg", "A");
+    writeFile(p / "b.jpg", "B");
+    writeFile(bundle.root() / "swap.txt", "a.jpg;b.jpg\nb.jpg;a.jpg\n");
+    auto swap = bundle.run({ "rename", "-x", "--from-list", (bundle.root() / "swap.txt").string(), p.string() });
+    ASSERT_EQ(swap.status, 0) << swap.err;
+    ASSERT_EQ(readFile(p / "a.jpg"), "B");
+
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 0);
+    EXPECT_EQ(undo.out, "restored\t" + (p / "b.jpg").string() + "\nrestored\t" + (p / "a.jpg").string() + "\n");
+    EXPECT_EQ(undo.err, "undo " + runIds(bundle).at(1) + ": 2 restored\n");
+    EXPECT_EQ(folderContents(p), (std::map<std::string, std::string> { { "a.jpg", "A" }, { "b.jpg", "B" } }));
+
+    auto redo = bundle.run({ "undo", runIds(bundle).at(0) });
+    EXPECT_EQ(redo.status, 0);
+    EXPECT_EQ(redo.err, "undo " + runIds(bundle).at(1) + ": 2 restored\n");
+    EXPECT_EQ(readFile(p / "a.jpg"), "B");
+    auto history = linesOf(bundle.run({ "history" }).out);
+    ASSERT_EQ(history.size(), 3u);
+    for (auto const& line : history)
+        EXPECT_NE(line.find("  2 done, 0 failed"), std::string::npos) << line;
+}
+
 // A plan's rows reach the script a part of the plan at a time (4,096 pairs): a run of more than one part
 // prints every row once, in order, and its undo restores every file once.
 TEST(UndoCommands, ARunOfSeveralPartsPrintsEveryRowOnceAndIsUndoneWhole)

@@ -130,7 +130,8 @@ TEST(JournaledPlan, TheMovesOfChainsAreRecordedABatchAtATime)
     auto const records = RunRecords::read(run.journal);
     ASSERT_TRUE(records);
     EXPECT_EQ(kSingles + 3 + 3u, records->changes.size());
-    EXPECT_EQ(records->changes.size(), records->count(ChangeOutcome::Done));
+    // The cycle's first item is counted once, by its move out of the temporary name.
+    EXPECT_EQ(kSingles + 5u, records->count(ChangeOutcome::Done));
     EXPECT_TRUE(records->ended);
 }
 
@@ -252,7 +253,7 @@ TEST(JournaledPlan, AnUndoFailingAtAnyCallLeavesTheRestToASecondUndo)
     FaultySystemCalls counted;
     UndoReport const clean = undo(run, {}, counted).first;
     EXPECT_TRUE(clean.complete());
-    EXPECT_EQ(kSingles + 6u, clean.count(UndoLine::Word::Restored));
+    EXPECT_EQ(kSingles + 5u, clean.count(UndoLine::Word::Restored));
     EXPECT_EQ(original, treeAt(folder));
     // The header, a write a batch, the end record: the 130 single moves go in two batches, and the steps of
     // the cycle and the chain in small ones, each ending where a step touches a name of the step before
@@ -482,7 +483,7 @@ TEST(JournaledPlan, AnInterruptedUndoTakesACycleBackWhole)
     int status = 0;
     ASSERT_EQ(child, ::waitpid(child, &status, 0));
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ("3\n" + std::to_string(SIGINT) + "\n", textOf(results.string()));
+    EXPECT_EQ("2\n" + std::to_string(SIGINT) + "\n", textOf(results.string()));
     EXPECT_EQ("contents of x", textOf((folder / "x").string()));
     EXPECT_EQ("contents of y", textOf((folder / "y").string()));
     for (auto const& entry : fs::directory_iterator(folder))
