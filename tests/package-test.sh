@@ -41,6 +41,16 @@ help=$(HOME="$tmp" "$tmp/root/usr/bin/quodrix" help)
 grep -q "^  insert " <<<"$help" || { echo "help: $help"; exit 1; }
 zcat "$tmp/root/usr/share/man/man1/quodrix.1.gz" | grep -q '^\.TH "quodrix" "1"' || { echo "no manual page header"; exit 1; }
 bash -n "$tmp/root/usr/share/bash-completion/completions/quodrix"
+# Every command that help lists has its entry in the manual page and is completed.
+commands=$(awk '/^commands:/ { listed = 1; next } listed && /^  [a-z]/ { print $1 } listed && /^$/ { exit }' <<<"$help")
+[ "$(wc -l <<<"$commands")" -ge 10 ] || { echo "help lists too few commands: $commands"; exit 1; }
+manual=$(zcat "$tmp/root/usr/share/man/man1/quodrix.1.gz")
+completed=$(grep -m1 'local commands=' "$tmp/root/usr/share/bash-completion/completions/quodrix")
+for command in $commands; do
+  case $command in help|version) continue ;; esac
+  grep -q "^[\\]fB$command[\\]fR" <<<"$manual" || { echo "no entry in the manual page for $command"; exit 1; }
+  grep -qw -- "$command" <<<"$completed" || { echo "$command is not completed"; exit 1; }
+done
 
 # Commands that load the classes module, from the unpacked package.
 q="$tmp/root/usr/bin/quodrix"
