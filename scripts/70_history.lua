@@ -27,7 +27,8 @@ usage: quodrix history
   everything back ("incomplete"), and its command line
   the counts are of the changes recorded in the run's journal: an undo counts the items it moved back or
   removed, not the items it found it could not touch (those it printed as failed without trying a change);
-  a file that a swap or cycle of renames took through a temporary name counts once
+  a file that a swap or cycle of renames took through a temporary name counts once; a run that did not
+  finish may have made the changes it recorded without their outcome: they count as "maybe done"
 options:
   -h, --help  this text
 ]]
@@ -63,6 +64,8 @@ App.command("history", {
     local runs = objc.QDRunHistory:runs()
     for _, run in ipairs(runs) do
       local flags = ""
+      -- A change recorded ahead whose outcome the journal lacks (its process ended first) may have been made.
+      if run.unknown > 0 then flags = flags .. string.format(", %d maybe done", run.unknown) end
       if run.undone then flags = flags .. ", undone" end
       if run.running then
         flags = flags .. ", running"

@@ -75,6 +75,7 @@ Value QDRunHistory::runs()
             { "command", Value(records.command) },
             { "done", Value(records.count(ChangeOutcome::Done)) },
             { "failed", Value(records.count(ChangeOutcome::Failed)) },
+            { "unknown", Value(records.count(ChangeOutcome::Unknown)) },
             { "undone", Value(run.undone) },
             { "undoes", records.undoes.empty() ? Value() : Value(records.undoes) },
             { "finished", Value(records.ended) },
