@@ -56,10 +56,21 @@ Status readsBackAs(std::string const& path, std::string_view bytes)
     return compared == bytes.size() ? Status() : differs;
 }
 
-// Writes the bytes to a new temporary file beside `target` and flushes it; `existing` gives the mode and
-// owner to keep. The file is closed; on failure it is removed again.
-Status writeTemporary(std::string const& temporary, std::string_view bytes, struct stat const* existing, mode_t mode,
-    ReadBack readBack)
+// Gives the new file open as `to` the extended attributes of the file at `path` that it replaces (a file
+// manager's tags, an access control list). A file that the process may not read has none it could read.
+Status keepExtendedAttributes(std::string const& path, int to)
+{
+    FileDescriptor old(systemCalls().open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0));
+    if (!old.valid())
+        return errno == EACCES ? Status() : Status::fromErrno("read " + path);
+    return copyExtendedAttributes(old.get(), to, path, path, Attributes::Every);
+}
+
+// Writes the bytes to a new temporary file beside `target` and flushes it; `existing` (the status of the
+// file at `target`) gives the mode, owner and extended attributes to keep. The file is closed; on failure
+// it is removed again.
+Status writeTemporary(std::string const& temporary, std::string const& target, std::string_view bytes,
+    struct stat const* existing, mode_t mode, ReadBack readBack)
 {
     auto& calls = systemCalls();
     int fd = calls.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
@@ -82,6 +93,9 @@ Status writeTemporary(std::string const& temporary, std::string_view bytes, stru
         // The file keeps its owner where the process may give it (as root, editing a user's file).
         else if (existing->st_uid != geteuid() || existing->st_gid != getegid())
             (void)calls.fchown(out.get(), existing->st_uid, existing->st_gid);
+        // Last: an access control list set before the permissions would have its mask changed by them.
+        if (written)
+            written = keepExtendedAttributes(target, out.get());
     } else if (written && mode != 0666 && calls.fchmod(out.get(), mode) != 0) {
         written = Status::fromErrno("set the permissions of " + temporary);
     }
@@ -94,7 +108,8 @@ Status writeTemporary(std::string const& temporary, std::string_view bytes, stru
         written = Status::fromErrno("close " + temporary);
     if (!written)
         (void)calls.unlink(temporary.c_str());
-    return written;
+    // The temporary file that stood in for the target is gone: the failure names the file being written.
+    return written.naming(temporary, target);
 }
 
 }
@@ -116,7 +131,7 @@ Status writeFileAtomically(std::string const& path, std::string_view bytes, Read
     removeStaleTemporaries(folder);
 
     std::string temporary = temporaryNameBeside(target);
-    if (Status written = writeTemporary(temporary, bytes, hasOld ? &existing : nullptr, 0666, readBack); !written)
+    if (Status written = writeTemporary(temporary, target, bytes, hasOld ? &existing : nullptr, 0666, readBack); !written)
         return written;
     if (systemCalls().rename(temporary.c_str(), target.c_str()) != 0) {
         Status failed = Status::fromErrno("rename " + temporary + " to " + target);
@@ -133,7 +148,7 @@ Status writeNewFile(std::string const& path, std::string_view bytes, mode_t mode
     std::string folder = FileStore::parentOf(path);
     removeStaleTemporaries(folder);
     std::string temporary = temporaryNameBeside(path);
-    if (Status written = writeTemporary(temporary, bytes, nullptr, mode, ReadBack::No); !written)
+    if (Status written = writeTemporary(temporary, path, bytes, nullptr, mode, ReadBack::No); !written)
         return written;
     Status placed;
     if (systemCalls().link(temporary.c_str(), path.c_str()) != 0)

@@ -5,8 +5,9 @@
 // renames it over the target in one step and flushes the folder: a reader sees the old contents or the
 // new ones, never a part, and a failed write leaves the old file as it was (nothing is ever emptied
 // first) and no temporary file behind. A target that is a symbolic link to a file is written through:
-// the file it names gets the new contents and the link stays. An existing file keeps its permission bits
-// (and its owner, where the process may give it); a new one gets the default permissions.
+// the file it names gets the new contents and the link stays. An existing file keeps its permission bits,
+// its extended attributes (a write fails that cannot keep them) and its owner, where the process may give
+// it; a new one gets the default permissions.
 //
 // writeNewFile() does the same for a file that must not exist yet: it is linked into place, so an item
 // that appeared meanwhile is never replaced ("would replace an existing item").

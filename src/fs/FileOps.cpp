@@ -48,29 +48,6 @@ Status closeFile(FileDescriptor& fd, std::string const& path)
     return {};
 }
 
-void copyExtendedAttributes(int from, int to)
-{
-    // Extended attributes are kept where the target's file system takes them; one it refuses does not
-    // fail the copy (a tmpfs or a network file system may take none).
-    auto& calls = systemCalls();
-    ssize_t size = calls.flistxattr(from, nullptr, 0);
-    if (size <= 0)
-        return;
-    std::vector<char> names(std::size_t(size) + 1, '\0');
-    size = calls.flistxattr(from, names.data(), names.size());
-    if (size <= 0)
-        return;
-    for (char const* name = names.data(); name < names.data() + size; name += std::strlen(name) + 1) {
-        ssize_t length = calls.fgetxattr(from, name, nullptr, 0);
-        if (length < 0)
-            continue;
-        std::vector<char> value(std::size_t(length) + 1);
-        length = calls.fgetxattr(from, name, value.data(), value.size());
-        if (length >= 0)
-            (void)calls.fsetxattr(to, name, value.data(), std::size_t(length), 0);
-    }
-}
-
 // No limit to a copy but the end of its source.
 constexpr off_t kToTheEnd = std::numeric_limits<off_t>::max();
 
@@ -179,7 +156,9 @@ Status finishCopy(FileDescriptor& in, FileDescriptor& out, struct stat const& in
     std::string const& target, Durability durability)
 {
     auto& calls = systemCalls();
-    copyExtendedAttributes(in.get(), out.get());
+    // Extended attributes are kept where the target's file system takes them; one it refuses does not
+    // fail the copy (a tmpfs or a network file system may take none).
+    (void)copyExtendedAttributes(in.get(), out.get(), source, target, Attributes::AsTheTargetTakes);
     if (calls.fchmod(out.get(), info.st_mode & 07777) != 0)
         return Status::fromErrno("set the permissions of " + target);
     timespec const times[2] = { info.st_atim, info.st_mtim };
@@ -245,6 +224,45 @@ Status copyFolder(std::string const& source, struct stat const& info, std::strin
     return finishCopy(in, out, info, source, target, durability);
 }
 
+}
+
+Status copyExtendedAttributes(int from, int to, std::string const& source, std::string const& target, Attributes how)
+{
+    bool const every = how == Attributes::Every;
+    auto const unreadable = [&] {
+        return every ? Status::fromErrno("read the extended attributes of " + source) : Status();
+    };
+    // What the file system of either side does not take, or the process may not set, is left out.
+    auto const leftOut = [](int error) { return error == ENOTSUP || error == EOPNOTSUPP || error == EPERM; };
+    auto& calls = systemCalls();
+    ssize_t size = calls.flistxattr(from, nullptr, 0);
+    if (size < 0 && leftOut(errno))
+        return {};
+    if (size <= 0)
+        return size == 0 ? Status() : unreadable();
+    std::vector<char> names(std::size_t(size) + 1, '\0');
+    size = calls.flistxattr(from, names.data(), names.size());
+    if (size < 0)
+        return unreadable();
+    std::vector<char> value;
+    for (char const* name = names.data(); name < names.data() + size; name += std::strlen(name) + 1) {
+        ssize_t length = calls.fgetxattr(from, name, nullptr, 0);
+        if (length >= 0) {
+            value.assign(std::size_t(length) + 1, '\0');
+            length = calls.fgetxattr(from, name, value.data(), value.size());
+        }
+        // An attribute removed meanwhile is none of the file's any longer.
+        if (length < 0 && errno == ENODATA)
+            continue;
+        if (length < 0) {
+            if (every)
+                return unreadable();
+            continue;
+        }
+        if (calls.fsetxattr(to, name, value.data(), std::size_t(length), 0) != 0 && every && !leftOut(errno))
+            return Status::fromErrno("set the extended attributes of " + target);
+    }
+    return {};
 }
 
 std::optional<struct stat> itemStatus(std::string const& path)

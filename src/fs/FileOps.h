@@ -46,6 +46,17 @@ Status openFileForReading(std::string const& path, FileDescriptor& file, struct 
 // Flushes the folder, so that the names it holds reach the disk.
 Status flushFolder(std::string const& folder);
 
+// How a file keeps the extended attributes (user attributes such as a file manager's tags, access control
+// lists) of another: as far as its file system takes them (a copy onto another file system, which may take
+// none), or every one, a failure to read or to set one failing the whole (a file that takes another's
+// place on the same file system). Either way an attribute that the process may not set (one of the
+// security or trusted namespaces, for a process without the privilege) or that the file system does not
+// take is left out.
+enum class Attributes { AsTheTargetTakes, Every };
+// Gives the file open as `to` the extended attributes of the file open as `from`; `source` and `target`
+// name the two in a failure ("read the extended attributes of /x/a.jpg: Input/output error").
+Status copyExtendedAttributes(int from, int to, std::string const& source, std::string const& target, Attributes how);
+
 // Copies the item at `source` (file, link, fifo or folder tree, keeping permissions, times and extended
 // attributes) to `target`, which must not exist. A copy that could not read every entry fails. A failed
 // copy may leave part of it at `target`: callers copy to a temporary name.

@@ -23,7 +23,10 @@
 #include <fstream>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace quodrix;
@@ -433,6 +436,88 @@ TEST(FsRegression, ATornCommentWriteKeepsTheImage)
     ASSERT_TRUE(platform.lastFailure());
     EXPECT_NE(platform.lastFailure()->find("the file does not read back as written"), std::string::npos);
     EXPECT_TRUE(temporariesBelow(dir.path()).empty());
+}
+
+namespace {
+
+// The extended attributes of the file at `path`, by name; nullopt where the file system takes none.
+std::optional<std::map<std::string, std::string>> extendedAttributes(fs::path const& path)
+{
+    char names[4096];
+    ssize_t const size = ::listxattr(path.c_str(), names, sizeof names);
+    if (size < 0)
+        return std::nullopt;
+    std::map<std::string, std::string> attributes;
+    for (char const* name = names; name < names + size; name += std::strlen(name) + 1) {
+        char value[4096];
+        ssize_t const length = ::getxattr(path.c_str(), name, value, sizeof value);
+        if (length >= 0)
+            attributes[name] = std::string(value, std::size_t(length));
+    }
+    return attributes;
+}
+
+}
+
+// A file written anew in its place (an image's comment, a text, a property list) keeps the extended
+// attributes of the file it replaces: a file manager's tags, an access control list. A write that cannot
+// read or set one of them fails and leaves the file as it was; one that the process may not set is left
+// out.
+TEST(FsRegression, AFileWrittenInItsPlaceKeepsItsExtendedAttributes)
+{
+    ScriptBundle bundle(true);
+    fs::path const image = bundle.root() / "tagged photo.jpg";
+    fs::copy_file(std::string(QUODRIX_SOURCE_DIR) + "/resources/Samples/Forest.jpg", image);
+    if (::setxattr(image.c_str(), "user.xdg.tags", "holiday,sea", 11, 0) != 0)
+        GTEST_SKIP() << "no user attributes on this file system: " << std::strerror(errno);
+    ASSERT_EQ(0, ::setxattr(image.c_str(), "user.xdg.comment", "", 0, 0));
+    auto const tagged = extendedAttributes(image);
+    auto written = bundle.run({ "comment", image.string(), "kept" });
+    ASSERT_EQ(0, written.status) << written.err;
+    EXPECT_EQ("kept\n", bundle.run({ "comment", image.string() }).out);
+    EXPECT_EQ(tagged, extendedAttributes(image));
+
+    fs::path const text = bundle.root() / "notes.txt";
+    writeFile(text, "old contents");
+    ASSERT_EQ(0, ::setxattr(text.c_str(), "user.origin", "the web", 7, 0));
+    auto const before = extendedAttributes(text);
+    bool readFailure = false, setFailure = false;
+    for (int nth = 1;; ++nth) {
+        FaultySystemCalls calls;
+        calls.fail(Call::Attributes, nth, Repeat::Once);
+        Status status;
+        {
+            ScopedSystemCalls installed(calls);
+            status = writeFileAtomically(text.string(), "new contents");
+        }
+        if (calls.failures() == 0) {
+            ASSERT_TRUE(status.ok()) << status.message();
+            break;
+        }
+        if (status.ok())
+            continue;
+        // A failure names the file written, never the temporary file that stood in for it.
+        EXPECT_EQ(std::string::npos, status.message().find(".partial")) << status.message();
+        readFailure |= status.message() == "read the extended attributes of " + text.string() + ": Input/output error";
+        setFailure |= status.message() == "set the extended attributes of " + text.string() + ": Input/output error";
+        EXPECT_EQ("old contents", readFile(text)) << status.message();
+        EXPECT_EQ(before, extendedAttributes(text)) << status.message();
+        EXPECT_TRUE(temporariesBelow(bundle.root()).empty()) << status.message();
+        writeFile(text, "old contents");
+    }
+    EXPECT_TRUE(readFailure);
+    EXPECT_TRUE(setFailure);
+    EXPECT_EQ("new contents", readFile(text));
+    EXPECT_EQ(before, extendedAttributes(text));
+
+    // An attribute that the process may not set is left out; the rest are kept.
+    FaultySystemCalls refusing;
+    refusing.fail(Call::Attributes, 6, Repeat::Once, EPERM);  // after fchmod, two lists and two reads
+    {
+        ScopedSystemCalls installed(refusing);
+        ASSERT_TRUE(writeFileAtomically(text.string(), "newer contents").ok());
+    }
+    EXPECT_EQ("newer contents", readFile(text));
 }
 
 // A killed process that its parent has not reaped yet is a zombie: it runs no more, so its temporaries are
