@@ -69,7 +69,7 @@ Status keepExtendedAttributes(std::string const& path, int to)
 // Writes the bytes to a new temporary file beside `target` and flushes it; `existing` (the status of the
 // file at `target`) gives the mode, owner and extended attributes to keep. The file is closed; on failure
 // it is removed again.
-Status writeTemporary(std::string const& temporary, std::string const& target, std::string_view bytes,
+Status writeTemporaryFile(std::string const& temporary, std::string const& target, std::string_view bytes,
     struct stat const* existing, mode_t mode, ReadBack readBack)
 {
     auto& calls = systemCalls();
@@ -108,8 +108,15 @@ Status writeTemporary(std::string const& temporary, std::string const& target, s
         written = Status::fromErrno("close " + temporary);
     if (!written)
         (void)calls.unlink(temporary.c_str());
-    // The temporary file that stood in for the target is gone: the failure names the file being written.
-    return written.naming(temporary, target);
+    return written;
+}
+
+// The same; after a failure the temporary file that stood in for the target is gone, and the failure
+// names the file being written instead.
+Status writeTemporary(std::string const& temporary, std::string const& target, std::string_view bytes,
+    struct stat const* existing, mode_t mode, ReadBack readBack)
+{
+    return writeTemporaryFile(temporary, target, bytes, existing, mode, readBack).naming(temporary, target);
 }
 
 }

@@ -510,6 +510,15 @@ TEST(FsRegression, AFileWrittenInItsPlaceKeepsItsExtendedAttributes)
     EXPECT_EQ("new contents", readFile(text));
     EXPECT_EQ(before, extendedAttributes(text));
 
+    // Nor does a file that could not be made.
+    FaultySystemCalls noOpen;
+    noOpen.fail(Call::Open, 1, Repeat::FromThenOn);
+    {
+        ScopedSystemCalls installed(noOpen);
+        EXPECT_EQ("create " + text.string() + ": Input/output error",
+            writeFileAtomically(text.string(), "newer contents").message());
+    }
+
     // An attribute that the process may not set is left out; the rest are kept.
     FaultySystemCalls refusing;
     refusing.fail(Call::Attributes, 6, Repeat::Once, EPERM);  // after fchmod, two lists and two reads
