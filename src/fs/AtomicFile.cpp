@@ -57,7 +57,8 @@ Status readsBackAs(std::string const& path, std::string_view bytes)
 }
 
 // Gives the new file open as `to` the extended attributes of the file at `path` that it replaces (a file
-// manager's tags, an access control list). A file that the process may not read has none it could read.
+// manager's tags, an access control list). A file that the process may write but not read cannot be
+// opened to read them, and keeps none.
 Status keepExtendedAttributes(std::string const& path, int to)
 {
     FileDescriptor old(systemCalls().open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0));

@@ -130,10 +130,12 @@ public:
     {
         // Room for every intent at once: a vector grown by doubling would hold up to three times its changes
         // while it grows.
-        if (m_whole)
+        if (m_whole) {
             m_run.changes.reserve(intents);
-        else
-            m_outcomes.reserve(intents), m_intoCycleName.reserve(intents);
+        } else {
+            m_outcomes.reserve(intents);
+            m_intoCycleName.reserve(intents);
+        }
         m_bySequence.reserve(intents);
     }
 
