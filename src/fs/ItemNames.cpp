@@ -1,5 +1,7 @@
 #include "fs/ItemNames.h"
 
+#include "fs/FileStore.h"
+
 #include <array>
 #include <strings.h>
 
@@ -74,6 +76,11 @@ std::string cleanedPath(std::string const& path)
     if (out.empty())
         return absolute ? "/" : ".";
     return out;
+}
+
+bool isCycleTemporaryPath(std::string const& path)
+{
+    return isCycleTemporaryName(FileStore::lastComponent(path));
 }
 
 }

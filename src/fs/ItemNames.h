@@ -38,5 +38,7 @@ inline bool isCycleTemporaryName(std::string_view name)
 {
     return name.starts_with(kCycleNamePrefix);
 }
+// Whether the last component of `path` is such a name.
+bool isCycleTemporaryPath(std::string const& path);
 
 }

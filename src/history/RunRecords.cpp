@@ -2,7 +2,6 @@
 
 #include "fs/FileDescriptor.h"
 #include "fs/FileOps.h"
-#include "fs/FileStore.h"
 #include "fs/ItemNames.h"
 #include "fs/SystemCalls.h"
 
@@ -88,7 +87,7 @@ bool intentFrom(std::vector<std::string_view> const& f, RecordedChange& change)
 
 bool movesIntoCycleName(RecordedChange const& change)
 {
-    return change.change == JournalChange::Move && isCycleTemporaryName(FileStore::lastComponent(change.target));
+    return change.change == JournalChange::Move && isCycleTemporaryPath(change.target);
 }
 
 // A move into a cycle's temporary name, done, is a step on the way: its item's change is the move that

@@ -90,7 +90,7 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
     // A cycle of renames is taken back whole: from before the step back that puts its first item under the
     // cycle's temporary name to after the one that takes it out, an interruption waits.
     auto const isCycleStep = [](RecordedChange const& change, std::string const& path) {
-        return change.change == JournalChange::Move && isCycleTemporaryName(FileStore::lastComponent(path));
+        return change.change == JournalChange::Move && isCycleTemporaryPath(path);
     };
     for (std::size_t left = run.changes.size(); left > 0; --left) {
         auto const it = run.changes.begin() + std::ptrdiff_t(left - 1);
@@ -157,7 +157,7 @@ std::size_t RunUndo::reverseMovesTogether(std::vector<RecordedChange> const& cha
         // The step back that puts a cycle's item under its temporary name goes on its own, so that an
         // interruption is held off from before it (see undo).
         if (change.change != JournalChange::Move || !change.aside.empty() || !change.identity
-            || takenBack(change.target, change.source) || isCycleTemporaryName(FileStore::lastComponent(change.source)))
+            || takenBack(change.target, change.source) || isCycleTemporaryPath(change.source))
             break;
         auto const info = itemStatus(change.target, folders);
         if (!info || !S_ISREG(info->st_mode))
@@ -216,7 +216,7 @@ void RunUndo::reverseMove(RecordedChange const& change)
         Status moved = journaledPlaceItem(&m_journal, Placement::Move, Existing::Kept, change.target, change.source);
         // Under a cycle's temporary name the item is on its way back, not restored: the step back out of
         // that name restores it, under the name it had.
-        if (moved && !isCycleTemporaryName(FileStore::lastComponent(change.source)))
+        if (moved && !isCycleTemporaryPath(change.source))
             add(UndoLine::Word::Restored, change.source, change.target);
         else if (!moved)
             add(UndoLine::Word::Failed, change.target, moved.message());
