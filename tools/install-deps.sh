@@ -18,6 +18,7 @@ packages=(
   imagemagick
   clang-14 libclang-rt-14-dev
   python3 util-linux attr
+  exfat-fuse exfatprogs
   scdoc dpkg-dev
 )
 

@@ -46,6 +46,14 @@ public:
     std::optional<unsigned char> typeOf(std::string_view name) const;
 
     std::size_t size() const { return m_entries.size(); }
+    // Calls `visit` with each name of the folder, in no particular order; a name stays valid while the
+    // listing lives.
+    template<typename Visit>
+    void forEachName(Visit&& visit) const
+    {
+        for (auto const& entry : m_entries)
+            visit(std::string_view(entry.first));
+    }
 
 private:
     static std::optional<FolderListing> readAtMost(std::string const& folder, std::size_t entries);

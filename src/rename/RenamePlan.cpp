@@ -10,6 +10,7 @@
 #include "fs/SystemCalls.h"
 #include "fs/TextMap.h"
 #include "rename/ItemIndex.h"
+#include "text/UnicodeText.h"
 
 #include <algorithm>
 #include <climits>
@@ -93,7 +94,74 @@ public:
         return 0;
     }
 
+    // What holds a new name in a folder. A file system that does not tell case apart (FAT and exFAT, as on
+    // a camera's card) finds "IMG_1.JPG" as "img_1.jpg": the folder's listing lacks such a name, yet its path
+    // reaches an item, which may be the item that is to get the name (`sourceName`, given when it lies in the
+    // same folder). A folder tells case apart for every name or for none, so one look at one path answers
+    // for a folder read whole.
+    enum class NewName { Free, Taken, HeldByItsSource };
+    NewName newName(
+        std::string_view folder, std::string_view name, std::string const& path, std::string_view sourceName)
+    {
+        if (FolderListing const* listing = listingOf(folder); listing && name != "." && name != "..") {
+            if (listing->find(name))
+                return NewName::Taken;
+            if (!ignoresCase(folder, *listing))
+                return NewName::Free;
+            auto found = m_foldedNames.find(folder);
+            if (found == m_foldedNames.end()) {
+                found = m_foldedNames.emplace(folder, TextMap<std::string_view>()).first;
+                listing->forEachName(
+                    [&](std::string_view entry) { found->second.emplace(unicode::foldedCase(entry), entry); });
+            }
+            auto const& folded = found->second;
+            auto holder = folded.find(unicode::foldedCase(name));
+            if (holder == folded.end())
+                return NewName::Free;
+            return holder->second == sourceName ? NewName::HeldByItsSource : NewName::Taken;
+        }
+        struct stat info {};
+        if (systemCalls().lstat(path.c_str(), &info) != 0)
+            return NewName::Free;
+        // Reached by its own name, or in another case: a folder of few items is read whole to tell.
+        if (sourceName.empty() || name == sourceName || unicode::foldedCase(name) != unicode::foldedCase(sourceName))
+            return NewName::Taken;
+        auto read = m_wholeListings.find(folder);
+        if (read == m_wholeListings.end())
+            read = m_wholeListings.emplace(folder, FolderListing::read(std::string(folder))).first;
+        FolderListing const* whole = read->second ? &*read->second : nullptr;
+        return whole && !whole->find(name) && whole->find(sourceName) ? NewName::HeldByItsSource : NewName::Taken;
+    }
+
 private:
+    // Whether the folder, read whole, finds its names in any case: a name of it with the case of its ASCII
+    // letters turned, which it does not hold, is looked at by its path, once for the folder.
+    bool ignoresCase(std::string_view folder, FolderListing const& listing)
+    {
+        if (m_lastIgnores && m_lastIgnores->first == folder)
+            return m_lastIgnores->second;
+        if (auto known = m_ignoresCase.find(folder); known != m_ignoresCase.end()) {
+            m_lastIgnores = &*known;
+            return known->second;
+        }
+        std::optional<std::string> turned;
+        int tried = 0;
+        listing.forEachName([&](std::string_view name) {
+            if (turned || ++tried > 64)
+                return;
+            std::string other(name);
+            for (char& c : other)
+                c = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+            if (other != name && !listing.find(other))
+                turned = std::move(other);
+        });
+        struct stat info {};
+        bool const ignores = turned
+            && systemCalls().lstat(((folder == "/" ? "" : std::string(folder)) + "/" + *turned).c_str(), &info) == 0;
+        m_lastIgnores = &*m_ignoresCase.emplace(folder, ignores).first;
+        return ignores;
+    }
+
     FolderListing const* listingOf(std::string_view folder)
     {
         if (m_lastListing && m_lastListing->first == folder)
@@ -112,9 +180,13 @@ private:
     TextMap<std::optional<FolderIdentity>> m_folders;
     TextMap<std::size_t> m_uses;
     TextMap<std::optional<FolderListing>> m_listings;
+    TextMap<std::optional<FolderListing>> m_wholeListings;  // folders of few items, read to tell case apart
+    TextMap<bool> m_ignoresCase;                            // whether a folder read whole finds names in any case
+    TextMap<TextMap<std::string_view>> m_foldedNames;       // of such a folder: each name in folded case
     TextMap<std::size_t>::value_type* m_lastUse = nullptr;
     TextMap<std::optional<FolderIdentity>>::value_type const* m_lastFolder = nullptr;
     TextMap<std::optional<FolderListing>>::value_type const* m_lastListing = nullptr;
+    TextMap<bool>::value_type const* m_lastIgnores = nullptr;
 };
 
 // Why a new name cannot be used, or nothing when it can.
@@ -268,8 +340,22 @@ void RenamePlan::check()
             m_previous[holder] = i;
             continue;
         }
-        if (folders.lookUp(targetFolders[i], FileStore::splitPath(m_pairs[i].target).second, m_pairs[i].target) == 0)
+        bool const sameFolder = sourceKeys[i] && sourceKeys[i]->device == targetKeys[i]->device
+            && sourceKeys[i]->inode == targetKeys[i]->inode;
+        switch (folders.newName(targetFolders[i], targetKeys[i]->name, m_pairs[i].target,
+            sameFolder ? sourceNames[i] : std::string_view())) {
+        case FolderCache::NewName::Free:
+            break;
+        case FolderCache::NewName::Taken:
             fail(i, kWouldReplace);
+            break;
+        case FolderCache::NewName::HeldByItsSource:
+            // A new name that differs in case alone, where case is not told apart: a cycle of one, which goes
+            // through a temporary name.
+            m_next[i] = i;
+            m_previous[i] = i;
+            break;
+        }
     }
     // A pair whose target is freed by a failing pair fails too, and so on up the chain.
     for (std::size_t i = 0; i < count; ++i) {

@@ -6,14 +6,17 @@
 // one name, one file named twice, and a target that exists and is not itself renamed away in this plan
 // ("would replace an existing item"; also when the rename that would free it fails). A pair whose source
 // and target are one item, decided by the device and inode of the resolved folders and the name, never by
-// the text of the paths, changes nothing and is no failure.
+// the text of the paths, changes nothing and is no failure. On a file system that does not tell letter case
+// apart, a new name that differs from its source's in case alone is held by the source itself, and a new
+// name that another item holds in another case is taken.
 //
 // execute() makes the moves in an order in which every one succeeds: in a chain (a->b while b->c) the
 // rename that frees a name goes first. The chains are taken up folder by folder, and within a folder that
 // check() read whole in the order of its listing: a file system finds names that lie near in its listing
 // near in its index too, and renames them faster than in the plan's order (with 10,000 names, by a tenth).
 // The pairs and their rows keep the plan's order. A cycle (a<->b, a->b->c->a) goes through a temporary
-// name in the folder of one of its sources. A cycle whose step fails is taken back: a pair is reported
+// name in the folder of one of its sources; so does a change of case alone where case is not told apart
+// (a cycle of one). A cycle whose step fails is taken back: a pair is reported
 // undone only when its move back succeeded; a pair whose move could not be taken back (and those it
 // blocks) is done; the first source, should its own name not be free again, leaves the temporary name for
 // "<source>.quodrix-stranded" (or "-2", ...), which its cause names. Every step is a rename that never

@@ -176,6 +176,21 @@ std::string keepOnly(std::string_view text, CharacterClass cls)
     return out;
 }
 
+std::string foldedCase(std::string_view text)
+{
+    if (isAscii(text)) {
+        std::string folded(text);
+        for (char& c : folded)
+            c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+        return folded;
+    }
+    auto const utf16 = toUtf16(text, Malformed::Refuse);
+    if (!utf16)
+        return std::string(text);
+    icu::UnicodeString u(false, utf16->data(), std::int32_t(utf16->size()));
+    return encode(u.foldCase(U_FOLD_CASE_DEFAULT));
+}
+
 bool containsIgnoringCase(std::string_view text, std::string_view needle)
 {
     if (needle.empty() || tooLong(text) || tooLong(needle))

@@ -43,6 +43,11 @@ enum class CharacterClass { LettersMarksNumbers, LettersMarks };
 // Only the characters of the class remain, in their order.
 std::string keepOnly(std::string_view text, CharacterClass cls);
 
+// The text with its letter case folded (full case folding), so that two texts that differ in case alone
+// give one text, as a file system that does not tell case apart sees names. A text that is not UTF-8 is
+// returned as it is.
+std::string foldedCase(std::string_view text);
+
 // Whether `needle` occurs in `text` with letter case ignored (full case folding); an empty needle is
 // never found.
 bool containsIgnoringCase(std::string_view text, std::string_view needle);

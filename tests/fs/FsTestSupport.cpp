@@ -86,4 +86,43 @@ SmallTmpfs::~SmallTmpfs()
         ::umount2(m_folder.c_str(), MNT_DETACH);
 }
 
+ExfatVolume::ExfatVolume(fs::path folder) : m_folder(std::move(folder)), m_image(m_folder.string() + ".img")
+{
+    fs::create_directories(m_folder);
+    if (geteuid() != 0) {
+        m_whyNot = "mounting a volume needs root";
+        return;
+    }
+    if (::access("/dev/fuse", R_OK | W_OK) != 0) {
+        m_whyNot = "no /dev/fuse";
+        return;
+    }
+    std::string const image = "'" + m_image.string() + "'";
+    RunResult const made = runCommand("truncate -s 16M " + image + " && mkfs.exfat " + image + " 2>&1");
+    if (made.status != 0) {
+        m_whyNot = "mkfs.exfat failed: " + made.out;
+        return;
+    }
+    RunResult attached = runCommand("losetup -f --show " + image + " 2>&1");
+    if (attached.status != 0 || !attached.out.starts_with("/dev/")) {
+        m_whyNot = "no loop device: " + attached.out;
+        return;
+    }
+    m_device = attached.out.substr(0, attached.out.find('\n'));
+    RunResult mounted = runCommand("mount.exfat-fuse " + m_device + " '" + m_folder.string() + "' 2>&1");
+    m_mounted = mounted.status == 0;
+    if (!m_mounted)
+        m_whyNot = "mount.exfat-fuse failed: " + mounted.out;
+}
+
+ExfatVolume::~ExfatVolume()
+{
+    if (m_mounted)
+        runCommand("umount '" + m_folder.string() + "' 2>/dev/null || umount -l '" + m_folder.string() + "'");
+    if (!m_device.empty())
+        runCommand("losetup -d " + m_device + " 2>/dev/null");
+    std::error_code ignored;
+    fs::remove(m_image, ignored);
+}
+
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers of the file-system layer's tests: trees as comparable values, temporary items, a small tmpfs
-// as a second file system.
+// as a second file system, an exFAT volume as one that does not tell letter case apart.
 
 #include <algorithm>
 #include <filesystem>
@@ -50,6 +50,26 @@ public:
 private:
     std::filesystem::path m_folder;
     bool m_mounted = false;
+};
+
+// An exFAT volume (the file system of cameras' memory cards, which does not tell letter case apart: "a.jpg"
+// finds "A.JPG") mounted at a folder through FUSE for the object's lifetime, from an image file beside the
+// folder. It needs root, /dev/fuse, a loop device and the exFAT tools; whyNot() says what was missing.
+class ExfatVolume {
+public:
+    explicit ExfatVolume(std::filesystem::path folder);
+    ~ExfatVolume();
+    ExfatVolume(ExfatVolume const&) = delete;
+    ExfatVolume& operator=(ExfatVolume const&) = delete;
+    bool mounted() const { return m_mounted; }
+    std::string const& whyNot() const { return m_whyNot; }
+
+private:
+    std::filesystem::path m_folder;
+    std::filesystem::path m_image;
+    std::string m_device;
+    bool m_mounted = false;
+    std::string m_whyNot;
 };
 
 }

@@ -2,6 +2,7 @@
 // carries out exactly, every variable and option, chains, swaps and cycles, conflicts refused, capture
 // dates from real images written with Exiv2, odd names, and the command-line conventions.
 
+#include "fs/FsTestSupport.h"
 #include "support/ScriptBundle.h"
 #include "meta/ImageFixtures.h"
 
@@ -224,6 +225,95 @@ TEST_F(RenameCommand, ConflictsAreRefusedAndNothingChanges)
     EXPECT_EQ(1, kept.status);
     EXPECT_EQ("1 renamed, 4 failed\n", kept.err);
     EXPECT_EQ("f", folderContents(dir())["g.jpg"]);
+}
+
+// A change of letter case alone on a file system that does not tell case apart (exFAT, as on a camera's
+// card), where the new name finds the file itself: in a folder of a few files (looked at one by one) and in
+// one of many (read whole), previewed without a failure, carried out, counted and undone. Where case tells
+// names apart, another file of the new name still refuses the change.
+TEST_F(RenameCommand, ACaseChangeOnACardThatIgnoresCase)
+{
+    ExfatVolume card(m_bundle.root() / "card");
+    if (!card.mounted())
+        GTEST_SKIP() << card.whyNot();
+    fs::path const few = m_bundle.root() / "card" / "few", many = m_bundle.root() / "card" / "DCIM";
+    std::map<std::string, std::string> fewFiles, manyFiles;
+    for (int i = 1; i <= 3; ++i)
+        fewFiles["IMG_000" + std::to_string(i) + ".JPG"] = std::to_string(i);
+    for (int i = 10; i < 50; ++i)
+        manyFiles["IMG_00" + std::to_string(i) + ".JPG"] = std::to_string(i);
+    for (auto const& [name, data] : fewFiles)
+        writeFile(few / name, data);
+    for (auto const& [name, data] : manyFiles)
+        writeFile(many / name, data);
+    ASSERT_TRUE(fs::exists(few / "img_0001.jpg")) << "the volume tells case apart";
+
+    auto const lower = [](std::string name) {
+        for (char& c : name)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        return name;
+    };
+    auto const lowered = [&](std::map<std::string, std::string> const& files) {
+        std::map<std::string, std::string> out;
+        for (auto const& [name, data] : files)
+            out[lower(name)] = data;
+        return out;
+    };
+    auto const rows = [&](fs::path const& folder, std::map<std::string, std::string> const& files,
+                          std::string const& status) {
+        std::string text;
+        for (auto const& [name, data] : files)
+            text += "Rename\t" + status + "\t" + name + "\t" + (folder / name).string() + " -> "
+                + (folder / lower(name)).string() + "\n";
+        return text;
+    };
+
+    auto preview = rename({ "--case", "lower", "--case-ext", "", "", few.string(), many.string() });
+    EXPECT_EQ(0, preview.status) << preview.err;
+    // The files in the natural order of their paths: DCIM before few.
+    EXPECT_EQ(rows(many, manyFiles, "Simulation") + rows(few, fewFiles, "Simulation"), preview.out);
+    auto run = rename({ "-x", "--case", "lower", "--case-ext", "", "", few.string(), many.string() });
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(rows(many, manyFiles, "successfull") + rows(few, fewFiles, "successfull"), run.out);
+    EXPECT_EQ("43 renamed\n", run.err);
+    // The names as the volume lists them, each with its own contents; no temporary name left.
+    EXPECT_EQ(lowered(fewFiles), folderContents(few));
+    EXPECT_EQ(lowered(manyFiles), folderContents(many));
+
+    auto history = m_bundle.run({ "history" });
+    EXPECT_NE(history.out.find("  43 done, 0 failed  "), std::string::npos) << history.out;
+    auto undo = m_bundle.run({ "undo" });
+    EXPECT_EQ(0, undo.status) << undo.err;
+    EXPECT_NE(undo.out.find("restored\t" + (few / "IMG_0001.JPG").string() + "\n"), std::string::npos) << undo.out;
+    EXPECT_TRUE(undo.err.ends_with(": 43 restored\n")) << undo.err;
+    EXPECT_EQ(fewFiles, folderContents(few));
+    EXPECT_EQ(manyFiles, folderContents(many));
+
+    // Letters beyond ASCII as well.
+    writeFile(few / "\xC3\x89T\xC3\x89.JPG", "summer");
+    auto accented = rename({ "-x", "--case", "lower", "--case-ext", "", "", few.string() });
+    EXPECT_EQ(0, accented.status) << accented.err;
+    EXPECT_EQ("summer", folderContents(few)["\xC3\xA9t\xC3\xA9.jpg"]);
+    ASSERT_EQ(0, m_bundle.run({ "undo" }).status);
+
+    // A new name that another file holds in another case is refused before anything moves, in a folder read
+    // whole too.
+    std::string list;
+    for (int i = 10; i < 45; ++i)
+        list += "IMG_00" + std::to_string(i) + ".JPG;P" + std::to_string(i) + ".JPG\n";
+    list += "IMG_0045.JPG;img_0046.jpg\n";
+    writeFile(m_bundle.root() / "list.txt", list);
+    auto taken = rename({ "-x", "--from-list", (m_bundle.root() / "list.txt").string(), many.string() });
+    EXPECT_EQ(1, taken.status);
+    EXPECT_TRUE(taken.out.ends_with("Rename\tFailed\tIMG_0045.JPG\t" + (many / "IMG_0045.JPG").string() + " -> "
+        + (many / "img_0046.jpg").string() + "\twould replace an existing item\n")) << taken.out;
+    EXPECT_EQ(manyFiles, folderContents(many));
+
+    // Here, where case tells names apart, "a.jpg" is another file.
+    make({ { "A.JPG", "upper" }, { "a.jpg", "lower" } });
+    auto refused = rename({ "--case", "lower", "--case-ext", "", "", dir().string() });
+    EXPECT_EQ(1, refused.status);
+    EXPECT_EQ(row("A.JPG", "a.jpg", "\twould fail: would replace an existing item"), refused.out);
 }
 
 TEST_F(RenameCommand, CaptureDatesAndTagsFromRealImages)
