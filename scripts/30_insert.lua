@@ -109,6 +109,8 @@ usage: quodrix insert [options] TEXT POSITIONS FILE|FOLDER...
   TEXT         the text to insert
   POSITIONS    where to insert it: one position, or several separated by ";" (counted in UTF-16 units)
   FILE|FOLDER  the files to rename; a folder gives every file below it (hidden items left out)
+The text goes into the name without its extension; a name without one gets a final "." ("README" with "_1"
+at 6 gives "README_1."). A file that no position falls within keeps its name.
 Each file gives one row on standard output: action, status, name, old path -> new path, and for a failed
 row the cause after a tab. A summary line ("12 renamed, 1 failed") ends the run on standard error.
 A TEXT that begins with "-" comes after "--".

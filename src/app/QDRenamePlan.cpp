@@ -379,7 +379,8 @@ void QDRenamePlan::planInsert(Dictionary const& options)
     for (auto const& path : files) {
         // The new name as the insert renaming controller makes it, after its folder's path, written once
         // into a text of its final size (a text for each of its parts cost a sixth of the planning).
-        NameParts parts = splitFileName(FileStore::lastComponent(path));
+        std::string const fileName = FileStore::lastComponent(path);
+        NameParts parts = splitFileName(fileName);
         auto working = insertAtPositions(parts.base, text, positions);
         std::string_view const base = working ? std::string_view(*working) : std::string_view(parts.base);
         std::string const folder = inPlace ? FileStore::parentOf(path) : std::string();
@@ -390,7 +391,11 @@ void QDRenamePlan::planInsert(Dictionary const& options)
         else
             target.append(destination);
         std::size_t const nameStart = target.size();
-        target.append(base).append(".").append(parts.extension);
+        // A file that no position falls within keeps its own name, a name without an extension too.
+        if (working && *working == parts.base)
+            target.append(fileName);
+        else
+            target.append(base).append(".").append(parts.extension);
         if (!working)
             m_plan.addFailed(path, std::move(target), whyNotInserted(parts.base, text));
         else if (std::string_view(target).substr(nameStart).find('/') != std::string_view::npos)

@@ -70,6 +70,13 @@ std::optional<std::string> insertAtPositions(std::string const& base, std::strin
     return unicode::toUtf8(*working, unicode::Malformed::Refuse);
 }
 
+std::string newFileName(std::string const& fileName, NameParts const& parts, std::string const& working)
+{
+    if (working == parts.base)
+        return fileName;
+    return working + "." + parts.extension;
+}
+
 char const* whyNotInserted(std::string const& base, std::string const& text)
 {
     if (!unicode::toUtf16(base, unicode::Malformed::Refuse))

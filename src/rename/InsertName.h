@@ -25,6 +25,10 @@ NameParts splitFileName(std::string const& fileName);
 // outside the Basic Multilingual Plane.
 std::optional<std::string> insertAtPositions(std::string const& base, std::string const& text,
     std::vector<std::string> const& positions);
+// The new file name from the working name that insertAtPositions gave: the working name, ".", and the
+// extension, so that a name without an extension gets a final "." ("README" with "_1" at 6 gives "README_1.").
+// A file that no position falls within keeps its own name, "README" as "README".
+std::string newFileName(std::string const& fileName, NameParts const& parts, std::string const& working);
 // Why insertAtPositions gave no name for this base name and text, as a failure's cause.
 char const* whyNotInserted(std::string const& base, std::string const& text);
 

@@ -263,16 +263,17 @@ TEST(InsertPlanning, AFileThatKeepsItsNameIsCountedAlikeInASimulationAndARun)
     TempDir root;
     writeFile(root / "in/ab.txt", "short");
     writeFile(root / "in/abcd.txt", "long");
+    writeFile(root / "in/ab", "no extension");
     ScriptBundle bundle(true);
     std::string const in = (root / "in").string();
 
     auto simulated = bundle.run({ "insert", "-n", "-m", "-i", "X", "3", in });
     EXPECT_EQ(0, simulated.status);
-    EXPECT_EQ("1 would be renamed (simulation), 1 unchanged\n", simulated.err);
+    EXPECT_EQ("1 would be renamed (simulation), 2 unchanged\n", simulated.err);
     auto renamed = bundle.run({ "insert", "-m", "-i", "X", "3", in });
     EXPECT_EQ(0, renamed.status);
     EXPECT_EQ("Insert\tsuccessfull\tabcd.txt\t" + in + "/abcd.txt -> " + in + "/abcXd.txt\n", renamed.out);
-    EXPECT_EQ("1 renamed, 1 unchanged\n", renamed.err);
+    EXPECT_EQ("1 renamed, 2 unchanged\n", renamed.err);
 
     for (bool simulate : { true, false }) {
         std::vector<std::string> args { "insert", "-m", "-i", "X", "9", in };
@@ -295,6 +296,7 @@ TEST(InsertPlanning, AFileThatKeepsItsNameIsCountedAlikeInASimulationAndARun)
               "Insert\tFailed\tabcXd.txt\t" + in + "/abcXd.txt -> " + in
             + "/abcXXd.txt\tnot done: the plan has failures\n",
         refused.out);
-    EXPECT_EQ((std::map<std::string, std::string> { { "ab.txt", "short" }, { "abcXd.txt", "long" } }),
+    EXPECT_EQ((std::map<std::string, std::string> { { "ab", "no extension" }, { "ab.txt", "short" },
+                  { "abcXd.txt", "long" } }),
         contents(root / "in"));
 }

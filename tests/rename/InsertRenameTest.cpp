@@ -90,6 +90,7 @@ TEST(InsertRename, PositionListCases)
         { "abcdef.txt", " ", "3", "abc def.txt" },
         { "abcd.jpg", "X", "2;2", "abXXcd.jpg" },
         { "README", "_1", "6", "README_1." },
+        { "README", "_1", "7", "README" },  // nothing inserted: its own name, with no final "."
         { "a.b.c", "X", "3", "a.bX.c" },
         { ".profile", "X", "0", "X.profile" },
         { "\xC3\xA9t\xC3\xA9.png", "X", "1;3", "\xC3\xA9Xt\xC3\xA9X.png" },   // é counts one unit
