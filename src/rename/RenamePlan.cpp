@@ -332,6 +332,7 @@ void RenamePlan::check()
     // A taken target is free only when the pair that holds it moves away first.
     m_next.assign(count, kNone);
     m_previous.assign(count, kNone);
+    std::vector<std::size_t> caseChanges;
     for (std::size_t i = 0; i < count; ++i) {
         if (m_pairs[i].state != PairState::Planned)
             continue;
@@ -350,12 +351,20 @@ void RenamePlan::check()
             fail(i, kWouldReplace);
             break;
         case FolderCache::NewName::HeldByItsSource:
-            // A new name that differs in case alone, where case is not told apart: a cycle of one, which goes
-            // through a temporary name.
-            m_next[i] = i;
-            m_previous[i] = i;
+            caseChanges.push_back(i);
             break;
         }
+    }
+    // A new name that differs from its source's in case alone, where case is not told apart: a cycle of one,
+    // which goes through a temporary name. Its source's name stays held in the new case, so a pair that
+    // waits for that name to be freed fails.
+    for (std::size_t i : caseChanges) {
+        if (std::size_t const waiting = m_previous[i]; waiting != kNone) {
+            m_next[waiting] = kNone;
+            fail(waiting, kWouldReplace);
+        }
+        m_next[i] = i;
+        m_previous[i] = i;
     }
     // A pair whose target is freed by a failing pair fails too, and so on up the chain.
     for (std::size_t i = 0; i < count; ++i) {

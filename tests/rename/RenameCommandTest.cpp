@@ -296,6 +296,18 @@ TEST_F(RenameCommand, ACaseChangeOnACardThatIgnoresCase)
     EXPECT_EQ("summer", folderContents(few)["\xC3\xA9t\xC3\xA9.jpg"]);
     ASSERT_EQ(0, m_bundle.run({ "undo" }).status);
 
+    // A file that waits for a name whose case changes waits in vain: the name stays held, in the new case.
+    writeFile(few / "other.jpg", "other");
+    writeFile(m_bundle.root() / "waits.txt", "IMG_0001.JPG;img_0001.jpg\nother.jpg;IMG_0001.JPG\n");
+    auto waits = rename({ "-xk", "--from-list", (m_bundle.root() / "waits.txt").string(), few.string() });
+    EXPECT_EQ(1, waits.status);
+    EXPECT_EQ("Rename\tsuccessfull\tIMG_0001.JPG\t" + (few / "IMG_0001.JPG").string() + " -> "
+            + (few / "img_0001.jpg").string() + "\nRename\tFailed\tother.jpg\t" + (few / "other.jpg").string()
+            + " -> " + (few / "IMG_0001.JPG").string() + "\twould replace an existing item\n",
+        waits.out);
+    EXPECT_EQ("1", folderContents(few)["img_0001.jpg"]);
+    EXPECT_EQ("other", folderContents(few)["other.jpg"]);
+
     // A new name that another file holds in another case is refused before anything moves, in a folder read
     // whole too.
     std::string list;
