@@ -489,3 +489,83 @@ TEST(JournaledPlan, AnInterruptedUndoTakesACycleBackWhole)
     for (auto const& entry : fs::directory_iterator(folder))
         EXPECT_EQ(std::string::npos, entry.path().filename().string().find("quodrix")) << entry.path();
 }
+
+// A change of case alone on a file system that does not tell case apart (exFAT, through FUSE) goes through a
+// temporary name as a cycle of one: whichever call of the run fails, once or from then on, every file ends
+// at one of its two names with its contents, no temporary name is left, and undo brings every file back.
+TEST(JournaledPlan, ACaseChangeOnACardFailingAtAnyCallIsTakenBackWhole)
+{
+    TempDir dir;
+    ExfatVolume card(dir / "card");
+    if (!card.mounted())
+        GTEST_SKIP() << card.whyNot();
+    fs::path const folder = dir / "card" / "DCIM", runs = dir / "runs";
+    std::map<std::string, std::string> const files { { "IMG_1.JPG", "one" }, { "IMG_2.JPG", "two" } };
+    auto const make = [&] {
+        fs::create_directories(folder);
+        for (auto const& [name, data] : files)
+            writeFile(folder / name, data);
+    };
+    auto const run = [&](FaultySystemCalls& calls) {
+        RenamePlan plan;
+        for (auto const& [name, data] : files) {
+            std::string lower = name;
+            for (char& c : lower)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
+            plan.add((folder / name).string(), (folder / lower).string());
+        }
+        plan.check();
+        EXPECT_EQ(0u, plan.predictedFailures());
+        RunJournal journal(runs.string(), "quodrix rename");
+        JournalObserver observer(journal, Operation::Move);
+        ScopedSystemCalls installed(calls);
+        plan.execute(OnFailure::KeepGoing, &observer);
+        (void)journal.finish();
+        std::string causes;
+        for (auto const& pair : plan.pairs())
+            causes += pair.source + ": " + pair.cause + "\n";
+        return std::tuple(plan.summary(), journal.path(), causes);
+    };
+
+    make();
+    FaultySystemCalls counted;
+    auto const [clean, cleanJournal, cleanCauses] = run(counted);
+    EXPECT_EQ(2u, clean.done);
+    EXPECT_EQ((std::map<std::string, std::string> { { "img_1.jpg", "one" }, { "img_2.jpg", "two" } }),
+        folderContents(folder));
+    int const total = counted.calls();
+    fs::remove_all(folder);
+    fs::remove_all(runs);
+
+    for (Repeat const repeat : { Repeat::Once, Repeat::FromThenOn }) {
+        for (int n = 1; n <= total; ++n) {
+            std::string const where = "call " + std::to_string(n) + (repeat == Repeat::Once ? " once" : " on");
+            make();
+            FaultySystemCalls faulty;
+            faulty.fail(Call::Any, n, repeat);
+            auto const [summary, journalPath, causes] = run(faulty);
+            // Each file at one of its names, or, where the journal refused the step back out of the
+            // temporary name, at that name, which the file's cause gives; undo takes it from there.
+            auto const now = folderContents(folder);
+            EXPECT_EQ(files.size(), now.size()) << where;
+            for (auto const& [name, data] : now) {
+                if (name.starts_with(".quodrix-cycle")) {
+                    EXPECT_NE(causes.find("it is left as " + (folder / name).string() + ": "), std::string::npos)
+                        << where << "\n" << causes;
+                    continue;
+                }
+                auto const original = name == "img_1.jpg" ? "IMG_1.JPG" : name == "img_2.jpg" ? "IMG_2.JPG" : name;
+                EXPECT_EQ(files.count(original) ? files.at(original) : "", data) << where << ": " << name;
+            }
+            if (auto records = RunRecords::read(journalPath)) {
+                RunJournal undoJournal(runs.string(), "quodrix undo");
+                undoJournal.setUndoes(records->id);
+                EXPECT_TRUE(RunUndo(undoJournal, nullptr).undo(*records).complete()) << where;
+                (void)undoJournal.finish();
+            }
+            ASSERT_EQ(files, folderContents(folder)) << where;
+            fs::remove_all(folder);
+            fs::remove_all(runs);
+        }
+    }
+}
