@@ -97,40 +97,47 @@ public:
     // What holds a new name in a folder. A file system that does not tell case apart (FAT and exFAT, as on
     // a camera's card) finds "IMG_1.JPG" as "img_1.jpg": the folder's listing lacks such a name, yet its path
     // reaches an item, which may be the item that is to get the name (`sourceName`, given when it lies in the
-    // same folder). A folder tells case apart for every name or for none, so one look at one path answers
-    // for a folder read whole.
-    enum class NewName { Free, Taken, HeldByItsSource };
-    NewName newName(
+    // same folder) or another one (`holder`, its name in the folder). A folder tells case apart for every name
+    // or for none, so one look at one path answers for a folder read whole; a folder of few items is read
+    // whole when a new name is taken there.
+    enum class NewName { Free, Taken, HeldByItsSource, HeldInAnotherCase };
+    struct Holding {
+        NewName state;
+        std::string_view holder;  // with HeldInAnotherCase
+    };
+    Holding newName(
         std::string_view folder, std::string_view name, std::string const& path, std::string_view sourceName)
     {
-        if (FolderListing const* listing = listingOf(folder); listing && name != "." && name != "..") {
+        FolderListing const* listing = listingOf(folder);
+        if (listing) {
             if (listing->find(name))
-                return NewName::Taken;
+                return { NewName::Taken, {} };
             if (!ignoresCase(folder, *listing))
-                return NewName::Free;
-            auto found = m_foldedNames.find(folder);
-            if (found == m_foldedNames.end()) {
-                found = m_foldedNames.emplace(folder, TextMap<std::string_view>()).first;
-                listing->forEachName(
-                    [&](std::string_view entry) { found->second.emplace(unicode::foldedCase(entry), entry); });
-            }
-            auto const& folded = found->second;
-            auto holder = folded.find(unicode::foldedCase(name));
-            if (holder == folded.end())
-                return NewName::Free;
-            return holder->second == sourceName ? NewName::HeldByItsSource : NewName::Taken;
+                return { NewName::Free, {} };
+        } else {
+            struct stat info {};
+            if (systemCalls().lstat(path.c_str(), &info) != 0)
+                return { NewName::Free, {} };
+            auto read = m_wholeListings.find(folder);
+            if (read == m_wholeListings.end())
+                read = m_wholeListings.emplace(folder, FolderListing::read(std::string(folder))).first;
+            listing = read->second ? &*read->second : nullptr;
+            if (!listing || listing->find(name))
+                return { NewName::Taken, {} };
         }
-        struct stat info {};
-        if (systemCalls().lstat(path.c_str(), &info) != 0)
-            return NewName::Free;
-        // Reached by its own name, or in another case: a folder of few items is read whole to tell.
-        if (sourceName.empty() || name == sourceName || unicode::foldedCase(name) != unicode::foldedCase(sourceName))
-            return NewName::Taken;
-        auto read = m_wholeListings.find(folder);
-        if (read == m_wholeListings.end())
-            read = m_wholeListings.emplace(folder, FolderListing::read(std::string(folder))).first;
-        FolderListing const* whole = read->second ? &*read->second : nullptr;
-        return whole && !whole->find(name) && whole->find(sourceName) ? NewName::HeldByItsSource : NewName::Taken;
+        // The folder finds names in any case: the name of the item that the new name reaches.
+        auto found = m_foldedNames.find(folder);
+        if (found == m_foldedNames.end()) {
+            found = m_foldedNames.emplace(folder, TextMap<std::string_view>()).first;
+            listing->forEachName(
+                [&](std::string_view entry) { found->second.emplace(unicode::foldedCase(entry), entry); });
+        }
+        auto const holder = found->second.find(unicode::foldedCase(name));
+        if (holder == found->second.end())
+            return { listingOf(folder) ? NewName::Free : NewName::Taken, {} };
+        if (holder->second == sourceName)
+            return { NewName::HeldByItsSource, {} };
+        return { NewName::HeldInAnotherCase, holder->second };
     }
 
 private:
@@ -333,6 +340,8 @@ void RenamePlan::check()
     m_next.assign(count, kNone);
     m_previous.assign(count, kNone);
     std::vector<std::size_t> caseChanges;
+    // A pair, and the pair whose source holds the first one's new name in another case.
+    std::vector<std::pair<std::size_t, std::size_t>> inAnotherCase;
     for (std::size_t i = 0; i < count; ++i) {
         if (m_pairs[i].state != PairState::Planned)
             continue;
@@ -343,8 +352,9 @@ void RenamePlan::check()
         }
         bool const sameFolder = sourceKeys[i] && sourceKeys[i]->device == targetKeys[i]->device
             && sourceKeys[i]->inode == targetKeys[i]->inode;
-        switch (folders.newName(targetFolders[i], targetKeys[i]->name, m_pairs[i].target,
-            sameFolder ? sourceNames[i] : std::string_view())) {
+        auto const holding = folders.newName(targetFolders[i], targetKeys[i]->name, m_pairs[i].target,
+            sameFolder ? sourceNames[i] : std::string_view());
+        switch (holding.state) {
         case FolderCache::NewName::Free:
             break;
         case FolderCache::NewName::Taken:
@@ -353,7 +363,26 @@ void RenamePlan::check()
         case FolderCache::NewName::HeldByItsSource:
             caseChanges.push_back(i);
             break;
+        case FolderCache::NewName::HeldInAnotherCase: {
+            // Free once the item that holds it moves away, when that item is renamed in this plan.
+            ItemKey const held { targetKeys[i]->device, targetKeys[i]->inode, holding.holder };
+            if (std::size_t const holder = bySource.find(held); holder != ItemIndex::kNone && holder != i)
+                inAnotherCase.emplace_back(i, holder);
+            else
+                fail(i, kWouldReplace);
+            break;
         }
+        }
+    }
+    // Where case is not told apart, a pair waits for the item that holds its new name in another case, as
+    // for one that holds it exactly; two pairs waiting for one item would give two files one name.
+    for (auto const& [i, holder] : inAnotherCase) {
+        if (m_previous[holder] != kNone) {
+            fail(i, "two files would get this name");
+            continue;
+        }
+        m_next[i] = holder;
+        m_previous[holder] = i;
     }
     // A new name that differs from its source's in case alone, where case is not told apart: a cycle of one,
     // which goes through a temporary name. Its source's name stays held in the new case, so a pair that

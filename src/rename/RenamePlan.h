@@ -8,7 +8,7 @@
 // and target are one item, decided by the device and inode of the resolved folders and the name, never by
 // the text of the paths, changes nothing and is no failure. On a file system that does not tell letter case
 // apart, a new name that differs from its source's in case alone is held by the source itself, and a new
-// name that another item holds in another case is taken.
+// name that another item holds in another case is taken, unless that item is renamed away in this plan.
 //
 // execute() makes the moves in an order in which every one succeeds: in a chain (a->b while b->c) the
 // rename that frees a name goes first. The chains are taken up folder by folder, and within a folder that

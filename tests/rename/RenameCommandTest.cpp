@@ -328,6 +328,39 @@ TEST_F(RenameCommand, ACaseChangeOnACardThatIgnoresCase)
     EXPECT_EQ(row("A.JPG", "a.jpg", "\twould fail: would replace an existing item"), refused.out);
 }
 
+// Numbers shifted down by one while the case is lowered, on a card that does not tell case apart: each new
+// name is held, in another case, by the file that takes the next lower number, so the files go in a chain
+// from its free end, in a folder of a few files and in one read whole. Two files that wait for one name,
+// one of them in another case, would get one name.
+TEST_F(RenameCommand, ARenumberingOnACardThatIgnoresCase)
+{
+    ExfatVolume card(m_bundle.root() / "card");
+    if (!card.mounted())
+        GTEST_SKIP() << card.whyNot();
+    for (int files : { 3, 40 }) {
+        fs::path const folder = m_bundle.root() / "card" / std::to_string(files);
+        for (int i = 1; i <= files; ++i)
+            writeFile(folder / ("IMG_" + std::to_string(1000 + i) + ".JPG"), std::to_string(i));
+        auto run = rename({ "-x", "--start", "1000", "--case", "lower", "--case-ext", "IMG_\\d+", "img_{n}",
+            folder.string() });
+        EXPECT_EQ(0, run.status) << files << " files: " << run.err << run.out.substr(0, 400);
+        std::map<std::string, std::string> expected;
+        for (int i = 1; i <= files; ++i)
+            expected["img_" + std::to_string(999 + i) + ".jpg"] = std::to_string(i);
+        EXPECT_EQ(expected, folderContents(folder)) << files << " files";
+    }
+
+    fs::path const folder = m_bundle.root() / "card" / "two";
+    writeFile(folder / "IMG_1.JPG", "1");
+    writeFile(folder / "a.jpg", "a");
+    writeFile(folder / "b.jpg", "b");
+    writeFile(m_bundle.root() / "two.txt", "IMG_1.JPG;P.JPG\na.jpg;IMG_1.JPG\nb.jpg;img_1.jpg\n");
+    auto two = rename({ "--from-list", (m_bundle.root() / "two.txt").string(), folder.string() });
+    EXPECT_EQ(1, two.status);
+    EXPECT_TRUE(two.out.ends_with("Rename\tSimulation\tb.jpg\t" + (folder / "b.jpg").string() + " -> "
+        + (folder / "img_1.jpg").string() + "\twould fail: two files would get this name\n")) << two.out;
+}
+
 TEST_F(RenameCommand, CaptureDatesAndTagsFromRealImages)
 {
     fs::path const image = dir() / "shot.jpg";
