@@ -140,6 +140,15 @@ public:
         return { NewName::HeldInAnotherCase, holder->second };
     }
 
+    // Whether a folder read whole was found to find its names in any case (it is asked when a new name is
+    // looked up there); whether any was.
+    bool foundToIgnoreCase(std::string_view folder) const
+    {
+        auto known = m_ignoresCase.find(folder);
+        return known != m_ignoresCase.end() && known->second;
+    }
+    bool anyIgnoresCase() const { return m_anyIgnoresCase; }
+
 private:
     // Whether the folder, read whole, finds its names in any case: a name of it with the case of its ASCII
     // letters turned, which it does not hold, is looked at by its path, once for the folder.
@@ -166,6 +175,7 @@ private:
         bool const ignores = turned
             && systemCalls().lstat(((folder == "/" ? "" : std::string(folder)) + "/" + *turned).c_str(), &info) == 0;
         m_lastIgnores = &*m_ignoresCase.emplace(folder, ignores).first;
+        m_anyIgnoresCase = m_anyIgnoresCase || ignores;
         return ignores;
     }
 
@@ -194,6 +204,7 @@ private:
     TextMap<std::optional<FolderIdentity>>::value_type const* m_lastFolder = nullptr;
     TextMap<std::optional<FolderListing>>::value_type const* m_lastListing = nullptr;
     TextMap<bool>::value_type const* m_lastIgnores = nullptr;
+    bool m_anyIgnoresCase = false;
 };
 
 // Why a new name cannot be used, or nothing when it can.
@@ -394,6 +405,29 @@ void RenamePlan::check()
         }
         m_next[i] = i;
         m_previous[i] = i;
+    }
+    // Where case is not told apart, two new names that differ in case alone are one name.
+    if (folders.anyIgnoresCase()) {
+        TextMap<std::size_t> named;
+        std::vector<std::size_t> twice;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (m_pairs[i].state != PairState::Planned || !folders.foundToIgnoreCase(targetFolders[i]))
+                continue;
+            std::string key = std::to_string(targetKeys[i]->device) + ":" + std::to_string(targetKeys[i]->inode) + "/"
+                + unicode::foldedCase(targetKeys[i]->name);
+            if (auto [at, added] = named.emplace(std::move(key), i); !added) {
+                twice.push_back(i);
+                twice.push_back(at->second);
+            }
+        }
+        for (std::size_t i : twice) {
+            // The item that it waited for still moves.
+            if (std::size_t const holder = m_next[i]; holder != kNone && holder != i) {
+                m_previous[holder] = kNone;
+                m_next[i] = kNone;
+            }
+            fail(i, "two files would get this name");
+        }
     }
     // A pair whose target is freed by a failing pair fails too, and so on up the chain.
     for (std::size_t i = 0; i < count; ++i) {

@@ -309,14 +309,22 @@ TEST_F(RenameCommand, ACaseChangeOnACardThatIgnoresCase)
     EXPECT_EQ("other", folderContents(few)["other.jpg"]);
 
     // A new name that another file holds in another case is refused before anything moves, in a folder read
-    // whole too.
+    // whole too, and so are two new names that differ in case alone.
     std::string list;
     for (int i = 10; i < 45; ++i)
         list += "IMG_00" + std::to_string(i) + ".JPG;P" + std::to_string(i) + ".JPG\n";
-    list += "IMG_0045.JPG;img_0046.jpg\n";
+    list += "IMG_0047.JPG;new.jpg\nIMG_0048.JPG;NEW.JPG\nIMG_0045.JPG;img_0046.jpg\n";
     writeFile(m_bundle.root() / "list.txt", list);
     auto taken = rename({ "-x", "--from-list", (m_bundle.root() / "list.txt").string(), many.string() });
     EXPECT_EQ(1, taken.status);
+    // Two new names that differ in case alone are one name there.
+    for (std::string const name : { "IMG_0047.JPG", "IMG_0048.JPG" }) {
+        std::string const newName = name == "IMG_0047.JPG" ? "new.jpg" : "NEW.JPG";
+        EXPECT_NE(taken.out.find("Rename\tFailed\t" + name + "\t" + (many / name).string() + " -> "
+                      + (many / newName).string() + "\ttwo files would get this name\n"),
+            std::string::npos)
+            << taken.out;
+    }
     EXPECT_TRUE(taken.out.ends_with("Rename\tFailed\tIMG_0045.JPG\t" + (many / "IMG_0045.JPG").string() + " -> "
         + (many / "img_0046.jpg").string() + "\twould replace an existing item\n")) << taken.out;
     EXPECT_EQ(manyFiles, folderContents(many));
