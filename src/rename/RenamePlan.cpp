@@ -118,6 +118,12 @@ public:
             struct stat info {};
             if (systemCalls().lstat(path.c_str(), &info) != 0)
                 return { NewName::Free, {} };
+            // Where case is told apart, the name with the case of its letters turned is not found either
+            // (unless an item holds that one too): the name is taken as it is, and the folder is not read.
+            std::string const turned = turnedCase(name);
+            std::string const turnedPath = path.substr(0, path.size() - name.size()) + turned;
+            if (turned != name && systemCalls().lstat(turnedPath.c_str(), &info) != 0)
+                return { NewName::Taken, {} };
             auto read = m_wholeListings.find(folder);
             if (read == m_wholeListings.end())
                 read = m_wholeListings.emplace(folder, FolderListing::read(std::string(folder))).first;
@@ -165,9 +171,7 @@ private:
         listing.forEachName([&](std::string_view name) {
             if (turned || ++tried > 64)
                 return;
-            std::string other(name);
-            for (char& c : other)
-                c = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+            std::string other = turnedCase(name);
             if (other != name && !listing.find(other))
                 turned = std::move(other);
         });
@@ -177,6 +181,15 @@ private:
         m_lastIgnores = &*m_ignoresCase.emplace(folder, ignores).first;
         m_anyIgnoresCase = m_anyIgnoresCase || ignores;
         return ignores;
+    }
+
+    // The name with the case of its ASCII letters turned.
+    static std::string turnedCase(std::string_view name)
+    {
+        std::string turned(name);
+        for (char& c : turned)
+            c = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+        return turned;
     }
 
     FolderListing const* listingOf(std::string_view folder)
