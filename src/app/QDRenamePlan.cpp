@@ -382,20 +382,16 @@ void QDRenamePlan::planInsert(Dictionary const& options)
         std::string const fileName = FileStore::lastComponent(path);
         NameParts parts = splitFileName(fileName);
         auto working = insertAtPositions(parts.base, text, positions);
-        std::string_view const base = working ? std::string_view(*working) : std::string_view(parts.base);
+        std::size_t const baseSize = working ? working->size() : parts.base.size();
         std::string const folder = inPlace ? FileStore::parentOf(path) : std::string();
         std::string target;
-        target.reserve(folder.size() + destination.size() + base.size() + parts.extension.size() + 2);
+        target.reserve(folder.size() + destination.size() + baseSize + parts.extension.size() + 2);
         if (inPlace)
             target.append(folder == "/" ? "" : folder).append("/");
         else
             target.append(destination);
         std::size_t const nameStart = target.size();
-        // A file that no position falls within keeps its own name, a name without an extension too.
-        if (working && *working == parts.base)
-            target.append(fileName);
-        else
-            target.append(base).append(".").append(parts.extension);
+        appendNewFileName(target, fileName, parts, working);
         if (!working)
             m_plan.addFailed(path, std::move(target), whyNotInserted(parts.base, text));
         else if (std::string_view(target).substr(nameStart).find('/') != std::string_view::npos)

@@ -70,11 +70,13 @@ std::optional<std::string> insertAtPositions(std::string const& base, std::strin
     return unicode::toUtf8(*working, unicode::Malformed::Refuse);
 }
 
-std::string newFileName(std::string const& fileName, NameParts const& parts, std::string const& working)
+void appendNewFileName(std::string& out, std::string_view fileName, NameParts const& parts,
+    std::optional<std::string> const& working)
 {
-    if (working == parts.base)
-        return fileName;
-    return working + "." + parts.extension;
+    if (working && *working == parts.base)
+        out.append(fileName);
+    else
+        out.append(working ? *working : parts.base).append(".").append(parts.extension);
 }
 
 char const* whyNotInserted(std::string const& base, std::string const& text)

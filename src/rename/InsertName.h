@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quodrix {
@@ -25,10 +26,12 @@ NameParts splitFileName(std::string const& fileName);
 // outside the Basic Multilingual Plane.
 std::optional<std::string> insertAtPositions(std::string const& base, std::string const& text,
     std::vector<std::string> const& positions);
-// The new file name from the working name that insertAtPositions gave: the working name, ".", and the
-// extension, so that a name without an extension gets a final "." ("README" with "_1" at 6 gives "README_1.").
-// A file that no position falls within keeps its own name, "README" as "README".
-std::string newFileName(std::string const& fileName, NameParts const& parts, std::string const& working);
+// Appends to `out` the new file name made from the working name that insertAtPositions gave: the working
+// name, ".", and the extension, so that a name without an extension gets a final "." ("README" with "_1" at
+// 6 gives "README_1."). A file that no position falls within keeps its own name, "README" as "README". With
+// no working name (none could be made), the base name stands in for it.
+void appendNewFileName(std::string& out, std::string_view fileName, NameParts const& parts,
+    std::optional<std::string> const& working);
 // Why insertAtPositions gave no name for this base name and text, as a failure's cause.
 char const* whyNotInserted(std::string const& base, std::string const& text);
 

@@ -109,7 +109,8 @@ public:
         std::string_view folder, std::string_view name, std::string const& path, std::string_view sourceName)
     {
         FolderListing const* listing = listingOf(folder);
-        if (listing) {
+        bool const readForThePlan = listing != nullptr;
+        if (readForThePlan) {
             if (listing->find(name))
                 return { NewName::Taken, {} };
             if (!ignoresCase(folder, *listing))
@@ -140,7 +141,7 @@ public:
         }
         auto const holder = found->second.find(unicode::foldedCase(name));
         if (holder == found->second.end())
-            return { listingOf(folder) ? NewName::Free : NewName::Taken, {} };
+            return { readForThePlan ? NewName::Free : NewName::Taken, {} };
         if (holder->second == sourceName)
             return { NewName::HeldByItsSource, {} };
         return { NewName::HeldInAnotherCase, holder->second };
@@ -433,14 +434,10 @@ void RenamePlan::check()
                 twice.push_back(at->second);
             }
         }
-        for (std::size_t i : twice) {
-            // The item that it waited for still moves.
-            if (std::size_t const holder = m_next[i]; holder != kNone && holder != i) {
-                m_previous[holder] = kNone;
-                m_next[i] = kNone;
-            }
+        // None of them waits for another pair: a name held by an item of the plan, in any case, made every
+        // pair but one that wants it fail above.
+        for (std::size_t i : twice)
             fail(i, "two files would get this name");
-        }
     }
     // A pair whose target is freed by a failing pair fails too, and so on up the chain.
     for (std::size_t i = 0; i < count; ++i) {

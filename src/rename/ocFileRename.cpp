@@ -76,7 +76,8 @@ void ocFileRename::hChooseFileToRenameInsert(Runtime& runtime)
             std::string fileName = FileStore::lastComponent((*files)[i]);
             NameParts parts = splitFileName(fileName);
             auto working = insertAtPositions(parts.base, settings.text, positions);
-            std::string newName = working ? newFileName(fileName, parts, *working) : parts.base + "." + parts.extension;
+            std::string newName;
+            appendNewFileName(newName, fileName, parts, working);
             std::string outputPath = destination + newName;
             char const* problem = !working                             ? whyNotInserted(parts.base, settings.text)
                 : !FileStore::isSingleComponent(newName) ? "the new name is not one path component"
