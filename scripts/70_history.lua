@@ -39,7 +39,8 @@ usage: quodrix undo [RUN]
   RUN         the id of a run (quodrix history); without it, the newest run not yet undone
 options:
   --log FILE  reverse the renaming that an application log (or rename list) records, through the
-              list-renaming controller, once for each folder the files were renamed in
+              list-renaming controller, once for each folder the files were renamed in; a file that
+              several runs renamed goes from its last name in the log to its first
   -h, --help  this text
 exit status: 0 when everything was put back, 1 when something could not be or there was nothing to undo
 ]]
@@ -83,11 +84,55 @@ App.command("history", {
 })
 
 -- The renames of an application log that were really made, as log files of their own: one for each pair of
--- folders they went from and to, in the order the log first names them. The list controller renames the
--- files of one folder into one folder, and a log holds the runs of many folders (a run over a tree renames
--- in each of its folders). Lines of other processes (a comment written) rename nothing.
+-- folders they went from and to. The list controller renames the files of one folder into one folder, and a
+-- log holds the runs of many folders (a run over a tree renames in each of its folders). Lines of other
+-- processes (a comment written) rename nothing.
+--
+-- A log holds every run since it was begun, so one file may have been renamed by several runs (a to b,
+-- then b to c). Its renames are taken back at once, from its last name to its first (c to a): the
+-- reversal of each line in the order of the log would look for b, which is gone. The log does not say
+-- where a run ends, so the lines are read as runs, from the last back, by what one run cannot do: rename
+-- one name twice, or give one name twice. A line that gives a name a later line of the run renames may be
+-- a chain of that run (a to b while b to c) or an earlier run: in a chain the name is still taken after
+-- the run, by the file renamed into it. What stands after each run is known going back from what stands
+-- on disk now, each run taken back in turn. The lines of one run take effect together, so a swap of two
+-- names is no rename of a file twice. A file that came back to its first name has nothing to take back.
+-- The folders go newest first, as the runs are taken back.
 local function folderOf(path)
   return path:match("^(.*)/[^/]*$") or "."
+end
+
+local function fieldsOf(line)
+  local f = {}
+  for field in (line .. "\t"):gmatch("([^\t]*)\t") do f[#f + 1] = field end
+  return f
+end
+
+-- The renaming lines of a log (their fields), split into runs: a list of runs, each a list of lines.
+local function runsOfLines(lines)
+  local runs = {}
+  -- Whether a path is taken after the run being read: the disk for the last run, then each run taken back.
+  local taken = {}
+  local function isTaken(path)
+    if taken[path] == nil then taken[path] = objc.itemKind(path) ~= nil end
+    return taken[path]
+  end
+  local run, sources, targets = {}, {}, {}
+  local function takeBack()
+    for _, f in ipairs(run) do taken[f[8]] = false end
+    for _, f in ipairs(run) do taken[f[7]] = true end
+    table.insert(runs, 1, run)
+    run, sources, targets = {}, {}, {}
+  end
+  for i = #lines, 1, -1 do
+    local f = lines[i]
+    local from, to = f[7], f[8]
+    if sources[from] or targets[to] or (sources[to] and not isTaken(to)) then takeBack() end
+    table.insert(run, 1, f)
+    sources[from], targets[to] = true, true
+  end
+  if #run > 0 then takeBack() end
+  return runs
 end
 
 local function successfulRuns(logPath)
@@ -95,29 +140,60 @@ local function successfulRuns(logPath)
   if not file then return nil, "cannot read " .. logPath end
   local text = file:read("a")
   file:close()
-  local runs, byFolders = {}, {}
+  local lines = {}
   local inLog = false
   for line in text:gmatch("[^\r\n]+") do
     if line == App.logHeader then
       inLog = true
     elseif inLog then
-      local f = {}
-      for field in (line .. "\t"):gmatch("([^\t]*)\t") do f[#f + 1] = field end
+      local f = fieldsOf(line)
       local status = f[6]
       if #f >= 8 and f[2] == "File renaming" and (status == "successfull" or status == "OK") then
-        local from, to = folderOf(f[7]), folderOf(f[8])
-        local key = from .. "\0" .. to
-        local run = byFolders[key]
-        if not run then
-          run = { lines = {}, inputFolder = from, outputFolder = to }
-          byFolders[key] = run
-          runs[#runs + 1] = run
-        end
-        run.lines[#run.lines + 1] = line
+        lines[#lines + 1] = f
       end
     end
   end
-  if #runs == 0 then return nil, "the log names no file that was renamed" end
+  if #lines == 0 then return nil, "the log names no file that was renamed" end
+  -- Each file renamed: the fields of its first line and of its last, and the number of its last line; `at`
+  -- holds the file that stands at a path after the runs so far.
+  local files, at, order = {}, {}, 0
+  for _, run in ipairs(runsOfLines(lines)) do
+    local moved = {}
+    for i, f in ipairs(run) do moved[i] = at[f[7]] end
+    for _, f in ipairs(run) do at[f[7]] = nil end
+    for i, f in ipairs(run) do
+      local renamed = moved[i]
+      if not renamed then
+        renamed = { first = f }
+        files[#files + 1] = renamed
+      end
+      order = order + 1
+      renamed.last, renamed.order = f, order
+      at[f[8]] = renamed
+    end
+  end
+  local runs, byFolders = {}, {}
+  for _, renamed in ipairs(files) do
+    local first, last = renamed.first, renamed.last
+    if first[7] ~= last[8] then
+      local from, to = folderOf(first[7]), folderOf(last[8])
+      local key = from .. "\0" .. to
+      local run = byFolders[key]
+      if not run then
+        run = { lines = {}, inputFolder = from, outputFolder = to, newest = 0 }
+        byFolders[key] = run
+        runs[#runs + 1] = run
+      end
+      -- The last line with the first name: the list controller reads the present name and the name to go
+      -- back to from it.
+      local f = { table.unpack(last) }
+      f[3], f[7] = first[3], first[7]
+      run.lines[#run.lines + 1] = table.concat(f, "\t")
+      run.newest = math.max(run.newest, renamed.order)
+    end
+  end
+  if #runs == 0 then return nil, "every file the log names is back at its first name" end
+  table.sort(runs, function(a, b) return a.newest > b.newest end)
   return runs
 end
 
@@ -133,8 +209,7 @@ local function undoFolders(run, temp)
   out:close()
   local source
   for _, line in ipairs(run.lines) do
-    local f = {}
-    for field in (line .. "\t"):gmatch("([^\t]*)\t") do f[#f + 1] = field end
+    local f = fieldsOf(line)
     local probe = io.open(f[8], "rb")
     if probe then
       probe:close()

@@ -555,3 +555,48 @@ TEST(UndoCommands, UndoFromALogGoesFolderByFolder)
     EXPECT_EQ(folderContents(b), (std::map<std::string, std::string> { { "c.jpg", "c" } }));
     EXPECT_EQ(linesOf(undo.out).size(), 3u) << undo.out;
 }
+
+// The application log holds every run since it was begun. Runs that renamed the same files again (an insert
+// after an insert, a renumbering after a renumbering, whose rows are chains of one run, and a swap of two
+// names) are taken back by `undo --log` in one go: each file from its last name to its first.
+TEST(UndoCommands, UndoFromALogTakesBackRunsThatRenamedTheSameFilesAgain)
+{
+    ScriptBundle bundle(true);
+    fs::path const a = bundle.root() / "A", n = bundle.root() / "N";
+    std::map<std::string, std::string> letters, numbers;
+    for (std::string const name : { "a.jpg", "b.jpg", "c.jpg" })
+        letters[name] = "letter " + name;
+    for (int i = 1; i <= 5; ++i)
+        numbers[std::to_string(i) + ".jpg"] = "number " + std::to_string(i);
+    for (auto const& [name, data] : letters)
+        writeFile(a / name, data);
+    for (auto const& [name, data] : numbers)
+        writeFile(n / name, data);
+    fs::path const swap = bundle.root() / "swap.txt";
+    writeFile(swap, "aYX.jpg;bYX.jpg\nbYX.jpg;aYX.jpg\n");
+    for (auto const& arguments : std::vector<std::vector<std::string>> {
+             { "insert", "-m", "-i", "X", "1", a.string() },
+             { "rename", "-x", "--start", "2", "^\\d+", "{n}", n.string() },
+             { "insert", "-m", "-i", "Y", "1", a.string() },
+             { "list", swap.string(), a.string() },
+             { "rename", "-x", "--start", "3", "^\\d+", "{n}", n.string() } }) {
+        auto const run = bundle.run(arguments);
+        ASSERT_EQ(run.status, 0) << arguments[0] << "\n" << run.out << run.err;
+    }
+    EXPECT_EQ(readFile(a / "aYX.jpg"), "letter b.jpg");
+    EXPECT_EQ(readFile(n / "7.jpg"), "number 5");
+
+    fs::path const log = bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt";
+    auto const undo = bundle.run({ "undo", "--log", log.string() });
+    EXPECT_EQ(undo.status, 0) << undo.out << undo.err;
+    EXPECT_EQ(folderContents(a), letters);
+    EXPECT_EQ(folderContents(n), numbers);
+    EXPECT_EQ(linesOf(undo.out).size(), 8u) << undo.out;
+
+    // The log now holds the reversal too, which brought every file back to its first name: nothing to do.
+    auto const again = bundle.run({ "undo", "--log", log.string() });
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.err, "quodrix undo: every file the log names is back at its first name\n");
+    EXPECT_EQ(folderContents(a), letters);
+    EXPECT_EQ(folderContents(n), numbers);
+}
