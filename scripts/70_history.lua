@@ -200,15 +200,31 @@ end
 -- The reversal of the renames of one pair of folders through the list controller, the log's lines read back
 -- as a rename list from `temp`; nil, or the exit status of a failure (told on standard error).
 local function undoFolders(run, temp)
+  -- From another folder the list controller puts copies back, and a copy replaces what stands under its
+  -- name: there the original (the run made a copy of it) or a file made since. Either is left as it is.
+  local lines, kept = run.lines, 0
+  if run.inputFolder ~= run.outputFolder then
+    lines = {}
+    for _, line in ipairs(run.lines) do
+      local f = fieldsOf(line)
+      if objc.itemKind(f[7]) ~= nil then
+        App.eprintf("quodrix undo: kept %s: %s is there already\n", App.displayed(f[8]), App.displayed(f[7]))
+        kept = kept + 1
+      else
+        lines[#lines + 1] = line
+      end
+    end
+    if #lines == 0 then return 1 end
+  end
   local out = io.open(temp, "wb")
   if not out then
     App.eprintf("quodrix undo: cannot write %s\n", temp)
     return 1
   end
-  out:write(App.logHeader, "\n", table.concat(run.lines, "\n"), "\n")
+  out:write(App.logHeader, "\n", table.concat(lines, "\n"), "\n")
   out:close()
   local source
-  for _, line in ipairs(run.lines) do
+  for _, line in ipairs(lines) do
     local f = fieldsOf(line)
     local probe = io.open(f[8], "rb")
     if probe then
@@ -241,6 +257,7 @@ local function undoFolders(run, temp)
     App.eprintf("quodrix undo: %d of %d files failed\n", summary.failed, summary.rows)
     return 1
   end
+  if kept > 0 then return 1 end
   return nil
 end
 

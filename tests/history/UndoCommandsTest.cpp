@@ -600,3 +600,26 @@ TEST(UndoCommands, UndoFromALogTakesBackRunsThatRenamedTheSameFilesAgain)
     EXPECT_EQ(folderContents(a), letters);
     EXPECT_EQ(folderContents(n), numbers);
 }
+
+// From another folder `undo --log` puts copies back, and a copy would replace what stands under the first
+// name: the original of a run that copied, or a file made since. That file is kept, and said so.
+TEST(UndoCommands, UndoFromALogNeverCopiesOverAFileThatIsThere)
+{
+    ScriptBundle bundle(true);
+    fs::path const a = bundle.root() / "A", b = bundle.root() / "B";
+    writeFile(a / "a.jpg", "original a");
+    writeFile(a / "b.jpg", "original b");
+    fs::create_directories(b);
+    ASSERT_EQ(bundle.run({ "insert", "-d", b.string(), "X", "0", a.string() }).status, 0);
+    writeFile(b / "Xa.jpg", "the copy, edited");
+    fs::remove(a / "b.jpg");
+
+    fs::path const log = bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt";
+    auto const undo = bundle.run({ "undo", "--log", log.string() });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.err, "quodrix undo: kept " + (b / "Xa.jpg").string() + ": " + (a / "a.jpg").string()
+            + " is there already\n");
+    EXPECT_EQ(folderContents(a),
+        (std::map<std::string, std::string> { { "a.jpg", "original a" }, { "b.jpg", "original b" } }));
+    EXPECT_EQ(readFile(b / "Xa.jpg"), "the copy, edited");
+}
