@@ -5,10 +5,6 @@ ListRename = {}
 
 local separators = { [";"] = 0, semicolon = 0, [","] = 1, comma = 1, tab = 2, ["\t"] = 2 }
 
-local function shellQuote(text)
-  return "'" .. text:gsub("'", "'\\''") .. "'"
-end
-
 local function isFolder(path)
   return objc.readsFolder(path)
 end

@@ -623,3 +623,30 @@ TEST(UndoCommands, UndoFromALogNeverCopiesOverAFileThatIsThere)
         (std::map<std::string, std::string> { { "a.jpg", "original a" }, { "b.jpg", "original b" } }));
     EXPECT_EQ(readFile(b / "Xa.jpg"), "the copy, edited");
 }
+
+// History shows each run's command line as a shell reads it back: pasted, it gives the same words, whatever
+// the names hold (a quote, a backslash, a tab, a line break, bytes that are not UTF-8), and it stays one line.
+TEST(UndoCommands, HistoryShowsACommandLineThatAShellReadsBackWordForWord)
+{
+    ScriptBundle bundle(true);
+    std::string const source = (bundle.root() / "it's a \\ \"b\"\tc\nd \xFF\xFE\x7F.jpg").string();
+    std::string const target = (bundle.root() / "\xC3\xA9t\xC3\xA9 $HOME `x`.jpg").string();
+    writeFile(source, "data");
+    auto const store = bundle.run({ "store", "copy", source, target });
+    ASSERT_EQ(store.status, 0) << store.out << store.err;
+
+    auto const lines = linesOf(bundle.run({ "history" }).out);
+    ASSERT_EQ(lines.size(), 1u);
+    std::string const commandLine = lines[0].substr(lines[0].find("quodrix "));
+    // The words as bash reads them, each ended by a NUL.
+    fs::path const script = bundle.root() / "words.sh";
+    writeFile(script, "words() { shift; printf '%s\\0' \"$@\"; }\nwords " + commandLine.substr(8) + "\n");
+    FILE* shell = popen(("bash " + script.string()).c_str(), "r");
+    ASSERT_NE(shell, nullptr);
+    std::string words;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, shell)) > 0;)
+        words.append(buffer, n);
+    ASSERT_EQ(pclose(shell), 0) << commandLine;
+    EXPECT_EQ(words, "copy" + std::string(1, '\0') + source + '\0' + target + '\0') << commandLine;
+}
