@@ -53,10 +53,25 @@ function App.helpText(definition)
   return table.concat(lines)
 end
 
--- Refuses a command line: the problem and the usage on standard error; returns App.USAGE. The problem
--- quotes what was typed, shown as names are (App.displayed), so that no argument acts on the terminal.
+-- The lines of a usage text that show how the command is called ("usage: quodrix ..." and the forms below
+-- it), and where the rest is: what follows a refused command line, which the whole text would push out of
+-- sight.
+function App.usageSynopsis(name, usage)
+  local lines = {}
+  for line in usage:gmatch("[^\n]+") do
+    if not (line:find("^usage: ") or (#lines > 0 and line:find("^%s+quodrix "))) then break end
+    lines[#lines + 1] = line .. "\n"
+  end
+  lines[#lines + 1] = string.format("(quodrix %s --help tells more)\n", name)
+  return table.concat(lines)
+end
+
+-- Refuses a command line: the problem and how the command is called on standard error; returns
+-- App.USAGE. The problem quotes what was typed, shown as names are (App.displayed), so that no argument
+-- acts on the terminal.
 function App.usageError(definition, problem)
-  App.eprintf("quodrix %s: %s\n%s", definition.name, App.displayed(problem), App.helpText(definition))
+  App.eprintf("quodrix %s: %s\n%s", definition.name, App.displayed(problem),
+    App.usageSynopsis(definition.name, definition.usage))
   return App.USAGE
 end
 

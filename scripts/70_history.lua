@@ -67,7 +67,7 @@ exit status: 0 when everything was put back, 1 when something could not be or th
 ]]
 
 local function refuse(name, usage, problem)
-  App.eprintf("quodrix %s: %s\n%s", name, App.displayed(problem), usage)
+  App.eprintf("quodrix %s: %s\n%s", name, App.displayed(problem), App.usageSynopsis(name, usage))
   return 2
 end
 

@@ -151,6 +151,9 @@ TEST(CommandLine, RefusedCommandLinesExitTwoWithTheUsage)
         EXPECT_EQ(r.out, "") << c.message;
         EXPECT_EQ(firstLine(r.err), c.message);
         EXPECT_TRUE(contains(r.err, "\nusage: quodrix " + c.line[0])) << r.err;
+        // How the command is called, not its whole help, which would push the problem out of sight.
+        EXPECT_TRUE(r.err.ends_with("\n(quodrix " + c.line[0] + " --help tells more)\n")) << r.err;
+        EXPECT_FALSE(contains(r.err, "\noptions:")) << r.err;
     }
     EXPECT_EQ(readFile(dir / "a.txt"), "a");
     EXPECT_FALSE(fs::exists(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt"));
