@@ -157,10 +157,14 @@ local function runsOfLines(lines)
 end
 
 local function successfulRuns(logPath)
-  local file = io.open(logPath, "rb")
-  if not file then return nil, "cannot read " .. logPath end
-  local text = file:read("a")
-  file:close()
+  local file, problem = io.open(logPath, "rb")
+  local text = file and file:read("a")
+  if file then
+    -- A folder opens, but gives nothing to read.
+    problem = text == nil and logPath .. ": not a file" or nil
+    file:close()
+  end
+  if problem then return nil, "cannot read " .. problem end
   local lines = {}
   local inLog = false
   for line in text:gmatch("[^\r\n]+") do

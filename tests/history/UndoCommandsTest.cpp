@@ -256,6 +256,14 @@ TEST(UndoCommands, OptionsAndNothingToUndo)
         EXPECT_NE(run.err.find("\nusage: quodrix " + wrong[0]), std::string::npos) << run.err;
     }
     EXPECT_EQ(bundle.run({ "undo", "--bogus" }).err.rfind("quodrix undo: unknown option --bogus\n", 0), 0u);
+    // A log that is a folder or is missing.
+    auto const folderLog = bundle.run({ "undo", "--log", bundle.root().string() });
+    EXPECT_EQ(folderLog.status, 1);
+    EXPECT_EQ(folderLog.err, "quodrix undo: cannot read " + bundle.root().string() + ": not a file\n");
+    auto const missingLog = bundle.run({ "undo", "--log", (bundle.root() / "none.txt").string() });
+    EXPECT_EQ(missingLog.status, 1);
+    EXPECT_EQ(missingLog.err,
+        "quodrix undo: cannot read " + (bundle.root() / "none.txt").string() + ": No such file or directory\n");
 
     auto undo = bundle.run({ "undo" });
     EXPECT_EQ(undo.status, 1);
