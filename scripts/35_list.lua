@@ -105,7 +105,7 @@ local function linesLeftOut(path, separator)
   if not file then return 0 end
   local text = file:read("a")
   file:close()
-  if text:find(App.logHeader, 1, true) then return 0 end
+  if text == nil or text:find(App.logHeader, 1, true) then return 0 end
   local lines = 0
   for line in text:gmatch("[^\r\n]+") do lines = lines + 1 end
   local pairs = objc.cNSFileHandling:new():hReadMfrLog__(path, separator) or {}
