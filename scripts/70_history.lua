@@ -138,22 +138,28 @@ local function runsOfLines(lines)
     if taken[path] == nil then taken[path] = objc.itemKind(path) ~= nil end
     return taken[path]
   end
+  -- Each run's lines are gathered last first, and put back in their order when the run is complete.
   local run, sources, targets = {}, {}, {}
   local function takeBack()
     for _, f in ipairs(run) do taken[f[8]] = false end
     for _, f in ipairs(run) do taken[f[7]] = true end
-    table.insert(runs, 1, run)
+    local ordered = {}
+    for i = #run, 1, -1 do ordered[#ordered + 1] = run[i] end
+    runs[#runs + 1] = ordered
     run, sources, targets = {}, {}, {}
   end
   for i = #lines, 1, -1 do
     local f = lines[i]
     local from, to = f[7], f[8]
     if sources[from] or targets[to] or (sources[to] and not isTaken(to)) then takeBack() end
-    table.insert(run, 1, f)
+    run[#run + 1] = f
     sources[from], targets[to] = true, true
   end
   if #run > 0 then takeBack() end
-  return runs
+  -- The runs were found last first.
+  local inOrder = {}
+  for i = #runs, 1, -1 do inOrder[#inOrder + 1] = runs[i] end
+  return inOrder
 end
 
 local function successfulRuns(logPath)
