@@ -6,26 +6,28 @@ History = {}
 
 -- A word as a shell reads it back: bare when it holds nothing a shell would split or expand, else quoted.
 -- A word with a control character or bytes that are not UTF-8 is quoted as $'...', in which \n, \t and
--- \xHH stand for those bytes, so that it is still one line and still the same word when pasted.
+-- \xHH stand for them, so that it is still one line and still the same word when pasted.
 local controlEscapes = { ["\n"] = "\\n", ["\t"] = "\\t", ["\r"] = "\\r", ["\\"] = "\\\\", ["'"] = "\\'" }
 
 local function shellQuote(text)
   if text ~= "" and not text:find("[^%w%-_./=:,@+%%]") then return text end
-  if not text:find("[%c\127]") and utf8.len(text) then return "'" .. text:gsub("'", "'\\''") .. "'" end
+  if utf8.len(text) and not text:find("[%c\127]") and not text:find("\194[\128-\159]") then
+    return "'" .. text:gsub("'", "'\\''") .. "'"
+  end
   local quoted = {}
   local i = 1
   while i <= #text do
-    local length = utf8.len(text, i, i) and #utf8.char(utf8.codepoint(text, i)) or nil
     local c = text:sub(i, i)
+    local code = utf8.len(text, i, i) and utf8.codepoint(text, i)
+    local length = code and #utf8.char(code) or 1
     if controlEscapes[c] then
       quoted[#quoted + 1] = controlEscapes[c]
-    elseif c:find("[%c\127]") or not length then
-      quoted[#quoted + 1] = string.format("\\x%02X", c:byte())
-      length = 1
+    elseif not code or code < 0x20 or (code >= 0x7F and code < 0xA0) then
+      for k = i, i + length - 1 do quoted[#quoted + 1] = string.format("\\x%02X", text:byte(k)) end
     else
       quoted[#quoted + 1] = text:sub(i, i + length - 1)
     end
-    i = i + (length or 1)
+    i = i + length
   end
   return "$'" .. table.concat(quoted) .. "'"
 end

@@ -633,12 +633,13 @@ TEST(UndoCommands, UndoFromALogNeverCopiesOverAFileThatIsThere)
 }
 
 // History shows each run's command line as a shell reads it back: pasted, it gives the same words, whatever
-// the names hold (a quote, a backslash, a tab, a line break, bytes that are not UTF-8), and it stays one line.
+// the names hold (a quote, a backslash, a tab, a line break, a control character of two bytes, bytes that
+// are not UTF-8), and it stays one line.
 TEST(UndoCommands, HistoryShowsACommandLineThatAShellReadsBackWordForWord)
 {
     ScriptBundle bundle(true);
     std::string const source = (bundle.root() / "it's a \\ \"b\"\tc\nd \xFF\xFE\x7F.jpg").string();
-    std::string const target = (bundle.root() / "\xC3\xA9t\xC3\xA9 $HOME `x`.jpg").string();
+    std::string const target = (bundle.root() / "\xC3\xA9t\xC3\xA9 $HOME `x` \xC2\x9B.jpg").string();
     writeFile(source, "data");
     auto const store = bundle.run({ "store", "copy", source, target });
     ASSERT_EQ(store.status, 0) << store.out << store.err;
