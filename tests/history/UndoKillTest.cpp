@@ -3,7 +3,8 @@
 // its contents, removes exactly the copies made, leaves no temporary item and exits 0. The same holds for
 // rename plans, whose journal takes the intents of many moves at once: killed while they move, by pattern,
 // along chains of names (each move freeing the name of the one before), along one chain longer than a
-// batch, and through cycles. An undo killed while it moves the files back leaves the rest to the next undo.
+// batch, and through cycles. An undo killed while it moves the files back leaves the rest to the next undo,
+// and a store killed while it writes a copy leaves only a hidden part, which undo takes away.
 
 #include "fs/FsTestSupport.h"
 #include "support/ScriptBundle.h"
@@ -13,9 +14,11 @@
 #include <csignal>
 #include <fcntl.h>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <functional>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -286,4 +289,56 @@ TEST(UndoAfterKill, AnUndoKilledHalfwayLeavesTheRestToTheNextOne)
     }
     std::printf("killed inside the undo in %d of %d rounds\n", killedInUndos, int(modes.size()) * killRounds(4));
     EXPECT_GT(killedInUndos, 0) << "seed " << seed << ": no kill landed inside an undo";
+}
+
+// A store copy, and a move onto another file system (a copy, then the source removed), killed while the
+// copy is being written: the source is whole at its place, the part written is hidden under a temporary
+// name, and undo takes it away. Killed after the end, undo takes the whole copy back.
+TEST(UndoAfterKill, AStoreKilledWhileItCopiesLeavesTheSourceWholeAndUndoTakesThePartAway)
+{
+    TempDir disk;  // the temporary folder, on disk
+    TempDir memory(fastTemporaryFolder());
+    struct stat diskInfo {}, memoryInfo {};
+    ASSERT_EQ(::stat(disk.str().c_str(), &diskInfo), 0);
+    ASSERT_EQ(::stat(memory.str().c_str(), &memoryInfo), 0);
+    std::string data(std::size_t(96) << 20, '\0');
+    std::mt19937_64 random(7);
+    for (std::size_t i = 0; i + 8 <= data.size(); i += 8) {
+        std::uint64_t const word = random();
+        std::memcpy(&data[i], &word, 8);
+    }
+    std::vector<std::pair<char const*, fs::path>> modes { { "copy", disk / "copy.bin" } };
+    if (diskInfo.st_dev != memoryInfo.st_dev)
+        modes.push_back({ "move", memory / "moved.bin" });
+    int killedInRuns = 0;
+    for (auto const& [mode, destination] : modes) {
+        ScriptBundle bundle(true);
+        fs::path const source = disk / "big.bin";
+        writeFile(source, data);
+        int output = -1;
+        pid_t const pid = bundle.start({ "store", mode, source.string(), destination.string() }, output);
+        ASSERT_GT(pid, 0);
+        // Killed as soon as the copy's part is there (or when the store has ended).
+        int status = 0;
+        auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (!temporariesBelow(destination.parent_path()).empty() || std::chrono::steady_clock::now() > deadline) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                break;
+            }
+        }
+        close(output);
+        killedInRuns += WIFSIGNALED(status);
+        std::string const where = std::string(mode) + (WIFSIGNALED(status) ? ", killed" : ", ended first");
+
+        auto const undo = bundle.run({ "undo" });
+        EXPECT_EQ(undo.status, 0) << where << "\n" << undo.out << undo.err;
+        EXPECT_TRUE(readFile(source) == data) << where;
+        EXPECT_FALSE(fs::exists(destination)) << where;
+        EXPECT_EQ(temporariesBelow(disk.path()), std::vector<std::string> {}) << where;
+        EXPECT_EQ(temporariesBelow(memory.path()), std::vector<std::string> {}) << where;
+        fs::remove(source);
+    }
+    std::printf("killed inside the store in %d of %zu runs\n", killedInRuns, modes.size());
 }
