@@ -52,6 +52,8 @@ usage: quodrix history
   removed, not the items it found it could not touch (those it printed as failed without trying a change);
   a file that a swap or cycle of renames took through a temporary name counts once; a run that did not
   finish may have made the changes it recorded without their outcome: they count as "maybe done"
+  a journal that cannot be read, or is no journal, is left out and named on standard error ("left out:
+  CAUSE"), and the exit status is 1
 options:
   -h, --help  this text
 ]]
@@ -59,7 +61,8 @@ options:
 local undoUsage = [[
 usage: quodrix undo [RUN]
        quodrix undo --log FILE
-  RUN         the id of a run (quodrix history); without it, the newest run not yet undone
+  RUN         the id of a run (quodrix history); without it, the newest run not yet undone (refused when
+              a journal that cannot be read is named as a later run, which it may hold)
 options:
   --log FILE  reverse the renaming that an application log (or rename list) records, through the
               list-renaming controller, once for each folder the files were renamed in; a file that
@@ -85,7 +88,12 @@ App.command("history", {
       local what = args[1]:sub(1, 1) == "-" and "unknown option " or "unexpected argument "
       return refuse("history", historyUsage, what .. args[1])
     end
-    local runs = objc.QDRunHistory:runs()
+    local answer = objc.QDRunHistory:runs()
+    local runs = answer.runs
+    -- A journal that cannot be read is left out of the list, and said so.
+    for _, cause in ipairs(answer.unreadable) do
+      App.eprintf("quodrix history: left out: %s\n", visible(cause))
+    end
     for _, run in ipairs(runs) do
       local flags = ""
       -- A change recorded ahead whose outcome the journal lacks (its process ended first) may have been made.
@@ -101,6 +109,7 @@ App.command("history", {
       App.printf("%s  %s  %d done, %d failed%s  %s\n", run.id, os.date("%Y-%m-%d %H:%M:%S", math.floor(run.started)),
         run.done, run.failed, flags, visible(run.command))
     end
+    if #answer.unreadable > 0 then return 1 end
     if #runs == 0 then App.eprintf("quodrix history: no run recorded in %s/runs\n", objc.paths.state) end
     return 0
   end,
@@ -320,6 +329,9 @@ end
 -- Undoes one recorded run and reports each item; the exit status of the command.
 function History.undo(id)
   local result = objc.QDRunHistory:undoRun_(id)
+  for _, cause in ipairs(result.unreadable) do
+    App.eprintf("quodrix undo: cannot read a journal: %s\n", visible(cause))
+  end
   if result.problem then
     App.eprintf("quodrix undo: %s\n", App.displayed(result.problem))
     return 1

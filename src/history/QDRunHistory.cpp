@@ -60,6 +60,15 @@ std::optional<long> liveProcessOf(RunRecords const& records)
     return pid;
 }
 
+// The causes of what the history could not read.
+Array unreadableOf(RunHistory const& history)
+{
+    Array causes;
+    for (auto const& unreadable : history.unreadable())
+        causes.push_back(Value(unreadable.cause));
+    return causes;
+}
+
 }
 
 Value QDRunHistory::runs()
@@ -84,12 +93,13 @@ Value QDRunHistory::runs()
             { "running", Value(liveProcessOf(records).has_value()) },
         }));
     }
-    return Value(std::move(runs));
+    return Value(Dictionary { { "runs", Value(std::move(runs)) }, { "unreadable", Value(unreadableOf(history)) } });
 }
 
 Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& id)
 {
     Dictionary answer;
+    answer["unreadable"] = Value(Array {});
     auto refuse = [&answer](std::string const& problem) {
         answer["problem"] = Value(problem);
         answer["lines"] = Value(Array {});
@@ -105,10 +115,21 @@ Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& 
     std::vector<std::string> earlierPaths;
     for (int reading = 0;; ++reading) {
         history.emplace(runsFolder(), RunRecords::Reading::Counts);
+        answer["unreadable"] = Value(unreadableOf(*history));
         std::string problem;
         run = history->runToUndo(id, problem);
         if (!run)
             return refuse(problem);
+        // Without an id the newest run is meant: a journal that cannot be read and is named as a later run
+        // would be (or the folder itself) may be that run, and an older one is not taken back in its place.
+        if (!id) {
+            std::string const runName = run->path.substr(run->path.rfind('/') + 1);
+            for (auto const& unreadable : history->unreadable()) {
+                if (unreadable.name.empty() || unreadable.name > runName)
+                    return refuse("the newest run may be one whose journal cannot be read; undo RUN takes back the "
+                                  "run RUN (quodrix history lists the others)");
+            }
+        }
         // A run whose process still makes its changes is not taken back under its feet.
         if (auto pid = liveProcessOf(run->records))
             return refuse("run " + run->records.id + " is still running in process " + std::to_string(*pid));

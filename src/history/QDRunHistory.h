@@ -2,7 +2,9 @@
 // QDRunHistory: the run history and its undo, for the scripts.
 //
 // Class methods:
-//   runs      the runs recorded under `<state>/runs`, newest first, each a dictionary: id, started (seconds
+//   runs      a dictionary: runs, the runs recorded under `<state>/runs`, newest first, and unreadable, the
+//             causes (texts) of the journals (or of the folder) that could not be read, left out of runs.
+//             Each run is a dictionary: id, started (seconds
 //             since 1970), command, done, failed (counts of changes), undone (bool), undoes (the id of the
 //             run an undo run reversed, or null), finished (whether the run recorded its end), incomplete
 //             (whether its end says that, as an undo, it could not put everything back), interrupted
@@ -12,8 +14,9 @@
 //             recording the undo in the journal of the run in progress (Platform::journal(); one of its
 //             own when none is open). Answers a dictionary: run (the id, or null when there was nothing to
 //             undo), problem (why not, or null), lines (three texts a line, flat: word, path, detail, the
-//             word being "restored", "removed", "kept" or "failed"), and the counts restored, removed,
-//             kept, failed.
+//             word being "restored", "removed", "kept" or "failed"), the counts restored, removed, kept,
+//             failed, and unreadable (as runs gives it). Without an id it refuses when a journal that cannot
+//             be read is named as a later run than the newest it can read.
 
 #include "core/Object.h"
 

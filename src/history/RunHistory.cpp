@@ -3,6 +3,7 @@
 #include "fs/FileOps.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 
 namespace quodrix {
@@ -17,15 +18,24 @@ RunHistory::RunHistory(std::string folder, RunRecords::Reading reading)
     : m_folder(std::move(folder))
 {
     std::vector<std::string> names;
-    if (!readFolderNames(m_folder, names))
+    if (Status listed = readFolderNames(m_folder, names); !listed) {
+        // A folder not made yet holds no run.
+        if (listed.error() != ENOENT)
+            m_unreadable.push_back({ "", listed.message() });
         return;
+    }
     for (auto const& name : names) {
         if (!name.ends_with(kJournalSuffix))
             continue;
         std::string path = m_folder + "/" + name;
-        if (auto records = RunRecords::read(path, reading))
+        Status failure;
+        if (auto records = RunRecords::read(path, reading, &failure))
             m_runs.push_back({ std::move(*records), false, std::move(path) });
+        else if (!failure.ok())
+            m_unreadable.push_back({ name, failure.message() });
     }
+    std::sort(m_unreadable.begin(), m_unreadable.end(),
+        [](Unreadable const& a, Unreadable const& b) { return a.name < b.name; });
     // Oldest first to work out what is undone: a finished undo undoes its run and puts back what that run
     // (if an undo itself) had undone.
     std::sort(m_runs.begin(), m_runs.end(), [](RunSummary const& a, RunSummary const& b) {

@@ -26,6 +26,13 @@ public:
 
     std::vector<RunSummary> const& runs() const { return m_runs; }  // newest first
     std::string const& folder() const { return m_folder; }
+    // What could not be read, each with its cause: the folder, or a journal of it (then left out of runs()).
+    // Each journal's file name, without its folder, keeps its place in the order of the names.
+    struct Unreadable {
+        std::string name;
+        std::string cause;
+    };
+    std::vector<Unreadable> const& unreadable() const { return m_unreadable; }
 
     // The run to undo: the one named `id`, else the newest run that is not undone, is no undo run itself
     // and did not fail in every change it began. Null when there is none; `problem` then says why.
@@ -34,6 +41,7 @@ public:
 private:
     std::string m_folder;
     std::vector<RunSummary> m_runs;
+    std::vector<Unreadable> m_unreadable;
 };
 
 }

@@ -273,32 +273,44 @@ bool forEachLine(int fd, off_t fileBytes, Visit&& visit)
 
 }
 
-std::optional<RunRecords> RunRecords::read(std::string const& path, Reading reading)
+std::optional<RunRecords> RunRecords::read(std::string const& path, Reading reading, Status* failure)
 {
+    auto const fail = [failure](Status cause) {
+        if (failure)
+            *failure = std::move(cause);
+        return std::nullopt;
+    };
     struct stat info {};
-    auto const open = [&path, &info](FileDescriptor& in) { return openFileForReading(path, in, info).ok(); };
+    auto const open = [&path, &info](FileDescriptor& in) { return openFileForReading(path, in, info); };
     // Read as changes, the changes are counted first (a read of the file that keeps nothing), so that their
     // room is made once.
     std::size_t intents = 0;
     if (reading == Reading::Changes) {
         FileDescriptor in;
-        if (!open(in) || !forEachLine(in.get(), info.st_size, [&intents](std::string_view line) {
+        if (Status opened = open(in); !opened)
+            return fail(opened);
+        if (!forEachLine(in.get(), info.st_size, [&intents](std::string_view line) {
                 intents += line.starts_with("I ");
                 return true;
             }))
-            return std::nullopt;
+            return fail(Status::fromErrno("read " + path));
     }
     FileDescriptor in;
-    if (!open(in))
-        return std::nullopt;
+    if (Status opened = open(in); !opened)
+        return fail(opened);
     Reader reader(reading, intents);
     bool journal = true;
+    bool any = false;
     bool const whole = forEachLine(in.get(), info.st_size, [&](std::string_view line) {
+        any = true;
         return journal = reader.take(line);
     });
-    if (!whole || !journal)
-        return std::nullopt;
-    return reader.finish();
+    if (!whole && journal)
+        return fail(Status::fromErrno("read " + path));
+    std::optional<RunRecords> records = journal ? reader.finish() : std::nullopt;
+    if (!records && (any || info.st_size > 0))
+        return fail(Status::refused(path + ": not a journal"));
+    return records;
 }
 
 std::optional<RunRecords> RunRecords::parse(std::string_view text, Reading reading)

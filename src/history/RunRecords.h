@@ -5,6 +5,7 @@
 // is read a block at a time, never held whole.
 
 #include "fs/RunJournal.h"
+#include "fs/Status.h"
 
 #include <array>
 #include <cstdint>
@@ -50,8 +51,11 @@ struct RunRecords {
     std::size_t changeCount() const;
     std::size_t count(ChangeOutcome outcome) const;
 
-    // Reads the journal at `path`; nullopt when it cannot be read or is no journal.
-    static std::optional<RunRecords> read(std::string const& path, Reading reading = Reading::Changes);
+    // Reads the journal at `path`; nullopt when it cannot be read or is no journal, and then `failure`
+    // (when given) says why. An empty file is no journal yet (one is made, then its header written), and
+    // leaves `failure` as it was.
+    static std::optional<RunRecords> read(std::string const& path, Reading reading = Reading::Changes,
+        Status* failure = nullptr);
     // Reads journal text.
     static std::optional<RunRecords> parse(std::string_view text, Reading reading = Reading::Changes);
 

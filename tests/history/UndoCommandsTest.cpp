@@ -659,3 +659,42 @@ TEST(UndoCommands, HistoryShowsACommandLineThatAShellReadsBackWordForWord)
     ASSERT_EQ(pclose(shell), 0) << commandLine;
     EXPECT_EQ(words, "copy" + std::string(1, '\0') + source + '\0' + target + '\0') << commandLine;
 }
+
+// A journal that cannot be read (here a folder in its place), or that is no journal, is left out of the
+// history and named, and the history fails; an empty one (a journal made, its header not yet written) is
+// no run yet. Undo without an id does not take back an older run in place of one such a journal may hold.
+TEST(UndoCommands, AJournalThatCannotBeReadIsNamedAndNoOlderRunIsUndoneInItsPlace)
+{
+    ScriptBundle bundle(true);
+    fs::path const a = bundle.root() / "A";
+    writeFile(a / "a.jpg", "a");
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-i", "X", "0", a.string() }).status, 0);
+    std::string const id = runIds(bundle).front();
+    fs::path const runs = runsFolder(bundle);
+    writeFile(runs / "99991231-235959.000000-1.journal", "some bytes\n");
+    fs::create_directory(runs / "99991231-235959.000000-2.journal");
+    writeFile(runs / "99991231-235959.000000-3.journal", "");
+
+    auto const history = bundle.run({ "history" });
+    EXPECT_EQ(history.status, 1);
+    ASSERT_EQ(linesOf(history.out).size(), 1u) << history.out;
+    EXPECT_EQ(history.out.substr(0, id.size()), id);
+    EXPECT_EQ(history.err,
+        "quodrix history: left out: " + (runs / "99991231-235959.000000-1.journal").string() + ": not a journal\n"
+            + "quodrix history: left out: read " + (runs / "99991231-235959.000000-2.journal").string()
+            + ": not a file\n");
+
+    auto const undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_NE(undo.err.find("quodrix undo: the newest run may be one whose journal cannot be read; undo RUN takes "
+                            "back the run RUN (quodrix history lists the others)\n"),
+        std::string::npos)
+        << undo.err;
+    EXPECT_EQ(folderContents(a), (std::map<std::string, std::string> { { "Xa.jpg", "a" } }));
+
+    // Named, the run is taken back; the journals it cannot read are still named.
+    auto const named = bundle.run({ "undo", id });
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_NE(named.err.find("quodrix undo: cannot read a journal: "), std::string::npos) << named.err;
+    EXPECT_EQ(folderContents(a), (std::map<std::string, std::string> { { "a.jpg", "a" } }));
+}
