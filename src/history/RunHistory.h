@@ -26,8 +26,8 @@ public:
 
     std::vector<RunSummary> const& runs() const { return m_runs; }  // newest first
     std::string const& folder() const { return m_folder; }
-    // What could not be read, each with its cause: the folder, or a journal of it (then left out of runs()).
-    // Each journal's file name, without its folder, keeps its place in the order of the names.
+    // What could not be read, each with its cause: a journal of the folder (left out of runs()), named by
+    // its file name, in the order of the names; or the folder itself, with an empty name.
     struct Unreadable {
         std::string name;
         std::string cause;
