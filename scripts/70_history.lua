@@ -280,13 +280,13 @@ local function undoFolders(run, temp)
       App.displayed(run.outputFolder))
     return 1
   end
-  local summary = ListRename.run({
-    list = temp,
-    separatorIndex = 2,
-    source = source,
-    destination = run.inputFolder .. "/",
-    overwrite = run.inputFolder == run.outputFolder,
-  })
+  local inPlace = run.inputFolder == run.outputFolder
+  local options = { list = temp, separatorIndex = 2, source = source, destination = run.inputFolder .. "/",
+    overwrite = inPlace, keepGoing = true }
+  -- In place the pairs go through the plan, which orders chains (1 back to 2 while 2 goes back to 3) and
+  -- cycles; the controller alone takes them in the order of the list, where each would find its name taken.
+  -- What cannot go back is told by its row, and the rest is done.
+  local summary = inPlace and ListPlanning.run(options, run.outputFolder) or ListRename.run(options)
   if summary.alert then
     App.eprintf("quodrix undo: %s\n", App.displayed(summary.alert))
     return 2

@@ -698,3 +698,30 @@ TEST(UndoCommands, AJournalThatCannotBeReadIsNamedAndNoOlderRunIsUndoneInItsPlac
     EXPECT_NE(named.err.find("quodrix undo: cannot read a journal: "), std::string::npos) << named.err;
     EXPECT_EQ(folderContents(a), (std::map<std::string, std::string> { { "a.jpg", "a" } }));
 }
+
+// In place `undo --log` goes through the plan, which orders a chain and a cycle: a renumbering down (2 to 1,
+// 3 to 2, ...) comes back with each file waiting for the next to free its name, and a swap comes back whole.
+TEST(UndoCommands, UndoFromALogTakesChainsAndCyclesBackInAnOrderThatWorks)
+{
+    ScriptBundle bundle(true);
+    fs::path const n = bundle.root() / "N";
+    std::map<std::string, std::string> numbers;
+    for (int i = 2; i <= 6; ++i)
+        numbers[std::to_string(i) + ".jpg"] = "number " + std::to_string(i);
+    numbers["a.txt"] = "a";
+    numbers["b.txt"] = "b";
+    for (auto const& [name, data] : numbers)
+        writeFile(n / name, data);
+    fs::path const swap = bundle.root() / "swap.txt";
+    writeFile(swap, "a.txt;b.txt\nb.txt;a.txt\n");
+    ASSERT_EQ(bundle.run({ "rename", "-x", "--start", "1", "^\\d+", "{n}", n.string() }).status, 0);
+    ASSERT_EQ(bundle.run({ "list", swap.string(), n.string() }).status, 0);
+    EXPECT_EQ(readFile(n / "1.jpg"), "number 2");
+    EXPECT_EQ(readFile(n / "a.txt"), "b");
+
+    fs::path const log = bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt";
+    auto const undo = bundle.run({ "undo", "--log", log.string() });
+    EXPECT_EQ(undo.status, 0) << undo.out << undo.err;
+    EXPECT_EQ(folderContents(n), numbers);
+    EXPECT_EQ(linesOf(undo.out).size(), 7u) << undo.out;
+}
