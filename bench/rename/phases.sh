@@ -49,6 +49,7 @@ for tool in loop floor quodrix; do
   b=$(tr ' ' '\n' <<< "${before[$tool]}" | grep . | median)
   r=$(tr ' ' '\n' <<< "${renaming[$tool]}" | grep . | median)
   a=$(tr ' ' '\n' <<< "${after[$tool]}" | grep . | median)
-  printf '  %-16s %8s %8s %8s %8s\n' "$tool" "$b" "$r" "$a" "$(awk -v b="$b" -v r="$r" -v a="$a" 'BEGIN { printf "%.1f", b + r + a }')"
+  total=$(awk -v b="$b" -v r="$r" -v a="$a" 'BEGIN { printf "%.1f", b + r + a }')
+  printf '  %-16s %8s %8s %8s %8s\n' "$tool" "$b" "$r" "$a" "$total"
 done
 rm -rf "$work"
