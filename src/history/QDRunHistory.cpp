@@ -173,9 +173,9 @@ Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& 
     lock.release();
     if (!opened)
         return refuse(opened.message());
-    RunUndo undo(*journal, [&runtime](std::string const& path, std::string const& comment) {
+    RunUndo undo(*journal, [&runtime](std::string const& path, std::optional<std::string> const& comment) {
         runtime.platform().clearLastFailure();
-        if (mMeta::hSetExifData(runtime, path, comment) == mMeta::kOK)
+        if (mMeta::writeUserComment(runtime, path, comment) == mMeta::kOK)
             return Status();
         return Status::refused(runtime.platform().lastFailure().value_or("the comment could not be written"));
     });

@@ -288,7 +288,7 @@ void RunUndo::reverseComment(RecordedChange const& change)
 {
     if (change.outcome == ChangeOutcome::Failed)
         return;
-    Status written = m_writeComment ? m_writeComment(change.source, change.previous.value_or(""))
+    Status written = m_writeComment ? m_writeComment(change.source, change.previous)
                                     : Status::refused("no comment writer");
     if (written)
         add(UndoLine::Word::Restored, change.source, "its previous comment");

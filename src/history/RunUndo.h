@@ -44,7 +44,8 @@ struct UndoReport {
 
 class RunUndo {
 public:
-    using CommentWriter = std::function<Status(std::string const& path, std::string const& comment)>;
+    // Writes the comment back (nullopt: the image had none, and is left with none).
+    using CommentWriter = std::function<Status(std::string const& path, std::optional<std::string> const& comment)>;
 
     RunUndo(RunJournal& journal, CommentWriter writeComment);
 

@@ -431,7 +431,8 @@ ImageReading ImageProperties::read(std::string const& path)
     return reading;
 }
 
-bool ImageProperties::writeUserComment(std::string const& path, std::string const& comment, std::string* cause)
+bool ImageProperties::writeUserComment(std::string const& path, std::optional<std::string> const& comment,
+    std::string* cause)
 {
     XmpNamespaceScope namespaces;
     auto fail = [&](std::string why) {
@@ -473,14 +474,16 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
             ? Exiv2::littleEndian
             : image->byteOrder();
         ByteOrder commentOrder = order == Exiv2::bigEndian ? ByteOrder::Big : ByteOrder::Little;
-        std::string stored = encodeUserComment(comment, commentOrder);
-        Exiv2::DataValue value(Exiv2::undefined);
-        value.read(reinterpret_cast<Exiv2::byte const*>(stored.data()), long(stored.size()), order);
+        std::string const stored = comment ? encodeUserComment(*comment, commentOrder) : std::string();
         Exiv2::ExifKey key(kUserCommentKey);
         auto existing = exif.findKey(key);
         if (existing != exif.end())
             exif.erase(existing);
-        exif.add(key, &value);
+        if (comment) {
+            Exiv2::DataValue value(Exiv2::undefined);
+            value.read(reinterpret_cast<Exiv2::byte const*>(stored.data()), long(stored.size()), order);
+            exif.add(key, &value);
+        }
         if (image->byteOrder() == Exiv2::invalidByteOrder)
             image->setByteOrder(order);
         image->writeMetadata();
@@ -499,7 +502,8 @@ bool ImageProperties::writeUserComment(std::string const& path, std::string cons
         if (before && tiffImageCount(written).value_or(0) < *before)
             return fail("the rewritten image would lose one of its images");
         auto check = openImageInMemory(written);
-        if (userCommentOf(*check) != decodeUserComment(stored, commentOrder)) {
+        auto const expected = comment ? std::optional(decodeUserComment(stored, commentOrder)) : std::nullopt;
+        if (userCommentOf(*check) != expected) {
             if (image->imageType() == Exiv2::ImageType::jpeg && stored.size() > kJpegExifRoom)
                 return fail("the comment is too long for the Exif data of a JPEG image");
             return fail("the comment does not read back as written");

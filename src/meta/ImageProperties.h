@@ -21,7 +21,8 @@ public:
     ImageProperties();
 
     ImageReading read(std::string const& path) override;
-    bool writeUserComment(std::string const& path, std::string const& comment, std::string* cause = nullptr) override;
+    bool writeUserComment(std::string const& path, std::optional<std::string> const& comment,
+        std::string* cause = nullptr) override;
     std::optional<std::string> colorSpaceName(std::string const& path) override;
     std::optional<std::pair<std::int64_t, std::int64_t>> pixelSize(std::string const& path) override;
     std::string label(std::string const& key) override;

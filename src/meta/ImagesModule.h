@@ -24,7 +24,7 @@ class ImageIO;
 // What the images module gives the classes module. The version is raised whenever the entry, ImageIO or
 // ExifTags::Tags changes, so that an images module made with another of them is refused rather than called
 // the wrong way; the two modules are built and installed together.
-constexpr std::uint32_t kImagesEntryVersion = 1;
+constexpr std::uint32_t kImagesEntryVersion = 2;
 struct ImagesEntry {
     std::uint32_t version = kImagesEntryVersion;
     std::unique_ptr<ImageIO> (*makeImageIO)() = nullptr;

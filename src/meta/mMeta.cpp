@@ -74,6 +74,11 @@ Value mMeta::hiDoNothing(Runtime& runtime, std::string const& path)
 
 std::string mMeta::hSetExifData(Runtime& runtime, std::string const& path, std::string const& comment)
 {
+    return writeUserComment(runtime, path, comment);
+}
+
+std::string mMeta::writeUserComment(Runtime& runtime, std::string const& path, std::optional<std::string> const& comment)
+{
     // In a run, the comment that the write replaces is recorded first, so that undo can write it back.
     RunJournal* journal = runtime.platform().journal();
     std::uint64_t sequence = 0;

@@ -32,6 +32,9 @@ public:
     // The tree of a property dictionary, sorted by key in UTF-16 code-unit order; it becomes the current tree.
     Array propTree(Runtime& runtime, Dictionary const& properties);
     static std::string hSetExifData(Runtime& runtime, std::string const& path, std::string const& comment);
+    // As hSetExifData, with nullopt removing the comment: how undo gives back an image that had none.
+    static std::string writeUserComment(Runtime& runtime, std::string const& path,
+        std::optional<std::string> const& comment);
     void btApplyExifUserComment(Runtime& runtime);
     static std::string hGetExifUc(Runtime& runtime, std::string const& path);
     static std::optional<std::string> hGetColorProfile(Runtime& runtime, std::string const& path);

@@ -39,10 +39,12 @@ public:
     virtual ~ImageIO() = default;
 
     virtual ImageReading read(std::string const& path) = 0;
-    // Sets the Exif user comment of the first image, keeping every other tag, the pixels and the other images
-    // of the file; the file is replaced atomically. False, with the file as it was, when it cannot be done.
-    // `cause`, when given, receives why a write failed (the system's or the image library's message).
-    virtual bool writeUserComment(std::string const& path, std::string const& comment, std::string* cause = nullptr) = 0;
+    // Sets the Exif user comment of the first image (nullopt: removes it, so that the image has none), keeping
+    // every other tag, the pixels and the other images of the file; the file is replaced atomically. False,
+    // with the file as it was, when it cannot be done. `cause`, when given, receives why a write failed (the
+    // system's or the image library's message).
+    virtual bool writeUserComment(std::string const& path, std::optional<std::string> const& comment,
+        std::string* cause = nullptr) = 0;
     // The display name of the colour space of the image's pixels; nullopt when the file does not load as an image.
     virtual std::optional<std::string> colorSpaceName(std::string const& path) = 0;
     // Width and height in pixels, both above zero; nullopt when the file does not load as an image.

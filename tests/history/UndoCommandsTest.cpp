@@ -339,9 +339,12 @@ TEST(UndoCommands, ACommentIsWrittenBack)
     ASSERT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(undo.out, "restored\t" + image + "\n");
     EXPECT_EQ(exiftoolValue("UserComment", image), "first \xF0\x9F\x91\x8B");
+    // The image had no comment: it has none again, not an empty one.
     undo = bundle.run({ "undo" });
     ASSERT_EQ(undo.status, 0) << undo.err;
-    EXPECT_EQ(exiftoolValue("UserComment", image), "");
+    auto const read = bundle.run({ "comment", image });
+    EXPECT_EQ(read.status, 1);
+    EXPECT_NE(read.err.find(": the image has no user comment"), std::string::npos) << read.out << read.err;
 }
 
 // An item that cannot go back is named with its cause; the run stays to be undone, and once the cause is
