@@ -143,8 +143,13 @@ tab to a row that would fail, and a real run whose plan has failures changes not
     end
     local unchanged = summary.unchanged or 0
     if summary.rows == 0 then
-      App.eprintf(unchanged > 0 and "quodrix insert: nothing to rename: no position falls within a file's name\n"
-        or "quodrix insert: no file to rename\n")
+      if unchanged == 0 then
+        App.eprintf("quodrix insert: no file to rename\n")
+      elseif options.text == "" then
+        App.eprintf("quodrix insert: nothing to rename: the text to insert is empty\n")
+      else
+        App.eprintf("quodrix insert: nothing to rename: no position falls within a file's name\n")
+      end
       return App.FAILED
     end
     -- A simulation shows the files that keep their names as rows, as the controller logs them; a rename in

@@ -283,6 +283,12 @@ TEST(InsertPlanning, AFileThatKeepsItsNameIsCountedAlikeInASimulationAndARun)
         EXPECT_EQ(1, nothing.status);
         EXPECT_EQ("", nothing.out);
         EXPECT_EQ("quodrix insert: nothing to rename: no position falls within a file's name\n", nothing.err);
+        // Nothing to insert: every file keeps its name, and that is why.
+        args[args.size() - 3] = "";
+        args[args.size() - 2] = "1";
+        auto empty = bundle.run(args);
+        EXPECT_EQ(1, empty.status);
+        EXPECT_EQ("quodrix insert: nothing to rename: the text to insert is empty\n", empty.err);
     }
 
     auto intoItsFolder = bundle.run({ "insert", "-n", "-m", "-d", in, "X", "3", in + "/ab.txt" });
