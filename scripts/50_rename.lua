@@ -113,7 +113,13 @@ function Rename.run(options)
     App.eprintf("quodrix rename: not every folder could be read: %s\n", App.displayed(options.missed))
   end
   if summary.pairs == summary.unchanged then
-    App.eprintf("quodrix rename: nothing to rename\n")
+    -- Why, in the words of what was given.
+    local searchable = summary.searched - (summary.unsearchable or 0)
+    local why = options.list and "nothing to rename: every new name of the list is the present name"
+      or summary.pairs > 0 and "nothing to rename: FIND and REPLACE change no file's name"
+      or searchable > 0 and "nothing to rename: FIND matches no file's name"
+      or "no file to rename"
+    App.eprintf("quodrix rename: %s\n", why)
     return App.FAILED
   end
   if options.execute then

@@ -250,6 +250,7 @@ std::optional<std::string> QDRenamePlan::planPattern(Dictionary const& options)
     // wrapped around to the other end.
     bool const numbered = compiled->usesNumber();
     bool numberPassed = false;
+    m_searched += files.size();
     for (auto const& path : files) {
         NewName made = compiled->apply(path, number, facts);
         if (!made.matched) {
@@ -496,6 +497,7 @@ Value summaryValue(QDRenamePlan const& self)
         summary["missed"] = Value(self.missed());
     if (self.unsearchable() > 0)
         summary["unsearchable"] = Value(self.unsearchable());
+    summary["searched"] = Value(self.searched());
     return summary;
 }
 

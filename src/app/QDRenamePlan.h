@@ -67,6 +67,8 @@ public:
     std::string const& missed() const { return m_missed; }
     // How many names of the files given could not be searched (not valid UTF-8) and were left alone.
     std::size_t unsearchable() const { return m_unsearchable; }
+    // How many files planPattern searched (those it left alone among them).
+    std::size_t searched() const { return m_searched; }
     // Each change as { source, target, state, cause }, in row order; `onlyFailed` keeps the failed ones.
     Array rows(bool onlyFailed = false) const;
     // How many lines of the list that planList read are not one pair: its runs of characters other than
@@ -79,6 +81,7 @@ private:
     bool m_executed = false;
     std::string m_missed;
     std::size_t m_unsearchable = 0;
+    std::size_t m_searched = 0;
     std::string m_action = "Rename";
     std::string m_list;  // the rename list of planList
     std::size_t m_listPairs = 0;

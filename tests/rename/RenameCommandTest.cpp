@@ -86,9 +86,19 @@ TEST_F(RenameCommand, PreviewShowsExactlyWhatExecuteThenDoes)
         std::string::npos)
         << log;
 
+    // Nothing left to rename, each time with why: FIND matches no name; FIND and REPLACE give every name it
+    // matches back; the folder holds no file.
     auto again = rename({ "IMG_(\\d)", "photo-$1", dir().string() });
     EXPECT_EQ(1, again.status);
-    EXPECT_EQ("quodrix rename: nothing to rename\n", again.err);
+    EXPECT_EQ("quodrix rename: nothing to rename: FIND matches no file's name\n", again.err);
+    auto same = rename({ "photo", "photo", dir().string() });
+    EXPECT_EQ(1, same.status);
+    EXPECT_EQ("quodrix rename: nothing to rename: FIND and REPLACE change no file's name\n", same.err);
+    fs::create_directory(dir() / "empty");
+    auto none = rename({ "photo", "p", (dir() / "empty").string() });
+    EXPECT_EQ(1, none.status);
+    EXPECT_EQ("quodrix rename: no file to rename\n", none.err);
+    fs::remove(dir() / "empty");
 
     // A run that changed nothing logged nothing; the log of the last real run reverses it.
     auto undo = m_bundle.run({ "undo" });
@@ -473,7 +483,7 @@ TEST_F(RenameCommand, ControlCharactersShowEscaped)
     EXPECT_EQ(1, invalid.status);
     EXPECT_EQ("", invalid.out);
     EXPECT_EQ("quodrix rename: 1 name left alone: not valid UTF-8, so the expression cannot search it\n"
-              "quodrix rename: nothing to rename\n",
+              "quodrix rename: no file to rename\n",
         invalid.err);
     make({ { "img_1.jpg", "" }, { "img_2.jpg", "" } });
     auto numbered = rename({ "-x", "^[a-z]+_\\d+", "p{n}", dir().string() });
