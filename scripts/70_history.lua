@@ -222,7 +222,7 @@ local function successfulRuns(logPath)
       local key = from .. "\0" .. to
       local run = byFolders[key]
       if not run then
-        run = { lines = {}, inputFolder = from, outputFolder = to, newest = 0 }
+        run = { lines = {}, inputFolder = from, outputFolder = to, newest = 0 }  -- lines: their fields
         byFolders[key] = run
         runs[#runs + 1] = run
       end
@@ -230,7 +230,7 @@ local function successfulRuns(logPath)
       -- back to from it.
       local f = { table.unpack(last) }
       f[3], f[7] = first[3], first[7]
-      run.lines[#run.lines + 1] = table.concat(f, "\t")
+      run.lines[#run.lines + 1] = f
       run.newest = math.max(run.newest, renamed.order)
     end
   end
@@ -244,30 +244,26 @@ end
 local function undoFolders(run, temp)
   -- From another folder the list controller puts copies back, and a copy replaces what stands under its
   -- name: there the original (the run made a copy of it) or a file made since. Either is left as it is.
-  local lines, kept = run.lines, 0
-  if run.inputFolder ~= run.outputFolder then
-    lines = {}
-    for _, line in ipairs(run.lines) do
-      local f = fieldsOf(line)
-      if objc.itemKind(f[7]) ~= nil then
-        App.eprintf("quodrix undo: kept %s: %s is there already\n", App.displayed(f[8]), App.displayed(f[7]))
-        kept = kept + 1
-      else
-        lines[#lines + 1] = line
-      end
+  local lines, kept = {}, 0
+  for _, f in ipairs(run.lines) do
+    if run.inputFolder ~= run.outputFolder and objc.itemKind(f[7]) ~= nil then
+      App.eprintf("quodrix undo: kept %s: %s is there already\n", App.displayed(f[8]), App.displayed(f[7]))
+      kept = kept + 1
+    else
+      lines[#lines + 1] = f
     end
-    if #lines == 0 then return 1 end
   end
+  if #lines == 0 then return 1 end
   local out = io.open(temp, "wb")
   if not out then
     App.eprintf("quodrix undo: cannot write %s\n", temp)
     return 1
   end
-  out:write(App.logHeader, "\n", table.concat(lines, "\n"), "\n")
+  out:write(App.logHeader, "\n")
+  for _, f in ipairs(lines) do out:write(table.concat(f, "\t"), "\n") end
   out:close()
   local source
-  for _, line in ipairs(lines) do
-    local f = fieldsOf(line)
+  for _, f in ipairs(lines) do
     local probe = io.open(f[8], "rb")
     if probe then
       probe:close()
