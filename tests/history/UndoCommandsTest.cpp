@@ -700,6 +700,15 @@ TEST(UndoCommands, AJournalThatCannotBeReadIsNamedAndNoOlderRunIsUndoneInItsPlac
     EXPECT_EQ(named.status, 0) << named.err;
     EXPECT_NE(named.err.find("quodrix undo: cannot read a journal: "), std::string::npos) << named.err;
     EXPECT_EQ(folderContents(a), (std::map<std::string, std::string> { { "a.jpg", "a" } }));
+
+    // The runs folder itself cannot be read (a file stands in its place): no run is said to be there.
+    ScriptBundle other(true);
+    writeFile(runsFolder(other), "not a folder");
+    auto const unlisted = other.run({ "history" });
+    EXPECT_EQ(unlisted.status, 1);
+    EXPECT_EQ(unlisted.out, "");
+    EXPECT_NE(unlisted.err.find("quodrix history: left out: "), std::string::npos) << unlisted.err;
+    EXPECT_EQ(unlisted.err.find("no run recorded"), std::string::npos) << unlisted.err;
 }
 
 // In place `undo --log` goes through the plan, which orders a chain and a cycle: a renumbering down (2 to 1,
