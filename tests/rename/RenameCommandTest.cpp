@@ -120,6 +120,8 @@ TEST_F(RenameCommand, NameVariablesAndNumbering)
         { "(?<num>\\d+)", "{{${num}}}" },
         { "--case", "upper", "^img", "photo" },
         { "--case", "title", "--case-ext", "_", " " },
+        // ".*" matches a whole name once: the empty text after it is no second match.
+        { "(.*)", "{n}_$1" },
     };
     std::vector<std::string> expected {
         row("img_1.JPG", "1-img_1.JPG") + row("img_9.jpg", "2-img_9.jpg") + row("img_10.jpg", "3-img_10.jpg")
@@ -133,6 +135,8 @@ TEST_F(RenameCommand, NameVariablesAndNumbering)
         row("img_1.JPG", "img_{1}.JPG") + row("img_9.jpg", "img_{9}.jpg") + row("img_10.jpg", "img_{10}.jpg"),
         row("img_1.JPG", "PHOTO_1.JPG") + row("img_9.jpg", "PHOTO_9.jpg") + row("img_10.jpg", "PHOTO_10.jpg"),
         row("img_1.JPG", "Img 1.Jpg") + row("img_9.jpg", "Img 9.Jpg") + row("img_10.jpg", "Img 10.Jpg"),
+        row("img_1.JPG", "1_img_1.JPG") + row("img_9.jpg", "2_img_9.jpg") + row("img_10.jpg", "3_img_10.jpg")
+            + row("sub/deep.png", "sub/4_deep.png"),
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         auto arguments = cases[i];
