@@ -55,8 +55,10 @@ Status checkKept(Placement how, std::string const& source, std::string const& de
     if (known ? known->destination.has_value() : itemStatus(destination).has_value())
         return refusal(source, destination, "would replace an existing item");
     std::string parent = FileStore::parentOf(destination);
-    if (!isFolderPath(parent))
-        return refusal(source, destination, "the folder " + parent + " does not exist");
+    if (!isFolderPath(parent)) {
+        return refusal(source, destination,
+            itemStatus(parent) ? parent + " is not a folder" : "the folder " + parent + " does not exist");
+    }
     if (how != Placement::Link && S_ISDIR(sourceInfo->st_mode)) {
         // A folder copied into itself would never end; the system refuses to move one into itself, with a
         // cause ("Invalid argument") that does not say why.

@@ -243,6 +243,9 @@ TEST(CommandLine, EveryFailedRowCarriesItsOwnCause)
     // The native side's diagnostic lines stay off the terminal; they are in the state folder's system log.
     EXPECT_NE(readFile(bundle.home() / ".local/state/quodrix/system.log").find("would replace an existing item\n"),
         std::string::npos);
+    // Storing into a file as though it were a folder says what the file is.
+    r = bundle.run({ "store", "copy", (dir / "in/a.txt").string(), (dir / "in/b.txt/a.txt").string() });
+    EXPECT_EQ(r.out, "Failed\t" + in + "/a.txt to " + in + "/b.txt/a.txt: " + in + "/b.txt is not a folder\n");
     r = bundle.run({ "store", "beside", (dir / "in/a.txt").string(), "c.txt" });
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "successfull\n");
