@@ -31,6 +31,11 @@ constexpr char const* kWouldReplace = "would replace an existing item";
 struct FolderIdentity {
     dev_t device = 0;
     ino_t inode = 0;
+    // Why the process may not give or take away names in the folder (EACCES, EROFS), else 0.
+    int changeError = 0;
+    // A folder with the sticky bit that the process does not own (as /tmp): only the owner of an item may
+    // take its name away there.
+    bool ownersOnly = false;
 };
 
 // The folders of a plan, each looked up once by the text of its path. A folder that many pairs use is
@@ -58,8 +63,11 @@ public:
             std::optional<FolderIdentity> id;
             std::string path(folder);
             struct stat info {};
-            if (systemCalls().stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-                id = FolderIdentity { info.st_dev, info.st_ino };
+            if (systemCalls().stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+                bool const mayChange = systemCalls().access(path.c_str(), W_OK | X_OK) == 0;
+                id = FolderIdentity { info.st_dev, info.st_ino, mayChange ? 0 : errno,
+                    (info.st_mode & S_ISVTX) != 0 && info.st_uid != ::geteuid() && ::geteuid() != 0 };
+            }
             found = m_folders.emplace(std::move(path), id).first;
         }
         m_lastFolder = &*found;
@@ -222,6 +230,22 @@ private:
 };
 
 // Why a new name cannot be used, or nothing when it can.
+// Why an item at `source` in the folder `from` (nullopt for a copy, which leaves the source where it is) may
+// not be given a name in the folder `to`, as rename(2) would say: a folder whose names the process may not
+// change (EACCES, EROFS), or a sticky folder where neither the folder nor the item is the process's (EPERM);
+// 0 when it may.
+int changeError(std::optional<FolderIdentity> const& from, FolderIdentity const& to, std::string const& source)
+{
+    if (from && from->changeError != 0)
+        return from->changeError;
+    if (to.changeError != 0)
+        return to.changeError;
+    struct stat info {};
+    if (from && from->ownersOnly && systemCalls().lstat(source.c_str(), &info) == 0 && info.st_uid != ::geteuid())
+        return EPERM;
+    return 0;
+}
+
 std::optional<std::string> nameProblem(std::string_view name, std::string const& target)
 {
     if (name.empty())
@@ -310,8 +334,9 @@ void RenamePlan::check()
         }
         m_mayBeFolder[i] = folder;
         // Only a source that is there holds its name.
-        if (auto id = folders.identity(sourceFolders[i]))
-            sourceKeys[i] = ItemKey { id->device, id->inode, sourceNames[i] };
+        auto const sourceId = folders.identity(sourceFolders[i]);
+        if (sourceId)
+            sourceKeys[i] = ItemKey { sourceId->device, sourceId->inode, sourceNames[i] };
         auto [targetFolder, targetName] = FileStore::splitPath(pair.target);
         if (auto problem = nameProblem(targetName, pair.target)) {
             fail(i, *problem);
@@ -332,7 +357,13 @@ void RenamePlan::check()
                 fail(i, kWouldReplace);
             else
                 pair.state = PairState::Unchanged;
+            continue;
         }
+        // A folder whose names the process may not change fails each pair there at once, with the cause its
+        // rename would give, instead of part way through the run.
+        if (int error = changeError(m_operation == Operation::Move ? sourceId : std::nullopt, *targetId, pair.source);
+            error != 0)
+            fail(i, std::strerror(error));
     }
 
     // Names that the plan frees: the sources of pairs that move. A file named twice moves at most once.

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
+#include <unistd.h>
 
 using namespace quodrix::test;
 namespace fs = std::filesystem;
@@ -389,4 +391,60 @@ TEST(InsertRename, MovesAcrossFileSystems)
     EXPECT_EQ(readFile(shm + "/b.jpg"), "b");
     EXPECT_EQ(readFile(root / "out/bX.jpg"), "old");
     fs::remove_all(shm, ec);
+}
+
+// A folder whose names the process may not change fails its files when the run is planned, with the cause
+// the rename would give: over it and a folder that may be changed, a run changes nothing unless it keeps
+// going, instead of renaming half the files.
+TEST(InsertCommand, AFolderWhoseNamesCannotChangeFailsThePlanNotHalfTheRun)
+{
+    TempDir root;
+    writeFile(root / "free/a.txt", "a");
+    writeFile(root / "locked/b.txt", "b");
+    std::string const free = (root / "free").string(), locked = (root / "locked").string();
+    struct Unmount {
+        std::string folder;
+        ~Unmount() { runCommand("umount '" + folder + "' 2>/dev/null"); }
+    } unmount { locked };
+    auto mounted = runCommand("mount --bind '" + locked + "' '" + locked + "' && mount -o remount,bind,ro '" + locked
+        + "' 2>&1");
+    if (mounted.status != 0)
+        GTEST_SKIP() << "cannot mount a read-only folder here: " << mounted.out;
+    ScriptBundle bundle(true);
+    std::string const rows = "Insert\tFailed\ta.txt\t" + free + "/a.txt -> " + free + "/aX.txt\t"
+        + "not done: the plan has failures\n" + "Insert\tFailed\tb.txt\t" + locked + "/b.txt -> " + locked
+        + "/bX.txt\tRead-only file system\n";
+    auto r = bundle.run({ "insert", "-i", "-m", "X", "1", free, locked });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, rows);
+    EXPECT_EQ(folderContents(root / "free"), (std::map<std::string, std::string> { { "a.txt", "a" } }));
+    r = bundle.run({ "insert", "-i", "-m", "-k", "X", "1", free, locked });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Insert\tsuccessfull\ta.txt\t" + free + "/a.txt -> " + free + "/aX.txt\n"
+        + "Insert\tFailed\tb.txt\t" + locked + "/b.txt -> " + locked + "/bX.txt\tRead-only file system\n");
+}
+
+// In a sticky folder (as /tmp) only the owner of an item, or of the folder, may take its name away: a user's
+// run there fails another user's file when it is planned.
+TEST(InsertCommand, ASharedStickyFolderFailsTheFilesOfOthersWhenPlanned)
+{
+    TempDir root;
+    fs::permissions(root.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    std::string const sticky = (root / "sticky").string(), home = (root / "home").string();
+    writeFile(root / "sticky/theirs", "t");
+    writeFile(root / "sticky/mine", "m");
+    fs::create_directories(home);
+    std::string const asNobody = "setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME='" + home + "' '"
+        + std::string(QUODRIX_EXECUTABLE) + "' ";
+    auto prepared = runCommand("chmod 1777 '" + sticky + "' && chown nobody '" + sticky + "/mine' '" + home + "' && "
+        + asNobody + "--version 2>&1");
+    if (getuid() != 0 || prepared.status != 0)
+        GTEST_SKIP() << "cannot run the executable as another user here: " << prepared.out;
+    auto r = runCommand(asNobody + "insert -i -m X 1 '" + sticky + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Insert\tFailed\tmine\t" + sticky + "/mine -> " + sticky + "/mXine.\t"
+        + "not done: the plan has failures\n" + "Insert\tFailed\ttheirs\t" + sticky + "/theirs -> " + sticky
+        + "/tXheirs.\tOperation not permitted\n");
+    EXPECT_EQ(folderContents(root / "sticky"),
+        (std::map<std::string, std::string> { { "mine", "m" }, { "theirs", "t" } }));
 }
