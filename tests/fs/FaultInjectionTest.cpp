@@ -235,7 +235,6 @@ TEST(EveryFaultOfAWriter, OldFileOrWholeNewOne)
     Value newValue(std::string("new value"));
     Writer const writers[] = {
         { "text", [](fs::path const& p, Status* cause) { cNSFileHandling::hWriteTextFile(p.string(), std::string("new text"), cause); } },
-        { "data", [](fs::path const& p, Status* cause) { cNSFileHandling::writeNSDataToFile(std::string("new\0data", 8), p.string(), cause); } },
         { "property list", [&](fs::path const& p, Status* cause) { cNSFileHandling::writeToPlist(p.string(), "key", newValue, cause); } },
     };
     for (auto const& w : writers) {

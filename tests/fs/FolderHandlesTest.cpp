@@ -63,13 +63,6 @@ TEST(FolderHandles, APathWithoutAUsableFolderIsTakenAsItIs)
     auto const root = folders.at(etc);
     EXPECT_NE(root.folder, AT_FDCWD);
     EXPECT_STREQ(root.name, "etc");
-    // A name that another move takes is refused as without handles.
-    writeFile(dir / "one", "1");
-    writeFile(dir / "two", "2");
-    Status const taken = renameNoReplace((dir / "one").string(), (dir / "two").string(), &folders);
-    EXPECT_EQ(taken.message(), "rename " + (dir / "one").string() + " to " + (dir / "two").string()
-            + ": would replace an existing item");
-    EXPECT_EQ(readFile(dir / "two"), "2");
 }
 
 TEST(FolderHandles, AFolderThatCannotBeOpenedIsUsedByItsPath)

@@ -20,8 +20,6 @@
 using namespace quodrix::test;
 namespace fs = std::filesystem;
 
-extern char** environ;
-
 namespace {
 
 constexpr int kFiles = 2000;

@@ -1,5 +1,6 @@
 // quodrix undo in the hard cases: a move onto another file system cut short by a kill, an undo run after
-// an undo that could not put everything back, two undo processes at once, and what history counts.
+// an undo that could not put everything back, a run still running or being undone, and two undo processes
+// at once.
 
 #include "fs/FsTestSupport.h"
 #include "support/ScriptBundle.h"
@@ -300,16 +301,4 @@ TEST(UndoHardCases, TwoUndosAtOnceTakeTheRunBackOnce)
     EXPECT_TRUE(refused == undoneAlready || refused.starts_with(beingUndone)) << refused;
     EXPECT_EQ(folderContents(a), made);
     EXPECT_TRUE(fs::is_empty(b));
-}
-
-// history says what its counts are.
-TEST(UndoHardCases, HistoryHelpSaysWhatItCounts)
-{
-    ScriptBundle bundle(true);
-    auto help = bundle.run({ "history", "--help" });
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("the counts are of the changes recorded in the run's journal: an undo counts the items it"
-                  " moved back or\n  removed, not the items it found it could not touch"),
-        std::string::npos)
-        << help.out;
 }
