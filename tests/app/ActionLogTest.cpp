@@ -92,22 +92,6 @@ TEST_F(ActionLogFixture, ThreeFilesMakeThreeCallsInOrderWithAReloadAfterEach)
         and calls[3]:find("^File renaming|Insert|successfull|c.jpg")))");
 }
 
-TEST_F(ActionLogFixture, AppendsBeforeItRedraws)
-{
-    run(R"(
-        events = {}
-        local Log = objc.defineClass("myAppLog")
-        function Log.hLogMyActions_______(cls, ...) return { { LogStatus = select(3, ...) } } end
-        local List = objc.defineClass("RecordingList")
-        function List.addObjects_(self, rows) events[#events + 1] = "add " .. rows[1].LogStatus end
-        function List.reloadData(self) events[#events + 1] = "reload" end
-        recorder = List:new()
-    )");
-    Value recorder = global("recorder");
-    reportAction(runtime, recorder, recorder, ActionLogEntry { "p", "a", "Simulation", "i", "o", "ip", "op" });
-    run(R"(assert(table.concat(events, ",") == "add Simulation,reload", table.concat(events, ",")))");
-}
-
 TEST_F(ActionLogFixture, MissingClassOrBrokenScriptAppendsNothing)
 {
     // No myAppLog loaded: no rows, no redraw, no error.
@@ -131,37 +115,14 @@ TEST_F(ActionLogFixture, MissingClassOrBrokenScriptAppendsNothing)
     EXPECT_EQ(list->arrangedObjects().size(), 1u);
 }
 
-TEST(BundledActionLog, WritesTheApplicationLogFile)
-{
-    ScriptBundle bundle(true);
-    auto r = bundle.run({ "help" });
-    ASSERT_EQ(r.status, 0) << r.err;
-
-    bundle.addScript("50_test.lua", R"(
-        local rows = objc.myAppLog:hLogMyActions_______("File renaming", "Insert", "successfull", "a.jpg", "aX.jpg",
-            "/in/a.jpg", "/out/aX.jpg")
-        assert(#rows == 1 and rows[1].LogStatus == "successfull" and rows[1].LogDate:timeIntervalSince1970() > 0)
-        objc.myAppLog:hLogMyActions_______("File renaming", "Insert", "Simulation", "b\tc.jpg", "b.jpg", "/in/b", "b.jpg")
-    )");
-    r = bundle.run({ "help" });
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::string log = readFile(bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt");
-    ASSERT_EQ(log.rfind("Quodrix Log (tab delimited)\n", 0), 0u) << log;
-    auto first = log.find('\n') + 1;
-    auto line = log.substr(first, log.find('\n', first) - first);
-    // date, process, input name, action, output name, status, input path, output path
-    EXPECT_EQ(line.substr(19), "\tFile renaming\ta.jpg\tInsert\taX.jpg\tsuccessfull\t/in/a.jpg\t/out/aX.jpg");
-    // A tab in a field is written as "\t", never as a space that could name another file.
-    EXPECT_NE(log.find("\tb\\tc.jpg\tInsert\tb.jpg\tSimulation\t"), std::string::npos) << log;
-}
-
-// A log list of the scripts gets the rows as the log call's script made them: the same table, its fields and
-// their kinds as they were. A result that could not cross the bridge reaches no log list, whichever kind of
-// list it is, and its error goes to the system log; a result that is not an array appends an empty one.
+// A log list of the scripts gets the rows as the log call's script made them (the same table, its fields and
+// their kinds as they were), and is redrawn after. A result that could not cross the bridge reaches no log
+// list, whichever kind of list it is, and its error goes to the system log; a result that is not an array
+// appends an empty one.
 TEST_F(ActionLogFixture, AScriptLogListGetsTheRowsAsTheScriptMadeThem)
 {
     run(R"(
-        received = {}
+        received, events = {}, {}
         local Log = objc.defineClass("myAppLog")
         function Log.hLogMyActions_______(cls, p, a, s, i)
             if i == "holed" then return { 1, nil, 3 } end
@@ -174,8 +135,8 @@ TEST_F(ActionLogFixture, AScriptLogListGetsTheRowsAsTheScriptMadeThem)
             return made
         end
         local List = objc.defineClass("ScriptList")
-        function List.addObjects_(self, rows) received[#received + 1] = rows end
-        function List.reloadData(self) end
+        function List.addObjects_(self, rows) received[#received + 1] = rows events[#events + 1] = "add" end
+        function List.reloadData(self) events[#events + 1] = "reload" end
         scriptList = List:new()
     )");
     Value scriptList = global("scriptList");
@@ -186,6 +147,7 @@ TEST_F(ActionLogFixture, AScriptLogListGetsTheRowsAsTheScriptMadeThem)
     run(R"(
         local rows = received[1]
         assert(#received == 1 and rows == made, "the same table")
+        assert(table.concat(events, ",") == "add,reload", table.concat(events, ","))
         local row = rows[1]
         assert(row.LogI == "a.jpg" and row.LogDate:timeIntervalSince1970() == 5 and math.type(row.Count) == "integer"
             and row.Ratio == 0.5 and row.Flag == false and row.Null == objc.null and row.Nested[2] == "y")

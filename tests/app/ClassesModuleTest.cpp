@@ -6,7 +6,6 @@
 #include "app/BaseClasses.h"
 #include "app/ClassesModule.h"
 #include "app/NativeClasses.h"
-#include "core/BridgeError.h"
 #include "core/Runtime.h"
 #include "platform/Platform.h"
 #include "support/ScriptBundle.h"
@@ -22,8 +21,6 @@
 using namespace quodrix;
 using quodrix::test::RunResult;
 using quodrix::test::ScriptBundle;
-using quodrix::test::TempDir;
-using quodrix::test::writeFile;
 
 namespace {
 
@@ -52,16 +49,6 @@ std::vector<std::string> heavyIn(std::string const& maps)
     return found;
 }
 
-std::string lookupError(Runtime& runtime, std::string const& name)
-{
-    try {
-        runtime.findClass(name);
-        return "no error";
-    } catch (BridgeError const& e) {
-        return e.what();
-    }
-}
-
 }
 
 TEST(ClassesModule, ItsNamesAreThoseOfTheClassesItRegisters)
@@ -77,29 +64,6 @@ TEST(ClassesModule, ItsNamesAreThoseOfTheClassesItRegisters)
         if (std::find(baseNames.begin(), baseNames.end(), name) == baseNames.end())
             moduleNames.insert(name);
     EXPECT_EQ(moduleNames, ClassesModule::classNames());
-    EXPECT_NE(base.findClass("NSObject"), nullptr);
-    EXPECT_NE(base.findClass("NSApp"), nullptr);
-}
-
-TEST(ClassesModule, AModuleThatDoesNotLoadFailsTheLookupWithTheLoadersReason)
-{
-    TempDir bundle;
-    std::string const module = ClassesModule::path(bundle.path()).string();
-    EXPECT_EQ(module, bundle.str() + "/lib/quodrix/quodrix-classes.so");
-    Platform platform;
-    Runtime runtime { platform };
-    registerBaseClasses(runtime);
-    ClassesModule::install(runtime, module);
-    // Base classes and names of no class need no module.
-    EXPECT_NE(runtime.findClass("NSWindow"), nullptr);
-    EXPECT_EQ(runtime.findClass("AppDelegate"), nullptr);
-    EXPECT_EQ(lookupError(runtime, "mMeta"), "cannot load the native classes from " + module + ": " + module
-        + ": cannot open shared object file: No such file or directory");
-    // Asked again: a file that is not a module.
-    std::filesystem::create_directories(bundle.path() / "lib" / "quodrix");
-    writeFile(module, "not a module\n");
-    EXPECT_EQ(lookupError(runtime, "cToolBox"), "cannot load the native classes from " + module + ": " + module
-        + ": file too short");
 }
 
 TEST(ClassesModule, AnEmptyScriptStartMapsNoneOfTheModulesLibraries)

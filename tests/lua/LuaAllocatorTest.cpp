@@ -1,6 +1,6 @@
 // The memory of the Lua state: every block keeps its bytes through any resize, small and large and across
-// the two, a freed block serves the next of its size, and a state made with it runs scripts, collects
-// garbage and writes warnings as Lua's own state does.
+// the two, a freed block serves the next of its size, and the host's state, made with it, writes warnings as
+// Lua's own state does.
 
 #include "lua/LuaAllocator.h"
 #include "support/ScriptBundle.h"
@@ -9,7 +9,6 @@
 #include <lua5.4/lua.hpp>
 
 #include <cstring>
-#include <memory>
 #include <random>
 #include <vector>
 
@@ -104,31 +103,6 @@ TEST(LuaAllocator, AFreedBlockServesTheNextOfItsSizeAndAResizeWithinItsClassStay
     for (int i = 0; i < 10000; ++i)
         LuaAllocator::allocate(&memory, many[std::size_t(i)], 24 + std::size_t(i) % 200, 0);
     LuaAllocator::allocate(&memory, b, 40, 0);
-}
-
-TEST(LuaAllocator, AStateRunsAndCollectsItsGarbage)
-{
-    LuaAllocator memory;
-    std::unique_ptr<lua_State, void (*)(lua_State*)> state(memory.newState(), lua_close);
-    lua_State* L = state.get();
-    ASSERT_NE(L, nullptr);
-    luaL_openlibs(L);
-    char const* script = R"(
-        local rows = {}
-        for i = 1, 20000 do
-          rows[i] = { LogI = "img_" .. i .. ".jpg", LogIpath = string.rep("x", i % 700), n = i }
-        end
-        for i = 1, #rows, 2 do rows[i] = nil end
-        collectgarbage()
-        local sum = 0
-        for i = 2, 20000, 2 do sum = sum + #rows[i].LogIpath + rows[i].n end
-        return sum)";
-    ASSERT_EQ(luaL_dostring(L, script), LUA_OK) << lua_tostring(L, -1);
-    lua_Integer expected = 0;
-    for (lua_Integer i = 2; i <= 20000; i += 2)
-        expected += i % 700 + i;
-    EXPECT_EQ(lua_tointeger(L, -1), expected);
-    lua_pop(L, 1);
 }
 
 // The host's state warns as Lua's own: nothing until a script turns warnings on, then each on one line.

@@ -1,20 +1,11 @@
 // Localized strings from a gettext catalog in the bundle, with the caller's default where the catalog has no
 // entry; the metadata editor's notice words go through it.
 
-#include "platform/LocalizedStrings.h"
 #include "support/ScriptBundle.h"
 
 #include <gtest/gtest.h>
 
-using namespace quodrix;
 using namespace quodrix::test;
-
-TEST(LocalizedStrings, NoCatalogGivesTheDefault)
-{
-    EXPECT_EQ(localizedString("/nonexistent/locale", "NotSupported", "NotSupported", "Localizable"), "NotSupported");
-    EXPECT_EQ(localizedString("/nonexistent/locale", "NoSuchKey", "fallback", "Localizable"), "fallback");
-    EXPECT_EQ(localizedString("/nonexistent/locale", "NoSuchKey", "fallback", "../escape"), "fallback");
-}
 
 TEST(LocalizedStrings, NoticeWordsOfTheMetadataEditorFromTheBundlesCatalog)
 {

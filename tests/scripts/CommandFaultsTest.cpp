@@ -107,7 +107,6 @@ TEST(CommandFaults, StoreBesideTakesANameNotAPath)
     EXPECT_TRUE(fs::is_empty(dir / "img/sub"));
 }
 
-// The demo works in a folder of its own under ~/Temp and removes it; --keep keeps it and says where.
 // A message that quotes what was typed (a command, an option, a name, a path) shows it escaped: an argument
 // holding a terminal's escape sequence cannot clear the screen or retitle the window.
 TEST(CommandFaults, NoTypedArgumentReachesTheTerminalRaw)
@@ -161,8 +160,6 @@ TEST(CommandFaults, RowsNeverGoIntoAnotherFileAndAFailedOutputIsTold)
     EXPECT_EQ(folderContents(dir.path()), (std::map<std::string, std::string> { { "a.jpg", "a" }, { "b.jpg", "b" } }));
 }
 
-// The log file is the account of every file a run changed: when it cannot be written the files are still
-// renamed, but the run says so and has failed.
 // A message that quotes a text its caller left raw still shows its control characters escaped; its own
 // line ends and tabs stay.
 TEST(CommandFaults, NoMessageWritesAControlCharacterRaw)
@@ -180,6 +177,8 @@ TEST(CommandFaults, NoMessageWritesAControlCharacterRaw)
     EXPECT_EQ(r.err, "quodrix probe:\ta\\x1B[2J b\\x07 c\\xC2\\x9B2J d\xC2\xA0" "e\n");
 }
 
+// The log file is the account of every file a run changed: when it cannot be written the files are still
+// renamed, but the run says so and has failed.
 TEST(CommandFaults, ALogFileThatCannotBeWrittenFailsTheRun)
 {
     ScriptBundle bundle(true);
@@ -194,6 +193,7 @@ TEST(CommandFaults, ALogFileThatCannotBeWrittenFailsTheRun)
     EXPECT_EQ(readFile(dir / "Xa.jpg"), "a");
 }
 
+// The demo works in a folder of its own under ~/Temp and removes it; --keep keeps it and says where.
 TEST(CommandFaults, TheDemoLeavesNothingBehind)
 {
     TempDir home;

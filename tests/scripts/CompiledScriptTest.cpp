@@ -17,8 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
@@ -50,15 +48,7 @@ fs::path compiledPath(fs::path const& script)
 void writeCompiled(fs::path const& script, std::string const& chunkName, std::string const& source,
     std::string const& bytecode)
 {
-    fs::create_directories(compiledPath(script).parent_path());
-    std::ofstream out(compiledPath(script), std::ios::binary | std::ios::trunc);
-    out << CompiledScript::encode(chunkName, source, bytecode);
-}
-
-std::string contents(fs::path const& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+    writeFile(compiledPath(script), CompiledScript::encode(chunkName, source, bytecode));
 }
 
 // What a script prints when it runs in a fresh state from `bytecode`.
@@ -133,7 +123,7 @@ TEST(CompiledScript, HoldsOnlyTheScriptAndTheNameItWasMadeFrom)
     EXPECT_EQ(CompiledScript::folderFor("/b/share/quodrix/Scripts"), "/b/share/quodrix/Compiled");
 }
 
-TEST(CompiledScript, AStartRunsTheCompiledScriptOnlyWhileItMatchesTheScript)
+TEST(CompiledScript, AStartRunsTheCompiledScriptOnlyWhileItMatchesTheScriptAndNamesItsErrors)
 {
     ScriptBundle bundle;
     fs::path const script = testScript(bundle);
@@ -151,25 +141,17 @@ TEST(CompiledScript, AStartRunsTheCompiledScriptOnlyWhileItMatchesTheScript)
 
     // A compiled script cut short is parsed instead.
     bundle.addScript("50_test.lua", source);
-    std::string const whole = contents(compiledPath(script));
-    {
-        std::ofstream out(compiledPath(script), std::ios::binary | std::ios::trunc);
-        out << whole.substr(0, whole.size() - 10);
-    }
+    std::string const whole = readFile(compiledPath(script));
+    writeFile(compiledPath(script), whole.substr(0, whole.size() - 10));
     r = bundle.run();
     EXPECT_EQ(r.out, "parsed\n") << r.err;
-}
 
-TEST(CompiledScript, ErrorsOfACompiledScriptNameItsPathAndLine)
-{
-    ScriptBundle bundle;
-    fs::path const script = testScript(bundle);
-    std::string const source = "local x = 1\nerror('broken on purpose')\n";
-    bundle.addScript("50_test.lua", source);
-    // The bytecode raises its error one line further down than the script does: the line shows which ran.
-    std::string const name = "@" + script.string();
-    writeCompiled(script, name, source, compiled(name, "local x = 1\n\nerror('broken on purpose')\n"));
-    RunResult const r = bundle.run();
+    // An error of a compiled script names the script's path, and the line of the bytecode, which raises its
+    // error one line further down than the script does.
+    std::string const failing = "local x = 1\nerror('broken on purpose')\n";
+    bundle.addScript("50_test.lua", failing);
+    writeCompiled(script, name, failing, compiled(name, "local x = 1\n\nerror('broken on purpose')\n"));
+    r = bundle.run();
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find(script.string() + ":3: broken on purpose"), std::string::npos) << r.err;
 }
@@ -182,8 +164,8 @@ TEST(CompiledScript, EveryScriptOfTheBuildTreeBundleHasAUsableCompiledForm)
         if (entry.path().extension() != ".lua")
             continue;
         ++scripts;
-        std::string const file = contents(compiledPath(entry.path()));
-        EXPECT_TRUE(CompiledScript::bytecodeFor(file, "@" + entry.path().string(), contents(entry.path())))
+        std::string const file = readFile(compiledPath(entry.path()));
+        EXPECT_TRUE(CompiledScript::bytecodeFor(file, "@" + entry.path().string(), readFile(entry.path())))
             << entry.path();
     }
     EXPECT_GT(scripts, 5);
@@ -230,8 +212,8 @@ TEST(CompiledScript, TheBuildsCompilerNamesScriptsByTheirRealPathsAndStopsAtASyn
     // Into the folder beside the scripts, named as the executable would find the script, through the real
     // folder.
     fs::path const out = real / "res" / "Compiled";
-    std::string const source = contents(real / "res" / "Scripts" / "10_a.lua");
-    EXPECT_TRUE(CompiledScript::bytecodeFor(contents(out / "10_a.luac"),
+    std::string const source = readFile(real / "res" / "Scripts" / "10_a.lua");
+    EXPECT_TRUE(CompiledScript::bytecodeFor(readFile(out / "10_a.luac"),
         "@" + (real / "res" / "Scripts" / "10_a.lua").string(), source));
     EXPECT_FALSE(fs::exists(out / "20_b.luac"));
     EXPECT_FALSE(fs::exists(out / "notes.luac"));

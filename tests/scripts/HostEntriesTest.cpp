@@ -2,13 +2,7 @@
 // methods, panels and alerts. They are protected calls whose traceback comes from the C API, so nothing a
 // script does to its globals breaks them, and a delegate that cannot be launched is named.
 
-#include "app/NativeClasses.h"
-#include "core/Class.h"
-#include "core/Object.h"
-#include "core/Runtime.h"
 #include "lua/LuaCall.h"
-#include "lua/LuaHost.h"
-#include "platform/Platform.h"
 #include "support/ScriptBundle.h"
 
 #include <filesystem>
@@ -26,8 +20,6 @@ TEST(HostEntries, ScriptsThatRemoveDebugAreStillCalledWithTracebacks)
         local Greeter = objc.defineClass("Greeter")
         function Greeter.greet_(cls, name) return "hello " .. name end
         function Greeter.fail(cls) error("greeting failed") end
-        objc.panels.open = function(request) return { "/nonexistent/a.txt" } end
-        objc.panels.alert = function(title, message) print("alert", title, message) end
         AppDelegate = objc.defineClass("AppDelegate")
         function AppDelegate.applicationDidFinishLaunching_(cls, note)
             -- send goes through the runtime, which calls the script method as native code does.
@@ -77,22 +69,6 @@ TEST(HostEntries, AnAppDelegateThatIsNotAScriptClassIsAnError)
     auto n = none.run();
     EXPECT_EQ(n.status, 0) << n.err;
     EXPECT_EQ(n.out, "queued\n");
-}
-
-TEST(HostEntries, TheLaunchGoesThroughTheRuntimeToANativeDelegateToo)
-{
-    Platform platform;
-    Runtime runtime { platform };
-    registerNativeClasses(runtime);
-    int launches = 0;
-    ClassBuilder<Object>(runtime, "AppDelegate").classMethod("applicationDidFinishLaunching:", [&](Call const& c) {
-        ++launches;
-        c.runtime.setExitStatus(4);
-        return Value();
-    });
-    LuaHost host(runtime);
-    EXPECT_EQ(host.runMainLoop(), 4);
-    EXPECT_EQ(launches, 1);
 }
 
 TEST(HostEntries, PathsOfTheNativeSideAndTheLastFailure)
@@ -281,28 +257,26 @@ TEST(HostEntries, DisplayedNamesFollowTheRowRuleForEveryByteString)
           "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF0\x9F\x98\x80.png", "\xF5\x80", "\xFF\xFE", "\xC2\xA0",
           "\xC2\x9B" .. "2J\xC2\x85" }
         for _, text in ipairs(chosen) do print(objc.displayed(text)) end
-        math.randomseed(7)
-        local pieces = { "a", "\t", "\n", "\x7F", "\xC3", "\xA9", "\x80", "\xE2\x82\xAC", "\xF0\x9F", "\x98\x80", "\xED", "\xF4" }
         local mismatches = 0
-        for n = 1, 20000 do
-          local parts = {}
-          for k = 1, math.random(0, 8) do
-            if math.random(2) == 1 then parts[k] = pieces[math.random(#pieces)] else parts[k] = string.char(math.random(0, 255)) end
-          end
-          local text = table.concat(parts)
+        local function check(text)
           if objc.displayed(text) ~= rule(text) then
             mismatches = mismatches + 1
             if mismatches < 5 then io.stderr:write(string.format("%q\n", text)) end
           end
         end
+        math.randomseed(7)
+        local pieces = { "a", "\t", "\n", "\x7F", "\xC3", "\xA9", "\x80", "\xE2\x82\xAC", "\xF0\x9F", "\x98\x80", "\xED", "\xF4" }
+        for n = 1, 20000 do
+          local parts = {}
+          for k = 1, math.random(0, 8) do
+            if math.random(2) == 1 then parts[k] = pieces[math.random(#pieces)] else parts[k] = string.char(math.random(0, 255)) end
+          end
+          check(table.concat(parts))
+        end
         -- Every byte at every place of a longer name, read eight bytes at a time while it is plain.
         for byte = 0, 255 do
           for at = 1, 17 do
-            local text = ("abcdefghijklmnopq"):sub(1, at - 1) .. string.char(byte) .. ("rstuvwxyz0123456"):sub(at)
-            if objc.displayed(text) ~= rule(text) then
-              mismatches = mismatches + 1
-              if mismatches < 5 then io.stderr:write(string.format("%q\n", text)) end
-            end
+            check(("abcdefghijklmnopq"):sub(1, at - 1) .. string.char(byte) .. ("rstuvwxyz0123456"):sub(at))
           end
         end
         print(mismatches, App == nil)
