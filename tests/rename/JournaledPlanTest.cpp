@@ -326,6 +326,8 @@ TEST(JournaledPlan, AChainLongerThanABatchOrLeavingItsFileSystemGoesMoveByMove)
         EXPECT_EQ(3u, away.execute(OnFailure::Stop, &observer).done);
     }
     ASSERT_TRUE(journal.finish().ok());
+    EXPECT_EQ("a", textOf((other / "a").string()));  // copied there, then removed here
+    EXPECT_FALSE(fs::exists(folder / "a"));
     std::string const text = textOf(journal.path());
     auto const second = text.find("\nI 2 move ");
     ASSERT_NE(second, std::string::npos) << text;

@@ -37,6 +37,17 @@ protected:
         return "Rename\t" + status + "\t" + from + "\t" + at(from) + " -> " + at(to) + tail + "\n";
     }
     std::string log() const { return readFile(m_bundle.home() / ".local/share/BriskloCom/Quodrix Log.txt"); }
+    // The rows of the five failures of the list, each cause after `tail`.
+    std::string failures(std::string const& status, std::string const& tail) const
+    {
+        std::string const causes[][3] = { { "a", "taken", "would replace an existing item" },
+            { "b", "z", "two files would get this name" }, { "c", "z", "two files would get this name" },
+            { "missing", "m", "not found in the folders given" }, { "d", m_long, "File name too long" } };
+        std::string out;
+        for (auto const& [from, to, cause] : causes)
+            out += row(status, from, to, tail + cause);
+        return out;
+    }
 
     std::map<std::string, std::string> const m_original { { "a", "a" }, { "b", "b" }, { "c", "c" }, { "d", "d" },
         { "taken", "taken" }, { "e f", "e f" } };
@@ -46,16 +57,13 @@ protected:
 
 }
 
-TEST_F(ListPlanning, ASimulationShowsEveryPredictedFailureWithItsCause)
+// A simulation shows every predicted failure with its cause; a real run whose plan fails changes nothing;
+// kept going, each file is renamed or fails by itself, and undo takes the one renamed back.
+TEST_F(ListPlanning, APlanWithFailuresIsShownThenRefusedUnlessKeptGoing)
 {
     auto r = m_bundle.run({ "list", "-n", list().string(), dir().string() });
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ(row("Simulation", "a", "taken", "\twould fail: would replace an existing item")
-            + row("Simulation", "b", "z", "\twould fail: two files would get this name")
-            + row("Simulation", "c", "z", "\twould fail: two files would get this name")
-            + row("Simulation", "missing", "m", "\twould fail: not found in the folders given")
-            + row("Simulation", "d", m_long, "\twould fail: File name too long") + row("Simulation", "e f", "g"),
-        r.out);
+    EXPECT_EQ(failures("Simulation", "\twould fail: ") + row("Simulation", "e f", "g"), r.out);
     EXPECT_EQ("1 would be renamed (simulation), 5 would fail (simulation)\n", r.err);
     EXPECT_EQ(m_original, folderContents(dir()));
     // The log keeps the controller's rows: a simulated row stays "Simulation".
@@ -72,46 +80,28 @@ TEST_F(ListPlanning, ASimulationShowsEveryPredictedFailureWithItsCause)
                       + "/./taken\twould fail: would replace an existing item\n"))
         << dot.out;
     EXPECT_EQ("1 would be renamed (simulation), 5 would fail (simulation)\n", dot.err);
-}
 
-TEST_F(ListPlanning, ARunWhosePlanFailsChangesNothing)
-{
-    auto r = m_bundle.run({ "list", list().string(), dir().string() });
+    r = m_bundle.run({ "list", list().string(), dir().string() });
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ(row("Failed", "a", "taken", "\twould replace an existing item")
-            + row("Failed", "b", "z", "\ttwo files would get this name")
-            + row("Failed", "c", "z", "\ttwo files would get this name")
-            + row("Failed", "missing", "m", "\tnot found in the folders given")
-            + row("Failed", "d", m_long, "\tFile name too long")
-            + row("Failed", "e f", "g", "\tnot done: the plan has failures"),
-        r.out);
+    EXPECT_EQ(failures("Failed", "\t") + row("Failed", "e f", "g", "\tnot done: the plan has failures"), r.out);
     EXPECT_EQ("6 failed\nquodrix list: the plan has failures; nothing was done (--keep-going does the rest)\n", r.err);
     EXPECT_EQ(m_original, folderContents(dir()));
     EXPECT_NE(log().find("\tFile renaming\te f\tRename\tg\tFailed\t" + at("e f") + "\t" + at("g") + "\n"),
         std::string::npos)
         << log();
-}
 
-TEST_F(ListPlanning, KeptGoingEachFileIsRenamedOrFailsByItself)
-{
-    auto r = m_bundle.run({ "list", "--keep-going", list().string(), dir().string() });
+    r = m_bundle.run({ "list", "--keep-going", list().string(), dir().string() });
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ(row("Failed", "a", "taken", "\twould replace an existing item")
-            + row("Failed", "b", "z", "\ttwo files would get this name")
-            + row("Failed", "c", "z", "\ttwo files would get this name")
-            + row("Failed", "missing", "m", "\tnot found in the folders given")
-            + row("Failed", "d", m_long, "\tFile name too long") + row("successfull", "e f", "g"),
-        r.out);
+    EXPECT_EQ(failures("Failed", "\t") + row("successfull", "e f", "g"), r.out);
     EXPECT_EQ("1 renamed, 5 failed\n", r.err);
-    EXPECT_EQ((std::map<std::string, std::string> { { "a", "a" }, { "b", "b" }, { "c", "c" }, { "d", "d" },
-                  { "taken", "taken" }, { "g", "e f" } }),
-        folderContents(dir()));
+    auto renamed = m_original;
+    renamed.erase("e f");
+    renamed["g"] = "e f";
+    EXPECT_EQ(renamed, folderContents(dir()));
     EXPECT_NE(log().find("\tFile renaming\te f\tRename\tg\tsuccessfull\t" + at("e f") + "\t" + at("g") + "\n"),
         std::string::npos)
         << log();
-    EXPECT_NE(log().find("\tFile renaming\ta\tRename\ttaken\tFailed\t"), std::string::npos) << log();
 
-    // Undone from that log, the one file renamed goes back.
     auto undo = m_bundle.run({ "undo" });
     EXPECT_EQ(0, undo.status) << undo.err;
     EXPECT_EQ(m_original, folderContents(dir()));
@@ -179,11 +169,7 @@ TEST_F(ListPlanning, CopiesIntoAnotherFolderStillReplaceThere)
 TEST_F(ListPlanning, ALongListFindsItsFilesAsAShortOneDoes)
 {
     std::string text = readFile(list());
-    std::string rows = row("Simulation", "a", "taken", "\twould fail: would replace an existing item")
-        + row("Simulation", "b", "z", "\twould fail: two files would get this name")
-        + row("Simulation", "c", "z", "\twould fail: two files would get this name")
-        + row("Simulation", "missing", "m", "\twould fail: not found in the folders given")
-        + row("Simulation", "d", m_long, "\twould fail: File name too long") + row("Simulation", "e f", "g");
+    std::string rows = failures("Simulation", "\twould fail: ") + row("Simulation", "e f", "g");
     for (int i = 0; i < 40; ++i) {
         std::string const name = "n" + std::to_string(i);
         writeFile(dir() / name, name);
@@ -231,24 +217,17 @@ TEST_F(ListPlanning, TheSettingsFileIsWrittenWhenTheListInItChanges)
 }
 
 // A long list finds its names in one read of their folder, not by a look at each file; only a name that the
-// listing lacks is looked at by its path, and every pair is planned as a look at each would plan it.
+// listing lacks is looked at by its path. (What it finds is checked through the command, above.)
 TEST(ListPlan, ALongListIsLookedUpInOneReadOfItsFolder)
 {
     TempDir dir;
     fs::create_directories(dir / "pics");
     std::string text;
-    std::string expected;
     for (int i = 0; i < 100; ++i) {
-        std::string const name = "n" + std::to_string(i);
-        writeFile(dir / "pics" / name, name);
-        text += name + ";o" + std::to_string(i) + "\n";
-        expected += (dir / "pics" / name).string() + ">" + (dir / "pics").string() + "/o" + std::to_string(i) + "|\n";
+        writeFile(dir / "pics" / ("n" + std::to_string(i)), "n");
+        text += "n" + std::to_string(i) + ";o" + std::to_string(i) + "\n";
     }
-    fs::create_symlink("nowhere", dir / "pics" / "dangling");
-    text += "dangling;l\nmissing;m\nN1;x\n";
-    expected += (dir / "pics" / "dangling").string() + ">" + (dir / "pics" / "l").string() + "|\n"
-        + "missing>m|not found in the folders given\nN1>x|not found in the folders given\n";
-    writeFile(dir / "list.txt", text);
+    writeFile(dir / "list.txt", text + "missing;m\nN1;x\n");
 
     FaultySystemCalls counted;
     ScopedSystemCalls installed(counted);
@@ -256,10 +235,8 @@ TEST(ListPlan, ALongListIsLookedUpInOneReadOfItsFolder)
     EXPECT_EQ(std::nullopt,
         plan.planList(Dictionary { { "list", Value((dir / "list.txt").string()) },
             { "folders", Value(Array { Value((dir / "pics").string()) }) } }));
-    std::string planned;
-    for (auto const& pair : plan.plan().pairs())
-        planned += pair.source + ">" + pair.target + "|" + pair.cause + "\n";
-    EXPECT_EQ(expected, planned);
+    EXPECT_EQ(102u, plan.plan().pairs().size());
+    EXPECT_EQ("not found in the folders given", plan.plan().pairs().back().cause);
     // The list read, the folder read once, and the two names that the listing lacks each looked at by its path.
     std::string const list = (dir / "list.txt").string(), pics = (dir / "pics").string();
     std::vector<std::string> looks;

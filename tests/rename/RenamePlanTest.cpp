@@ -1,5 +1,6 @@
-// The rename planner over real files in temporary folders: chains and cycles carried out, every predicted
-// failure with its cause, one item under two spellings, the observer's say, and a plan of 100,000 pairs.
+// The rename planner over real files in temporary folders: the predicted failures the commands do not
+// show, one item under two spellings, an observer's refusal, cycles whose renames fail at every step, and a
+// chain of 100,000 pairs. (Chains, swaps and cycles carried out are checked through the commands.)
 
 #include "fs/FsTestSupport.h"
 #include "rename/RenamePlan.h"
@@ -63,32 +64,6 @@ protected:
     TempDir m_dir;
 };
 
-TEST_F(RenamePlanTest, ChainsGoFromTheirFreeEndAndCyclesThroughATemporaryName)
-{
-    make({ { "img_1", "one" }, { "img_2", "two" }, { "img_3", "three" }, { "a", "A" }, { "b", "B" }, { "x", "X" },
-        { "y", "Y" }, { "z", "Z" } });
-    RenamePlan plan;
-    // A chain given in the order that would fail if carried out as written.
-    plan.add(at("img_1"), at("img_2"));
-    plan.add(at("img_2"), at("img_3"));
-    plan.add(at("img_3"), at("img_4"));
-    // A swap and a three-cycle.
-    plan.add(at("a"), at("b"));
-    plan.add(at("b"), at("a"));
-    plan.add(at("x"), at("y"));
-    plan.add(at("y"), at("z"));
-    plan.add(at("z"), at("x"));
-    plan.check();
-    EXPECT_EQ(0u, plan.predictedFailures());
-    auto summary = plan.execute(OnFailure::Stop);
-    EXPECT_EQ(8u, summary.done);
-    EXPECT_EQ(0u, summary.failed);
-
-    std::map<std::string, std::string> expected { { "img_2", "one" }, { "img_3", "two" }, { "img_4", "three" },
-        { "b", "A" }, { "a", "B" }, { "y", "X" }, { "z", "Y" }, { "x", "Z" } };
-    EXPECT_EQ(expected, contents());
-}
-
 // A folder named with trailing slashes is the folder before them: its name is looked for in its parent, it
 // swaps with another folder like any item, and its files go with it.
 TEST_F(RenamePlanTest, AFolderGivenWithATrailingSlashIsRenamedAsTheFolder)
@@ -114,20 +89,18 @@ TEST_F(RenamePlanTest, AFolderGivenWithATrailingSlashIsRenamedAsTheFolder)
     EXPECT_FALSE(fs::exists(m_dir.path() / "three"));
 }
 
-TEST_F(RenamePlanTest, PredictedFailuresCarryTheirCauseAndStopTheWholePlan)
+// The causes the command-level runs do not show: a missing folder of the new name, a name that climbs out
+// of its folder, a trailing slash that leaves no name, one file renamed twice, and the name of a missing
+// source that stays free.
+TEST_F(RenamePlanTest, PredictedFailuresCarryTheirCause)
 {
-    make({ { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" }, { "taken", "T" }, { "e", "E" }, { "f", "F" },
-        { "g", "G" }, { "h", "H" }, { "i", "I" }, { "j", "J" } });
+    make({ { "a", "A" }, { "e", "E" }, { "g", "G" }, { "h", "H" }, { "i", "I" }, { "j", "J" } });
     fs::create_directory(m_dir.path() / "sub");
     RenamePlan plan;
     plan.add(at("missing"), at("m2"));
     plan.add(at("a"), at("nowhere/a"));
-    plan.add(at("b"), at("taken"));
-    plan.add(at("c"), at("same"));
-    plan.add(at("d"), at("same"));
     plan.add(at("e"), at(".."));
     plan.add(at("g"), at("g2"));
-    plan.add(at("f"), at(std::string(256, 'n')));
     plan.add(at("h"), at("sub/"));
     plan.add(at("i"), at("i2"));
     plan.add(at("i"), at("i3"));
@@ -136,25 +109,15 @@ TEST_F(RenamePlanTest, PredictedFailuresCarryTheirCauseAndStopTheWholePlan)
     std::vector<std::string> expected {
         "missing -> m2: failed: No such file or directory",
         "a -> nowhere/a: failed: the folder " + at("nowhere") + " does not exist",
-        "b -> taken: failed: would replace an existing item",
-        "c -> same: failed: two files would get this name",
-        "d -> same: failed: two files would get this name",
         "e -> ..: failed: not one path component",
         "g -> g2: planned",
-        "f -> " + std::string(256, 'n') + ": failed: File name too long",
         "h -> sub/: failed: the new name is empty",
         "i -> i2: failed: the file is renamed twice in this plan",
         "i -> i3: failed: the file is renamed twice in this plan",
         "j -> missing: planned",
     };
     EXPECT_EQ(expected, rowsOf(plan));
-    EXPECT_EQ(10u, plan.predictedFailures());
-
-    Tree before = tree();
-    auto summary = plan.execute(OnFailure::Stop);
-    EXPECT_EQ(0u, summary.done);
-    EXPECT_EQ("g -> g2: failed: not done: the plan has failures", rowsOf(plan)[6]);
-    EXPECT_EQ(before, tree());
+    EXPECT_EQ(6u, plan.predictedFailures());
 }
 
 TEST_F(RenamePlanTest, KeepGoingCarriesOutTheRestAndAChainBehindAFailureWaits)
@@ -206,14 +169,13 @@ TEST_F(RenamePlanTest, ATargetThatOnlyLooksFreeUnderAnotherSpellingIsTaken)
     EXPECT_EQ("B", readFile(m_dir.path() / "c"));
 }
 
-class Recorder final : public ChangeObserver {
+// An observer that refuses the nth move announced to it, as a journal that cannot be written does.
+class Refuser final : public ChangeObserver {
 public:
-    Status beforeMove(std::string const& source, std::string const& target) override
+    explicit Refuser(int refuseAt) : m_refuseAt(refuseAt) { }
+    Status beforeMove(std::string const&, std::string const&) override
     {
-        events.push_back("before " + fs::path(source).filename().string().substr(0, 14) + " " + fs::path(target).filename().string().substr(0, 14));
-        if (++moves == refuseAt)
-            return Status::refused("the journal cannot be written");
-        return {};
+        return ++m_moves == m_refuseAt ? Status::refused("the journal cannot be written") : Status {};
     }
     // A batch is seen as its moves one by one; refused as a whole when one of them is.
     Status beforeMoves(std::span<AnnouncedMove const> batch, FolderHandles&) override
@@ -225,163 +187,43 @@ public:
         }
         return allowed;
     }
-    void afterMove(std::string const&, std::string const&, Status const& outcome, bool) override
-    {
-        events.push_back(outcome ? "after ok" : "after " + outcome.message());
-    }
-    void notMade(std::string const& source, std::string const& target) override
-    {
-        events.push_back("not made " + fs::path(source).filename().string() + " " + fs::path(target).filename().string());
-    }
-    std::vector<std::string> events;
-    int moves = 0;
-    int refuseAt = -1;
+    void afterMove(std::string const&, std::string const&, Status const&, bool) override { }
+    void notMade(std::string const&, std::string const&) override { }
+
+private:
+    int m_moves = 0;
+    int m_refuseAt;
 };
 
-TEST_F(RenamePlanTest, TheObserverSeesEveryStepAndCanStopTheRun)
+// A refusal stops the run even when told to keep going; refused inside a cycle, the cycle is undone.
+TEST_F(RenamePlanTest, AnObserverRefusalStopsTheRunAndUndoesItsCycle)
 {
-    make({ { "a", "A" }, { "b", "B" }, { "c", "C" } });
-    RenamePlan plan;
-    plan.add(at("a"), at("b"));
-    plan.add(at("b"), at("a"));
-    plan.add(at("c"), at("d"));
-    Recorder recorder;
-    plan.execute(OnFailure::Stop, &recorder);
-    ASSERT_EQ(8u, recorder.events.size());
-    EXPECT_EQ("before c d", recorder.events[0]);
-    EXPECT_EQ("before a .quodrix-cycle", recorder.events[2]);
-    EXPECT_EQ("before b a", recorder.events[4]);
-    EXPECT_EQ("before .quodrix-cycle b", recorder.events[6]);
-
+    make({ { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" } });
     RenamePlan refused;
     refused.add(at("d"), at("e"));
     refused.add(at("a"), at("f"));
-    Recorder stopper;
-    stopper.refuseAt = 1;
-    auto summary = refused.execute(OnFailure::KeepGoing, &stopper);
-    EXPECT_EQ(0u, summary.done);
+    Refuser first(1);
+    EXPECT_EQ(0u, refused.execute(OnFailure::KeepGoing, &first).done);
     EXPECT_EQ((std::vector<std::string> { "d -> e: failed: the journal cannot be written",
                   "a -> f: failed: not done: the run stopped after a failure" }),
         rowsOf(refused));
-    EXPECT_TRUE(fs::exists(m_dir.path() / "d"));
-}
 
-TEST_F(RenamePlanTest, MovesGoInTheOrderOfTheFolderListingAndAFolderKeepsItsPlace)
-{
-    // 40 files before a folder that moves and 40 after it, each part given in a shuffled order, and a
-    // chain (c1 -> c2 while c2 -> c3) among the first part.
-    std::vector<std::string> first, second;
-    for (int i = 0; i < 40; ++i) {
-        first.push_back("a" + std::to_string(100 + i * 17 % 40));
-        second.push_back("b" + std::to_string(100 + i * 23 % 40));
-    }
-    for (auto const& name : first)
-        writeFile(m_dir.path() / name, name);
-    for (auto const& name : second)
-        writeFile(m_dir.path() / name, name);
-    make({ { "c1", "1" }, { "c2", "2" } });
-    fs::create_directory(m_dir.path() / "dir");
-    std::map<std::string, std::size_t> listed;
-    for (auto const& item : fs::directory_iterator(m_dir.path()))
-        listed.emplace(item.path().filename().string(), listed.size());
-
-    RenamePlan plan;
-    for (auto const& name : first)
-        plan.add(at(name), at("x" + name));
-    plan.add(at("c1"), at("c2"));
-    plan.add(at("c2"), at("c3"));
-    plan.add(at("dir"), at("dir2"));
-    for (auto const& name : second)
-        plan.add(at(name), at("x" + name));
-    Recorder recorder;
-    EXPECT_EQ(83u, plan.execute(OnFailure::Stop, &recorder).done);
-
-    // The chains of each part by where the listing gave their first source; a chain from its free end.
-    auto byListing = [&](std::vector<std::string> names) {
-        std::sort(names.begin(), names.end(), [&](auto const& a, auto const& b) { return listed[a] < listed[b]; });
-        std::vector<std::string> moves;
-        for (auto const& name : names) {
-            if (name == "c1") {
-                moves.push_back("before c2 c3");
-                moves.push_back("before c1 c2");
-            } else {
-                moves.push_back("before " + name + " x" + name);
-            }
-        }
-        return moves;
-    };
-    std::vector<std::string> firstHeads = first;
-    firstHeads.push_back("c1");
-    std::vector<std::string> expected = byListing(firstHeads);
-    expected.push_back("before dir dir2");
-    for (auto const& move : byListing(second))
-        expected.push_back(move);
-    std::vector<std::string> seen;
-    for (auto const& event : recorder.events) {
-        if (event.rfind("before ", 0) == 0)
-            seen.push_back(event);
-    }
-    EXPECT_EQ(expected, seen);
-
-    // The rows keep the plan's order.
-    auto const all = rowsOf(plan);
-    ASSERT_EQ(83u, all.size());
-    EXPECT_EQ(first.front() + " -> x" + first.front() + ": done", all.front());
-    EXPECT_EQ("dir -> dir2: done", all[42]);
-    EXPECT_EQ(second.back() + " -> x" + second.back() + ": done", all.back());
-    EXPECT_EQ("2", readFile(m_dir.path() / "c3"));
-    EXPECT_EQ("1", readFile(m_dir.path() / "c2"));
-}
-
-TEST_F(RenamePlanTest, AFailedStepOfACycleIsUndone)
-{
-    make({ { "a", "A" }, { "b", "B" }, { "c", "C" } });
     RenamePlan plan;
     plan.add(at("a"), at("b"));
     plan.add(at("b"), at("c"));
     plan.add(at("c"), at("a"));
-    Recorder recorder;
-    recorder.refuseAt = 3;  // aside, c -> a, then b -> c is refused
+    Refuser third(3);  // aside, c -> a, then b -> c is refused
     Tree before = tree();
-    auto summary = plan.execute(OnFailure::KeepGoing, &recorder);
+    auto summary = plan.execute(OnFailure::KeepGoing, &third);
     EXPECT_EQ(0u, summary.done);
     EXPECT_EQ(3u, summary.failed);
     EXPECT_EQ(before, tree());
     EXPECT_EQ("b -> c: failed: the journal cannot be written", rowsOf(plan)[1]);
 }
 
-TEST_F(RenamePlanTest, ARenameFailingAtAnyStepLosesNothingAndLeavesACycleWhole)
-{
-    // A three-cycle takes four renames and a chain one; each of the five fails in turn.
-    for (int failing = 1; failing <= 5; ++failing) {
-        TempDir dir;
-        for (auto const& [name, data] : std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" } })
-            writeFile(dir.path() / name, data);
-        auto path = [&](char const* name) { return (dir.path() / name).string(); };
-        RenamePlan plan;
-        plan.add(path("a"), path("b"));
-        plan.add(path("b"), path("c"));
-        plan.add(path("c"), path("a"));
-        plan.add(path("d"), path("e"));
-        FaultySystemCalls faulty;
-        faulty.fail(Call::Rename, failing, Repeat::Once);
-        {
-            ScopedSystemCalls scoped(faulty);
-            (void)plan.execute(OnFailure::KeepGoing);
-        }
-        EXPECT_EQ(1, faulty.failures()) << failing;
-        auto files = folderContents(dir.path());
-        EXPECT_EQ(4u, files.size()) << failing;  // a, b, c, and d or e: no temporary left behind
-        std::map<std::string, std::string> cycle { { "a", files["a"] }, { "b", files["b"] }, { "c", files["c"] } };
-        bool const untouched = cycle == std::map<std::string, std::string> { { "a", "A" }, { "b", "B" }, { "c", "C" } };
-        bool const done = cycle == std::map<std::string, std::string> { { "a", "C" }, { "b", "A" }, { "c", "B" } };
-        EXPECT_TRUE(untouched || done) << failing;
-        EXPECT_EQ(1u, files.count("d") + files.count("e")) << failing;
-    }
-}
-
 // A four-cycle a -> b -> c -> d -> a takes five renames: a aside, d -> a, c -> d, b -> c, aside -> b. Each
-// fails in turn, and with it each rename that takes the cycle back; every row must say where its file is.
+// fails in turn, and with it each rename that takes the cycle back; every row must say where its file is,
+// nothing is lost, and a cycle whose step back went well is undone whole.
 TEST_F(RenamePlanTest, EveryRowOfACycleWhoseStepAndStepBackFailSaysWhereItsFileIs)
 {
     std::map<std::string, std::string> const original { { "a", "A" }, { "b", "B" }, { "c", "C" }, { "d", "D" } };
@@ -415,10 +257,8 @@ TEST_F(RenamePlanTest, EveryRowOfACycleWhoseStepAndStepBackFailSaysWhereItsFileI
             EXPECT_EQ(int(1 + also.size()), faulty.failures()) << label;
 
             std::map<std::string, std::string> files;
-            for (auto const& item : fs::directory_iterator(dir.path())) {
-                std::ifstream in(item.path(), std::ios::binary);
-                files[item.path().string()] = std::string(std::istreambuf_iterator<char>(in), {});
-            }
+            for (auto const& [name, data] : folderContents(dir.path()))
+                files[(dir.path() / name).string()] = data;
             std::multiset<std::string> held;
             for (auto const& [name, data] : files)
                 held.insert(data);
@@ -448,6 +288,9 @@ TEST_F(RenamePlanTest, EveryRowOfACycleWhoseStepAndStepBackFailSaysWhereItsFileI
                 }
             }
             EXPECT_EQ(done, summary.done) << label;
+            if (also.empty()) {
+                EXPECT_EQ(0u, done) << label;  // a cycle whose step failed is taken back whole
+            }
             for (auto const& [file, data] : files) {
                 if (!original.count(fs::path(file).filename().string())) {
                     EXPECT_TRUE(named.count(file)) << label << ": " << file << " is named by no row";
@@ -504,18 +347,6 @@ TEST_F(RenamePlanTest, AStepBackThatFailsLeavesItsPairDoneAndTheFirstFileBesideI
                   "c -> d: failed: undone: a rename of its cycle failed (Input/output error)",
                   "d -> a: failed: undone: a rename of its cycle failed (Input/output error)" }),
         rows(whole, dir.path()));
-}
-
-TEST_F(RenamePlanTest, AMoveIntoAnotherFileSystemCopiesThenRemoves)
-{
-    TempDir fast(fastTemporaryFolder());
-    writeFile(fast.path() / "x.jpg", "X");
-    RenamePlan plan;
-    plan.add((fast.path() / "x.jpg").string(), at("y.jpg"));
-    auto summary = plan.execute(OnFailure::Stop);
-    EXPECT_EQ(1u, summary.done) << ::testing::PrintToString(rowsOf(plan));
-    EXPECT_FALSE(fs::exists(fast.path() / "x.jpg"));
-    EXPECT_EQ((std::map<std::string, std::string> { { "y.jpg", "X" } }), contents());
 }
 
 TEST_F(RenamePlanTest, ACopyPlanFreesNoNameAndKeepsItsSources)

@@ -122,9 +122,6 @@ TEST_F(RenameFromList, LoadsWithTheSeparatorOfThePopUp)
         ",\t2\ttrue\n");
     EXPECT_NE(r.err.find("myTextItemDelim: ;\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("myTextItemDelim: \t\n"), std::string::npos) << r.err;
-    // The stored setting holds the last loaded list.
-    std::string defaults = readFile(bundle.home() / ".config/quodrix/defaults.plist");
-    EXPECT_NE(defaults.find("<key>renameFileListArray</key>"), std::string::npos) << defaults;
 }
 
 TEST_F(RenameFromList, CopiesIntoAnotherFolderInListOrder)
@@ -276,13 +273,11 @@ TEST_F(RenameFromList, AnySpellingOfTheFilesFolderIsTheSameFolder)
     fs::create_directory_symlink(a(), bundle.root() / "link");
     bundle.setWorkingFolder(bundle.root());
     for (std::string const& destination :
-        std::vector<std::string> { "A/", "./A/", "link/", bundle.root().string() + "/B/../A/./" }) {
+        { std::string("./A/"), std::string("link/"), bundle.root().string() + "/B/../A/./" }) {
         SCOPED_TRACE(destination);
         fs::remove_all(a());
-        fs::create_directory(a());
-        writeFile(a() / "a.jpg", "A");
-        writeFile(a() / "b.jpg", "B");
-        writeFile(a() / "c.jpg", "C");
+        for (auto const& [name, data] : { std::pair { "a.jpg", "A" }, { "b.jpg", "B" }, { "c.jpg", "C" } })
+            writeFile(a() / name, data);
         auto r = run("local DEST = '" + destination + R"('
             local c = makeController()
             answers = { { ROOT .. "/list.txt" } }
@@ -298,12 +293,9 @@ TEST_F(RenameFromList, AnySpellingOfTheFilesFolderIsTheSameFolder)
         )");
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find("sheet\tNo overwrite allowed.\n"), std::string::npos) << r.out;
-        EXPECT_NE(r.out.find("\tsuccessfull\ta.jpg\tx.jpg\t"), std::string::npos) << r.out;
-        EXPECT_NE(r.out.find("\tFailed\tb.jpg\tc.jpg\t"), std::string::npos) << r.out;
-        EXPECT_FALSE(fs::exists(a() / "a.jpg"));
-        EXPECT_EQ(readFile(a() / "x.jpg"), "A");
-        EXPECT_EQ(readFile(a() / "b.jpg"), "B");
-        EXPECT_EQ(readFile(a() / "c.jpg"), "C");
+        EXPECT_EQ(folderContents(a()), (std::map<std::string, std::string> { { "b.jpg", "B" }, { "c.jpg", "C" },
+                                           { "x.jpg", "A" } }))
+            << r.out;
         EXPECT_TRUE(fs::is_empty(b()));
     }
 }
