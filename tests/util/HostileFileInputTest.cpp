@@ -23,25 +23,6 @@ TEST(HostileFileInput, DeepFolderPathsFailInsteadOfExhaustingTheStack)
     EXPECT_EQ(r.out, "FAILED\nFailed\nOK\n");
 }
 
-TEST(HostileFileInput, DeeplyNestedPropertyListsReadAsDamagedFiles)
-{
-    ScriptBundle bundle;
-    std::string deep = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key>";
-    for (int i = 0; i < 100000; ++i)
-        deep += "<array>";
-    for (int i = 0; i < 100000; ++i)
-        deep += "</array>";
-    deep += "</dict></plist>";
-    writeFile(bundle.root() / "deep.plist", deep);
-    // The user defaults read through the same path: a damaged file counts as no settings.
-    writeFile(bundle.home() / ".config/quodrix/defaults.plist", deep);
-    auto r = bundle.runScript("local root = '" + bundle.root().string() + R"('
-        print(objc.cNSFileHandling:new():readPlist__(root .. "/deep.plist", "k"))
-    )");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "nil\n");
-}
-
 TEST(HostileFileInput, PipesAndDevicesAreNotReadAsFiles)
 {
     ScriptBundle bundle;

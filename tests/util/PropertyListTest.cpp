@@ -2,7 +2,6 @@
 // Python's plistlib read here and files written here read by plistlib.
 
 #include "support/ScriptBundle.h"
-#include "text/PropertyListFile.h"
 #include "util/cNSFileHandling.h"
 
 #include <filesystem>
@@ -112,15 +111,4 @@ TEST(PropertyList, AByteOrderMarkBeforeXmlIsSkipped)
     EXPECT_EQ(cNSFileHandling::readPlist(path, "k"), Value("v"));
     cNSFileHandling::writeToPlist(path, "k", Value(2));
     EXPECT_EQ(python(path, "print(plistlib.load(open(path, \"rb\")))"), "{'k': 2}\n");
-}
-
-TEST(PropertyList, WholeFilesRoundTrip)
-{
-    TempDir dir;
-    std::string path = (dir / "w.plist").string();
-    Value root(Dictionary { { "s", Value("x") }, { "n", Value(3) }, { "l", Value(Array { Value(2.25) }) } });
-    ASSERT_TRUE(writePropertyListFile(path, root, PropertyListFormat::Xml));
-    EXPECT_EQ(readPropertyListFile(path), root);
-    EXPECT_FALSE(writePropertyListFile(path, Value(), PropertyListFormat::Binary));
-    EXPECT_EQ(readPropertyListFile(path), root);
 }

@@ -1,5 +1,6 @@
 // The string operations as the runtime sends them: "any" arguments in their text form, and arguments of
-// the wrong kind answered with a result, never with an error.
+// the wrong kind answered with a result, never with an error (one wrong kind of each operation is in
+// StringHandlingScriptTest.cpp, through a script).
 
 #include "app/NativeClasses.h"
 #include "core/Runtime.h"
@@ -50,7 +51,6 @@ TEST_F(StringHandlingArguments, AnyArgumentIsTakenInItsTextForm)
         { "hChangeCaseFiles::", { "two words", 3.0 }, "Two Words" },
         { "hChangeCaseFiles::", { "two words", 3.5 }, "two words" },
         { "hChangeCaseFiles::", { "two words", Null {} }, "two words" },
-        { "hChangeCaseFiles::", { Null {}, 2 }, "(NULL)" },
         { "hChangeCaseFiles::", { 42, 1 }, "42" },
         { "hSplitString::", { 1203, 0 }, Value(std::vector<std::string> { "12", "3" }) },
         { "hSplitString::", { Null {}, "l" }, Value(std::vector<std::string> { "(nu", "", ")" }) },
@@ -73,42 +73,21 @@ TEST_F(StringHandlingArguments, WrongKindsGiveResultsNotErrors)
     std::vector<Row> const rows = {
         { "hInsertStringInString:::", { "abc", "X", 0 }, "abc" },  // an immutable string stays as it is
         { "hInsertStringInString:::", { Null {}, "X", 0 }, Null {} },
-        { "hInsertStringInString:::", { 5, "X", 0 }, Null {} },
-        { "hReplaceStringInString:::", { Null {}, "a", "b" }, Null {} },
-        { "hRemoveNonLetters::", { 42, "NA" }, Null {} },
         { "hStripString:::", { Null {}, "fRight", 1 }, Null {} },
         { "hStripString:::", { "abc", "fRight", Null {} }, "abc" },
-        { "hStripString:::", { "abc", "fRight", "one" }, "abc" },
         { "hStripString:::", { "abc", "fRight", "1x" }, "abc" },
-        { "hStripString:::", { "abc", "fRight", Array {} }, "abc" },
         { "hStripString:::", { "abc", "fRight", NAN }, "abc" },
-        { "hStripString:::", { "", "fRight", Null {} }, "" },
-        { "hSubsectionString:::", { "abc", Null {}, 1 }, "abc" },
         { "hSubsectionString:::", { "abc", 1, "inf" }, "abc" },
         { "hSubsectionString:::", { Data { "abc" }, 0, 1 }, Null {} },
-        { "hNSDateToNSString:", { Null {} }, Null {} },
-        { "hNSDateToNSString:", { "2023-11-14" }, Null {} },
         { "hNSDateToNSString:", { 1700000000 }, Null {} },
         { "hNSDateToNSString:", { Date { NAN } }, Null {} },
-        { "hNSDataToNSString:", { Null {} }, Null {} },
-        { "hNSDataToNSString:", { 42 }, Null {} },
         { "hNSDataToNSString:", { "abc" }, "abc" },  // a string's bytes serve as data
-        { "hNSStringToNSData:", { Null {} }, Null {} },
         { "hNSStringToNSData:", { Data { "abc" } }, Null {} },
-        { "hConcatString:::", { "a", Null {}, "c" }, Null {} },
         { "hConcatString:::", { 1, "b", "c" }, Null {} },
-        { "hStringContainsString::", { Null {}, "a" }, "NO" },
         { "hStringContainsString::", { "a", Null {} }, "NO" },
-        { "hStringBeginsWith::", { "a", 1 }, "NO" },
-        { "hStringEndWith::", { "a", Null {} }, "NO" },
         { "hStringEndWith::", { Null {}, "" }, "NO" },
-        { "hConvertNSdToNSstr:", { 42 }, Null {} },
-        { "hConvertNSdToNSstr:", { Null {} }, Null {} },
         { "hConvertNSdToNSstr:", { "Man" }, "TWFu" },
-        { "hConvertNSstrToNSd:", { Null {} }, Null {} },
         { "hConvertNSstrToNSd:", { Data { "TWFu" } }, Null {} },
-        { "hConvertAccentLetters:", { Null {} }, Null {} },
-        { "hRemoveWhiteSpace:", { 7 }, Null {} },
     };
     for (auto const& row : rows) {
         Value result;

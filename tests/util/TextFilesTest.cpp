@@ -37,15 +37,12 @@ TEST(RenameList, LinesAndSeparators)
         std::optional<std::string> separator;
         std::string expected;
     } const cases[] = {
-        { "CR LF lines", "a.jpg;b.jpg\r\nc.jpg;d.jpg\r\n", ";", "a.jpg>b.jpg|c.jpg>d.jpg|" },
-        { "other separator", "a.jpg;b.jpg\r\nc.jpg;d.jpg\r\n", ",", "" },
         { "CR only and LF only", "a;b\rc;d\ne;f", ";", "a>b|c>d|e>f|" },
         { "two separators skipped", "a;b;c\nx;y\n", ";", "x>y|" },
         { "empty new name", "only;\n", ";", "only>|" },
         { "empty present name", ";new\n", ";", ">new|" },
         { "spaces kept", " a ; b \n", ";", " a > b |" },
         { "no separator", "plain line\n", ";", "" },
-        { "tab separator", "a\tb\n", "\t", "a>b|" },
         { "long separator", "a::b\na:b\n", "::", "a>b|" },
         { "byte-order mark skipped", "\xEF\xBB\xBF" "a;b\n", ";", "a>b|" },
         { "null separator", "a;b\n", std::nullopt, "" },
@@ -69,18 +66,10 @@ TEST(RenameList, ApplicationLogsAfterTheHeader)
         { "list lines before the header", "a;b\n" + kHeader + "\na;b\nq\tw\te\tr\tt\n", "a>b|t>e|" },
         { "second header is a short line", kHeader + "\n" + kHeader + "\n0\t1\t2\t3\t4\n", "4>2|" },
         { "trailing space: no header", kHeader + " \na;b\n0\t1\t2\t3\t4\n", "a>b|" },
-        { "leading tab: no header", "\t" + kHeader + "\na;b\n", "a>b|" },
         { "header after a byte-order mark", "\xEF\xBB\xBF" + kHeader + "\n0\t1\t2\t3\t4\n", "4>2|" },
     };
     for (auto const& c : cases)
         EXPECT_EQ(pairs(c.contents, ";"), c.expected) << c.what;
-}
-
-TEST(RenameList, UnreadableFilesGiveNoPairs)
-{
-    TempDir dir;
-    EXPECT_TRUE(cNSFileHandling::hReadMfrLog((dir / "missing").string(), ";").empty());
-    EXPECT_TRUE(cNSFileHandling::hReadMfrLog(dir.str(), ";").empty());
 }
 
 TEST(TextLines, EveryLineBreakEndsOneElement)
@@ -104,7 +93,6 @@ TEST(TextLines, EveryLineBreakEndsOneElement)
     }
     writeFile(dir / "bad.txt", "caf\xe9\n");
     EXPECT_EQ(cNSFileHandling::hReadTextFileLbyL((dir / "bad.txt").string()), std::nullopt);
-    EXPECT_EQ(cNSFileHandling::hReadTextFileLbyL((dir / "missing").string()), std::nullopt);
     fs::create_symlink(dir / "gone", dir / "dangling");
     EXPECT_EQ(cNSFileHandling::hReadTextFileLbyL((dir / "dangling").string()), std::nullopt);
 }
@@ -169,8 +157,6 @@ TEST(DataFiles, RawBytesRoundTrip)
     std::string bytes("\0\xff\r\n\xEF\xBB\xBF", 7);
     cNSFileHandling::writeNSDataToFile(bytes, (dir / "d.bin").string());
     EXPECT_EQ(cNSFileHandling::readNSDataFromFile((dir / "d.bin").string()), bytes);
-    EXPECT_EQ(cNSFileHandling::readNSDataFromFile((dir / "missing").string()), std::nullopt);
-    EXPECT_EQ(cNSFileHandling::readNSDataFromFile(dir.str()), std::nullopt);
     cNSFileHandling::writeNSDataToFile("x", (dir / "no/such/folder/d.bin").string());
     EXPECT_FALSE(fs::exists(dir / "no"));
 }
@@ -202,12 +188,10 @@ TEST(TextLines, Utf8Validity)
     } const cases[] = {
         { "ASCII", longStretch, true },
         { "two, three and four bytes", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", true },
-        { "NUL inside", std::string("a\0\xc3\xa9\0b", 6), true },
         { "long accented stretch then ASCII", accents + longStretch, true },
         { "bad byte after a long accented stretch", accents + "x\xff", false },
         { "bad byte after a long ASCII stretch", longStretch + "\xc3", false },
         { "overlong slash", "\xc0\xaf", false },
-        { "encoded surrogate", "\xed\xa0\x80", false },
         { "cut sequence at the end", "abc\xe2\x82", false },
         { "stray continuation", "\x80", false },
         { "above U+10FFFF", "\xf4\x90\x80\x80", false },

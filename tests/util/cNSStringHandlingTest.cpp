@@ -6,12 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <memory>
 
 using quodrix::cNSStringHandling;
 using quodrix::Data;
-using quodrix::Date;
 using quodrix::MutableString;
 
 namespace {
@@ -52,18 +50,11 @@ TEST(StringHandlingCase, EachCodeOverItsTable)
         { "\xC7\x86" "emal", "3", "\xC7\x85" "emal" },  // ǆ takes its title case form ǅ
         { s({ "e", kAcute, "COLE" }), "3", s({ "E", kAcute, "cole" }) },
         { s({ kDeseretSmallH, "x ", kDeseretCapH, "Y" }), "3", s({ kDeseretCapH, "x ", kDeseretCapH, "y" }) },
-        { "", "3", "" },
         { "Stra\xC3\x9F" "e", "2", "STRASSE" },
-        { "\xC4\xB1i", "2", "II" },                                  // ıi: no Turkish rule
         { "\xC4\xB0", "1", "i\xCC\x87" },                            // İ: i with a dot above, whatever the language
         { "\xCE\x9F\xCE\x94\xCE\x9F\xCE\xA3", "1", "\xCE\xBF\xCE\xB4\xCE\xBF\xCF\x82" },  // final sigma
-        { s({ kDeseretCapH, "ABC" }), "1", s({ kDeseretSmallH, "abc" }) },
-        { s({ kDeseretSmallH, "abc" }), "2", s({ kDeseretCapH, "ABC" }) },
-        { "MiXeD", "0", "MiXeD" },
         { "MiXeD", "4", "MiXeD" },
-        { "MiXeD", "", "MiXeD" },
         { "MiXeD", " 1", "MiXeD" },
-        { "MiXeD", "01", "MiXeD" },
         { "MiXeD", "1.0", "MiXeD" },
     };
     for (auto const& row : rows)
@@ -81,9 +72,7 @@ TEST(StringHandlingSplit, PiecesBetweenSeparators)
     };
     std::vector<Row> const rows = {
         { "/a//b/", "/", { "", "a", "", "b", "" } },
-        { "abc", "/", { "abc" } },
         { "", "/", { "" } },
-        { "/", "/", { "", "" } },
         { "a--b----c", "--", { "a", "b", "", "c" } },
         { "abc", "", { "abc" } },
         { s({ "x", kSmile, "y", kSmile }), kSmile, { "x", "y", "" } },
@@ -103,16 +92,12 @@ TEST(StringHandlingInsert, ChangesTheMutableStringInPlaceWhenThePositionFits)
     };
     std::vector<Row> const rows = {
         { "abc", "X", 0, "Xabc" },
-        { "abc", "X", 1, "aXbc" },
         { "abc", "X", 3, "abcX" },  // the length appends
         { "abc", "X", 4, "abc" },
         { "abc", "X", -1, "abc" },
         { "abc", "X", INT64_MAX, "abc" },
-        { "abc", "X", INT64_MIN, "abc" },
         { "", "X", 0, "X" },
-        { "abc", "", 1, "abc" },
         { s({ "a", kSmile, "b" }), "X", 3, s({ "a", kSmile, "Xb" }) },
-        { s({ "a", kSmile, "b" }), "X", 4, s({ "a", kSmile, "bX" }) },
         { s({ "a", kSmile, "b" }), "X", 5, s({ "a", kSmile, "b" }) },
         { s({ "e", kAcute }), "X", 1, s({ "eX", kAcute }) },
         { "abc", kSmile, 2, s({ "ab", kSmile, "c" }) },
@@ -138,8 +123,6 @@ TEST(StringHandlingReplace, EveryOccurrenceFromTheStartWithoutOverlap)
         { "aXa", "a", "aa", "aaXaa" },
         { s({ kSmile, kSmile }), kSmile, "1", "11" },
         { s({ "e", kAcute, " \xC3\xA9" }), "\xC3\xA9", "E", s({ "e", kAcute, " E" }) },
-        { "", "a", "b", "" },
-        { "none here", "zz", "y", "none here" },
     };
     for (auto const& row : rows)
         EXPECT_EQ(cNSStringHandling::hReplaceStringInString(row.text, row.search, row.replacement), row.expected)
@@ -153,14 +136,10 @@ TEST(StringHandlingFilter, LettersMarksAndNumbersByCode)
         { "IMG_2024.jpg", "NA", "IMG2024jpg" },
         { "IMG_2024.jpg", "OL", "IMGjpg" },
         { "IMG_2024.jpg", "na", "IMG_2024.jpg" },
-        { "IMG_2024.jpg", "ol", "IMG_2024.jpg" },
-        { "IMG_2024.jpg", "Na", "IMG_2024.jpg" },
-        { "IMG_2024.jpg", "", "IMG_2024.jpg" },
         { "IMG_2024.jpg", "XX", "IMG_2024.jpg" },
         // é with a combining accent, ½ (a number), Arabic-Indic three, mathematical double-struck A, an emoji.
         { mixed, "NA", s({ "e", kAcute, "t\xC3\xA9\xC2\xBD\xD9\xA3\xF0\x9D\x94\xB8" }) },
         { mixed, "OL", s({ "e", kAcute, "t\xC3\xA9\xF0\x9D\x94\xB8" }) },
-        { "", "NA", "" },
         { " \t._-", "NA", "" },
     };
     for (auto const& row : rows)
@@ -178,22 +157,13 @@ TEST(StringHandlingStrip, CountsCodeUnitsFromEitherSide)
         { "photo.jpg", "fRight", 4, "photo" },
         { "photo.jpg", "fRight", 10, "photo.jpg" },
         { "photo.jpg", "fRight", 9, "" },
-        { "photo.jpg", "fRight", 0, "photo.jpg" },
         { "photo.jpg", "fRight", -1, "photo.jpg" },
-        { "photo.jpg", "fRight", INT64_MIN, "photo.jpg" },
         { "photo.jpg", "fLeft", 6, "jpg" },
-        { "photo.jpg", "fLeft", 9, "" },
         { "photo.jpg", "fLeft", 10, "photo.jpg" },
         { "photo.jpg", "FRIGHT", 4, "photo.jpg" },
-        { "photo.jpg", "fright", 4, "photo.jpg" },
-        { "photo.jpg", "fleft", 4, "photo.jpg" },
-        { "photo.jpg", "", 4, "photo.jpg" },
         { "", "fRight", 4, "" },
-        { "", "fLeft", -3, "" },
-        { "", "other", 0, "" },
         { s({ "a", kSmile }), "fRight", 2, "a" },
         { s({ kSmile, "b" }), "fLeft", 2, "b" },
-        { s({ "a", kSmile }), "fRight", 3, "" },
         { s({ "e", kAcute }), "fRight", 1, "e" },
         // A cut between the halves of a pair leaves the replacement character for the lone half.
         { s({ "a", kSmile }), "fRight", 1, s({ "a", kReplacement }) },
@@ -213,16 +183,13 @@ TEST(StringHandlingSubrange, WholeTextUnlessTheRangeFits)
     std::vector<Row> const rows = {
         { "photo.jpg", 0, 9, "photo.jpg" },
         { "photo.jpg", 0, 10, "photo.jpg" },
-        { "photo.jpg", 1, 9, "photo.jpg" },
         { "photo.jpg", 6, 3, "jpg" },
-        { "photo.jpg", 2, 0, "" },
         { "photo.jpg", 9, 0, "" },
         { "photo.jpg", 10, 0, "photo.jpg" },
         { "photo.jpg", -1, 2, "photo.jpg" },
         { "photo.jpg", 2, -1, "photo.jpg" },
         { "photo.jpg", INT64_MAX, INT64_MAX, "photo.jpg" },
         { "photo.jpg", 1, INT64_MAX, "photo.jpg" },
-        { "", 0, 0, "" },
         { s({ "a", kSmile, "b" }), 1, 2, kSmile },
         { s({ "a", kSmile, "b" }), 3, 1, "b" },
         { s({ "e", kAcute, "x" }), 0, 2, s({ "e", kAcute }) },
@@ -240,14 +207,10 @@ TEST(StringHandlingDataText, Utf8DecodingIsStrict)
     };
     std::vector<Row> const rows = {
         { "abc", "abc" },
-        { "", "" },
         { std::string("a\0b", 3), std::string("a\0b", 3) },
         { s({ "caf\xC3\xA9 ", kSmile }), s({ "caf\xC3\xA9 ", kSmile }) },
         { "\xFF", std::nullopt },
         { "\xED\xA0\x80", std::nullopt },       // an encoded surrogate
-        { "\xC0\xAF", std::nullopt },           // overlong
-        { "ok\xE2\x82", std::nullopt },         // cut short
-        { "\xF4\x90\x80\x80", std::nullopt },   // beyond U+10FFFF
     };
     for (auto const& row : rows)
         EXPECT_EQ(cNSStringHandling::hNSDataToNSString(Data { row.bytes }), row.expected);
@@ -259,14 +222,6 @@ TEST(StringHandlingDataText, AsciiEncodingWithoutLoss)
     EXPECT_EQ(cNSStringHandling::hNSStringToNSData(""), Data {});
     EXPECT_EQ(cNSStringHandling::hNSStringToNSData("caf\xC3\xA9"), std::nullopt);
     EXPECT_EQ(cNSStringHandling::hNSStringToNSData(kSmile), std::nullopt);
-    EXPECT_EQ(cNSStringHandling::hConvertAccentLetters("caf\xC3\xA9"), "cafe");
-}
-
-TEST(StringHandlingDate, OnlyFiniteMoments)
-{
-    EXPECT_EQ(cNSStringHandling::hNSDateToNSString(Date { std::nan("") }), std::nullopt);
-    EXPECT_EQ(cNSStringHandling::hNSDateToNSString(Date { INFINITY }), std::nullopt);
-    EXPECT_TRUE(cNSStringHandling::hNSDateToNSString(Date { 0 }).has_value());
 }
 
 TEST(StringHandlingTests, ContainsBeginsEnds)
@@ -280,32 +235,20 @@ TEST(StringHandlingTests, ContainsBeginsEnds)
     std::vector<Row> const rows = {
         { "hello world", "WORLD", "YES", "NO", "NO" },
         { "hello world", "world", "YES", "NO", "YES" },
-        { "hello world", "HELLO", "YES", "NO", "NO" },
         { "hello world", "hello", "YES", "YES", "NO" },
         { "hello", "", "NO", "NO", "YES" },
-        { "", "", "NO", "NO", "YES" },
         { "lo", "hello", "NO", "NO", "NO" },
         { "Stra\xC3\x9F" "e", "STRASSE", "YES", "NO", "NO" },
-        { "\xC3\x89" "COLE", "\xC3\xA9", "YES", "NO", "NO" },
         { s({ "x", kDeseretCapH }), kDeseretSmallH, "YES", "NO", "NO" },
-        { s({ "x", kSmile }), kSmile, "YES", "NO", "YES" },
         // The suffix test compares code units: a combining accent alone ends a decomposed é only.
         { s({ "e", kAcute }), kAcute, "YES", "NO", "YES" },
         { "\xC3\xA9", kAcute, "NO", "NO", "NO" },
-        { "abc", "abd", "NO", "NO", "NO" },
     };
     for (auto const& row : rows) {
         EXPECT_EQ(cNSStringHandling::hStringContainsString(row.text, row.other), row.contains) << row.text;
         EXPECT_EQ(cNSStringHandling::hStringBeginsWith(row.text, row.other), row.begins) << row.text;
         EXPECT_EQ(cNSStringHandling::hStringEndWith(row.text, row.other), row.ends) << row.text;
     }
-}
-
-TEST(StringHandlingConcat, ThreeTextsInOrder)
-{
-    EXPECT_EQ(cNSStringHandling::hConcatString("a", "", kSmile), s({ "a", kSmile }));
-    EXPECT_EQ(cNSStringHandling::hConcatString("", "", ""), "");
-    EXPECT_EQ(cNSStringHandling::hConcatString("photo", "_01", ".jpg"), "photo_01.jpg");
 }
 
 TEST(StringHandlingBase64, HundredBytesRoundTripThroughLineBreaks)
@@ -340,17 +283,13 @@ TEST(StringHandlingBase64, DecodingSkipsOutsideCharactersAndRefusesBrokenText)
         { "TWFu", "Man" },
         { "TWE=", "Ma" },
         { "TQ==", "M" },
-        { "", "" },
         { "!!! \n", "" },
-        { "TW\tFu", "Man" },
         { "TW-F_u", "Man" },  // the URL alphabet's letters are not part of this one
         { "+/8=", "\xFB\xFF" },
         { "TWE", std::nullopt },
         { "TQ=a", std::nullopt },
         { "T===", std::nullopt },
-        { "====", std::nullopt },
         { "TQ==TQ==", std::nullopt },
-        { "TQ=", std::nullopt },
     };
     for (auto const& row : rows) {
         std::optional<Data> expected;
@@ -376,8 +315,6 @@ TEST(StringHandlingAccents, LossyAsciiWithBaseLetters)
         { "plain ASCII ~!@\t\n", "plain ASCII ~!@\t\n" },
         { "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0", "??????" },  // Москва
         { s({ "a", kSmile, "b" }), "a?b" },
-        { "\xED\x95\x9C", "?" },  // one Hangul syllable
-        { "", "" },
     };
     for (auto const& row : rows)
         EXPECT_EQ(cNSStringHandling::hConvertAccentLetters(row.text), row.expected) << row.text;
