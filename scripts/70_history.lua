@@ -54,40 +54,23 @@ usage: quodrix history
   finish may have made the changes it recorded without their outcome: they count as "maybe done"
   a journal that cannot be read, or is no journal, is left out and named on standard error ("left out:
   CAUSE"), and the exit status is 1
-options:
-  -h, --help  this text
 ]]
 
 local undoUsage = [[
 usage: quodrix undo [RUN]
        quodrix undo --log FILE
-  RUN         the id of a run (quodrix history); without it, the newest run not yet undone (refused when
-              a journal that cannot be read is named as a later run, which it may hold)
-options:
-  --log FILE  reverse the renaming that an application log (or rename list) records, through the
-              list-renaming controller, once for each folder the files were renamed in; a file that
-              several runs renamed goes from its last name in the log to its first
-  -h, --help  this text
-exit status: 0 when everything was put back, 1 when something could not be or there was nothing to undo
+  RUN   the id of a run (quodrix history); without it, the newest run not yet undone (refused when a
+        journal that cannot be read is named as a later run, which it may hold)
+  FILE  an application log (or rename list): the renaming it records is reversed through the list-renaming
+        controller, once for each folder the files were renamed in; a file that several runs renamed goes
+        from its last name in the log to its first
 ]]
-
-local function refuse(name, usage, problem)
-  App.eprintf("quodrix %s: %s\n%s", name, App.displayed(problem), App.usageSynopsis(name, usage))
-  return 2
-end
 
 App.command("history", {
   summary = "the runs that changed files, newest first (history --help)",
-  run = function(args)
-    if args[1] == "-h" or args[1] == "--help" then
-      if #args > 1 then return refuse("history", historyUsage, "unexpected argument " .. args[2]) end
-      io.stdout:write(historyUsage)
-      return 0
-    end
-    if args[1] ~= nil then
-      local what = args[1]:sub(1, 1) == "-" and "unknown option " or "unexpected argument "
-      return refuse("history", historyUsage, what .. args[1])
-    end
+  usage = historyUsage,
+  operands = { min = 0, max = 0 },
+  main = function()
     local answer = objc.QDRunHistory:runs()
     local runs = answer.runs
     -- A journal that cannot be read is left out of the list, and said so.
@@ -360,37 +343,16 @@ end
 
 App.command("undo", {
   summary = "take back the newest run not yet undone, or RUN (undo --help)",
-  run = function(args)
-    local run, log
-    local i = 1
-    while i <= #args do
-      local a = args[i]
-      if a == "-h" or a == "--help" then
-        io.stdout:write(undoUsage)
-        return 0
-      elseif a == "--log" then
-        i = i + 1
-        if args[i] == nil then return refuse("undo", undoUsage, "--log needs a file") end
-        log = args[i]
-      elseif a:sub(1, 6) == "--log=" then
-        log = a:sub(7)
-      elseif a == "--" then
-        if args[i + 1] == nil or args[i + 2] ~= nil or run then
-          return refuse("undo", undoUsage, "one run id is taken")
-        end
-        run = args[i + 1]
-        break
-      elseif a:sub(1, 1) == "-" and #a > 1 then
-        return refuse("undo", undoUsage, "unknown option " .. a)
-      elseif run then
-        return refuse("undo", undoUsage, "unexpected argument " .. a)
-      else
-        run = a
-      end
-      i = i + 1
+  usage = undoUsage,
+  options = {
+    { long = "log", key = "log", value = "FILE", help = "reverse the renaming that an application log records" },
+  },
+  operands = { min = 0, max = 1 },
+  main = function(options, operands)
+    if options.log and operands[1] then
+      return App.usageError(App.commands.undo, "a run id and --log together: give one of them")
     end
-    if log and run then return refuse("undo", undoUsage, "unexpected argument " .. run) end
-    if log then return undoFromLog(App.absolute(log)) end
-    return History.undo(run)
+    if options.log then return undoFromLog(App.absolute(options.log)) end
+    return History.undo(operands[1])
   end,
 })
