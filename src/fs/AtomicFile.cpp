@@ -75,8 +75,13 @@ Status writeTemporaryFile(std::string const& temporary, std::string const& targe
 {
     auto& calls = systemCalls();
     int fd = calls.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd < 0)
+    if (fd < 0) {
+        // The file is written anew beside the one it replaces: a folder the process may not add names to
+        // refuses even a file that it may write, and the cause names the folder.
+        if (errno == EACCES)
+            return Status::fromErrno("add a file to the folder of " + target);
         return Status::fromErrno("create " + temporary);
+    }
     FileDescriptor out(fd);
     // A large file goes out in pieces, the disk set to writing each piece as the next one is written, so that
     // the flush below (and the read-back check before it) waits for little more than the last piece.

@@ -213,7 +213,7 @@ Status journaledWriteFile(RunJournal* journal, std::string const& path, std::str
     // it replaces.
     std::string const staged = temporaryNameBeside(target);
     if (Status written = writeNewFile(staged, bytes, hasOld ? existing.st_mode & 07777 : 0666); !written)
-        return written;
+        return written.naming(staged, target);
     Status placed
         = placeRecorded(journal, JournalChange::Create, Placement::Move, Existing::Replaced, staged, target, target);
     if (!placed && itemExists(staged))

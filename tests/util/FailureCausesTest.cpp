@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using namespace quodrix;
@@ -143,4 +144,34 @@ TEST(FailureCauses, ABookmarkKeyThatCannotBeHadIsTheCause)
     ASSERT_EQ(r.status, 0) << r.err;
     std::string const notAKey = "the file " + support.string() + "/QuodrixBookmarks.key is not a bookmark key\n";
     EXPECT_EQ(r.out, "nil\tbookmarkForURL:: " + notAKey + "nil\turlForBookmark:: " + notAKey);
+}
+
+// A file is written anew beside the one it replaces, so its folder must take a new name: a folder that the
+// user may not add to refuses even a file the user may write, and the cause says it is the folder.
+TEST(FailureCauses, AFolderThatTakesNoNewFileIsTheCauseNotTheFile)
+{
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    std::string const locked = dir.str() + "/locked", image = locked + "/a.jpg", home = dir.str() + "/home";
+    fs::create_directories(locked);
+    fs::create_directories(home);
+    fs::copy_file(std::string(QUODRIX_SOURCE_DIR) + "/resources/Samples/Beach.jpg", image);
+    std::string const before = readFile(image);
+    std::string const asNobody = "setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME='" + home + "' '"
+        + std::string(QUODRIX_EXECUTABLE) + "' ";
+    auto prepared = runCommand("chown nobody '" + image + "' '" + home + "' && " + asNobody + "--version 2>&1");
+    if (getuid() != 0 || prepared.status != 0)
+        GTEST_SKIP() << "cannot run the executable as another user here: " << prepared.out;
+
+    auto comment = runCommand(asNobody + "comment '" + image + "' hello");
+    EXPECT_EQ(comment.status, 1);
+    EXPECT_EQ(comment.out, "Edit meta data\tFailed\ta.jpg\t" + image + " -> " + image + "\twrite the comment of "
+        + image + ": add a file to the folder of " + image + ": Permission denied\n");
+    EXPECT_EQ(readFile(image), before);
+    // A text file written through a run's journal says the same of its own name.
+    auto names = runCommand(asNobody + "names '" + locked + "' '" + image + "'");
+    EXPECT_EQ(names.status, 1);
+    std::string const list = locked + "/Quodrix_filenamelist.txt";
+    EXPECT_EQ(names.err, "quodrix names: " + list + " was not written: add a file to the folder of " + list
+        + ": Permission denied\n");
 }
