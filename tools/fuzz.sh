@@ -14,7 +14,7 @@ seconds=${1:-${FUZZ_SECONDS:-20}}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(rename_list property_list bookmark_record base64 user_comment image_metadata run_journal)
+  targets=(rename_list rename_pattern property_list bookmark_record base64 user_comment image_metadata run_journal)
 fi
 
 for target in "${targets[@]}"; do
