@@ -11,6 +11,7 @@
 #include "support/ScriptBundle.h"
 
 #include <cstring>
+#include <random>
 #include <gtest/gtest.h>
 
 using namespace quodrix;
@@ -71,6 +72,16 @@ TEST(RunJournal, EveryByteOfPathsAndCommentsRoundTrips)
     EXPECT_EQ(RunJournal::unescaped("\\x41b\\x5cx41\\x2d"), "Ab\\x41-");
     // An escape cut short by the end of the field, with hex digits just beyond it.
     EXPECT_EQ(RunJournal::unescaped(std::string_view("a\\x41", 4)), std::nullopt);
+    // Every text of any bytes comes back as it was.
+    std::mt19937 random(5);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text(random() % 40, 'a');
+        for (char& c : text)
+            c = random() % 6 == 0 ? char(random() % 256) : char(0x21 + random() % 94);
+        escaped.clear();
+        RunJournal::appendEscaped(escaped, text);
+        ASSERT_EQ(RunJournal::unescaped(escaped), text) << escaped;
+    }
 
     TempDir dir;
     {
