@@ -66,6 +66,8 @@ end
 local function complete(options, operands)
   options.files = {}
   options.text, options.positions = operands[1], operands[2]
+  -- A file name holds the text as it is: bytes that are not UTF-8 would fail every file.
+  if not utf8.len(options.text) then return nil, "TEXT is not UTF-8 text" end
   -- The controller reads any text as positions (what is not a number counts as 0); the command takes only
   -- whole numbers, so that a mistyped position is refused rather than taken for the start of the name.
   for field in (options.positions .. ";"):gmatch("([^;]*);") do

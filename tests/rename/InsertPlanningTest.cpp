@@ -185,8 +185,7 @@ TEST(InsertPlanning, AFileNamedTwiceIsOneFileOfTheRun)
     EXPECT_EQ((std::map<std::string, std::string> { { "yx_c.jpg", "c" } }), contents(root / "in"));
 }
 
-// A new name that cannot be made says why, and the cause shows names as the row does: a line break or a
-// terminal's escape in a name cannot break the row apart or act on the terminal.
+// A new name that cannot be made says why; a text to insert that no name can hold is refused at once.
 TEST(InsertPlanning, ANameThatCannotBeMadeSaysWhyInOneLine)
 {
     TempDir root;
@@ -204,19 +203,14 @@ TEST(InsertPlanning, ANameThatCannotBeMadeSaysWhyInOneLine)
     // Nothing failed on disk in a simulation: the summary says what would.
     EXPECT_EQ("1 would fail (simulation)\n", split.err);
 
-    auto invalid = bundle.run({ "insert", "-m", "-d", in, "\xFE", "0", in + "/" + odd });
-    EXPECT_EQ(1, invalid.status);
-    std::string const shown = in + "/n\\nl\\x1B[2J.jpg";
-    EXPECT_EQ("Insert\tFailed\tn\\nl\\x1B[2J.jpg\t" + shown + " -> " + shown
-            + "\tthe text to insert is not valid UTF-8\n",
-        invalid.out);
-    // Without a plan the controller says it, naming the file.
-    invalid = bundle.run({ "insert", "-n", "\xFE", "0", in + "/" + odd });
-    EXPECT_EQ(1, invalid.status);
-    EXPECT_EQ("Insert\tFailed\tn\\nl\\x1B[2J.jpg\t" + shown + " -> n\\nl\\x1B[2J.jpg\trename " + shown
-            + ": the text to insert is not valid UTF-8\n",
-        invalid.out);
-    EXPECT_EQ("1 would fail (simulation)\n", invalid.err);
+    // A text to insert that is not UTF-8 would fail every file: the command line is refused.
+    for (auto const& line : { std::vector<std::string> { "insert", "-m", "-d", in, "\xFE", "0", in + "/" + odd },
+             std::vector<std::string> { "insert", "-n", "\xFE", "0", in + "/" + odd } }) {
+        auto invalid = bundle.run(line);
+        EXPECT_EQ(2, invalid.status);
+        EXPECT_EQ("", invalid.out);
+        EXPECT_EQ(0u, invalid.err.rfind("quodrix insert: TEXT is not UTF-8 text\n", 0)) << invalid.err;
+    }
     EXPECT_EQ((std::map<std::string, std::string> { { "in/" + smile, "s" }, { "in/" + odd, "o" } }),
         contents(root.path()));
 }
