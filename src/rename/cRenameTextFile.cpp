@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
+#include "text/TextFiles.h"
 #include "toolbox/ChooserPanels.h"
 #include "toolbox/cToolBox.h"
 #include "util/cNSFileHandling.h"
@@ -29,6 +30,8 @@ char const* const kNoOverwriteMessage
       "files, please apply check box: \"Allow overwrite\".";
 char const* const kFolderPanelTitle = "Choose where to store Quodrix_filenamelist.txt";
 char const* const kLineBreakInName = "the name holds a line break, which the list takes as the end of a name";
+char const* const kNameNotText
+    = "the name is not UTF-8 text, which a list file cannot hold (it would not be read back)";
 
 std::string separatorForIndex(std::int64_t index)
 {
@@ -168,10 +171,16 @@ void cRenameTextFile::hCreateFileNameList(Runtime& runtime)
     if (files.empty())
         return;
     // A line break inside a name would read back as the end of it: the list would name files that are not
-    // there. Such a list is not written.
+    // there. A name that is not UTF-8 would make the whole file one that a rename list is not read from.
+    // Such a list is not written.
     for (std::string const& file : files) {
-        if (FileStore::lastComponent(file).find_first_of("\r\n") != std::string_view::npos) {
+        std::string const name = FileStore::lastComponent(file);
+        if (name.find_first_of("\r\n") != std::string::npos) {
             runtime.platform().recordFailure(file, kLineBreakInName);
+            return;
+        }
+        if (!isValidUtf8(name)) {
+            runtime.platform().recordFailure(file, kNameNotText);
             return;
         }
     }

@@ -60,6 +60,14 @@ TEST(CommandFaults, NamesIntoAFolderThatCannotTakeTheListFails)
             "of a name\n");
         EXPECT_EQ(readFile(dir / "C/Quodrix_filenamelist.txt"), "a.jpg");
     }
+    // A name that is not UTF-8 would make the list a file that no rename list is read from.
+    writeFile(dir / "A" / "g\xFF.jpg", "");
+    r = bundle.run({ "names", (dir / "C").string(), a, (dir / "A" / "g\xFF.jpg").string() });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quodrix names: " + (dir / "C/Quodrix_filenamelist.txt").string() + " was not written: "
+        + (dir / "A").string() + "/g\\xFF.jpg: the name is not UTF-8 text, which a list file cannot hold (it would "
+        "not be read back)\n");
+    EXPECT_EQ(readFile(dir / "C/Quodrix_filenamelist.txt"), "a.jpg");
 }
 
 TEST(CommandFaults, StoreBesideTakesANameNotAPath)
