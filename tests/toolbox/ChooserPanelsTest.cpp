@@ -63,7 +63,8 @@ TEST(ChooserPanels, SavingActionFilesAndTexts)
     EXPECT_EQ(r.status, 0) << r.err;
     auto save = [](std::string const& types, std::string const& name) {
         return "PANEL allowedFileTypes={" + types + "} allowsMultipleSelection=false allowsOtherFileTypes=false "
-               "canChooseDirectories=false canChooseFiles=true canCreateDirectories=true kind=save nameFieldStringValue="
+               "canChooseDirectories=false canChooseFiles=true canCreateDirectories=true kind=save "
+               "nameFieldStringValue="
             + name + "\n";
     };
     EXPECT_EQ(r.out,
