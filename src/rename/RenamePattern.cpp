@@ -240,16 +240,14 @@ NewName RenamePattern::apply(std::string const& path, std::int64_t number, FileF
 
     icu::UnicodeString out;
     std::int32_t last = 0;
-    bool replacedBefore = false;
     UErrorCode status = U_ZERO_ERROR;
     while (c.matcher->find(status) && U_SUCCESS(status)) {
-        result.matched = true;
         std::int32_t start = c.matcher->start(status), end = c.matcher->end(status);
         // An empty match right where the last match ended is no new match: "(.*)" matches a whole name
         // once, not once more in the empty text after it, which would give the replacement twice.
-        if (start == end && start == last && replacedBefore)
+        if (start == end && start == last && result.matched)
             continue;
-        replacedBefore = true;
+        result.matched = true;
         out.append(subject, last, start - last);
         for (Token const& token : c.tokens) {
             switch (token.kind) {

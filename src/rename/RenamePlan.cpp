@@ -229,7 +229,6 @@ private:
     bool m_anyIgnoresCase = false;
 };
 
-// Why a new name cannot be used, or nothing when it can.
 // Why an item at `source` in the folder `from` (nullopt for a copy, which leaves the source where it is) may
 // not be given a name in the folder `to`, as rename(2) would say: a folder whose names the process may not
 // change (EACCES, EROFS), or a sticky folder where neither the folder nor the item is the process's (EPERM);
@@ -246,6 +245,7 @@ int changeError(std::optional<FolderIdentity> const& from, FolderIdentity const&
     return 0;
 }
 
+// Why a new name cannot be used, or nothing when it can.
 std::optional<std::string> nameProblem(std::string_view name, std::string const& target)
 {
     if (name.empty())
