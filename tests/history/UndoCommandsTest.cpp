@@ -233,7 +233,8 @@ TEST(UndoCommands, OptionsAndNothingToUndo)
     ScriptBundle bundle(true);
     EXPECT_EQ(bundle.run({ "history", "-h" }).out.rfind("usage: quodrix history\n", 0), 0u);
     for (std::vector<std::string> const& wrong : { std::vector<std::string> { "undo", "--bogus" },
-             { "undo", "a", "b" }, { "undo", "--log" }, { "history", "x" }, { "history", "-x" } }) {
+             { "undo", "a", "b" }, { "undo", "--log" }, { "undo", "--log", "x.txt", "a" }, { "history", "x" },
+             { "history", "-x" } }) {
         auto run = bundle.run(wrong);
         EXPECT_EQ(run.status, 2) << wrong.back();
         EXPECT_EQ(run.out, "");
@@ -241,6 +242,9 @@ TEST(UndoCommands, OptionsAndNothingToUndo)
             std::string::npos) << run.err;
     }
     EXPECT_EQ(bundle.run({ "undo", "--bogus" }).err.rfind("quodrix undo: unknown option --bogus\n", 0), 0u);
+    EXPECT_EQ(bundle.run({ "undo", "a", "--log", "x.txt" }).err.rfind(
+                  "quodrix undo: a run id and --log together: give one of them\n", 0),
+        0u);
     // A log that is a folder or is missing.
     auto const folderLog = bundle.run({ "undo", "--log", bundle.root().string() });
     EXPECT_EQ(folderLog.status, 1);
