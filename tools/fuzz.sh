@@ -14,7 +14,8 @@ seconds=${1:-${FUZZ_SECONDS:-20}}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(rename_list rename_pattern property_list bookmark_record base64 user_comment image_metadata run_journal)
+  # Every target has its seed folder: the folders name the targets.
+  mapfile -t targets < <(ls tests/fuzz/corpus)
 fi
 
 for target in "${targets[@]}"; do
