@@ -476,9 +476,9 @@ function ProgressLog.init(self)
   return self
 end
 
--- For a run whose plan was worked out first: a simulated row whose input path is in `causes` (after
--- `key(path)`, when given) says why the plan predicts it to fail (row.LogPrediction), counted in
--- self.predicted.
+-- For a run whose plan was worked out first: a simulated row whose input path is in `causes` (or the key
+-- `key(input path, output path)`, when given) says why the plan predicts it to fail (row.LogPrediction),
+-- counted in self.predicted.
 function ProgressLog.predict(self, causes, key)
   self.causes, self.causeKey = causes or false, key or false
 end
@@ -494,7 +494,7 @@ function ProgressLog.addObjects_(self, rows)
     elseif status == "Simulation" then
       self.simulated = self.simulated + 1
       local path = row.LogIpath
-      local cause = causes and causes[causeKey and causeKey(path) or path]
+      local cause = causes and causes[causeKey and causeKey(path, row.LogOpath) or path]
       if cause then
         row.LogPrediction = cause
         self.predicted = self.predicted + 1

@@ -31,12 +31,17 @@ local function withoutDots(path)
   return (path:gsub("/%.$", ""))
 end
 
+-- The key of a pair's predicted cause: both its paths, as the controller's rows give them. A present name
+-- may stand in the list more than once, each time with a new name and a cause of its own.
+local function pairKey(inputPath, outputPath)
+  return withoutDots(inputPath) .. "\0" .. withoutDots(outputPath)
+end
+
 -- Builds the controller with its controls as the interface file does and returns both.
 local function makeController(options)
   local controller = objc.cRenameTextFile:alloc():init()
   local log = ProgressLog:alloc():init()
-  -- The controller's rows keep the spelling of the folder ("pics/./a"), the plan's rows do not.
-  log:predict(options.causes, withoutDots)
+  log:predict(options.causes, pairKey)
   local controls = {
     tfRenameTextFile = App.textField(""),
     tfDestinationOfFiles = App.textField(options.destination),
@@ -132,8 +137,8 @@ local function asControllerPath(path, folder)
   return folder .. path
 end
 
--- The plan of a run: the plan, the predicted causes by source path (as the controller's rows give it) and
--- their count; nil when the list cannot be planned (the controller then says why).
+-- The plan of a run: the plan, the predicted causes by pair (pairKey) and their count; nil when the list
+-- cannot be planned (the controller then says why).
 function ListPlanning.plan(options, folder)
   local planned = objc.QDRenamePlan:new()
   local copying = not options.overwrite
@@ -145,7 +150,8 @@ function ListPlanning.plan(options, folder)
   for _, row in ipairs(planned:failedRows()) do
     -- Copies into another folder replace an item of the new name there, as the controller makes them.
     if not (copying and row.cause == "would replace an existing item") then
-      causes[withoutDots(asControllerPath(row.source, folder .. "/"))] = row.cause
+      causes[pairKey(asControllerPath(row.source, folder .. "/"), asControllerPath(row.target, options.destination))] =
+        row.cause
       failures = failures + 1
     end
   end

@@ -140,6 +140,15 @@ TEST_F(ListPlanning, APairThatKeepsItsNameIsCountedAlikeInASimulationAndARun)
     EXPECT_EQ(row("successfull", "b", "y"), renamed.out);
     EXPECT_EQ("1 renamed, 1 unchanged\n", renamed.err);
 
+    // The same file listed again with a new name that fails: the cause is that pair's alone.
+    writeFile(list(), "a;a\na;taken\n");
+    simulated = m_bundle.run({ "list", "-n", list().string(), dir().string() });
+    EXPECT_EQ(1, simulated.status);
+    EXPECT_EQ(row("Simulation", "a", "a")
+            + row("Simulation", "a", "taken", "\twould fail: would replace an existing item"),
+        simulated.out);
+    EXPECT_EQ("1 would fail (simulation), 1 unchanged\n", simulated.err);
+
     writeFile(list(), "a;a\n");
     for (bool simulate : { true, false }) {
         std::vector<std::string> args { "list", list().string(), dir().string() };
