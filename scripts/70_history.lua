@@ -44,6 +44,7 @@ local visible = App.displayed
 
 local historyUsage = [[
 usage: quodrix history
+       quodrix history --forget RUN
   the runs that changed files, newest first: id, date, counts of changes done and failed, whether the run
   was undone, is still running, did not finish ("unfinished": its process ended before the run did), was
   interrupted (Ctrl-C: it made no change after that, "interrupted"), or as an undo could not put
@@ -54,6 +55,9 @@ usage: quodrix history
   finish may have made the changes it recorded without their outcome: they count as "maybe done"
   a journal that cannot be read, or is no journal, is left out and named on standard error ("left out:
   CAUSE"), and the exit status is 1
+  --forget RUN takes RUN and every older run out of the history for good: their journals and the items
+  they kept (the items their changes replaced or removed) are removed, and they can no longer be undone;
+  each run forgotten prints "forgotten" and its id; refused while one of them is still running
 ]]
 
 local undoUsage = [[
@@ -66,11 +70,33 @@ usage: quodrix undo [RUN]
         from its last name in the log to its first
 ]]
 
+-- Forgets a run and every older one; the exit status of the command.
+local function forget(id)
+  local answer = objc.QDRunHistory:forgetRuns_(id)
+  if answer.problem then
+    App.eprintf("quodrix history: %s\n", App.displayed(answer.problem))
+    return 1
+  end
+  -- Newest first, as the history lists them.
+  for i = #answer.forgotten, 1, -1 do App.printf("forgotten\t%s\n", answer.forgotten[i]) end
+  for _, cause in ipairs(answer.failures) do
+    App.eprintf("quodrix history: cannot forget: %s\n", visible(cause))
+  end
+  local count = #answer.forgotten
+  App.eprintf("%d run%s forgotten\n", count, count == 1 and "" or "s")
+  return #answer.failures > 0 and 1 or 0
+end
+
 App.command("history", {
   summary = "the runs that changed files, newest first (history --help)",
   usage = historyUsage,
+  options = {
+    { long = "forget", key = "forget", value = "RUN",
+      help = "forget RUN and every older run (they can no longer be undone)" },
+  },
   operands = { min = 0, max = 0 },
-  main = function()
+  main = function(options)
+    if options.forget then return forget(options.forget) end
     local answer = objc.QDRunHistory:runs()
     local runs = answer.runs
     -- A journal that cannot be read is left out of the list, and said so.

@@ -380,7 +380,7 @@ Status copyTree(std::string const& source, std::string const& target, Durability
     return Status::refused("cannot copy " + source + ": not a file, link, pipe or folder");
 }
 
-Status removeTree(std::string const& path)
+Status removeTree(std::string const& path, LockedFolders locked)
 {
     auto& calls = systemCalls();
     struct stat info {};
@@ -391,11 +391,14 @@ Status removeTree(std::string const& path)
             return Status::fromErrno("remove " + path);
         return {};
     }
+    // Should the access not be given, the listing or the removals below say why.
+    if (locked == LockedFolders::Opened && info.st_uid == geteuid() && (info.st_mode & S_IRWXU) != S_IRWXU)
+        (void)calls.chmod(path.c_str(), (info.st_mode & 07777) | S_IRWXU);
     std::vector<std::string> names;
     Status listed = readFolderNames(path, names);
     Status first = listed;
     for (auto const& name : names) {
-        Status removed = removeTree(join(path, name));
+        Status removed = removeTree(join(path, name), locked);
         if (first.ok())
             first = removed;
     }

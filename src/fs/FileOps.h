@@ -61,8 +61,11 @@ Status copyExtendedAttributes(int from, int to, std::string const& source, std::
 // attributes) to `target`, which must not exist. A copy that could not read every entry fails. A failed
 // copy may leave part of it at `target`: callers copy to a temporary name.
 Status copyTree(std::string const& source, std::string const& target, Durability durability);
-// Removes a file, link or whole folder; fails unless nothing is left at the path.
-Status removeTree(std::string const& path);
+// Removes a file, link or whole folder; fails unless nothing is left at the path. With `Opened`, a folder
+// of the user's own that its owner may not read, write or enter is given that access first: a folder kept
+// as it was, with its permissions, can then still be emptied.
+enum class LockedFolders { Refused, Opened };
+Status removeTree(std::string const& path, LockedFolders locked = LockedFolders::Refused);
 
 // Renames without replacing (EEXIST when something is at `to`), through the folders' handles when given.
 Status renameNoReplace(std::string const& from, std::string const& to, FolderHandles* folders = nullptr);

@@ -110,6 +110,7 @@ int SystemCalls::rmdir(char const* path) { return ::rmdir(path); }
 int SystemCalls::mkdir(char const* path, mode_t mode) { return ::mkdir(path, mode); }
 int SystemCalls::mkfifo(char const* path, mode_t mode) { return ::mkfifo(path, mode); }
 int SystemCalls::fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+int SystemCalls::chmod(char const* path, mode_t mode) { return ::chmod(path, mode); }
 int SystemCalls::fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
 int SystemCalls::futimens(int fd, timespec const times[2]) { return ::futimens(fd, times); }
 int SystemCalls::utimensat(char const* path, timespec const times[2], int flags)

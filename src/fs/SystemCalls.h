@@ -60,6 +60,7 @@ public:
     virtual int mkfifo(char const* path, mode_t mode);
 
     virtual int fchmod(int fd, mode_t mode);
+    virtual int chmod(char const* path, mode_t mode);
     virtual int fchown(int fd, uid_t owner, gid_t group);
     virtual int futimens(int fd, timespec const times[2]);
     virtual int utimensat(char const* path, timespec const times[2], int flags);

@@ -10,12 +10,8 @@
 #include "platform/Paths.h"
 #include "platform/Platform.h"
 
-#include <cerrno>
-#include <charconv>
 #include <memory>
 #include <optional>
-#include <signal.h>
-#include <unistd.h>
 
 namespace quodrix {
 
@@ -41,23 +37,12 @@ char const* wordOf(UndoLine::Word word)
     return "failed";
 }
 
-// The process of a run that has not finished, when it still lives: a run id ends with "-<process id>".
+// The process of a run that has not finished, when it still lives.
 std::optional<long> liveProcessOf(RunRecords const& records)
 {
     if (records.ended)
         return std::nullopt;
-    auto const dash = records.id.rfind('-');
-    long pid = 0;
-    if (dash == std::string::npos)
-        return std::nullopt;
-    auto const* first = records.id.data() + dash + 1;
-    auto const* last = records.id.data() + records.id.size();
-    auto [end, error] = std::from_chars(first, last, pid);
-    if (error != std::errc() || end != last || pid <= 0 || pid == long(getpid()))
-        return std::nullopt;
-    if (!processIsRunning(pid))
-        return std::nullopt;
-    return pid;
+    return RunHistory::liveProcess(records.id);
 }
 
 // The causes of what the history could not read.
@@ -208,11 +193,48 @@ Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& 
     return Value(std::move(answer));
 }
 
+Value QDRunHistory::forgetRuns(std::string const& id)
+{
+    Dictionary answer;
+    Array forgotten, failures;
+    auto finish = [&](std::optional<std::string> problem) {
+        if (problem)
+            answer["problem"] = Value(*problem);
+        answer["forgotten"] = Value(std::move(forgotten));
+        answer["failures"] = Value(std::move(failures));
+        return Value(std::move(answer));
+    };
+    // Held as an undo holds it: no undo chooses a run that is being forgotten.
+    RunsLock lock(runsFolder());
+    if (!lock.status())
+        return finish(lock.status().message());
+    RunHistory history(runsFolder(), RunRecords::Reading::Counts);
+    auto const runs = history.runsUpTo(id);
+    if (runs.empty())
+        return finish("no run " + id + " in " + history.folder());
+    // Nothing is taken away from under a run that still makes its changes or takes them back.
+    for (auto const& run : runs) {
+        if (auto pid = liveProcessOf(run.records))
+            return finish("run " + run.records.id + " is still running in process " + std::to_string(*pid));
+    }
+    // Oldest first: a forget that stops part way leaves the newest runs, which an undo would take first.
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        if (Status forgot = RunHistory::forget(*run); !forgot)
+            failures.push_back(Value(forgot.message()));
+        else
+            forgotten.push_back(Value(run->records.id));
+    }
+    if (Status swept = history.removeItemsWithoutJournal(id); !swept)
+        failures.push_back(Value(swept.message()));
+    return finish(std::nullopt);
+}
+
 void QDRunHistory::registerClass(Runtime& runtime)
 {
     ClassBuilder<QDRunHistory>(runtime, "QDRunHistory")
         .classMethod("runs", [](Call const&) { return runs(); })
-        .classMethod("undoRun:", [](Call const& c) { return undoRun(c.runtime, c.args.optionalString(0)); });
+        .classMethod("undoRun:", [](Call const& c) { return undoRun(c.runtime, c.args.optionalString(0)); })
+        .classMethod("forgetRuns:", [](Call const& c) { return forgetRuns(c.args.string(0)); });
 }
 
 }

@@ -17,6 +17,11 @@
 //             word being "restored", "removed", "kept" or "failed"), the counts restored, removed, kept,
 //             failed, and unreadable (as runs gives it). Without an id it refuses when a journal that cannot
 //             be read is named as a later run than the newest it can read.
+//   forgetRuns:  takes the run of that id and every older run out of the history for good: their journals,
+//             then the items they kept; refused (nothing removed) when one of them is still running.
+//             Answers a dictionary: problem (why nothing was forgotten, or null), forgotten (the ids, oldest
+//             first), failures (the causes of what could not be removed). A journal that cannot be read
+//             is left as it is.
 
 #include "core/Object.h"
 
@@ -30,6 +35,7 @@ public:
 
     static Value runs();
     static Value undoRun(Runtime& runtime, std::optional<std::string> const& id);
+    static Value forgetRuns(std::string const& id);
 };
 
 }

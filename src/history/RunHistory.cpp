@@ -1,16 +1,27 @@
 #include "history/RunHistory.h"
 
 #include "fs/FileOps.h"
+#include "fs/SystemCalls.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <map>
+#include <unistd.h>
 
 namespace quodrix {
 
 namespace {
 
 constexpr std::string_view kJournalSuffix = ".journal";
+constexpr std::string_view kItemsSuffix = ".items";
+
+// The folder of the items that the run of a journal kept: "<id>.items" beside "<id>.journal".
+std::string itemsFolderOf(std::string_view journalPath)
+{
+    journalPath.remove_suffix(kJournalSuffix.size());
+    return std::string(journalPath) + std::string(kItemsSuffix);
+}
 
 }
 
@@ -86,6 +97,52 @@ RunSummary const* RunHistory::runToUndo(std::optional<std::string> const& id, st
     if (m_runs.empty())
         problem = "nothing to undo: no run in " + m_folder;
     return nullptr;
+}
+
+std::optional<long> RunHistory::liveProcess(std::string_view id)
+{
+    auto const dash = id.rfind('-');
+    long pid = 0;
+    if (dash == std::string_view::npos)
+        return std::nullopt;
+    auto [end, error] = std::from_chars(id.data() + dash + 1, id.data() + id.size(), pid);
+    if (error != std::errc() || end != id.data() + id.size() || pid <= 0 || pid == long(getpid())
+        || !processIsRunning(pid))
+        return std::nullopt;
+    return pid;
+}
+
+std::span<RunSummary const> RunHistory::runsUpTo(std::string const& id) const
+{
+    auto const found = std::find_if(
+        m_runs.begin(), m_runs.end(), [&id](RunSummary const& run) { return run.records.id == id; });
+    return { found, m_runs.end() };
+}
+
+Status RunHistory::forget(RunSummary const& run)
+{
+    if (systemCalls().unlink(run.path.c_str()) != 0 && errno != ENOENT)
+        return Status::fromErrno("remove " + run.path);
+    return removeTree(itemsFolderOf(run.path), LockedFolders::Opened);
+}
+
+Status RunHistory::removeItemsWithoutJournal(std::string const& newestId) const
+{
+    std::vector<std::string> names;
+    if (Status listed = readFolderNames(m_folder, names); !listed)
+        return listed.error() == ENOENT ? Status() : listed;
+    Status first;
+    for (auto const& name : names) {
+        if (!name.ends_with(kItemsSuffix))
+            continue;
+        std::string_view const id = std::string_view(name).substr(0, name.size() - kItemsSuffix.size());
+        std::string const journal = m_folder + "/" + std::string(id) + std::string(kJournalSuffix);
+        if (id > newestId || itemStatus(journal) || liveProcess(id))
+            continue;
+        if (Status removed = removeTree(m_folder + "/" + name, LockedFolders::Opened); !removed && first.ok())
+            first = removed;
+    }
+    return first;
 }
 
 }

@@ -7,8 +7,12 @@
 
 #include "history/RunRecords.h"
 
+#include "fs/Status.h"
+
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quodrix {
@@ -37,6 +41,18 @@ public:
     // The run to undo: the one named `id`, else the newest run that is not undone, is no undo run itself
     // and did not fail in every change it began. Null when there is none; `problem` then says why.
     RunSummary const* runToUndo(std::optional<std::string> const& id, std::string& problem) const;
+
+    // The process of run `id` when it is another process and still lives: a run id ends with "-<pid>".
+    static std::optional<long> liveProcess(std::string_view id);
+    // The run named `id` and every run older than it, newest first; empty when there is no such run.
+    std::span<RunSummary const> runsUpTo(std::string const& id) const;
+    // Takes a run out of the history for good: its journal, then the folder of the items it kept. The
+    // journal goes first, so that the history never lists a run whose kept items are partly gone.
+    static Status forget(RunSummary const& run);
+    // Removes the folders of kept items whose journal is gone (a forget stopped part way) of the runs up to
+    // the run `newestId`, but of a run whose process still lives: a run makes the folder of its items just
+    // before its journal.
+    Status removeItemsWithoutJournal(std::string const& newestId) const;
 
 private:
     std::string m_folder;

@@ -681,3 +681,81 @@ TEST(UndoCommands, AJournalThatCannotBeReadIsNamedAndNoOlderRunIsUndoneInItsPlac
     EXPECT_NE(unlisted.err.find("quodrix history: left out: "), std::string::npos) << unlisted.err;
     EXPECT_EQ(unlisted.err.find("no run recorded"), std::string::npos) << unlisted.err;
 }
+
+// Forgetting takes a run and every older one out of the history with the items they kept, and leaves the
+// newer runs to be undone; nothing is forgotten while one of those runs still runs.
+TEST(UndoCommands, ForgettingRunsRemovesThemAndWhatTheyKept)
+{
+    ScriptBundle bundle(true);
+    fs::path const a = bundle.root() / "A", copies = bundle.root() / "copies";
+    writeFile(a / "a.jpg", "a");
+    writeFile(a / "sub" / "b.jpg", "b");
+    fs::create_directories(copies);
+    ASSERT_EQ(bundle.run({ "store", "copy", a.string(), (copies / "A").string() }).status, 0);
+    ASSERT_EQ(bundle.run({ "undo" }).status, 0);  // keeps the copy it took away in its own folder
+    ASSERT_EQ(bundle.run({ "insert", "-m", "-i", "x_", "0", a.string() }).status, 0);
+    auto const ids = runIds(bundle);
+    ASSERT_EQ(ids.size(), 3u);
+    std::string const runs = runsFolder(bundle);
+    ASSERT_TRUE(fs::exists(runs + "/" + ids[1] + ".items"));
+
+    auto const missing = bundle.run({ "history", "--forget", "nope" });
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "quodrix history: no run nope in " + runs + "\n");
+
+    // An older run whose process still lives (this one) refuses the whole forget.
+    std::string const liveId = "20000101-000000.000000-" + std::to_string(getpid());
+    writeFile(runs + "/" + liveId + ".journal",
+        "quodrix-journal 1\nrun " + liveId + "\nstarted 946684800000000000\ncommand quodrix\\x20insert\n");
+    auto const refused = bundle.run({ "history", "--forget", ids[1] });
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err,
+        "quodrix history: run " + liveId + " is still running in process " + std::to_string(getpid()) + "\n");
+    EXPECT_EQ(runIds(bundle).size(), 4u);
+    fs::remove(runs + "/" + liveId + ".journal");
+
+    // The kept items of a forget that stopped part way (their journal gone) go with the next one.
+    writeFile(runs + "/19990101-000000.000000-999999999.items/1/x", "x");
+    auto const forgot = bundle.run({ "history", "--forget", ids[1] });
+    EXPECT_EQ(forgot.status, 0) << forgot.err;
+    EXPECT_EQ(forgot.out, "forgotten\t" + ids[1] + "\nforgotten\t" + ids[2] + "\n");
+    EXPECT_EQ(forgot.err, "2 runs forgotten\n");
+    EXPECT_EQ(runIds(bundle), std::vector<std::string> { ids[0] });
+    std::vector<std::string> left;
+    for (auto const& entry : fs::directory_iterator(runs))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string> { ids[0] + ".journal", "undo.lock" }));
+    auto const undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(readFile(a / "a.jpg"), "a");
+    EXPECT_EQ(readFile(a / "sub" / "b.jpg"), "b");
+}
+
+// A folder kept as it was, which its owner may not write, is emptied when its run is forgotten.
+TEST(UndoCommands, AForgottenRunTakesItsLockedFoldersWithIt)
+{
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    std::string const home = dir.str() + "/home", tree = dir.str() + "/tree", copies = dir.str() + "/copies";
+    std::string const asNobody = "setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME='" + home + "' '"
+        + std::string(QUODRIX_EXECUTABLE) + "' ";
+    fs::create_directories(home);
+    fs::create_directories(copies);
+    writeFile(tree + "/locked/a.jpg", "a");
+    auto prepared = runCommand("chown -R nobody '" + home + "' '" + tree + "' '" + copies + "' && chmod 555 '" + tree
+        + "/locked' && " + asNobody + "store copy '" + tree + "' '" + copies + "/tree' 2>&1");
+    if (getuid() != 0 || prepared.status != 0)
+        GTEST_SKIP() << "cannot run the executable as another user here: " << prepared.out;
+    // The copy goes into the undo's own folder, with its folder as locked as it was.
+    ASSERT_EQ(runCommand(asNobody + "undo 2>&1").status, 0);
+    std::string const runs = home + "/.local/state/quodrix/runs";
+    auto const newest = runCommand(asNobody + "history | head -1 | cut -d' ' -f1").out;
+    auto const forgot = runCommand(asNobody + "history --forget " + newest.substr(0, newest.size() - 1) + " 2>&1");
+    EXPECT_EQ(forgot.status, 0) << forgot.out;
+    EXPECT_NE(forgot.out.find("2 runs forgotten\n"), std::string::npos) << forgot.out;
+    std::vector<std::string> left;
+    for (auto const& entry : fs::directory_iterator(runs))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string> { "undo.lock" });
+}

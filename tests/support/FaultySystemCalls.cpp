@@ -199,6 +199,11 @@ int FaultySystemCalls::fchmod(int fd, mode_t mode)
     QUODRIX_FAULT(Call::Attributes, "fchmod")
     return SystemCalls::fchmod(fd, mode);
 }
+int FaultySystemCalls::chmod(char const* path, mode_t mode)
+{
+    QUODRIX_FAULT(Call::Attributes, std::string("chmod ") + path)
+    return SystemCalls::chmod(path, mode);
+}
 int FaultySystemCalls::fchown(int fd, uid_t owner, gid_t group)
 {
     QUODRIX_FAULT(Call::Attributes, "fchown")

@@ -69,6 +69,7 @@ public:
     int mkdir(char const* path, mode_t mode) override;
     int mkfifo(char const* path, mode_t mode) override;
     int fchmod(int fd, mode_t mode) override;
+    int chmod(char const* path, mode_t mode) override;
     int fchown(int fd, uid_t owner, gid_t group) override;
     int futimens(int fd, timespec const times[2]) override;
     int utimensat(char const* path, timespec const times[2], int flags) override;
