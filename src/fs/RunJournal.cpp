@@ -26,10 +26,12 @@ constexpr std::string_view kHeaderText
       "# 0x80 up, \"\\\" and a leading \"-\" are written \\xHH (two hex digits); an empty field is \"-\".\n"
       "# An identity is device:inode:size:mtime-in-ns, or \"-\" when there is no item.\n"
       "#   run ID | started UNIX-NS | command LINE | undoes ID\n"
-      "#   I SEQ WHAT SOURCE TARGET SOURCE-IDENTITY TARGET-IDENTITY-BEFORE ASIDE PREVIOUS-COMMENT\n"
+      "#   I SEQ WHAT SOURCE TARGET SOURCE-IDENTITY TARGET-IDENTITY-BEFORE ASIDE PREVIOUS-COMMENT [WRITTEN-COMMENT]\n"
       "#     WHAT: move, copy, link, remove (the item goes to ASIDE), comment (SOURCE is the file), create\n"
       "#       (a file the run wrote at TARGET; SOURCE is TARGET, SOURCE-IDENTITY the written file)\n"
       "#     ASIDE: where the item replaced at TARGET (or removed) was moved, in the run's own folder\n"
+      "#     WRITTEN-COMMENT: a comment write's new comment (\"-\": it removes the comment); a comment is \"=\"\n"
+      "#       and its text, so that an empty one differs from none\n"
       "#   O SEQ done IDENTITY-AT-TARGET | O SEQ failed CAUSE | O SEQ untried -\n"
       "#     untried: the change was recorded with others before them and never tried; it is no change\n"
       "#   end UNIX-NS [incomplete|interrupted]   (incomplete: an undo that could not put everything back;\n"
@@ -303,12 +305,20 @@ void RunJournal::appendIntent(Intent const& intent, std::uint64_t sequence)
     m_line += ' ';
     appendEscaped(m_line, intent.aside);
     m_line += ' ';
-    if (intent.previous) {
-        // A present comment is written with a leading "=" so that an empty one differs from none.
-        m_line += '=';
-        appendEscaped(m_line, *intent.previous);
-    } else
-        m_line += '-';
+    // A present comment is written with a leading "=" so that an empty one differs from none.
+    auto const appendComment = [this](std::optional<std::string_view> const& comment) {
+        if (comment) {
+            m_line += '=';
+            appendEscaped(m_line, *comment);
+        } else {
+            m_line += '-';
+        }
+    };
+    appendComment(intent.previous);
+    if (intent.change == JournalChange::Comment) {
+        m_line += ' ';
+        appendComment(intent.written);
+    }
     m_line += '\n';
 }
 

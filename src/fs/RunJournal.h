@@ -89,6 +89,7 @@ public:
         std::optional<ItemIdentity> targetIdentity;  // what stood at the target before, if anything
         std::string_view aside;                      // empty when nothing is put aside
         std::optional<std::string_view> previous;    // a comment write: the comment before, if there was one
+        std::optional<std::string_view> written {};  // a comment write: the comment it writes (none: removes it)
     };
     // Writes the intent of the next change; its number goes to `sequence`.
     [[nodiscard]] Status recordIntent(Intent const& intent, std::uint64_t& sequence);

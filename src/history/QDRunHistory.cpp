@@ -158,12 +158,15 @@ Value QDRunHistory::undoRun(Runtime& runtime, std::optional<std::string> const& 
     lock.release();
     if (!opened)
         return refuse(opened.message());
-    RunUndo undo(*journal, [&runtime](std::string const& path, std::optional<std::string> const& comment) {
-        runtime.platform().clearLastFailure();
-        if (mMeta::writeUserComment(runtime, path, comment) == mMeta::kOK)
-            return Status();
-        return Status::refused(runtime.platform().lastFailure().value_or("the comment could not be written"));
-    });
+    RunUndo undo(
+        *journal,
+        [&runtime](std::string const& path, std::optional<std::string> const& comment) {
+            runtime.platform().clearLastFailure();
+            if (mMeta::writeUserComment(runtime, path, comment) == mMeta::kOK)
+                return Status();
+            return Status::refused(runtime.platform().lastFailure().value_or("the comment could not be written"));
+        },
+        [&runtime](std::string const& path) { return mMeta::readUserComment(runtime, path); });
     UndoReport report = undo.undo(*whole, earlier);
     // The records of the runs are let go before the lines are handed over: at a million changes each holds
     // hundreds of megabytes.

@@ -60,11 +60,25 @@ bool identityFrom(std::string_view text, std::optional<ItemIdentity>& identity)
     return true;
 }
 
+// A comment field: "-" for none, else "=" and the escaped text. False when malformed.
+bool commentFrom(std::string_view field, std::optional<std::string>& comment)
+{
+    if (field == "-")
+        return true;
+    if (field.empty() || field[0] != '=')
+        return false;
+    comment = RunJournal::unescaped(field.substr(1));
+    return comment.has_value();
+}
+
 bool intentFrom(std::vector<std::string_view> const& f, RecordedChange& change)
 {
-    if (f.size() != 9 || !numberFrom(f[1], change.sequence))
+    if (f.size() < 9 || !numberFrom(f[1], change.sequence))
         return false;
     auto kind = journalChangeFromName(f[2]);
+    // A comment write names the comment it writes; journals written before that was recorded do not.
+    if (f.size() != 9 && !(f.size() == 10 && kind == JournalChange::Comment))
+        return false;
     auto source = RunJournal::unescaped(f[3]);
     auto target = RunJournal::unescaped(f[4]);
     auto aside = RunJournal::unescaped(f[7]);
@@ -75,11 +89,11 @@ bool intentFrom(std::vector<std::string_view> const& f, RecordedChange& change)
     change.source = std::move(*source);
     change.target = std::move(*target);
     change.aside = std::move(*aside);
-    if (f[8] != "-") {
-        if (f[8].empty() || f[8][0] != '=')
-            return false;
-        change.previous = RunJournal::unescaped(f[8].substr(1));
-        if (!change.previous)
+    if (!commentFrom(f[8], change.previous))
+        return false;
+    if (f.size() == 10) {
+        change.writtenKnown = true;
+        if (!commentFrom(f[9], change.written))
             return false;
     }
     return true;

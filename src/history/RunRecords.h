@@ -27,6 +27,8 @@ struct RecordedChange {
     std::optional<ItemIdentity> targetBefore;
     std::string aside;
     std::optional<std::string> previous;
+    bool writtenKnown = false;           // a comment write recorded the comment it writes:
+    std::optional<std::string> written;  // that comment (none: it removes the comment)
     ChangeOutcome outcome = ChangeOutcome::Unknown;  // Unknown: the process ended before recording it
     std::optional<ItemIdentity> made;
     std::string cause;

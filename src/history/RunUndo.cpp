@@ -46,9 +46,10 @@ std::size_t UndoReport::count(UndoLine::Word word) const
     return n;
 }
 
-RunUndo::RunUndo(RunJournal& journal, CommentWriter writeComment)
+RunUndo::RunUndo(RunJournal& journal, CommentWriter writeComment, CommentReader readComment)
     : m_journal(journal)
     , m_writeComment(std::move(writeComment))
+    , m_readComment(std::move(readComment))
 {
 }
 
@@ -79,6 +80,12 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
                 && (step.outcome == ChangeOutcome::Done
                     || (step.outcome == ChangeOutcome::Unknown && sameItem(ItemIdentity::at(step.aside), step.identity)))) {
                 m_takenBack.insert({ step.source, std::string() });
+            } else if (step.change == JournalChange::Comment
+                && (step.outcome == ChangeOutcome::Done
+                    || (step.outcome == ChangeOutcome::Unknown
+                        && !sameItem(ItemIdentity::at(step.source), step.identity)))) {
+                // A comment write puts a new file in the old one's place: made when the file is another.
+                m_takenBack.insert({ step.source, step.target });
             }
         }
     }
@@ -284,10 +291,31 @@ void RunUndo::reverseRemove(RecordedChange const& change)
         add(UndoLine::Word::Failed, change.source, moved.message());
 }
 
+// A comment write puts a new file, whole, in the place of the old one: a file that is still the one from
+// before the run was never written. The comment goes back into a file that holds what the run wrote: the
+// file the run wrote, or one that a later change gave back the run's comment (an undo of a later write
+// also writes a new file). A file with another comment is kept as it is. A run recorded without the
+// comment it wrote is known only by the identity of the file it wrote.
 void RunUndo::reverseComment(RecordedChange const& change)
 {
-    if (change.outcome == ChangeOutcome::Failed)
+    if (change.outcome == ChangeOutcome::Failed || takenBack(change.source, change.target))
         return;
+    auto const now = ItemIdentity::at(change.source);
+    if (!now) {
+        add(UndoLine::Word::Failed, change.source, "gone since the run");
+        return;
+    }
+    if (change.identity && *now == *change.identity)
+        return;  // never written
+    bool ours = change.outcome == ChangeOutcome::Done && change.made && *now == *change.made;
+    if (!ours && change.writtenKnown && m_readComment) {
+        auto const present = m_readComment(change.source);
+        ours = present && *present == change.written;
+    }
+    if (!ours && (change.writtenKnown || change.outcome == ChangeOutcome::Done)) {
+        add(UndoLine::Word::Kept, change.source, "changed since the run");
+        return;
+    }
     Status written = m_writeComment ? m_writeComment(change.source, change.previous)
                                     : Status::refused("no comment writer");
     if (written)

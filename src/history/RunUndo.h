@@ -21,6 +21,7 @@
 #include "history/RunRecords.h"
 
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,8 +47,11 @@ class RunUndo {
 public:
     // Writes the comment back (nullopt: the image had none, and is left with none).
     using CommentWriter = std::function<Status(std::string const& path, std::optional<std::string> const& comment)>;
+    // The comment of an image now: nullopt when the file cannot be read as an image, else its comment
+    // (nullopt inside: it has none).
+    using CommentReader = std::function<std::optional<std::optional<std::string>>(std::string const& path)>;
 
-    RunUndo(RunJournal& journal, CommentWriter writeComment);
+    RunUndo(RunJournal& journal, CommentWriter writeComment, CommentReader readComment = {});
 
     // `earlier`: the undo runs of `run` made before (and not themselves undone).
     UndoReport undo(RunRecords const& run, std::vector<RunRecords> const& earlier = {});
@@ -69,6 +73,7 @@ private:
 
     RunJournal& m_journal;
     CommentWriter m_writeComment;
+    CommentReader m_readComment;
     UndoReport m_report;
     std::set<std::string> m_folders;
     std::set<std::pair<std::string, std::string>> m_takenBack;

@@ -85,7 +85,8 @@ std::string mMeta::writeUserComment(Runtime& runtime, std::string const& path, s
     if (journal) {
         std::optional<std::string> const previous = imageIO(runtime).read(path).userComment;
         RunJournal::Intent const intent { JournalChange::Comment, path, path, ItemIdentity::at(path), std::nullopt, {},
-            previous ? std::optional<std::string_view>(*previous) : std::nullopt };
+            previous ? std::optional<std::string_view>(*previous) : std::nullopt,
+            comment ? std::optional<std::string_view>(*comment) : std::nullopt };
         if (Status recorded = journal->recordIntent(intent, sequence); !recorded) {
             runtime.platform().recordFailure("write the comment of " + path, recorded.message());
             return kFailed;
@@ -128,6 +129,14 @@ void mMeta::btApplyExifUserComment(Runtime& runtime)
 std::string mMeta::hGetExifUc(Runtime& runtime, std::string const& path)
 {
     return imageIO(runtime).read(path).userComment.value_or("");
+}
+
+std::optional<std::optional<std::string>> mMeta::readUserComment(Runtime& runtime, std::string const& path)
+{
+    ImageReading reading = imageIO(runtime).read(path);
+    if (reading.source == ImageSource::None)
+        return std::nullopt;
+    return std::move(reading.userComment);
 }
 
 std::optional<std::string> mMeta::hGetColorProfile(Runtime& runtime, std::string const& path)

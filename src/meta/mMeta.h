@@ -37,6 +37,9 @@ public:
         std::optional<std::string> const& comment);
     void btApplyExifUserComment(Runtime& runtime);
     static std::string hGetExifUc(Runtime& runtime, std::string const& path);
+    // The comment of the image: nullopt when the file cannot be read as an image, else its comment (nullopt
+    // inside when it has none).
+    static std::optional<std::optional<std::string>> readUserComment(Runtime& runtime, std::string const& path);
     static std::optional<std::string> hGetColorProfile(Runtime& runtime, std::string const& path);
     static std::pair<std::string, std::string> hGetPixelFormat(Runtime& runtime, std::string const& path);
 

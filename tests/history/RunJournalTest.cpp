@@ -88,17 +88,26 @@ TEST(RunJournal, EveryByteOfPathsAndCommentsRoundTrips)
         RunJournal journal(runsIn(dir), "quodrix comment " + every);
         std::uint64_t sequence = 0;
         RunJournal::Intent const intent { JournalChange::Comment, every, every, ItemIdentity { 1, 2, 3, -4 },
-            std::nullopt, {}, std::string_view("old\ncomment") };
+            std::nullopt, {}, std::string_view("old\ncomment"), std::string_view(every) };
         ASSERT_TRUE(journal.recordIntent(intent, sequence).ok());
         ASSERT_TRUE(journal.recordFailed(sequence, "why\tnot").ok());
+        // A comment removed: none written, and none before.
+        RunJournal::Intent const removal { JournalChange::Comment, "/a.jpg", "/a.jpg", std::nullopt, std::nullopt, {},
+            std::nullopt, std::nullopt };
+        ASSERT_TRUE(journal.recordIntent(removal, sequence).ok());
         ASSERT_TRUE(journal.finish().ok());
     }
     RunRecords run = onlyRun(dir);
     EXPECT_EQ(run.command, "quodrix comment " + every);
     EXPECT_TRUE(run.ended);
-    ASSERT_EQ(run.changes.size(), 1u);
+    ASSERT_EQ(run.changes.size(), 2u);
     EXPECT_EQ(run.changes[0].source, every);
     EXPECT_EQ(run.changes[0].previous, "old\ncomment");
+    EXPECT_TRUE(run.changes[0].writtenKnown);
+    EXPECT_EQ(run.changes[0].written, every);
+    EXPECT_TRUE(run.changes[1].writtenKnown);
+    EXPECT_EQ(run.changes[1].written, std::nullopt);
+    EXPECT_EQ(run.changes[1].previous, std::nullopt);
     EXPECT_EQ(run.changes[0].identity, (ItemIdentity { 1, 2, 3, -4 }));
     EXPECT_EQ(run.changes[0].outcome, ChangeOutcome::Failed);
     EXPECT_EQ(run.changes[0].cause, "why\tnot");

@@ -336,6 +336,53 @@ TEST(UndoCommands, ACommentIsWrittenBack)
     EXPECT_NE(read.err.find(": the image has no user comment"), std::string::npos) << read.out << read.err;
 }
 
+// Undo writes a comment back only into the file that holds what the run wrote: a file whose comment was
+// changed since is kept as it is, and a file that a killed run never wrote is left alone.
+TEST(UndoCommands, ACommentChangedSinceIsKeptAndOneNeverWrittenIsLeftAlone)
+{
+    ScriptBundle bundle(true);
+    TempDir dir;
+    std::string const image = (dir / "photo.jpg").string();
+    ASSERT_TRUE(convert("-size 64x48 gradient:red-blue " + shellQuoted(image)));
+    ASSERT_EQ(bundle.run({ "comment", image, "one" }).status, 0);
+    ASSERT_TRUE(exiftool("-UserComment=later", image));
+    auto undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.out, "");
+    EXPECT_EQ(undo.err.substr(0, undo.err.find('\n') + 1), "quodrix undo: kept " + image + ": changed since the run\n");
+    EXPECT_EQ(exiftoolValue("UserComment", image), "later");
+
+    // The journal of a run killed before its write replaced the file: the intent, and no outcome.
+    struct stat info {};
+    ASSERT_EQ(lstat(image.c_str(), &info), 0);
+    std::string const bytes = readFile(image), id = "20300101-000000.000000-999999999";
+    long long const modified = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
+    std::string const identity = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":"
+        + std::to_string(info.st_size) + ":" + std::to_string(modified);
+    writeFile(runsFolder(bundle) + "/" + id + ".journal",
+        "quodrix-journal 1\nrun " + id + "\nstarted 1893456000000000000\ncommand quodrix\\x20comment\nI 1 comment "
+            + image + " " + image + " " + identity + " - - =later =new\n");
+    undo = bundle.run({ "undo", id });
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out, "");
+    EXPECT_EQ(readFile(image), bytes);
+    fs::remove(runsFolder(bundle) + "/" + id + ".journal");
+
+    // An undo that wrote the comment back but could not take back the rest of the run: the next undo of
+    // that run leaves the comment as it is now.
+    ASSERT_EQ(bundle.run({ "comment", image, "two" }).status, 0);
+    std::string const run = runIds(bundle).front(), journal = runsFolder(bundle) + "/" + run + ".journal";
+    std::string text = readFile(journal);
+    text.insert(text.find("\nend ") + 1, "I 2 move /gone/a /gone/b 1:2:3:4 - - -\nO 2 done 1:2:3:4\n");
+    writeFile(journal, text);
+    std::string const tail = "quodrix undo: cannot restore /gone/b: gone since the run\nundo " + run + ": ";
+    undo = bundle.run({ "undo", run });
+    EXPECT_EQ(undo.err, tail + "1 restored, 1 failed\n");
+    EXPECT_EQ(exiftoolValue("UserComment", image), "later");
+    undo = bundle.run({ "undo", run });
+    EXPECT_EQ(undo.err, tail + "0 restored, 1 failed\n");
+}
+
 // An item that cannot go back is named with its cause; the run stays to be undone, and once the cause is
 // mended the next undo puts it back.
 TEST(UndoCommands, WhatCannotGoBackIsNamedAndTheRunStaysToBeUndone)
