@@ -298,10 +298,11 @@ NewName RenamePattern::apply(std::string const& path, std::int64_t number, FileF
     out.append(subject, last, subject.length() - last);
 
     std::string name = utf8(out);
-    if (c.options.ignoreExtension && !extension.empty())
-        name += "." + extension;
     if (c.flattener)
         name = c.flattener->flattened(name);
+    // The extension kept is kept as it was, with its dot, also when nothing follows the dot ("trail.").
+    if (c.options.ignoreExtension)
+        name.append(fileName, base.size());
     if (c.options.caseChange != CaseChange::None) {
         auto dot = name.rfind('.');
         if (dot == std::string::npos || dot == 0) {

@@ -66,6 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, std::size_t size)
             QUODRIX_FUZZ_EXPECT(made.name.empty());
         if (made.matched && made.cause.empty())
             QUODRIX_FUZZ_EXPECT(isValidUtf8(made.name) || !isValidUtf8(options.replace) || !isValidUtf8(name));
+        // With --ignore-ext the extension, its dot included, ends the new name as it was.
+        if (made.matched && made.cause.empty() && options.ignoreExtension && options.caseChange == CaseChange::None)
+            QUODRIX_FUZZ_EXPECT(made.name.ends_with(name.substr(baseAndExtension(name).first.size())));
     }
 
     // The base name and the extension make up the name again.

@@ -173,6 +173,16 @@ TEST_F(RenameCommand, FlattenIgnoreExtensionAndAnotherFolder)
         flattened.out);
     for (auto const& name : kept)
         EXPECT_EQ(readFile(dir() / name), name);
+
+    // With -e the extension stays as it was: not flattened, and a name that ends in a dot keeps it.
+    fs::path const own = m_bundle.root() / "own";
+    std::string const accented = "\xC3\xA9t\xC3\xA9.p\xC3\xA9";
+    writeFile(own / accented, "e");
+    writeFile(own / "trail.", "t");
+    auto extensions = rename({ "-x", "--flatten", "-e", "t", "T", own.string() });
+    EXPECT_EQ(0, extensions.status) << extensions.err;
+    EXPECT_EQ(
+        (std::map<std::string, std::string> { { "Trail.", "t" }, { "eTe.p\xC3\xA9", "e" } }), folderContents(own));
 }
 
 TEST_F(RenameCommand, SwapAndThreeCycleFromAList)
