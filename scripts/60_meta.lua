@@ -123,6 +123,13 @@ cause after a tab) and a summary line on standard error. The write is logged in 
   end,
 })
 
+-- The number of copies, as the print panel takes it: 1 to 999.
+local function copiesCount(text)
+  local n, problem = App.positiveInteger(text)
+  if n and n > 999 then return nil, "more than 999 copies" end
+  return n, problem
+end
+
 -- Paper names a printer is asked for.
 local papers = { "A3", "A4", "A5", "A6", "B4", "B5", "Letter", "Legal", "Tabloid", "Executive" }
 
@@ -138,7 +145,7 @@ usage: quodrix print [options] FILE
       help = "the paper: " .. table.concat(papers, ", ") },
     { long = "portrait", key = "portrait", help = "portrait orientation" },
     { long = "landscape", key = "landscape", help = "landscape orientation" },
-    { long = "copies", key = "copies", value = "N", check = App.positiveInteger, help = "the number of copies (1 or more)" },
+    { long = "copies", key = "copies", value = "N", check = copiesCount, help = "the number of copies (1 to 999)" },
     { long = "cancel", key = "cancel", help = "prepare the job and cancel it instead of printing" },
   },
   operands = { min = 1, max = 1 },
@@ -157,7 +164,7 @@ usage: quodrix print [options] FILE
     objc.panels.print = function(request)
       asked = true
       printer = choice.printer or request.printer
-      App.printf("printing %s on %s\n", path, printer or "no printer")
+      App.printf("printing %s on %s\n", App.displayed(path), printer and App.displayed(printer) or "no printer")
       if options.cancel then return nil end
       local answer = {}
       for k, v in pairs(request) do answer[k] = v end
@@ -171,7 +178,7 @@ usage: quodrix print [options] FILE
     objc.cPrint:new():printService_(path)
     if status == App.OK and asked and not options.cancel then
       App.printf("sent to the printer\n")
-      App.summary({ { 1, "job sent to " .. (printer or "the printer") } })
+      App.summary({ { 1, "job sent to " .. (printer and App.displayed(printer) or "the printer") } })
     end
     if options.cancel and status == App.OK then App.printf("cancelled\n") end
     return status

@@ -117,6 +117,12 @@ TEST(MetaCommands, PrintPanelCanBeCancelledByTheScript)
     EXPECT_EQ(r.out.rfind("printing " + image + " on ", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("\ncancelled\n"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("panel"), std::string::npos) << r.out;
+
+    // Names are shown as rows show them: a control character in one cannot act on the terminal.
+    std::string const odd = (dir / "p\x1b]0;x\a.png").string();
+    std::filesystem::rename(image, odd);
+    r = bundle.run({ "print", odd, "--cancel", "--printer", "P\x1b[31m" });
+    EXPECT_EQ(r.out.rfind("printing " + dir.str() + "/p\\x1B]0;x\\x07.png on P\\x1B[31m\n", 0), 0u) << r.out;
 }
 
 TEST(MetaCommands, ScriptsReachTheControllerAndItsProperties)

@@ -127,6 +127,7 @@ TEST(CommandLine, RefusedCommandLinesExitTwoWithTheUsage)
         { { "meta", a, a }, "quodrix meta: too many arguments: " + a + "\n" },
         { { "print", "--copies", "abc", a }, "quodrix print: --copies abc: not a whole number of 1 or more\n" },
         { { "print", "--copies=0", a }, "quodrix print: --copies 0: not a whole number of 1 or more\n" },
+        { { "print", "--copies=1000", a }, "quodrix print: --copies 1000: more than 999 copies\n" },
         { { "print", "--paper", "Z9", a },
             "quodrix print: --paper Z9: not one of A3, A4, A5, A6, B4, B5, Letter, Legal, Tabloid, Executive\n" },
         { { "print", "--portrait", "--landscape", a }, "quodrix print: --portrait and --landscape exclude each other\n" },
