@@ -21,12 +21,18 @@ bool sameItem(std::optional<ItemIdentity> const& a, std::optional<ItemIdentity> 
     return a && b && a->sameItem(*b);
 }
 
-// Whether the item at the target looks like the copy a killed run made of the source: copies keep the
-// source's size and modification time, and are another item than the source and than what stood there.
-bool looksLikeCopy(RecordedChange const& change, ItemIdentity const& at)
+// Whether the item `at` the target `path` looks like the copy a killed run made of the source: copies keep
+// the source's size and modification time, and are another item than the source and than what stood there.
+bool looksLikeCopy(RecordedChange const& change, ItemIdentity const& at, std::string const& path)
 {
-    return change.identity && at.size == change.identity->size && at.modifiedNs == change.identity->modifiedNs
-        && !at.sameItem(*change.identity) && !sameItem(at, change.targetBefore);
+    if (!change.identity || at.modifiedNs != change.identity->modifiedNs || at.sameItem(*change.identity)
+        || sameItem(at, change.targetBefore))
+        return false;
+    if (at.size == change.identity->size)
+        return true;
+    // A folder's size is what its file system gives it: a copy of one keeps its time only.
+    auto const info = itemStatus(path);
+    return info && S_ISDIR(info->st_mode);
 }
 
 bool linkLeadsTo(std::string const& path, std::string const& target)
@@ -215,7 +221,8 @@ void RunUndo::reverseMove(RecordedChange const& change)
     // one file system a move is one rename and leaves no copy: an item at the target with the same size and
     // time is another item (with moves recorded in a batch, one that was still to move away).
     bool const copiedAcross
-        = at && change.identity && at->device != change.identity->device && looksLikeCopy(change, *at);
+        = at && change.identity && at->device != change.identity->device
+        && looksLikeCopy(change, *at, change.target);
     bool const movedAcross = copiedAcross && !source && change.outcome != ChangeOutcome::Failed;
     bool const ours = sameItem(at, change.identity)
         || (change.outcome == ChangeOutcome::Done && sameItem(at, change.made)) || movedAcross;
@@ -256,7 +263,7 @@ void RunUndo::reverseCopy(RecordedChange const& change)
             // A written file keeps the identity it had under its temporary name.
             ours = change.identity && *at == *change.identity;
         else
-            ours = looksLikeCopy(change, *at);
+            ours = looksLikeCopy(change, *at, change.target);
         removeIfOurs(change, ours, "changed since the run");
     }
     bringBackAside(change);
