@@ -155,27 +155,24 @@ actions.save = { operands = "many", run = function(store, operands, options)
   if name == "" then return App.usageError(App.commands.presets, "a preset needs a name") end
   local values, problem = presetValues(name, { table.unpack(operands, 2) })
   if not values then return App.usageError(App.commands.presets, problem) end
-  local insert = "insertSortingPresetToDB01:" .. string.rep(":", 61)
-  local previous = {}
-  if exists(store, name) then
-    if not options.replace then
-      App.eprintf("quodrix presets: a preset named %s exists; nothing changed (--replace replaces it)\n",
-        App.displayed(name))
-      return App.FAILED
-    end
-    previous = rowsNamed(store, name)
-    local status = store:removePresetFromDatabase___("Presets", "NameOfPreset", name)
-    if status ~= "preset removed" then
-      App.eprintf("quodrix presets: %s: %s\n", App.displayed(name), App.displayed(status))
-      return App.FAILED
-    end
+  if not options.replace and exists(store, name) then
+    App.eprintf("quodrix presets: a preset named %s exists; nothing changed (--replace replaces it)\n",
+      App.displayed(name))
+    return App.FAILED
   end
-  local ok, problem = pcall(function() store:send(insert, table.unpack(values)) end)
+  -- A replacement is one change of the store: should it fail, the preset it was to replace stays, and two
+  -- at once leave one preset.
+  local ok, problem = pcall(function()
+    if options.replace then
+      store:replacePreset_(values)
+    else
+      store:send("insertSortingPresetToDB01:" .. string.rep(":", 61), table.unpack(values))
+    end
+  end)
   if not ok then
-    -- The replaced rows come back, so that a failed save changes nothing.
-    local cause = objc.lastFailure()
-    for _, row in ipairs(previous) do pcall(function() store:send(insert, table.unpack(row, 1, 62)) end) end
-    error(tostring(problem) .. (cause and (" (" .. cause .. ")") or ""), 0)
+    App.eprintf("quodrix presets: %s was not saved: %s\n", App.displayed(name),
+      App.displayed(objc.lastFailure() or tostring(problem)))
+    return App.FAILED
   end
   App.printf("saved %s\n", App.displayed(name))
   return App.OK
@@ -211,8 +208,14 @@ actions.remove = { operands = 1, run = function(store, operands)
   -- The store answers "preset removed" for a name it does not hold as well: look first.
   if not exists(store, operands[1]) then return noPreset(operands[1]) end
   local status = store:removePresetFromDatabase___("Presets", "NameOfPreset", operands[1])
+  if status ~= "preset removed" then
+    -- The store says "preset not found" of a removal that failed: the cause is its record of why.
+    App.eprintf("quodrix presets: %s was not removed: %s\n", App.displayed(operands[1]),
+      App.displayed(objc.lastFailure() or status))
+    return App.FAILED
+  end
   App.printf("%s\n", status)
-  return status == "preset removed" and App.OK or App.FAILED
+  return App.OK
 end }
 
 App.command("presets", {

@@ -321,6 +321,30 @@ std::string dbViewController::removePresetFromDatabase(
     return *m_myPresetExist;
 }
 
+void dbViewController::replacePreset(PresetRecord const& values)
+{
+    if (!reopen())
+        fail(kOpenFailed, "replacePreset:");
+    // Closing the connection after a failure rolls the transaction back.
+    if (!runStatement(m_myDb.get(), "BEGIN IMMEDIATE")) {
+        noteFailure("write the presets store " + dbFilePath());
+        fail(kUpdateFailed, "replacePreset:");
+    }
+    Statement removal = prepareMatch(m_myDb.get(), "DELETE", "Presets", "NameOfPreset", values[0]);
+    if (!removal || step(removal.get()) != StepResult::Done) {
+        noteFailure("remove a row of Presets");
+        fail(kUpdateFailed, "replacePreset:");
+    }
+    removal.reset();
+    if (!writeRecord("Presets", presetsColumns(), values))
+        fail(kUpdateFailed, "replacePreset:");
+    if (!runStatement(m_myDb.get(), "COMMIT")) {
+        noteFailure("write the presets store " + dbFilePath());
+        fail(kUpdateFailed, "replacePreset:");
+    }
+    close();
+}
+
 std::vector<std::string> dbViewController::checkForActionType(
     std::string const& table, std::string const& column, std::string const& value)
 {
@@ -576,6 +600,17 @@ void dbViewController::registerClass(Runtime& runtime)
     });
     method("LoadImagesFromSql:", [](Call const& c) {
         return Value(c.self<dbViewController>().LoadImagesFromSql(textArgument(c.args, 0)));
+    });
+    method("replacePreset:", [](Call const& c) {
+        Array const values = c.args.array(0);
+        if (values.size() != kNamedColumns)
+            throw ArgumentError("a preset is " + std::to_string(kNamedColumns) + " values");
+        PresetRecord record;
+        Args const texts(values);
+        for (std::size_t p = 0; p < kNamedColumns; ++p)
+            record[p] = textArgument(texts, p);
+        c.self<dbViewController>().replacePreset(record);
+        return Value();
     });
     for (char const* writer : { "insertSortingPresetToDB01", "insertHTMLPresetToDB01", "insertSortingPresetToDB02" }) {
         method(presetWriterSelector(writer), [](Call const& c) {

@@ -56,6 +56,10 @@ public:
     // Writes the 62 values as one row of "Presets" and closes the connection. The three 62-value writers
     // of the scripts are this one operation under three names.
     void insertPreset(presets::PresetRecord const& values);
+    // Puts the 62 values as one row of "Presets" in the place of every row of the same name (values[0]), in
+    // one transaction: a replacement that fails anywhere leaves the store as it was, and two at once
+    // leave one row. Closes the connection.
+    void replacePreset(presets::PresetRecord const& values);
     void insertSortingPresetToDB();
     void getAllRowsFromTableNamed(std::string const& table);
     std::optional<std::string> checkPresetNameFromTableNamed(

@@ -253,22 +253,38 @@ TEST(PresetsCommand, BadInputAndFailures)
             + (bundle.root() / "blocker").string() + "/BriskloCom/QuodrixPresets.sql: unable to open database file)\n");
 }
 
-// A replacing save whose write fails leaves the preset it was to replace as it was.
+// A replacing save whose write fails, as every write of the store does, leaves the preset it was to replace
+// as it was; replacing saves at once leave one preset; a failed removal names its cause.
 TEST(PresetsCommand, AReplacingSaveThatFailsKeepsThePresetItReplaces)
 {
     ScriptBundle bundle(true);
     auto dbPath = bundle.home() / ".local/share/BriskloCom/QuodrixPresets.sql";
     ASSERT_EQ(bundle.run({ "presets", "save", "Holiday", "text=kept" }).status, 0);
-    execute(dbPath, "CREATE TRIGGER refuse BEFORE INSERT ON Presets WHEN NEW.Process = 'blocked' "
-                    "BEGIN SELECT RAISE(ABORT, 'refused by a trigger'); END");
+    execute(dbPath,
+        "CREATE TRIGGER refuse BEFORE INSERT ON Presets BEGIN SELECT RAISE(ABORT, 'refused by a trigger'); END");
     auto r = bundle.run({ "presets", "save", "--replace", "Holiday", "process=blocked" });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("refused by a trigger"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err, "quodrix presets: Holiday was not saved: write a row of Presets: refused by a trigger\n");
     auto show = bundle.run({ "presets", "show", "Holiday" });
     EXPECT_EQ(show.status, 0) << show.err;
     EXPECT_NE(show.out.find("\nprocess=File renaming\naction=Insert\ntext=kept\n"), std::string::npos) << show.out;
     EXPECT_EQ(rowCount(dbPath, "Presets"), 1);
+
+    execute(dbPath, "DROP TRIGGER refuse");
+    std::string const q = "HOME='" + bundle.home().string() + "' '" + std::string(QUODRIX_EXECUTABLE) + "' ";
+    std::string saves;
+    for (int i = 0; i < 8; ++i)
+        saves += q + "presets save --replace Holiday text=" + std::to_string(i) + " >/dev/null & ";
+    runCommand(saves + "wait");
+    EXPECT_EQ(rowCount(dbPath, "Presets"), 1);
+
+    // A removal that fails says why, not that there is no such preset.
+    execute(dbPath, "CREATE TRIGGER keep BEFORE DELETE ON Presets BEGIN SELECT RAISE(ABORT, 'kept by a trigger'); END");
+    r = bundle.run({ "presets", "remove", "Holiday" });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "quodrix presets: Holiday was not removed: remove a row of Presets: kept by a trigger\n");
 }
 
 // A store file left empty by a run killed while it made the store used to make every later save fail and
