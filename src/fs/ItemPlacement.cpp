@@ -160,6 +160,24 @@ Status rollBack(std::string const& staged, std::string const& source, std::strin
     return Status::refused(failure.message() + "; left as " + staged + " after a failed rollback: " + back.message());
 }
 
+// Whether the source of a move across file systems can be taken away once its copy is made: its folder must
+// let the user remove names (and, where only owners may remove them, the user own the source or the
+// folder). Asked before the copy is made, so that a move that could not end leaves no copy behind. (Items
+// inside a source folder that cannot be removed still show only when they are removed.)
+Status sourceRemovable(std::string const& source)
+{
+    auto& calls = systemCalls();
+    std::string const folder = FileStore::parentOf(source);
+    if (calls.access(folder.c_str(), W_OK | X_OK) != 0)
+        return Status::fromErrno("remove " + source);
+    uid_t const user = geteuid();
+    struct stat folderInfo {}, sourceInfo {};
+    if (user != 0 && calls.lstat(folder.c_str(), &folderInfo) == 0 && (folderInfo.st_mode & S_ISVTX) != 0
+        && folderInfo.st_uid != user && calls.lstat(source.c_str(), &sourceInfo) == 0 && sourceInfo.st_uid != user)
+        return Status::fromError(EPERM, "remove " + source);
+    return {};
+}
+
 // Removes the source of a move across file systems, once its copy is in place and on disk. A folder is
 // first renamed aside to a temporary name in its own folder, in one step, so that a removal cut short (by
 // a failure or a kill) never leaves a part of the folder under its own name: what is left is a temporary
@@ -262,6 +280,10 @@ Status place(Placement how, Existing existing, std::string const& source, std::s
         acrossFileSystems = true;
     }
 
+    if (how == Placement::Move && acrossFileSystems) {
+        if (Status removable = sourceRemovable(source); !removable)
+            return removable;
+    }
     Durability durability = acrossFileSystems ? Durability::Flushed : Durability::Cached;
     if (Status built = build(how, source, staged, destination, durability); !built)
         return built;
@@ -338,6 +360,11 @@ Status placeChecked(Placement how, Existing existing, std::string const& source,
     return place(how, existing, source, destination, known);
 }
 
+}
+
+Status replacementRefused(Placement how, std::string const& source, std::string const& destination)
+{
+    return checkReplaced(how, source, destination);
 }
 
 Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination)

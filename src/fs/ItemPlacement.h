@@ -43,6 +43,9 @@ enum class Placement {
 enum class Existing { Kept, Replaced };
 
 Status placeItem(Placement how, Existing existing, std::string const& source, std::string const& destination);
+// Why an Existing::Replaced placement would refuse to put `source` at `destination` ("SOURCE to
+// DESTINATION: a link that leads nowhere is in the way"), without touching either; success when it would not.
+Status replacementRefused(Placement how, std::string const& source, std::string const& destination);
 
 // Renames an item without ever replacing anything: one rename with RENAME_NOREPLACE (EEXIST refused as
 // "would replace an existing item"); across file systems, the Existing::Kept move of placeItem. It makes

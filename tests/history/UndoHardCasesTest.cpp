@@ -116,6 +116,29 @@ TEST_F(UndoAcrossFileSystems, AFolderMovedOntoAnotherFileSystemCutBeforeItsOutco
     EXPECT_TRUE(fs::is_empty(t));
 }
 
+// A source that cannot be taken from its folder (here a read-only one) fails the move before anything is
+// copied: no copy is left on the other file system for undo to find.
+TEST_F(UndoAcrossFileSystems, AMoveWhoseSourceCannotGoLeavesNoCopy)
+{
+    if (!mountOtherFileSystem())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    std::string const locked = (a / "locked").string();
+    writeFile(a / "locked" / "f.bin", "kept");
+    struct Unmount {
+        std::string folder;
+        ~Unmount() { runCommand("umount '" + folder + "' 2>/dev/null"); }
+    } unmount { locked };
+    auto mounted = runCommand("mount --bind '" + locked + "' '" + locked + "' && mount -o remount,bind,ro '" + locked
+        + "' 2>&1");
+    if (mounted.status != 0)
+        GTEST_SKIP() << "cannot mount a read-only folder here: " << mounted.out;
+    auto run = bundle.run({ "store", "move", locked + "/f.bin", (t / "f.bin").string() });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Failed\tremove " + locked + "/f.bin: Read-only file system\n");
+    EXPECT_TRUE(fs::is_empty(t));
+    EXPECT_EQ(readFile(a / "locked" / "f.bin"), "kept");
+}
+
 // The same cut, but the copy was edited since: it is not the item the run moved there and stays.
 TEST_F(UndoAcrossFileSystems, AnEditedCopyOnAnotherFileSystemStays)
 {

@@ -353,7 +353,8 @@ TEST(InsertCommand, AFolderWhoseNamesCannotChangeFailsThePlanNotHalfTheRun)
     r = bundle.run({ "insert", "-i", "-m", "-k", "X", "1", free, locked });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Insert\tsuccessfull\ta.txt\t" + free + "/a.txt -> " + free + "/aX.txt\n"
-        + "Insert\tFailed\tb.txt\t" + locked + "/b.txt -> " + locked + "/bX.txt\tRead-only file system\n");    // A copy needs only its destination to take a name: a simulation already says it would fail there.
+        + "Insert\tFailed\tb.txt\t" + locked + "/b.txt -> " + locked + "/bX.txt\tRead-only file system\n");
+    // A copy needs only its destination to take a name: a simulation already says it would fail there.
     r = bundle.run({ "insert", "-n", "-d", locked, "Y", "1", free + "/aX.txt" });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Insert\tSimulation\taX.txt\t" + free + "/aX.txt -> " + locked
