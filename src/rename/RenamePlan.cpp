@@ -257,14 +257,19 @@ std::optional<std::string> nameProblem(std::string_view name, std::string const&
     return std::nullopt;
 }
 
-// The cause of a failed move without the "rename A to B: " that the row already shows.
-std::string shortCause(Status const& status, std::string const& source, std::string const& target)
+// The message of a failure without the `prefix` that names what the row already shows.
+std::string withoutPrefix(Status const& status, std::string const& prefix)
 {
-    std::string const prefix = "rename " + source + " to " + target + ": ";
     std::string const& message = status.message();
     if (message.compare(0, prefix.size(), prefix) == 0)
         return message.substr(prefix.size());
     return message;
+}
+
+// The cause of a failed move without the "rename A to B: " that the row already shows.
+std::string shortCause(Status const& status, std::string const& source, std::string const& target)
+{
+    return withoutPrefix(status, "rename " + source + " to " + target + ": ");
 }
 
 // Whether a move failed only because its target exists.
@@ -414,7 +419,7 @@ void RenamePlan::check()
         case FolderCache::NewName::Free:
             break;
         case FolderCache::NewName::Taken:
-            fail(i, kWouldReplace);
+            fail(i, takenCause(i));
             break;
         case FolderCache::NewName::HeldByItsSource:
             caseChanges.push_back(i);
@@ -658,6 +663,19 @@ private:
 // to a temporary name, c(k-1) ... c1 follow, then c0 leaves the temporary name for its target. Should a
 // step fail, the steps made are reversed, so the cycle ends as it began; should a step back fail too, the
 // pairs still moved are done, and the first source is given its own name or a visible one beside it.
+// Why a pair whose new name is taken fails: for a copy to another name, what a replacing copy would refuse
+// there as well (a link that leads nowhere in the way, the source itself under another name), which a
+// caller that lets copies replace must not pass over; else that it would replace an item.
+std::string RenamePlan::takenCause(std::size_t index) const
+{
+    PlannedRename const& pair = m_pairs[index];
+    if (m_operation == Operation::Copy && pair.source != pair.target) {
+        if (Status refused = replacementRefused(Placement::Copy, pair.source, pair.target); !refused)
+            return withoutPrefix(refused, pair.source + " to " + pair.target + ": ");
+    }
+    return kWouldReplace;
+}
+
 bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
 {
     PlannedRename& first = m_pairs[cycle.front()];

@@ -135,6 +135,7 @@ private:
     bool mayBeFolder(std::size_t index) const { return m_mayBeFolder[index] != 0; }
 
     void fail(std::size_t index, std::string cause);
+    std::string takenCause(std::size_t index) const;
     // Works out m_order from the sources' folders and where each folder's listing gave them (SIZE_MAX: the
     // folder was not read).
     void orderRun(std::span<std::string_view const> sourceFolders, std::span<std::size_t const> listed);

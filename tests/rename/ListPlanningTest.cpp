@@ -171,6 +171,24 @@ TEST_F(ListPlanning, CopiesIntoAnotherFolderStillReplaceThere)
     EXPECT_EQ("2 copied\n", r.err);
     EXPECT_EQ((std::map<std::string, std::string> { { "z", "a" }, { "y", "b" } }), folderContents(m_bundle.root() / "out"));
     EXPECT_EQ(m_original, folderContents(dir()));
+
+    // What a replacing copy refuses is predicted, and refuses the plan: a link that leads nowhere in the
+    // way, and the file itself (a hard link of it) standing at its new name.
+    fs::path const out = m_bundle.root() / "out";
+    fs::create_symlink("nowhere", out / "x");
+    fs::create_hard_link(dir() / "c", out / "w");
+    writeFile(list(), "a;x\nc;w\nd;v\n");
+    std::string const tail = "\tSimulation\t";
+    auto simulated = m_bundle.run({ "list", "-n", "-d", out.string(), list().string(), dir().string() });
+    EXPECT_EQ(1, simulated.status);
+    EXPECT_EQ("Rename" + tail + "a\t" + at("a") + " -> " + (out / "x").string()
+            + "\twould fail: a link that leads nowhere is in the way\nRename" + tail + "c\t" + at("c") + " -> "
+            + (out / "w").string() + "\twould fail: source and destination are the same item\nRename" + tail + "d\t"
+            + at("d") + " -> " + (out / "v").string() + "\n",
+        simulated.out);
+    auto refused = m_bundle.run({ "list", "-d", out.string(), list().string(), dir().string() });
+    EXPECT_EQ(1, refused.status);
+    EXPECT_FALSE(fs::exists(out / "v"));
 }
 
 // A list long enough for its folder to be read whole finds its files as a short one does: a name the
