@@ -46,6 +46,17 @@ local function refusedImage(definition, path)
   return nil
 end
 
+-- Why an image to be read cannot be opened ("/x/a.jpg: Permission denied"), or nil: the image reader says
+-- only that it is no image it can read.
+local function unopened(path)
+  local file, problem = io.open(path, "rb")
+  if file then
+    file:close()
+    return nil
+  end
+  return problem
+end
+
 App.command("meta", {
   summary = "an image's metadata as a tree (meta --help)",
   usage = [[
@@ -57,6 +68,11 @@ usage: quodrix meta FILE
     local path = App.absolute(operands[1])
     local refused = refusedImage(App.commands.meta, path)
     if refused then return refused end
+    local problem = unopened(path)
+    if problem then
+      App.eprintf("quodrix meta: %s\n", App.displayed(problem))
+      return App.FAILED
+    end
     local meta, fields = editor()
     local tree = meta:hiDoNothing_(path)
     if tree == nil then
@@ -93,6 +109,11 @@ cause after a tab) and a summary line on standard error. The write is logged in 
     if text and not utf8.len(text) then return App.usageError(App.commands.comment, "TEXT is not UTF-8 text") end
     local meta, fields = editor()
     if text == nil then
+      local problem = unopened(path)
+      if problem then
+        App.eprintf("quodrix comment: %s\n", App.displayed(problem))
+        return App.FAILED
+      end
       meta:hiDoNothing_(path)
       local notice = fields.tfExifUserComment:stringValue()
       if meta:hGetExifUc_(path) == "" then

@@ -147,7 +147,8 @@ TEST(FailureCauses, ABookmarkKeyThatCannotBeHadIsTheCause)
 }
 
 // A file is written anew beside the one it replaces, so its folder must take a new name: a folder that the
-// user may not add to refuses even a file the user may write, and the cause says it is the folder.
+// user may not add to refuses even a file the user may write, and the cause says it is the folder. An
+// image the user may not read says so.
 TEST(FailureCauses, AFolderThatTakesNoNewFileIsTheCauseNotTheFile)
 {
     TempDir dir;
@@ -174,4 +175,12 @@ TEST(FailureCauses, AFolderThatTakesNoNewFileIsTheCauseNotTheFile)
     std::string const list = locked + "/Quodrix_filenamelist.txt";
     EXPECT_EQ(names.err, "quodrix names: " + list + " was not written: add a file to the folder of " + list
         + ": Permission denied\n");
+
+    // An image the user may not read is no image that cannot be read: the cause is the permission.
+    fs::permissions(image, fs::perms::none);
+    for (std::string const command : { "meta", "comment" }) {
+        auto read = runCommand(asNobody + command + " '" + image + "'");
+        EXPECT_EQ(read.status, 1);
+        EXPECT_EQ(read.err, "quodrix " + command + ": " + image + ": Permission denied\n");
+    }
 }
