@@ -395,7 +395,7 @@ void RenamePlan::check()
         }
     }
     for (std::size_t i : twice)
-        fail(i, "two files would get this name");
+        fail(i, kSameNewName);
 
     // A taken target is free only when the pair that holds it moves away first.
     m_next.assign(count, kNone);
@@ -439,7 +439,7 @@ void RenamePlan::check()
     // for one that holds it exactly; two pairs waiting for one item would give two files one name.
     for (auto const& [i, holder] : inAnotherCase) {
         if (m_previous[holder] != kNone) {
-            fail(i, "two files would get this name");
+            fail(i, kSameNewName);
             continue;
         }
         m_next[i] = holder;
@@ -473,7 +473,7 @@ void RenamePlan::check()
         // None of them waits for another pair: a name held by an item of the plan, in any case, made every
         // pair but one that wants it fail above.
         for (std::size_t i : twice)
-            fail(i, "two files would get this name");
+            fail(i, kSameNewName);
     }
     // A pair whose target is freed by a failing pair fails too, and so on up the chain.
     for (std::size_t i = 0; i < count; ++i) {

@@ -46,6 +46,9 @@
 
 namespace quodrix {
 
+// The cause of the pairs of a plan (or of a list) that would give one new name to two files.
+inline constexpr char const* kSameNewName = "two files would get this name";
+
 // A move as the plan announces it: paths that stay valid while the plan executes.
 struct AnnouncedMove {
     std::string const* source;

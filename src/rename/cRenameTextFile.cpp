@@ -8,11 +8,13 @@
 #include "platform/Platform.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
+#include "rename/RenamePlan.h"
 #include "text/TextFiles.h"
 #include "toolbox/ChooserPanels.h"
 #include "toolbox/cToolBox.h"
 #include "util/cNSFileHandling.h"
 
+#include <map>
 #include <sys/stat.h>
 
 namespace quodrix {
@@ -139,6 +141,13 @@ void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)
         return;
     }
 
+    // Copies replace what stands at their new names, but not one another: pairs that give one new name to
+    // two files fail, each of them, instead of the later copy taking the place of the earlier.
+    std::map<std::string, int> newNames;
+    if (!sameFolder) {
+        for (auto const& [present, renamed] : pairs)
+            ++newNames[destination + renamed];
+    }
     for (auto const& [present, renamed] : pairs) {
         std::string const sourcePath = sourceFolder + present;
         std::string const outputPath = destination + renamed;
@@ -152,6 +161,9 @@ void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)
                                                       : "the present name is not one path component");
         } else if (simulation == 1) {
             status = "Simulation";
+        } else if (!sameFolder && newNames[outputPath] > 1) {
+            status = cToolBox::kFailed;
+            runtime.platform().recordFailure("", kSameNewName);
         } else {
             Status cause;
             RunJournal* journal = runtime.platform().journal();

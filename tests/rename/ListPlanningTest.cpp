@@ -189,6 +189,16 @@ TEST_F(ListPlanning, CopiesIntoAnotherFolderStillReplaceThere)
     auto refused = m_bundle.run({ "list", "-d", out.string(), list().string(), dir().string() });
     EXPECT_EQ(1, refused.status);
     EXPECT_FALSE(fs::exists(out / "v"));
+
+    // Kept going, two files copied to one new name fail, as planned, instead of the later copy taking the
+    // place of the earlier one.
+    writeFile(list(), "a;u\nb;u\n");
+    auto kept = m_bundle.run({ "list", "-k", "-d", out.string(), list().string(), dir().string() });
+    EXPECT_EQ(1, kept.status);
+    EXPECT_EQ("Rename\tFailed\ta\t" + at("a") + " -> " + (out / "u").string() + "\ttwo files would get this name\n"
+            + "Rename\tFailed\tb\t" + at("b") + " -> " + (out / "u").string() + "\ttwo files would get this name\n",
+        kept.out);
+    EXPECT_FALSE(fs::exists(out / "u"));
 }
 
 // A list long enough for its folder to be read whole finds its files as a short one does: a name the
