@@ -5,6 +5,7 @@
 #include "fs/SystemCalls.h"
 
 #include <cerrno>
+#include <climits>
 #include <mutex>
 #include <optional>
 #include <unordered_set>
@@ -54,6 +55,11 @@ Status checkKept(Placement how, std::string const& source, std::string const& de
         return Status::fromErrno("read " + source);
     if (known ? known->destination.has_value() : itemStatus(destination).has_value())
         return refusal(source, destination, "would replace an existing item");
+    // Names the system would refuse only at the end, after a whole copy under a temporary name.
+    if (destination.ends_with('/'))
+        return Status::fromError(ENOTDIR, source + " to " + destination);
+    if (FileStore::lastComponent(destination).size() > NAME_MAX)
+        return Status::fromError(ENAMETOOLONG, source + " to " + destination);
     std::string parent = FileStore::parentOf(destination);
     if (!isFolderPath(parent)) {
         return refusal(source, destination,

@@ -201,8 +201,8 @@ TEST(CommandLine, EveryFailedRowCarriesItsOwnCause)
         "Insert\tFailed\ta.txt\t" + in + "/a.txt -> " + out + "/aX.txt\t" + in + "/a.txt to " + out
             + "/aX.txt: would replace an existing item\n"
               "Insert\tsuccessfull\tb.txt\t" + in + "/b.txt -> " + out + "/bX.txt\n"
-              "Insert\tFailed\t" + longName + ".txt\t" + in + "/" + longName + ".txt -> " + longTarget + "\trename "
-            + in + "/" + longName + ".txt to " + longTarget + ": File name too long\n");
+              "Insert\tFailed\t" + longName + ".txt\t" + in + "/" + longName + ".txt -> " + longTarget + "\t" + in
+            + "/" + longName + ".txt to " + longTarget + ": File name too long\n");
     EXPECT_EQ(r.err, "1 renamed, 2 failed\n");
     EXPECT_EQ(readFile(dir / "out/aX.txt"), "taken");
     EXPECT_EQ(readFile(dir / "in/a.txt"), "a");
@@ -219,6 +219,11 @@ TEST(CommandLine, EveryFailedRowCarriesItsOwnCause)
     // Storing into a file as though it were a folder says what the file is.
     r = bundle.run({ "store", "copy", (dir / "in/a.txt").string(), (dir / "in/b.txt/a.txt").string() });
     EXPECT_EQ(r.out, "Failed\t" + in + "/a.txt to " + in + "/b.txt/a.txt: " + in + "/b.txt is not a folder\n");
+    // Names the system refuses only at the end are refused before anything is copied, by the user's name.
+    r = bundle.run({ "store", "copy", (dir / "in/a.txt").string(), (dir / "in/new/").string() });
+    EXPECT_EQ(r.out, "Failed\t" + in + "/a.txt to " + in + "/new/: Not a directory\n");
+    r = bundle.run({ "store", "copy", (dir / "in/a.txt").string(), in + "/" + longName + ".long" });
+    EXPECT_EQ(r.out, "Failed\t" + in + "/a.txt to " + in + "/" + longName + ".long: File name too long\n");
     r = bundle.run({ "store", "beside", (dir / "in/a.txt").string(), "c.txt" });
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "successfull\n");
