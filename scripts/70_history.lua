@@ -63,8 +63,9 @@ usage: quodrix history
 local undoUsage = [[
 usage: quodrix undo [RUN]
        quodrix undo --log FILE
-  RUN   the id of a run (quodrix history); without it, the newest run not yet undone (refused when a
-        journal that cannot be read is named as a later run, which it may hold)
+  RUN   the id of a run (quodrix history); without it, the newest run not yet undone that is no undo
+        itself and changed something (refused when a journal that cannot be read is named as a later run,
+        which it may hold)
   FILE  an application log (or rename list): the renaming it records is reversed through the list-renaming
         controller, once for each folder the files were renamed in; a file that several runs renamed goes
         from its last name in the log to its first

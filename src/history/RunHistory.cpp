@@ -87,13 +87,21 @@ RunSummary const* RunHistory::runToUndo(std::optional<std::string> const& id, st
     }
     // A run whose every change failed changed nothing: there is nothing of it to take back, so the newest
     // run that may have changed something is taken (a change without an outcome may have been made).
+    bool anyChangedNothing = false, anyUndo = false;
     for (auto const& run : m_runs) {
         bool const changedNothing = run.records.changeCount() > 0
             && run.records.count(ChangeOutcome::Failed) == run.records.changeCount();
         if (!run.undone && run.records.undoes.empty() && !changedNothing)
             return &run;
+        anyChangedNothing = anyChangedNothing || (!run.undone && run.records.undoes.empty() && changedNothing);
+        anyUndo = anyUndo || (!run.undone && !run.records.undoes.empty());
     }
+    // The runs left are not counted as undone by the history: said what they are.
     problem = "nothing to undo: every run in " + m_folder + " is undone";
+    if (anyChangedNothing)
+        problem += " or changed nothing";
+    if (anyUndo)
+        problem += " (an undo itself is taken back by its id: quodrix undo RUN)";
     if (m_runs.empty())
         problem = "nothing to undo: no run in " + m_folder;
     return nullptr;

@@ -261,6 +261,15 @@ TEST(UndoCommands, OptionsAndNothingToUndo)
     EXPECT_EQ(history.status, 0);
     EXPECT_EQ(history.out, "");
     EXPECT_FALSE(fs::exists(runsFolder(bundle)));
+
+    // A run whose every change failed changed nothing to take back, and the refusal says so.
+    writeFile(runsFolder(bundle) + "/20260101-000000.000000-1.journal",
+        "quodrix-journal 1\nrun 20260101-000000.000000-1\nstarted 1\ncommand quodrix\nI 1 move /a /b 1:2:3:4 - - -\n"
+        "O 1 failed no\nend 2\n");
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_EQ(undo.err,
+        "quodrix undo: nothing to undo: every run in " + runsFolder(bundle) + " is undone or changed nothing\n");
 }
 
 // The state folder on a small, full tmpfs: the journal's write fails, the run stops with the cause and
@@ -435,7 +444,8 @@ TEST(UndoCommands, AThreeCycleIsUndone)
     ASSERT_EQ(undo.status, 0) << undo.out << undo.err;
     EXPECT_EQ(folderContents(p), original);
     EXPECT_EQ(bundle.run({ "undo" }).err,
-        "quodrix undo: nothing to undo: every run in " + runsFolder(bundle) + " is undone\n");
+        "quodrix undo: nothing to undo: every run in " + runsFolder(bundle)
+            + " is undone (an undo itself is taken back by its id: quodrix undo RUN)\n");
 }
 
 // A swap goes through a temporary name; the item is counted and reported once, under the names the user

@@ -233,7 +233,8 @@ TEST_F(UndoAcrossFileSystems, ASecondUndoDoesOnlyWhatIsLeft)
     EXPECT_TRUE(fs::is_empty(t));
     undo = bundle.run({ "undo" });
     EXPECT_EQ(undo.status, 1);
-    EXPECT_EQ(undo.err, "quodrix undo: nothing to undo: every run in " + runsFolder(bundle).string() + " is undone\n");
+    EXPECT_EQ(undo.err, "quodrix undo: nothing to undo: every run in " + runsFolder(bundle).string()
+            + " is undone (an undo itself is taken back by its id: quodrix undo RUN)\n");
 }
 
 // An undo run that has not finished and whose process lives keeps its run from being undone again; one
@@ -340,7 +341,8 @@ TEST(UndoHardCases, TwoUndosAtOnceTakeTheRunBackOnce)
     std::string const refused = readFile(r / (readFile(r / "status1") == "1\n" ? "err1" : "err2"));
     std::string const beingUndone = "quodrix undo: run " + id + " is being undone by process ";
     std::string const undoneAlready
-        = "quodrix undo: nothing to undo: every run in " + runsFolder(bundle).string() + " is undone\n";
+        = "quodrix undo: nothing to undo: every run in " + runsFolder(bundle).string()
+        + " is undone (an undo itself is taken back by its id: quodrix undo RUN)\n";
     EXPECT_TRUE(refused == undoneAlready || refused.starts_with(beingUndone)) << refused;
     EXPECT_EQ(folderContents(a), made);
     EXPECT_TRUE(fs::is_empty(b));
