@@ -224,12 +224,14 @@ App.command("presets", {
   options = {
     { long = "replace", key = "replace", help = "save: replace a preset of the same name" },
   },
-  operands = { min = 2 },
+  -- The action first, so that an unknown one is named as such even without its name argument.
+  operands = { min = 1 },
   main = function(options, operands)
     local definition = App.commands.presets
     local what = table.remove(operands, 1)
     local action = actions[what]
     if not action then return App.usageError(definition, "unknown action " .. what) end
+    if #operands == 0 then return App.usageError(definition, "missing arguments") end
     if action.operands == 1 and #operands > 1 then
       return App.usageError(definition, "too many arguments: " .. operands[2])
     end

@@ -133,6 +133,8 @@ TEST(CommandLine, RefusedCommandLinesExitTwoWithTheUsage)
         { { "print", "--portrait", "--landscape", a }, "quodrix print: --portrait and --landscape exclude each other\n" },
         { { "presets", "check", "a", "b" }, "quodrix presets: too many arguments: b\n" },
         { { "presets", "frobnicate", "x" }, "quodrix presets: unknown action frobnicate\n" },
+        { { "presets", "frobnicate" }, "quodrix presets: unknown action frobnicate\n" },
+        { { "presets", "show" }, "quodrix presets: missing arguments\n" },
         { { "presets" }, "quodrix presets: missing arguments\n" },
         { { "demo", "extra" }, "quodrix demo: too many arguments: extra\n" },
     };
