@@ -34,9 +34,6 @@ namespace {
 
 constexpr char const* kUserCommentKey = "Exif.Photo.UserComment";
 constexpr off_t kMaxCommentedImageBytes = off_t(1) << 30;
-// What a JPEG's Exif segment holds after its "Exif" and TIFF headers: a segment is at most 65,535 bytes,
-// its length field included. Exiv2 leaves out a tag that does not fit, without an error.
-constexpr std::size_t kJpegExifRoom = 65535 - 2 - 6 - 8;
 
 struct ProfileCloser {
     void operator()(void* profile) const { cmsCloseProfile(profile); }
@@ -503,8 +500,11 @@ bool ImageProperties::writeUserComment(std::string const& path, std::optional<st
             return fail("the rewritten image would lose one of its images");
         auto check = openImageInMemory(written);
         auto const expected = comment ? std::optional(decodeUserComment(stored, commentOrder)) : std::nullopt;
-        if (userCommentOf(*check) != expected) {
-            if (image->imageType() == Exiv2::ImageType::jpeg && stored.size() > kJpegExifRoom)
+        auto const found = userCommentOf(*check);
+        if (found != expected) {
+            // A JPEG's Exif segment holds at most 65,535 bytes with every other tag, and Exiv2 leaves out a
+            // tag that does not fit, without an error: a comment that is not there did not fit.
+            if (image->imageType() == Exiv2::ImageType::jpeg && comment && !found)
                 return fail("the comment is too long for the Exif data of a JPEG image");
             return fail("the comment does not read back as written");
         }
