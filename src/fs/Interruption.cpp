@@ -26,7 +26,7 @@ extern "C" void onSignal(int signal)
     }
     g_noted.store(signal);
     static constexpr char kMessage[]
-        = "\nquodrix: interrupted: no further change is made (interrupt again to end at once)\n";
+        = "\nquodrix: interrupted: the change under way is finished, no other begun (interrupt again to end at once)\n";
     ssize_t const written = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
     (void)written;
 }

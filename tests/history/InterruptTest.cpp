@@ -128,7 +128,8 @@ TEST_F(Interruption, ARunMakesNoChangeAfterTheSignalAndEndsByIt)
     EXPECT_EQ(copied, occurrences(out, "\tsuccessfull\t"));
     EXPECT_EQ(kFiles - copied, occurrences(out, "\tthe run was interrupted (SIGINT)\n"));
     EXPECT_EQ(std::size_t(kFiles), occurrences(out, "\n"));
-    EXPECT_EQ("\nquodrix: interrupted: no further change is made (interrupt again to end at once)\n"
+    EXPECT_EQ("\nquodrix: interrupted: the change under way is finished, no other begun (interrupt again to end at "
+              "once)\n"
             + std::to_string(copied) + " copied, " + std::to_string(kFiles - copied) + " not done (interrupted)\n"
             + "quodrix insert: the run was interrupted (SIGINT); the files not done are as they were\n",
         err);
