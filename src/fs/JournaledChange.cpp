@@ -193,6 +193,9 @@ void journaledEndOfMovesAhead(RunJournal* journal)
 
 Status journaledWriteFile(RunJournal* journal, std::string const& path, std::string_view bytes)
 {
+    // A file the user may not write is not replaced, though its folder would let its name go.
+    if (systemCalls().access(path.c_str(), W_OK) != 0 && errno != ENOENT)
+        return Status::fromErrno("write " + path);
     if (!journal)
         return writeFileAtomically(path, bytes);
     if (!journal->stopped().ok())

@@ -46,7 +46,8 @@ void journaledEndOfMovesAhead(RunJournal* journal);
 
 // Writes `bytes` as the file at `path`, recorded as a creation: undo removes the file while it is as the run
 // wrote it, keeps it when it changed since, and brings back the item it replaced, which the run's own folder
-// keeps meanwhile. With no journal the file is written in one atomic replacement.
+// keeps meanwhile. With no journal the file is written in one atomic replacement. A file the user may not
+// write is refused, as the system would refuse writing into it.
 Status journaledWriteFile(RunJournal* journal, std::string const& path, std::string_view bytes);
 
 // Takes the item away by moving it into the run's own folder (never destroying it), recorded as a removal.

@@ -176,6 +176,15 @@ TEST(FailureCauses, AFolderThatTakesNoNewFileIsTheCauseNotTheFile)
     EXPECT_EQ(names.err, "quodrix names: " + list + " was not written: add a file to the folder of " + list
         + ": Permission denied\n");
 
+    // A list the user may not write is not replaced, though the folder would let its name go.
+    std::string const open = dir.str() + "/open", theirs = open + "/Quodrix_filenamelist.txt";
+    writeFile(theirs, "theirs");
+    runCommand("chown nobody '" + open + "'");
+    names = runCommand(asNobody + "names '" + open + "' '" + image + "'");
+    EXPECT_EQ(names.status, 1);
+    EXPECT_EQ(names.err, "quodrix names: " + theirs + " was not written: write " + theirs + ": Permission denied\n");
+    EXPECT_EQ(readFile(theirs), "theirs");
+
     // An image the user may not read is no image that cannot be read: the cause is the permission.
     fs::permissions(image, fs::perms::none);
     for (std::string const command : { "meta", "comment" }) {
