@@ -36,7 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, std::size_t size)
         sum += whole->count(outcome);
     }
     QUODRIX_FUZZ_EXPECT(sum == whole->changeCount() && whole->count(ChangeOutcome::Untried) == 0);
-    for (auto const& change : whole->changes)
+    for (auto const& change : whole->changes) {
         QUODRIX_FUZZ_EXPECT(change.outcome != ChangeOutcome::Untried);
+        // Only a comment write records the comment it writes.
+        QUODRIX_FUZZ_EXPECT(!change.writtenKnown || change.change == JournalChange::Comment);
+        QUODRIX_FUZZ_EXPECT(change.writtenKnown || !change.written);
+    }
     return 0;
 }
