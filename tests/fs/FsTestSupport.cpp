@@ -86,6 +86,25 @@ SmallTmpfs::~SmallTmpfs()
         ::umount2(m_folder.c_str(), MNT_DETACH);
 }
 
+ReadOnlyFolder::ReadOnlyFolder(fs::path folder) : m_folder(std::move(folder))
+{
+    fs::create_directories(m_folder);
+    char const* const path = m_folder.c_str();
+    if (geteuid() != 0 || ::mount(path, path, nullptr, MS_BIND, nullptr) != 0)
+        return;
+    m_mounted = true;
+    if (::mount(nullptr, path, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+        ::umount2(path, MNT_DETACH);
+        m_mounted = false;
+    }
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    if (m_mounted)
+        ::umount2(m_folder.c_str(), MNT_DETACH);
+}
+
 ExfatVolume::ExfatVolume(fs::path folder) : m_folder(std::move(folder)), m_image(m_folder.string() + ".img")
 {
     fs::create_directories(m_folder);

@@ -52,6 +52,21 @@ private:
     bool m_mounted = false;
 };
 
+// A folder mounted read-only over itself for the object's lifetime (a bind mount), when the process may
+// mount (root): every change in it fails with "Read-only file system", for root too.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(std::filesystem::path folder);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(ReadOnlyFolder const&) = delete;
+    ReadOnlyFolder& operator=(ReadOnlyFolder const&) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    std::filesystem::path m_folder;
+    bool m_mounted = false;
+};
+
 // An exFAT volume (the file system of cameras' memory cards, which does not tell letter case apart: "a.jpg"
 // finds "A.JPG") mounted at a folder through FUSE for the object's lifetime, from an image file beside the
 // folder. It needs root, /dev/fuse, a loop device and the exFAT tools; whyNot() says what was missing.

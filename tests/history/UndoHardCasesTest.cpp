@@ -124,14 +124,9 @@ TEST_F(UndoAcrossFileSystems, AMoveWhoseSourceCannotGoLeavesNoCopy)
         GTEST_SKIP() << "mounting a tmpfs needs root";
     std::string const locked = (a / "locked").string();
     writeFile(a / "locked" / "f.bin", "kept");
-    struct Unmount {
-        std::string folder;
-        ~Unmount() { runCommand("umount '" + folder + "' 2>/dev/null"); }
-    } unmount { locked };
-    auto mounted = runCommand("mount --bind '" + locked + "' '" + locked + "' && mount -o remount,bind,ro '" + locked
-        + "' 2>&1");
-    if (mounted.status != 0)
-        GTEST_SKIP() << "cannot mount a read-only folder here: " << mounted.out;
+    ReadOnlyFolder const readOnly(locked);
+    if (!readOnly.mounted())
+        GTEST_SKIP() << "cannot mount a read-only folder here";
     auto run = bundle.run({ "store", "move", locked + "/f.bin", (t / "f.bin").string() });
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "Failed\tremove " + locked + "/f.bin: Read-only file system\n");

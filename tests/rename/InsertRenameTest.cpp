@@ -1,6 +1,7 @@
 // Renaming by inserted text: the controller driven through its outlets by real scripts, as the interface
 // connects it, over real files; and the bundled `quodrix insert` command and demo.
 
+#include "fs/FsTestSupport.h"
 #include "support/ScriptBundle.h"
 
 #include <algorithm>
@@ -334,14 +335,9 @@ TEST(InsertCommand, AFolderWhoseNamesCannotChangeFailsThePlanNotHalfTheRun)
     writeFile(root / "free/a.txt", "a");
     writeFile(root / "locked/b.txt", "b");
     std::string const free = (root / "free").string(), locked = (root / "locked").string();
-    struct Unmount {
-        std::string folder;
-        ~Unmount() { runCommand("umount '" + folder + "' 2>/dev/null"); }
-    } unmount { locked };
-    auto mounted = runCommand("mount --bind '" + locked + "' '" + locked + "' && mount -o remount,bind,ro '" + locked
-        + "' 2>&1");
-    if (mounted.status != 0)
-        GTEST_SKIP() << "cannot mount a read-only folder here: " << mounted.out;
+    ReadOnlyFolder const readOnly(locked);
+    if (!readOnly.mounted())
+        GTEST_SKIP() << "cannot mount a read-only folder here";
     ScriptBundle bundle(true);
     std::string const rows = "Insert\tFailed\ta.txt\t" + free + "/a.txt -> " + free + "/aX.txt\t"
         + "not done: the plan has failures\n" + "Insert\tFailed\tb.txt\t" + locked + "/b.txt -> " + locked
