@@ -55,8 +55,9 @@ Status checkKept(Placement how, std::string const& source, std::string const& de
         return Status::fromErrno("read " + source);
     if (known ? known->destination.has_value() : itemStatus(destination).has_value())
         return refusal(source, destination, "would replace an existing item");
-    // Names the system would refuse only at the end, after a whole copy under a temporary name.
-    if (destination.ends_with('/'))
+    // Names the system would refuse only at the end, after a whole copy under a temporary name: a "/" at the
+    // end names a folder, which only a folder may become.
+    if (destination.ends_with('/') && !(sourceInfo && S_ISDIR(sourceInfo->st_mode)))
         return Status::fromError(ENOTDIR, source + " to " + destination);
     if (FileStore::lastComponent(destination).size() > NAME_MAX)
         return Status::fromError(ENAMETOOLONG, source + " to " + destination);

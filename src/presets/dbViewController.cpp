@@ -331,11 +331,13 @@ void dbViewController::replacePreset(PresetRecord const& values)
         fail(kUpdateFailed, "replacePreset:");
     }
     Statement removal = prepareMatch(m_myDb.get(), "DELETE", "Presets", "NameOfPreset", values[0]);
-    if (!removal || step(removal.get()) != StepResult::Done) {
+    bool const removed = removal && step(removal.get()) == StepResult::Done;
+    if (!removed)
         noteFailure("remove a row of Presets");
-        fail(kUpdateFailed, "replacePreset:");
-    }
+    // Finished before the connection closes, which rolls the transaction back on a failure.
     removal.reset();
+    if (!removed)
+        fail(kUpdateFailed, "replacePreset:");
     if (!writeRecord("Presets", presetsColumns(), values))
         fail(kUpdateFailed, "replacePreset:");
     if (!runStatement(m_myDb.get(), "COMMIT")) {

@@ -224,6 +224,11 @@ TEST(CommandLine, EveryFailedRowCarriesItsOwnCause)
     // Names the system refuses only at the end are refused before anything is copied, by the user's name.
     r = bundle.run({ "store", "copy", (dir / "in/a.txt").string(), (dir / "in/new/").string() });
     EXPECT_EQ(r.out, "Failed\t" + in + "/a.txt to " + in + "/new/: Not a directory\n");
+    // A folder may be given a name with "/" after it.
+    fs::create_directories(dir / "in/folder");
+    r = bundle.run({ "store", "move", (dir / "in/folder").string(), (dir / "in/moved/").string() });
+    EXPECT_EQ(r.out, "successfull\n");
+    EXPECT_TRUE(fs::is_directory(dir / "in/moved"));
     r = bundle.run({ "store", "copy", (dir / "in/a.txt").string(), in + "/" + longName + ".long" });
     EXPECT_EQ(r.out, "Failed\t" + in + "/a.txt to " + in + "/" + longName + ".long: File name too long\n");
     r = bundle.run({ "store", "beside", (dir / "in/a.txt").string(), "c.txt" });
