@@ -79,7 +79,7 @@ local function forget(id)
     return 1
   end
   -- Newest first, as the history lists them.
-  for i = #answer.forgotten, 1, -1 do App.printf("forgotten\t%s\n", answer.forgotten[i]) end
+  for i = #answer.forgotten, 1, -1 do App.printf("forgotten\t%s\n", visible(answer.forgotten[i])) end
   for _, cause in ipairs(answer.failures) do
     App.eprintf("quodrix history: cannot forget: %s\n", visible(cause))
   end

@@ -139,6 +139,14 @@ std::optional<ItemIdentity> ItemIdentity::at(std::string const& path)
     return of(info);
 }
 
+std::optional<ItemIdentity> ItemIdentity::followed(std::string const& path)
+{
+    struct stat info {};
+    if (systemCalls().stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return of(info);
+}
+
 RunJournal::RunJournal(std::string folder, std::string commandLine)
     : m_folder(std::move(folder))
     , m_commandLine(std::move(commandLine))

@@ -55,6 +55,8 @@ struct ItemIdentity {
     static ItemIdentity of(struct stat const& info);
     // The identity of the item at the path (links not followed); nullopt when there is none.
     static std::optional<ItemIdentity> at(std::string const& path);
+    // The identity of the item the path leads to (links followed): the file a write through a link changes.
+    static std::optional<ItemIdentity> followed(std::string const& path);
     bool sameItem(ItemIdentity const& other) const { return device == other.device && inode == other.inode; }
     bool operator==(ItemIdentity const&) const = default;
 };

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 
 namespace quodrix {
 
@@ -215,20 +216,36 @@ Value QDRunHistory::forgetRuns(std::string const& id)
     auto const runs = history.runsUpTo(id);
     if (runs.empty())
         return finish("no run " + id + " in " + history.folder());
-    // Nothing is taken away from under a run that still makes its changes or takes them back.
+    // Nothing is taken away from under a run that still makes its changes, nor from under an undo (a newer
+    // run) that still takes them back: it brings the items back from the folder of the run it undoes.
+    std::set<std::string> ids;
     for (auto const& run : runs) {
         if (auto pid = liveProcessOf(run.records))
             return finish("run " + run.records.id + " is still running in process " + std::to_string(*pid));
+        ids.insert(run.records.id);
     }
-    // Oldest first: a forget that stops part way leaves the newest runs, which an undo would take first.
+    for (auto const& other : history.runs()) {
+        if (!other.records.undoes.empty() && ids.contains(other.records.undoes)) {
+            if (auto pid = liveProcessOf(other.records))
+                return finish("run " + other.records.undoes + " is being undone by process " + std::to_string(*pid));
+        }
+    }
+    // Oldest first, and a journal that cannot be removed stops the forget: the runs left are the newest,
+    // which an undo would take first, and no undo run is left without the run it undid while that run stays.
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
-        if (Status forgot = RunHistory::forget(*run); !forgot)
-            failures.push_back(Value(forgot.message()));
-        else
-            forgotten.push_back(Value(run->records.id));
+        if (Status removed = RunHistory::removeJournal(*run); !removed) {
+            failures.push_back(Value(removed.message()));
+            return finish(std::nullopt);
+        }
+        forgotten.push_back(Value(run->records.id));
+        if (Status removed = RunHistory::removeKeptItems(*run); !removed)
+            failures.push_back(Value(removed.message()));
     }
-    if (Status swept = history.removeItemsWithoutJournal(id); !swept)
-        failures.push_back(Value(swept.message()));
+    // What an earlier forget left behind goes too; not what this one could not remove, said once above.
+    if (failures.empty()) {
+        if (Status swept = history.removeItemsWithoutJournal(id); !swept)
+            failures.push_back(Value(swept.message()));
+    }
     return finish(std::nullopt);
 }
 

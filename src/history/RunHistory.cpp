@@ -127,10 +127,15 @@ std::span<RunSummary const> RunHistory::runsUpTo(std::string const& id) const
     return { found, m_runs.end() };
 }
 
-Status RunHistory::forget(RunSummary const& run)
+Status RunHistory::removeJournal(RunSummary const& run)
 {
     if (systemCalls().unlink(run.path.c_str()) != 0 && errno != ENOENT)
         return Status::fromErrno("remove " + run.path);
+    return {};
+}
+
+Status RunHistory::removeKeptItems(RunSummary const& run)
+{
     return removeTree(itemsFolderOf(run.path), LockedFolders::Opened);
 }
 

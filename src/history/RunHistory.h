@@ -46,9 +46,10 @@ public:
     static std::optional<long> liveProcess(std::string_view id);
     // The run named `id` and every run older than it, newest first; empty when there is no such run.
     std::span<RunSummary const> runsUpTo(std::string const& id) const;
-    // Takes a run out of the history for good: its journal, then the folder of the items it kept. The
-    // journal goes first, so that the history never lists a run whose kept items are partly gone.
-    static Status forget(RunSummary const& run);
+    // Takes a run out of the history for good: its journal first, so that the history never lists a run
+    // whose kept items are partly gone, then (removeKeptItems) the folder of the items it kept.
+    static Status removeJournal(RunSummary const& run);
+    static Status removeKeptItems(RunSummary const& run);
     // Removes the folders of kept items whose journal is gone (a forget stopped part way) of the runs up to
     // the run `newestId`, but of a run whose process still lives: a run makes the folder of its items just
     // before its journal.

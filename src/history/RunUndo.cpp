@@ -89,7 +89,7 @@ UndoReport RunUndo::undo(RunRecords const& run, std::vector<RunRecords> const& e
             } else if (step.change == JournalChange::Comment
                 && (step.outcome == ChangeOutcome::Done
                     || (step.outcome == ChangeOutcome::Unknown
-                        && !sameItem(ItemIdentity::at(step.source), step.identity)))) {
+                        && !sameItem(ItemIdentity::followed(step.source), step.identity)))) {
                 // A comment write puts a new file in the old one's place: made when the file is another.
                 m_takenBack.insert({ step.source, step.target });
             }
@@ -307,7 +307,8 @@ void RunUndo::reverseComment(RecordedChange const& change)
 {
     if (change.outcome == ChangeOutcome::Failed || takenBack(change.source, change.target))
         return;
-    auto const now = ItemIdentity::at(change.source);
+    // A comment is written through a link into the file it leads to: that file is the one looked at.
+    auto const now = ItemIdentity::followed(change.source);
     if (!now) {
         add(UndoLine::Word::Failed, change.source, "gone since the run");
         return;
@@ -333,8 +334,14 @@ void RunUndo::reverseComment(RecordedChange const& change)
 
 void RunUndo::bringBackAside(RecordedChange const& change)
 {
-    if (change.aside.empty() || takenBack(change.aside, change.target) || !ItemIdentity::at(change.aside))
+    if (change.aside.empty() || takenBack(change.aside, change.target))
         return;
+    if (!ItemIdentity::at(change.aside)) {
+        // A change that was made put the item it replaced there: gone, it cannot come back, and that is said.
+        if (change.outcome == ChangeOutcome::Done)
+            add(UndoLine::Word::Failed, change.target, "the item it replaced, kept at " + change.aside + ", is gone");
+        return;
+    }
     m_folders.insert(FileStore::parentOf(change.aside));
     Status moved = journaledPlaceItem(&m_journal, Placement::Move, Existing::Kept, change.aside, change.target);
     if (moved)

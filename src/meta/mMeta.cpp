@@ -84,8 +84,9 @@ std::string mMeta::writeUserComment(Runtime& runtime, std::string const& path, s
     std::uint64_t sequence = 0;
     if (journal) {
         std::optional<std::string> const previous = imageIO(runtime).read(path).userComment;
-        RunJournal::Intent const intent { JournalChange::Comment, path, path, ItemIdentity::at(path), std::nullopt, {},
-            previous ? std::optional<std::string_view>(*previous) : std::nullopt,
+        // The file the comment goes into: a link is written through, and stays the link it was.
+        RunJournal::Intent const intent { JournalChange::Comment, path, path, ItemIdentity::followed(path),
+            std::nullopt, {}, previous ? std::optional<std::string_view>(*previous) : std::nullopt,
             comment ? std::optional<std::string_view>(*comment) : std::nullopt };
         if (Status recorded = journal->recordIntent(intent, sequence); !recorded) {
             runtime.platform().recordFailure("write the comment of " + path, recorded.message());
@@ -97,7 +98,8 @@ std::string mMeta::writeUserComment(Runtime& runtime, std::string const& path, s
     if (cause.empty())
         cause = "unknown cause";
     if (journal) {
-        Status recorded = written ? journal->recordDone(sequence, ItemIdentity::at(path)) : journal->recordFailed(sequence, cause);
+        Status recorded = written ? journal->recordDone(sequence, ItemIdentity::followed(path))
+                                  : journal->recordFailed(sequence, cause);
         if (written && !recorded) {
             runtime.platform().recordFailure("write the comment of " + path, recorded.message());
             return kFailed;

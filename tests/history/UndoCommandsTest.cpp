@@ -184,6 +184,17 @@ TEST(UndoCommands, AListCopyThatReplacedAnItemBringsItBack)
             + (b / "x.jpg").string() + "\n");
     EXPECT_EQ(folderContents(b), (std::map<std::string, std::string> { { "x.jpg", "old x" } }));
     EXPECT_EQ(folderContents(a), (std::map<std::string, std::string> { { "a.jpg", "new a" }, { "b.jpg", "new b" } }));
+
+    // The item kept for the undo, gone from the run's folder: the undo says it cannot come back.
+    ASSERT_EQ(bundle.run({ "list", "-d", b.string(), (bundle.root() / "list.txt").string(), a.string() }).status, 0);
+    std::string const run = runIds(bundle).front(), kept = runsFolder(bundle) + "/" + run + ".items";
+    fs::remove_all(kept);
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_NE(undo.err.find("quodrix undo: cannot restore " + (b / "x.jpg").string()
+                  + ": the item it replaced, kept at " + kept + "/"),
+        std::string::npos)
+        << undo.err;
 }
 
 // The list that `names` writes is a file the run made: undo takes it away while it is as written, keeps it
@@ -343,6 +354,17 @@ TEST(UndoCommands, ACommentIsWrittenBack)
     auto const read = bundle.run({ "comment", image });
     EXPECT_EQ(read.status, 1);
     EXPECT_NE(read.err.find(": the image has no user comment"), std::string::npos) << read.out << read.err;
+
+    // Written through a link, the comment goes back into the file the link leads to.
+    std::string const link = (dir / "link.jpg").string();
+    fs::create_symlink("photo.jpg", link);
+    ASSERT_EQ(bundle.run({ "comment", link, "through a link" }).status, 0);
+    EXPECT_EQ(exiftoolValue("UserComment", image), "through a link");
+    undo = bundle.run({ "undo" });
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out, "restored\t" + link + "\n");
+    EXPECT_EQ(exiftoolValue("UserComment", image), "");
+    EXPECT_TRUE(fs::is_symlink(link));
 }
 
 // Undo writes a comment back only into the file that holds what the run wrote: a file whose comment was
@@ -770,6 +792,15 @@ TEST(UndoCommands, ForgettingRunsRemovesThemAndWhatTheyKept)
         "quodrix history: run " + liveId + " is still running in process " + std::to_string(getpid()) + "\n");
     EXPECT_EQ(runIds(bundle).size(), 4u);
     fs::remove(runs + "/" + liveId + ".journal");
+    // So does an undo that still takes one of them back, from the folder of the items it kept.
+    std::string const undoId = "20300101-000000.000000-" + std::to_string(getpid());
+    writeFile(runs + "/" + undoId + ".journal", "quodrix-journal 1\nrun " + undoId
+            + "\nstarted 1893456000000000000\ncommand quodrix\\x20undo\nundoes " + ids[2] + "\n");
+    auto const beingUndone = bundle.run({ "history", "--forget", ids[1] });
+    EXPECT_EQ(beingUndone.status, 1);
+    EXPECT_EQ(beingUndone.err,
+        "quodrix history: run " + ids[2] + " is being undone by process " + std::to_string(getpid()) + "\n");
+    fs::remove(runs + "/" + undoId + ".journal");
 
     // The kept items of a forget that stopped part way (their journal gone) go with the next one.
     writeFile(runs + "/19990101-000000.000000-999999999.items/1/x", "x");
