@@ -156,11 +156,10 @@ void cRenameTextFile::hChooseFilesToRename(Runtime& runtime)
             // A name that would reach outside its folder, or make the folder itself the target; refused in a
             // simulation too, so that a simulation shows what a real run would do.
             status = cToolBox::kFailed;
-            bool const presentFails = !FileStore::isSingleComponent(present);
-            std::string const& name = presentFails ? present : renamed;
             // The row shows both paths: its cause is the plan's words for the same refusal.
-            std::string const which = presentFails ? "the present name " : "the new name ";
-            runtime.platform().recordFailure("", which + (name.empty() ? "is empty" : "is not one path component"));
+            runtime.platform().recordFailure("", !FileStore::isSingleComponent(present)
+                    ? "the present name is not one path component"
+                    : (renamed.empty() ? "the new name is empty" : "not one path component"));
         } else if (simulation == 1) {
             status = "Simulation";
         } else if (!sameFolder && newNames[outputPath] > 1) {

@@ -140,11 +140,14 @@ TEST_F(ListPlanning, APairThatKeepsItsNameIsCountedAlikeInASimulationAndARun)
     EXPECT_EQ(row("successfull", "b", "y"), renamed.out);
     EXPECT_EQ("1 renamed, 1 unchanged\n", renamed.err);
 
-    // A pair without a new name is refused by the controller in a simulation too, in the plan's words.
-    writeFile(list(), "b;\n");
+    // A pair without a new name, or with one that is no name, is refused by the controller in a simulation
+    // too, in the plan's words.
+    writeFile(list(), "b;\nc;x/y\n");
     simulated = m_bundle.run({ "list", "-n", list().string(), dir().string() });
     EXPECT_EQ(1, simulated.status);
-    EXPECT_EQ("Rename\tFailed\tb\t" + at("b") + " -> " + dir().string() + "/\tthe new name is empty\n", simulated.out);
+    EXPECT_EQ("Rename\tFailed\tb\t" + at("b") + " -> " + dir().string() + "/\tthe new name is empty\n"
+            + "Rename\tFailed\tc\t" + at("c") + " -> " + at("x/y") + "\tnot one path component\n",
+        simulated.out);
 
     // The same file listed again with a new name that fails: the cause is that pair's alone.
     writeFile(list(), "a;a\na;taken\n");
