@@ -57,7 +57,8 @@ usage: quodrix history
   CAUSE"), and the exit status is 1
   --forget RUN takes RUN and every older run out of the history for good: their journals and the items
   they kept (the items their changes replaced or removed) are removed, and they can no longer be undone;
-  each run forgotten prints "forgotten" and its id; refused while one of them is still running
+  each run forgotten prints "forgotten" and its id; refused while one of them is still running or being
+  undone
 ]]
 
 local undoUsage = [[
