@@ -18,7 +18,8 @@
 //             failed, and unreadable (as runs gives it). Without an id it refuses when a journal that cannot
 //             be read is named as a later run than the newest it can read.
 //   forgetRuns:  takes the run of that id and every older run out of the history for good: their journals,
-//             then the items they kept; refused (nothing removed) when one of them is still running.
+//             then the items they kept; refused (nothing removed) while one of them is still running or
+//             being undone.
 //             Answers a dictionary: problem (why nothing was forgotten, or null), forgotten (the ids, oldest
 //             first), failures (the causes of what could not be removed). A journal that cannot be read
 //             is left as it is.

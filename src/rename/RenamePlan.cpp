@@ -659,10 +659,6 @@ private:
 
 }
 
-// A cycle c0 -> c1 -> ... -> c(k-1) -> c0, each pair's target being the next one's source: c0 steps aside
-// to a temporary name, c(k-1) ... c1 follow, then c0 leaves the temporary name for its target. Should a
-// step fail, the steps made are reversed, so the cycle ends as it began; should a step back fail too, the
-// pairs still moved are done, and the first source is given its own name or a visible one beside it.
 // Why a pair whose new name is taken fails: for a copy to another name, what a replacing copy would refuse
 // there as well (a link that leads nowhere in the way, the source itself under another name), which a
 // caller that lets copies replace must not pass over; else that it would replace an item.
@@ -676,6 +672,10 @@ std::string RenamePlan::takenCause(std::size_t index) const
     return kWouldReplace;
 }
 
+// A cycle c0 -> c1 -> ... -> c(k-1) -> c0, each pair's target being the next one's source: c0 steps aside
+// to a temporary name, c(k-1) ... c1 follow, then c0 leaves the temporary name for its target. Should a
+// step fail, the steps made are reversed, so the cycle ends as it began; should a step back fail too, the
+// pairs still moved are done, and the first source is given its own name or a visible one beside it.
 bool RenamePlan::runCycle(std::vector<std::size_t> const& cycle)
 {
     PlannedRename& first = m_pairs[cycle.front()];
